@@ -1,0 +1,2 @@
+# Sources of the parsers under fuzzing, relative to the project root (ROOT).
+set(FUZZ_PARSER_SOURCES)

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace platform {
+
+// A moment in local time, with the short-date and long-time forms of the system's
+// locale. Short dates are what the mailing history stores, so ParseDate reads back
+// every short date that ShortDate writes.
+class Date {
+ public:
+  Date();  // now, from the clock in force
+  explicit Date(QDateTime moment);
+
+  static Date Now() { return Date(); }
+
+  QString ShortDate() const;
+  QString LongTime() const;
+  // Seconds since the epoch, with the fraction of the current second.
+  double TotalSeconds() const;
+  QDateTime Moment() const { return m_moment; }
+
+ private:
+  QDateTime m_moment;
+};
+
+// Reads a date in the system's short form (as ShortDate writes it), or in ISO form.
+// Nothing when the text is not such a date.
+std::optional<Date> ParseDate(const QString& text);
+
+// The clock, for tests that need a fixed or moving time. An empty function restores
+// the system clock.
+void SetClockForTests(std::function<QDateTime()> clock);
+
+}  // namespace platform

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+
+namespace testing_support {
+
+// Runs the event loop until the predicate holds or the timeout passes; returns the predicate.
+bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+// Whole-file helpers for arranging and checking test folders.
+QByteArray ReadAll(const QString& path);
+void WriteAll(const QString& path, const QByteArray& bytes);
+
+}  // namespace testing_support
