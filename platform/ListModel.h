@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace platform {
+
+// The rows of a list control: contiguous rows of text cells with a selected flag per
+// row, kept here so that selection tests and counts are O(1) per row. Single-row edits
+// emit the precise insert/remove/change signals; bulk edits emit one signal for the
+// whole batch (a reset, or one insert range).
+class ListModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  // The role under which data() reports a row's selected flag (bool).
+  static constexpr int SelectedRole = Qt::UserRole + 1;
+
+  explicit ListModel(int columnCount, QObject* parent = nullptr);
+
+  // Headings; a list without a heading row reports none.
+  void SetHeadings(const QStringList& headings);
+  void SetHasHeading(bool hasHeading);
+  bool HasHeading() const;
+  QString Heading(int column) const;
+
+  // The list control's operations. Rows and columns count from 0.
+  void AddRow(const QString& firstCell);
+  void AddRow(const QStringList& cells);
+  void InsertRow(int row, const QString& firstCell);
+  void RemoveRow(int row);
+  void DeleteAllRows();
+  QString Cell(int row, int column) const;
+  void SetCell(int row, int column, const QString& text);
+  bool Selected(int row) const;
+  void SetSelected(int row, bool selected);
+  // The first selected row, -1 when none; setting it selects that row alone (-1 clears).
+  int ListIndex() const;
+  void SetListIndex(int row);
+  int ListCount() const;
+  int SelCount() const;
+  // The row most recently added or inserted; -1 before any.
+  int LastIndex() const;
+
+  // Bulk edits, one model signal each.
+  void AppendRows(std::vector<QStringList> rows);
+  void RemoveRowsIf(const std::function<bool(int row)>& remove);
+  void SetAllSelected(bool selected);
+  void Reserve(int rows);
+
+  // QAbstractTableModel
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+ signals:
+  // The selection changed (the list control's Change event).
+  void SelectionChanged();
+
+ private:
+  int m_columns;
+  // Cells row-major: row r, column c at r * m_columns + c.
+  std::vector<QString> m_cells;
+  std::vector<unsigned char> m_selected;
+  int m_selCount = 0;
+  int m_lastIndex = -1;
+  bool m_hasHeading = true;
+  QStringList m_headings;
+};
+
+}  // namespace platform

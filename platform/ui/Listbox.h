@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QTableView>
+
+#include "platform/ListModel.h"
+
+namespace platform {
+
+// The list control: a view with uniform rows over one ListModel. It draws the selection
+// from the model's per-row flags and turns clicks and keys into flag changes, so selecting
+// or testing a million rows never walks a selection model. The list control's operations
+// forward to the model; events: DoubleClick, KeyDown (return true to swallow the key),
+// Change (the model's SelectionChanged).
+class Listbox : public QTableView {
+  Q_OBJECT
+ public:
+  explicit Listbox(int columnCount, QWidget* parent = nullptr);
+
+  ListModel* Model() const { return m_model; }
+
+  // Forwarders named as the program uses them.
+  void AddRow(const QString& firstCell) { m_model->AddRow(firstCell); }
+  void AddRow(const QStringList& cells) { m_model->AddRow(cells); }
+  void InsertRow(int row, const QString& firstCell) { m_model->InsertRow(row, firstCell); }
+  void RemoveRow(int row) { m_model->RemoveRow(row); }
+  void DeleteAllRows() { m_model->DeleteAllRows(); }
+  QString Cell(int row, int column) const { return m_model->Cell(row, column); }
+  void SetCell(int row, int column, const QString& text) { m_model->SetCell(row, column, text); }
+  bool Selected(int row) const { return m_model->Selected(row); }
+  void SetSelected(int row, bool selected) { m_model->SetSelected(row, selected); }
+  int ListIndex() const { return m_model->ListIndex(); }
+  void SetListIndex(int row);  // also scrolls the row into view
+  int ListCount() const { return m_model->ListCount(); }
+  int SelCount() const { return m_model->SelCount(); }
+  int LastIndex() const { return m_model->LastIndex(); }
+
+  // Several rows selectable (true) or one row at most.
+  void SetMultipleSelection(bool multiple);
+  void SetColumnWidths(const QList<int>& widths);
+
+ signals:
+  void DoubleClick();
+  // The key's text; a handler sets *handled to swallow the key.
+  void KeyDown(const QString& key, bool* handled);
+  void Change();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  ListModel* m_model;
+  bool m_multiple = true;
+  int m_anchor = -1;
+};
+
+}  // namespace platform
