@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/TemporarySaveName.h"
+
 namespace platform {
 namespace {
 
@@ -20,8 +22,10 @@ QString Clean(const QString& path) {
 QStringList Entries(const QString& folder) {
   // Every entry counts, hidden ones too: a dropped folder is searched file by file,
   // whatever the files are called. Sorted by name so Item(i) is stable between calls.
-  return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                                QDir::Name);
+  QStringList names = QDir(folder).entryList(
+      QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+  names.removeIf(IsTemporarySaveName);
+  return names;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/TemporarySaveName.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -167,12 +168,12 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& fil
   impl->target = ResolveTarget(file.AbsolutePath());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
-  const QString base = QLatin1Char('.') + targetInfo.fileName();
   // A fresh name beside the target, so the final rename stays within one file system.
   for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
-    const QString candidate = folder + QLatin1Char('/') + base + QLatin1Char('.') +
-                              QString::number(QRandomGenerator::global()->generate(), 36) +
-                              QLatin1String(".tmp");
+    const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
+    // The name is cut so that the temporary name stays within the file system's limit.
+    const QString candidate =
+        folder + QLatin1Char('/') + TemporarySaveName(targetInfo.fileName().left(128), unique);
     if (QFileInfo::exists(candidate)) continue;
     impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
     if (impl->device) {
