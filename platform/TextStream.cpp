@@ -20,7 +20,9 @@ namespace platform {
 TextInputStream::TextInputStream(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
 std::unique_ptr<TextInputStream> TextInputStream::Open(const FolderItem& file) {
-  if (file.IsNull() || file.Directory()) return nullptr;
+  // Only regular files (or links to them): a dropped pipe or device would block the
+  // program or never end.
+  if (file.IsNull() || !QFileInfo(file.AbsolutePath()).isFile()) return nullptr;
   QFile f(file.AbsolutePath());
   if (!f.open(QIODevice::ReadOnly)) return nullptr;
   QByteArray bytes = f.readAll();

@@ -66,6 +66,38 @@ TEST_F(FilesTest, PathsResolveAgainstTheApplicationFolder) {
   EXPECT_TRUE(FolderItem::TemporaryFolder().Directory());
 }
 
+TEST_F(FilesTest, ChildNamesStayInsideTheFolder) {
+  const FolderItem database = FolderItem::GetFolderItem(QStringLiteral("Database"));
+  struct Case {
+    const char* name;
+    const char* entry;  // nullptr: no child
+  };
+  const Case cases[] = {
+      {"Friends", "Friends"},
+      {"Trash", "Trash"},
+      {"a b.1", "a b.1"},
+      {".hidden", ".hidden"},
+      {"../escape", "..:escape"},
+      {"a/b", "a:b"},
+      {"/", ":"},
+      {"...", "..."},
+      {"", nullptr},
+      {".", nullptr},
+      {"..", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FolderItem child = database.Child(U(c.name));
+    if (!c.entry) {
+      EXPECT_TRUE(child.IsNull());
+      continue;
+    }
+    EXPECT_EQ(child.Parent(), database);
+    EXPECT_EQ(child.DisplayName(), U(c.entry));
+    EXPECT_EQ(database.Child(child.DisplayName()), child);  // opening a list by its shown name
+  }
+}
+
 TEST_F(FilesTest, FirstStartCreatesTheDatabaseFolder) {
   const FolderItem database = FolderItem::GetFolderItem(QStringLiteral("Database"));
   EXPECT_FALSE(database.Exists());
@@ -170,6 +202,9 @@ TEST(TextInputStreamLines, ReadAllGivesTheRestUnchanged) {
 
 TEST_F(FilesTest, OpenFailsForMissingFilesAndFolders) {
   EXPECT_EQ(TextInputStream::Open(FolderItem::GetFolderItem(QStringLiteral("missing"))), nullptr);
+  // A dropped pipe would block the program for ever.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe"))).constData(), 0600), 0);
+  EXPECT_EQ(TextInputStream::Open(FolderItem::GetFolderItem(QStringLiteral("pipe"))), nullptr);
   EXPECT_EQ(TextInputStream::Open(FolderItem::AppFolder()), nullptr);
   EXPECT_EQ(TextInputStream::Open(FolderItem()), nullptr);
 }
