@@ -199,7 +199,17 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
   impl->mode = Impl::Mode::Append;
   impl->target = file.AbsolutePath();
   auto qfile = std::make_unique<QFile>(impl->target);
-  if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  if (!qfile->open(QIODevice::ReadWrite | QIODevice::Append)) {
+    // A file that may be written but not read: append without looking at its end.
+    if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  }
+  // A file edited by hand may end without a line end; the first appended line must not
+  // run on into its last line (two addresses would become one).
+  const qint64 size = qfile->size();
+  if (size > 0 && qfile->isReadable() && qfile->seek(size - 1)) {
+    char last = 0;
+    if (qfile->getChar(&last) && last != '\n' && last != '\r') impl->buffer.append('\n');
+  }
   impl->device = std::move(qfile);
   return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
 }

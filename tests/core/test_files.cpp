@@ -314,6 +314,25 @@ TEST_F(FilesTest, AppendAddsToTheEndAndCreatesWhenMissing) {
   }
   EXPECT_EQ(ReadAll(path), QByteArray("a@b.com\nc@d.org\ne@f.net\n"));
   EXPECT_EQ(TextOutputStream::Append(FolderItem::AppFolder()), nullptr);
+
+  // A last line without a line end (edited by hand) is ended before the new line.
+  struct Case {
+    QByteArray before;
+    QByteArray after;
+  };
+  const Case cases[] = {
+      {"", "new\n"},           {"old", "old\nnew\n"}, {"old\n", "old\nnew\n"}, {"old\r\n", "old\r\nnew\n"},
+      {"old\r", "old\rnew\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before.toStdString());
+    WriteAll(path, c.before);
+    auto out = TextOutputStream::Append(FolderItem(path));
+    ASSERT_NE(out, nullptr);
+    out->WriteLine(U("new"));
+    EXPECT_TRUE(out->Close());
+    EXPECT_EQ(ReadAll(path), c.after);
+  }
 }
 
 // A device that takes `limit` bytes and then fails, like a full disk.
