@@ -142,6 +142,28 @@ TEST_F(FilesTest, FolderItemsCountFromOneInNameOrder) {
   EXPECT_EQ(folder.Child(QStringLiteral("a.txt")).Count(), 0);  // a file has no items
 }
 
+TEST_F(FilesTest, ListingFollowsEveryChange) {
+  // Changes right after a listing, and changes to a folder left alone for a while (whose
+  // listing is reused until it changes), both show at the next Count.
+  const FolderItem folder = FolderItem::GetFolderItem(QStringLiteral("Database"));
+  ASSERT_TRUE(folder.CreateAsFolder());
+  for (bool settled : {false, true}) {
+    SCOPED_TRACE(settled ? "settled" : "fresh");
+    for (const char* name : {"a", "b", "c"}) WriteAll(folder.Child(U(name)).AbsolutePath(), "x");
+    if (settled) QThread::sleep(4);
+    EXPECT_EQ(folder.Count(), 3);
+    EXPECT_EQ(folder.Count(), 3);
+    WriteAll(folder.Child(U("d")).AbsolutePath(), "x");
+    EXPECT_EQ(folder.Count(), 4);
+    EXPECT_EQ(folder.Item(4).DisplayName(), U("d"));
+    ASSERT_TRUE(QFile::rename(folder.Child(U("a")).AbsolutePath(), folder.Child(U("e")).AbsolutePath()));
+    EXPECT_EQ(folder.Item(1).DisplayName(), U("b"));
+    EXPECT_EQ(folder.Item(4).DisplayName(), U("e"));
+    for (const char* name : {"b", "c", "d", "e"}) ASSERT_TRUE(folder.Child(U(name)).Delete());
+    EXPECT_EQ(folder.Count(), 0);
+  }
+}
+
 TEST_F(FilesTest, DeleteRemovesFilesAndEmptyFoldersOnly) {
   const FolderItem folder = FolderItem::GetFolderItem(QStringLiteral("Database"));
   ASSERT_TRUE(folder.CreateAsFolder());
