@@ -14,7 +14,7 @@ namespace {
 
 QByteArray ListBytes(int lines, bool withStrayBytes) {
   QByteArray bytes;
-  bytes.reserve(lines * 48);
+  bytes.reserve(qsizetype(lines) * 48);
   for (int i = 0; i < lines; ++i) {
     bytes += "person";
     bytes += QByteArray::number(i);
