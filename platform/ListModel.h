@@ -36,6 +36,9 @@ class ListModel : public QAbstractTableModel {
   void SetCell(int row, int column, const QString& text);
   bool Selected(int row) const;
   void SetSelected(int row, bool selected);
+  // Selects exactly the rows first..last (either order, clipped to the list) and
+  // deselects every other row; one change signal. The list control's Shift-click.
+  void SelectOnly(int first, int last);
   // The first selected row, -1 when none; setting it selects that row alone (-1 clears).
   int ListIndex() const;
   void SetListIndex(int row);
@@ -44,7 +47,9 @@ class ListModel : public QAbstractTableModel {
   // The row most recently added or inserted; -1 before any.
   int LastIndex() const;
 
-  // Bulk edits, one model signal each.
+  // Bulk edits, one model signal each. Removing rows never emits SelectionChanged: the
+  // flags of the rows that stay are unchanged, and a removal walk over many selected
+  // rows must not report once per row.
   void AppendRows(std::vector<QStringList> rows);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
@@ -61,12 +66,30 @@ class ListModel : public QAbstractTableModel {
   void SelectionChanged();
 
  private:
+  void ChangeSelection(int firstChanged, int lastChanged);
+  void ClearSelectionFlags(int& firstChanged, int& lastChanged);
+  // Where row's cells and flag are stored: rows from m_gapRow on sit after the gap.
+  size_t Slot(int row) const { return row < m_gapRow ? size_t(row) : size_t(row) + m_gapRows; }
+  int RowOfSlot(size_t slot) const { return slot < size_t(m_gapRow) ? int(slot) : int(slot) - m_gapRows; }
+  QString& CellAt(int row, int column) { return m_cells[Slot(row) * m_columns + column]; }
+  void MoveGapTo(int row);
+  void CloseGap();
+
   int m_columns;
-  // Cells row-major: row r, column c at r * m_columns + c.
+  // Cells row-major, one slot of m_columns cells per row, and a flag per slot. Between
+  // the rows before m_gapRow and the rest lie m_gapRows unused slots (empty cells,
+  // clear flags): removing a row next to the gap widens it and inserting narrows it,
+  // so a walk that removes or inserts rows near one another moves each kept row once
+  // instead of shifting the whole tail every time.
   std::vector<QString> m_cells;
   std::vector<unsigned char> m_selected;
+  int m_gapRow = 0;
+  int m_gapRows = 0;
   int m_selCount = 0;
   int m_lastIndex = -1;
+  // No row below this one is selected: ListIndex scans from here, so repeated calls
+  // after the first cost nothing.
+  mutable int m_firstSelectedBound = 0;
   bool m_hasHeading = true;
   QStringList m_headings;
 };

@@ -1,0 +1,378 @@
+#include "platform/ListModel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+
+ListModel::ListModel(int columnCount, QObject* parent)
+    : QAbstractTableModel(parent), m_columns(std::max(1, columnCount)) {}
+
+void ListModel::SetHeadings(const QStringList& headings) {
+  m_headings = headings;
+  emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
+}
+
+void ListModel::SetHasHeading(bool hasHeading) {
+  if (m_hasHeading == hasHeading) return;
+  m_hasHeading = hasHeading;
+  emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
+}
+
+bool ListModel::HasHeading() const {
+  return m_hasHeading;
+}
+
+QString ListModel::Heading(int column) const {
+  return m_headings.value(column);
+}
+
+void ListModel::AddRow(const QString& firstCell) {
+  AddRow(QStringList{firstCell});
+}
+
+void ListModel::AddRow(const QStringList& cells) {
+  const int row = ListCount();
+  beginInsertRows({}, row, row);
+  // The last row's slot is the vector's end whether or not a gap lies before it.
+  for (int c = 0; c < m_columns; ++c) m_cells.push_back(cells.value(c));
+  m_selected.push_back(0);
+  m_lastIndex = row;
+  endInsertRows();
+}
+
+// Shifts the gap so that it starts at row, moving the rows in between across it.
+void ListModel::MoveGapTo(int row) {
+  if (m_gapRows == 0) {
+    m_gapRow = row;
+    return;
+  }
+  const size_t width = static_cast<size_t>(m_columns);
+  const size_t gap = static_cast<size_t>(m_gapRows);
+  const auto moveSlot = [&](size_t from, size_t to) {
+    for (size_t c = 0; c < width; ++c) std::swap(m_cells[from * width + c], m_cells[to * width + c]);
+    m_selected[to] = m_selected[from];
+    m_selected[from] = 0;
+  };
+  for (int r = m_gapRow - 1; r >= row; --r) moveSlot(static_cast<size_t>(r), r + gap);
+  for (int r = m_gapRow; r < row; ++r) moveSlot(r + gap, static_cast<size_t>(r));
+  m_gapRow = row;
+}
+
+void ListModel::CloseGap() {
+  if (m_gapRows == 0) return;
+  const int count = ListCount();
+  MoveGapTo(count);
+  m_cells.resize(static_cast<size_t>(count) * m_columns);
+  m_selected.resize(static_cast<size_t>(count));
+  m_gapRows = 0;
+  m_gapRow = 0;
+}
+
+void ListModel::InsertRow(int row, const QString& firstCell) {
+  const int count = ListCount();
+  row = std::clamp(row, 0, count);
+  beginInsertRows({}, row, row);
+  if (m_gapRows == 0) {
+    // Open a gap some rows wide, so a run of inserts at the top (the message log's
+    // newest-first rows) does not shift every row each time.
+    const int width = std::max(16, count / 16);
+    m_cells.insert(m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns,
+                   static_cast<size_t>(width) * m_columns, QString());
+    m_selected.insert(m_selected.begin() + row, static_cast<size_t>(width), 0);
+    m_gapRow = row;
+    m_gapRows = width;
+  } else {
+    MoveGapTo(row);
+  }
+  // The gap's first slot becomes the new row.
+  m_cells[static_cast<size_t>(row) * m_columns] = firstCell;
+  ++m_gapRow;
+  --m_gapRows;
+  // The new row is not selected, so every row below m_firstSelectedBound still isn't.
+  m_lastIndex = row;
+  endInsertRows();
+}
+
+void ListModel::RemoveRow(int row) {
+  if (row < 0 || row >= ListCount()) return;
+  beginRemoveRows({}, row, row);
+  // Bring the gap to just after the row, then widen it over the row.
+  MoveGapTo(row + 1);
+  for (int c = 0; c < m_columns; ++c) CellAt(row, c) = QString();
+  if (m_selected[row] != 0) --m_selCount;
+  m_selected[row] = 0;
+  m_gapRow = row;
+  ++m_gapRows;
+  if (row < m_firstSelectedBound) --m_firstSelectedBound;
+  // LastIndex keeps naming the same row, or none once that row is gone.
+  if (row < m_lastIndex) {
+    --m_lastIndex;
+  } else if (row == m_lastIndex) {
+    m_lastIndex = -1;
+  }
+  endRemoveRows();
+}
+
+void ListModel::DeleteAllRows() {
+  if (ListCount() == 0) return;
+  beginResetModel();
+  m_cells.clear();
+  m_selected.clear();
+  m_gapRow = 0;
+  m_gapRows = 0;
+  m_selCount = 0;
+  m_firstSelectedBound = 0;
+  m_lastIndex = -1;
+  endResetModel();
+}
+
+QString ListModel::Cell(int row, int column) const {
+  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
+  return m_cells[Slot(row) * m_columns + column];
+}
+
+void ListModel::SetCell(int row, int column, const QString& text) {
+  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return;
+  QString& cell = CellAt(row, column);
+  if (cell == text) return;
+  cell = text;
+  const QModelIndex changed = index(row, column);
+  emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
+}
+
+bool ListModel::Selected(int row) const {
+  if (row < 0 || row >= ListCount()) return false;
+  return m_selected[Slot(row)] != 0;
+}
+
+void ListModel::SetSelected(int row, bool selected) {
+  if (row < 0 || row >= ListCount()) return;
+  unsigned char& flag = m_selected[Slot(row)];
+  if ((flag != 0) == selected) return;
+  flag = selected ? 1 : 0;
+  if (selected) {
+    ++m_selCount;
+    m_firstSelectedBound = std::min(m_firstSelectedBound, row);
+  } else {
+    --m_selCount;
+  }
+  ChangeSelection(row, row);
+}
+
+void ListModel::ChangeSelection(int firstChanged, int lastChanged) {
+  emit dataChanged(index(firstChanged, 0), index(lastChanged, m_columns - 1), {SelectedRole});
+  emit SelectionChanged();
+}
+
+// Clears every flag, visiting only the span from the first selected row up to the
+// last one, and widens [firstChanged, lastChanged] over the rows it changed.
+void ListModel::ClearSelectionFlags(int& firstChanged, int& lastChanged) {
+  // Gap slots hold clear flags, so the walk can run over slots.
+  for (size_t slot = Slot(m_firstSelectedBound); slot < m_selected.size() && m_selCount > 0; ++slot) {
+    if (m_selected[slot] == 0) continue;
+    m_selected[slot] = 0;
+    --m_selCount;
+    const int row = RowOfSlot(slot);
+    firstChanged = std::min(firstChanged, row);
+    lastChanged = std::max(lastChanged, row);
+  }
+  m_selCount = 0;
+  m_firstSelectedBound = 0;
+}
+
+void ListModel::SelectOnly(int first, int last) {
+  if (first > last) std::swap(first, last);
+  first = std::max(first, 0);
+  last = std::min(last, ListCount() - 1);
+  if (first > last) {
+    SetListIndex(-1);
+    return;
+  }
+  const int wanted = last - first + 1;
+  if (m_selCount == wanted) {
+    int inRange = 0;
+    for (int row = first; row <= last; ++row) inRange += m_selected[Slot(row)];
+    if (inRange == wanted) return;
+  }
+  int firstChanged = first;
+  int lastChanged = last;
+  ClearSelectionFlags(firstChanged, lastChanged);
+  for (int row = first; row <= last; ++row) m_selected[Slot(row)] = 1;
+  m_selCount = wanted;
+  m_firstSelectedBound = first;
+  ChangeSelection(firstChanged, lastChanged);
+}
+
+int ListModel::ListIndex() const {
+  if (m_selCount == 0) return -1;
+  const unsigned char* begin = m_selected.data();
+  const size_t from = Slot(m_firstSelectedBound);
+  const auto* found =
+      static_cast<const unsigned char*>(std::memchr(begin + from, 1, m_selected.size() - from));
+  if (found == nullptr) return -1;  // cannot happen while m_selCount > 0
+  m_firstSelectedBound = RowOfSlot(static_cast<size_t>(found - begin));
+  return m_firstSelectedBound;
+}
+
+void ListModel::SetListIndex(int row) {
+  if (row >= ListCount() || row < -1) return;  // a row that has gone: leave the selection alone
+  if (row == -1) {
+    if (m_selCount == 0) return;
+    int firstChanged = ListCount();
+    int lastChanged = -1;
+    ClearSelectionFlags(firstChanged, lastChanged);
+    ChangeSelection(firstChanged, lastChanged);
+    return;
+  }
+  SelectOnly(row, row);
+}
+
+int ListModel::ListCount() const {
+  return static_cast<int>(m_selected.size()) - m_gapRows;
+}
+
+int ListModel::SelCount() const {
+  return m_selCount;
+}
+
+int ListModel::LastIndex() const {
+  return m_lastIndex;
+}
+
+void ListModel::AppendRows(std::vector<QStringList> rows) {
+  if (rows.empty()) return;
+  const int first = ListCount();
+  const int last = first + static_cast<int>(rows.size()) - 1;
+  beginInsertRows({}, first, last);
+  CloseGap();
+  m_cells.reserve(static_cast<size_t>(last + 1) * m_columns);
+  m_selected.resize(static_cast<size_t>(last) + 1, 0);
+  for (QStringList& cells : rows) {
+    // Take the texts over from a list we own; copy (a reference count) from a shared
+    // one, since writing to it would first copy the whole list.
+    const bool owned = cells.isDetached();
+    for (int c = 0; c < m_columns; ++c) {
+      if (c >= cells.size()) {
+        m_cells.emplace_back();
+      } else if (owned) {
+        m_cells.push_back(std::move(cells[c]));
+      } else {
+        m_cells.push_back(cells.at(c));
+      }
+    }
+  }
+  m_lastIndex = last;
+  endInsertRows();
+}
+
+void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
+  CloseGap();
+  const int count = ListCount();
+  // Ask about every row before changing anything, so the predicate sees the rows as
+  // they were and may read any of them.
+  std::vector<unsigned char> gone(static_cast<size_t>(count), 0);
+  int removed = 0;
+  for (int row = 0; row < count; ++row) {
+    if (remove(row)) {
+      gone[row] = 1;
+      ++removed;
+    }
+  }
+  if (removed == 0) return;
+  if (ListCount() != count) {
+    // The predicate must only read: it changed the rows, so the answers no longer fit.
+    qWarning("ListModel::RemoveRowsIf: rows changed while being tested; nothing removed");
+    return;
+  }
+  if (removed == count) {
+    DeleteAllRows();
+    return;
+  }
+
+  // One layout change instead of a signal per run of removed rows; the view keeps its
+  // scroll place and the persistent indexes follow their rows.
+  emit layoutAboutToBeChanged();
+  const QModelIndexList persistent = persistentIndexList();
+  std::vector<int> newRow;
+  if (!persistent.isEmpty()) newRow.assign(static_cast<size_t>(count), -1);
+
+  int kept = 0;
+  int lastIndex = -1;
+  for (int row = 0; row < count; ++row) {
+    if (gone[row] != 0) {
+      if (m_selected[row] != 0) --m_selCount;
+      continue;
+    }
+    if (kept != row) {
+      for (int c = 0; c < m_columns; ++c) {
+        m_cells[static_cast<size_t>(kept) * m_columns + c] =
+            std::move(m_cells[static_cast<size_t>(row) * m_columns + c]);
+      }
+      m_selected[kept] = m_selected[row];
+    }
+    if (row == m_lastIndex) lastIndex = kept;
+    if (!newRow.empty()) newRow[row] = kept;
+    ++kept;
+  }
+  m_cells.resize(static_cast<size_t>(kept) * m_columns);
+  m_selected.resize(static_cast<size_t>(kept));
+  m_lastIndex = lastIndex;
+  m_firstSelectedBound = 0;
+
+  if (!persistent.isEmpty()) {
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex& old : persistent) {
+      const int row = old.row() < count ? newRow[old.row()] : -1;
+      moved.append(row < 0 ? QModelIndex() : index(row, old.column()));
+    }
+    changePersistentIndexList(persistent, moved);
+  }
+  emit layoutChanged();
+}
+
+void ListModel::SetAllSelected(bool selected) {
+  const int count = ListCount();
+  if (count == 0 || m_selCount == (selected ? count : 0)) return;
+  CloseGap();
+  std::fill(m_selected.begin(), m_selected.end(), selected ? 1 : 0);
+  m_selCount = selected ? count : 0;
+  m_firstSelectedBound = 0;
+  ChangeSelection(0, count - 1);
+}
+
+void ListModel::Reserve(int rows) {
+  if (rows <= 0) return;
+  m_cells.reserve(static_cast<size_t>(rows) * m_columns);
+  m_selected.reserve(static_cast<size_t>(rows));
+}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ListCount();
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : m_columns;
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= ListCount() || index.column() >= m_columns) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+      return Cell(index.row(), index.column());
+    case SelectedRole:
+      return m_selected[Slot(index.row())] != 0;
+    default:
+      return {};
+  }
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (!m_hasHeading || orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section < 0 || section >= m_columns) return {};
+  return m_headings.value(section);
+}
+
+}  // namespace platform
