@@ -6,6 +6,7 @@ namespace lists {
 
 DuplicateIndex::DuplicateIndex(platform::ListModel* model, QObject* parent)
     : QObject(parent), m_model(model) {
+  if (model == nullptr) return;
   using M = platform::ListModel;
   connect(model, &M::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { RowsInserted(first, last); });
