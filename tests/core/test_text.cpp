@@ -241,7 +241,7 @@ TEST(TextFields, MatchOracleOnRandomTexts) {
   const QStringList separators = {U(" "), U("ab"), U("aa"), U(",")};
   for (int i = 0; i < 5000; ++i) {
     const QString source = RandomText(rng, 10);
-    const QString sep = separators.at(rng.bounded(separators.size()));
+    const QString& sep = separators.at(rng.bounded(separators.size()));
     const QStringList expected = SlowFields(source, sep);
     ASSERT_EQ(CountFields(source, sep), expected.size()) << source.toStdString();
     for (int f = 0; f < expected.size(); ++f) {
@@ -278,6 +278,28 @@ TEST(TextCompare, Table) {
     EXPECT_EQ(StrComp(U(c.a), U(c.b), 0), c.exact);
     EXPECT_EQ(StrComp(U(c.a), U(c.b), 1), c.folded);
     EXPECT_EQ(TextEquals(U(c.a), U(c.b)), c.equal);
+  }
+}
+
+TEST(TextCompare, ExactOrderIsTheOrderOfTheUtf8Bytes) {
+  // Characters on both sides of the surrogate range, where UTF-16 order and byte order differ.
+  static const std::u32string alphabet = U"aZ~\u00e9\u4e2d\ue000\uff21\U0001F600\U00010400";
+  QRandomGenerator rng(5);
+  auto random = [&] {
+    QString s;
+    const int len = rng.bounded(5);
+    for (int i = 0; i < len; ++i) {
+      const char32_t c = alphabet.at(rng.bounded(int(alphabet.size())));
+      s += QString::fromUcs4(&c, 1);
+    }
+    return s;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const QString a = random();
+    const QString b = random();
+    const int bytes = EncodeText(a).compare(EncodeText(b));
+    const int expected = bytes < 0 ? -1 : (bytes > 0 ? 1 : 0);
+    ASSERT_EQ(StrComp(a, b, 0), expected) << a.toStdString() << " vs " << b.toStdString();
   }
 }
 
