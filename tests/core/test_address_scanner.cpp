@@ -6,6 +6,7 @@
 #include "lists/AddressScanner.h"
 #include "platform/EventLoop.h"
 #include "platform/Text.h"
+#include "platform/TextStream.h"
 #include "support/AddressScannerOracle.h"
 
 using namespace Qt::StringLiterals;
@@ -143,6 +144,22 @@ TEST(AddressScanner, BytesAgreeWithTheOracleOnTheirDecodedText) {
     ASSERT_EQ(lists::FindEmails(QByteArrayView(bytes)),
               oracle::FindEmailsLiterally(platform::DecodeBytes(bytes)))
         << bytes.toHex().toStdString();
+  }
+}
+
+// A dropped file is scanned line by line; scanning its bytes in one go must find the
+// same addresses, in the same order (a line end is no address character).
+TEST(AddressScanner, WholeFileFindsWhatItsLinesFind) {
+  QRandomGenerator random(500);
+  for (int round = 0; round < 3000; ++round) {
+    const QByteArray bytes = platform::EncodeText(RandomText(random, random.bounded(1, 80)));
+    QStringList byLine;
+    auto stream = platform::TextInputStream::FromBytes(bytes);
+    while (!stream->EOF_()) {
+      const QString found = lists::FindEmails(stream->ReadLine());
+      if (!found.isEmpty()) byLine << found;
+    }
+    ASSERT_EQ(lists::FindEmails(QByteArrayView(bytes)), byLine.join(u' ')) << bytes.toHex().toStdString();
   }
 }
 
