@@ -15,7 +15,9 @@ $(BUILD)/build.ninja:
 
 configure: deps $(BUILD)/build.ninja
 
+# Files that arrive through a merge can be older than moc's last scan; make it look again.
 build: configure
+	rm -f $(BUILD)/*_autogen/timestamp
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
