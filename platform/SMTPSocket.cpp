@@ -14,9 +14,13 @@ constexpr quint16 kSmtpsPort = 465;  // RFC 8314: TLS from the first byte
 
 SMTPSocket::SMTPSocket(QObject* parent) : QObject(parent) {}
 
-SMTPSocket::~SMTPSocket() { delete m_session.data(); }
+SMTPSocket::~SMTPSocket() {
+  delete m_session.data();
+}
 
-bool SMTPSocket::IsConnected() const { return m_session || m_failing; }
+bool SMTPSocket::IsConnected() const {
+  return m_session || m_failing;
+}
 
 void SMTPSocket::SendMail() {
   if (IsConnected()) return;
@@ -94,3 +98,7 @@ void SMTPSocket::Finish(int code, const QString& text) {
 }
 
 }  // namespace platform
+
+// Compiled here rather than in the library-wide moc unit, so a program that uses this
+// class links only what it needs.
+#include "moc_SMTPSocket.cpp"

@@ -4,7 +4,9 @@ namespace platform {
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 SmtpReply Bad() {
   SmtpReply r;

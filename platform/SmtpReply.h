@@ -18,9 +18,9 @@ struct SmtpReply {
   };
 
   Status status = Status::Incomplete;
-  int code = 0;               // 200..599 when Complete
-  QList<QByteArray> lines;    // the text after the code and separator, line by line
-  qsizetype consumed = 0;     // bytes of the buffer the reply took, line ends included
+  int code = 0;             // 200..599 when Complete
+  QList<QByteArray> lines;  // the text after the code and separator, line by line
+  qsizetype consumed = 0;   // bytes of the buffer the reply took, line ends included
 
   // The reply classes of RFC 5321 section 4.2.1.
   bool IsPositive() const { return code >= 200 && code < 400; }

@@ -42,7 +42,13 @@ bool HasEightBit(const QByteArray& bytes) {
 
 SmtpSession::SmtpSession(std::unique_ptr<ByteStream> stream, SmtpSessionSettings settings,
                          SmtpMessageSource source, QObject* parent)
-    : QObject(parent), m_stream(std::move(stream)), m_settings(std::move(settings)), m_source(std::move(source)) {
+    : QObject(parent),
+      m_stream(std::move(stream)),
+      m_settings(std::move(settings)),
+      m_source(std::move(source)) {
+  // A child, so tests that script a silent server can find it and let it run out at once.
+  m_timer.setParent(this);
+  m_timer.setObjectName(QStringLiteral("smtpStepTimer"));
   m_timer.setSingleShot(true);
   connect(&m_timer, &QTimer::timeout, this, &SmtpSession::OnTimeout);
   connect(m_stream.get(), &ByteStream::Connected, this, &SmtpSession::OnConnected);
@@ -266,7 +272,8 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
       m_timer.start(qMin(m_settings.quitTimeoutMs, m_settings.stepTimeoutMs));
       return;
     default:
-      Finish(smtp::kProtocolError, QStringLiteral("The server sent a reply out of turn: ") + ReplyText(reply));
+      Finish(smtp::kProtocolError,
+             QStringLiteral("The server sent a reply out of turn: ") + ReplyText(reply));
       return;
   }
 }
@@ -385,7 +392,9 @@ void SmtpSession::RefuseCurrent(int code, const QString& text, bool reset) {
   }
 }
 
-void SmtpSession::SendQuit() { Send(Step::Quit, "QUIT"); }
+void SmtpSession::SendQuit() {
+  Send(Step::Quit, "QUIT");
+}
 
 void SmtpSession::Send(Step step, const QByteArray& line) {
   m_step = step;
@@ -465,3 +474,7 @@ QByteArray SmtpSession::HelloDomain() const {
 }
 
 }  // namespace platform
+
+// Compiled here rather than in the library-wide moc unit, so a program that uses this
+// class links only what it needs.
+#include "moc_SmtpSession.cpp"

@@ -75,18 +75,26 @@ void SslByteStream::Write(const QByteArray& bytes) {
   if (!m_over) m_socket.write(bytes);
 }
 
-QByteArray SslByteStream::ReadAll() { return m_socket.readAll(); }
+QByteArray SslByteStream::ReadAll() {
+  return m_socket.readAll();
+}
 
 void SslByteStream::Abort() {
   m_over = true;
   m_socket.abort();
 }
 
-bool SslByteStream::IsEncrypted() const { return m_socket.isEncrypted(); }
+bool SslByteStream::IsEncrypted() const {
+  return m_socket.isEncrypted();
+}
 
-bool SslByteStream::PeerIsLoopback() const { return m_socket.peerAddress().isLoopback(); }
+bool SslByteStream::PeerIsLoopback() const {
+  return m_socket.peerAddress().isLoopback();
+}
 
-QHostAddress SslByteStream::LocalAddress() const { return m_socket.localAddress(); }
+QHostAddress SslByteStream::LocalAddress() const {
+  return m_socket.localAddress();
+}
 
 void SslByteStream::OnSocketError(QAbstractSocket::SocketError error) {
   // Whatever breaks a handshake under way (a closed connection included) is a TLS failure.
@@ -118,3 +126,7 @@ void SslByteStream::Fail(Failure failure, const QString& text) {
 }
 
 }  // namespace platform
+
+// Compiled here rather than in the library-wide moc unit, so a program that uses this
+// class links only what it needs.
+#include "moc_SslByteStream.cpp"
