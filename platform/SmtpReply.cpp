@@ -26,6 +26,8 @@ SmtpReply ParseSmtpReply(QByteArrayView buffer, const SmtpReplyLimits& limits) {
       // A line longer than the limit can never become a good reply: say so now, so the
       // caller need not buffer a server's endless line.
       if (rest > limits.maxLineLength + 1) return Bad();
+      // So can a reply that has used up its lines and is not over.
+      if (reply.lines.size() >= limits.maxLines) return Bad();
       return SmtpReply{};
     }
     QByteArrayView line = buffer.sliced(pos, lf);
