@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <deque>
@@ -562,6 +563,267 @@ TEST(SmtpTranscripts, SilenceAfterEveryCommand) {
   EXPECT_EQ(variants, 15);  // every command of the session
   // Silent half-way through a reply: the lines in so far are not taken for a reply.
   CheckTranscript({"silent mid-reply", {Simple("m1")}, kGreet + QStringList{"S: 250-x", "Z:", "E: end:101"}});
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// SMTPSocket: the outgoing list, the events and the codes, over the same fake server.
+
+namespace {
+
+using platform::EmailMessagePtr;
+using platform::SMTPSocket;
+using platform::SpecialEmail;
+
+std::shared_ptr<SpecialEmail> Letter(const QString& name,
+                                     const QString& to = QStringLiteral("bob@example.org")) {
+  auto m = std::make_shared<SpecialEmail>();
+  m->SetName(name);
+  m->AddRecipient(to);
+  m->SetFromAddress(QStringLiteral("alice@example.com"));
+  m->SetSubject(QStringLiteral("Subject ") + name);
+  m->SetBodyPlainText(QStringLiteral(".starts with a dot\r\nsecond line\r\n"));
+  return m;
+}
+
+QStringList Accept(const QString& to = QStringLiteral("bob@example.org")) {
+  return {"C: MAIL FROM:<alice@example.com>",
+          "S: 250 ok",
+          "C: RCPT TO:<" + to + ">",
+          "S: 250 ok",
+          "C: DATA",
+          "S: 354 go",
+          "D:",
+          "S: 250 queued"};
+}
+
+// One SMTPSocket wired to a fake server; records its events.
+struct Client {
+  QPointer<FakeByteStream> stream;
+  // What the stream saw, kept when the client deletes it.
+  struct Seen {
+    QString host;
+    quint16 port = 0;
+    bool implicitTls = false;
+    QByteArray written;
+  };
+  std::optional<Seen> seen;
+  QStringList events;
+  QList<EmailMessagePtr> sent;
+  QList<qint64> progressTotals;
+  int errors = 0;
+  // Last, so it goes first: deleting it deletes the stream, which writes `seen`.
+  SMTPSocket socket;
+
+  explicit Client(const QStringList& script, bool loopback = false) {
+    socket.SetAddress(QStringLiteral("mail.example.com"));
+    socket.SetStreamFactory([this, script, loopback](const platform::TlsPolicy&) {
+      auto fake = std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(script), loopback, -1);
+      stream = fake.get();
+      fake->onDestroyed = [this](const FakeByteStream& f) {
+        seen = Seen{f.Host(), f.Port(), f.ImplicitTls(), f.Written()};
+      };
+      fake->onSilence = [this] {
+        if (auto* timer = socket.findChild<QTimer*>(QStringLiteral("smtpStepTimer"))) timer->start(0);
+      };
+      return fake;
+    });
+    QObject::connect(&socket, &SMTPSocket::ConnectionEstablished,
+                     [this](const QString& text) { events.append("greeting:" + text); });
+    QObject::connect(&socket, &SMTPSocket::MessageSent, [this](EmailMessagePtr m) {
+      sent.append(m);
+      events.append("sent:" + std::dynamic_pointer_cast<SpecialEmail>(m)->Name());
+    });
+    QObject::connect(&socket, &SMTPSocket::ServerError, [this](EmailMessagePtr m, int code, const QString&) {
+      events.append("refused:" + std::dynamic_pointer_cast<SpecialEmail>(m)->Name() + ":" +
+                    QString::number(code));
+    });
+    QObject::connect(&socket, &SMTPSocket::SendProgress, [this](qint64 done, qint64 total) {
+      progressTotals.append(done == total ? total : -1);
+    });
+    QObject::connect(&socket, &SMTPSocket::Error, [this] {
+      ++errors;
+      events.append("error:" + QString::number(socket.LastErrorCode()));
+    });
+  }
+
+  void SendAndWait() {
+    const int before = errors;
+    socket.SendMail();
+    testing_support::WaitUntil([&] { return errors > before; }, 20000);
+  }
+
+  QStringList Names() const {
+    QStringList names;
+    for (const auto& m : socket.Messages()) names.append(std::dynamic_pointer_cast<SpecialEmail>(m)->Name());
+    return names;
+  }
+};
+
+const QStringList kHello = {"S: 220 mail.example.com ready", "C: EHLO [127.0.0.1]",
+                            "S: 250 mail.example.com"};
+
+TEST(SMTPSocket, HandsBackTheSameMessageAndEmptiesTheList) {
+  Client c(kHello + Accept() + Accept(QStringLiteral("carol@example.org")) + kQuit);
+  auto m1 = Letter(QStringLiteral("Newsletter"));
+  auto m2 = Letter(QStringLiteral("Other"), QStringLiteral("carol@example.org"));
+  c.socket.Messages() << m1 << m2;
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "),
+            "greeting:mail.example.com ready | sent:Newsletter | sent:Other | error:102");
+  ASSERT_EQ(c.sent.size(), 2);
+  EXPECT_EQ(c.sent.at(0).get(), m1.get());
+  EXPECT_EQ(c.sent.at(1).get(), m2.get());
+  EXPECT_EQ(c.socket.Messages().size(), 0);
+  EXPECT_EQ(c.socket.IsConnected(), false);
+  ASSERT_TRUE(c.seen.has_value());
+  EXPECT_EQ(c.seen->port, 25);
+  EXPECT_EQ(c.seen->implicitTls, false);
+  // Progress ends at the whole message for each of the two.
+  EXPECT_EQ(c.progressTotals.count(-1) + 2, c.progressTotals.size());
+}
+
+TEST(SMTPSocket, MessageDataIsTheDotStuffedSource) {
+  Client c(kHello + Accept() + kQuit);
+  auto m = Letter(QStringLiteral("dots"));
+  c.socket.Messages() << m;
+  c.SendAndWait();
+  ASSERT_TRUE(c.seen.has_value());
+  const QByteArray written = c.seen->written;
+  const qsizetype start = written.indexOf("DATA\r\n") + 6;
+  const QByteArray data = written.mid(start, written.indexOf("\r\n.\r\n", start) + 5 - start);
+  EXPECT_EQ(data.contains("\r\n..starts with a dot\r\n"), true);
+  EXPECT_EQ(data.contains("\nSubject: Subject dots\r\n"), true);
+}
+
+TEST(SMTPSocket, MessagesAppendedWhileConnectedGoOutOnThatConnection) {
+  Client c(kHello + Accept() + Accept(QStringLiteral("dave@example.org")) + kQuit);
+  c.socket.Messages() << Letter(QStringLiteral("first"));
+  QObject::connect(&c.socket, &SMTPSocket::MessageSent, [&](EmailMessagePtr) {
+    if (c.sent.size() == 1)
+      c.socket.Messages() << Letter(QStringLiteral("later"), QStringLiteral("dave@example.org"));
+  });
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "), "greeting:mail.example.com ready | sent:first | sent:later | error:102");
+}
+
+TEST(SMTPSocket, RefusedMessageLeavesTheListAndTheNextGoes) {
+  Client c(kHello +
+           QStringList{"C: MAIL FROM:<alice@example.com>", "S: 250 ok", "C: RCPT TO:<nobody@example.org>",
+                       "S: 550 no such user", "C: RSET", "S: 250 ok"} +
+           Accept() + kQuit);
+  c.socket.Messages() << Letter(QStringLiteral("bad"), QStringLiteral("nobody@example.org"))
+                      << Letter(QStringLiteral("good"));
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "),
+            "greeting:mail.example.com ready | refused:bad:550 | sent:good | error:102");
+  EXPECT_EQ(c.socket.Messages().size(), 0);
+}
+
+TEST(SMTPSocket, DroppedConnectionKeepsUnsentMessagesInOrder) {
+  Client c(kHello + Accept() + QStringList{"C: MAIL FROM:<alice@example.com>", "X:"});
+  c.socket.Messages() << Letter(QStringLiteral("a")) << Letter(QStringLiteral("b"))
+                      << Letter(QStringLiteral("c"));
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "), "greeting:mail.example.com ready | sent:a | error:102");
+  EXPECT_EQ(c.Names(), QStringList({"b", "c"}));
+  EXPECT_EQ(c.socket.IsConnected(), false);
+}
+
+TEST(SMTPSocket, EmptyListOnlySignsOff) {
+  Client c({"S: 220 hi", "C: QUIT", "S: 221 bye", "X:"});
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "), "error:102");
+}
+
+TEST(SMTPSocket, ListEmptiedDuringTheConnectionSignsOff) {
+  Client c(kHello + kQuit);
+  c.socket.Messages() << Letter(QStringLiteral("a"));
+  QObject::connect(&c.socket, &SMTPSocket::ConnectionEstablished, [&] { c.socket.DeleteAllMessages(); });
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "), "greeting:mail.example.com ready | error:102");
+}
+
+TEST(SMTPSocket, AddressForms) {
+  struct Case {
+    const char* address;
+    const char* host;
+    int port;
+    bool implicitTls;
+  };
+  const std::vector<Case> table = {
+      {"mail.example.com", "mail.example.com", 25, false},
+      {"mail.example.com:587", "mail.example.com", 587, false},
+      {"mail.example.com:465", "mail.example.com", 465, true},
+      {"[::1]:2525", "::1", 2525, false},
+  };
+  for (const auto& t : table) {
+    SCOPED_TRACE(t.address);
+    Client c({"S: 220 hi", "C: QUIT", "S: 221 bye", "X:"});
+    c.socket.SetAddress(QString::fromUtf8(t.address));
+    c.SendAndWait();
+    ASSERT_TRUE(c.seen.has_value());
+    EXPECT_EQ(c.seen->host, QString::fromUtf8(t.host));
+    EXPECT_EQ(c.seen->port, t.port);
+    EXPECT_EQ(c.seen->implicitTls, t.implicitTls);
+  }
+}
+
+TEST(SMTPSocket, BadAddressIsReportedFromTheEventLoop) {
+  for (const char* address : {"", "host:99999", "ho st"}) {
+    SCOPED_TRACE(address);
+    Client c({});
+    c.socket.SetAddress(QString::fromUtf8(address));
+    c.socket.Messages() << Letter(QStringLiteral("a"));
+    c.socket.SendMail();
+    // Not reported inside SendMail, and a second SendMail meanwhile starts nothing.
+    EXPECT_EQ(c.errors, 0);
+    EXPECT_EQ(c.socket.IsConnected(), true);
+    c.socket.SendMail();
+    testing_support::WaitUntil([&] { return c.errors > 0; });
+    EXPECT_EQ(c.events.join(" | "), "error:111");
+    EXPECT_EQ(c.stream.isNull(), true);
+    EXPECT_EQ(c.socket.Messages().size(), 1);
+  }
+}
+
+TEST(SMTPSocket, DisconnectIsSilentAndKeepsTheList) {
+  Client c(kHello + QStringList{"C: MAIL FROM:<alice@example.com>", "Z:"});
+  c.socket.Messages() << Letter(QStringLiteral("a"));
+  c.socket.SetStepTimeout(60000);
+  QObject::connect(&c.socket, &SMTPSocket::ConnectionEstablished,
+                   [&] { QTimer::singleShot(0, &c.socket, [&] { c.socket.Disconnect(); }); });
+  c.socket.SendMail();
+  testing_support::WaitUntil([&] { return !c.socket.IsConnected(); });
+  QCoreApplication::processEvents();
+  EXPECT_EQ(c.events.join(" | "), "greeting:mail.example.com ready");
+  EXPECT_EQ(c.socket.Messages().size(), 1);
+  EXPECT_EQ(c.socket.IsConnected(), false);
+}
+
+TEST(SMTPSocket, ErrorCodesReachLastErrorCode) {
+  struct Case {
+    const char* name;
+    QStringList script;
+    int code;
+  };
+  const std::vector<Case> table = {
+      {"unreachable", {"U:"}, platform::smtp::kCannotConnect},
+      {"refused greeting", {"S: 554 no"}, platform::smtp::kSessionRefused},
+      {"421", {"S: 421 busy", "X:"}, platform::smtp::kServiceClosing},
+      {"silence", {"S: 220 hi", "C: EHLO [127.0.0.1]", "Z:"}, platform::smtp::kTimeout},
+      {"not SMTP", {"S: HTTP/1.1 400 Bad Request"}, platform::smtp::kProtocolError},
+  };
+  for (const auto& t : table) {
+    SCOPED_TRACE(t.name);
+    Client c(t.script);
+    c.socket.Messages() << Letter(QStringLiteral("a"));
+    c.SendAndWait();
+    EXPECT_EQ(c.socket.LastErrorCode(), t.code);
+    EXPECT_EQ(c.errors, 1);
+    EXPECT_EQ(c.socket.Messages().size(), 1);
+  }
 }
 
 }  // namespace

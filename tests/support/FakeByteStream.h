@@ -5,6 +5,7 @@
 //
 //   S: text   the server sends "text" CR LF (a written-out \r\n inside is a line end too)
 //   C: text   the client must write "text" CR LF next
+//   D:        the client writes a message's data, whatever it is, up to CR LF "." CR LF
 //   T:        the client must start TLS now; the handshake succeeds
 //   F:        the client must start TLS now; the handshake fails
 //   X:        the server closes the connection
@@ -72,7 +73,13 @@ class FakeByteStream : public platform::ByteStream {
   FakeByteStream(QList<Step> steps, bool peerIsLoopback, qsizetype splitAt)
       : m_steps(std::move(steps)), m_loopback(peerIsLoopback), m_splitAt(splitAt) {}
 
+  ~FakeByteStream() override {
+    if (onDestroyed) onDestroyed(*this);
+  }
+
   std::function<void()> onSilence;
+  // Lets a test read what the client did after the client has deleted the stream.
+  std::function<void(const FakeByteStream&)> onDestroyed;
 
   QByteArray Written() const { return m_written; }
   QString Host() const { return m_host; }
@@ -124,15 +131,23 @@ class FakeByteStream : public platform::ByteStream {
     const qint64 n = bytes.size();
     Post([this, n] { emit BytesWritten(n); });
     m_pending += bytes;
-    while (!m_mismatch && m_pos < m_steps.size() && m_steps.at(m_pos).kind == 'C' && !m_pending.isEmpty()) {
-      const QByteArray& want = m_steps.at(m_pos).bytes;
-      const qsizetype n2 = qMin(want.size(), m_pending.size());
-      if (m_pending.left(n2) != want.left(n2)) {
-        m_mismatch = true;
-        return;
+    while (!m_mismatch && m_pos < m_steps.size() && !m_pending.isEmpty()) {
+      const Step& step = m_steps.at(m_pos);
+      if (step.kind == 'D') {
+        const qsizetype end = m_pending.indexOf("\r\n.\r\n");
+        if (end < 0) return;
+        m_pending.remove(0, end + 5);
+      } else if (step.kind == 'C') {
+        const qsizetype n2 = qMin(step.bytes.size(), m_pending.size());
+        if (m_pending.left(n2) != step.bytes.left(n2)) {
+          m_mismatch = true;
+          return;
+        }
+        if (m_pending.size() < step.bytes.size()) return;
+        m_pending.remove(0, step.bytes.size());
+      } else {
+        break;
       }
-      if (m_pending.size() < want.size()) return;
-      m_pending.remove(0, want.size());
       ++m_pos;
       Play();
     }
