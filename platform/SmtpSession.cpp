@@ -65,10 +65,16 @@ SmtpSession::~SmtpSession() {
   }
 }
 
+int SmtpSession::StepTimeout() const {
+  // RFC 5321 section 4.5.3.2.6: the reply to the end of the data may take long (content
+  // checks); giving up early would only send the message twice.
+  return m_step == Step::DataBody ? m_settings.stepTimeoutMs * 5 : m_settings.stepTimeoutMs;
+}
+
 void SmtpSession::Start() {
   if (m_step != Step::Idle) return;
   m_step = Step::Connecting;
-  m_timer.start(m_settings.stepTimeoutMs);
+  m_timer.start(StepTimeout());
   m_stream->ConnectToHost(m_settings.host, m_settings.port, m_settings.implicitTls);
 }
 
@@ -83,7 +89,7 @@ void SmtpSession::Abort() {
 void SmtpSession::OnConnected() {
   if (m_step != Step::Connecting) return;
   m_step = Step::Greeting;
-  m_timer.start(m_settings.stepTimeoutMs);
+  m_timer.start(StepTimeout());
 }
 
 void SmtpSession::OnEncrypted() {
@@ -98,7 +104,7 @@ void SmtpSession::OnEncrypted() {
 void SmtpSession::OnBytesWritten(qint64 bytes) {
   if (m_step == Step::Done) return;
   // Progress on a long write is not silence.
-  if (m_timer.isActive()) m_timer.start(m_settings.stepTimeoutMs);
+  if (m_timer.isActive()) m_timer.start(StepTimeout());
   if (m_step == Step::DataBody && m_dataSent < m_data.size()) {
     m_dataSent = qMin<qint64>(m_dataSent + bytes, m_data.size());
     const QPointer<SmtpSession> self(this);
@@ -128,7 +134,7 @@ void SmtpSession::OnReadyRead() {
     const SmtpReply reply = ParseSmtpReply(m_buffer);
     if (reply.status == SmtpReply::Status::Incomplete) {
       // Bytes are arriving: the step is alive.
-      m_timer.start(m_settings.stepTimeoutMs);
+      m_timer.start(StepTimeout());
       break;
     }
     if (reply.status == SmtpReply::Status::Bad) {
@@ -196,7 +202,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
         return;
       }
       m_step = Step::Handshake;
-      m_timer.start(m_settings.stepTimeoutMs);
+      m_timer.start(StepTimeout());
       m_stream->StartTls();
       return;
     case Step::AuthPlain:
@@ -246,7 +252,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
       }
       m_step = Step::DataBody;
       m_dataSent = 0;
-      m_timer.start(m_settings.stepTimeoutMs);
+      m_timer.start(StepTimeout());
       m_stream->Write(m_data);
       return;
     case Step::DataBody:
@@ -398,7 +404,7 @@ void SmtpSession::SendQuit() {
 
 void SmtpSession::Send(Step step, const QByteArray& line) {
   m_step = step;
-  m_timer.start(m_settings.stepTimeoutMs);
+  m_timer.start(StepTimeout());
   m_stream->Write(line + "\r\n");
 }
 

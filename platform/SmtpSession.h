@@ -109,6 +109,7 @@ class SmtpSession : public QObject {
   void Send(Step step, const QByteArray& line);
   void Finish(int code, const QString& text);
   QByteArray HelloDomain() const;
+  int StepTimeout() const;
 
   std::unique_ptr<ByteStream> m_stream;
   SmtpSessionSettings m_settings;

@@ -31,11 +31,9 @@ SslByteStream::SslByteStream(const TlsPolicy& policy, QObject* parent) : ByteStr
   connect(&m_socket, &QSslSocket::readyRead, this, [this] {
     if (!m_over) emit ReadyRead();
   });
-  connect(&m_socket, &QSslSocket::encryptedBytesWritten, this, [this](qint64 n) {
-    if (!m_over) emit BytesWritten(n);
-  });
+  // Counts the client's own bytes, encrypted or not.
   connect(&m_socket, &QSslSocket::bytesWritten, this, [this](qint64 n) {
-    if (!m_over && !m_socket.isEncrypted()) emit BytesWritten(n);
+    if (!m_over) emit BytesWritten(n);
   });
   // Certificate errors are collected for the message only; they are never ignored, so
   // the handshake fails and errorOccurred follows.

@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <memory>
 
 #include "platform/SMTPSocket.h"
@@ -516,51 +517,47 @@ bool IsQuitReply(const QStringList& script, int i) {
   return i > 0 && script.at(i - 1) == "C: QUIT";
 }
 
-TEST(SmtpTranscripts, Reply421AtEveryStep) {
+// After a client command: the line before is the client's and this one is not.
+bool AfterCommand(const QStringList& script, int i) {
+  return i > 0 && script.at(i - 1).startsWith(QLatin1String("C: ")) &&
+         !script.at(i).startsWith(QLatin1String("C: "));
+}
+
+// Replays the full session once for every line where `at` holds, the script cut there
+// and `tail` put in place of the rest; returns how many variants ran.
+int ReplayCut(const char* name, const std::function<bool(const QStringList&, int)>& at,
+              const std::function<QStringList(const QStringList&, int)>& tail) {
   const QStringList full = FullSession();
-  const Options user{"alice", "secret", false};
   int variants = 0;
   for (int i = 0; i < full.size(); ++i) {
-    if (!StartsReply(full, i)) continue;
-    const QString end = IsQuitReply(full, i) ? "E: end:102" : "E: end:108";
+    if (!at(full, i)) continue;
     ++variants;
-    CheckTranscript({"421 in place of a reply",
-                     {Simple("m1"), Simple("m2")},
-                     CutAt(full, i, {"S: 421 4.3.2 shutting down", "X:", end}),
-                     user});
+    CheckTranscript(
+        {name, {Simple("m1"), Simple("m2")}, CutAt(full, i, tail(full, i)), {"alice", "secret", false}});
   }
+  return variants;
+}
+
+TEST(SmtpTranscripts, Reply421AtEveryStep) {
+  const int variants = ReplayCut("421 in place of a reply", StartsReply, [](const QStringList& full, int i) {
+    return QStringList{"S: 421 4.3.2 shutting down",
+                       "X:", IsQuitReply(full, i) ? "E: end:102" : "E: end:108"};
+  });
   EXPECT_EQ(variants, 16);  // every reply of the session
 }
 
 TEST(SmtpTranscripts, ConnectionDroppedAfterEveryCommand) {
-  const QStringList full = FullSession();
-  const Options user{"alice", "secret", false};
-  int variants = 0;
-  for (int i = 1; i < full.size(); ++i) {
-    if (!full.at(i - 1).startsWith(QLatin1String("C: ")) || full.at(i).startsWith(QLatin1String("C: ")))
-      continue;
-    ++variants;
-    CheckTranscript({"dropped after a command",
-                     {Simple("m1"), Simple("m2")},
-                     CutAt(full, i, {"X:", "E: end:102"}),
-                     user});
-  }
+  const int variants = ReplayCut("dropped after a command", AfterCommand, [](const QStringList&, int) {
+    return QStringList{"X:", "E: end:102"};
+  });
   EXPECT_EQ(variants, 15);  // every command of the session
 }
 
 TEST(SmtpTranscripts, SilenceAfterEveryCommand) {
-  const QStringList full = FullSession();
-  const Options user{"alice", "secret", false};
-  int variants = 0;
-  for (int i = 1; i < full.size(); ++i) {
-    if (!full.at(i - 1).startsWith(QLatin1String("C: ")) || full.at(i).startsWith(QLatin1String("C: ")))
-      continue;
-    ++variants;
-    const QString end = full.at(i - 1) == "C: QUIT" ? "E: end:102" : "E: end:101";
-    CheckTranscript(
-        {"silent after a command", {Simple("m1"), Simple("m2")}, CutAt(full, i, {"Z:", end}), user});
-  }
-  EXPECT_EQ(variants, 15);  // every command of the session
+  const int variants = ReplayCut("silent after a command", AfterCommand, [](const QStringList& full, int i) {
+    return QStringList{"Z:", full.at(i - 1) == "C: QUIT" ? "E: end:102" : "E: end:101"};
+  });
+  EXPECT_EQ(variants, 15);
   // Silent half-way through a reply: the lines in so far are not taken for a reply.
   CheckTranscript({"silent mid-reply", {Simple("m1")}, kGreet + QStringList{"S: 250-x", "Z:", "E: end:101"}});
 }

@@ -83,6 +83,8 @@ std::shared_ptr<SpecialEmail> Letter(const QString& name, const QString& to, con
 struct SendResult {
   QStringList sent;
   int code = 0;
+  qint64 lastProgress = 0;
+  qint64 lastTotal = -1;
 };
 
 SendResult SendAll(SMTPSocket& socket) {
@@ -90,6 +92,10 @@ SendResult SendAll(SMTPSocket& socket) {
   bool over = false;
   QObject::connect(&socket, &SMTPSocket::MessageSent, [&](EmailMessagePtr m) {
     run.sent.append(std::dynamic_pointer_cast<SpecialEmail>(m)->Name());
+  });
+  QObject::connect(&socket, &SMTPSocket::SendProgress, [&](qint64 done, qint64 total) {
+    run.lastProgress = done;
+    run.lastTotal = total;
   });
   QObject::connect(&socket, &SMTPSocket::Error, [&] {
     run.code = socket.LastErrorCode();
@@ -107,14 +113,20 @@ QString Shown(QString text) {
   return text;
 }
 
+// The client as the program sets it up, for the server's account.
+void Configure(SMTPSocket& socket, const Server& server, const QString& password = QStringLiteral("s3cret"),
+               bool trustTestAuthority = true) {
+  socket.SetAddress(server.Address());
+  socket.SetUsername(QStringLiteral("alice"));
+  socket.SetPassword(password);
+  if (trustTestAuthority) socket.SetTlsPolicy({server.Authority()});
+}
+
 TEST(SmtpLoopback, StartTlsAuthAndMessagesReadBackByPython) {
   Server server;
   ASSERT_NE(server.Port(), 0);
   SMTPSocket socket;
-  socket.SetAddress(server.Address());
-  socket.SetUsername(QStringLiteral("alice"));
-  socket.SetPassword(QStringLiteral("s3cret"));
-  socket.SetTlsPolicy({server.Authority()});
+  Configure(socket, server);
 
   struct Case {
     QString name, to, subject, plain, html;
@@ -132,6 +144,8 @@ TEST(SmtpLoopback, StartTlsAuthAndMessagesReadBackByPython) {
   EXPECT_EQ(run.code, platform::smtp::kServerClosed);
   EXPECT_EQ(run.sent, QStringList({"plain", "accents", "html", "both"}));
   EXPECT_EQ(socket.Messages().size(), 0);
+  // Progress over TLS counts the message's own bytes, up to all of them.
+  EXPECT_EQ(run.lastProgress, run.lastTotal);
 
   for (int i = 0; i < static_cast<int>(table.size()); ++i) {
     const Case& c = table[i];
@@ -160,10 +174,7 @@ TEST(SmtpLoopback, LoginWhenPlainIsNotOffered) {
   Server server({QStringLiteral("--exclude-auth"), QStringLiteral("PLAIN")});
   ASSERT_NE(server.Port(), 0);
   SMTPSocket socket;
-  socket.SetAddress(server.Address());
-  socket.SetUsername(QStringLiteral("alice"));
-  socket.SetPassword(QStringLiteral("s3cret"));
-  socket.SetTlsPolicy({server.Authority()});
+  Configure(socket, server);
   socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
   const SendResult run = SendAll(socket);
   EXPECT_EQ(run.code, platform::smtp::kServerClosed);
@@ -187,10 +198,7 @@ TEST(SmtpLoopback, Failures) {
     Server server;
     ASSERT_NE(server.Port(), 0);
     SMTPSocket socket;
-    socket.SetAddress(server.Address());
-    socket.SetUsername(QStringLiteral("alice"));
-    socket.SetPassword(c.password);
-    if (c.trustTestAuthority) socket.SetTlsPolicy({server.Authority()});
+    Configure(socket, server, c.password, c.trustTestAuthority);
     socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
     const SendResult run = SendAll(socket);
     EXPECT_EQ(run.code, c.code);

@@ -121,7 +121,7 @@ class FakeByteStream : public platform::ByteStream {
       ++m_pos;
       Post([this] { emit Failed(Failure::TlsFailed, QStringLiteral("handshake failed")); });
     } else {
-      m_mismatch = true;
+      Mismatch();
     }
   }
 
@@ -140,7 +140,7 @@ class FakeByteStream : public platform::ByteStream {
       } else if (step.kind == 'C') {
         const qsizetype n2 = qMin(step.bytes.size(), m_pending.size());
         if (m_pending.left(n2) != step.bytes.left(n2)) {
-          m_mismatch = true;
+          Mismatch();
           return;
         }
         if (m_pending.size() < step.bytes.size()) return;
@@ -151,7 +151,7 @@ class FakeByteStream : public platform::ByteStream {
       ++m_pos;
       Play();
     }
-    if (!m_pending.isEmpty()) m_mismatch = true;  // the client said more than the script has
+    if (!m_pending.isEmpty()) Mismatch();  // the client said more than the script has
   }
 
   QByteArray ReadAll() override {
@@ -198,6 +198,16 @@ class FakeByteStream : public platform::ByteStream {
         return;  // waiting for the client
       }
     }
+  }
+
+  // The client went off the script: the server says no more (and a failing test ends
+  // at once rather than at the client's timeout).
+  void Mismatch() {
+    if (m_mismatch) return;
+    m_mismatch = true;
+    Post([this] {
+      if (onSilence) onSilence();
+    });
   }
 
   void Deliver(const QByteArray& bytes) {
