@@ -24,7 +24,7 @@ enum ErrorCode : int {
 // Codes of a message refused before anything of it was sent (ServerError); a message the
 // server refuses carries the server's own reply code (4xx or 5xx) instead.
 enum RefusalCode : int {
-  kUnsafeArgument = 120,   // CR, LF or NUL in the sender or a recipient (command injection)
+  kUnsafeArgument = 120,   // CR, LF, another control character or < > in the sender or a recipient
   kLineTooLong = 121,      // a line of the message is over 998 bytes
   kNonAsciiAddress = 122,  // a non-ASCII address and the server offers no SMTPUTF8
   kNoRecipient = 123,      // the message has no recipient

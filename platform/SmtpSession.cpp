@@ -15,11 +15,13 @@ QString ReplyText(const SmtpReply& reply) {
   return QString::number(reply.code) + QLatin1Char(' ') + lines.join(QLatin1Char(' '));
 }
 
-// An envelope address that would end the command line early or smuggle in a second
-// command is refused before anything is written.
+// An envelope address that would end the command line early, smuggle in a second
+// command, or close the angle brackets to add parameters is refused before anything is
+// written.
 bool IsSafeArgument(const QString& text) {
   for (QChar c : text) {
-    if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar(0)) return false;
+    if (c.unicode() < 0x20 || c.unicode() == 0x7f || c == QLatin1Char('<') || c == QLatin1Char('>'))
+      return false;
   }
   return true;
 }
@@ -350,7 +352,7 @@ void SmtpSession::NextMessage() {
     for (const QString& address : addresses) {
       if (!IsSafeArgument(address)) {
         refusal = smtp::kUnsafeArgument;
-        why = QStringLiteral("An address holds a line break.");
+        why = QStringLiteral("An address holds a line break, a control character or an angle bracket.");
       } else if (!utf8 && !IsAscii(address) && refusal == 0) {
         refusal = smtp::kNonAsciiAddress;
         why = QStringLiteral("The server cannot take non-ASCII addresses.");

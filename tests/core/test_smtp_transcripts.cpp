@@ -422,6 +422,8 @@ TEST(SmtpTranscripts, MessageBytesAndLocalRefusals) {
   Msg empty{"empty", "alice@example.com", {"bob@example.org"}, ""};
   Msg crlfRcpt{"inject", "alice@example.com", {"bob@example.org>\r\nRCPT TO:<eve@example.net"}, "x"};
   Msg crlfFrom{"inject2", "alice@example.com\nDATA", {"bob@example.org"}, "x"};
+  Msg bracket{"params", "alice@example.com", {"bob@example.org> NOTIFY=NEVER"}, "x"};
+  Msg tab{"tab", "alice@example.com", {"bob@exa\tmple.org"}, "x"};
   Msg longLine{"long", "alice@example.com", {"bob@example.org"}, "a\r\n" + QByteArray(999, 'x') + "\r\n"};
   Msg longestLine{"longest", "alice@example.com", {"bob@example.org"}, "." + QByteArray(997, 'x')};
   Msg noRcpt{"nobody", "alice@example.com", {}, "x"};
@@ -448,6 +450,8 @@ TEST(SmtpTranscripts, MessageBytesAndLocalRefusals) {
        {crlfRcpt, Simple("m2")},
        hello + QStringList{"E: refused:inject:120"} + SendSimple("m2") + kQuit},
       {"LF in the sender", {crlfFrom}, hello + QStringList{"E: refused:inject2:120"} + kQuit},
+      {"angle bracket adding parameters", {bracket}, hello + QStringList{"E: refused:params:120"} + kQuit},
+      {"control character", {tab}, hello + QStringList{"E: refused:tab:120"} + kQuit},
       {"a line over 998 bytes",
        {longLine, Simple("m2")},
        hello + QStringList{"E: refused:long:121"} + SendSimple("m2") + kQuit},
