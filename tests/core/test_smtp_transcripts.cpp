@@ -828,3 +828,56 @@ TEST(SMTPSocket, ErrorCodesReachLastErrorCode) {
 }
 
 }  // namespace
+
+namespace {
+
+// The program's handlers run the event loop (once per list row); the client must stay
+// sound when its own events arrive inside them.
+TEST(SMTPSocket, HandlersThatRunTheEventLoopOrStopTheClient) {
+  struct Case {
+    const char* name;
+    QStringList script;
+    std::function<void(Client&)> onFirstSent;
+    const char* events;
+    QStringList left;
+  };
+  const std::vector<Case> table = {
+      {"server closes while the handler runs the event loop",
+       kHello + Accept() + QStringList{"X:"},
+       [](Client& c) { testing_support::WaitUntil([&] { return c.errors > 0; }); },
+       "greeting:mail.example.com ready | error:102 | sent:a",
+       {"b"}},
+      {"handler disconnects",
+       kHello + Accept() + QStringList{"Z:"},
+       [](Client& c) { c.socket.Disconnect(); },
+       "greeting:mail.example.com ready | sent:a",
+       {"b"}},
+      {"handler empties the list: sign-off",
+       kHello + Accept() + kQuit,
+       [](Client& c) { c.socket.DeleteAllMessages(); },
+       "greeting:mail.example.com ready | sent:a | error:102",
+       {}},
+  };
+  for (const auto& t : table) {
+    SCOPED_TRACE(t.name);
+    Client c(t.script);
+    c.socket.Messages() << Letter(QStringLiteral("a")) << Letter(QStringLiteral("b"));
+    bool first = true;
+    // Connected before the recording handler, so its event is logged after the handler.
+    QObject::disconnect(&c.socket, &SMTPSocket::MessageSent, nullptr, nullptr);
+    QObject::connect(&c.socket, &SMTPSocket::MessageSent, [&](EmailMessagePtr m) {
+      if (first) {
+        first = false;
+        t.onFirstSent(c);
+      }
+      c.events.append("sent:" + std::dynamic_pointer_cast<SpecialEmail>(m)->Name());
+    });
+    c.socket.SendMail();
+    testing_support::WaitUntil([&] { return !c.socket.IsConnected(); });
+    QCoreApplication::processEvents();
+    EXPECT_EQ(c.events.join(" | "), t.events);
+    EXPECT_EQ(c.Names(), t.left);
+  }
+}
+
+}  // namespace
