@@ -248,3 +248,6 @@ void POP3Socket::Fail(ErrorCode code, const QString& detail) {
 }
 
 }  // namespace platform
+
+// Compiled here rather than in the shared moc unit, so this object stands on its own.
+#include "moc_POP3Socket.cpp"

@@ -84,3 +84,6 @@ void Pop3TcpTransport::OnError(QAbstractSocket::SocketError error) {
 }
 
 }  // namespace platform
+
+// Compiled here rather than in the shared moc unit, so this object stands on its own.
+#include "moc_Pop3TcpTransport.cpp"
