@@ -25,6 +25,7 @@ void Pop3Login::POPSocket_ConnectionEstablished() {
 }
 
 void Pop3Login::POPSocket_LoginSuccessful() {
+  if (!m_socket) return;
   m_report(QStringLiteral("You have successfully logged into ") + m_socket->Address() + QStringLiteral("."));
   // The report may have run the event loop; the socket may be gone.
   if (m_socket) m_socket->CountMessages();
