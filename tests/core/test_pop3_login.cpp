@@ -1,37 +1,66 @@
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QStringList>
 
 #include "mailing/Pop3Login.h"
 #include "platform/POP3Socket.h"
-#include "support/FakePop3Transport.h"
+#include "support/FakeByteStream.h"
+#include "support/TestSupport.h"
+
+// Readable failure messages for Qt strings and string lists.
+void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
 using mailing::Pop3Login;
 using platform::POP3Socket;
-using testing_support::FakePop3Transport;
+using testing_support::FakeByteStream;
 
-// The message log as SetSlug keeps it: newest row first.
-struct Log {
-  QStringList rows;
-  Pop3Login::Report Reporter() {
-    return [this](const QString& text) { rows.prepend(text); };
+// A POP3 socket whose connections go to a scripted server on loopback, and the message
+// log as SetSlug keeps it: newest row first.
+struct Harness {
+  POP3Socket socket;
+  QStringList log;
+  QPointer<FakeByteStream> stream;
+  int streams = 0;
+  QByteArray written;  // what the client wrote, taken when the log-in ended
+  Pop3Login login{&socket, [this](const QString& text) { log.prepend(text); }};
+
+  explicit Harness(const QStringList& script) {
+    socket.SetStepTimeout(50);
+    socket.SetPort(995);
+    socket.SetStreamFactory([this, script](const platform::TlsPolicy&) {
+      ++streams;
+      auto s = std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(script), true, 0);
+      stream = s.get();
+      return s;
+    });
+    // Runs after the log-in's own handler, which has dropped the connection by then.
+    QObject::connect(&socket, &POP3Socket::MessageCount, [this] {
+      if (stream) written = stream->Written();
+    });
+  }
+  // Lets the scripted server play until the client has nothing more to wait for.
+  void Settle() {
+    testing_support::WaitUntil([this] { return !stream || stream->Aborted(); }, 5000);
   }
 };
 
-// Plays a server on loopback that accepts bob and holds `count` messages.
-void PlayServer(FakePop3Transport* fake, const QByteArray& statReply) {
-  fake->Accept();
-  fake->Send("+OK ready\r\n");
-  EXPECT_EQ(fake->written, QByteArray("CAPA\r\n"));
-  fake->written.clear();
-  fake->Send("+OK\r\nUSER\r\n.\r\n");
-  fake->Send("+OK\r\n");
-  fake->Send("+OK logged in\r\n");
-  EXPECT_EQ(fake->written, QByteArray("USER bob\r\nPASS pw\r\nSTAT\r\n"));
-  fake->written.clear();
-  fake->Send(statReply);
+QStringList Script(const QByteArray& stat) {
+  return {"S: +OK ready",
+          "C: CAPA",
+          "S: +OK",
+          "S: USER",
+          "S: .",
+          "C: USER bob",
+          "S: +OK",
+          "C: PASS pw",
+          "S: +OK",
+          "C: STAT",
+          "S: " + QString::fromLatin1(stat)};
 }
 
 TEST(Pop3Login, SuccessfulLoginLeavesThreeRowsNewestFirst) {
@@ -40,80 +69,63 @@ TEST(Pop3Login, SuccessfulLoginLeavesThreeRowsNewestFirst) {
     QByteArray stat;
     QString countLine;
   } rows[] = {
-      {"pop.example.com", "+OK 3 1200\r\n", "You have 3 new messages in your inbox."},
-      {"", "+OK 0 0\r\n", "You have 0 new messages in your inbox."},
-      {"Mail.Example.NET ", "+OK 1 5\r\n", "You have 1 new messages in your inbox."},
+      {"pop.example.com", "+OK 3 1200", "You have 3 new messages in your inbox."},
+      {"", "+OK 0 0", "You have 0 new messages in your inbox."},
+      {"Mail.Example.NET ", "+OK 1 5", "You have 1 new messages in your inbox."},
   };
   for (const Row& row : rows) {
-    auto* fake = new FakePop3Transport;
-    fake->loopback = true;
-    POP3Socket socket(fake);
-    Log log;
-    Pop3Login login(&socket, log.Reporter());
-    login.start(row.server, QStringLiteral("bob"), QStringLiteral("pw"));
-    EXPECT_EQ(fake->host, row.server);
-    EXPECT_EQ(fake->port, 110);
-    PlayServer(fake, row.stat);
+    Harness h(Script(row.stat));
+    h.login.start(row.server, QStringLiteral("bob"), QStringLiteral("pw"));
+    ASSERT_TRUE(h.stream);
+    EXPECT_EQ(h.stream->Host(), row.server);
+    EXPECT_EQ(h.stream->Port(), 110);
+    h.Settle();
     const QStringList want = {row.countLine, "You have successfully logged into " + row.server + ".",
                               "POP3 connection established."};
-    EXPECT_EQ(log.rows, want);
-    // Dropped without QUIT.
-    EXPECT_EQ(fake->written, QByteArray());
-    EXPECT_EQ(fake->aborts, 1);
-    // The server's later close is not reported.
-    fake->Close();
-    EXPECT_EQ(log.rows.size(), 3);
+    EXPECT_EQ(h.log, want);
+    // Dropped at once, without QUIT.
+    EXPECT_EQ(h.written, QByteArray("CAPA\r\nUSER bob\r\nPASS pw\r\nSTAT\r\n"));
   }
 }
 
-// Port 110 whatever the socket held before, and the account set anew on each start.
+// Port 110 whatever the socket held before, the account set anew on each start, and a
+// new connection each time.
 TEST(Pop3Login, EachStartSetsPortAndAccountAndConnectsAgain) {
-  auto* fake = new FakePop3Transport;
-  POP3Socket socket(fake);
-  socket.SetPort(995);
-  Log log;
-  Pop3Login login(&socket, log.Reporter());
-  login.start(QStringLiteral("a.example"), QStringLiteral("u1"), QStringLiteral("p1"));
-  EXPECT_EQ(socket.Port(), 110);
-  EXPECT_EQ(socket.Username(), QStringLiteral("u1"));
-  login.start(QStringLiteral("b.example"), QStringLiteral("u2"), QStringLiteral("p2"));
-  EXPECT_EQ(fake->connects, 2);
-  EXPECT_EQ(fake->host, QStringLiteral("b.example"));
-  EXPECT_EQ(socket.Address(), QStringLiteral("b.example"));
-  EXPECT_EQ(socket.Username(), QStringLiteral("u2"));
-  EXPECT_EQ(socket.Password(), QStringLiteral("p2"));
+  Harness h({"Z:"});
+  h.login.start(QStringLiteral("a.example"), QStringLiteral("u1"), QStringLiteral("p1"));
+  EXPECT_EQ(h.socket.Port(), 110);
+  EXPECT_EQ(h.socket.Username(), QStringLiteral("u1"));
+  h.login.start(QStringLiteral("b.example"), QStringLiteral("u2"), QStringLiteral("p2"));
+  EXPECT_EQ(h.streams, 2);
+  ASSERT_TRUE(h.stream);
+  EXPECT_EQ(h.stream->Host(), QStringLiteral("b.example"));
+  EXPECT_EQ(h.socket.Address(), QStringLiteral("b.example"));
+  EXPECT_EQ(h.socket.Username(), QStringLiteral("u2"));
+  EXPECT_EQ(h.socket.Password(), QStringLiteral("p2"));
 }
 
 TEST(Pop3Login, FailuresReportNothing) {
   struct Row {
     const char* name;
-    std::function<void(FakePop3Transport*)> server;
+    QStringList script;
     QStringList want;
   } rows[] = {
-      {"unreachable", [](FakePop3Transport* f) { f->Refuse(); }, {}},
-      {"closed", [](FakePop3Transport* f) { f->Close(); }, {}},
+      {"unreachable", {"U:"}, {}},
+      {"closed_at_once", {"X:"}, {}},
+      {"silent", {"Z:"}, {}},
+      {"bad_greeting", {"S: -ERR busy"}, {}},
       {"refused_password",
-       [](FakePop3Transport* f) {
-         f->Accept();
-         f->Send("+OK\r\n-ERR\r\n+OK\r\n-ERR [AUTH] failed\r\n");
-       },
+       {"S: +OK", "C: CAPA", "S: -ERR", "C: USER bob", "S: +OK", "C: PASS pw", "S: -ERR [AUTH] failed"},
        {"POP3 connection established."}},
-      {"bad_greeting",
-       [](FakePop3Transport* f) {
-         f->Accept();
-         f->Send("-ERR busy\r\n");
-       },
-       {}},
+      {"closed_after_login",
+       {"S: +OK", "C: CAPA", "S: -ERR", "C: USER bob", "S: +OK", "C: PASS pw", "S: +OK", "C: STAT", "X:"},
+       {"You have successfully logged into pop.example.com.", "POP3 connection established."}},
   };
   for (const Row& row : rows) {
-    auto* fake = new FakePop3Transport;
-    fake->loopback = true;
-    POP3Socket socket(fake);
-    Log log;
-    Pop3Login login(&socket, log.Reporter());
-    login.start(QStringLiteral("pop.example.com"), QStringLiteral("bob"), QStringLiteral("pw"));
-    row.server(fake);
-    EXPECT_EQ(log.rows, row.want) << row.name;
+    Harness h(row.script);
+    h.login.start(QStringLiteral("pop.example.com"), QStringLiteral("bob"), QStringLiteral("pw"));
+    h.Settle();
+    EXPECT_EQ(h.log, row.want) << row.name;
   }
 }
 
