@@ -171,14 +171,18 @@ TEST(Pop3Dovecot, StlsWithCertificateChecks) {
   }
 }
 
-TEST(Pop3Dovecot, NoServerListening) {
+// Nothing listening, or no server name at all (a user name set without a server): the
+// log-in ends with "cannot connect" and nothing else.
+TEST(Pop3Dovecot, NoServerToReach) {
   QTcpServer probe;
   ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
   const quint16 port = probe.serverPort();
   probe.close();
-  const Outcome outcome = LogIn(port, QStringLiteral("127.0.0.1"), QStringLiteral("x"), QString());
-  EXPECT_EQ(outcome.events, QStringList{"error 103"});
-  EXPECT_EQ(outcome.lastError, POP3Socket::CannotConnect);
+  for (const QString& host : {QStringLiteral("127.0.0.1"), QString()}) {
+    const Outcome outcome = LogIn(port, host, QStringLiteral("x"), QString());
+    EXPECT_EQ(outcome.events, QStringList{"error 103"}) << host.toStdString();
+    EXPECT_EQ(outcome.lastError, POP3Socket::CannotConnect) << host.toStdString();
+  }
 }
 
 }  // namespace
