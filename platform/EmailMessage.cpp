@@ -62,6 +62,9 @@ void AddAddresses(InternetAddressList* list, const QString& text) {
   if (value.isEmpty()) return;
   GPtr<InternetAddressList> parsed(internet_address_list_parse(nullptr, value.constData()));
   if (parsed && internet_address_list_length(parsed.get()) > 0) {
+    // Display names go out as UTF-8 encoded words, like the rest of the message.
+    for (int i = 0; i < internet_address_list_length(parsed.get()); ++i)
+      internet_address_set_charset(internet_address_list_get_address(parsed.get(), i), "utf-8");
     internet_address_list_append(list, parsed.get());
     return;
   }
@@ -95,22 +98,24 @@ GMimeTextPart* TextPart(const char* subtype, const QString& text) {
   return part;
 }
 
-// The domain of the sender's address, for the right-hand side of the Message-ID.
-QByteArray MessageIdDomain(const QString& from) {
-  const QByteArray value = HeaderValue(from);
-  const int at = value.lastIndexOf('@');
+// The domain of the first sender mailbox, for the right-hand side of the Message-ID.
+QByteArray MessageIdDomain(InternetAddressList* from) {
   QByteArray domain;
-  if (at >= 0) {
-    for (int i = at + 1; i < value.size(); ++i) {
-      const char c = value[i];
+  for (int i = 0; i < internet_address_list_length(from) && domain.isEmpty(); ++i) {
+    InternetAddress* address = internet_address_list_get_address(from, i);
+    if (!INTERNET_ADDRESS_IS_MAILBOX(address)) continue;
+    const QByteArray addr(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+    const qsizetype at = addr.lastIndexOf('@');
+    if (at < 0) continue;
+    for (char c : addr.mid(at + 1)) {
       const bool ok =
           (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
       if (!ok) break;
       domain.append(c);
     }
+    while (domain.startsWith('.')) domain.remove(0, 1);
+    while (domain.endsWith('.')) domain.chop(1);
   }
-  while (domain.startsWith('.')) domain.remove(0, 1);
-  while (domain.endsWith('.')) domain.chop(1);
   return domain.isEmpty() ? QByteArray("localhost") : domain;
 }
 
@@ -147,7 +152,8 @@ QByteArray EmailMessage::Source() const {
   GDateTime* now = g_date_time_new_now_local();
   g_mime_message_set_date(message.get(), now);
   g_date_time_unref(now);
-  std::unique_ptr<char, GFree> id(g_mime_utils_generate_message_id(MessageIdDomain(m_from).constData()));
+  std::unique_ptr<char, GFree> id(
+      g_mime_utils_generate_message_id(MessageIdDomain(g_mime_message_get_from(message.get())).constData()));
   g_mime_message_set_message_id(message.get(), id.get());
 
   const bool hasPlain = !m_plain.isEmpty();

@@ -1,7 +1,6 @@
 #include "platform/POP3Socket.h"
 
 #include "platform/Pop3Reply.h"
-#include "platform/Pop3TcpTransport.h"
 
 namespace platform {
 
@@ -17,18 +16,14 @@ bool HasLineBreakOrNul(const QString& text) {
 
 }  // namespace
 
-POP3Socket::POP3Socket(QObject* parent) : POP3Socket(new Pop3TcpTransport, parent) {}
-
-POP3Socket::POP3Socket(Pop3Transport* transport, QObject* parent) : QObject(parent), m_transport(transport) {
-  m_transport->setParent(this);
+POP3Socket::POP3Socket(QObject* parent) : QObject(parent) {
   m_timer.setSingleShot(true);
   m_timer.setInterval(kDefaultStepTimeoutMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { Fail(StepTimedOut); });
-  connect(m_transport, &Pop3Transport::Connected, this, &POP3Socket::OnConnected);
-  connect(m_transport, &Pop3Transport::ReadyRead, this, &POP3Socket::OnReadyRead);
-  connect(m_transport, &Pop3Transport::Encrypted, this, &POP3Socket::OnEncrypted);
-  connect(m_transport, &Pop3Transport::Failed, this, &POP3Socket::OnFailed);
-  connect(m_transport, &Pop3Transport::Closed, this, &POP3Socket::OnClosed);
+}
+
+POP3Socket::~POP3Socket() {
+  DropStream();
 }
 
 void POP3Socket::Connect() {
@@ -37,16 +32,22 @@ void POP3Socket::Connect() {
   m_lastErrorText.clear();
   // A line break would end USER or PASS early and let the rest run as a command.
   if (HasLineBreakOrNul(m_username) || HasLineBreakOrNul(m_password)) {
-    Fail(InvalidCredential);
+    Fail(UnsafeCredential);
     return;
   }
   if (m_port < 1 || m_port > 65535) {
     Fail(InvalidPort);
     return;
   }
+  m_stream = m_factory(m_tlsPolicy).release();
+  m_stream->setParent(this);
+  connect(m_stream, &ByteStream::Connected, this, &POP3Socket::OnConnected);
+  connect(m_stream, &ByteStream::ReadyRead, this, &POP3Socket::OnReadyRead);
+  connect(m_stream, &ByteStream::Encrypted, this, &POP3Socket::OnEncrypted);
+  connect(m_stream, &ByteStream::Failed, this, &POP3Socket::OnFailed);
   m_state = State::Connecting;
   m_timer.start();
-  m_transport->ConnectToHost(m_address, static_cast<quint16>(m_port));
+  m_stream->ConnectToHost(m_address, static_cast<quint16>(m_port), false);
 }
 
 void POP3Socket::CountMessages() {
@@ -61,8 +62,18 @@ void POP3Socket::Disconnect() {
   ++m_session;
   m_timer.stop();
   m_buffer.clear();
-  if (m_state != State::Idle) m_transport->Abort();
   m_state = State::Idle;
+  DropStream();
+}
+
+// The stream may be the sender of the signal being handled: it is cut off and deleted
+// from the event loop, not here.
+void POP3Socket::DropStream() {
+  if (!m_stream) return;
+  m_stream->disconnect(this);
+  m_stream->Abort();
+  m_stream->deleteLater();
+  m_stream = nullptr;
 }
 
 void POP3Socket::OnConnected() {
@@ -72,8 +83,9 @@ void POP3Socket::OnConnected() {
 }
 
 void POP3Socket::OnReadyRead() {
-  const QByteArray bytes = m_transport->ReadAll();
-  if (m_state == State::Idle || m_state == State::Connecting || m_state == State::Handshake) return;
+  if (!m_stream) return;
+  const QByteArray bytes = m_stream->ReadAll();
+  if (m_state == State::Connecting || m_state == State::Handshake) return;
   m_buffer.append(bytes);
   while (ProcessOne()) {
   }
@@ -85,29 +97,25 @@ void POP3Socket::OnEncrypted() {
   Send("USER " + m_username.toUtf8(), State::User);
 }
 
-void POP3Socket::OnFailed(Pop3Transport::Failure failure, const QString& detail) {
+void POP3Socket::OnFailed(ByteStream::Failure failure, const QString& text) {
   if (m_state == State::Idle) return;
   switch (failure) {
-    case Pop3Transport::Failure::CannotConnect:
-      Fail(CannotConnect, detail);
+    case ByteStream::Failure::RemoteClosed:
+      Disconnect();
+      m_lastError = ServerClosed;
+      m_lastErrorText = text;
+      emit Disconnected();
       break;
-    case Pop3Transport::Failure::Tls:
-      Fail(TlsFailed, detail);
+    case ByteStream::Failure::Unreachable:
+      Fail(CannotConnect, text);
       break;
-    case Pop3Transport::Failure::Other:
-      Fail(SocketFailed, detail);
+    case ByteStream::Failure::TlsFailed:
+      Fail(TlsFailed, text);
+      break;
+    case ByteStream::Failure::Other:
+      Fail(SocketFailed, text);
       break;
   }
-}
-
-void POP3Socket::OnClosed() {
-  if (m_state == State::Idle) return;
-  ++m_session;
-  m_timer.stop();
-  m_buffer.clear();
-  m_state = State::Idle;
-  m_lastError = ServerClosed;
-  emit Disconnected();
 }
 
 bool POP3Socket::ProcessOne() {
@@ -162,9 +170,10 @@ bool POP3Socket::ProcessOne() {
       // Bytes that came with or after the go-ahead are clear text an attacker could
       // have placed there; they are never read as replies.
       m_buffer.clear();
+      m_stream->ReadAll();
       m_state = State::Handshake;
       m_timer.start();
-      m_transport->StartTls(m_address);
+      m_stream->StartTls();
       return false;
     case State::User:
       if (!ok) {
@@ -227,8 +236,8 @@ void POP3Socket::AfterCapabilities() {
     Send("STLS", State::Stls);
     return;
   }
-  if (!m_transport->IsEncrypted() && !m_transport->PeerIsLoopback()) {
-    Fail(TlsUnavailable);
+  if (!m_stream->IsEncrypted() && !m_stream->PeerIsLoopback()) {
+    Fail(EncryptionRequired);
     return;
   }
   Send("USER " + m_username.toUtf8(), State::User);
@@ -237,7 +246,7 @@ void POP3Socket::AfterCapabilities() {
 void POP3Socket::Send(const QByteArray& command, State next) {
   m_state = next;
   m_timer.start();
-  m_transport->Write(command + "\r\n");
+  m_stream->Write(command + "\r\n");
 }
 
 void POP3Socket::Fail(ErrorCode code, const QString& detail) {
@@ -248,3 +257,6 @@ void POP3Socket::Fail(ErrorCode code, const QString& detail) {
 }
 
 }  // namespace platform
+
+// Compiled here rather than in the shared moc unit, so this object stands on its own.
+#include "moc_POP3Socket.cpp"

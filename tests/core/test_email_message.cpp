@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include "platform/EmailMessage.h"
 
@@ -29,6 +30,8 @@ out = {
   "content_type": msg.get_content_type(),
   "headers": [k for k in msg.keys()],
   "defects": len(msg.defects),
+  "date_parsed": msg["date"] is not None and msg["date"].datetime is not None,
+  "message_id": str(msg["message-id"] or ""),
 }
 def body(m, kind):
   part = m.get_body(preferencelist=(kind,))
@@ -248,8 +251,12 @@ TEST_P(EmailMessageSource, ReadsBackInGMimeAndPython) {
 
   // Every line ends in CR LF, and no line is longer than SMTP allows.
   for (qsizetype i = 0; i < source.size(); ++i) {
-    if (source[i] == '\n') EXPECT_EQ(i > 0 ? source[i - 1] : 0, '\r') << "at " << i;
-    if (source[i] == '\r') EXPECT_EQ(i + 1 < source.size() ? source[i + 1] : 0, '\n') << "at " << i;
+    if (source[i] == '\n') {
+      EXPECT_EQ(i > 0 ? source[i - 1] : 0, '\r') << "at " << i;
+    }
+    if (source[i] == '\r') {
+      EXPECT_EQ(i + 1 < source.size() ? source[i + 1] : 0, '\n') << "at " << i;
+    }
   }
   for (const QByteArray& line : source.split('\n')) EXPECT_LE(line.size(), 999);
   // Headers are 7-bit: non-ASCII travels as encoded words.
@@ -276,6 +283,11 @@ TEST_P(EmailMessageSource, ReadsBackInGMimeAndPython) {
   EXPECT_EQ(Lines(py.value("plain").toString()), Lines(c.wantPlain));
   EXPECT_EQ(Lines(py.value("html").toString()), Lines(c.wantHtml));
   EXPECT_EQ(py.value("defects").toInt(), 0);
+  EXPECT_EQ(py.value("date_parsed").toBool(), true);
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[^<>@\\s]+@[^<>@\\s]+>$"))
+                  .match(py.value("message_id").toString())
+                  .hasMatch())
+      << py.value("message_id").toString().toStdString();
   for (const auto& charset : py.value("charsets").toArray())
     EXPECT_EQ(charset.toString(), QStringLiteral("utf-8"));
   // Injected text never becomes a header of its own.
