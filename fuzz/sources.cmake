@@ -7,4 +7,8 @@ set(FUZZ_PARSER_SOURCES
   ${ROOT}/platform/EventLoop.cpp
   ${ROOT}/lists/AddressScanner.cpp
   ${ROOT}/lists/ListFileFormat.cpp
+  # Mail protocol replies and the outgoing message data.
+  ${ROOT}/platform/Pop3Reply.cpp
+  ${ROOT}/platform/SmtpReply.cpp
+  ${ROOT}/platform/SmtpData.cpp
 )

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/ByteStream.h"
+#include "platform/TlsPolicy.h"
+
+namespace platform {
+
+// Makes the byte stream for one connection. Clients keep a factory so tests can hand
+// them a fake stream; the default makes a real TCP/TLS stream with the given policy.
+using ByteStreamFactory = std::function<std::unique_ptr<ByteStream>(const TlsPolicy&)>;
+
+std::unique_ptr<ByteStream> MakeByteStream(const TlsPolicy& policy);
+
+}  // namespace platform

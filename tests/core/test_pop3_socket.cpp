@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <QPointer>
+#include <QStringList>
+
+#include "platform/POP3Socket.h"
+#include "support/FakeByteStream.h"
+#include "support/TestSupport.h"
+
+// Readable failure messages for Qt strings and string lists.
+void PrintTo(const QString& text, std::ostream* os) {
+  *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+using platform::POP3Socket;
+using testing_support::FakeByteStream;
+
+// A transcript in FakeByteStream's notation (S: server line, C: client line, T:/F: TLS
+// handshake succeeds/fails, X: server closes, Z: server goes silent, U: unreachable).
+// The client is driven like the program drives it: CountMessages on LoginSuccessful,
+// Disconnect on MessageCount.
+struct Transcript {
+  const char* name;
+  bool loopback;
+  QStringList steps;
+  QStringList events;  // what the client raised, in order
+  int lastError;
+};
+
+void PrintTo(const Transcript& t, std::ostream* os) {
+  *os << t.name;
+}
+
+const QStringList kCapaStls = {
+    "C: CAPA", "S: +OK Capability list follows", "S: TOP", "S: stls", "S: SASL PLAIN", "S: ."};
+const QStringList kCapaPlain = {"C: CAPA", "S: +OK", "S: USER", "S: UIDL", "S: ."};
+const QStringList kLogin = {"C: USER bob", "S: +OK", "C: PASS s3cret pw", "S: +OK Logged in."};
+
+std::vector<Transcript> Transcripts() {
+  const QStringList greet = {"S: +OK Dovecot ready."};
+  const QStringList stls = {"C: STLS", "S: +OK Begin TLS negotiation now.", "T:"};
+  return {
+      {"loopback_without_stls",
+       true,
+       greet + kCapaPlain + kLogin + QStringList{"C: STAT", "S: +OK 3 1200"},
+       {"established", "login", "count 3"},
+       0},
+      {"stls_offered",
+       false,
+       greet + kCapaStls + stls + kLogin + QStringList{"C: STAT", "S: +OK 0 0"},
+       {"established", "login", "count 0"},
+       0},
+      {"stls_used_on_loopback_too",
+       true,
+       greet + kCapaStls + stls + kLogin + QStringList{"C: STAT", "S: +OK 12 99999"},
+       {"established", "login", "count 12"},
+       0},
+      {"no_stls_remote_host_refused", false, greet + kCapaPlain, {"established", "error 109"}, 109},
+      {"no_capa_loopback",
+       true,
+       greet + QStringList{"C: CAPA", "S: -ERR unknown command"} + kLogin +
+           QStringList{"C: STAT", "S: +OK 1 10"},
+       {"established", "login", "count 1"},
+       0},
+      {"no_capa_remote_host_refused",
+       false,
+       greet + QStringList{"C: CAPA", "S: -ERR"},
+       {"established", "error 109"},
+       109},
+      {"bad_password",
+       true,
+       greet + kCapaPlain +
+           QStringList{"C: USER bob", "S: +OK", "C: PASS s3cret pw", "S: -ERR [AUTH] Authentication failed."},
+       {"established", "error 106"},
+       106},
+      {"bad_user",
+       true,
+       greet + kCapaPlain + QStringList{"C: USER bob", "S: -ERR no such user"},
+       {"established", "error 106"},
+       106},
+      {"greeting_err", true, {"S: -ERR too many connections"}, {"error 104"}, 104},
+      {"greeting_not_pop3", true, {"S: * OK IMAP4rev1 ready"}, {"error 105"}, 105},
+      {"greeting_too_long", true, {"S: +OK " + QString(600, QLatin1Char('x'))}, {"error 105"}, 105},
+      {"stat_malformed",
+       true,
+       greet + kCapaPlain + kLogin + QStringList{"C: STAT", "S: +OK 3"},
+       {"established", "login", "error 105"},
+       105},
+      {"stat_trailing_text",
+       true,
+       greet + kCapaPlain + kLogin + QStringList{"C: STAT", "S: +OK 3 20 x"},
+       {"established", "login", "error 105"},
+       105},
+      {"stat_refused",
+       true,
+       greet + kCapaPlain + kLogin + QStringList{"C: STAT", "S: -ERR locked"},
+       {"established", "login", "error 130"},
+       130},
+      {"capability_line_too_long",
+       true,
+       greet + QStringList{"C: CAPA", "S: +OK", "S: " + QString(600, QLatin1Char('y'))},
+       {"established", "error 105"},
+       105},
+      {"stls_refused",
+       false,
+       greet + kCapaStls + QStringList{"C: STLS", "S: -ERR not now"},
+       {"established", "error 107"},
+       107},
+      {"tls_handshake_fails",
+       false,
+       greet + kCapaStls + QStringList{"C: STLS", "S: +OK", "F:"},
+       {"established", "error 107"},
+       107},
+      // Bytes after the go-ahead, in its segment or after, arrive in clear text and are
+      // never taken as replies.
+      {"clear_text_after_stls_dropped",
+       false,
+       greet + kCapaStls +
+           QStringList{"C: STLS", "S: +OK Begin TLS\\r\\n+OK injected", "S: +OK injected too", "T:",
+                       "C: USER bob", "S: +OK", "C: PASS s3cret pw", "S: +OK", "C: STAT", "S: +OK 4 40"},
+       {"established", "login", "count 4"},
+       0},
+      {"server_closes_after_greeting",
+       true,
+       greet + QStringList{"C: CAPA", "X:"},
+       {"established", "disconnected"},
+       102},
+      {"server_closes_before_greeting", true, {"X:"}, {"disconnected"}, 102},
+      {"refused", true, {"U:"}, {"error 103"}, 103},
+      {"silent_server", true, {"Z:"}, {"error 101"}, 101},
+      {"silent_after_password",
+       true,
+       greet + kCapaPlain + QStringList{"C: USER bob", "S: +OK", "C: PASS s3cret pw", "Z:"},
+       {"established", "error 101"},
+       101},
+  };
+}
+
+struct Replay {
+  QStringList events;
+  int lastError = -1;
+  QByteArray written;
+  int streams = 0;
+};
+
+// Replays `t` with the server's output cut once more at byte `cut`.
+Replay ReplayTranscript(const Transcript& t, qsizetype cut) {
+  Replay replay;
+  const auto steps = FakeByteStream::ParseScript(t.steps);
+  QPointer<FakeByteStream> fake;
+  POP3Socket socket;
+  socket.SetStreamFactory([&](const platform::TlsPolicy&) {
+    ++replay.streams;
+    auto stream = std::make_unique<FakeByteStream>(steps, t.loopback, cut);
+    fake = stream.get();
+    return stream;
+  });
+  socket.SetStepTimeout(20);
+  socket.SetAddress(QStringLiteral("pop.example.com"));
+  socket.SetUsername(QStringLiteral("bob"));
+  socket.SetPassword(QStringLiteral("s3cret pw"));
+  bool ended = false;
+  auto end = [&] {
+    if (fake) replay.written = fake->Written();
+    ended = true;
+  };
+  QObject::connect(&socket, &POP3Socket::ConnectionEstablished, [&] { replay.events << "established"; });
+  QObject::connect(&socket, &POP3Socket::LoginSuccessful, [&] {
+    replay.events << "login";
+    socket.CountMessages();
+  });
+  QObject::connect(&socket, &POP3Socket::MessageCount, [&](int count) {
+    replay.events << QStringLiteral("count %1").arg(count);
+    socket.Disconnect();
+    end();
+  });
+  QObject::connect(&socket, &POP3Socket::Disconnected, [&] {
+    replay.events << "disconnected";
+    end();
+  });
+  QObject::connect(&socket, &POP3Socket::Error, [&](int code) {
+    replay.events << QStringLiteral("error %1").arg(code);
+    end();
+  });
+  socket.Connect();
+  EXPECT_TRUE(fake && fake->Port() == 110 && fake->Host() == QStringLiteral("pop.example.com"));
+  testing_support::WaitUntil([&] { return ended; }, 10000);
+  replay.lastError = socket.LastErrorCode();
+  return replay;
+}
+
+class Pop3Transcript : public ::testing::TestWithParam<Transcript> {};
+
+TEST_P(Pop3Transcript, ReplaysWholeAndSplitAtEveryByte) {
+  const Transcript& t = GetParam();
+  const auto steps = FakeByteStream::ParseScript(t.steps);
+  // What the client must write, and nothing more: no QUIT after Disconnect, no
+  // credentials after a refusal.
+  const QByteArray wantWritten = FakeByteStream::ExpectedClientBytes(steps);
+  const qsizetype total = FakeByteStream::ServerByteCount(steps);
+  for (qsizetype cut = 0; cut <= total; ++cut) {
+    const Replay replay = ReplayTranscript(t, cut);
+    EXPECT_EQ(replay.written, wantWritten) << "cut at " << cut;
+    EXPECT_EQ(replay.streams, 1) << "cut at " << cut;
+    EXPECT_EQ(replay.events, t.events) << "cut at " << cut;
+    EXPECT_EQ(replay.lastError, t.lastError) << "cut at " << cut;
+    if (HasFailure()) break;  // one cut's story is enough
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogues, Pop3Transcript, ::testing::ValuesIn(Transcripts()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Counts the streams a socket asks for; each one is a silent fake.
+struct StreamCounter {
+  int made = 0;
+  void Attach(POP3Socket& socket) {
+    socket.SetStreamFactory([this](const platform::TlsPolicy&) {
+      ++made;
+      auto stream = std::make_unique<FakeByteStream>(FakeByteStream::ParseScript({"Z:"}), true, 0);
+      return stream;
+    });
+  }
+};
+
+TEST(Pop3Socket, UnsafeCredentialsAndBadPortsConnectNowhere) {
+  struct Row {
+    QString username;
+    QString password;
+    int port;
+    int error;
+  } rows[] = {
+      {"bob\r\nDELE 1", "pw", 110, POP3Socket::UnsafeCredential},
+      {"bob", "pw\nQUIT", 110, POP3Socket::UnsafeCredential},
+      {"bob", QString(QChar(0)), 110, POP3Socket::UnsafeCredential},
+      {"bob", "pw", 0, POP3Socket::InvalidPort},
+      {"bob", "pw", 70000, POP3Socket::InvalidPort},
+  };
+  for (const Row& row : rows) {
+    POP3Socket socket;
+    StreamCounter counter;
+    counter.Attach(socket);
+    int errors = 0;
+    QObject::connect(&socket, &POP3Socket::Error, [&](int) { ++errors; });
+    socket.SetUsername(row.username);
+    socket.SetPassword(row.password);
+    socket.SetPort(row.port);
+    socket.Connect();
+    EXPECT_EQ(socket.LastErrorCode(), row.error);
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(counter.made, 0);
+  }
+}
+
+TEST(Pop3Socket, CountBeforeLoginSendsNothing) {
+  POP3Socket socket;
+  EXPECT_EQ(socket.Port(), 110);
+  socket.CountMessages();
+  EXPECT_EQ(socket.LastErrorCode(), POP3Socket::NotLoggedIn);
+}
+
+// Connecting again drops the old connection, whose later bytes raise nothing, and runs
+// a fresh dialogue on a new stream.
+TEST(Pop3Socket, ReconnectStartsAFreshDialogue) {
+  const QStringList first = {"S: +OK one", "C: CAPA", "S: +OK", "S: .", "C: USER bob", "S: +OK"};
+  const QStringList second =
+      QStringList{"S: +OK two"} + kCapaPlain +
+      QStringList{"C: USER bob", "S: +OK", "C: PASS pw", "S: +OK", "C: STAT", "S: +OK 5 50"};
+  QList<QPointer<FakeByteStream>> streams;
+  POP3Socket socket;
+  socket.SetStreamFactory([&](const platform::TlsPolicy&) {
+    auto stream = std::make_unique<FakeByteStream>(
+        FakeByteStream::ParseScript(streams.isEmpty() ? first : second), true, 0);
+    streams.append(stream.get());
+    return stream;
+  });
+  socket.SetUsername(QStringLiteral("bob"));
+  socket.SetPassword(QStringLiteral("pw"));
+  QStringList events;
+  QObject::connect(&socket, &POP3Socket::ConnectionEstablished, [&] {
+    events << "established";
+    if (streams.size() == 1) socket.Connect();
+  });
+  QObject::connect(&socket, &POP3Socket::LoginSuccessful, [&] {
+    events << "login";
+    socket.CountMessages();
+  });
+  QObject::connect(&socket, &POP3Socket::MessageCount, [&](int count) {
+    events << QStringLiteral("count %1").arg(count);
+    socket.Disconnect();
+  });
+  socket.Connect();
+  testing_support::WaitUntil([&] { return events.size() >= 4; }, 5000);
+  EXPECT_EQ(events, (QStringList{"established", "established", "login", "count 5"}));
+  ASSERT_EQ(streams.size(), 2);
+  EXPECT_TRUE(!streams[0] || streams[0]->Aborted());
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QStandardPaths>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "platform/POP3Socket.h"
+#include "platform/TlsPolicy.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using platform::POP3Socket;
+
+// A Dovecot POP3 server on a free port of 127.0.0.1, in its own temporary folder, with
+// user "tester" / "secret word" and a mailbox of known size. Stopped when destroyed.
+class DovecotServer {
+ public:
+  DovecotServer(bool tls, int messages) {
+    if (!m_dir.isValid()) return;
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0)) return;
+    m_port = probe.serverPort();
+    probe.close();
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(
+        QStringLiteral("/bin/sh"),
+        {QStringLiteral(VELMORA_TEST_SCRIPTS "/start_dovecot.sh"), m_dir.path(), QString::number(m_port),
+         tls ? QStringLiteral("yes") : QStringLiteral("no"), QString::number(messages)});
+    if (!m_process.waitForStarted()) return;
+    m_ready = testing_support::WaitUntil(
+        [this] {
+          if (m_process.state() == QProcess::NotRunning) return true;
+          QTcpSocket probeClient;
+          probeClient.connectToHost(QHostAddress::LocalHost, m_port);
+          return probeClient.waitForConnected(200);
+        },
+        30000);
+    m_ready = m_ready && m_process.state() == QProcess::Running;
+  }
+
+  ~DovecotServer() {
+    if (m_process.state() == QProcess::NotRunning) return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(15000)) {
+      m_process.kill();
+      m_process.waitForFinished(5000);
+    }
+  }
+
+  bool Ready() const { return m_ready; }
+  quint16 Port() const { return m_port; }
+  QString Certificate() const { return m_dir.filePath(QStringLiteral("cert.pem")); }
+  QString Diagnostics() {
+    return QString::fromUtf8(m_process.readAll()) +
+           QString::fromUtf8(testing_support::ReadAll(m_dir.filePath(QStringLiteral("dovecot.log"))));
+  }
+
+ private:
+  QTemporaryDir m_dir;
+  QProcess m_process;
+  quint16 m_port = 0;
+  bool m_ready = false;
+};
+
+struct Outcome {
+  QStringList events;
+  int lastError = -1;
+  bool encrypted = false;
+};
+
+// Logs in the way the program does: count on log-in, drop the line on the count.
+Outcome LogIn(quint16 port, const QString& host, const QString& password, const QString& caFile) {
+  Outcome outcome;
+  POP3Socket socket;
+  if (!caFile.isEmpty()) socket.SetTlsPolicy(platform::TlsPolicy{QSslCertificate::fromPath(caFile)});
+  socket.SetAddress(host);
+  socket.SetPort(port);
+  socket.SetUsername(QStringLiteral("tester"));
+  socket.SetPassword(password);
+  bool done = false;
+  QObject::connect(&socket, &POP3Socket::ConnectionEstablished, [&] { outcome.events << "established"; });
+  QObject::connect(&socket, &POP3Socket::LoginSuccessful, [&] {
+    outcome.events << "login";
+    outcome.encrypted = socket.IsEncrypted();
+    socket.CountMessages();
+  });
+  QObject::connect(&socket, &POP3Socket::MessageCount, [&](int count) {
+    outcome.events << QStringLiteral("count %1").arg(count);
+    socket.Disconnect();
+    done = true;
+  });
+  QObject::connect(&socket, &POP3Socket::Disconnected, [&] {
+    outcome.events << "disconnected";
+    done = true;
+  });
+  QObject::connect(&socket, &POP3Socket::Error, [&](int code) {
+    outcome.events << QStringLiteral("error %1").arg(code);
+    done = true;
+  });
+  socket.Connect();
+  testing_support::WaitUntil([&] { return done; }, 30000);
+  outcome.lastError = socket.LastErrorCode();
+  return outcome;
+}
+
+bool HaveDovecot() {
+  return !QStandardPaths::findExecutable(QStringLiteral("dovecot"), {"/usr/sbin", "/usr/bin"}).isEmpty();
+}
+
+TEST(Pop3Dovecot, ClearTextOnLoopback) {
+  if (!HaveDovecot()) GTEST_SKIP() << "dovecot is not installed";
+  DovecotServer server(false, 3);
+  ASSERT_TRUE(server.Ready()) << server.Diagnostics().toStdString();
+  struct Row {
+    const char* name;
+    QString password;
+    QStringList events;
+    int lastError;
+  } rows[] = {
+      {"right_password", QStringLiteral("secret word"), {"established", "login", "count 3"}, 0},
+      {"wrong_password", QStringLiteral("wrong"), {"established", "error 106"}, POP3Socket::LoginRefused},
+  };
+  for (const Row& row : rows) {
+    const Outcome outcome = LogIn(server.Port(), QStringLiteral("127.0.0.1"), row.password, QString());
+    EXPECT_EQ(outcome.events, row.events) << row.name << "\n" << server.Diagnostics().toStdString();
+    EXPECT_EQ(outcome.lastError, row.lastError) << row.name;
+    EXPECT_FALSE(outcome.encrypted) << row.name;
+  }
+}
+
+TEST(Pop3Dovecot, StlsWithCertificateChecks) {
+  if (!HaveDovecot()) GTEST_SKIP() << "dovecot is not installed";
+  DovecotServer server(true, 2);
+  ASSERT_TRUE(server.Ready()) << server.Diagnostics().toStdString();
+  struct Row {
+    const char* name;
+    QString host;
+    bool trustTestCa;
+    QStringList events;
+    int lastError;
+    bool encrypted;
+  } rows[] = {
+      {"trusted", QStringLiteral("127.0.0.1"), true, {"established", "login", "count 2"}, 0, true},
+      // The test certificate is for 127.0.0.1 only.
+      {"name_mismatch",
+       QStringLiteral("localhost"),
+       true,
+       {"established", "error 107"},
+       POP3Socket::TlsFailed,
+       false},
+      {"untrusted",
+       QStringLiteral("127.0.0.1"),
+       false,
+       {"established", "error 107"},
+       POP3Socket::TlsFailed,
+       false},
+  };
+  for (const Row& row : rows) {
+    const Outcome outcome = LogIn(server.Port(), row.host, QStringLiteral("secret word"),
+                                  row.trustTestCa ? server.Certificate() : QString());
+    EXPECT_EQ(outcome.events, row.events) << row.name << "\n" << server.Diagnostics().toStdString();
+    EXPECT_EQ(outcome.lastError, row.lastError) << row.name;
+    EXPECT_EQ(outcome.encrypted, row.encrypted) << row.name;
+  }
+}
+
+// Nothing listening, or no server name at all (a user name set without a server): the
+// log-in ends with "cannot connect" and nothing else.
+TEST(Pop3Dovecot, NoServerToReach) {
+  QTcpServer probe;
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+  const quint16 port = probe.serverPort();
+  probe.close();
+  for (const QString& host : {QStringLiteral("127.0.0.1"), QString()}) {
+    const Outcome outcome = LogIn(port, host, QStringLiteral("x"), QString());
+    EXPECT_EQ(outcome.events, QStringList{"error 103"}) << host.toStdString();
+    EXPECT_EQ(outcome.lastError, POP3Socket::CannotConnect) << host.toStdString();
+  }
+}
+
+}  // namespace
