@@ -2,6 +2,9 @@
 
 #include <QLocale>
 
+#include <cstdlib>
+#include <ctime>
+
 namespace platform {
 namespace {
 
@@ -74,6 +77,13 @@ std::optional<Date> ParseDate(const QString& text) {
   if (!date.isValid()) return std::nullopt;
   // startOfDay, not 00:00: where clocks jump at midnight, 00:00 does not exist that day.
   return Date(date.startOfDay());
+}
+
+void CacheLocalTimeZone() {
+  if (qEnvironmentVariableIsEmpty("TZ")) {
+    setenv("TZ", ":/etc/localtime", 0);
+    tzset();
+  }
 }
 
 void SetClockForTests(std::function<QDateTime()> clock) {

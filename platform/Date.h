@@ -32,6 +32,11 @@ class Date {
 // form, as the start of that day. Nothing when the text is not such a date.
 std::optional<Date> ParseDate(const QString& text);
 
+// Makes the C library keep the local time zone instead of reading /etc/localtime again
+// for every clock reading (it does so while TZ is unset), which made each log row cost a
+// file system look-up. Call once at process start, before any thread starts.
+void CacheLocalTimeZone();
+
 // The clock, for tests that need a fixed or moving time. An empty function restores
 // the system clock.
 void SetClockForTests(std::function<QDateTime()> clock);

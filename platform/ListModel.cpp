@@ -246,7 +246,9 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
   const int last = first + static_cast<int>(rows.size()) - 1;
   beginInsertRows({}, first, last);
   CloseGap();
-  m_cells.reserve(static_cast<size_t>(last + 1) * m_columns);
+  // Grow geometrically: a list filled in many batches must not be copied per batch.
+  const size_t needed = static_cast<size_t>(last + 1) * m_columns;
+  if (needed > m_cells.capacity()) m_cells.reserve(std::max(needed, m_cells.capacity() * 2));
   m_selected.resize(static_cast<size_t>(last) + 1, 0);
   for (QStringList& cells : rows) {
     // Take the texts over from a list we own; copy (a reference count) from a shared
