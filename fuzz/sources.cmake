@@ -1,2 +1,4 @@
 # Sources of the parsers under fuzzing, relative to the project root (ROOT).
-set(FUZZ_PARSER_SOURCES)
+set(FUZZ_PARSER_SOURCES
+  ${ROOT}/platform/Text.cpp
+)

@@ -15,7 +15,7 @@ QDateTime CurrentMoment() {
 }
 
 QString ShortFormat() {
-  return QLocale::system().dateFormat(QLocale::ShortFormat);
+  return QLocale().dateFormat(QLocale::ShortFormat);
 }
 
 }  // namespace
@@ -25,11 +25,11 @@ Date::Date() : m_moment(CurrentMoment()) {}
 Date::Date(QDateTime moment) : m_moment(std::move(moment)) {}
 
 QString Date::ShortDate() const {
-  return QLocale::system().toString(m_moment.date(), QLocale::ShortFormat);
+  return QLocale().toString(m_moment.date(), QLocale::ShortFormat);
 }
 
 QString Date::LongTime() const {
-  return QLocale::system().toString(m_moment.time(), QLocale::LongFormat);
+  return QLocale().toString(m_moment.time(), QLocale::LongFormat);
 }
 
 double Date::TotalSeconds() const {
@@ -40,7 +40,7 @@ std::optional<Date> ParseDate(const QString& text) {
   const QString trimmed = text.trimmed();
   if (trimmed.isEmpty()) return std::nullopt;
   const QString format = ShortFormat();
-  QDate date = QLocale::system().toDate(trimmed, format);
+  QDate date = QLocale().toDate(trimmed, format);
   if (date.isValid() && !format.contains(QLatin1String("yyyy")) && format.contains(QLatin1String("yy"))) {
     // A two-digit year reads as 19xx; the history is written in this century.
     if (date.year() < 1970) date = date.addYears(100);

@@ -1,0 +1,254 @@
+#include "platform/TextStream.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/Text.h"
+
+namespace platform {
+
+// ---- Reading ------------------------------------------------------------------------
+
+TextInputStream::TextInputStream(QByteArray bytes) : m_bytes(std::move(bytes)) {}
+
+std::unique_ptr<TextInputStream> TextInputStream::Open(const FolderItem& file) {
+  if (file.IsNull() || file.Directory()) return nullptr;
+  QFile f(file.AbsolutePath());
+  if (!f.open(QIODevice::ReadOnly)) return nullptr;
+  QByteArray bytes = f.readAll();
+  if (f.error() != QFileDevice::NoError) return nullptr;
+  return std::unique_ptr<TextInputStream>(new TextInputStream(std::move(bytes)));
+}
+
+std::unique_ptr<TextInputStream> TextInputStream::FromBytes(QByteArray bytes) {
+  return std::unique_ptr<TextInputStream>(new TextInputStream(std::move(bytes)));
+}
+
+QString TextInputStream::ReadLine() {
+  const qsizetype size = m_bytes.size();
+  if (m_pos >= size) return QString();
+  const char* data = m_bytes.constData();
+  const char* start = data + m_pos;
+  const char* const end = data + size;
+  // One pass for either line end: a file with CR line ends only must not be rescanned to
+  // its end for an LF on every line.
+  const char* lineEnd = start;
+  while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
+  const QString line = DecodeBytes(QByteArrayView(start, lineEnd - start));
+  qsizetype next = lineEnd - data;
+  if (lineEnd < end) {
+    next += (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ? 2 : 1;
+  }
+  m_pos = next;
+  return line;
+}
+
+QString TextInputStream::ReadAll() {
+  const qsizetype size = m_bytes.size();
+  if (m_pos >= size) return QString();
+  const QString rest = DecodeBytes(QByteArrayView(m_bytes.constData() + m_pos, size - m_pos));
+  m_pos = size;
+  return rest;
+}
+
+bool TextInputStream::EOF_() const {
+  return m_pos >= m_bytes.size();
+}
+
+void TextInputStream::Close() {
+  m_bytes = QByteArray();
+  m_pos = 0;
+}
+
+// ---- Writing ------------------------------------------------------------------------
+
+namespace {
+
+constexpr qsizetype kBufferLimit = 1 << 16;
+
+TextOutputStream::DeviceFactory& FactoryForTests() {
+  static TextOutputStream::DeviceFactory factory;
+  return factory;
+}
+
+std::unique_ptr<QIODevice> OpenNewFile(const QString& path) {
+  auto file = std::make_unique<QFile>(path);
+  if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) return nullptr;
+  return file;
+}
+
+// The real file a path names: a link is followed so that saving replaces the file it
+// points to rather than the link itself.
+QString ResolveTarget(const QString& path) {
+  const QFileInfo info(path);
+  if (info.isSymLink()) {
+    const QString target = info.symLinkTarget();
+    if (!target.isEmpty()) return target;
+  }
+  return path;
+}
+
+void SyncFolderOf(const QString& path) {
+  const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+  const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+struct TextOutputStream::Impl {
+  enum class Mode { Replace, Append };
+  Mode mode = Mode::Replace;
+  QString target;
+  QString tempPath;
+  std::unique_ptr<QIODevice> device;
+  QByteArray buffer;
+  bool failed = false;
+  bool closed = false;
+
+  void Flush() {
+    if (buffer.isEmpty() || failed) return;
+    const char* data = buffer.constData();
+    qsizetype left = buffer.size();
+    while (left > 0) {
+      const qint64 written = device->write(data, left);
+      if (written <= 0) {
+        failed = true;
+        break;
+      }
+      data += written;
+      left -= written;
+    }
+    buffer.clear();
+  }
+
+  void Add(const QString& text) {
+    if (closed) return;
+    buffer.append(EncodeText(text));
+    if (buffer.size() >= kBufferLimit) Flush();
+  }
+
+  // Flushes, forces the bytes to disk and closes the device; false on any failure.
+  bool FinishDevice() {
+    Flush();
+    if (auto* file = qobject_cast<QFileDevice*>(device.get())) {
+      if (!file->flush()) failed = true;
+      if (!failed && file->handle() >= 0 && ::fsync(file->handle()) != 0) failed = true;
+      file->close();
+      if (file->error() != QFileDevice::NoError) failed = true;
+    } else if (device) {
+      device->close();
+    }
+    return !failed;
+  }
+
+  void DiscardTemp() {
+    if (device) device->close();
+    if (!tempPath.isEmpty()) QFile::remove(tempPath);
+  }
+};
+
+TextOutputStream::TextOutputStream(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+
+std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& file) {
+  if (file.IsNull() || file.Directory()) return nullptr;
+  auto impl = std::make_unique<Impl>();
+  impl->mode = Impl::Mode::Replace;
+  impl->target = ResolveTarget(file.AbsolutePath());
+  const QFileInfo targetInfo(impl->target);
+  const QString folder = targetInfo.absolutePath();
+  const QString base = QLatin1Char('.') + targetInfo.fileName();
+  // A fresh name beside the target, so the final rename stays within one file system.
+  for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
+    const QString candidate = folder + QLatin1Char('/') + base + QLatin1Char('.') +
+                              QString::number(QRandomGenerator::global()->generate(), 36) +
+                              QLatin1String(".tmp");
+    if (QFileInfo::exists(candidate)) continue;
+    impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
+    if (impl->device) {
+      impl->tempPath = candidate;
+      if (!impl->device->isOpen() && !impl->device->open(QIODevice::WriteOnly)) {
+        impl->DiscardTemp();
+        impl->device.reset();
+        return nullptr;
+      }
+    } else if (!QFileInfo(folder).isWritable()) {
+      break;
+    }
+  }
+  if (!impl->device) return nullptr;
+  return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
+}
+
+std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& file) {
+  if (file.IsNull() || file.Directory()) return nullptr;
+  auto impl = std::make_unique<Impl>();
+  impl->mode = Impl::Mode::Append;
+  impl->target = file.AbsolutePath();
+  auto qfile = std::make_unique<QFile>(impl->target);
+  if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  impl->device = std::move(qfile);
+  return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
+}
+
+TextOutputStream::~TextOutputStream() {
+  if (!m_impl || m_impl->closed) return;
+  if (m_impl->mode == Impl::Mode::Append) {
+    // What was appended cannot be taken back; keep it rather than drop buffered lines.
+    m_impl->FinishDevice();
+  } else {
+    m_impl->DiscardTemp();
+  }
+}
+
+void TextOutputStream::Write(const QString& text) {
+  m_impl->Add(text);
+}
+
+void TextOutputStream::WriteLine(const QString& text) {
+  m_impl->Add(text);
+  m_impl->Add(QStringLiteral("\n"));
+}
+
+bool TextOutputStream::Close() {
+  Impl& impl = *m_impl;
+  if (impl.closed) return !impl.failed;
+  impl.closed = true;
+  const bool written = impl.FinishDevice();
+  if (impl.mode == Impl::Mode::Append) return written;
+  if (!written) {
+    impl.DiscardTemp();
+    return false;
+  }
+  // Keep the permissions of the file being replaced.
+  struct stat old {};
+  const QByteArray targetName = QFile::encodeName(impl.target);
+  const QByteArray tempName = QFile::encodeName(impl.tempPath);
+  if (::stat(targetName.constData(), &old) == 0) ::chmod(tempName.constData(), old.st_mode & 07777);
+  if (std::rename(tempName.constData(), targetName.constData()) != 0) {
+    impl.failed = true;
+    impl.DiscardTemp();
+    return false;
+  }
+  SyncFolderOf(impl.target);
+  return true;
+}
+
+bool TextOutputStream::Failed() const {
+  return m_impl->failed;
+}
+
+void TextOutputStream::SetDeviceFactoryForTests(DeviceFactory factory) {
+  FactoryForTests() = std::move(factory);
+}
+
+}  // namespace platform
