@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/TemporarySaveName.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -19,7 +20,9 @@ namespace platform {
 TextInputStream::TextInputStream(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
 std::unique_ptr<TextInputStream> TextInputStream::Open(const FolderItem& file) {
-  if (file.IsNull() || file.Directory()) return nullptr;
+  // Only regular files (or links to them): a dropped pipe or device would block the
+  // program or never end.
+  if (file.IsNull() || !QFileInfo(file.AbsolutePath()).isFile()) return nullptr;
   QFile f(file.AbsolutePath());
   if (!f.open(QIODevice::ReadOnly)) return nullptr;
   QByteArray bytes = f.readAll();
@@ -131,9 +134,10 @@ struct TextOutputStream::Impl {
     buffer.clear();
   }
 
-  void Add(const QString& text) {
+  void Add(const QString& text, bool lineEnd) {
     if (closed) return;
     buffer.append(EncodeText(text));
+    if (lineEnd) buffer.append('\n');
     if (buffer.size() >= kBufferLimit) Flush();
   }
 
@@ -166,12 +170,12 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& fil
   impl->target = ResolveTarget(file.AbsolutePath());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
-  const QString base = QLatin1Char('.') + targetInfo.fileName();
   // A fresh name beside the target, so the final rename stays within one file system.
   for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
-    const QString candidate = folder + QLatin1Char('/') + base + QLatin1Char('.') +
-                              QString::number(QRandomGenerator::global()->generate(), 36) +
-                              QLatin1String(".tmp");
+    const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
+    // The name is cut so that the temporary name stays within the file system's limit.
+    const QString candidate =
+        folder + QLatin1Char('/') + TemporarySaveName(targetInfo.fileName().left(128), unique);
     if (QFileInfo::exists(candidate)) continue;
     impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
     if (impl->device) {
@@ -211,12 +215,11 @@ TextOutputStream::~TextOutputStream() {
 }
 
 void TextOutputStream::Write(const QString& text) {
-  m_impl->Add(text);
+  m_impl->Add(text, false);
 }
 
 void TextOutputStream::WriteLine(const QString& text) {
-  m_impl->Add(text);
-  m_impl->Add(QStringLiteral("\n"));
+  m_impl->Add(text, true);
 }
 
 bool TextOutputStream::Close() {
