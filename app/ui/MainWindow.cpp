@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
-#include <QListView>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +13,7 @@
 #include <QToolBar>
 
 #include "app/MessageLog.h"
+#include "app/ui/LogView.h"
 #include "app/ui/MainWindowHooks.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
@@ -172,13 +172,8 @@ void MainWindow::_CreateControls0() {
   QueueStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   m_log = new app::MessageLog(this);
-  UserMessages = AddControl(new QListView(m_content), QStringLiteral("UserMessages"), {5, 35, 464, 224}, 3);
-  UserMessages->setModel(m_log);
-  // Every row is one line of text: a uniform row height keeps a huge log cheap to lay out.
-  UserMessages->setUniformItemSizes(true);
-  UserMessages->setSelectionMode(QAbstractItemView::SingleSelection);
-  UserMessages->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  UserMessages->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  UserMessages = AddControl(new LogView(m_content), QStringLiteral("UserMessages"), {5, 35, 464, 224}, 3);
+  UserMessages->SetModel(m_log);
 
   auto makeSlider = [this](const QString& name, QRect bounds, int maximum, int pageStep) {
     auto* slider = AddControl(new QSlider(Qt::Horizontal, m_content), name, bounds, 2);

@@ -14,7 +14,7 @@
 class QAction;
 class QCheckBox;
 class QLabel;
-class QListView;
+class LogView;
 class QMimeData;
 class QProgressBar;
 class QPushButton;
@@ -35,14 +35,14 @@ class Listbox;
   X(UntitledMenu7)                                                                                           \
   X(FileSave)                                                                                                \
   X(FileSaveAs)                                                                                              \
-  X(UntitledMenu8) X(FileClose) X(FileQuit) X(FilePreferences) X(UntitledMenu3) X(EditUndo) X(UntitledMenu6) \
-      X(EditSelectAll) X(EditUnselectAll) X(EditSelectUnsent) X(UntitledMenu5) X(EditCopy) X(EditPaste)      \
-          X(EditDuplicate) X(UntitledMenu4) X(EditFind) X(EditFindNext) X(MailingListsMenu)                  \
-              X(MailingListsNewMailingList) X(MailingListsRemoveMailingList) X(UntitledMenu2)                \
-                  X(MailingListsEmptyTash) X(AddressesMenu) X(AddressesSendeMail) X(UntitledMenu1)           \
-                      X(AddressesNew) X(AddressesRemove) X(AddressesBulkRemove) X(UntitledMenu0)             \
-                          X(AddressesClearHistory) X(AddressesBlackList) X(AddressesCheckOptOut) X(HelpMenu) \
-                              X(HelpVelmoraHelp) X(AppleAboutVelmora)
+  X(UntitledMenu8)                                                                                           \
+  X(FileClose) X(FileQuit) X(FilePreferences) X(UntitledMenu3) X(EditUndo) X(UntitledMenu6) X(EditSelectAll) \
+      X(EditUnselectAll) X(EditSelectUnsent) X(UntitledMenu5) X(EditCopy) X(EditPaste) X(EditDuplicate)      \
+          X(UntitledMenu4) X(EditFind) X(EditFindNext) X(MailingListsMenu) X(MailingListsNewMailingList)     \
+              X(MailingListsRemoveMailingList) X(UntitledMenu2) X(MailingListsEmptyTash) X(AddressesMenu)    \
+                  X(AddressesSendeMail) X(UntitledMenu1) X(AddressesNew) X(AddressesRemove)                  \
+                      X(AddressesBulkRemove) X(UntitledMenu0) X(AddressesClearHistory) X(AddressesBlackList) \
+                          X(AddressesCheckOptOut) X(HelpMenu) X(HelpVelmoraHelp) X(AppleAboutVelmora)
 
 // The program's one main window and the hub of its subsystems: its properties hold the
 // settings and working values every window shares, its controls are the address list,
@@ -96,7 +96,7 @@ class MainWindow : public QMainWindow {
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* QueueStatus = nullptr;
   // POPSocket, the POP3 client, comes with the POP3 log-in.
-  QListView* UserMessages = nullptr;
+  LogView* UserMessages = nullptr;
   QSlider* Rate = nullptr;
   QSlider* RatePer = nullptr;
   QCheckBox* RandRate = nullptr;

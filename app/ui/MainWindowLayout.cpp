@@ -5,7 +5,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
-#include <QListView>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,6 +13,7 @@
 #include <QUrl>
 
 #include "app/MessageLog.h"
+#include "app/ui/LogView.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
 #include "platform/ui/DragItem.h"

@@ -4,17 +4,19 @@
 #include <QHeaderView>
 #include <QImage>
 #include <QLabel>
-#include <QListView>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QUrl>
 
 #include "MainWindowFixture.h"
 #include "app/MessageLog.h"
+#include "app/ui/LogView.h"
 #include "platform/ui/Listbox.h"
 
 namespace {
@@ -128,7 +130,6 @@ TEST_F(MainWindowTest, ListsAndSliders) {
   EXPECT_EQ(q->columnCount(), 4);
   const QStringList headings = {"Address", "Mailing", "Format", "Status"};
   for (int c = 0; c < 4; ++c) EXPECT_EQ(q->Heading(c), headings[c]);
-  EXPECT_EQ(m_window->UserMessages->selectionMode(), QAbstractItemView::SingleSelection);
 
   struct Slider {
     QSlider* slider;
@@ -200,10 +201,11 @@ TEST_F(MainWindowTest, SetSlugLogsNewestFirst) {
   ASSERT_EQ(log.Count(), before + 2);
   EXPECT_EQ(log.Row(0), Logged("second"));
   EXPECT_EQ(log.Row(1), Logged("first"));
-  EXPECT_EQ(m_window->UserMessages->model()->data(m_window->UserMessages->model()->index(0, 0)).toString(),
+  EXPECT_EQ(m_window->UserMessages->Model()->data(m_window->UserMessages->Model()->index(0, 0)).toString(),
             Logged("second"));
-  // Nothing selected by a report.
-  EXPECT_FALSE(m_window->UserMessages->selectionModel()->hasSelection());
+  // Nothing selected or scrolled by a report.
+  EXPECT_EQ(m_window->UserMessages->SelectedRow(), -1);
+  EXPECT_EQ(m_window->UserMessages->TopRow(), 0);
 }
 
 TEST_F(MainWindowTest, SetSlugKeepsTheTextAsGiven) {
@@ -227,6 +229,43 @@ TEST_F(MainWindowTest, AcceptsDroppedTextAndEveryFile) {
   QMimeData image;
   image.setImageData(QImage(1, 1, QImage::Format_RGB32));
   EXPECT_FALSE(m_window->AcceptsDrop(image));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LogViewTest, OneRowSelectableAndItStaysOnItsText) {
+  app::MessageLog log;
+  LogView view;
+  view.resize(300, 100);
+  view.SetModel(&log);
+  for (const char* text : {"a", "b", "c"}) log.InsertAtTop(text);  // rows: c b a
+  view.show();
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, view.RowHeight() + 1));
+  ASSERT_EQ(view.SelectedRow(), 1);
+  log.InsertAtTop("d");  // rows: d c b a
+  EXPECT_EQ(view.SelectedRow(), 2);
+  EXPECT_EQ(log.Row(view.SelectedRow()), QString("b"));
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, 1));
+  EXPECT_EQ(view.SelectedRow(), 0);  // one row at most
+  QTest::keyClick(&view, Qt::Key_End);
+  EXPECT_EQ(view.SelectedRow(), 3);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, 90));
+  EXPECT_EQ(view.SelectedRow(), -1);  // below the last row
+}
+
+TEST(LogViewTest, ScrollRangeFollowsTheRows) {
+  app::MessageLog log;
+  LogView view;
+  view.resize(300, 10 * 20);
+  view.SetModel(&log);
+  view.show();
+  for (int i = 0; i < 1000; ++i) log.InsertAtTop(QString::number(i));
+  QApplication::processEvents();
+  const int visible = view.viewport()->height() / view.RowHeight();
+  EXPECT_EQ(view.verticalScrollBar()->maximum(), 1000 - visible);
+  EXPECT_EQ(view.TopRow(), 0);
 }
 
 }  // namespace
