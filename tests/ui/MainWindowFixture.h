@@ -63,9 +63,20 @@ class MainWindowFixture : public ::testing::Test {
     return platform::Date(QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15))).LongTime() + " " + text;
   }
 
+  // Starts the program with saves counted; the about window of start-up is in m_about.
+  void StartCountingSaves() {
+    MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
+    m_window = MainWindow::Instance();
+    ASSERT_EQ(AboutWindows().size(), 1);
+    m_about = AboutWindows().first();
+  }
+
   QTemporaryDir m_dir;
   platform::RecordingSeams m_recorded;
   std::unique_ptr<platform::ScopedSeams> m_seams;
   MainWindowHooks m_savedHooks;
   int m_quits = 0;
+  int m_saves = 0;
+  MainWindow* m_window = nullptr;
+  QPointer<AboutWindow> m_about;
 };

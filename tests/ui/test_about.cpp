@@ -16,10 +16,7 @@ class AboutTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-    m_window = MainWindow::Instance();
-    ASSERT_EQ(AboutWindows().size(), 1);
-    m_about = AboutWindows().first();
+    StartCountingSaves();
   }
 
   static QColor ColorOf(QLabel* label) { return label->palette().color(QPalette::WindowText); }
@@ -33,9 +30,6 @@ class AboutTest : public MainWindowFixture {
     QApplication::sendEvent(w, &leave);
   }
 
-  MainWindow* m_window = nullptr;
-  QPointer<AboutWindow> m_about;
-  int m_saves = 0;
 };
 
 TEST_F(AboutTest, WindowDesign) {

@@ -39,7 +39,6 @@ class MainWindowTest : public MainWindowFixture {
 
   QWidget* Control(const QString& name) const { return m_window->findChild<QWidget*>(name); }
 
-  MainWindow* m_window = nullptr;
   QPointer<QWidget> m_sideBar;
 };
 

@@ -15,10 +15,7 @@ class MenuTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-    m_window = MainWindow::Instance();
-    ASSERT_EQ(AboutWindows().size(), 1);
-    m_about = AboutWindows().first();
+    StartCountingSaves();
   }
 
   // Brings a window to the front, as the user clicking it would.
@@ -47,9 +44,6 @@ class MenuTest : public MainWindowFixture {
     return all;
   }
 
-  MainWindow* m_window = nullptr;
-  QPointer<AboutWindow> m_about;
-  int m_saves = 0;
 };
 
 TEST_F(MenuTest, TheBarFollowsTheTable) {
