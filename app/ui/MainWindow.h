@@ -30,19 +30,21 @@ namespace platform {
 class Listbox;
 }
 
-// Every item of the menu bar, one accessor each on the main window.
-#define VELMORA_MENU_ITEMS(X)                                                                                \
-  X(UntitledMenu7)                                                                                           \
-  X(FileSave)                                                                                                \
-  X(FileSaveAs)                                                                                              \
-  X(UntitledMenu8)                                                                                           \
-  X(FileClose) X(FileQuit) X(FilePreferences) X(UntitledMenu3) X(EditUndo) X(UntitledMenu6) X(EditSelectAll) \
-      X(EditUnselectAll) X(EditSelectUnsent) X(UntitledMenu5) X(EditCopy) X(EditPaste) X(EditDuplicate)      \
-          X(UntitledMenu4) X(EditFind) X(EditFindNext) X(MailingListsMenu) X(MailingListsNewMailingList)     \
-              X(MailingListsRemoveMailingList) X(UntitledMenu2) X(MailingListsEmptyTash) X(AddressesMenu)    \
-                  X(AddressesSendeMail) X(UntitledMenu1) X(AddressesNew) X(AddressesRemove)                  \
-                      X(AddressesBulkRemove) X(UntitledMenu0) X(AddressesClearHistory) X(AddressesBlackList) \
-                          X(AddressesCheckOptOut) X(HelpMenu) X(HelpVelmoraHelp) X(AppleAboutVelmora)
+// Every item of the menu bar, in the table's order; one accessor each on the main window.
+// clang-format off
+#define VELMORA_MENU_ITEMS(X)                                                                    \
+  X(UntitledMenu7) X(FileSave) X(FileSaveAs) X(UntitledMenu8) X(FileClose) X(FileQuit)          \
+  X(FilePreferences)                                                                             \
+  X(UntitledMenu3) X(EditUndo) X(UntitledMenu6) X(EditSelectAll) X(EditUnselectAll)             \
+  X(EditSelectUnsent) X(UntitledMenu5) X(EditCopy) X(EditPaste) X(EditDuplicate)                \
+  X(UntitledMenu4) X(EditFind) X(EditFindNext)                                                   \
+  X(MailingListsMenu) X(MailingListsNewMailingList) X(MailingListsRemoveMailingList)            \
+  X(UntitledMenu2) X(MailingListsEmptyTash)                                                      \
+  X(AddressesMenu) X(AddressesSendeMail) X(UntitledMenu1) X(AddressesNew) X(AddressesRemove)    \
+  X(AddressesBulkRemove) X(UntitledMenu0) X(AddressesClearHistory) X(AddressesBlackList)        \
+  X(AddressesCheckOptOut)                                                                        \
+  X(HelpMenu) X(HelpVelmoraHelp) X(AppleAboutVelmora)
+// clang-format on
 
 // The program's one main window and the hub of its subsystems: its properties hold the
 // settings and working values every window shares, its controls are the address list,
@@ -71,7 +73,7 @@ class MainWindow : public QMainWindow {
   QString server;                     // SMTP server, user name and password
   QString username;
   QString password;
-  QPointer<QWidget> SideBar;                // the list side bar docked beside the window
+  QPointer<QWidget> SideBar;                // the list side bar docked beside the window (a SideBarWindow)
   QString lastopen;                         // the name of the list opened last
   QString socketdata;                       // the opt-out reply as received so far
   bool xduplicates = false;                 // test for duplicates when adding addresses
@@ -116,11 +118,10 @@ class MainWindow : public QMainWindow {
   // ---- Menu items and commands ---------------------------------------------------------
   // The item of that name in this window's menu bar; nullptr when none.
   QAction* MenuItem(const QString& name) const;
-#define VELMORA_MENU_ACCESSOR(name)         \
-  QAction* name() const {                   \
-    return MenuItem(QStringLiteral(#name)); \
-  }
+  // clang-format off
+#define VELMORA_MENU_ACCESSOR(name) QAction* name() const { return MenuItem(QStringLiteral(#name)); }
   VELMORA_MENU_ITEMS(VELMORA_MENU_ACCESSOR)
+  // clang-format on
 #undef VELMORA_MENU_ACCESSOR
 
   void AddMenuHandlers();

@@ -125,6 +125,8 @@ TEST_F(MainWindowTest, ListsAndSliders) {
   EXPECT_EQ(e->Heading(0), QString("Address"));
   EXPECT_EQ(e->Heading(1), QString("Mailings"));
   EXPECT_EQ(m_window->elist->columnWidth(0), 200);
+  EXPECT_FALSE(m_window->elist->horizontalHeader()->isHidden());
+  EXPECT_FALSE(m_window->CheckList->horizontalHeader()->isHidden());
   const platform::ListModel* q = m_window->CheckList->Model();
   EXPECT_EQ(q->columnCount(), 4);
   const QStringList headings = {"Address", "Mailing", "Format", "Status"};
