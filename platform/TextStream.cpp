@@ -44,7 +44,7 @@ QString TextInputStream::ReadLine() {
   // its end for an LF on every line.
   const char* lineEnd = start;
   while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
-  const QString line = DecodeBytes(QByteArrayView(start, lineEnd - start));
+  QString line = DecodeBytes(QByteArrayView(start, lineEnd - start));
   qsizetype next = lineEnd - data;
   if (lineEnd < end) {
     next += (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ? 2 : 1;
@@ -56,7 +56,7 @@ QString TextInputStream::ReadLine() {
 QString TextInputStream::ReadAll() {
   const qsizetype size = m_bytes.size();
   if (m_pos >= size) return QString();
-  const QString rest = DecodeBytes(QByteArrayView(m_bytes.constData() + m_pos, size - m_pos));
+  QString rest = DecodeBytes(QByteArrayView(m_bytes.constData() + m_pos, size - m_pos));
   m_pos = size;
   return rest;
 }
@@ -92,7 +92,7 @@ std::unique_ptr<QIODevice> OpenNewFile(const QString& path) {
 QString ResolveTarget(const QString& path) {
   const QFileInfo info(path);
   if (info.isSymLink()) {
-    const QString target = info.symLinkTarget();
+    QString target = info.symLinkTarget();
     if (!target.isEmpty()) return target;
   }
   return path;
@@ -199,7 +199,17 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
   impl->mode = Impl::Mode::Append;
   impl->target = file.AbsolutePath();
   auto qfile = std::make_unique<QFile>(impl->target);
-  if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  if (!qfile->open(QIODevice::ReadWrite | QIODevice::Append)) {
+    // A file that may be written but not read: append without looking at its end.
+    if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  }
+  // A file edited by hand may end without a line end; the first appended line must not
+  // run on into its last line (two addresses would become one).
+  const qint64 size = qfile->size();
+  if (size > 0 && qfile->isReadable() && qfile->seek(size - 1)) {
+    char last = 0;
+    if (qfile->getChar(&last) && last != '\n' && last != '\r') impl->buffer.append('\n');
+  }
   impl->device = std::move(qfile);
   return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
 }

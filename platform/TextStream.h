@@ -33,7 +33,8 @@ class TextInputStream {
 // Writes a text file. WriteLine ends lines with LF. A stream made by Create replaces the
 // file atomically: it writes a temporary file beside the target and renames it over the
 // target on Close, so a crash or a failed write leaves the old file whole. A stream made
-// by Append adds to the end of the existing file (creating it when missing).
+// by Append adds to the end of the existing file (creating it when missing), first ending
+// its last line when the file does not end with a line end.
 class TextOutputStream {
  public:
   // Nothing when the file cannot be written (its folder is missing or not writable, or

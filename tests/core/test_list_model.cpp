@@ -350,3 +350,65 @@ TEST(ListModel, HeadingsOnlyWhenTheListHasAHeadingRow) {
   EXPECT_EQ(model.headerData(0, Qt::Vertical).isValid(), false);
   EXPECT_EQ(model.Heading(0), "Address");
 }
+
+// The predicate may read rows; one that changes them gets nothing removed rather than
+// the wrong rows.
+TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
+  ListModel model(2);
+  model.AppendRows(NumberedRows(6));
+  QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  model.RemoveRowsIf([&model](int row) {
+    if (row == 2) model.RemoveRow(0);
+    return row % 2 == 0;
+  });
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(model.ListCount(), 5);
+  EXPECT_EQ(model.Cell(0, 0), "a1@x.org");
+  model.RemoveRowsIf([&model](int row) { return model.Cell(row, 1).toInt() > 3; });
+  EXPECT_EQ(model.ListCount(), 3);
+  EXPECT_EQ(model.Cell(2, 0), "a3@x.org");
+}
+
+// The list commands remove selected rows walking from the last row to the first, the
+// send queue walks from the first, and the message log inserts at the top; each against
+// the literal reference on a list large enough to move rows across wide gaps.
+TEST(ListModel, RemovalWalksMatchReference) {
+  for (const bool fromLast : {true, false}) {
+    SCOPED_TRACE(fromLast ? "from the last row" : "from the first row");
+    ListModel model(2);  // no model checker: it re-reads every row on every signal
+    ReferenceList reference;
+    QRandomGenerator random(fromLast ? 7 : 8);
+    std::vector<QStringList> rows = NumberedRows(3000);
+    for (const QStringList& row : rows) reference.Add(row);
+    model.AppendRows(rows);
+    for (int row = 0; row < 3000; ++row) {
+      if (random.bounded(3) == 0) continue;
+      model.SetSelected(row, true);
+      reference.selected[row] = true;
+    }
+    int step = 0;
+    if (fromLast) {
+      for (int row = model.ListCount() - 1; row >= 0; --row) {
+        if (model.Selected(row)) {
+          model.RemoveRow(row);
+          reference.Remove(row);
+        }
+        if (row % 500 == 0) {
+          model.InsertRow(0, QString("log%1").arg(row));
+          reference.Insert(0, QString("log%1").arg(row));
+        }
+      }
+    } else {
+      for (int row = 0; row < model.ListCount(); ++step) {
+        if (model.Selected(row)) {
+          model.RemoveRow(row);
+          reference.Remove(row);
+        } else {
+          ++row;
+        }
+      }
+    }
+    ExpectSame(model, reference, step);
+  }
+}
