@@ -19,7 +19,8 @@ struct MainWindowHooks {
   std::function<void(MainWindow&, const QString& name)> openDatabase;
   // Sets the toolbar images and rebuilds the side bar's lists.
   std::function<void(MainWindow&)> updateLists;
-  // Starts the POP3 log-in with the window's popserver, popusername and poppassword.
+  // Starts the POP3 log-in: POPSocket to popserver on port 110 with popusername and
+  // poppassword, connected without waiting (an empty popserver is passed on as it is).
   std::function<void(MainWindow&)> startPopLogIn;
   // Writes the open list when it has unsaved edits.
   std::function<void(MainWindow&)> saveFile;
