@@ -29,7 +29,6 @@ class AboutTest : public MainWindowFixture {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(w, &leave);
   }
-
 };
 
 TEST_F(AboutTest, WindowDesign) {

@@ -43,7 +43,6 @@ class MenuTest : public MainWindowFixture {
     }
     return all;
   }
-
 };
 
 TEST_F(MenuTest, TheBarFollowsTheTable) {
