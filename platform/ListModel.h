@@ -36,6 +36,9 @@ class ListModel : public QAbstractTableModel {
   void SetCell(int row, int column, const QString& text);
   bool Selected(int row) const;
   void SetSelected(int row, bool selected);
+  // Selects exactly the rows first..last (either order, clipped to the list) and
+  // deselects every other row; one change signal. The list control's Shift-click.
+  void SelectOnly(int first, int last);
   // The first selected row, -1 when none; setting it selects that row alone (-1 clears).
   int ListIndex() const;
   void SetListIndex(int row);
@@ -44,7 +47,9 @@ class ListModel : public QAbstractTableModel {
   // The row most recently added or inserted; -1 before any.
   int LastIndex() const;
 
-  // Bulk edits, one model signal each.
+  // Bulk edits, one model signal each. Removing rows never emits SelectionChanged: the
+  // flags of the rows that stay are unchanged, and a removal walk over many selected
+  // rows must not report once per row.
   void AppendRows(std::vector<QStringList> rows);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
@@ -61,12 +66,18 @@ class ListModel : public QAbstractTableModel {
   void SelectionChanged();
 
  private:
+  void ChangeSelection(int firstChanged, int lastChanged);
+  void ClearSelectionFlags(int& firstChanged, int& lastChanged);
+
   int m_columns;
   // Cells row-major: row r, column c at r * m_columns + c.
   std::vector<QString> m_cells;
   std::vector<unsigned char> m_selected;
   int m_selCount = 0;
   int m_lastIndex = -1;
+  // No row below this one is selected: ListIndex scans from here, so repeated calls
+  // after the first cost nothing.
+  mutable int m_firstSelectedBound = 0;
   bool m_hasHeading = true;
   QStringList m_headings;
 };

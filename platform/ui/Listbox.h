@@ -50,9 +50,16 @@ class Listbox : public QTableView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
+  // Makes row the keyboard's current row and scrolls it into view.
+  void MoveCurrent(int row);
+  // Selects row alone, or in several-rows mode with extend from the anchor to row.
+  void SelectTo(int row, bool extend);
+  int RowsPerPage() const;
+
   ListModel* m_model;
   bool m_multiple = true;
-  int m_anchor = -1;
+  int m_anchor = -1;   // where a Shift-click or Shift-arrow range starts
+  int m_current = -1;  // the row the arrow keys move from
 };
 
 }  // namespace platform

@@ -1,0 +1,310 @@
+#include "platform/ListModel.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace platform {
+
+ListModel::ListModel(int columnCount, QObject* parent)
+    : QAbstractTableModel(parent), m_columns(std::max(1, columnCount)) {}
+
+void ListModel::SetHeadings(const QStringList& headings) {
+  m_headings = headings;
+  emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
+}
+
+void ListModel::SetHasHeading(bool hasHeading) {
+  if (m_hasHeading == hasHeading) return;
+  m_hasHeading = hasHeading;
+  emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
+}
+
+bool ListModel::HasHeading() const {
+  return m_hasHeading;
+}
+
+QString ListModel::Heading(int column) const {
+  return m_headings.value(column);
+}
+
+void ListModel::AddRow(const QString& firstCell) {
+  AddRow(QStringList{firstCell});
+}
+
+void ListModel::AddRow(const QStringList& cells) {
+  const int row = ListCount();
+  beginInsertRows({}, row, row);
+  for (int c = 0; c < m_columns; ++c) m_cells.push_back(cells.value(c));
+  m_selected.push_back(0);
+  m_lastIndex = row;
+  endInsertRows();
+}
+
+void ListModel::InsertRow(int row, const QString& firstCell) {
+  row = std::clamp(row, 0, ListCount());
+  beginInsertRows({}, row, row);
+  const auto at = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns;
+  m_cells.insert(at, static_cast<size_t>(m_columns), QString());
+  m_cells[static_cast<size_t>(row) * m_columns] = firstCell;
+  m_selected.insert(m_selected.begin() + row, 0);
+  // The new row is not selected, so every row below m_firstSelectedBound still isn't.
+  m_lastIndex = row;
+  endInsertRows();
+}
+
+void ListModel::RemoveRow(int row) {
+  if (row < 0 || row >= ListCount()) return;
+  beginRemoveRows({}, row, row);
+  const auto at = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns;
+  m_cells.erase(at, at + m_columns);
+  if (m_selected[row] != 0) --m_selCount;
+  m_selected.erase(m_selected.begin() + row);
+  if (row < m_firstSelectedBound) --m_firstSelectedBound;
+  // LastIndex keeps naming the same row, or none once that row is gone.
+  if (row < m_lastIndex) {
+    --m_lastIndex;
+  } else if (row == m_lastIndex) {
+    m_lastIndex = -1;
+  }
+  endRemoveRows();
+}
+
+void ListModel::DeleteAllRows() {
+  if (ListCount() == 0) return;
+  beginResetModel();
+  m_cells.clear();
+  m_selected.clear();
+  m_selCount = 0;
+  m_firstSelectedBound = 0;
+  m_lastIndex = -1;
+  endResetModel();
+}
+
+QString ListModel::Cell(int row, int column) const {
+  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
+  return m_cells[static_cast<size_t>(row) * m_columns + column];
+}
+
+void ListModel::SetCell(int row, int column, const QString& text) {
+  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return;
+  QString& cell = m_cells[static_cast<size_t>(row) * m_columns + column];
+  if (cell == text) return;
+  cell = text;
+  const QModelIndex changed = index(row, column);
+  emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
+}
+
+bool ListModel::Selected(int row) const {
+  if (row < 0 || row >= ListCount()) return false;
+  return m_selected[row] != 0;
+}
+
+void ListModel::SetSelected(int row, bool selected) {
+  if (row < 0 || row >= ListCount()) return;
+  if ((m_selected[row] != 0) == selected) return;
+  m_selected[row] = selected ? 1 : 0;
+  if (selected) {
+    ++m_selCount;
+    m_firstSelectedBound = std::min(m_firstSelectedBound, row);
+  } else {
+    --m_selCount;
+  }
+  ChangeSelection(row, row);
+}
+
+void ListModel::ChangeSelection(int firstChanged, int lastChanged) {
+  emit dataChanged(index(firstChanged, 0), index(lastChanged, m_columns - 1), {SelectedRole});
+  emit SelectionChanged();
+}
+
+// Clears every flag, visiting only the span from the first selected row up to the
+// last one, and widens [firstChanged, lastChanged] over the rows it changed.
+void ListModel::ClearSelectionFlags(int& firstChanged, int& lastChanged) {
+  const int count = ListCount();
+  for (int row = m_firstSelectedBound; row < count && m_selCount > 0; ++row) {
+    if (m_selected[row] == 0) continue;
+    m_selected[row] = 0;
+    --m_selCount;
+    firstChanged = std::min(firstChanged, row);
+    lastChanged = std::max(lastChanged, row);
+  }
+  m_selCount = 0;
+  m_firstSelectedBound = 0;
+}
+
+void ListModel::SelectOnly(int first, int last) {
+  if (first > last) std::swap(first, last);
+  first = std::max(first, 0);
+  last = std::min(last, ListCount() - 1);
+  if (first > last) {
+    SetListIndex(-1);
+    return;
+  }
+  const int wanted = last - first + 1;
+  if (m_selCount == wanted &&
+      std::count(m_selected.begin() + first, m_selected.begin() + last + 1, 1) == wanted) {
+    return;
+  }
+  int firstChanged = first;
+  int lastChanged = last;
+  ClearSelectionFlags(firstChanged, lastChanged);
+  std::fill(m_selected.begin() + first, m_selected.begin() + last + 1, 1);
+  m_selCount = wanted;
+  m_firstSelectedBound = first;
+  ChangeSelection(firstChanged, lastChanged);
+}
+
+int ListModel::ListIndex() const {
+  if (m_selCount == 0) return -1;
+  const unsigned char* begin = m_selected.data();
+  const auto* found = static_cast<const unsigned char*>(
+      std::memchr(begin + m_firstSelectedBound, 1, m_selected.size() - m_firstSelectedBound));
+  if (found == nullptr) return -1;  // cannot happen while m_selCount > 0
+  m_firstSelectedBound = static_cast<int>(found - begin);
+  return m_firstSelectedBound;
+}
+
+void ListModel::SetListIndex(int row) {
+  if (row >= ListCount() || row < -1) return;  // a row that has gone: leave the selection alone
+  if (row == -1) {
+    if (m_selCount == 0) return;
+    int firstChanged = ListCount();
+    int lastChanged = -1;
+    ClearSelectionFlags(firstChanged, lastChanged);
+    ChangeSelection(firstChanged, lastChanged);
+    return;
+  }
+  SelectOnly(row, row);
+}
+
+int ListModel::ListCount() const {
+  return static_cast<int>(m_selected.size());
+}
+
+int ListModel::SelCount() const {
+  return m_selCount;
+}
+
+int ListModel::LastIndex() const {
+  return m_lastIndex;
+}
+
+void ListModel::AppendRows(std::vector<QStringList> rows) {
+  if (rows.empty()) return;
+  const int first = ListCount();
+  const int last = first + static_cast<int>(rows.size()) - 1;
+  beginInsertRows({}, first, last);
+  m_cells.reserve(static_cast<size_t>(last + 1) * m_columns);
+  m_selected.resize(static_cast<size_t>(last) + 1, 0);
+  for (QStringList& cells : rows) {
+    for (int c = 0; c < m_columns; ++c) {
+      m_cells.push_back(c < cells.size() ? std::move(cells[c]) : QString());
+    }
+  }
+  m_lastIndex = last;
+  endInsertRows();
+}
+
+void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
+  const int count = ListCount();
+  // Ask about every row before changing anything, so the predicate sees the rows as
+  // they were and may read any of them.
+  std::vector<unsigned char> gone(static_cast<size_t>(count), 0);
+  int removed = 0;
+  for (int row = 0; row < count; ++row) {
+    if (remove(row)) {
+      gone[row] = 1;
+      ++removed;
+    }
+  }
+  if (removed == 0) return;
+  if (removed == count) {
+    DeleteAllRows();
+    return;
+  }
+
+  // One layout change instead of a signal per run of removed rows; the view keeps its
+  // scroll place and the persistent indexes follow their rows.
+  emit layoutAboutToBeChanged();
+  const QModelIndexList persistent = persistentIndexList();
+  std::vector<int> newRow;
+  if (!persistent.isEmpty()) newRow.assign(static_cast<size_t>(count), -1);
+
+  int kept = 0;
+  int lastIndex = -1;
+  for (int row = 0; row < count; ++row) {
+    if (gone[row] != 0) {
+      if (m_selected[row] != 0) --m_selCount;
+      continue;
+    }
+    if (kept != row) {
+      for (int c = 0; c < m_columns; ++c) {
+        m_cells[static_cast<size_t>(kept) * m_columns + c] =
+            std::move(m_cells[static_cast<size_t>(row) * m_columns + c]);
+      }
+      m_selected[kept] = m_selected[row];
+    }
+    if (row == m_lastIndex) lastIndex = kept;
+    if (!newRow.empty()) newRow[row] = kept;
+    ++kept;
+  }
+  m_cells.resize(static_cast<size_t>(kept) * m_columns);
+  m_selected.resize(static_cast<size_t>(kept));
+  m_lastIndex = lastIndex;
+  m_firstSelectedBound = 0;
+
+  if (!persistent.isEmpty()) {
+    QModelIndexList moved;
+    moved.reserve(persistent.size());
+    for (const QModelIndex& old : persistent) {
+      const int row = old.row() < count ? newRow[old.row()] : -1;
+      moved.append(row < 0 ? QModelIndex() : index(row, old.column()));
+    }
+    changePersistentIndexList(persistent, moved);
+  }
+  emit layoutChanged();
+}
+
+void ListModel::SetAllSelected(bool selected) {
+  const int count = ListCount();
+  if (count == 0 || m_selCount == (selected ? count : 0)) return;
+  std::fill(m_selected.begin(), m_selected.end(), selected ? 1 : 0);
+  m_selCount = selected ? count : 0;
+  m_firstSelectedBound = 0;
+  ChangeSelection(0, count - 1);
+}
+
+void ListModel::Reserve(int rows) {
+  if (rows <= 0) return;
+  m_cells.reserve(static_cast<size_t>(rows) * m_columns);
+  m_selected.reserve(static_cast<size_t>(rows));
+}
+
+int ListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ListCount();
+}
+
+int ListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : m_columns;
+}
+
+QVariant ListModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= ListCount() || index.column() >= m_columns) return {};
+  switch (role) {
+    case Qt::DisplayRole:
+    case Qt::EditRole:
+      return Cell(index.row(), index.column());
+    case SelectedRole:
+      return m_selected[index.row()] != 0;
+    default:
+      return {};
+  }
+}
+
+QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (!m_hasHeading || orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  if (section < 0 || section >= m_columns) return {};
+  return m_headings.value(section);
+}
+
+}  // namespace platform

@@ -1,0 +1,193 @@
+#include "platform/ui/Listbox.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <algorithm>
+
+#include "platform/ui/KeyText.h"
+
+namespace platform {
+namespace {
+
+// Draws a row as selected from the model's flag rather than from a selection model,
+// so that selecting a million rows is one flag fill and one repaint.
+class FlagSelectionDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(ListModel::SelectedRole).toBool()) {
+      option->state |= QStyle::State_Selected;
+    } else {
+      option->state &= ~QStyle::State_Selected;
+    }
+  }
+};
+
+}  // namespace
+
+Listbox::Listbox(int columnCount, QWidget* parent)
+    : QTableView(parent), m_model(new ListModel(columnCount, this)) {
+  setModel(m_model);
+  setItemDelegate(new FlagSelectionDelegate(this));
+  // The selection lives in the model's flags; the view's own selection model stays empty.
+  setSelectionMode(QAbstractItemView::NoSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setDragDropMode(QAbstractItemView::NoDragDrop);
+  setTabKeyNavigation(false);
+  setShowGrid(false);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+  // Uniform rows: a fixed section size lets the header place any of a million rows by
+  // arithmetic instead of measuring them.
+  QHeaderView* rows = verticalHeader();
+  rows->hide();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setMinimumSectionSize(1);
+  rows->setDefaultSectionSize(fontMetrics().height() + 4);
+
+  QHeaderView* columns = horizontalHeader();
+  columns->setSectionsClickable(false);
+  columns->setSectionsMovable(false);
+  columns->setHighlightSections(false);
+  columns->setSectionResizeMode(QHeaderView::Fixed);
+  columns->setStretchLastSection(true);
+  columns->setVisible(m_model->HasHeading());
+  connect(m_model, &QAbstractItemModel::headerDataChanged, this,
+          [this] { horizontalHeader()->setVisible(m_model->HasHeading()); });
+  connect(m_model, &ListModel::SelectionChanged, this, &Listbox::Change);
+}
+
+void Listbox::SetListIndex(int row) {
+  m_model->SetListIndex(row);
+  if (row >= 0 && row < m_model->ListCount()) {
+    m_anchor = row;
+    MoveCurrent(row);
+  }
+}
+
+void Listbox::SetMultipleSelection(bool multiple) {
+  m_multiple = multiple;
+  if (!multiple && m_model->SelCount() > 1) m_model->SetListIndex(m_model->ListIndex());
+}
+
+void Listbox::SetColumnWidths(const QList<int>& widths) {
+  for (int column = 0; column < widths.size() && column < m_model->columnCount(); ++column) {
+    setColumnWidth(column, widths[column]);
+  }
+}
+
+void Listbox::MoveCurrent(int row) {
+  m_current = row;
+  const QModelIndex at = m_model->index(row, 0);
+  if (!at.isValid()) return;
+  // NoSelection mode: this moves the focus row only, never a selection range.
+  selectionModel()->setCurrentIndex(at, QItemSelectionModel::NoUpdate);
+  scrollTo(at);
+}
+
+void Listbox::SelectTo(int row, bool extend) {
+  const int count = m_model->ListCount();
+  if (m_anchor < 0 || m_anchor >= count) m_anchor = -1;
+  if (extend && m_multiple && m_anchor >= 0) {
+    m_model->SelectOnly(m_anchor, row);
+  } else {
+    m_model->SetListIndex(row);
+    m_anchor = row;
+  }
+}
+
+int Listbox::RowsPerPage() const {
+  const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
+  return std::max(1, viewport()->height() / rowHeight - 1);
+}
+
+void Listbox::keyPressEvent(QKeyEvent* event) {
+  const QString key = KeyText(*event);
+  if (!key.isEmpty()) {
+    bool handled = false;
+    QPointer<Listbox> alive(this);
+    // The handler may yield to the event loop, which may close the window.
+    emit KeyDown(key, &handled);
+    if (alive.isNull()) return;
+    if (handled) {
+      event->accept();
+      return;
+    }
+  }
+
+  const int count = m_model->ListCount();
+  int from = (m_current >= 0 && m_current < count) ? m_current : m_model->ListIndex();
+  int target = -1;
+  switch (event->key()) {
+    case Qt::Key_Up:
+      target = from < 0 ? 0 : from - 1;
+      break;
+    case Qt::Key_Down:
+      target = from < 0 ? 0 : from + 1;
+      break;
+    case Qt::Key_Home:
+      target = 0;
+      break;
+    case Qt::Key_End:
+      target = count - 1;
+      break;
+    case Qt::Key_PageUp:
+      target = (from < 0 ? 0 : from) - RowsPerPage();
+      break;
+    case Qt::Key_PageDown:
+      target = (from < 0 ? 0 : from) + RowsPerPage();
+      break;
+    default:
+      // Everything else goes on to the window (Backspace deletes there, for instance).
+      event->ignore();
+      return;
+  }
+  event->accept();
+  if (count == 0) return;
+  target = std::clamp(target, 0, count - 1);
+  if (m_anchor < 0 || m_anchor >= count) m_anchor = from >= 0 ? from : target;
+  SelectTo(target, event->modifiers().testFlag(Qt::ShiftModifier));
+  MoveCurrent(target);
+}
+
+void Listbox::mousePressEvent(QMouseEvent* event) {
+  setFocus(Qt::MouseFocusReason);
+  event->accept();
+  if (event->button() != Qt::LeftButton) return;
+  const Qt::KeyboardModifiers modifiers = event->modifiers();
+  const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+  // Qt reports the Command key as Control on macOS, so this is Cmd-click there.
+  const bool toggle = modifiers.testFlag(Qt::ControlModifier);
+  const int row = rowAt(event->position().toPoint().y());
+  if (row < 0) {
+    // A plain click below the last row clears the selection, as in any list.
+    if (!shift && !toggle) m_model->SetListIndex(-1);
+    return;
+  }
+  if (m_multiple && toggle && !shift) {
+    m_model->SetSelected(row, !m_model->Selected(row));
+    m_anchor = row;
+  } else {
+    SelectTo(row, shift);
+  }
+  MoveCurrent(row);
+}
+
+void Listbox::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The second press of a double click arrives only as this event; it selects like a
+  // click (a no-op when the first press already did) so the handler finds its row.
+  mousePressEvent(event);
+  if (event->button() != Qt::LeftButton) return;
+  emit DoubleClick();
+}
+
+}  // namespace platform
