@@ -1,0 +1,49 @@
+#pragma once
+
+// Answers the duplicate test of adding an address ("does the list already hold this
+// address, letter case aside?") in constant time instead of a walk of the whole list per
+// address, which made importing a big file quadratic.
+//
+// The index follows every edit of the model through its signals, so it never goes stale
+// whoever edits the list (a drop, the send engine, a sort, a bulk removal).
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <vector>
+
+#include "platform/ListModel.h"
+
+namespace lists {
+
+class DuplicateIndex : public QObject {
+  Q_OBJECT
+ public:
+  // Indexes column 0 of the model, now and after every edit.
+  explicit DuplicateIndex(platform::ListModel* model, QObject* parent = nullptr);
+
+  // Whether some row's address equals this address once both are upper-cased
+  // (platform::Uppercase), compared exactly.
+  bool Contains(const QString& address) const;
+
+  // The form addresses are compared in, for callers that test many and keep the keys.
+  static QString KeyOf(const QString& address);
+  bool ContainsKey(const QString& key) const;
+
+ private:
+  void Rebuild();
+  void RowsInserted(int first, int last);
+  void RowsRemoved(int first, int last);
+  void CellsChanged(int first, int last);
+  void Add(const QString& key);
+  void Drop(const QString& key);
+
+  QPointer<platform::ListModel> m_model;
+  // The key of every row, in row order, so a removed or changed row's old key is known.
+  std::vector<QString> m_keys;
+  // How many rows hold each key (a list may hold the same address more than once).
+  QHash<QString, int> m_counts;
+};
+
+}  // namespace lists

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+#include "lists/DuplicateIndex.h"
+#include "platform/EventLoop.h"
+#include "platform/ListModel.h"
+#include "platform/Text.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The duplicate test as adding an address has always done it: walk the list from the last
+// row to the first and compare each upper-cased address with the upper-cased new one,
+// byte for byte.
+bool IsDuplicateByWalking(const platform::ListModel& list, const QString& address) {
+  const QString wanted = platform::Uppercase(address);
+  for (int row = list.ListCount() - 1; row >= 0; --row) {
+    if (platform::StrComp(platform::Uppercase(list.Cell(row, 0)), wanted, 0) == 0) return true;
+    platform::YieldToEventLoop();
+  }
+  return false;
+}
+
+// Addresses that collide only through letter case, including letters outside ASCII.
+const QStringList& Addresses() {
+  static const QStringList addresses = {
+      u"john@example.com"_s,
+      u"JOHN@EXAMPLE.COM"_s,
+      u"John@Example.com"_s,
+      u"mary@example.org"_s,
+      u"jörg@example.de"_s,
+      u"JÖRG@EXAMPLE.DE"_s,
+      u"straße@x.de"_s,
+      u"STRASSE@X.DE"_s,
+      u"fıle@x.org"_s,
+      u"FILE@X.ORG"_s,
+      u""_s,
+      u"a b@c.de"_s,
+      u"ǆ@x.org"_s,
+      u"Ǆ@X.ORG"_s,
+      u"ǅ@x.org"_s,
+      u"😀@x.org"_s,
+  };
+  return addresses;
+}
+
+void ExpectSameAnswers(const lists::DuplicateIndex& index, const platform::ListModel& list) {
+  for (const QString& address : Addresses()) {
+    ASSERT_EQ(index.Contains(address), IsDuplicateByWalking(list, address)) << address.toStdString();
+  }
+}
+
+TEST(DuplicateIndex, KeyIsTheUpperCasedAddress) {
+  for (const QString& address : Addresses()) {
+    EXPECT_EQ(lists::DuplicateIndex::KeyOf(address), platform::Uppercase(address)) << address.toStdString();
+  }
+}
+
+struct EditCase {
+  const char* name;
+  std::function<void(platform::ListModel&)> edit;
+  bool johnListed;  // whether "john@example.com" is a duplicate afterwards
+};
+
+TEST(DuplicateIndex, FollowsEveryKindOfEdit) {
+  // The list starts as: John@Example.com, mary@example.org, JOHN@example.com.
+  const EditCase cases[] = {
+      {"nothing", [](platform::ListModel&) {}, true},
+      {"remove one of two", [](platform::ListModel& m) { m.RemoveRow(0); }, true},
+      {"remove both",
+       [](platform::ListModel& m) {
+         m.RemoveRow(2);
+         m.RemoveRow(0);
+       },
+       false},
+      {"change the address",
+       [](platform::ListModel& m) {
+         m.SetCell(0, 0, u"x@y.org"_s);
+         m.SetCell(2, 0, u""_s);
+       },
+       false},
+      {"change the history only", [](platform::ListModel& m) { m.SetCell(0, 1, u"john@example.com"_s); },
+       true},
+      {"delete all", [](platform::ListModel& m) { m.DeleteAllRows(); }, false},
+      {"remove in bulk", [](platform::ListModel& m) { m.RemoveRowsIf([](int row) { return row != 1; }); },
+       false},
+      {"insert in front",
+       [](platform::ListModel& m) {
+         m.DeleteAllRows();
+         m.InsertRow(0, u"john@EXAMPLE.com"_s);
+       },
+       true},
+      {"append a batch",
+       [](platform::ListModel& m) {
+         m.DeleteAllRows();
+         m.AppendRows({{u"a@b.cd"_s}, {u"jOhN@eXaMpLe.CoM"_s, u"Sent(1/2/26) "_s}});
+       },
+       true},
+      {"select all",
+       [](platform::ListModel& m) {
+         m.SetAllSelected(true);
+         m.RemoveRow(0);
+         m.RemoveRow(1);
+       },
+       false},
+  };
+  for (const EditCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::ListModel list(2);
+    list.AddRow(u"John@Example.com"_s);
+    list.AddRow(u"mary@example.org"_s);
+    list.AddRow(u"JOHN@example.com"_s);
+    lists::DuplicateIndex index(&list);
+    c.edit(list);
+    EXPECT_EQ(index.Contains(u"john@example.com"_s), c.johnListed);
+    ExpectSameAnswers(index, list);
+  }
+}
+
+TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
+  QRandomGenerator random(1106);
+  const QStringList& addresses = Addresses();
+  auto anyAddress = [&] { return addresses[random.bounded(static_cast<int>(addresses.size()))]; };
+  for (int round = 0; round < 40; ++round) {
+    platform::ListModel list(2);
+    // Rows present before the index exists are indexed too.
+    for (int i = random.bounded(4); i > 0; --i) list.AddRow(anyAddress());
+    lists::DuplicateIndex index(&list);
+    for (int step = 0; step < 300; ++step) {
+      const int count = list.ListCount();
+      const int row = count > 0 ? random.bounded(count) : 0;
+      switch (random.bounded(11)) {
+        case 0:
+        case 1:
+          list.AddRow(anyAddress());
+          break;
+        case 2:
+          list.InsertRow(random.bounded(count + 1), anyAddress());
+          break;
+        case 3:
+          list.RemoveRow(row);
+          break;
+        case 4:
+          list.SetCell(row, 0, anyAddress());
+          break;
+        case 5:
+          list.SetCell(row, 1, anyAddress());
+          break;
+        case 6:
+          list.SetSelected(row, random.bounded(2) == 1);
+          break;
+        case 7: {
+          std::vector<QStringList> batch;
+          for (int i = random.bounded(5); i > 0; --i) batch.push_back({anyAddress()});
+          list.AppendRows(std::move(batch));
+          break;
+        }
+        case 8: {
+          const int keepEvery = random.bounded(1, 4);
+          list.RemoveRowsIf([&](int r) { return r % keepEvery != 0; });
+          break;
+        }
+        case 9:
+          if (random.bounded(10) == 0) list.DeleteAllRows();
+          break;
+        case 10:
+          list.SetAllSelected(random.bounded(2) == 1);
+          break;
+      }
+      ExpectSameAnswers(index, list);
+      if (HasFatalFailure()) return;
+    }
+  }
+}
+
+TEST(DuplicateIndex, SurvivesTheListGoingFirst) {
+  auto list = std::make_unique<platform::ListModel>(2);
+  list->AddRow(u"john@example.com"_s);
+  lists::DuplicateIndex index(list.get());
+  EXPECT_TRUE(index.Contains(u"JOHN@example.com"_s));
+  list.reset();
+  EXPECT_FALSE(index.Contains(u"john@example.com"_s));
+}
+
+}  // namespace
