@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "lists/ListFileFormat.h"
 #include "lists/MailingLists.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
@@ -17,19 +18,6 @@ namespace {
 // one per row keeps reading a million-row list fast, and the event loop still runs between
 // batches as often as between single rows.
 constexpr int kReadBatch = 1024;
-
-// TEMP until the list-line format lands from the scanner branch.
-struct ListLine {
-  QString address;
-  QString mailings;
-};
-ListLine ParseListLine(const QString& line) {
-  const QString address = platform::NthField(line, QStringLiteral(" "), 1);
-  return {address, platform::Right(line, line.size() - address.size() - 1)};
-}
-QString FormatListLine(const QString& address, const QString& mailings) {
-  return address + QLatin1Char(' ') + mailings;
-}
 
 }  // namespace
 
@@ -290,8 +278,8 @@ void ListStore::ReadEmailsNow() {
     batch.reserve(kReadBatch);
   };
   do {
-    const ListLine line = ParseListLine(in->ReadLine());
-    if (!line.address.isEmpty()) batch.push_back(QStringList{line.address, line.mailings});
+    std::optional<QStringList> row = ParseListLine(in->ReadLine());
+    if (row) batch.push_back(std::move(*row));
     if (static_cast<int>(batch.size()) >= kReadBatch) {
       flush();
       platform::YieldToEventLoop();
