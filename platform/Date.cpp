@@ -14,10 +14,6 @@ QDateTime CurrentMoment() {
   return ClockFn() ? ClockFn()() : QDateTime::currentDateTime();
 }
 
-QString ShortFormat() {
-  return QLocale().dateFormat(QLocale::ShortFormat);
-}
-
 }  // namespace
 
 Date::Date() : m_moment(CurrentMoment()) {}
@@ -36,18 +32,48 @@ double Date::TotalSeconds() const {
   return static_cast<double>(m_moment.toMSecsSinceEpoch()) / 1000.0;
 }
 
+namespace {
+
+// The text with the locale's own digits written as ASCII digits. Qt cannot read back
+// digits outside the Basic Multilingual Plane (Chakma, Adlam) that it writes itself.
+QString WithAsciiDigits(const QString& text, const QLocale& locale) {
+  const QList<uint> zero = locale.zeroDigit().toUcs4();
+  if (zero.size() != 1 || zero.first() == '0') return text;
+  const QList<uint> points = text.toUcs4();
+  QString out;
+  for (uint c : points) {
+    if (c >= zero.first() && c <= zero.first() + 9) {
+      out += QChar(char16_t('0' + (c - zero.first())));
+    } else {
+      const char32_t cp = c;
+      out += QString::fromUcs4(&cp, 1);
+    }
+  }
+  return out;
+}
+
+QDate ReadShortDate(const QString& text) {
+  const QLocale locale;
+  const QString format = locale.dateFormat(QLocale::ShortFormat);
+  QDate date = locale.toDate(text, format);
+  if (!date.isValid()) date = QLocale::c().toDate(WithAsciiDigits(text, locale), format);
+  if (date.isValid() && !format.contains(QLatin1String("yyyy")) && format.contains(QLatin1String("yy"))) {
+    // A two-digit year reads as 19xx; dates are written from 1970 on, so 00..69 are 20xx.
+    if (date.year() < 1970) date = date.addYears(100);
+  }
+  return date;
+}
+
+}  // namespace
+
 std::optional<Date> ParseDate(const QString& text) {
   const QString trimmed = text.trimmed();
   if (trimmed.isEmpty()) return std::nullopt;
-  const QString format = ShortFormat();
-  QDate date = QLocale().toDate(trimmed, format);
-  if (date.isValid() && !format.contains(QLatin1String("yyyy")) && format.contains(QLatin1String("yy"))) {
-    // A two-digit year reads as 19xx; the history is written in this century.
-    if (date.year() < 1970) date = date.addYears(100);
-  }
+  QDate date = ReadShortDate(trimmed);
   if (!date.isValid()) date = QDate::fromString(trimmed, Qt::ISODate);
   if (!date.isValid()) return std::nullopt;
-  return Date(QDateTime(date, QTime(0, 0)));
+  // startOfDay, not 00:00: where clocks jump at midnight, 00:00 does not exist that day.
+  return Date(date.startOfDay());
 }
 
 void SetClockForTests(std::function<QDateTime()> clock) {

@@ -1,9 +1,13 @@
 #include "platform/EventLoop.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 
 namespace platform {
+
+int detail::g_yieldCountdown = 1;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -11,6 +15,29 @@ using Clock = std::chrono::steady_clock;
 std::chrono::microseconds g_interval{8000};
 Clock::time_point g_last = Clock::now();
 unsigned long long g_runs = 0;
+
+// Steps between two clock readings. It doubles while a stride of steps takes less
+// than a sixteenth of the interval and drops back to one as soon as a stride takes
+// more than a quarter, so fast loops read the clock rarely and slow ones every step.
+constexpr int kMaxStride = 256;
+int g_stride = 1;
+Clock::time_point g_lastCheck = Clock::now();
+bool g_watchingDispatcher = false;
+
+void RestartStride() {
+  g_stride = 1;
+  detail::g_yieldCountdown = 1;
+}
+
+// When the program goes back to waiting for events, the next loop may have steps of
+// any cost: it starts again with a clock reading per step.
+void WatchDispatcher() {
+  if (g_watchingDispatcher) return;
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  if (dispatcher == nullptr) return;
+  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, RestartStride);
+  g_watchingDispatcher = true;
+}
 
 }  // namespace
 
@@ -20,16 +47,27 @@ void YieldNow() {
   if (QCoreApplication::instance() != nullptr) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
+  RestartStride();
+  g_lastCheck = Clock::now();
 }
 
-void YieldToEventLoop() {
-  if (Clock::now() - g_last >= g_interval) {
-    YieldNow();
+void detail::YieldCheck() {
+  WatchDispatcher();
+  const Clock::time_point now = Clock::now();
+  const Clock::duration sinceCheck = now - g_lastCheck;
+  g_lastCheck = now;
+  if (sinceCheck * 16 < g_interval) {
+    if (g_stride < kMaxStride) g_stride *= 2;
+  } else if (sinceCheck * 4 > g_interval) {
+    g_stride = 1;
   }
+  g_yieldCountdown = g_stride;
+  if (now - g_last >= g_interval) YieldNow();
 }
 
 void SetYieldInterval(std::chrono::microseconds interval) {
   g_interval = interval;
+  RestartStride();
 }
 
 std::chrono::microseconds YieldInterval() {

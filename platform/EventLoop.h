@@ -13,6 +13,18 @@ namespace platform {
 // user, a row removed by a timer): re-check bounds and guard objects with QPointer.
 void YieldToEventLoop();
 
+namespace detail {
+// Steps left before YieldToEventLoop next reads the clock. Reading the clock costs as
+// much as a cheap loop step, so it is read once per a stride of steps that adapts to
+// how long the steps take; the count-down is inline so a step costs a decrement.
+extern int g_yieldCountdown;
+void YieldCheck();
+}  // namespace detail
+
+inline void YieldToEventLoop() {
+  if (--detail::g_yieldCountdown <= 0) detail::YieldCheck();
+}
+
 // Runs the event loop now, whatever the time since the last run.
 void YieldNow();
 

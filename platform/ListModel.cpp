@@ -197,8 +197,17 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
   m_cells.reserve(static_cast<size_t>(last + 1) * m_columns);
   m_selected.resize(static_cast<size_t>(last) + 1, 0);
   for (QStringList& cells : rows) {
+    // Take the texts over from a list we own; copy (a reference count) from a shared
+    // one, since writing to it would first copy the whole list.
+    const bool owned = cells.isDetached();
     for (int c = 0; c < m_columns; ++c) {
-      m_cells.push_back(c < cells.size() ? std::move(cells[c]) : QString());
+      if (c >= cells.size()) {
+        m_cells.emplace_back();
+      } else if (owned) {
+        m_cells.push_back(std::move(cells[c]));
+      } else {
+        m_cells.push_back(cells.at(c));
+      }
     }
   }
   m_lastIndex = last;

@@ -234,22 +234,23 @@ bool HasSurrogate(const QString& text) {
   return false;
 }
 
-void AppendUtf8(QByteArray& out, char32_t cp) {
+char* PutUtf8(char* d, char32_t cp) {
   if (cp < 0x80) {
-    out.append(char(cp));
+    *d++ = char(cp);
   } else if (cp < 0x800) {
-    out.append(char(0xC0 | (cp >> 6)));
-    out.append(char(0x80 | (cp & 0x3F)));
+    *d++ = char(0xC0 | (cp >> 6));
+    *d++ = char(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out.append(char(0xE0 | (cp >> 12)));
-    out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.append(char(0x80 | (cp & 0x3F)));
+    *d++ = char(0xE0 | (cp >> 12));
+    *d++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *d++ = char(0x80 | (cp & 0x3F));
   } else {
-    out.append(char(0xF0 | (cp >> 18)));
-    out.append(char(0x80 | ((cp >> 12) & 0x3F)));
-    out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-    out.append(char(0x80 | (cp & 0x3F)));
+    *d++ = char(0xF0 | (cp >> 18));
+    *d++ = char(0x80 | ((cp >> 12) & 0x3F));
+    *d++ = char(0x80 | ((cp >> 6) & 0x3F));
+    *d++ = char(0x80 | (cp & 0x3F));
   }
+  return d;
 }
 
 }  // namespace
@@ -257,22 +258,28 @@ void AppendUtf8(QByteArray& out, char32_t cp) {
 QByteArray EncodeText(const QString& text) {
   // Without surrogates the text is plain Unicode and Qt's encoder is exact (and fast).
   if (!HasSurrogate(text)) return text.toUtf8();
-  QByteArray out;
-  out.reserve(text.size() * 3);
   const qsizetype n = text.size();
+  QByteArray out(n * 3, Qt::Uninitialized);  // no UTF-16 unit takes more than three bytes
+  char* const begin = out.data();
+  char* d = begin;
+  const char16_t* src = reinterpret_cast<const char16_t*>(text.constData());
   for (qsizetype i = 0; i < n; ++i) {
-    const char16_t u = text.at(i).unicode();
-    if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text.at(i + 1).unicode())) {
-      AppendUtf8(out, QChar::surrogateToUcs4(u, text.at(i + 1).unicode()));
+    const char16_t u = src[i];
+    if (u < 0x80) {
+      *d++ = char(u);
+    } else if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(src[i + 1])) {
+      d = PutUtf8(d, QChar::surrogateToUcs4(u, src[i + 1]));
       ++i;
     } else if (u >= kEscapeBase + 0x80 && u <= kEscapeBase + 0xFF) {
-      out.append(char(u - kEscapeBase));  // a byte that was not UTF-8 when read
+      *d++ = char(u - kEscapeBase);  // a byte that was not UTF-8 when read
     } else if (QChar::isSurrogate(u)) {
-      AppendUtf8(out, 0xFFFD);  // a stray surrogate has no byte form of its own
+      d = PutUtf8(d, 0xFFFD);  // a stray surrogate has no byte form of its own
     } else {
-      AppendUtf8(out, u);
+      d = PutUtf8(d, u);
     }
   }
+  out.truncate(d - begin);
+  if (out.size() > (1 << 20) && out.size() < out.capacity() / 2) out.squeeze();
   return out;
 }
 

@@ -131,9 +131,10 @@ struct TextOutputStream::Impl {
     buffer.clear();
   }
 
-  void Add(const QString& text) {
+  void Add(const QString& text, bool lineEnd) {
     if (closed) return;
     buffer.append(EncodeText(text));
+    if (lineEnd) buffer.append('\n');
     if (buffer.size() >= kBufferLimit) Flush();
   }
 
@@ -211,12 +212,11 @@ TextOutputStream::~TextOutputStream() {
 }
 
 void TextOutputStream::Write(const QString& text) {
-  m_impl->Add(text);
+  m_impl->Add(text, false);
 }
 
 void TextOutputStream::WriteLine(const QString& text) {
-  m_impl->Add(text);
-  m_impl->Add(QStringLiteral("\n"));
+  m_impl->Add(text, true);
 }
 
 bool TextOutputStream::Close() {

@@ -1,0 +1,66 @@
+#include "platform/ui/DesktopSeams.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QUrl>
+
+#include "platform/Seams.h"
+
+namespace platform {
+namespace {
+
+void ShowMessageBox(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                  QApplication::activeWindow());
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setAccessibleName(text);
+  box.exec();
+}
+
+// The program names its save filter by file type ("text/plain"). List files carry no
+// extension, so the dialog offers every file too; otherwise the lists already in the
+// folder would be hidden and could be overwritten unseen.
+std::optional<QString> ShowSave(const SaveDialogRequest& request) {
+  QFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAccessibleName(request.title);
+  if (request.filter.contains('/') && !request.filter.contains('*')) {
+    dialog.setMimeTypeFilters({request.filter, QStringLiteral("application/octet-stream")});
+  } else if (!request.filter.isEmpty()) {
+    dialog.setNameFilters({request.filter, QFileDialog::tr("All files (*)")});
+  }
+  if (!request.suggestedName.isEmpty()) dialog.selectFile(request.suggestedName);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
+  return chosen.first();
+}
+
+bool ModifierDown(Qt::KeyboardModifier modifier) {
+  // The live state, not the last event's: the program asks while a handler runs.
+  return QGuiApplication::queryKeyboardModifiers().testFlag(modifier);
+}
+
+}  // namespace
+
+void InstallDesktopSeams() {
+  Seams seams;
+  seams.messageBox = ShowMessageBox;
+  seams.saveDialog = ShowSave;
+  seams.clipboardText = [] { return QGuiApplication::clipboard()->text(); };
+  seams.setClipboardText = [](const QString& text) { QGuiApplication::clipboard()->setText(text); };
+  // Qt reports the Command key as Control on macOS, and Control is the command key elsewhere.
+  seams.commandKeyDown = [] { return ModifierDown(Qt::ControlModifier); };
+  seams.shiftKeyDown = [] { return ModifierDown(Qt::ShiftModifier); };
+  seams.openUrl = [](const QString& url) {
+    const QUrl address(url, QUrl::StrictMode);
+    if (address.isValid() && !address.isRelative()) QDesktopServices::openUrl(address);
+  };
+  CurrentSeams() = std::move(seams);
+}
+
+}  // namespace platform

@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+
+#include "platform/Seams.h"
+#include "platform/ui/DesktopSeams.h"
+
+namespace {
+
+// Receives what QDesktopServices would hand to the browser.
+class UrlCatcher : public QObject {
+  Q_OBJECT
+ public:
+  QList<QUrl> urls;
+ public slots:
+  void open(const QUrl& url) { urls.append(url); }
+};
+
+// Answers the next modal dialog once it is up: the seams block in exec() until then.
+void WhenModalShows(std::function<void(QWidget*)> answer) {
+  auto* poll = new QTimer;
+  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr) return;
+    poll->stop();
+    poll->deleteLater();
+    QPointer<QWidget> guard(modal);
+    answer(modal);
+    // A failed check inside answer must not leave the test blocked in exec().
+    if (guard && guard->isVisible()) guard->close();
+  });
+  poll->start(10);
+}
+
+class DesktopSeamsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::InstallDesktopSeams(); }
+  void TearDown() override { platform::CurrentSeams() = platform::Seams{}; }
+};
+
+}  // namespace
+
+TEST_F(DesktopSeamsTest, MessageBoxIsModalWithOneOkButton) {
+  QString shownText;
+  int buttons = -1;
+  WhenModalShows([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    shownText = box->text();
+    buttons = static_cast<int>(box->buttons().size());
+    box->button(QMessageBox::Ok)->click();
+  });
+  platform::MsgBox("Select a list entry to delete.");
+  EXPECT_EQ(shownText, "Select a list entry to delete.");
+  EXPECT_EQ(buttons, 1);
+}
+
+TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
+  QTemporaryDir folder;
+  const QString chosen = folder.filePath("My List");
+  QString title;
+  QString shownFolder;
+  WhenModalShows([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    title = dialog->windowTitle();
+    shownFolder = dialog->directory().absolutePath();
+    dialog->selectFile(chosen);
+    QMetaObject::invokeMethod(dialog, "accept");
+  });
+  platform::SaveDialogRequest request{
+      "Select a name for your new email address file...", "text/plain", folder.path(), {}};
+  EXPECT_EQ(platform::ShowSaveDialog(request), std::optional<QString>(chosen));
+  EXPECT_EQ(title, request.title);
+  EXPECT_EQ(shownFolder, QDir(folder.path()).absolutePath());
+
+  WhenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  EXPECT_EQ(platform::ShowSaveDialog(request), std::nullopt);
+}
+
+TEST_F(DesktopSeamsTest, ClipboardKeyboardAndBrowser) {
+  platform::SetClipboardText("a@x.org, b@y.org");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "a@x.org, b@y.org");
+  QGuiApplication::clipboard()->setText("c@z.org");
+  EXPECT_EQ(platform::ClipboardText(), "c@z.org");
+
+  // No key is held while the tests run.
+  EXPECT_EQ(platform::AsyncCommandKey(), false);
+  EXPECT_EQ(platform::AsyncShiftKey(), false);
+
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler("https", &catcher, "open");
+  platform::ShowURL("https://velmora.example/");
+  platform::ShowURL("not a url at all");
+  QDesktopServices::unsetUrlHandler("https");
+  EXPECT_EQ(catcher.urls, QList<QUrl>{QUrl("https://velmora.example/")});
+}
+
+#include "test_desktop_seams.moc"
