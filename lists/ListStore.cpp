@@ -1,5 +1,7 @@
 #include "lists/ListStore.h"
 
+#include <QFile>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -260,14 +262,23 @@ void ListStore::ReadEmails() {
 void ListStore::ReadEmailsNow() {
   if (m_refs.existingfile.IsNull()) return;
   const platform::FolderItem file = m_refs.existingfile;
-  std::unique_ptr<platform::TextInputStream> in = platform::TextInputStream::Open(file);
-  if (!in) {
+  QFile device(file.AbsolutePath());
+  if (file.Directory() || !device.open(QIODevice::ReadOnly)) {
     // Left as the open file, an unreadable list would be overwritten by the next save
     // with whatever the empty list then holds.
     m_refs.existingfile = platform::FolderItem();
     Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + QStringLiteral("."));
     return;
   }
+  QByteArray bytes = device.readAll();
+  device.close();
+  // Room for every line at once: growing the list batch by batch would copy it over and over.
+  if (m_list) {
+    const auto lineEnds = std::max(std::count(bytes.cbegin(), bytes.cend(), '\n'),
+                                   std::count(bytes.cbegin(), bytes.cend(), '\r'));
+    m_list->Reserve(m_list->ListCount() + static_cast<int>(lineEnds) + 1);
+  }
+  std::unique_ptr<platform::TextInputStream> in = platform::TextInputStream::FromBytes(std::move(bytes));
   QPointer<ListStore> self(this);
   std::vector<QStringList> batch;
   batch.reserve(kReadBatch);
