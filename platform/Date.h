@@ -7,9 +7,10 @@
 
 namespace platform {
 
-// A moment in local time, with the short-date and long-time forms of the system's
-// locale. Short dates are what the mailing history stores, so ParseDate reads back
-// every short date that ShortDate writes.
+// A moment in local time, with the short-date and long-time forms of the default locale
+// (QLocale(): the system's, unless QLocale::setDefault chose another, as tests do).
+// Short dates are what the mailing history stores, so ParseDate reads back every short
+// date that ShortDate writes from 1970 on (a two-digit year reads as 1970..2069).
 class Date {
  public:
   Date();  // now, from the clock in force
@@ -27,8 +28,8 @@ class Date {
   QDateTime m_moment;
 };
 
-// Reads a date in the system's short form (as ShortDate writes it), or in ISO form.
-// Nothing when the text is not such a date.
+// Reads a date in the default locale's short form (as ShortDate writes it), or in ISO
+// form, as the start of that day. Nothing when the text is not such a date.
 std::optional<Date> ParseDate(const QString& text);
 
 // The clock, for tests that need a fixed or moving time. An empty function restores

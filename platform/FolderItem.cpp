@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "platform/TemporarySaveName.h"
+
 namespace platform {
 namespace {
 
@@ -20,8 +22,10 @@ QString Clean(const QString& path) {
 QStringList Entries(const QString& folder) {
   // Every entry counts, hidden ones too: a dropped folder is searched file by file,
   // whatever the files are called. Sorted by name so Item(i) is stable between calls.
-  return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                                QDir::Name);
+  QStringList names = QDir(folder).entryList(
+      QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
+  names.removeIf(IsTemporarySaveName);
+  return names;
 }
 
 }  // namespace
@@ -66,9 +70,16 @@ FolderItem FolderItem::Parent() const {
 }
 
 FolderItem FolderItem::Child(const QString& name) const {
-  if (IsNull()) return FolderItem();
-  if (m_path == QLatin1String("/")) return FolderItem(m_path + name);
-  return FolderItem(m_path + QLatin1Char('/') + name);
+  // A child is an entry of this folder, whatever the name holds: a list name typed as
+  // "../x" or "a/b" must not reach outside the folder. A slash is stored as a colon, as
+  // the Mac Finder does with names that show a slash; "", "." and ".." name no child.
+  if (IsNull() || name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
+    return FolderItem();
+  }
+  QString entry = name;
+  entry.replace(QLatin1Char('/'), QLatin1Char(':'));
+  if (m_path == QLatin1String("/")) return FolderItem(m_path + entry);
+  return FolderItem(m_path + QLatin1Char('/') + entry);
 }
 
 bool FolderItem::Exists() const {

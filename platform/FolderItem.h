@@ -24,13 +24,18 @@ class FolderItem {
   QString AbsolutePath() const { return m_path; }
   QString DisplayName() const;  // the last path component
   FolderItem Parent() const;
+  // The entry `name` of this folder. Names never reach outside it: "/" in a name is
+  // stored as ":", and "", "." and ".." give a nil item.
   FolderItem Child(const QString& name) const;
 
   bool Exists() const;
   bool Directory() const;
-  // Writable: for a missing item, whether it could be created in its parent.
+  // Writable: a folder takes new entries; a file can be replaced, which also needs its
+  // folder writable (saves write a new file beside it); a missing item could be created
+  // in its parent (so a first start may make its Database folder).
   bool IsWriteable() const;
-  // Entries of a folder, sorted by name; Item counts from 1.
+  // Entries of a folder, hidden ones included, sorted by name; Item counts from 1. The
+  // temporary files of saves in progress (or cut short by a crash) are left out.
   int Count() const;
   FolderItem Item(int index) const;
 

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -62,9 +63,31 @@ QString NthField(const QString& source, const QString& separator, int index) {
   return end < 0 ? source.mid(from) : source.mid(from, end - from);
 }
 
+namespace {
+
+// UTF-16 units ranked in code point order: surrogates (the halves of characters above
+// U+FFFF) rank above U+E000..U+FFFF, as the characters they form do.
+int CodePointRank(char16_t u) {
+  if (u >= 0xE000) return u - 0x800;
+  if (u >= 0xD800) return u + 0x2000;
+  return u;
+}
+
+}  // namespace
+
 int StrComp(const QString& a, const QString& b, int mode) {
-  const int result = QString::compare(a, b, mode == 0 ? Qt::CaseSensitive : Qt::CaseInsensitive);
-  return result < 0 ? -1 : (result > 0 ? 1 : 0);
+  if (mode != 0) {
+    const int result = QString::compare(a, b, Qt::CaseInsensitive);
+    return result < 0 ? -1 : (result > 0 ? 1 : 0);
+  }
+  // Code point order is the byte order of the texts' UTF-8 form, so this orders as a
+  // byte-for-byte comparison of the file contents would.
+  const char16_t* pa = reinterpret_cast<const char16_t*>(a.constData());
+  const char16_t* pb = reinterpret_cast<const char16_t*>(b.constData());
+  const qsizetype n = std::min(a.size(), b.size());
+  const auto [ia, ib] = std::mismatch(pa, pa + n, pb);
+  if (ia != pa + n) return CodePointRank(*ia) < CodePointRank(*ib) ? -1 : 1;
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }
 
 bool TextEquals(const QString& a, const QString& b) {

@@ -21,7 +21,8 @@ namespace platform {
 int InStr(const QString& source, const QString& find);
 int InStr(int start, const QString& source, const QString& find);
 
-// Characters from 1-based `start`; a negative `length` means to the end.
+// Characters from 1-based `start`; a negative `length` means to the end. Counts below 1
+// give empty text (Left, Right); a start below 1 counts as 1.
 QString Mid(const QString& source, int start, int length = -1);
 QString Left(const QString& source, int count);
 QString Right(const QString& source, int count);
@@ -31,12 +32,14 @@ QString Right(const QString& source, int count);
 int CountFields(const QString& source, const QString& separator);
 QString NthField(const QString& source, const QString& separator, int index);
 
-// mode 0: byte for byte (UTF-16 code units); mode 1: ignoring letter case.
-// Returns -1, 0 or 1.
+// mode 0: exact, in code point order (the order of the texts' UTF-8 bytes, so as a
+// byte-for-byte comparison orders); mode 1: ignoring letter case. Returns -1, 0 or 1.
 int StrComp(const QString& a, const QString& b, int mode);
 
 bool TextEquals(const QString& a, const QString& b);
 
+// Numbers in plain decimal; a whole double prints without a fraction ("3", "0", never
+// "3.0" or "-0"), other doubles in their shortest exact form ("1.5").
 QString Str(long long value);
 QString Str(double value);
 

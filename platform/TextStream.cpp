@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/TemporarySaveName.h"
 #include "platform/Text.h"
 
 namespace platform {
@@ -19,7 +20,9 @@ namespace platform {
 TextInputStream::TextInputStream(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
 std::unique_ptr<TextInputStream> TextInputStream::Open(const FolderItem& file) {
-  if (file.IsNull() || file.Directory()) return nullptr;
+  // Only regular files (or links to them): a dropped pipe or device would block the
+  // program or never end.
+  if (file.IsNull() || !QFileInfo(file.AbsolutePath()).isFile()) return nullptr;
   QFile f(file.AbsolutePath());
   if (!f.open(QIODevice::ReadOnly)) return nullptr;
   QByteArray bytes = f.readAll();
@@ -167,12 +170,12 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& fil
   impl->target = ResolveTarget(file.AbsolutePath());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
-  const QString base = QLatin1Char('.') + targetInfo.fileName();
   // A fresh name beside the target, so the final rename stays within one file system.
   for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
-    const QString candidate = folder + QLatin1Char('/') + base + QLatin1Char('.') +
-                              QString::number(QRandomGenerator::global()->generate(), 36) +
-                              QLatin1String(".tmp");
+    const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
+    // The name is cut so that the temporary name stays within the file system's limit.
+    const QString candidate =
+        folder + QLatin1Char('/') + TemporarySaveName(targetInfo.fileName().left(128), unique);
     if (QFileInfo::exists(candidate)) continue;
     impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
     if (impl->device) {
@@ -196,7 +199,17 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
   impl->mode = Impl::Mode::Append;
   impl->target = file.AbsolutePath();
   auto qfile = std::make_unique<QFile>(impl->target);
-  if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  if (!qfile->open(QIODevice::ReadWrite | QIODevice::Append)) {
+    // A file that may be written but not read: append without looking at its end.
+    if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  }
+  // A file edited by hand may end without a line end; the first appended line must not
+  // run on into its last line (two addresses would become one).
+  const qint64 size = qfile->size();
+  if (size > 0 && qfile->isReadable() && qfile->seek(size - 1)) {
+    char last = 0;
+    if (qfile->getChar(&last) && last != '\n' && last != '\r') impl->buffer.append('\n');
+  }
   impl->device = std::move(qfile);
   return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
 }

@@ -14,7 +14,8 @@ namespace platform {
 // decoded with DecodeBytes, so bytes that are not UTF-8 survive a read and a write.
 class TextInputStream {
  public:
-  // Nothing when the file cannot be opened.
+  // Reads the whole file at once. Nothing when it cannot be opened or is not a regular
+  // file (a folder, a pipe, a device).
   static std::unique_ptr<TextInputStream> Open(const FolderItem& file);
   static std::unique_ptr<TextInputStream> FromBytes(QByteArray bytes);
 
@@ -32,12 +33,19 @@ class TextInputStream {
 // Writes a text file. WriteLine ends lines with LF. A stream made by Create replaces the
 // file atomically: it writes a temporary file beside the target and renames it over the
 // target on Close, so a crash or a failed write leaves the old file whole. A stream made
-// by Append adds to the end of the existing file (creating it when missing).
+// by Append adds to the end of the existing file (creating it when missing), first ending
+// its last line when the file does not end with a line end.
 class TextOutputStream {
  public:
+  // Nothing when the file cannot be written (its folder is missing or not writable, or
+  // it is a folder). A link is followed: the file it points to is replaced. The replaced
+  // file's permissions are kept.
   static std::unique_ptr<TextOutputStream> Create(const FolderItem& file);
   static std::unique_ptr<TextOutputStream> Append(const FolderItem& file);
-  ~TextOutputStream();  // without a successful Close, a Create stream leaves the old file
+  // Without a successful Close, a Create stream leaves the old file and removes its
+  // temporary file; an Append stream still writes out what it was given (appended lines
+  // cannot be taken back, and dropping them would lose addresses bound for Trash).
+  ~TextOutputStream();
 
   void Write(const QString& text);
   void WriteLine(const QString& text);
@@ -46,7 +54,9 @@ class TextOutputStream {
   bool Failed() const;
 
   // Tests: every device a Create stream writes through comes from this factory (given the
-  // temporary file's path), so a device that fails after N bytes can be injected.
+  // temporary file's path), so a device that fails after N bytes can be injected. The
+  // factory returns nothing when it cannot make the file; a device it returns unopened
+  // is opened write-only. An empty factory restores plain files.
   using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
   static void SetDeviceFactoryForTests(DeviceFactory factory);
 

@@ -178,8 +178,27 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
     m_anchor = row;
   } else {
     SelectTo(row, shift);
+    m_dragSelecting = true;
   }
   MoveCurrent(row);
+}
+
+// Dragging with the button held selects from the anchor to the row under the mouse;
+// past the top or bottom edge it takes the edge row, which scrolls the list on.
+void Listbox::mouseMoveEvent(QMouseEvent* event) {
+  event->accept();
+  if (!m_dragSelecting || !event->buttons().testFlag(Qt::LeftButton)) return;
+  const int y = std::clamp(event->position().toPoint().y(), 0, std::max(0, viewport()->height() - 1));
+  int row = rowAt(y);
+  if (row < 0) row = m_model->ListCount() - 1;  // below the last row
+  if (row < 0 || row == m_current) return;
+  SelectTo(row, true);
+  MoveCurrent(row);
+}
+
+void Listbox::mouseReleaseEvent(QMouseEvent* event) {
+  event->accept();
+  if (event->button() == Qt::LeftButton) m_dragSelecting = false;
 }
 
 void Listbox::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -48,6 +48,8 @@ class Listbox : public QTableView {
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
   // Makes row the keyboard's current row and scrolls it into view.
@@ -58,8 +60,9 @@ class Listbox : public QTableView {
 
   ListModel* m_model;
   bool m_multiple = true;
-  int m_anchor = -1;   // where a Shift-click or Shift-arrow range starts
-  int m_current = -1;  // the row the arrow keys move from
+  int m_anchor = -1;             // where a Shift-click or Shift-arrow range starts
+  int m_current = -1;            // the row the arrow keys move from
+  bool m_dragSelecting = false;  // the mouse went down on a row and is still held
 };
 
 }  // namespace platform

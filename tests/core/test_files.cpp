@@ -2,10 +2,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "platform/FolderItem.h"
 #include "platform/Text.h"
@@ -61,6 +64,38 @@ TEST_F(FilesTest, PathsResolveAgainstTheApplicationFolder) {
   EXPECT_TRUE(FolderItem(QStringLiteral("/")).Parent().IsNull());
   EXPECT_FALSE(FolderItem::TemporaryFolder().IsNull());
   EXPECT_TRUE(FolderItem::TemporaryFolder().Directory());
+}
+
+TEST_F(FilesTest, ChildNamesStayInsideTheFolder) {
+  const FolderItem database = FolderItem::GetFolderItem(QStringLiteral("Database"));
+  struct Case {
+    const char* name;
+    const char* entry;  // nullptr: no child
+  };
+  const Case cases[] = {
+      {"Friends", "Friends"},
+      {"Trash", "Trash"},
+      {"a b.1", "a b.1"},
+      {".hidden", ".hidden"},
+      {"../escape", "..:escape"},
+      {"a/b", "a:b"},
+      {"/", ":"},
+      {"...", "..."},
+      {"", nullptr},
+      {".", nullptr},
+      {"..", nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const FolderItem child = database.Child(U(c.name));
+    if (!c.entry) {
+      EXPECT_TRUE(child.IsNull());
+      continue;
+    }
+    EXPECT_EQ(child.Parent(), database);
+    EXPECT_EQ(child.DisplayName(), U(c.entry));
+    EXPECT_EQ(database.Child(child.DisplayName()), child);  // opening a list by its shown name
+  }
 }
 
 TEST_F(FilesTest, FirstStartCreatesTheDatabaseFolder) {
@@ -167,6 +202,9 @@ TEST(TextInputStreamLines, ReadAllGivesTheRestUnchanged) {
 
 TEST_F(FilesTest, OpenFailsForMissingFilesAndFolders) {
   EXPECT_EQ(TextInputStream::Open(FolderItem::GetFolderItem(QStringLiteral("missing"))), nullptr);
+  // A dropped pipe would block the program for ever.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path(QStringLiteral("pipe"))).constData(), 0600), 0);
+  EXPECT_EQ(TextInputStream::Open(FolderItem::GetFolderItem(QStringLiteral("pipe"))), nullptr);
   EXPECT_EQ(TextInputStream::Open(FolderItem::AppFolder()), nullptr);
   EXPECT_EQ(TextInputStream::Open(FolderItem()), nullptr);
 }
@@ -276,6 +314,25 @@ TEST_F(FilesTest, AppendAddsToTheEndAndCreatesWhenMissing) {
   }
   EXPECT_EQ(ReadAll(path), QByteArray("a@b.com\nc@d.org\ne@f.net\n"));
   EXPECT_EQ(TextOutputStream::Append(FolderItem::AppFolder()), nullptr);
+
+  // A last line without a line end (edited by hand) is ended before the new line.
+  struct Case {
+    QByteArray before;
+    QByteArray after;
+  };
+  const Case cases[] = {
+      {"", "new\n"},           {"old", "old\nnew\n"}, {"old\n", "old\nnew\n"}, {"old\r\n", "old\r\nnew\n"},
+      {"old\r", "old\rnew\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before.toStdString());
+    WriteAll(path, c.before);
+    auto out = TextOutputStream::Append(FolderItem(path));
+    ASSERT_NE(out, nullptr);
+    out->WriteLine(U("new"));
+    EXPECT_TRUE(out->Close());
+    EXPECT_EQ(ReadAll(path), c.after);
+  }
 }
 
 // A device that takes `limit` bytes and then fails, like a full disk.
@@ -358,6 +415,67 @@ TEST_F(FilesTest, FailingBigWriteKeepsTheOldFile) {
     EXPECT_EQ(ReadAll(path), old);
     EXPECT_EQ(FolderEntries(), QStringList{U("Big")});
   }
+}
+
+TEST_F(FilesTest, SaveInProgressIsNotListedAndLeavesTheOldFile) {
+  const QString path = Path(QStringLiteral("Friends"));
+  WriteAll(path, "old \n");
+  auto out = TextOutputStream::Create(FolderItem(path));
+  ASSERT_NE(out, nullptr);
+  for (int i = 0; i < 20000; ++i) out->WriteLine(QStringLiteral("someone%1@example.com ").arg(i));
+  EXPECT_EQ(FolderEntries().size(), 2);  // the temporary file exists beside the target...
+  const FolderItem folder = FolderItem::AppFolder();
+  ASSERT_EQ(folder.Count(), 1);  // ...but a listing (the side bar's) does not show it
+  EXPECT_EQ(folder.Item(1).DisplayName(), QStringLiteral("Friends"));
+  EXPECT_EQ(ReadAll(path), QByteArray("old \n"));
+}
+
+TEST_F(FilesTest, LongNamesStillSave) {
+  const QString name(240, QChar('n'));
+  auto out = TextOutputStream::Create(FolderItem(Path(name)));
+  ASSERT_NE(out, nullptr);
+  out->WriteLine(QStringLiteral("a@b.com "));
+  EXPECT_TRUE(out->Close());
+  EXPECT_EQ(ReadAll(Path(name)), QByteArray("a@b.com \n"));
+}
+
+// Run only as the child of the test below: saves into the given file until killed.
+TEST(KillHelper, DISABLED_SavesUntilKilled) {
+  const QString path = qEnvironmentVariable("VELMORA_KILL_TARGET");
+  ASSERT_FALSE(path.isEmpty());
+  auto out = TextOutputStream::Create(FolderItem(path));
+  ASSERT_NE(out, nullptr);
+  for (int i = 0; i < 2000000; ++i)
+    out->WriteLine(QStringLiteral("victim%1@example.com Launch(1/2/26) ").arg(i));
+  for (;;) QThread::sleep(1);  // never closes
+}
+
+TEST_F(FilesTest, KillDuringASaveLeavesTheOldFileWhole) {
+  const QString path = Path(QStringLiteral("Friends"));
+  const QByteArray old("kept@list.com Welcome(3/4/25) \n");
+  WriteAll(path, old);
+  QProcess child;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("VELMORA_KILL_TARGET"), path);
+  child.setProcessEnvironment(env);
+  child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=KillHelper.*"),
+                                                        QStringLiteral("--gtest_also_run_disabled_tests")});
+  ASSERT_TRUE(child.waitForStarted());
+  // Kill it once its temporary file holds a good part of the new list.
+  const bool writing = testing_support::WaitUntil(
+      [&] {
+        const auto entries = QDir(m_dir.path()).entryInfoList(QDir::Files | QDir::Hidden);
+        for (const QFileInfo& info : entries) {
+          if (info.fileName() != QLatin1String("Friends") && info.size() > (1 << 20)) return true;
+        }
+        return false;
+      },
+      30000);
+  child.kill();
+  child.waitForFinished();
+  ASSERT_TRUE(writing);
+  EXPECT_EQ(ReadAll(path), old);
+  EXPECT_EQ(FolderItem::AppFolder().Count(), 1);  // the abandoned temporary file is not listed
 }
 
 }  // namespace

@@ -281,6 +281,28 @@ TEST(TextCompare, Table) {
   }
 }
 
+TEST(TextCompare, ExactOrderIsTheOrderOfTheUtf8Bytes) {
+  // Characters on both sides of the surrogate range, where UTF-16 order and byte order differ.
+  static const std::u32string alphabet = U"aZ~\u00e9\u4e2d\ue000\uff21\U0001F600\U00010400";
+  QRandomGenerator rng(5);
+  auto random = [&] {
+    QString s;
+    const int len = rng.bounded(5);
+    for (int i = 0; i < len; ++i) {
+      const char32_t c = alphabet.at(rng.bounded(int(alphabet.size())));
+      s += QString::fromUcs4(&c, 1);
+    }
+    return s;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const QString a = random();
+    const QString b = random();
+    const int bytes = EncodeText(a).compare(EncodeText(b));
+    const int expected = bytes < 0 ? -1 : (bytes > 0 ? 1 : 0);
+    ASSERT_EQ(StrComp(a, b, 0), expected) << a.toStdString() << " vs " << b.toStdString();
+  }
+}
+
 TEST(TextCase, MapsEachCharacterToOne) {
   struct Case {
     const char* text;

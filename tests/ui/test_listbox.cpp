@@ -216,3 +216,34 @@ TEST(Listbox, MillionRows) {
   QTest::keyClick(f.list, Qt::Key_Up);
   EXPECT_EQ(f.list->ListIndex(), 499998);
 }
+
+TEST(Listbox, DraggingSelectsFromThePressedRow) {
+  for (const bool multiple : {true, false}) {
+    SCOPED_TRACE(multiple ? "several rows" : "one row");
+    Fixture f(10);
+    f.list->SetMultipleSelection(multiple);
+    const auto at = [&](int row) { return f.list->visualRect(f.list->Model()->index(row, 0)).center(); };
+    QTest::mousePress(f.list->viewport(), Qt::LeftButton, {}, at(6));
+    QTest::mouseMove(f.list->viewport(), at(4));
+    QTest::mouseMove(f.list->viewport(), at(3));
+    QTest::mouseRelease(f.list->viewport(), Qt::LeftButton, {}, at(3));
+    QTest::mouseMove(f.list->viewport(), at(8));  // button up: no effect
+    const std::vector<int> expected = multiple ? std::vector<int>{3, 4, 5, 6} : std::vector<int>{3};
+    EXPECT_EQ(f.SelectedRows(), expected);
+  }
+}
+
+// The selection is drawn from the model's flags, not from the view's selection model.
+TEST(Listbox, SelectedRowsAreDrawnHighlighted) {
+  Fixture f(6);
+  f.list->SetSelected(1, true);
+  f.list->SetSelected(4, true);
+  const QImage shot = f.list->viewport()->grab().toImage();
+  const auto colourOf = [&](int row) {
+    const QRect cell = f.list->visualRect(f.list->Model()->index(row, 1));  // column 1 is empty
+    return shot.pixelColor(cell.center());
+  };
+  EXPECT_EQ(colourOf(1), colourOf(4));
+  EXPECT_EQ(colourOf(0), colourOf(2));
+  EXPECT_NE(colourOf(1), colourOf(2));
+}
