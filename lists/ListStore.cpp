@@ -1,6 +1,7 @@
 #include "lists/ListStore.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -235,7 +236,7 @@ void ListStore::OpenDatabaseNow(const QString& name) {
     return;
   }
   if (m_list) m_list->DeleteAllRows();
-  m_refs.existingfile = IsPlainListName(name) ? m_refs.database.Child(name) : platform::FolderItem();
+  m_refs.existingfile = m_refs.database.Child(name);
   if (m_refs.existingfile.IsNull() || !m_refs.existingfile.Exists()) {
     m_refs.existingfile = platform::FolderItem();
     return;
@@ -263,7 +264,8 @@ void ListStore::ReadEmailsNow() {
   if (m_refs.existingfile.IsNull()) return;
   const platform::FolderItem file = m_refs.existingfile;
   QFile device(file.AbsolutePath());
-  if (file.Directory() || !device.open(QIODevice::ReadOnly)) {
+  // Only a regular file: reading a pipe or a device could block for ever.
+  if (!QFileInfo(file.AbsolutePath()).isFile() || !device.open(QIODevice::ReadOnly)) {
     // Left as the open file, an unreadable list would be overwritten by the next save
     // with whatever the empty list then holds.
     m_refs.existingfile = platform::FolderItem();

@@ -5,15 +5,11 @@
 
 namespace lists {
 
-bool IsPlainListName(const QString& name) {
-  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
-  return !name.contains(QLatin1Char('/')) && !name.contains(QLatin1Char('\\')) && !name.contains(QChar(0));
-}
-
 std::optional<platform::FolderItem> FreeListFile(const platform::FolderItem& database, QString typed) {
   if (typed.isEmpty()) typed = QStringLiteral("Untitled");
-  if (!IsPlainListName(typed)) return std::nullopt;
+  // "." and ".." name no entry of the folder (the folder item gives nil for them).
   platform::FolderItem item = database.Child(typed);
+  if (item.IsNull()) return std::nullopt;
   long long counter = 1;
   while (item.Exists()) {
     item = database.Child(typed + QLatin1Char('.') + platform::Str(counter));
@@ -45,8 +41,7 @@ bool IsListEntry(const QString& name) {
   for (const QString& own : kProgramFiles) {
     if (platform::StrComp(name, own, 0) == 0) return false;
   }
-  // The temporary file of a save that is under way (or was cut off by a crash) is not a list.
-  return !(name.startsWith(QLatin1Char('.')) && name.endsWith(QLatin1String(".tmp")));
+  return true;
 }
 
 }  // namespace lists

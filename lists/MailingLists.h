@@ -13,14 +13,10 @@ namespace lists {
 inline constexpr const char* kTrashName = "Trash";
 inline constexpr const char* kLastDatabaseName = "LastDatabase";
 
-// A typed list name names a file inside the Database folder only when it holds no path
-// separator and is not "." or ".."; anything else would create or open a file elsewhere.
-bool IsPlainListName(const QString& name);
-
 // The file for a new list named `typed` ("Untitled" when empty): the typed name when no
 // such item exists in `database`, else the typed name followed by ".1", ".2" ... (each
-// suffix added to the typed name), the first that is free. Nothing for a name that is not
-// a plain list name.
+// suffix added to the typed name), the first that is free. A "/" in the name is kept
+// inside the folder by the folder item; nothing for "." and "..".
 std::optional<platform::FolderItem> FreeListFile(const platform::FolderItem& database, QString typed);
 
 // Whether `openFile` is the Trash list (its display name compared exactly).

@@ -417,7 +417,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NameSeriesCase{"GapIsUsed", {"News", "News.2"}, "News", "News.1"},
                       NameSeriesCase{"EmptyIsUntitled", {}, "", "Untitled"},
                       NameSeriesCase{"UntitledAgain", {"Untitled"}, "", "Untitled.1"},
-                      NameSeriesCase{"SlashRefused", {}, "a/b", ""},
+                      NameSeriesCase{"SlashStaysInFolder", {}, "a/b", "a:b"},
                       NameSeriesCase{"DotDotRefused", {}, "..", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -49,7 +49,7 @@ class SideBarTest : public ::testing::Test {
 // names are compared exactly.
 TEST_F(SideBarTest, ButtonsForListsOnly) {
   for (const char* name : {"Preferences", "LastDatabase", ".DS_Store", ".ds_store", "Trash", "News",
-                           "velmorastoredemails", ".News.k3j.tmp"}) {
+                           "velmorastoredemails", ".News.velmora-save-k3j.tmp"}) {
     Touch(name);
   }
   QDir(m_dir.path()).mkdir("Sub");
