@@ -1,6 +1,15 @@
-#include <QApplication>
+#include "app/FileTypes.h"
+#include "app/ui/App.h"
+#include "app/ui/MainWindow.h"
+#include "platform/ui/DesktopSeams.h"
 
+// Start-up, in this order: the file types, the application object with its menu bar, the
+// main window (whose open handler runs the program's own start-up), then the event loop.
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  return QApplication::exec();
+  app::FileTypes::Initialize();
+  App application(argc, argv);
+  platform::InstallDesktopSeams();
+  // The application object registers no menu handlers of its own.
+  MainWindow::Instance();
+  return App::exec();
 }

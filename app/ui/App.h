@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QApplication>
+#include <functional>
+
+// The application object. There is exactly one; creating it installs the menu bar.
+class App : public QApplication {
+  Q_OBJECT
+ public:
+  App(int& argc, char** argv);
+
+  // Installs the one Menu instance as the application's menu bar. The constructor does
+  // this; it is separate so that start-up can be driven under an existing application.
+  static void InstallMenuBar();
+
+  // Ends the application: closes every window (so the main window saves unsaved edits)
+  // and leaves the event loop.
+  static void Quit();
+  // Tests replace what Quit does; an empty function restores it.
+  static void SetQuitForTests(std::function<void()> quit);
+};

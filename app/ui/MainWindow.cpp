@@ -1,0 +1,235 @@
+#include "app/ui/MainWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/MessageLog.h"
+#include "app/ui/MainWindowHooks.h"
+#include "app/ui/Menu.h"
+#include "app/ui/SortIcon.h"
+#include "platform/ui/Listbox.h"
+
+namespace {
+
+QPointer<MainWindow>& TheInstance() {
+  static QPointer<MainWindow> instance;
+  return instance;
+}
+
+QFont TextFont() {
+  // Size 12 in the points of a 72-dpi screen, that is 12 pixels, so texts fit the pixel
+  // bounds of their controls whatever the screen's resolution.
+  QFont font;
+  font.setPixelSize(12);
+  return font;
+}
+
+}  // namespace
+
+MainWindowHooks& MainWindowHooks::Installed() {
+  static MainWindowHooks hooks;
+  return hooks;
+}
+
+MainWindow* MainWindow::Instance() {
+  if (!TheInstance()) {
+    auto* window = new MainWindow();
+    TheInstance() = window;
+    window->show();
+    window->Event_Open();
+  }
+  return TheInstance();
+}
+
+MainWindow* MainWindow::Existing() {
+  return TheInstance();
+}
+
+MainWindow::MainWindow() {
+  Layout();
+  CreateControls();
+  AddMenuHandlers();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Layout() {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("MainWindow"));
+  setWindowTitle(QStringLiteral("Velmora"));
+  setAccessibleName(windowTitle());
+  Menu::Instance().FillMenuBar(menuBar());
+  menuBar()->setAccessibleName(QStringLiteral("Menu"));
+
+  m_content = new QWidget(this);
+  m_content->setObjectName(QStringLiteral("Content"));
+  m_content->setAccessibleName(windowTitle());
+  m_content->setMinimumSize(300, 250);
+  m_content->installEventFilter(this);
+  setCentralWidget(m_content);
+  setMaximumSize(32000, 32000);
+  SetSize(483, 370);
+}
+
+void MainWindow::CreateControls() {
+  _CreateControls0();
+}
+
+template <typename T>
+T* MainWindow::AddControl(T* control, const QString& name, QRect bounds, int tabPage) {
+  control->setObjectName(name);
+  if (control->accessibleName().isEmpty()) control->setAccessibleName(name);
+  control->setGeometry(bounds);
+  control->setFont(TextFont());
+  if (tabPage > 0) m_tabControls[tabPage - 1].append(control);
+  return control;
+}
+
+void MainWindow::_CreateControls0() {
+  TabPanel1 = AddControl(new QTabWidget(m_content), QStringLiteral("TabPanel1"), {5, 5, 464, 258}, 0);
+  for (const char* tab : {"Addresses", "Queue", "User Messages"}) {
+    auto* page = new QWidget;
+    page->setAccessibleName(QString::fromLatin1(tab));
+    TabPanel1->addTab(page, QString::fromLatin1(tab));
+  }
+  TabPanel1->setCurrentIndex(0);
+  TabPanel1->setToolTip(QStringLiteral("Cmd-Shift-Left/Right to cycle."));
+
+  elist = AddControl(new platform::Listbox(2, m_content), QStringLiteral("elist"), {5, 35, 464, 228}, 1);
+  elist->Model()->SetHeadings({QStringLiteral("Address"), QStringLiteral("Mailings")});
+  elist->SetColumnWidths({200});
+  elist->SetMultipleSelection(true);
+  elist->setToolTip(
+      QStringLiteral("To add email addresses to the list, drag and drop, copy and paste, or "
+                     "select \"New\" from the \"Addresses\" menu."));
+
+  Slug =
+      AddControl(new QLabel(QStringLiteral("Slug"), m_content), QStringLiteral("Slug"), {5, 351, 600, 15}, 0);
+  Slug->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  SaveTimer = new QTimer(this);
+  SaveTimer->setObjectName(QStringLiteral("SaveTimer"));
+  SaveTimer->setInterval(300000);
+  connect(SaveTimer, &QTimer::timeout, this, &MainWindow::SaveTimer_Action);
+  SaveTimer->start();
+
+  Toolbar = new QToolBar(QStringLiteral("Toolbar"), this);
+  Toolbar->setObjectName(QStringLiteral("Toolbar"));
+  Toolbar->setAccessibleName(QStringLiteral("Toolbar"));
+  Toolbar->setMovable(false);
+  Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  addToolBar(Qt::TopToolBarArea, Toolbar);
+  auto addToolbarItem = [this](int index, const QString& caption) {
+    QAction* item = Toolbar->addAction(caption);
+    item->setObjectName(QStringLiteral("ToolbarItem1"));
+    item->setProperty("index", index);
+    item->setEnabled(true);
+    ToolbarItem1[index] = item;
+    connect(item, &QAction::triggered, this, [this, index] { ToolbarItem1_Action(index); });
+    ToolbarItem1_Open(index);
+  };
+  addToolbarItem(0, QStringLiteral("Send"));
+  addToolbarItem(1, QStringLiteral("Delete"));
+
+  CheckList =
+      AddControl(new platform::Listbox(4, m_content), QStringLiteral("CheckList"), {5, 35, 464, 178}, 2);
+  CheckList->Model()->SetHeadings({QStringLiteral("Address"), QStringLiteral("Mailing"),
+                                   QStringLiteral("Format"), QStringLiteral("Status")});
+  CheckList->SetMultipleSelection(true);
+
+  addToolbarItem(2, QStringLiteral("Sort"));
+
+  StopSending = new QPushButton(QStringLiteral("Stop Sending"), m_content);
+  StopSending->setAccessibleName(StopSending->text());
+  StopSending->setAutoDefault(false);
+  StopSending->setDefault(false);
+  AddControl(StopSending, QStringLiteral("StopSending"), {12, 219, 99, 16}, 2);
+
+  SendTimer = new QTimer(this);
+  SendTimer->setObjectName(QStringLiteral("SendTimer"));
+  SendTimer->setInterval(1000);
+  connect(SendTimer, &QTimer::timeout, this, &MainWindow::SendTimer_Action);
+  SendTimer->start();
+
+  ProgressBar1 =
+      AddControl(new QProgressBar(m_content), QStringLiteral("ProgressBar1"), {123, 223, 100, 12}, 2);
+  ProgressBar1->setRange(0, 100);
+  ProgressBar1->setValue(0);
+  ProgressBar1->setTextVisible(false);
+
+  QueueStatus = AddControl(new QLabel(QStringLiteral("0 addresses"), m_content),
+                           QStringLiteral("QueueStatus"), {233, 221, 230, 16}, 2);
+  QueueStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  m_log = new app::MessageLog(this);
+  UserMessages = AddControl(new QListView(m_content), QStringLiteral("UserMessages"), {5, 35, 464, 224}, 3);
+  UserMessages->setModel(m_log);
+  // Every row is one line of text: a uniform row height keeps a huge log cheap to lay out.
+  UserMessages->setUniformItemSizes(true);
+  UserMessages->setSelectionMode(QAbstractItemView::SingleSelection);
+  UserMessages->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  UserMessages->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+
+  auto makeSlider = [this](const QString& name, QRect bounds, int maximum, int pageStep) {
+    auto* slider = AddControl(new QSlider(Qt::Horizontal, m_content), name, bounds, 2);
+    slider->setRange(1, maximum);
+    slider->setValue(1);
+    slider->setSingleStep(1);
+    slider->setPageStep(pageStep);
+    slider->setTracking(true);
+    return slider;
+  };
+  Rate = makeSlider(QStringLiteral("Rate"), {12, 245, 149, 14}, 5, 20);
+  RatePer = makeSlider(QStringLiteral("RatePer"), {173, 245, 149, 14}, 180, 10);
+
+  RandRate = new QCheckBox(QStringLiteral("Random"), m_content);
+  RandRate->setAccessibleName(RandRate->text());
+  RandRate->setChecked(false);
+  AddControl(RandRate, QStringLiteral("RandRate"), {334, 240, 80, 20}, 2);
+
+  // Controls on the panel stand above it, on the content area.
+  for (const auto& controls : m_tabControls) {
+    for (QWidget* control : controls) control->raise();
+  }
+  Slug->raise();
+  connect(TabPanel1, &QTabWidget::currentChanged, this, &MainWindow::ShowControlsOfTab);
+  ShowControlsOfTab(TabPanel1->currentIndex());
+}
+
+void MainWindow::ShowControlsOfTab(int tab) {
+  for (int i = 0; i < static_cast<int>(m_tabControls.size()); ++i) {
+    for (QWidget* control : m_tabControls[i]) control->setVisible(i == tab);
+  }
+}
+
+void MainWindow::SaveTimer_Action() {}
+
+void MainWindow::SendTimer_Action() {}
+
+void MainWindow::ToolbarItem1_Open(int index) {
+  ToolbarItem1[index]->setIcon(SortIcon());
+}
+
+void MainWindow::ToolbarItem1_Action(int) {}
+
+void MainWindow::SaveFile() {
+  if (auto& hook = MainWindowHooks::Installed().saveFile) hook(*this);
+}
+
+void MainWindow::OpenDatabase(const QString& name) {
+  if (auto& hook = MainWindowHooks::Installed().openDatabase) hook(*this, name);
+}
+
+void MainWindow::UpdateLists() {
+  if (auto& hook = MainWindowHooks::Installed().updateLists) hook(*this);
+}

@@ -1,0 +1,183 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <optional>
+
+#include "app/FileTypes.h"
+#include "platform/Date.h"
+#include "platform/FolderItem.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QListView;
+class QMimeData;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTabWidget;
+class QTimer;
+class QToolBar;
+
+namespace app {
+class MessageLog;
+}
+namespace platform {
+class Listbox;
+}
+
+// Every item of the menu bar, one accessor each on the main window.
+#define VELMORA_MENU_ITEMS(X)                                                                                \
+  X(UntitledMenu7)                                                                                           \
+  X(FileSave)                                                                                                \
+  X(FileSaveAs)                                                                                              \
+  X(UntitledMenu8) X(FileClose) X(FileQuit) X(FilePreferences) X(UntitledMenu3) X(EditUndo) X(UntitledMenu6) \
+      X(EditSelectAll) X(EditUnselectAll) X(EditSelectUnsent) X(UntitledMenu5) X(EditCopy) X(EditPaste)      \
+          X(EditDuplicate) X(UntitledMenu4) X(EditFind) X(EditFindNext) X(MailingListsMenu)                  \
+              X(MailingListsNewMailingList) X(MailingListsRemoveMailingList) X(UntitledMenu2)                \
+                  X(MailingListsEmptyTash) X(AddressesMenu) X(AddressesSendeMail) X(UntitledMenu1)           \
+                      X(AddressesNew) X(AddressesRemove) X(AddressesBulkRemove) X(UntitledMenu0)             \
+                          X(AddressesClearHistory) X(AddressesBlackList) X(AddressesCheckOptOut) X(HelpMenu) \
+                              X(HelpVelmoraHelp) X(AppleAboutVelmora)
+
+// The program's one main window and the hub of its subsystems: its properties hold the
+// settings and working values every window shares, its controls are the address list,
+// the send queue, the status line and the message log. Other windows reach it through
+// Instance().
+//
+// Sizes: Width() and Height() are those of the content area under the menu bar and the
+// toolbar, which is what the layout figures are given for.
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // ---- The one instance --------------------------------------------------------------
+  // Reaching the main window when there is none creates one and opens it, which runs the
+  // whole start-up road of Event_Open again.
+  static MainWindow* Instance();
+  // The main window when there is one; never creates it.
+  static MainWindow* Existing();
+
+  ~MainWindow() override;
+
+  // ---- Properties (settings and working values) --------------------------------------
+  platform::FolderItem database;      // the Database folder beside the application
+  bool Changed = false;               // the open list has edits not yet saved
+  platform::FolderItem existingfile;  // the open list's file; null when none
+  QString SearchField;                // the last search text
+  QString server;                     // SMTP server, user name and password
+  QString username;
+  QString password;
+  QPointer<QWidget> SideBar;                // the list side bar docked beside the window
+  QString lastopen;                         // the name of the list opened last
+  QString socketdata;                       // the opt-out reply as received so far
+  bool xduplicates = false;                 // test for duplicates when adding addresses
+  QString checkaddresses;                   // the addresses of the opt-out request, each with a comma
+  std::optional<platform::Date> starttime;  // when the running mailing was queued
+  qint32 mailssent = 0;                     // messages accepted since starttime
+  QString popserver;                        // POP3 server, user name and password
+  QString popusername;
+  QString poppassword;
+
+  // ---- Controls, in creation order ---------------------------------------------------
+  QTabWidget* TabPanel1 = nullptr;
+  platform::Listbox* elist = nullptr;
+  QLabel* Slug = nullptr;
+  QTimer* SaveTimer = nullptr;
+  // TCPSocket1, the SMTP client, comes with the send engine.
+  std::array<QAction*, 3> ToolbarItem1{};  // 0 "Send", 1 "Delete", 2 "Sort"
+  // oosocket, the opt-out check's socket, comes with the opt-out check.
+  platform::Listbox* CheckList = nullptr;
+  QPushButton* StopSending = nullptr;
+  QTimer* SendTimer = nullptr;
+  QProgressBar* ProgressBar1 = nullptr;
+  QLabel* QueueStatus = nullptr;
+  // POPSocket, the POP3 client, comes with the POP3 log-in.
+  QListView* UserMessages = nullptr;
+  QSlider* Rate = nullptr;
+  QSlider* RatePer = nullptr;
+  QCheckBox* RandRate = nullptr;
+  QToolBar* Toolbar = nullptr;
+
+  // The rows of UserMessages, newest first.
+  app::MessageLog& UserMessagesLog() const { return *m_log; }
+
+  // ---- Size and layout ----------------------------------------------------------------
+  int Width() const;
+  int Height() const;
+  // Sizes the window so that its content area measures width by height.
+  void SetSize(int width, int height);
+  // Lays out the controls for the current size and docks the side bar.
+  void ResizeControls();
+
+  // ---- Menu items and commands ---------------------------------------------------------
+  // The item of that name in this window's menu bar; nullptr when none.
+  QAction* MenuItem(const QString& name) const;
+#define VELMORA_MENU_ACCESSOR(name)         \
+  QAction* name() const {                   \
+    return MenuItem(QStringLiteral(#name)); \
+  }
+  VELMORA_MENU_ITEMS(VELMORA_MENU_ACCESSOR)
+#undef VELMORA_MENU_ACCESSOR
+
+  void AddMenuHandlers();
+  void Event_EnableMenuItems();
+
+  bool _AppleAboutVelmora_Action();
+
+  // ---- Events ---------------------------------------------------------------------------
+  void Event_Open();
+  void Event_Moved();
+  void Event_Resizing();
+
+  // ---- Status line and message log -------------------------------------------------------
+  // The one way to report: shows the text in the status line and puts it, after the time,
+  // at the top of the message log.
+  void SetSlug(const QString& text);
+
+  // ---- Work that other subsystems provide (MainWindowHooks) ------------------------------
+  void SaveFile();
+  void OpenDatabase(const QString& name);
+  void UpdateLists();
+
+  // ---- Drops ----------------------------------------------------------------------------
+  // Accepts dropped files of the named file type (letter case ignored) / dropped text.
+  void AcceptFileDrop(const QString& fileTypeName);
+  void AcceptTextDrop();
+  bool AcceptsDrop(const QMimeData& data) const;
+
+  // ---- Timers and toolbar ---------------------------------------------------------------
+  // Autosave and the paced send engine come with their subsystems; until then the ticks
+  // do nothing.
+  void SaveTimer_Action();
+  void SendTimer_Action();
+  void ToolbarItem1_Open(int index);
+  // The toolbar's Send, Delete and Sort come with the windows they open.
+  void ToolbarItem1_Action(int index);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  MainWindow();
+  void Layout();
+  void CreateControls();
+  void _CreateControls0();
+  void ShowControlsOfTab(int tab);
+  template <typename T>
+  T* AddControl(T* control, const QString& name, QRect bounds, int tabPage);
+
+  QWidget* m_content = nullptr;
+  app::MessageLog* m_log = nullptr;
+  // Controls on the tab panel by 0-based tab; they stand on the content area at their
+  // design bounds and are shown while their tab is in front.
+  std::array<QList<QWidget*>, 3> m_tabControls;
+  QList<app::FileType> m_acceptedFileTypes;
+  bool m_acceptsText = false;
+};

@@ -1,0 +1,116 @@
+// The main window's size, the layout of its controls, and its log and drops.
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLayout>
+#include <QListView>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QUrl>
+
+#include "app/MessageLog.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/MainWindowHooks.h"
+#include "platform/ui/DragItem.h"
+#include "platform/ui/Listbox.h"
+
+int MainWindow::Width() const {
+  return m_content->width();
+}
+int MainWindow::Height() const {
+  return m_content->height();
+}
+
+void MainWindow::SetSize(int width, int height) {
+  // The menu bar and the toolbar take their room first; the content area gets the size.
+  layout()->activate();
+  const QSize chrome = size() - m_content->size();
+  resize(width + chrome.width(), height + chrome.height());
+  layout()->activate();
+}
+
+void MainWindow::ResizeControls() {
+  const int W = Width();
+  const int H = Height();
+  TabPanel1->resize(W - 10, H - 30);
+  elist->resize(W - 10, H - 60);
+  CheckList->resize(W - 10, H - 110);
+  const int C = CheckList->y() + CheckList->height();
+  StopSending->move(StopSending->x(), C + 5);
+  ProgressBar1->move(ProgressBar1->x(), C + 9);
+  QueueStatus->move(QueueStatus->x(), C + 7);
+  Rate->move(Rate->x(), C + 30);
+  RatePer->move(RatePer->x(), C + 30);
+  RandRate->move(RandRate->x(), C + 25);
+  UserMessages->resize(W - 10, H - 60);
+  Slug->move(Slug->x(), H - 20);
+  if (SideBar) {
+    const QRect frame = geometry();
+    SideBar->setGeometry(frame.x() + W + 1, frame.y(), 170, H);
+  }
+}
+
+void MainWindow::Event_Moved() {
+  ResizeControls();
+}
+void MainWindow::Event_Resizing() {
+  ResizeControls();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_content && event->type() == QEvent::Resize && TabPanel1) Event_Resizing();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (TabPanel1) Event_Moved();
+}
+
+void MainWindow::SetSlug(const QString& text) {
+  const platform::Date now;
+  Slug->setText(text);
+  m_log->InsertAtTop(now.LongTime() + QLatin1Char(' ') + text);
+}
+
+void MainWindow::AcceptFileDrop(const QString& fileTypeName) {
+  if (const app::FileType* type = app::FileTypes::Find(fileTypeName)) {
+    if (!m_acceptedFileTypes.contains(*type)) m_acceptedFileTypes.append(*type);
+  }
+  setAcceptDrops(true);
+}
+
+void MainWindow::AcceptTextDrop() {
+  m_acceptsText = true;
+  setAcceptDrops(true);
+}
+
+bool MainWindow::AcceptsDrop(const QMimeData& data) const {
+  if (m_acceptsText && data.hasText()) return true;
+  if (!data.hasUrls()) return false;
+  for (const QUrl& url : data.urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString fileName = QFileInfo(url.toLocalFile()).fileName();
+    for (const app::FileType& type : m_acceptedFileTypes) {
+      if (type.Matches(fileName)) return true;
+    }
+  }
+  return false;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (AcceptsDrop(*event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  auto& hook = MainWindowHooks::Installed().dropObject;
+  if (!hook || !AcceptsDrop(*event->mimeData())) return;
+  event->acceptProposedAction();
+  platform::DragItem items(*event->mimeData());
+  hook(*this, items);
+}

@@ -1,0 +1,56 @@
+// The main window's menu items, its handlers by item name and its enabling of items.
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <map>
+
+#include "app/CommandRouter.h"
+#include "app/MenuTable.h"
+#include "app/ui/MainWindow.h"
+#include "tools/ui/AboutWindow.h"
+
+namespace {
+
+QAction* FindIn(const QList<QAction*>& actions, const QString& name) {
+  for (QAction* action : actions) {
+    if (action->objectName() == name) return action;
+    if (QMenu* menu = action->menu()) {
+      if (QAction* found = FindIn(menu->actions(), name)) return found;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+QAction* MainWindow::MenuItem(const QString& name) const {
+  return FindIn(menuBar()->actions(), name);
+}
+
+void MainWindow::AddMenuHandlers() {
+  // The main window's handlers; the other commands of the table join as their work lands.
+  using Handler = bool (MainWindow::*)();
+  static const std::map<QString, Handler> handlers = {
+      {QStringLiteral("AppleAboutVelmora"), &MainWindow::_AppleAboutVelmora_Action},
+  };
+  auto& router = app::CommandRouter::Instance();
+  for (const QString& name : app::MainWindowMenuHandlerOrder()) {
+    auto it = handlers.find(name);
+    if (it == handlers.end()) continue;
+    const Handler handler = it->second;
+    router.AddMenuHandler(this, name, [this, handler] { return (this->*handler)(); });
+  }
+  router.SetEnableMenuItems(this, [this] { Event_EnableMenuItems(); });
+}
+
+void MainWindow::Event_EnableMenuItems() {
+  // Without any condition: each handler itself tests the selection, tab or clipboard.
+  for (const QString& name : app::MainWindowEnabledItems()) {
+    if (QAction* item = MenuItem(name)) item->setEnabled(true);
+  }
+}
+
+bool MainWindow::_AppleAboutVelmora_Action() {
+  (new AboutWindow())->OpenInFront();
+  return true;
+}

@@ -1,0 +1,93 @@
+// The main window's open handler: the program's own start-up road.
+#include <QStringList>
+
+#include "app/Preferences.h"
+#include "app/ui/App.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/MainWindowHooks.h"
+#include "platform/Seams.h"
+#include "platform/TextStream.h"
+#include "tools/ui/AboutWindow.h"
+
+namespace {
+
+const QString kNotWriteable = QStringLiteral(
+    "Permissions on this volume are not set to writeable for this user. Please move Velmora and it's "
+    "'Database' and 'eMail' folders to a new location (i.e. Desktop). This application will shut down now.");
+
+constexpr int kPreferencesLines = 7;
+
+}  // namespace
+
+void MainWindow::Event_Open() {
+  MainWindowHooks& hooks = MainWindowHooks::Installed();
+
+  // 1. The side bar beside the window.
+  if (hooks.createSideBar) SideBar = hooks.createSideBar(*this);
+
+  // 2. The Database folder beside the application.
+  database = platform::FolderItem::GetFolderItem(QStringLiteral("Database"));
+
+  // 3. Without a writable Database folder nothing can be kept: tell the user and stop here
+  // rather than run the rest of the start-up against a folder it cannot use.
+  if (!database.IsWriteable()) {
+    platform::MsgBox(kNotWriteable);
+    App::Quit();
+    return;
+  }
+
+  // 4. First start: make the folder.
+  if (!database.Exists()) {
+    SetSlug(QStringLiteral("Creating the Database folder."));
+    database = platform::FolderItem::GetFolderItem(QStringLiteral("Database"));
+    database.CreateAsFolder();
+  }
+
+  // 5. Settings.
+  const platform::FolderItem preferences = database.Child(QStringLiteral("Preferences"));
+  if (preferences.Exists()) {
+    if (auto stream = platform::TextInputStream::Open(preferences)) {
+      QStringList lines;
+      for (int i = 0; i < kPreferencesLines; ++i) lines.append(stream->ReadLine());
+      stream->Close();
+      const app::Preferences settings = app::ParsePreferences(lines);
+      server = settings.server;
+      username = settings.username;
+      password = settings.password;
+      xduplicates = settings.xduplicates;
+      popserver = settings.popserver;
+      popusername = settings.popusername;
+      poppassword = settings.poppassword;
+    }
+  }
+
+  // 6. The list opened last.
+  const platform::FolderItem last = database.Child(QStringLiteral("LastDatabase"));
+  if (last.Exists()) {
+    if (auto stream = platform::TextInputStream::Open(last)) {
+      lastopen = stream->ReadLine();
+      stream->Close();
+      OpenDatabase(lastopen);
+    }
+  }
+
+  // 7. Toolbar images and the side bar's lists.
+  UpdateLists();
+
+  // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
+  if (!popusername.isEmpty() && hooks.startPopLogIn) hooks.startPopLogIn(*this);
+
+  // 9.
+  Changed = false;
+
+  // 10. Dropped files of every type, and dropped text.
+  AcceptFileDrop(QStringLiteral("ANY"));
+  AcceptTextDrop();
+
+  // 11.
+  SetSize(475, 370);
+  ResizeControls();
+
+  // 12. The about window in front; its Continue brings the main window forward.
+  (new AboutWindow())->OpenInFront();
+}

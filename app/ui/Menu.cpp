@@ -1,0 +1,155 @@
+#include "app/ui/Menu.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWindow>
+
+#include "app/CommandRouter.h"
+#include "app/MenuTable.h"
+#include "app/ui/App.h"
+
+namespace {
+
+QAction::MenuRole RoleOf(app::MenuItemClass itemClass) {
+  switch (itemClass) {
+    case app::MenuItemClass::QuitMenuItem:
+      return QAction::QuitRole;
+    case app::MenuItemClass::PrefsMenuItem:
+      return QAction::PreferencesRole;
+    case app::MenuItemClass::AppleMenuItem:
+      return QAction::AboutRole;
+    case app::MenuItemClass::MenuItem:
+      break;
+  }
+  // Never let the platform move an ordinary item by guessing from its text.
+  return QAction::NoRole;
+}
+
+}  // namespace
+
+Menu& Menu::Instance() {
+  // Never deleted: the item objects are shared by every window for the life of the process.
+  static Menu* instance = new Menu();
+  return *instance;
+}
+
+Menu::Menu() {
+  Untitled1();
+  Untitled2();
+  Untitled3();
+  Untitled4();
+  Untitled5();
+  connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] { UpdateEnabling(); });
+  UpdateEnabling();
+}
+
+void Menu::Untitled1() {
+  BuildMenu(QStringLiteral("UntitledMenu7"));
+}
+void Menu::Untitled2() {
+  BuildMenu(QStringLiteral("UntitledMenu3"));
+}
+void Menu::Untitled3() {
+  BuildMenu(QStringLiteral("MailingListsMenu"));
+}
+void Menu::Untitled4() {
+  BuildMenu(QStringLiteral("AddressesMenu"));
+}
+void Menu::Untitled5() {
+  BuildMenu(QStringLiteral("HelpMenu"));
+}
+
+void Menu::BuildMenu(const QString& titleName) {
+  for (const app::MenuEntry& entry : app::MenuTable()) {
+    if (entry.IsTitle()) {
+      if (entry.name != titleName) continue;
+      auto* menu = new QMenu(entry.text);
+      menu->setObjectName(entry.name);
+      menu->setAccessibleName(entry.text);
+      menu->menuAction()->setObjectName(entry.name);
+      connect(menu, &QMenu::aboutToShow, this, &Menu::UpdateEnabling);
+      m_menus.append(menu);
+      m_items.insert(entry.name, menu->menuAction());
+      continue;
+    }
+    if (entry.menu != titleName) continue;
+    QMenu* menu = Child(titleName);
+    QAction* action = entry.IsSeparator() ? menu->addSeparator() : menu->addAction(entry.text);
+    action->setObjectName(entry.name);
+    if (entry.IsSeparator()) {
+      m_items.insert(entry.name, action);
+      continue;
+    }
+    action->setMenuRole(RoleOf(entry.itemClass));
+    if (!entry.shortcut.isEmpty()) {
+      action->setShortcut(QKeySequence(app::PortableShortcut(entry.shortcut), QKeySequence::PortableText));
+      // Commands reach whichever of the program's windows is in front, not only the one
+      // whose menu bar holds the item.
+      action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    const QString name = entry.name;
+    connect(action, &QAction::triggered, this, [this, name] { Route(name); });
+    m_items.insert(entry.name, action);
+  }
+}
+
+QAction* Menu::Lookup(const QString& name) const {
+  return m_items.value(name, nullptr);
+}
+
+QMenu* Menu::Child(const QString& titleName) const {
+  for (QMenu* menu : m_menus) {
+    if (menu->objectName() == titleName) return menu;
+  }
+  return nullptr;
+}
+
+void Menu::FillMenuBar(QMenuBar* bar) const {
+  for (QMenu* menu : m_menus) bar->addMenu(menu);
+}
+
+void Menu::InstallAsApplicationMenuBar() {
+#ifdef Q_OS_MACOS
+  // A menu bar without a parent is the bar shown whenever no window has one of its own.
+  if (!m_applicationBar) {
+    m_applicationBar = new QMenuBar(nullptr);
+    FillMenuBar(m_applicationBar);
+  }
+#endif
+}
+
+QWidget* Menu::FrontWindow() {
+  return QApplication::activeWindow();
+}
+
+void Menu::UpdateEnabling() {
+  for (const app::MenuEntry& entry : app::MenuTable()) {
+    QAction* action = Lookup(entry.name);
+    if (!action) continue;
+    // A title keeps its menu reachable; its items carry the enabling.
+    action->setEnabled(entry.IsTitle() || entry.autoEnable);
+  }
+  if (QWidget* front = FrontWindow()) app::CommandRouter::Instance().EnableMenuItems(front);
+}
+
+void Menu::Route(const QString& name) {
+  QWidget* front = FrontWindow();
+  const bool handled = front && app::CommandRouter::Instance().Dispatch(front, name);
+  // As on every desktop, Quit quits when no window in front takes it over.
+  const app::MenuEntry* entry = app::FindMenuEntry(name);
+  if (!handled && entry && entry->itemClass == app::MenuItemClass::QuitMenuItem) App::Quit();
+}
+
+QAction* AddressesNew() {
+  return Menu::Instance().Lookup(QStringLiteral("AddressesNew"));
+}
+QAction* EditSelectAll() {
+  return Menu::Instance().Lookup(QStringLiteral("EditSelectAll"));
+}
+QAction* FileQuit() {
+  return Menu::Instance().Lookup(QStringLiteral("FileQuit"));
+}

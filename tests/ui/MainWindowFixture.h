@@ -1,0 +1,71 @@
+#pragma once
+
+// A main window started in a temporary application folder, with recording seams, a
+// recorded quit and the hooks of later subsystems cleared; every window is gone after.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/ui/App.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/MainWindowHooks.h"
+#include "platform/Date.h"
+#include "platform/FolderItem.h"
+#include "platform/Seams.h"
+#include "tools/ui/AboutWindow.h"
+
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    platform::FolderItem::SetAppFolderForTests(m_dir.path());
+    m_seams = std::make_unique<platform::ScopedSeams>(m_recorded.seams());
+    App::SetQuitForTests([this] { ++m_quits; });
+    m_savedHooks = MainWindowHooks::Installed();
+    MainWindowHooks::Installed() = {};
+    platform::SetClockForTests([] { return QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15)); });
+  }
+
+  void TearDown() override {
+    CloseAll();
+    MainWindowHooks::Installed() = m_savedHooks;
+    App::SetQuitForTests({});
+    platform::SetClockForTests({});
+    m_seams.reset();
+    platform::FolderItem::SetAppFolderForTests({});
+  }
+
+  static void CloseAll() {
+    // Deleting one window may delete others it owns, so hold them weakly.
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (qobject_cast<AboutWindow*>(w) || qobject_cast<MainWindow*>(w)) windows.append(w);
+    }
+    for (const QPointer<QWidget>& w : windows) delete w.data();
+  }
+
+  static QList<AboutWindow*> AboutWindows() {
+    QList<AboutWindow*> found;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* about = qobject_cast<AboutWindow*>(w)) found.append(about);
+    }
+    return found;
+  }
+
+  QString DatabasePath() const { return m_dir.filePath("Database"); }
+
+  // What SetSlug writes for a text at the fixed clock.
+  static QString Logged(const QString& text) {
+    return platform::Date(QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15))).LongTime() + " " + text;
+  }
+
+  QTemporaryDir m_dir;
+  platform::RecordingSeams m_recorded;
+  std::unique_ptr<platform::ScopedSeams> m_seams;
+  MainWindowHooks m_savedHooks;
+  int m_quits = 0;
+};

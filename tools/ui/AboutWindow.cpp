@@ -1,0 +1,190 @@
+#include "tools/ui/AboutWindow.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/CommandRouter.h"
+#include "app/ui/App.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/Menu.h"
+#include "platform/Seams.h"
+#include "tools/ui/LinkLabel.h"
+
+namespace {
+
+const QColor kLinkBlue(0, 28, 255);
+const QColor kLinkRed(255, 0, 0);
+const QString kProductName = QStringLiteral("Velmora");
+
+QFont FontOfSize(int pixelSize) {
+  // Sizes are given in the points of a 72-dpi screen, that is in pixels, so the texts fit
+  // the pixel bounds of their labels whatever the screen's resolution.
+  QFont font;
+  font.setPixelSize(pixelSize);
+  return font;
+}
+
+}  // namespace
+
+const QString AboutWindow::kMakerPage = QStringLiteral("https://www.example.com/harlock/");
+
+AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent) {
+  Layout();
+  CreateControls();
+  AddMenuHandlers();
+}
+
+void AboutWindow::Layout() {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("AboutWindow"));
+  setWindowTitle(QStringLiteral("About Velmora"));
+  setAccessibleName(windowTitle());
+  // No close, minimise or maximise button, and a fixed size.
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  setFixedSize(480, 366);
+  setModal(false);
+}
+
+void AboutWindow::CreateControls() {
+  _CreateControls0();
+}
+
+LinkLabel* AboutWindow::AddLink(const QString& name, const QString& text, QRect bounds, int pixelSize) {
+  auto* label = new LinkLabel(text, this);
+  label->setObjectName(name);
+  label->setAccessibleName(name);
+  label->setGeometry(bounds);
+  label->setFont(FontOfSize(pixelSize));
+  label->SetTextColor(kLinkBlue);
+  return label;
+}
+
+QLabel* AboutWindow::AddLabel(const QString& name, const QString& text, QRect bounds, int pixelSize,
+                              QColor color) {
+  auto* label = new QLabel(text, this);
+  label->setObjectName(name);
+  label->setAccessibleName(name);
+  label->setGeometry(bounds);
+  label->setFont(FontOfSize(pixelSize));
+  QPalette p = label->palette();
+  p.setColor(QPalette::WindowText, color);
+  label->setPalette(p);
+  return label;
+}
+
+void AboutWindow::_CreateControls0() {
+  StaticText1 = AddLink(QStringLiteral("StaticText1"), QStringLiteral("Harlock"), {178, 65, 89, 18}, 20);
+  connect(StaticText1, &LinkLabel::MouseExit, this, &AboutWindow::StaticText1_MouseExit);
+  connect(StaticText1, &LinkLabel::MouseEnter, this, &AboutWindow::StaticText1_MouseEnter);
+  connect(StaticText1, &LinkLabel::MouseDown, this, &AboutWindow::StaticText1_MouseDown);
+
+  StaticText2 = AddLink(QStringLiteral("StaticText2"), QStringLiteral("Development"), {199, 82, 100, 14}, 12);
+  connect(StaticText2, &LinkLabel::MouseDown, this, &AboutWindow::StaticText2_MouseDown);
+  connect(StaticText2, &LinkLabel::MouseEnter, this, &AboutWindow::StaticText2_MouseEnter);
+  connect(StaticText2, &LinkLabel::MouseExit, this, &AboutWindow::StaticText2_MouseExit);
+
+  StaticText4 =
+      AddLabel(QStringLiteral("StaticText4"), QStringLiteral("v2.9.5"), {286, 48, 51, 20}, 10, Qt::black);
+
+  CloseAbout = new QPushButton(QStringLiteral("Continue"), this);
+  CloseAbout->setObjectName(QStringLiteral("CloseAbout"));
+  CloseAbout->setAccessibleName(CloseAbout->text());
+  CloseAbout->setGeometry(398, 5, 74, 20);
+  CloseAbout->setDefault(true);
+  CloseAbout->setEnabled(true);
+  connect(CloseAbout, &QPushButton::clicked, this, &AboutWindow::CloseAbout_Action);
+
+  StaticText6 =
+      AddLabel(QStringLiteral("StaticText6"),
+               QStringLiteral("Manage all those email addresses in your text files!  Just drag and drop "
+                              "from your text files or your web browser into Velmora and the email "
+                              "addresses will be stripped out and added to your emailing list.\n\n"
+                              "Written in September, 2002, Updated in May, 2004."),
+               {5, 118, 467, 239}, 12, Qt::black);
+  StaticText6->setWordWrap(true);
+  StaticText6->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  StaticText7 = AddLink(QStringLiteral("StaticText7"), kMakerPage, {153, 99, 171, 14}, 9);
+  connect(StaticText7, &LinkLabel::MouseEnter, this, &AboutWindow::StaticText7_MouseEnter);
+  connect(StaticText7, &LinkLabel::MouseExit, this, &AboutWindow::StaticText7_MouseExit);
+  connect(StaticText7, &LinkLabel::MouseDown, this, &AboutWindow::StaticText7_MouseDown);
+
+  // The logo: the product name split after its first letter, the letter in red.
+  StaticText3 = AddLabel(QStringLiteral("StaticText3"), kProductName.left(1), {148, 3, 30, 55}, 48, kLinkRed);
+  StaticText5 =
+      AddLabel(QStringLiteral("StaticText5"), kProductName.mid(1), {175, 3, 144, 55}, 48, Qt::black);
+
+  CloseAbout->setFocus();
+}
+
+void AboutWindow::OpenInFront() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void AboutWindow::StaticText1_MouseExit() {
+  StaticText1->SetTextColor(kLinkBlue);
+}
+void AboutWindow::StaticText1_MouseEnter() {
+  StaticText1->SetTextColor(kLinkRed);
+}
+bool AboutWindow::StaticText1_MouseDown(int, int) {
+  platform::ShowURL(kMakerPage);
+  return false;
+}
+
+bool AboutWindow::StaticText2_MouseDown(int, int) {
+  platform::ShowURL(kMakerPage);
+  return false;
+}
+void AboutWindow::StaticText2_MouseEnter() {
+  StaticText2->SetTextColor(kLinkRed);
+}
+void AboutWindow::StaticText2_MouseExit() {
+  StaticText2->SetTextColor(kLinkBlue);
+}
+
+void AboutWindow::CloseAbout_Action() {
+  MainWindow::Instance()->setVisible(true);
+  close();
+}
+
+void AboutWindow::StaticText7_MouseEnter() {
+  StaticText7->SetTextColor(kLinkRed);
+}
+void AboutWindow::StaticText7_MouseExit() {
+  StaticText7->SetTextColor(kLinkBlue);
+}
+bool AboutWindow::StaticText7_MouseDown(int, int) {
+  platform::ShowURL(kMakerPage);
+  return false;
+}
+
+void AboutWindow::AddMenuHandlers() {
+  auto& router = app::CommandRouter::Instance();
+  router.AddMenuHandler(this, QStringLiteral("FileQuit"), [this] { return _FileQuit_Action(); });
+  router.SetEnableMenuItems(this, [this] { Event_EnableMenuItems(); });
+}
+
+void AboutWindow::Event_EnableMenuItems() {
+  FileQuit()->setEnabled(true);
+}
+
+bool AboutWindow::_FileQuit_Action() {
+  // Quitting must not create a main window only to save it.
+  if (MainWindow* main = MainWindow::Existing()) main->SaveFile();
+  App::Quit();
+  return true;
+}
+
+void AboutWindow::keyPressEvent(QKeyEvent* event) {
+  // Continue is the only way to close the window: Escape does not dismiss it.
+  if (event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QDialog>
+
+class LinkLabel;
+class QLabel;
+class QPushButton;
+
+// The about window: the product's logo, version and description, with link labels to
+// the maker's web page. Every opening makes a new one; Continue shows the main window and
+// closes this one. File > Quit works while it is in front.
+class AboutWindow : public QDialog {
+  Q_OBJECT
+ public:
+  // The maker's web page, which StaticText7 shows and every link label opens.
+  static const QString kMakerPage;
+
+  explicit AboutWindow(QWidget* parent = nullptr);
+
+  // Shows the window in front of the others.
+  void OpenInFront();
+
+  // Controls, in creation order.
+  LinkLabel* StaticText1;
+  LinkLabel* StaticText2;
+  QLabel* StaticText4;
+  QPushButton* CloseAbout;
+  QLabel* StaticText6;
+  LinkLabel* StaticText7;
+  QLabel* StaticText3;
+  QLabel* StaticText5;
+
+  void StaticText1_MouseExit();
+  void StaticText1_MouseEnter();
+  bool StaticText1_MouseDown(int x, int y);
+  bool StaticText2_MouseDown(int x, int y);
+  void StaticText2_MouseEnter();
+  void StaticText2_MouseExit();
+  void CloseAbout_Action();
+  void StaticText7_MouseEnter();
+  void StaticText7_MouseExit();
+  bool StaticText7_MouseDown(int x, int y);
+  void AddMenuHandlers();
+  void Event_EnableMenuItems();
+  bool _FileQuit_Action();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void Layout();
+  void CreateControls();
+  void _CreateControls0();
+  LinkLabel* AddLink(const QString& name, const QString& text, QRect bounds, int pixelSize);
+  QLabel* AddLabel(const QString& name, const QString& text, QRect bounds, int pixelSize, QColor color);
+};
