@@ -212,15 +212,11 @@ void MainWindow::ShowControlsOfTab(int tab) {
   }
 }
 
-void MainWindow::SaveTimer_Action() {}
-
 void MainWindow::SendTimer_Action() {}
 
 void MainWindow::ToolbarItem1_Open(int index) {
   ToolbarItem1[index]->setIcon(SortIcon());
 }
-
-void MainWindow::ToolbarItem1_Action(int) {}
 
 void MainWindow::SaveFile() {
   if (auto& hook = MainWindowHooks::Installed().saveFile) hook(*this);
