@@ -1,6 +1,8 @@
 #include <benchmark/benchmark.h>
 
+#include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include "BenchSupport.h"
 #include "platform/FolderItem.h"
@@ -12,7 +14,7 @@ namespace {
 
 QByteArray ListBytes(int lines, bool withStrayBytes) {
   QByteArray bytes;
-  bytes.reserve(lines * 48);
+  bytes.reserve(qsizetype(lines) * 48);
   for (int i = 0; i < lines; ++i) {
     bytes += "person";
     bytes += QByteArray::number(i);
@@ -81,5 +83,29 @@ void BM_InStrCaseInsensitive(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_InStrCaseInsensitive)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The walk of a dropped folder: Count read again before every Item, as the importer does.
+void BM_WalkFolderItems(benchmark::State& state) {
+  const QString folder = bench_support::ScratchDir() + QStringLiteral("/walk-%1").arg(state.range(0));
+  QDir().mkpath(folder);
+  for (int i = 0; i < state.range(0); ++i) {
+    QFile file(folder + QStringLiteral("/file%1.txt").arg(i));
+    if (!file.exists()) file.open(QIODevice::WriteOnly);
+  }
+  // A dropped folder has usually not changed for a while; listings of folders changed
+  // within the last seconds are not reused.
+  QThread::sleep(4);
+  const platform::FolderItem item(folder);
+  for (auto _ : state) {
+    qsizetype total = 0;
+    for (int i = 1; i <= item.Count(); ++i) total += item.Item(i).DisplayName().size();
+    benchmark::DoNotOptimize(total);
+  }
+}
+BENCHMARK(BM_WalkFolderItems)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/Text.h"
+#include "platform/TextStream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
@@ -27,5 +28,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)platform::StrComp(haystack, needle, 1);
   (void)platform::TextEquals(haystack, needle);
   (void)platform::Asc(text);
+
+  // Lines read back and written with LF give the input with its line ends made LF (and
+  // one added to a last line left without one).
+  auto in = platform::TextInputStream::FromBytes(QByteArray(bytes.data(), bytes.size()));
+  QByteArray rewritten;
+  while (!in->EOF_()) rewritten += platform::EncodeText(in->ReadLine()) + '\n';
+  QByteArray expected(bytes.data(), bytes.size());
+  expected.replace("\r\n", "\n").replace('\r', '\n');
+  if (!expected.isEmpty() && !expected.endsWith('\n')) expected += '\n';
+  if (rewritten != expected) std::abort();
   return 0;
 }

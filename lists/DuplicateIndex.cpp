@@ -6,6 +6,7 @@ namespace lists {
 
 DuplicateIndex::DuplicateIndex(platform::ListModel* model, QObject* parent)
     : QObject(parent), m_model(model) {
+  if (model == nullptr) return;
   using M = platform::ListModel;
   connect(model, &M::rowsInserted, this,
           [this](const QModelIndex&, int first, int last) { RowsInserted(first, last); });
@@ -20,9 +21,10 @@ DuplicateIndex::DuplicateIndex(platform::ListModel* model, QObject* parent)
           });
   // Edits that the model reports only as a whole: rows moved, removed in bulk, replaced.
   connect(model, &M::modelReset, this, &DuplicateIndex::Rebuild);
-  connect(model, &M::layoutChanged, this, &DuplicateIndex::Rebuild);
+  connect(model, &M::layoutChanged, this, &DuplicateIndex::Relayout);
   connect(model, &M::rowsMoved, this, &DuplicateIndex::Rebuild);
   connect(model, &QObject::destroyed, this, [this] {
+    m_cells.clear();
     m_keys.clear();
     m_counts.clear();
   });
@@ -68,16 +70,73 @@ void DuplicateIndex::Drop(const QString& key) {
 }
 
 void DuplicateIndex::Rebuild() {
+  m_cells.clear();
   m_keys.clear();
   m_counts.clear();
   if (m_model.isNull()) return;
   const int count = m_model->ListCount();
+  m_cells.reserve(static_cast<size_t>(count));
   m_keys.reserve(static_cast<size_t>(count));
   m_counts.reserve(count);
   for (int row = 0; row < count; ++row) {
-    m_keys.push_back(KeyOf(m_model->Cell(row, 0)));
+    m_cells.push_back(m_model->Cell(row, 0));
+    m_keys.push_back(KeyOf(m_cells.back()));
     Add(m_keys.back());
   }
+}
+
+namespace {
+
+// The very same characters: we hold a reference to the old cell, so its buffer cannot
+// have been freed and reused, nor changed in place.
+bool SameText(const QString& a, const QString& b) {
+  return a.constData() == b.constData() && a.size() == b.size();
+}
+
+}  // namespace
+
+void DuplicateIndex::Relayout() {
+  // A bulk removal moves the rows that stay, in order, without touching their text: match
+  // them with the old rows and keep their keys. Anything else (rows reordered) is indexed
+  // afresh.
+  if (m_model.isNull()) {
+    Rebuild();
+    return;
+  }
+  const int count = m_model->ListCount();
+  if (static_cast<size_t>(count) > m_cells.size()) {
+    Rebuild();
+    return;
+  }
+  std::vector<QString> cells;
+  std::vector<QString> keys;
+  std::vector<unsigned char> kept(m_cells.size(), 0);
+  cells.reserve(static_cast<size_t>(count));
+  keys.reserve(static_cast<size_t>(count));
+  size_t old = 0;
+  for (int row = 0; row < count; ++row) {
+    QString cell = m_model->Cell(row, 0);
+    while (old < m_cells.size() && !SameText(m_cells[old], cell)) ++old;
+    if (old == m_cells.size()) {
+      Rebuild();
+      return;
+    }
+    kept[old] = 1;
+    cells.push_back(std::move(cell));
+    keys.push_back(m_keys[old++]);
+  }
+  // Forget the removed rows, or count the kept ones afresh when that is less work.
+  if (m_cells.size() - static_cast<size_t>(count) > static_cast<size_t>(count)) {
+    m_counts.clear();
+    m_counts.reserve(count);
+    for (const QString& key : keys) Add(key);
+  } else {
+    for (size_t row = 0; row < kept.size(); ++row) {
+      if (kept[row] == 0) Drop(m_keys[row]);
+    }
+  }
+  m_cells = std::move(cells);
+  m_keys = std::move(keys);
 }
 
 void DuplicateIndex::RowsInserted(int first, int last) {
@@ -85,14 +144,22 @@ void DuplicateIndex::RowsInserted(int first, int last) {
     Rebuild();
     return;
   }
-  std::vector<QString> added;
-  added.reserve(static_cast<size_t>(last - first + 1));
+  const size_t added = static_cast<size_t>(last - first + 1);
+  // One growth for a whole batch rather than a rehash every time the table doubles.
+  if (added > 1) m_counts.reserve(m_counts.size() + static_cast<qsizetype>(added));
+  std::vector<QString> cells;
+  std::vector<QString> keys;
+  cells.reserve(added);
+  keys.reserve(added);
   for (int row = first; row <= last; ++row) {
-    added.push_back(KeyOf(m_model->Cell(row, 0)));
-    Add(added.back());
+    cells.push_back(m_model->Cell(row, 0));
+    keys.push_back(KeyOf(cells.back()));
+    Add(keys.back());
   }
-  m_keys.insert(m_keys.begin() + first, std::make_move_iterator(added.begin()),
-                std::make_move_iterator(added.end()));
+  m_cells.insert(m_cells.begin() + first, std::make_move_iterator(cells.begin()),
+                 std::make_move_iterator(cells.end()));
+  m_keys.insert(m_keys.begin() + first, std::make_move_iterator(keys.begin()),
+                std::make_move_iterator(keys.end()));
 }
 
 void DuplicateIndex::RowsRemoved(int first, int last) {
@@ -101,6 +168,7 @@ void DuplicateIndex::RowsRemoved(int first, int last) {
     return;
   }
   for (int row = first; row <= last; ++row) Drop(m_keys[static_cast<size_t>(row)]);
+  m_cells.erase(m_cells.begin() + first, m_cells.begin() + last + 1);
   m_keys.erase(m_keys.begin() + first, m_keys.begin() + last + 1);
 }
 
@@ -110,12 +178,14 @@ void DuplicateIndex::CellsChanged(int first, int last) {
     return;
   }
   for (int row = first; row <= last; ++row) {
-    QString key = KeyOf(m_model->Cell(row, 0));
-    QString& old = m_keys[static_cast<size_t>(row)];
-    if (key == old) continue;
-    Drop(old);
+    const auto at = static_cast<size_t>(row);
+    QString cell = m_model->Cell(row, 0);
+    if (SameText(cell, m_cells[at])) continue;
+    QString key = KeyOf(cell);
+    Drop(m_keys[at]);
     Add(key);
-    old = std::move(key);
+    m_cells[at] = std::move(cell);
+    m_keys[at] = std::move(key);
   }
 }
 

@@ -33,6 +33,7 @@ class DuplicateIndex : public QObject {
 
  private:
   void Rebuild();
+  void Relayout();
   void RowsInserted(int first, int last);
   void RowsRemoved(int first, int last);
   void CellsChanged(int first, int last);
@@ -40,7 +41,10 @@ class DuplicateIndex : public QObject {
   void Drop(const QString& key);
 
   QPointer<platform::ListModel> m_model;
-  // The key of every row, in row order, so a removed or changed row's old key is known.
+  // Every row's address cell (a shared copy: no characters are copied) and its key, in
+  // row order, so that a removed or changed row's old key is known, and a bulk removal,
+  // which the model reports only as a new layout, keeps the keys of the rows that stay.
+  std::vector<QString> m_cells;
   std::vector<QString> m_keys;
   // How many rows hold each key (a list may hold the same address more than once).
   QHash<QString, int> m_counts;

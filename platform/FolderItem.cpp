@@ -1,9 +1,14 @@
 #include "platform/FolderItem.h"
 
+#include <sys/stat.h>
+
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <algorithm>
 
 #include "platform/TemporarySaveName.h"
 
@@ -19,12 +24,56 @@ QString Clean(const QString& path) {
   return QDir::cleanPath(path);
 }
 
-QStringList Entries(const QString& folder) {
+QStringList ReadEntries(const QString& folder) {
   // Every entry counts, hidden ones too: a dropped folder is searched file by file,
   // whatever the files are called. Sorted by name so Item(i) is stable between calls.
   QStringList names = QDir(folder).entryList(
       QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
   names.removeIf(IsTemporarySaveName);
+  return names;
+}
+
+// What identifies one state of a folder's entry list.
+struct FolderStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  timespec changed{};
+
+  bool operator==(const FolderStamp& o) const {
+    return device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
+           modified.tv_nsec == o.modified.tv_nsec && changed.tv_sec == o.changed.tv_sec &&
+           changed.tv_nsec == o.changed.tv_nsec;
+  }
+};
+
+struct CachedListing {
+  FolderStamp stamp;
+  QStringList names;
+};
+
+// A walk of a folder reads Count before every Item, so listing the folder each time
+// makes the walk quadratic (minutes for a few thousand files). A listing is reused
+// while the folder's stamp is unchanged; but file systems keep times in coarse ticks,
+// so a folder changed within the last seconds may change again under the same stamp:
+// its listing is never reused (the same rule as git's "racily clean" index entries).
+QStringList Entries(const QString& folder) {
+  static QHash<QString, CachedListing> cache;
+  struct stat info {};
+  if (::stat(QFile::encodeName(folder).constData(), &info) != 0) return {};
+  const FolderStamp stamp{info.st_dev, info.st_ino, info.st_mtim, info.st_ctim};
+  const auto found = cache.constFind(folder);
+  if (found != cache.constEnd() && found->stamp == stamp) return found->names;
+
+  QStringList names = ReadEntries(folder);
+  const qint64 now = QDateTime::currentSecsSinceEpoch();
+  const qint64 newest = std::max<qint64>(info.st_mtim.tv_sec, info.st_ctim.tv_sec);
+  if (now - newest >= 3) {
+    if (cache.size() >= 64) cache.clear();
+    cache.insert(folder, CachedListing{stamp, names});
+  } else {
+    cache.remove(folder);
+  }
   return names;
 }
 

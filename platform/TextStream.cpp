@@ -44,7 +44,7 @@ QString TextInputStream::ReadLine() {
   // its end for an LF on every line.
   const char* lineEnd = start;
   while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r') ++lineEnd;
-  const QString line = DecodeBytes(QByteArrayView(start, lineEnd - start));
+  QString line = DecodeBytes(QByteArrayView(start, lineEnd - start));
   qsizetype next = lineEnd - data;
   if (lineEnd < end) {
     next += (*lineEnd == '\r' && lineEnd + 1 < end && lineEnd[1] == '\n') ? 2 : 1;
@@ -56,7 +56,7 @@ QString TextInputStream::ReadLine() {
 QString TextInputStream::ReadAll() {
   const qsizetype size = m_bytes.size();
   if (m_pos >= size) return QString();
-  const QString rest = DecodeBytes(QByteArrayView(m_bytes.constData() + m_pos, size - m_pos));
+  QString rest = DecodeBytes(QByteArrayView(m_bytes.constData() + m_pos, size - m_pos));
   m_pos = size;
   return rest;
 }
@@ -92,7 +92,7 @@ std::unique_ptr<QIODevice> OpenNewFile(const QString& path) {
 QString ResolveTarget(const QString& path) {
   const QFileInfo info(path);
   if (info.isSymLink()) {
-    const QString target = info.symLinkTarget();
+    QString target = info.symLinkTarget();
     if (!target.isEmpty()) return target;
   }
   return path;

@@ -142,6 +142,28 @@ TEST_F(FilesTest, FolderItemsCountFromOneInNameOrder) {
   EXPECT_EQ(folder.Child(QStringLiteral("a.txt")).Count(), 0);  // a file has no items
 }
 
+TEST_F(FilesTest, ListingFollowsEveryChange) {
+  // Changes right after a listing, and changes to a folder left alone for a while (whose
+  // listing is reused until it changes), both show at the next Count.
+  const FolderItem folder = FolderItem::GetFolderItem(QStringLiteral("Database"));
+  ASSERT_TRUE(folder.CreateAsFolder());
+  for (bool settled : {false, true}) {
+    SCOPED_TRACE(settled ? "settled" : "fresh");
+    for (const char* name : {"a", "b", "c"}) WriteAll(folder.Child(U(name)).AbsolutePath(), "x");
+    if (settled) QThread::sleep(4);
+    EXPECT_EQ(folder.Count(), 3);
+    EXPECT_EQ(folder.Count(), 3);
+    WriteAll(folder.Child(U("d")).AbsolutePath(), "x");
+    EXPECT_EQ(folder.Count(), 4);
+    EXPECT_EQ(folder.Item(4).DisplayName(), U("d"));
+    ASSERT_TRUE(QFile::rename(folder.Child(U("a")).AbsolutePath(), folder.Child(U("e")).AbsolutePath()));
+    EXPECT_EQ(folder.Item(1).DisplayName(), U("b"));
+    EXPECT_EQ(folder.Item(4).DisplayName(), U("e"));
+    for (const char* name : {"b", "c", "d", "e"}) ASSERT_TRUE(folder.Child(U(name)).Delete());
+    EXPECT_EQ(folder.Count(), 0);
+  }
+}
+
 TEST_F(FilesTest, DeleteRemovesFilesAndEmptyFoldersOnly) {
   const FolderItem folder = FolderItem::GetFolderItem(QStringLiteral("Database"));
   ASSERT_TRUE(folder.CreateAsFolder());
@@ -375,8 +397,8 @@ TEST_F(FilesTest, FailingWriteAtEveryByteKeepsTheOldFile) {
     lines << QStringLiteral("person%1@example.com Issue(1/%2/26) ").arg(i).arg(i % 28 + 1);
     content += lines.last().toUtf8() + '\n';
   }
-  // A limit below the content size fails; a large batch exercises the buffer's flushes too.
-  for (qint64 limit = 0; limit < content.size(); limit += (limit < 64 ? 1 : 37)) {
+  // Every limit below the content size fails.
+  for (qint64 limit = 0; limit < content.size(); ++limit) {
     SCOPED_TRACE(limit);
     TextOutputStream::SetDeviceFactoryForTests(
         [limit](const QString& tempPath) { return std::make_unique<FailingDevice>(tempPath, limit); });

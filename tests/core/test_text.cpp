@@ -241,7 +241,7 @@ TEST(TextFields, MatchOracleOnRandomTexts) {
   const QStringList separators = {U(" "), U("ab"), U("aa"), U(",")};
   for (int i = 0; i < 5000; ++i) {
     const QString source = RandomText(rng, 10);
-    const QString sep = separators.at(rng.bounded(separators.size()));
+    const QString& sep = separators.at(rng.bounded(separators.size()));
     const QStringList expected = SlowFields(source, sep);
     ASSERT_EQ(CountFields(source, sep), expected.size()) << source.toStdString();
     for (int f = 0; f < expected.size(); ++f) {

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
@@ -76,7 +77,10 @@ TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
     ASSERT_NE(dialog, nullptr);
     title = dialog->windowTitle();
     shownFolder = dialog->directory().absolutePath();
-    dialog->selectFile(chosen);
+    // Typed as a person would: selectFile() waits for the folder to be listed first.
+    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    name->setText("My List");
     QMetaObject::invokeMethod(dialog, "accept");
   });
   platform::SaveDialogRequest request{

@@ -1,0 +1,26 @@
+// Reading a list file in one go against reading it line by line through the text stream,
+// and writing the rows back: the same rows again, and the same bytes as the literal writer.
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "lists/ListFileFormat.h"
+#include "platform/Text.h"
+#include "tests/support/ListFileOracle.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+  const std::vector<QStringList> rows = lists::ParseListFile(bytes);
+  if (rows != oracle::ReadListLiterally(bytes)) std::abort();
+
+  QByteArray written;
+  for (const QStringList& row : rows) {
+    if (row.size() != 2 || row[0].isEmpty()) std::abort();
+    if (lists::ParseListLine(row[0] + u' ' + row[1]) != row) std::abort();
+    written += platform::EncodeText(lists::FormatListLine(row[0], row[1]));
+    written += '\n';
+  }
+  if (written != oracle::WriteListLiterally(rows)) std::abort();
+  if (lists::ParseListFile(written) != rows) std::abort();
+  return 0;
+}
