@@ -175,6 +175,25 @@ TEST_F(MainWindowListsTest, TypeAheadAndSelectionReport) {
   EXPECT_EQ(m_window->elist->ListIndex(), 1);
   m_window->elist->Model()->SetAllSelected(true);
   EXPECT_EQ(m_window->Slug->text(), QString("3 addresses selected."));
+  m_window->elist->Model()->SetAllSelected(false);
+  EXPECT_EQ(m_window->Slug->text(), QString("3 addresses selected."));
+}
+
+// A key typed in the list selects by type-ahead there, then reaches the window's echo.
+TEST_F(MainWindowListsTest, KeyInListReachesBothHandlers) {
+  m_window->elist->setFocus();
+  QTest::keyClick(m_window->elist, Qt::Key_B);
+  EXPECT_EQ(m_window->elist->ListIndex(), 1);
+  EXPECT_EQ(m_window->Slug->text(), QString("Key down = 98"));
+  QTest::keyClick(m_window->elist, Qt::Key_Backspace);
+  EXPECT_EQ(m_deletes, 1);
+}
+
+TEST_F(MainWindowListsTest, SideBarFollowsActivation) {
+  m_window->Event_Deactivate();
+  EXPECT_EQ(SideBar()->isVisible(), false);
+  m_window->Event_Activate();
+  EXPECT_EQ(SideBar()->isVisible(), true);
 }
 
 TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
