@@ -48,7 +48,7 @@ void MLWindow::OK_Action() {
   MainWindow* main = MainWindow::Instance();
   const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
   if (!file) {
-    main->SetSlug(QStringLiteral("A list name cannot hold a slash or be \".\" or \"..\"."));
+    main->SetSlug(QStringLiteral("A list cannot be named \".\" or \"..\"."));
     return;
   }
   std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file);
