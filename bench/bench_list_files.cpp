@@ -45,7 +45,7 @@ const QString& AddressFile() {
                      domains[random() % std::size(domains)]);
       }
     }
-    const QString p = bench_support::ScratchDir() + QStringLiteral("/addresses-1M.txt");
+    QString p = bench_support::ScratchDir() + QStringLiteral("/addresses-1M.txt");
     QFile f(p);
     if (f.open(QIODevice::WriteOnly)) f.write(lines.join('\n') + '\n');
     return p;
@@ -108,7 +108,7 @@ void FillList(platform::ListModel& list) {
 // The saved list, written once here so that the read benchmarks can run on their own.
 const QString& ListFile() {
   static const QString path = [] {
-    const QString p = bench_support::ScratchDir() + QStringLiteral("/Members");
+    QString p = bench_support::ScratchDir() + QStringLiteral("/Members");
     platform::ListModel list(2);
     FillList(list);
     QByteArray bytes;

@@ -67,7 +67,7 @@ QByteArray MakeText(qsizetype size, bool lineEnds) {
 // The 100 MB file, written once per run.
 const QString& BigFile() {
   static const QString path = [] {
-    const QString p = bench_support::ScratchDir() + QStringLiteral("/page-100MB.txt");
+    QString p = bench_support::ScratchDir() + QStringLiteral("/page-100MB.txt");
     QFile f(p);
     if (f.open(QIODevice::WriteOnly)) f.write(MakeText(100 << 20, true));
     return p;

@@ -104,7 +104,7 @@ QString Join(const Unit* text, qsizetype n) {
 
 QString FindEmails(const QString& text) {
   // A shared copy keeps the characters alive whatever the event loop does to the caller's.
-  const QString keep = text;
+  const QString keep = text;  // NOLINT(performance-unnecessary-copy-initialization)
   return Join(QStringView(keep).utf16(), keep.size());
 }
 

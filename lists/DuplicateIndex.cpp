@@ -144,7 +144,7 @@ void DuplicateIndex::RowsInserted(int first, int last) {
     Rebuild();
     return;
   }
-  const size_t added = static_cast<size_t>(last - first + 1);
+  const size_t added = static_cast<size_t>(last) - static_cast<size_t>(first) + 1;
   // One growth for a whole batch rather than a rehash every time the table doubles.
   if (added > 1) m_counts.reserve(m_counts.size() + static_cast<qsizetype>(added));
   std::vector<QString> cells;

@@ -34,19 +34,61 @@ void ListModel::AddRow(const QString& firstCell) {
 void ListModel::AddRow(const QStringList& cells) {
   const int row = ListCount();
   beginInsertRows({}, row, row);
+  // The last row's slot is the vector's end whether or not a gap lies before it.
   for (int c = 0; c < m_columns; ++c) m_cells.push_back(cells.value(c));
   m_selected.push_back(0);
   m_lastIndex = row;
   endInsertRows();
 }
 
+// Shifts the gap so that it starts at row, moving the rows in between across it.
+void ListModel::MoveGapTo(int row) {
+  if (m_gapRows == 0) {
+    m_gapRow = row;
+    return;
+  }
+  const size_t width = static_cast<size_t>(m_columns);
+  const size_t gap = static_cast<size_t>(m_gapRows);
+  const auto moveSlot = [&](size_t from, size_t to) {
+    for (size_t c = 0; c < width; ++c) std::swap(m_cells[from * width + c], m_cells[to * width + c]);
+    m_selected[to] = m_selected[from];
+    m_selected[from] = 0;
+  };
+  for (int r = m_gapRow - 1; r >= row; --r) moveSlot(static_cast<size_t>(r), r + gap);
+  for (int r = m_gapRow; r < row; ++r) moveSlot(r + gap, static_cast<size_t>(r));
+  m_gapRow = row;
+}
+
+void ListModel::CloseGap() {
+  if (m_gapRows == 0) return;
+  const int count = ListCount();
+  MoveGapTo(count);
+  m_cells.resize(static_cast<size_t>(count) * m_columns);
+  m_selected.resize(static_cast<size_t>(count));
+  m_gapRows = 0;
+  m_gapRow = 0;
+}
+
 void ListModel::InsertRow(int row, const QString& firstCell) {
-  row = std::clamp(row, 0, ListCount());
+  const int count = ListCount();
+  row = std::clamp(row, 0, count);
   beginInsertRows({}, row, row);
-  const auto at = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns;
-  m_cells.insert(at, static_cast<size_t>(m_columns), QString());
+  if (m_gapRows == 0) {
+    // Open a gap some rows wide, so a run of inserts at the top (the message log's
+    // newest-first rows) does not shift every row each time.
+    const int width = std::max(16, count / 16);
+    m_cells.insert(m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns,
+                   static_cast<size_t>(width) * m_columns, QString());
+    m_selected.insert(m_selected.begin() + row, static_cast<size_t>(width), 0);
+    m_gapRow = row;
+    m_gapRows = width;
+  } else {
+    MoveGapTo(row);
+  }
+  // The gap's first slot becomes the new row.
   m_cells[static_cast<size_t>(row) * m_columns] = firstCell;
-  m_selected.insert(m_selected.begin() + row, 0);
+  ++m_gapRow;
+  --m_gapRows;
   // The new row is not selected, so every row below m_firstSelectedBound still isn't.
   m_lastIndex = row;
   endInsertRows();
@@ -55,10 +97,13 @@ void ListModel::InsertRow(int row, const QString& firstCell) {
 void ListModel::RemoveRow(int row) {
   if (row < 0 || row >= ListCount()) return;
   beginRemoveRows({}, row, row);
-  const auto at = m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns;
-  m_cells.erase(at, at + m_columns);
+  // Bring the gap to just after the row, then widen it over the row.
+  MoveGapTo(row + 1);
+  for (int c = 0; c < m_columns; ++c) CellAt(row, c) = QString();
   if (m_selected[row] != 0) --m_selCount;
-  m_selected.erase(m_selected.begin() + row);
+  m_selected[row] = 0;
+  m_gapRow = row;
+  ++m_gapRows;
   if (row < m_firstSelectedBound) --m_firstSelectedBound;
   // LastIndex keeps naming the same row, or none once that row is gone.
   if (row < m_lastIndex) {
@@ -74,6 +119,8 @@ void ListModel::DeleteAllRows() {
   beginResetModel();
   m_cells.clear();
   m_selected.clear();
+  m_gapRow = 0;
+  m_gapRows = 0;
   m_selCount = 0;
   m_firstSelectedBound = 0;
   m_lastIndex = -1;
@@ -82,12 +129,12 @@ void ListModel::DeleteAllRows() {
 
 QString ListModel::Cell(int row, int column) const {
   if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
-  return m_cells[static_cast<size_t>(row) * m_columns + column];
+  return m_cells[Slot(row) * m_columns + column];
 }
 
 void ListModel::SetCell(int row, int column, const QString& text) {
   if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return;
-  QString& cell = m_cells[static_cast<size_t>(row) * m_columns + column];
+  QString& cell = CellAt(row, column);
   if (cell == text) return;
   cell = text;
   const QModelIndex changed = index(row, column);
@@ -96,13 +143,14 @@ void ListModel::SetCell(int row, int column, const QString& text) {
 
 bool ListModel::Selected(int row) const {
   if (row < 0 || row >= ListCount()) return false;
-  return m_selected[row] != 0;
+  return m_selected[Slot(row)] != 0;
 }
 
 void ListModel::SetSelected(int row, bool selected) {
   if (row < 0 || row >= ListCount()) return;
-  if ((m_selected[row] != 0) == selected) return;
-  m_selected[row] = selected ? 1 : 0;
+  unsigned char& flag = m_selected[Slot(row)];
+  if ((flag != 0) == selected) return;
+  flag = selected ? 1 : 0;
   if (selected) {
     ++m_selCount;
     m_firstSelectedBound = std::min(m_firstSelectedBound, row);
@@ -120,11 +168,12 @@ void ListModel::ChangeSelection(int firstChanged, int lastChanged) {
 // Clears every flag, visiting only the span from the first selected row up to the
 // last one, and widens [firstChanged, lastChanged] over the rows it changed.
 void ListModel::ClearSelectionFlags(int& firstChanged, int& lastChanged) {
-  const int count = ListCount();
-  for (int row = m_firstSelectedBound; row < count && m_selCount > 0; ++row) {
-    if (m_selected[row] == 0) continue;
-    m_selected[row] = 0;
+  // Gap slots hold clear flags, so the walk can run over slots.
+  for (size_t slot = Slot(m_firstSelectedBound); slot < m_selected.size() && m_selCount > 0; ++slot) {
+    if (m_selected[slot] == 0) continue;
+    m_selected[slot] = 0;
     --m_selCount;
+    const int row = RowOfSlot(slot);
     firstChanged = std::min(firstChanged, row);
     lastChanged = std::max(lastChanged, row);
   }
@@ -141,14 +190,15 @@ void ListModel::SelectOnly(int first, int last) {
     return;
   }
   const int wanted = last - first + 1;
-  if (m_selCount == wanted &&
-      std::count(m_selected.begin() + first, m_selected.begin() + last + 1, 1) == wanted) {
-    return;
+  if (m_selCount == wanted) {
+    int inRange = 0;
+    for (int row = first; row <= last; ++row) inRange += m_selected[Slot(row)];
+    if (inRange == wanted) return;
   }
   int firstChanged = first;
   int lastChanged = last;
   ClearSelectionFlags(firstChanged, lastChanged);
-  std::fill(m_selected.begin() + first, m_selected.begin() + last + 1, 1);
+  for (int row = first; row <= last; ++row) m_selected[Slot(row)] = 1;
   m_selCount = wanted;
   m_firstSelectedBound = first;
   ChangeSelection(firstChanged, lastChanged);
@@ -157,10 +207,11 @@ void ListModel::SelectOnly(int first, int last) {
 int ListModel::ListIndex() const {
   if (m_selCount == 0) return -1;
   const unsigned char* begin = m_selected.data();
-  const auto* found = static_cast<const unsigned char*>(
-      std::memchr(begin + m_firstSelectedBound, 1, m_selected.size() - m_firstSelectedBound));
+  const size_t from = Slot(m_firstSelectedBound);
+  const auto* found =
+      static_cast<const unsigned char*>(std::memchr(begin + from, 1, m_selected.size() - from));
   if (found == nullptr) return -1;  // cannot happen while m_selCount > 0
-  m_firstSelectedBound = static_cast<int>(found - begin);
+  m_firstSelectedBound = RowOfSlot(static_cast<size_t>(found - begin));
   return m_firstSelectedBound;
 }
 
@@ -178,7 +229,7 @@ void ListModel::SetListIndex(int row) {
 }
 
 int ListModel::ListCount() const {
-  return static_cast<int>(m_selected.size());
+  return static_cast<int>(m_selected.size()) - m_gapRows;
 }
 
 int ListModel::SelCount() const {
@@ -194,6 +245,7 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
   const int first = ListCount();
   const int last = first + static_cast<int>(rows.size()) - 1;
   beginInsertRows({}, first, last);
+  CloseGap();
   m_cells.reserve(static_cast<size_t>(last + 1) * m_columns);
   m_selected.resize(static_cast<size_t>(last) + 1, 0);
   for (QStringList& cells : rows) {
@@ -215,6 +267,7 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
 }
 
 void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
+  CloseGap();
   const int count = ListCount();
   // Ask about every row before changing anything, so the predicate sees the rows as
   // they were and may read any of them.
@@ -227,6 +280,11 @@ void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
     }
   }
   if (removed == 0) return;
+  if (ListCount() != count) {
+    // The predicate must only read: it changed the rows, so the answers no longer fit.
+    qWarning("ListModel::RemoveRowsIf: rows changed while being tested; nothing removed");
+    return;
+  }
   if (removed == count) {
     DeleteAllRows();
     return;
@@ -277,6 +335,7 @@ void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
 void ListModel::SetAllSelected(bool selected) {
   const int count = ListCount();
   if (count == 0 || m_selCount == (selected ? count : 0)) return;
+  CloseGap();
   std::fill(m_selected.begin(), m_selected.end(), selected ? 1 : 0);
   m_selCount = selected ? count : 0;
   m_firstSelectedBound = 0;
@@ -304,7 +363,7 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
       return Cell(index.row(), index.column());
     case SelectedRole:
-      return m_selected[index.row()] != 0;
+      return m_selected[Slot(index.row())] != 0;
     default:
       return {};
   }

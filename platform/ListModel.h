@@ -68,11 +68,23 @@ class ListModel : public QAbstractTableModel {
  private:
   void ChangeSelection(int firstChanged, int lastChanged);
   void ClearSelectionFlags(int& firstChanged, int& lastChanged);
+  // Where row's cells and flag are stored: rows from m_gapRow on sit after the gap.
+  size_t Slot(int row) const { return row < m_gapRow ? size_t(row) : size_t(row) + m_gapRows; }
+  int RowOfSlot(size_t slot) const { return slot < size_t(m_gapRow) ? int(slot) : int(slot) - m_gapRows; }
+  QString& CellAt(int row, int column) { return m_cells[Slot(row) * m_columns + column]; }
+  void MoveGapTo(int row);
+  void CloseGap();
 
   int m_columns;
-  // Cells row-major: row r, column c at r * m_columns + c.
+  // Cells row-major, one slot of m_columns cells per row, and a flag per slot. Between
+  // the rows before m_gapRow and the rest lie m_gapRows unused slots (empty cells,
+  // clear flags): removing a row next to the gap widens it and inserting narrows it,
+  // so a walk that removes or inserts rows near one another moves each kept row once
+  // instead of shifting the whole tail every time.
   std::vector<QString> m_cells;
   std::vector<unsigned char> m_selected;
+  int m_gapRow = 0;
+  int m_gapRows = 0;
   int m_selCount = 0;
   int m_lastIndex = -1;
   // No row below this one is selected: ListIndex scans from here, so repeated calls

@@ -1,5 +1,6 @@
 #include "platform/ui/Listbox.h"
 
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -8,9 +9,12 @@
 #include <algorithm>
 
 #include "platform/ui/KeyText.h"
+#include "platform/ui/RowCountModel.h"
 
 namespace platform {
 namespace {
+
+const QEvent::Type kSyncRowCountEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // Draws a row as selected from the model's flag rather than from a selection model,
 // so that selecting a million rows is one flag fill and one repaint.
@@ -32,7 +36,7 @@ class FlagSelectionDelegate : public QStyledItemDelegate {
 }  // namespace
 
 Listbox::Listbox(int columnCount, QWidget* parent)
-    : QTableView(parent), m_model(new ListModel(columnCount, this)) {
+    : QTableView(parent), m_model(new ListModel(columnCount, this)), m_rowCount(new RowCountModel(this)) {
   setModel(m_model);
   setItemDelegate(new FlagSelectionDelegate(this));
   // The selection lives in the model's flags; the view's own selection model stays empty.
@@ -49,6 +53,18 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   // Uniform rows: a fixed section size lets the header place any of a million rows by
   // arithmetic instead of measuring them.
   QHeaderView* rows = verticalHeader();
+  // The row header follows a count of its own: told of every single-row removal, it
+  // would walk all its sections each time, and a walk removing rows one by one from a
+  // million would take hours. Inserts and bulk changes reach it at once; removals at
+  // the next turn of the event loop, before anything is drawn.
+  m_rowCount->SetRows(m_model->ListCount());
+  rows->setModel(m_rowCount);
+  connect(m_model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+    m_rowCount->SetRows(m_rowCount->Rows() + (last - first + 1));
+  });
+  connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Listbox::QueueRowCountSync);
+  connect(m_model, &QAbstractItemModel::modelReset, this, &Listbox::SyncRowCount);
+  connect(m_model, &QAbstractItemModel::layoutChanged, this, &Listbox::SyncRowCount);
   rows->hide();
   rows->setSectionResizeMode(QHeaderView::Fixed);
   rows->setMinimumSectionSize(1);
@@ -64,6 +80,26 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   connect(m_model, &QAbstractItemModel::headerDataChanged, this,
           [this] { horizontalHeader()->setVisible(m_model->HasHeading()); });
   connect(m_model, &ListModel::SelectionChanged, this, &Listbox::Change);
+}
+
+void Listbox::SyncRowCount() {
+  m_rowCount->SetRows(m_model->ListCount());
+}
+
+void Listbox::QueueRowCountSync() {
+  if (m_rowCountSyncQueued) return;
+  m_rowCountSyncQueued = true;
+  // Ahead of the repaint that the removal asked for.
+  QCoreApplication::postEvent(this, new QEvent(kSyncRowCountEvent), Qt::HighEventPriority);
+}
+
+bool Listbox::event(QEvent* event) {
+  if (event->type() == kSyncRowCountEvent) {
+    m_rowCountSyncQueued = false;
+    SyncRowCount();
+    return true;
+  }
+  return QTableView::event(event);
 }
 
 void Listbox::SetListIndex(int row) {
@@ -86,6 +122,7 @@ void Listbox::SetColumnWidths(const QList<int>& widths) {
 }
 
 void Listbox::MoveCurrent(int row) {
+  SyncRowCount();
   m_current = row;
   const QModelIndex at = m_model->index(row, 0);
   if (!at.isValid()) return;
@@ -111,6 +148,7 @@ int Listbox::RowsPerPage() const {
 }
 
 void Listbox::keyPressEvent(QKeyEvent* event) {
+  SyncRowCount();
   const QString key = KeyText(*event);
   if (!key.isEmpty()) {
     bool handled = false;
@@ -160,6 +198,7 @@ void Listbox::keyPressEvent(QKeyEvent* event) {
 }
 
 void Listbox::mousePressEvent(QMouseEvent* event) {
+  SyncRowCount();
   setFocus(Qt::MouseFocusReason);
   event->accept();
   if (event->button() != Qt::LeftButton) return;
@@ -187,6 +226,7 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
 // past the top or bottom edge it takes the edge row, which scrolls the list on.
 void Listbox::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
+  SyncRowCount();
   if (!m_dragSelecting || !event->buttons().testFlag(Qt::LeftButton)) return;
   const int y = std::clamp(event->position().toPoint().y(), 0, std::max(0, viewport()->height() - 1));
   int row = rowAt(y);

@@ -5,6 +5,10 @@
 #include "platform/ListModel.h"
 
 namespace platform {
+class RowCountModel;
+}
+
+namespace platform {
 
 // The list control: a view with uniform rows over one ListModel. It draws the selection
 // from the model's per-row flags and turns clicks and keys into flag changes, so selecting
@@ -45,6 +49,7 @@ class Listbox : public QTableView {
   void Change();
 
  protected:
+  bool event(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -57,8 +62,13 @@ class Listbox : public QTableView {
   // Selects row alone, or in several-rows mode with extend from the anchor to row.
   void SelectTo(int row, bool extend);
   int RowsPerPage() const;
+  // Brings the row header's count up to the model's; removals reach it in batches.
+  void SyncRowCount();
+  void QueueRowCountSync();
 
   ListModel* m_model;
+  RowCountModel* m_rowCount;
+  bool m_rowCountSyncQueued = false;
   bool m_multiple = true;
   int m_anchor = -1;             // where a Shift-click or Shift-arrow range starts
   int m_current = -1;            // the row the arrow keys move from

@@ -350,3 +350,22 @@ TEST(ListModel, HeadingsOnlyWhenTheListHasAHeadingRow) {
   EXPECT_EQ(model.headerData(0, Qt::Vertical).isValid(), false);
   EXPECT_EQ(model.Heading(0), "Address");
 }
+
+// The predicate may read rows; one that changes them gets nothing removed rather than
+// the wrong rows.
+TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
+  ListModel model(2);
+  model.AppendRows(NumberedRows(6));
+  QtMessageHandler previous =
+      qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  model.RemoveRowsIf([&model](int row) {
+    if (row == 2) model.RemoveRow(0);
+    return row % 2 == 0;
+  });
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(model.ListCount(), 5);
+  EXPECT_EQ(model.Cell(0, 0), "a1@x.org");
+  model.RemoveRowsIf([&model](int row) { return model.Cell(row, 1).toInt() > 3; });
+  EXPECT_EQ(model.ListCount(), 3);
+  EXPECT_EQ(model.Cell(2, 0), "a3@x.org");
+}

@@ -247,3 +247,24 @@ TEST(Listbox, SelectedRowsAreDrawnHighlighted) {
   EXPECT_EQ(colourOf(0), colourOf(2));
   EXPECT_NE(colourOf(1), colourOf(2));
 }
+
+// Single-row removals reach the hidden row header in one batch; the view must still
+// agree with the model by the time it draws or takes a click.
+TEST(Listbox, RowRemovalsReachTheViewBeforeItDrawsOrClicks) {
+  Fixture f(60);
+  for (int row = 59; row >= 20; row -= 2) f.list->RemoveRow(row);
+  EXPECT_EQ(f.list->ListCount(), 40);
+  f.Click(5);  // at once, before the event loop ran
+  EXPECT_EQ(f.SelectedRows(), std::vector<int>{5});
+  for (int row = 39; row >= 30; --row) f.list->RemoveRow(row);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(f.list->verticalHeader()->count(), 30);
+  QTest::keyClick(f.list, Qt::Key_End);
+  EXPECT_EQ(f.list->ListIndex(), 29);
+  EXPECT_EQ(f.list->verticalScrollBar()->value(), f.list->verticalScrollBar()->maximum());
+  f.list->InsertRow(0, "first@x.org");
+  f.list->AddRow("last@x.org");
+  EXPECT_EQ(f.list->verticalHeader()->count(), 32);
+  f.list->DeleteAllRows();
+  EXPECT_EQ(f.list->verticalHeader()->count(), 0);
+}
