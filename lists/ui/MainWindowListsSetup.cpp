@@ -25,17 +25,6 @@ QWidget* CreateSideBar(MainWindow& window) {
   auto* bar = new SideBarWindow(host, &window);
   bar->show();
 
-  // The address list's own events come to the window with the side bar's start.
-  QObject::connect(window.elist, &platform::Listbox::DoubleClick, &window, [main] {
-    if (main) main->elist_DoubleClick();
-  });
-  QObject::connect(window.elist, &platform::Listbox::KeyDown, &window,
-                   [main](const QString& key, bool* handled) {
-                     if (main && main->elist_KeyDown(key)) *handled = true;
-                   });
-  QObject::connect(window.elist, &platform::Listbox::Change, &window, [main] {
-    if (main) main->elist_Change();
-  });
   return bar;
 }
 
