@@ -8,7 +8,9 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
+#include <map>
 
 #include <QTest>
 
@@ -277,6 +279,57 @@ TEST_F(MainWindowListsTest, CloseSavesChanges) {
   m_window->Changed = true;
   m_window->close();
   EXPECT_EQ(ReadAll(Path("Friends")).endsWith("last@example.com \n"), true);
+}
+
+struct ControlDesign {
+  const char* window;
+  const char* control;
+  QRect bounds;
+  const char* text;
+};
+
+// The dialogs' titles, sizes, controls, bounds and texts, exactly.
+TEST_F(MainWindowListsTest, DialogDesigns) {
+  std::vector<QWidget*> windows = {new EditWindow, new NewAddressWin, new MLWindow};
+  const std::map<QString, std::pair<QString, QSize>> frames = {
+      {"EditWindow", {"Edit an eMail Address...", {321, 139}}},
+      {"NewAddressWin", {"Add New eMail Address...", {278, 105}}},
+      {"MLWindow", {"Mailing List", {245, 93}}}};
+  for (QWidget* w : windows) {
+    EXPECT_EQ(w->windowTitle(), frames.at(w->objectName()).first);
+    EXPECT_EQ(w->size(), frames.at(w->objectName()).second);
+    EXPECT_EQ(w->accessibleName(), w->windowTitle());
+  }
+  const std::vector<ControlDesign> table = {
+      {"EditWindow", "Address", {6, 6, 308, 22}, ""},
+      {"EditWindow", "emaillist", {6, 31, 308, 70}, ""},
+      {"EditWindow", "PushButton1", {166, 113, 69, 20}, "Update"},
+      {"EditWindow", "PushButton2", {85, 113, 69, 20}, "Cancel"},
+      {"NewAddressWin",
+       "StaticText1",
+       {4, 5, 276, 30},
+       "Enter the email address that you would like to add, i.e. someone@example.com."},
+      {"NewAddressWin", "emailaddress", {27, 42, 224, 22}, ""},
+      {"NewAddressWin", "OK", {145, 76, 69, 20}, "OK"},
+      {"NewAddressWin", "Cancel", {64, 76, 69, 20}, "Cancel"},
+      {"MLWindow", "StaticText1", {8, 7, 284, 20}, "Enter the name for the mailing list:"},
+      {"MLWindow", "EditField1", {8, 34, 229, 22}, ""},
+      {"MLWindow", "OK", {128, 61, 69, 20}, "OK"},
+      {"MLWindow", "Cancel", {47, 61, 69, 20}, "Cancel"}};
+  for (const ControlDesign& d : table) {
+    QWidget* window = *std::find_if(windows.begin(), windows.end(),
+                                    [&](QWidget* w) { return w->objectName() == d.window; });
+    auto* control = window->findChild<QWidget*>(d.control);
+    ASSERT_NE(control, nullptr) << d.window << "." << d.control;
+    EXPECT_EQ(control->geometry(), d.bounds) << d.window << "." << d.control;
+    QString text;
+    if (auto* b = qobject_cast<QPushButton*>(control)) text = b->text();
+    if (auto* l = qobject_cast<QLabel*>(control)) text = l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(control)) text = e->text();
+    EXPECT_EQ(text, QString(d.text)) << d.window << "." << d.control;
+    EXPECT_EQ(control->accessibleName().isEmpty(), false) << d.window << "." << d.control;
+  }
+  for (QWidget* w : windows) delete w;
 }
 
 }  // namespace
