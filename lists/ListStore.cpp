@@ -143,7 +143,7 @@ void ListStore::SaveFile() {
 void ListStore::SaveFileNow() {
   if (!m_refs.changed) return;
   if (m_refs.existingfile.IsNull()) {
-    if (SaveAsFileNow()) m_refs.changed = false;
+    SaveAsFileNow(true);
     return;
   }
   if (!m_refs.existingfile.IsWriteable()) {
@@ -169,10 +169,10 @@ bool ListStore::SaveAsFile() {
     return false;
   }
   WorkScope scope(this, Work::Write);
-  return SaveAsFileNow();
+  return SaveAsFileNow(false);
 }
 
-bool ListStore::SaveAsFileNow() {
+bool ListStore::SaveAsFileNow(bool clearsChanged) {
   platform::SaveDialogRequest request;
   request.title = SaveDialogTitle();
   request.filter = QStringLiteral("text/plain");
@@ -186,9 +186,12 @@ bool ListStore::SaveAsFileNow() {
     platform::MsgBox(PermissionMessage());
     return false;
   }
+  // As in SaveFileNow: edits made while the rows are written set Changed again.
+  if (clearsChanged) m_refs.changed = false;
   const platform::FolderItem target = m_refs.existingfile;
   const bool written = WriteRowsTo(target);
   if (self && !written) {
+    if (clearsChanged) m_refs.changed = true;
     Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
   }
   return written;

@@ -80,7 +80,8 @@ class ListStore : public QObject {
   class WorkScope;
 
   void SaveFileNow();
-  bool SaveAsFileNow();
+  // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
+  bool SaveAsFileNow(bool clearsChanged);
   void OpenDatabaseNow(const QString& name);
   void ReadEmailsNow();
   bool WriteRowsTo(const platform::FolderItem& target);

@@ -297,6 +297,28 @@ TEST_F(WriterGuardTest, SaveDuringSaveWaits) {
   EXPECT_EQ(ReadAll(Path("L")).endsWith("late@b.com \n"), true);
 }
 
+// An edit made while a save writes must stay marked unsaved, whether the list had a file
+// or the save asked for one.
+TEST_F(WriterGuardTest, EditDuringSaveStaysUnsaved) {
+  for (const bool hasFile : {true, false}) {
+    list.DeleteAllRows();
+    FillRows(2000);
+    existingfile = hasFile ? platform::FolderItem(Path("L")) : platform::FolderItem();
+    if (!hasFile) recording.saveAnswers.append(Path("L"));
+    changed = true;
+    QTimer::singleShot(0, [&] {
+      list.AddRow(QStringList{"late@b.com", ""});
+      changed = true;
+    });
+    store->SaveFile();
+    EXPECT_EQ(changed, true) << hasFile;
+    EXPECT_EQ(ReadAll(Path("L")).count('\n'), 2000) << hasFile;
+    changed = true;
+    store->SaveFile();
+    EXPECT_EQ(ReadAll(Path("L")).endsWith("late@b.com \n"), true) << hasFile;
+  }
+}
+
 // An autosave tick while a list is being read must not write the half-read list over it.
 TEST_F(WriterGuardTest, AutosaveDuringReadWritesNothing) {
   QByteArray bytes;
