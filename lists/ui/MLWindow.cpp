@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/ui/MainWindow.h"
+#include "lists/ListStore.h"
 #include "lists/MailingLists.h"
 #include "lists/ui/DialogSupport.h"
 #include "platform/TextStream.h"
@@ -58,11 +59,15 @@ void MLWindow::OK_Action() {
     close();
     return;
   }
-  QPointer<MLWindow> self(this);
   QPointer<MainWindow> mainGuard(main);
-  main->OpenDatabase(file->DisplayName());
-  if (mainGuard) mainGuard->UpdateLists();
-  if (self) close();
+  const QString name = file->DisplayName();
+  // Opened and shown together: when a list file is being written the open waits, and the
+  // side bar must then mark the new list, not the one open before.
+  main->ListFiles().RunWhenFileIdle([mainGuard, name] {
+    if (mainGuard) mainGuard->OpenDatabase(name);
+    if (mainGuard) mainGuard->UpdateLists();
+  });
+  close();
 }
 
 void MLWindow::Cancel_Action() {
