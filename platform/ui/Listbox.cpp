@@ -53,6 +53,10 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   // Uniform rows: a fixed section size lets the header place any of a million rows by
   // arithmetic instead of measuring them.
   QHeaderView* rows = verticalHeader();
+  rows->hide();
+  rows->setSectionResizeMode(QHeaderView::Fixed);
+  rows->setMinimumSectionSize(1);
+  rows->setDefaultSectionSize(RowHeight());
   // The row header follows a count of its own: told of every single-row removal, it
   // would walk all its sections each time, and a walk removing rows one by one from a
   // million would take hours. Inserts and bulk changes reach it at once; removals at
@@ -65,10 +69,6 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Listbox::QueueRowCountSync);
   connect(m_model, &QAbstractItemModel::modelReset, this, &Listbox::SyncRowCount);
   connect(m_model, &QAbstractItemModel::layoutChanged, this, &Listbox::SyncRowCount);
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setMinimumSectionSize(1);
-  rows->setDefaultSectionSize(fontMetrics().height() + 4);
 
   QHeaderView* columns = horizontalHeader();
   columns->setSectionsClickable(false);
@@ -80,6 +80,15 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   connect(m_model, &QAbstractItemModel::headerDataChanged, this,
           [this] { horizontalHeader()->setVisible(m_model->HasHeading()); });
   connect(m_model, &ListModel::SelectionChanged, this, &Listbox::Change);
+}
+
+int Listbox::RowHeight() const {
+  return fontMetrics().height() + 4;
+}
+
+void Listbox::changeEvent(QEvent* event) {
+  QTableView::changeEvent(event);
+  if (event->type() == QEvent::FontChange) verticalHeader()->setDefaultSectionSize(RowHeight());
 }
 
 void Listbox::SyncRowCount() {

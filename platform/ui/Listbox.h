@@ -50,6 +50,7 @@ class Listbox : public QTableView {
 
  protected:
   bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -62,6 +63,7 @@ class Listbox : public QTableView {
   // Selects row alone, or in several-rows mode with extend from the anchor to row.
   void SelectTo(int row, bool extend);
   int RowsPerPage() const;
+  int RowHeight() const;
   // Brings the row header's count up to the model's; removals reach it in batches.
   void SyncRowCount();
   void QueueRowCountSync();

@@ -25,24 +25,10 @@ bool IsDuplicateByWalking(const platform::ListModel& list, const QString& addres
 
 // Addresses that collide only through letter case, including letters outside ASCII.
 const QStringList& Addresses() {
-  static const QStringList addresses = {
-      u"john@example.com"_s,
-      u"JOHN@EXAMPLE.COM"_s,
-      u"John@Example.com"_s,
-      u"mary@example.org"_s,
-      u"jörg@example.de"_s,
-      u"JÖRG@EXAMPLE.DE"_s,
-      u"straße@x.de"_s,
-      u"STRASSE@X.DE"_s,
-      u"fıle@x.org"_s,
-      u"FILE@X.ORG"_s,
-      u""_s,
-      u"a b@c.de"_s,
-      u"ǆ@x.org"_s,
-      u"Ǆ@X.ORG"_s,
-      u"ǅ@x.org"_s,
-      u"😀@x.org"_s,
-  };
+  static const QStringList addresses =
+      u"john@example.com|JOHN@EXAMPLE.COM|John@Example.com|mary@example.org|jörg@example.de|JÖRG@EXAMPLE.DE|"
+      u"straße@x.de|STRASSE@X.DE|fıle@x.org|FILE@X.ORG||a b@c.de|ǆ@x.org|Ǆ@X.ORG|ǅ@x.org|😀@x.org"_s.split(
+          u'|');
   return addresses;
 }
 

@@ -369,3 +369,46 @@ TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
   EXPECT_EQ(model.ListCount(), 3);
   EXPECT_EQ(model.Cell(2, 0), "a3@x.org");
 }
+
+// The list commands remove selected rows walking from the last row to the first, the
+// send queue walks from the first, and the message log inserts at the top; each against
+// the literal reference on a list large enough to move rows across wide gaps.
+TEST(ListModel, RemovalWalksMatchReference) {
+  for (const bool fromLast : {true, false}) {
+    SCOPED_TRACE(fromLast ? "from the last row" : "from the first row");
+    ListModel model(2);  // no model checker: it re-reads every row on every signal
+    ReferenceList reference;
+    QRandomGenerator random(fromLast ? 7 : 8);
+    std::vector<QStringList> rows = NumberedRows(3000);
+    for (const QStringList& row : rows) reference.Add(row);
+    model.AppendRows(rows);
+    for (int row = 0; row < 3000; ++row) {
+      if (random.bounded(3) == 0) continue;
+      model.SetSelected(row, true);
+      reference.selected[row] = true;
+    }
+    int step = 0;
+    if (fromLast) {
+      for (int row = model.ListCount() - 1; row >= 0; --row) {
+        if (model.Selected(row)) {
+          model.RemoveRow(row);
+          reference.Remove(row);
+        }
+        if (row % 500 == 0) {
+          model.InsertRow(0, QString("log%1").arg(row));
+          reference.Insert(0, QString("log%1").arg(row));
+        }
+      }
+    } else {
+      for (int row = 0; row < model.ListCount(); ++step) {
+        if (model.Selected(row)) {
+          model.RemoveRow(row);
+          reference.Remove(row);
+        } else {
+          ++row;
+        }
+      }
+    }
+    ExpectSame(model, reference, step);
+  }
+}

@@ -268,3 +268,13 @@ TEST(Listbox, RowRemovalsReachTheViewBeforeItDrawsOrClicks) {
   f.list->DeleteAllRows();
   EXPECT_EQ(f.list->verticalHeader()->count(), 0);
 }
+
+TEST(Listbox, RowsGrowWithTheFont) {
+  Fixture f(3);
+  const int before = f.list->rowHeight(0);
+  QFont larger = f.list->font();
+  larger.setPointSize(larger.pointSize() * 3);
+  f.list->setFont(larger);
+  EXPECT_GT(f.list->rowHeight(0), before);
+  EXPECT_EQ(f.list->rowHeight(0), f.list->rowHeight(2));
+}
