@@ -112,6 +112,11 @@ void MainWindow::_CreateControls0() {
   elist->setToolTip(
       QStringLiteral("To add email addresses to the list, drag and drop, copy and paste, or "
                      "select \"New\" from the \"Addresses\" menu."));
+  connect(elist, &platform::Listbox::DoubleClick, this, &MainWindow::elist_DoubleClick);
+  connect(elist, &platform::Listbox::KeyDown, this, [this](const QString& key, bool* handled) {
+    if (elist_KeyDown(key)) *handled = true;
+  });
+  connect(elist, &platform::Listbox::Change, this, &MainWindow::elist_Change);
 
   Slug =
       AddControl(new QLabel(QStringLiteral("Slug"), m_content), QStringLiteral("Slug"), {5, 351, 600, 15}, 0);
@@ -207,15 +212,11 @@ void MainWindow::ShowControlsOfTab(int tab) {
   }
 }
 
-void MainWindow::SaveTimer_Action() {}
-
 void MainWindow::SendTimer_Action() {}
 
 void MainWindow::ToolbarItem1_Open(int index) {
   ToolbarItem1[index]->setIcon(SortIcon());
 }
-
-void MainWindow::ToolbarItem1_Action(int) {}
 
 void MainWindow::SaveFile() {
   if (auto& hook = MainWindowHooks::Installed().saveFile) hook(*this);

@@ -26,9 +26,14 @@ class QToolBar;
 namespace app {
 class MessageLog;
 }
+namespace lists {
+class DuplicateIndex;
+class ListStore;
+}  // namespace lists
 namespace platform {
+class DragItem;
 class Listbox;
-}
+}  // namespace platform
 
 // Every item of the menu bar, in the table's order; one accessor each on the main window.
 // clang-format off
@@ -159,6 +164,35 @@ class MainWindow : public QMainWindow {
   // The toolbar's Send, Delete and Sort come with the windows they open.
   void ToolbarItem1_Action(int index);
 
+  // ---- Address lists (lists/ui/MainWindowLists.cpp) -------------------------------------
+  // The open list's file: save, save as, open and read, with one writer at a time.
+  lists::ListStore& ListFiles();
+  bool SaveAsFile();
+  void ReadEmails();
+  QString findemailold(const QString& text);
+  bool AddAddress(const QString& address);
+  bool AddNewAddress(const QString& address);
+  void getemailfromfile(const platform::FolderItem& item);
+  bool Event_KeyDown(const QString& key);
+  void Event_Activate();
+  void Event_Deactivate();
+  void Event_DropObject(platform::DragItem& obj);
+  void Event_Close();
+  void elist_DoubleClick();
+  bool elist_KeyDown(const QString& key);
+  void elist_Change();
+  bool _MailingListsNewMailingList_Action();
+  bool _MailingListsRemoveMailingList_Action();
+  bool _MailingListsEmptyTash_Action();
+  // Removes the selection of the list or the queue in front (MainWindowHooks::deleteItems).
+  void DeleteItems();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  // ---- end of the address lists' members ------------------------------------------------
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
@@ -181,4 +215,7 @@ class MainWindow : public QMainWindow {
   std::array<QList<QWidget*>, 3> m_tabControls;
   QList<app::FileType> m_acceptedFileTypes;
   bool m_acceptsText = false;
+  // Address lists: made on first use.
+  lists::ListStore* m_listStore = nullptr;
+  lists::DuplicateIndex* m_duplicates = nullptr;
 };

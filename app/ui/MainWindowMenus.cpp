@@ -32,6 +32,9 @@ void MainWindow::AddMenuHandlers() {
   using Handler = bool (MainWindow::*)();
   static const std::map<QString, Handler> handlers = {
       {QStringLiteral("AppleAboutVelmora"), &MainWindow::_AppleAboutVelmora_Action},
+      {QStringLiteral("MailingListsNewMailingList"), &MainWindow::_MailingListsNewMailingList_Action},
+      {QStringLiteral("MailingListsRemoveMailingList"), &MainWindow::_MailingListsRemoveMailingList_Action},
+      {QStringLiteral("MailingListsEmptyTash"), &MainWindow::_MailingListsEmptyTash_Action},
   };
   auto& router = app::CommandRouter::Instance();
   for (const QString& name : app::MainWindowMenuHandlerOrder()) {

@@ -1,6 +1,7 @@
 #include "app/FileTypes.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
+#include "lists/ui/MainWindowListsSetup.h"
 #include "platform/ui/DesktopSeams.h"
 
 // Start-up, in this order: the file types, the application object with its menu bar, the
@@ -9,6 +10,7 @@ int main(int argc, char** argv) {
   app::FileTypes::Initialize();
   App application(argc, argv);
   platform::InstallDesktopSeams();
+  lists::ui::InstallMainWindowHooks();
   // The application object registers no menu handlers of its own.
   MainWindow::Instance();
   return App::exec();

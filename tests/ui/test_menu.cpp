@@ -124,7 +124,9 @@ TEST_F(MenuTest, EnablingFollowsTheFrontWindowByItself) {
 }
 
 TEST_F(MenuTest, MainWindowRegistersTheHandlersThatExist) {
-  EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_window), QStringList({"AppleAboutVelmora"}));
+  EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_window),
+            QStringList({"AppleAboutVelmora", "MailingListsNewMailingList", "MailingListsRemoveMailingList",
+                         "MailingListsEmptyTash"}));
   EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_about), QStringList({"FileQuit"}));
 }
 

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <functional>
+
+#include "platform/FolderItem.h"
+
+namespace lists {
+
+// What an import needs from the main window.
+struct ImportHooks {
+  // The address scanner: the addresses in a text, joined by single blanks.
+  std::function<QString(const QString& text)> findEmails;
+  // Adds one address to the open list (duplicate test, status, Changed).
+  std::function<void(const QString& address)> addAddress;
+  std::function<void(const QString& text)> setSlug;
+  // Redraws the main window so a long import shows progress.
+  std::function<void()> refresh;
+  std::function<int()> rowCount;
+};
+
+// Gathers addresses from dropped files, folders and text.
+class FileImport {
+ public:
+  explicit FileImport(ImportHooks hooks);
+
+  // A file: the addresses of each of its lines. A folder: every file in it and in its
+  // sub-folders. A file that cannot be read is reported and skipped, and the rest of the
+  // drop goes on; a folder reached again through a link inside itself is not entered again,
+  // so a link loop ends.
+  void ImportItem(const platform::FolderItem& item);
+  // Dropped or pasted text: the addresses found, in order.
+  void ImportText(const QString& text);
+
+  int FilesRead() const { return m_filesRead; }
+  int FilesSkipped() const { return m_filesSkipped; }
+
+ private:
+  void ImportFolder(const platform::FolderItem& folder);
+  void ImportFile(const platform::FolderItem& file);
+  void AddFound(const QString& found);
+  QString CountText() const;
+
+  ImportHooks m_hooks;
+  // Canonical paths of the folders being walked, outermost first.
+  QSet<QString> m_openFolders;
+  int m_filesRead = 0;
+  int m_filesSkipped = 0;
+};
+
+}  // namespace lists

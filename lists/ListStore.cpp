@@ -1,0 +1,358 @@
+#include "lists/ListStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "lists/ListFileFormat.h"
+#include "lists/MailingLists.h"
+#include "platform/EventLoop.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
+#include "platform/TextStream.h"
+
+namespace lists {
+
+namespace {
+
+// Rows read from a file reach the list in batches: one model signal per batch instead of
+// one per row keeps reading a million-row list fast, and the event loop still runs between
+// batches as often as between single rows.
+constexpr int kReadBatch = 1024;
+
+}  // namespace
+
+class ListStore::WorkScope {
+ public:
+  WorkScope(ListStore* store, Work work) : m_store(store), m_work(work) { m_store->Enter(m_work); }
+  ~WorkScope() {
+    if (m_store) m_store->Leave(m_work);
+  }
+  WorkScope(const WorkScope&) = delete;
+  WorkScope& operator=(const WorkScope&) = delete;
+
+ private:
+  QPointer<ListStore> m_store;
+  Work m_work;
+};
+
+ListStore::ListStore(platform::ListModel* list, OpenListRefs refs,
+                     std::function<void(const QString&)> setSlug, QObject* parent)
+    : QObject(parent), m_list(list), m_refs(refs), m_setSlug(std::move(setSlug)) {}
+
+QString ListStore::PermissionMessage() {
+  return QStringLiteral(
+      "Permissions on this volume are not set to writeable for this user. Please move Velmora and it's "
+      "'Database' and 'eMail' folders to a new location (i.e. Desktop).");
+}
+
+QString ListStore::SaveDialogTitle() {
+  return QStringLiteral("Select a name for your new email address file...");
+}
+
+void ListStore::Report(const QString& text) {
+  if (m_setSlug) m_setSlug(text);
+}
+
+void ListStore::Enter(Work work) {
+  switch (work) {
+    case Work::Write:
+      ++m_writing;
+      break;
+    case Work::Read:
+      ++m_reading;
+      break;
+    case Work::Import:
+      ++m_importing;
+      break;
+  }
+}
+
+void ListStore::Leave(Work work) {
+  switch (work) {
+    case Work::Write:
+      --m_writing;
+      break;
+    case Work::Read:
+      --m_reading;
+      break;
+    case Work::Import:
+      --m_importing;
+      break;
+  }
+  RunPending();
+}
+
+void ListStore::RunPending() {
+  if (m_runningPending) return;
+  m_runningPending = true;
+  QPointer<ListStore> self(this);
+  while (!FileBusy() && !m_pending.empty()) {
+    std::function<void()> action = std::move(m_pending.front());
+    m_pending.pop_front();
+    action();
+    if (!self) return;
+  }
+  // The autosave that waited runs once nothing at all is adding to or moving the list.
+  if (!FileBusy() && !ImportRunning() && m_autoSavePending) {
+    m_autoSavePending = false;
+    SaveFile();
+    if (!self) return;
+  }
+  m_runningPending = false;
+}
+
+void ListStore::RunWhenFileIdle(std::function<void()> action) {
+  if (FileBusy()) {
+    m_pending.push_back(std::move(action));
+    return;
+  }
+  action();
+}
+
+ListStore::ImportScope::ImportScope(ListStore* store) : m_store(store) {
+  if (m_store) m_store->Enter(Work::Import);
+}
+
+ListStore::ImportScope::~ImportScope() {
+  if (m_store) m_store->Leave(Work::Import);
+}
+
+void ListStore::AutoSave() {
+  if (FileBusy() || ImportRunning()) {
+    m_autoSavePending = true;
+    return;
+  }
+  SaveFile();
+}
+
+void ListStore::SaveFile() {
+  if (!m_refs.changed) return;
+  if (FileBusy()) {
+    // A second writer on the file being written (or read) could commit older rows over
+    // newer ones; this save runs when that work ends.
+    m_pending.push_back([this] { SaveFile(); });
+    return;
+  }
+  WorkScope scope(this, Work::Write);
+  SaveFileNow();
+}
+
+void ListStore::SaveFileNow() {
+  if (!m_refs.changed) return;
+  if (m_refs.existingfile.IsNull()) {
+    SaveAsFileNow(true);
+    return;
+  }
+  if (!m_refs.existingfile.IsWriteable()) {
+    platform::MsgBox(PermissionMessage());
+    return;
+  }
+  // Cleared before writing: an edit made while the rows are written sets it again, so the
+  // next save picks that edit up instead of it being marked saved and lost.
+  m_refs.changed = false;
+  QPointer<ListStore> self(this);
+  const platform::FolderItem target = m_refs.existingfile;
+  const bool written = WriteRowsTo(target);
+  if (!self) return;
+  if (!written) {
+    m_refs.changed = true;
+    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
+  }
+}
+
+bool ListStore::SaveAsFile() {
+  if (FileBusy()) {
+    m_pending.push_back([this] { SaveAsFile(); });
+    return false;
+  }
+  WorkScope scope(this, Work::Write);
+  return SaveAsFileNow(false);
+}
+
+bool ListStore::SaveAsFileNow(bool clearsChanged) {
+  platform::SaveDialogRequest request;
+  request.title = SaveDialogTitle();
+  request.filter = QStringLiteral("text/plain");
+  request.initialFolder = m_refs.database.AbsolutePath();
+  QPointer<ListStore> self(this);
+  const std::optional<QString> chosen = platform::ShowSaveDialog(request);
+  if (!self) return false;
+  m_refs.existingfile = chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
+  if (m_refs.existingfile.IsNull()) return false;
+  if (!m_refs.existingfile.IsWriteable()) {
+    platform::MsgBox(PermissionMessage());
+    return false;
+  }
+  // As in SaveFileNow: edits made while the rows are written set Changed again.
+  if (clearsChanged) m_refs.changed = false;
+  const platform::FolderItem target = m_refs.existingfile;
+  const bool written = WriteRowsTo(target);
+  if (self && !written) {
+    if (clearsChanged) m_refs.changed = true;
+    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
+  }
+  return written;
+}
+
+bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
+  // The rows as they stand now: the loop below yields, and whatever runs meanwhile (a
+  // removal, another list being opened) must not change what goes into this file.
+  std::vector<std::pair<QString, QString>> rows;
+  if (m_list) {
+    const int count = m_list->ListCount();
+    rows.reserve(count);
+    for (int row = 0; row < count; ++row) rows.emplace_back(m_list->Cell(row, 0), m_list->Cell(row, 1));
+  }
+  // Nothing below touches the store, so the write completes even when the window that
+  // owns the store goes away while it yields.
+  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
+  if (!out) return false;
+  for (const auto& [address, mailings] : rows) {
+    out->WriteLine(FormatListLine(address, mailings));
+    platform::YieldToEventLoop();
+  }
+  return out->Close();
+}
+
+void ListStore::OpenDatabase(const QString& name) {
+  if (FileBusy()) {
+    m_pending.push_back([this, name] { OpenDatabase(name); });
+    return;
+  }
+  OpenDatabaseNow(name);
+}
+
+void ListStore::OpenDatabaseNow(const QString& name) {
+  // One piece of work from the save to LastDatabase: an open or a save asked for meanwhile
+  // runs after it, in the order asked.
+  WorkScope scope(this, Work::Read);
+  QPointer<ListStore> self(this);
+  SaveFileNow();
+  if (!self || name.isEmpty()) return;
+  // Emptying the list when its edits could not be saved (the save dialog cancelled, a
+  // read-only file) would lose them; the list stays open instead.
+  if (m_refs.changed && m_list && m_list->ListCount() > 0) {
+    Report(QStringLiteral("The open list has unsaved changes and stays open."));
+    return;
+  }
+  if (m_list) m_list->DeleteAllRows();
+  m_refs.existingfile = m_refs.database.Child(name);
+  if (m_refs.existingfile.IsNull() || !m_refs.existingfile.Exists()) {
+    m_refs.existingfile = platform::FolderItem();
+    return;
+  }
+  ReadEmailsNow();
+  if (!self || m_refs.existingfile.IsNull()) return;
+  std::unique_ptr<platform::TextOutputStream> last =
+      platform::TextOutputStream::Create(m_refs.database.Child(QString::fromLatin1(kLastDatabaseName)));
+  if (last) {
+    last->Write(name);
+    if (last->Close()) m_refs.lastopen = name;
+  }
+}
+
+void ListStore::ReadEmails() {
+  if (FileBusy()) {
+    m_pending.push_back([this] { ReadEmails(); });
+    return;
+  }
+  WorkScope scope(this, Work::Read);
+  ReadEmailsNow();
+}
+
+void ListStore::ReadEmailsNow() {
+  if (m_refs.existingfile.IsNull()) return;
+  const platform::FolderItem file = m_refs.existingfile;
+  QFile device(file.AbsolutePath());
+  // Only a regular file: reading a pipe or a device could block for ever.
+  if (!QFileInfo(file.AbsolutePath()).isFile() || !device.open(QIODevice::ReadOnly)) {
+    // Left as the open file, an unreadable list would be overwritten by the next save
+    // with whatever the empty list then holds.
+    m_refs.existingfile = platform::FolderItem();
+    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + QStringLiteral("."));
+    return;
+  }
+  QByteArray bytes = device.readAll();
+  device.close();
+  // Room for every line at once: growing the list batch by batch would copy it over and over.
+  if (m_list) {
+    const auto lineEnds = std::max(std::count(bytes.cbegin(), bytes.cend(), '\n'),
+                                   std::count(bytes.cbegin(), bytes.cend(), '\r'));
+    m_list->Reserve(m_list->ListCount() + static_cast<int>(lineEnds) + 1);
+  }
+  std::unique_ptr<platform::TextInputStream> in = platform::TextInputStream::FromBytes(std::move(bytes));
+  QPointer<ListStore> self(this);
+  std::vector<QStringList> batch;
+  batch.reserve(kReadBatch);
+  auto flush = [&] {
+    if (batch.empty()) return;
+    if (m_list) m_list->AppendRows(std::move(batch));
+    batch.clear();
+    batch.reserve(kReadBatch);
+  };
+  do {
+    std::optional<QStringList> row = ParseListLine(in->ReadLine());
+    if (row) batch.push_back(std::move(*row));
+    if (static_cast<int>(batch.size()) >= kReadBatch) {
+      flush();
+      platform::YieldToEventLoop();
+      if (!self) return;
+    }
+  } while (!in->EOF_());
+  in->Close();
+  flush();
+  Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
+         QStringLiteral(" addresses"));
+  m_refs.changed = false;
+}
+
+void ListStore::RemoveOpenList() {
+  if (FileBusy()) {
+    m_pending.push_back([this] { RemoveOpenList(); });
+    return;
+  }
+  WorkScope scope(this, Work::Write);
+  QPointer<ListStore> self(this);
+  bool trashFailed = false;
+  std::unique_ptr<platform::TextOutputStream> trash =
+      OpenTrashForCopy(m_refs.database, m_refs.existingfile, &trashFailed);
+  if (trash) {
+    for (int row = 0; m_list && row < m_list->ListCount(); ++row) {
+      trash->WriteLine(m_list->Cell(row, 0));
+      platform::YieldToEventLoop();
+      if (!self) return;
+    }
+    trashFailed = !trash->Close();
+  }
+  if (trashFailed) {
+    // Deleting the list when its addresses did not reach Trash would lose them.
+    Report(QStringLiteral("Could not copy the list to Trash; the list was not removed."));
+    return;
+  }
+  if (!m_refs.existingfile.IsNull()) {
+    m_refs.existingfile.Delete();
+    m_refs.existingfile = platform::FolderItem();
+    m_refs.changed = false;
+  }
+  if (m_list) m_list->DeleteAllRows();
+}
+
+void ListStore::EmptyTrash() {
+  if (FileBusy()) {
+    m_pending.push_back([this] { EmptyTrash(); });
+    return;
+  }
+  WorkScope scope(this, Work::Write);
+  if (IsTrash(m_refs.existingfile)) {
+    if (m_list) m_list->DeleteAllRows();
+    m_refs.changed = false;
+  }
+  std::unique_ptr<platform::TextOutputStream> trash =
+      platform::TextOutputStream::Create(m_refs.database.Child(QString::fromLatin1(kTrashName)));
+  if (trash) trash->Close();
+}
+
+}  // namespace lists

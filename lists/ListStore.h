@@ -1,0 +1,104 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <deque>
+#include <functional>
+
+#include "platform/FolderItem.h"
+#include "platform/ListModel.h"
+
+namespace lists {
+
+// The main window's properties that describe the open list. The window owns them (other
+// windows read and set them directly); the store works on them through these references.
+struct OpenListRefs {
+  platform::FolderItem& database;
+  platform::FolderItem& existingfile;
+  QString& lastopen;
+  bool& changed;
+};
+
+// Moves the open list between its file and the address list: save, save as, open, read,
+// and the two commands that touch the open list's file (remove the list, empty Trash).
+//
+// Every long loop yields to the event loop, so a timer tick, a socket event or a click can
+// arrive in the middle of a save or a read. The store keeps one writer per list file at a
+// time: while a list file is being written or read, another save, an open, a removal or
+// emptying Trash waits and runs as soon as the running work ends, and an autosave tick
+// waits as well while an import is adding addresses. A save writes a snapshot of the rows
+// taken when it starts, so edits made while it writes set Changed again for the next save.
+class ListStore : public QObject {
+  Q_OBJECT
+ public:
+  ListStore(platform::ListModel* list, OpenListRefs refs, std::function<void(const QString&)> setSlug,
+            QObject* parent = nullptr);
+
+  // Writes the open list when Changed is set; asks for a file when it has none.
+  void SaveFile();
+  // Asks for a file and writes the list into it; true when the list was written.
+  bool SaveAsFile();
+  // Saves the open list, then opens the list named `name` from the Database folder.
+  void OpenDatabase(const QString& name);
+  // Appends the rows of the open list's file to the address list.
+  void ReadEmails();
+  // The autosave timer's work: saves now, or when the running save, read or import ends.
+  void AutoSave();
+
+  // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
+  // is Trash), deletes the open list's file and empties the list.
+  void RemoveOpenList();
+  // Mailing Lists > Empty Tash: truncates Trash, emptying the shown list when Trash is open.
+  void EmptyTrash();
+
+  // An import (dropped text or files) is adding addresses while this lives.
+  class ImportScope {
+   public:
+    explicit ImportScope(ListStore* store);
+    ~ImportScope();
+    ImportScope(const ImportScope&) = delete;
+    ImportScope& operator=(const ImportScope&) = delete;
+
+   private:
+    QPointer<ListStore> m_store;
+  };
+
+  // True while a list file is being written or read.
+  bool FileBusy() const { return m_writing > 0 || m_reading > 0; }
+  bool ImportRunning() const { return m_importing > 0; }
+  // Runs `action` now when no list file is being written or read, otherwise as soon as
+  // that work ends; actions queued meanwhile run in order.
+  void RunWhenFileIdle(std::function<void()> action);
+
+  // The permission message shared by every save.
+  static QString PermissionMessage();
+  static QString SaveDialogTitle();
+
+ private:
+  enum class Work { Write, Read, Import };
+  class WorkScope;
+
+  void SaveFileNow();
+  // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
+  bool SaveAsFileNow(bool clearsChanged);
+  void OpenDatabaseNow(const QString& name);
+  void ReadEmailsNow();
+  bool WriteRowsTo(const platform::FolderItem& target);
+  void Report(const QString& text);
+  void Enter(Work work);
+  void Leave(Work work);
+  void RunPending();
+
+  QPointer<platform::ListModel> m_list;
+  OpenListRefs m_refs;
+  std::function<void(const QString&)> m_setSlug;
+  int m_writing = 0;
+  int m_reading = 0;
+  int m_importing = 0;
+  bool m_autoSavePending = false;
+  bool m_runningPending = false;
+  std::deque<std::function<void()>> m_pending;
+};
+
+}  // namespace lists

@@ -1,0 +1,47 @@
+#include "lists/ui/EditWindow.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/ui/MainWindow.h"
+#include "lists/ui/DialogSupport.h"
+#include "platform/ui/Listbox.h"
+
+EditWindow::EditWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("EditWindow"));
+  setWindowTitle(QStringLiteral("Edit an eMail Address..."));
+  setAccessibleName(windowTitle());
+  resize(321, 139);
+
+  Address = lists::ui::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
+  emaillist = lists::ui::Place(new QLabel(this), QStringLiteral("emaillist"), {6, 31, 308, 70});
+  emaillist->setWordWrap(true);
+  emaillist->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  PushButton1 = lists::ui::Place(new QPushButton(QStringLiteral("Update"), this),
+                                 QStringLiteral("PushButton1"), {166, 113, 69, 20});
+  PushButton1->setDefault(true);
+  PushButton2 = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this),
+                                 QStringLiteral("PushButton2"), {85, 113, 69, 20});
+  PushButton2->setShortcut(Qt::Key_Escape);  // the cancel button
+  connect(PushButton1, &QPushButton::clicked, this, &EditWindow::PushButton1_Action);
+  connect(Address, &QLineEdit::returnPressed, this, &EditWindow::PushButton1_Action);
+  connect(PushButton2, &QPushButton::clicked, this, &EditWindow::PushButton2_Action);
+}
+
+void EditWindow::PushButton1_Action() {
+  MainWindow* main = MainWindow::Instance();
+  // The row selected now, which may differ from the one the window was opened on.
+  const int row = main->elist->ListIndex();
+  // Without a selected row there is nothing to update.
+  if (row >= 0) {
+    main->elist->SetCell(row, 0, Address->text());
+    main->Changed = true;
+  }
+  close();
+}
+
+void EditWindow::PushButton2_Action() {
+  close();
+}

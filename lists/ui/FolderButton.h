@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+// One button of the list side bar: a drawn label for one address list, highlighted when
+// it stands for the open list.
+class FolderButton : public QWidget {
+  Q_OBJECT
+ public:
+  explicit FolderButton(QWidget* parent = nullptr);
+
+  QString FolderName;
+  bool Selected = false;
+
+ signals:
+  // The mouse was released inside the button after a press on it.
+  void MouseUp(int x, int y);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};

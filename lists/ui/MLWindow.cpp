@@ -1,0 +1,75 @@
+#include "lists/ui/MLWindow.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/ui/MainWindow.h"
+#include "lists/ListStore.h"
+#include "lists/MailingLists.h"
+#include "lists/ui/DialogSupport.h"
+#include "platform/TextStream.h"
+
+MLWindow::MLWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+  Layout();
+  CreateControls();
+}
+
+void MLWindow::Layout() {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("MLWindow"));
+  setWindowTitle(QStringLiteral("Mailing List"));
+  setAccessibleName(windowTitle());
+  resize(245, 93);
+  setMinimumSize(64, 64);
+  setMaximumSize(32000, 32000);
+}
+
+void MLWindow::CreateControls() {
+  _CreateControls0();
+}
+
+void MLWindow::_CreateControls0() {
+  StaticText1 = lists::ui::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
+                                 QStringLiteral("StaticText1"), {8, 7, 284, 20});
+  EditField1 = lists::ui::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
+  OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
+  OK->setDefault(true);
+  OK->setAutoDefault(true);
+  Cancel = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
+                            {47, 61, 69, 20});
+  Cancel->setAutoDefault(false);
+  connect(OK, &QPushButton::clicked, this, &MLWindow::OK_Action);
+  connect(EditField1, &QLineEdit::returnPressed, this, &MLWindow::OK_Action);
+  connect(Cancel, &QPushButton::clicked, this, &MLWindow::Cancel_Action);
+}
+
+void MLWindow::OK_Action() {
+  if (EditField1->text().isEmpty()) EditField1->setText(QStringLiteral("Untitled"));
+  MainWindow* main = MainWindow::Instance();
+  const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
+  if (!file) {
+    main->SetSlug(QStringLiteral("A list cannot be named \".\" or \"..\"."));
+    return;
+  }
+  std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file);
+  if (!stream || !stream->Close()) {
+    main->SetSlug(QStringLiteral("Could not create the list file ") + file->AbsolutePath() +
+                  QStringLiteral("."));
+    close();
+    return;
+  }
+  QPointer<MainWindow> mainGuard(main);
+  const QString name = file->DisplayName();
+  // Opened and shown together: when a list file is being written the open waits, and the
+  // side bar must then mark the new list, not the one open before.
+  main->ListFiles().RunWhenFileIdle([mainGuard, name] {
+    if (mainGuard) mainGuard->OpenDatabase(name);
+    if (mainGuard) mainGuard->UpdateLists();
+  });
+  close();
+}
+
+void MLWindow::Cancel_Action() {
+  close();
+}

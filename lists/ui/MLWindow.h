@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The new-list dialog of Mailing Lists > New Mailing List...: asks for a name, creates an
+// empty list file under the first free name of that series and opens it.
+class MLWindow : public QWidget {
+  Q_OBJECT
+ public:
+  explicit MLWindow(QWidget* parent = nullptr);
+
+  QLabel* StaticText1 = nullptr;
+  QLineEdit* EditField1 = nullptr;
+  QPushButton* OK = nullptr;
+  QPushButton* Cancel = nullptr;
+
+  void OK_Action();
+  void Cancel_Action();
+
+ private:
+  void Layout();
+  void CreateControls();
+  void _CreateControls0();
+};

@@ -1,0 +1,262 @@
+// The main window's members that work on address lists: the list files, adding addresses
+// from text, files and folders, the window's own events, the autosave, the toolbar and the
+// Mailing Lists commands.
+#include <QCloseEvent>
+#include <QEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "app/ui/MainWindow.h"
+#include "app/ui/MainWindowHooks.h"
+#include "lists/AddressScanner.h"
+#include "lists/DuplicateIndex.h"
+#include "lists/FileImport.h"
+#include "lists/ListStore.h"
+#include "lists/ui/EditWindow.h"
+#include "lists/ui/MLWindow.h"
+#include "lists/ui/MainWindowListsSetup.h"
+#include "lists/ui/SideBarWindow.h"
+#include "platform/EventLoop.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
+#include "platform/ui/DragItem.h"
+#include "platform/ui/KeyText.h"
+#include "platform/ui/Listbox.h"
+
+namespace {
+
+constexpr int kBackspace = 8;
+constexpr int kLeftArrow = 28;
+constexpr int kRightArrow = 29;
+constexpr int kLastTab = 2;
+
+}  // namespace
+
+// ---- List files -------------------------------------------------------------------------
+
+lists::ListStore& MainWindow::ListFiles() {
+  if (!m_listStore) {
+    m_listStore = new lists::ListStore(
+        elist->Model(), {database, existingfile, lastopen, Changed},
+        [this](const QString& text) { SetSlug(text); }, this);
+  }
+  return *m_listStore;
+}
+
+bool MainWindow::SaveAsFile() {
+  return ListFiles().SaveAsFile();
+}
+
+void MainWindow::ReadEmails() {
+  ListFiles().ReadEmails();
+}
+
+// ---- Adding addresses ---------------------------------------------------------------------
+
+QString MainWindow::findemailold(const QString& text) {
+  return lists::FindEmails(text);
+}
+
+bool MainWindow::AddAddress(const QString& address) {
+  if (xduplicates) {
+    // Kept in step with the list by its signals, so the test costs the same on a list of
+    // a million rows as on an empty one.
+    if (!m_duplicates) m_duplicates = new lists::DuplicateIndex(elist->Model(), this);
+    if (m_duplicates->Contains(address)) {
+      SetSlug(address + QStringLiteral(" already exists in the database."));
+      return true;
+    }
+  }
+  AddNewAddress(address);
+  const int count = elist->ListCount();
+  SetSlug(platform::Str(static_cast<long long>(count)) + QStringLiteral(" addresses"));
+  Changed = true;
+  if (count % 100 == 0) update();
+  return true;
+}
+
+bool MainWindow::AddNewAddress(const QString& address) {
+  elist->AddRow(address);
+  return true;
+}
+
+void MainWindow::getemailfromfile(const platform::FolderItem& item) {
+  QPointer<MainWindow> self(this);
+  lists::ListStore::ImportScope importing(&ListFiles());
+  lists::ImportHooks hooks;
+  hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
+  hooks.addAddress = [self](const QString& address) {
+    if (self) self->AddAddress(address);
+  };
+  hooks.setSlug = [self](const QString& text) {
+    if (self) self->SetSlug(text);
+  };
+  hooks.refresh = [self] {
+    if (self) self->update();
+  };
+  hooks.rowCount = [self] { return self ? self->elist->ListCount() : 0; };
+  lists::FileImport(hooks).ImportItem(item);
+}
+
+// ---- Window events ------------------------------------------------------------------------
+
+bool MainWindow::Event_KeyDown(const QString& key) {
+  const int code = platform::Asc(key);
+  SetSlug(QStringLiteral("Key down = ") + platform::Str(static_cast<long long>(code)));
+  if (code == kBackspace) DeleteItems();
+  const bool commandShift = platform::AsyncCommandKey() && platform::AsyncShiftKey();
+  // At either end the tab stays where it is.
+  if (code == kRightArrow && commandShift && TabPanel1->currentIndex() < kLastTab) {
+    TabPanel1->setCurrentIndex(TabPanel1->currentIndex() + 1);
+  }
+  if (code == kLeftArrow && commandShift && TabPanel1->currentIndex() > 0) {
+    TabPanel1->setCurrentIndex(TabPanel1->currentIndex() - 1);
+  }
+  return false;
+}
+
+void MainWindow::Event_Activate() {
+  if (SideBar) SideBar->setVisible(true);
+}
+
+void MainWindow::Event_Deactivate() {
+  if (SideBar) SideBar->setVisible(false);
+}
+
+void MainWindow::Event_DropObject(platform::DragItem& obj) {
+  QPointer<MainWindow> self(this);
+  lists::ListStore::ImportScope importing(&ListFiles());
+  do {
+    // An item with both is handled both ways, the file first.
+    const platform::FolderItem file = obj.FolderItem();
+    if (!file.IsNull()) {
+      getemailfromfile(file);
+      if (!self) return;
+    }
+    if (obj.TextAvailable()) {
+      const QString found = findemailold(obj.Text());
+      if (!found.isEmpty()) {
+        for (const QString& address : found.split(QLatin1Char(' '))) {
+          AddAddress(address);
+          platform::YieldToEventLoop();
+          if (!self) return;
+        }
+      }
+    }
+    platform::YieldToEventLoop();
+    if (!self) return;
+  } while (obj.NextItem());
+}
+
+void MainWindow::Event_Close() {
+  if (Changed) SaveFile();
+  if (SideBar) SideBar->close();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  Event_KeyDown(platform::KeyText(*event));
+  QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) {
+    if (isActiveWindow()) {
+      Event_Activate();
+    } else {
+      Event_Deactivate();
+    }
+  }
+  QMainWindow::changeEvent(event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  Event_Close();
+  QMainWindow::closeEvent(event);
+}
+
+// ---- The address list's events -----------------------------------------------------------
+
+void MainWindow::elist_DoubleClick() {
+  const int row = elist->ListIndex();
+  if (row < 0) return;
+  auto* edit = new EditWindow();
+  edit->show();
+  edit->Address->setText(elist->Cell(row, 0));
+  edit->emaillist->setText(elist->Cell(row, 1));
+}
+
+bool MainWindow::elist_KeyDown(const QString& key) {
+  if (key.isEmpty()) return false;
+  QPointer<MainWindow> self(this);
+  for (int row = 0; row < elist->ListCount(); ++row) {
+    if (platform::StrComp(platform::Left(elist->Cell(row, 0), 1), key, 0) == 0) {
+      elist->SetListIndex(row);
+      break;
+    }
+    platform::YieldToEventLoop();
+    if (!self) return false;
+  }
+  return false;
+}
+
+void MainWindow::elist_Change() {
+  const int selected = elist->SelCount();
+  if (selected > 0)
+    SetSlug(platform::Str(static_cast<long long>(selected)) + QStringLiteral(" addresses selected."));
+}
+
+// ---- Autosave and toolbar ---------------------------------------------------------------
+
+void MainWindow::SaveTimer_Action() {
+  SetSlug(QStringLiteral("Automatically saving addresses file."));
+  // Waits for a save, a read or an import that is under way, so there is never a second
+  // writer on the list file.
+  ListFiles().AutoSave();
+}
+
+void MainWindow::ToolbarItem1_Action(int index) {
+  MainWindowHooks& hooks = MainWindowHooks::Installed();
+  switch (index) {
+    case 0:
+      if (hooks.openSendWindow) hooks.openSendWindow(*this);
+      break;
+    case 1:
+      DeleteItems();
+      break;
+    case 2:
+      if (hooks.openSortWindow) hooks.openSortWindow(*this);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainWindow::DeleteItems() {
+  if (auto& hook = MainWindowHooks::Installed().deleteItems) hook(*this);
+}
+
+// ---- Mailing Lists menu -------------------------------------------------------------------
+
+bool MainWindow::_MailingListsNewMailingList_Action() {
+  auto* window = new MLWindow();
+  window->show();
+  return true;
+}
+
+bool MainWindow::_MailingListsRemoveMailingList_Action() {
+  QPointer<MainWindow> self(this);
+  ListFiles().RunWhenFileIdle([self] {
+    if (!self) return;
+    self->ListFiles().RemoveOpenList();
+    if (self) self->UpdateLists();
+  });
+  return true;
+}
+
+bool MainWindow::_MailingListsEmptyTash_Action() {
+  ListFiles().EmptyTrash();
+  return true;
+}

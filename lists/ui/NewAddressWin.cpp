@@ -1,0 +1,65 @@
+#include "lists/ui/NewAddressWin.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/ui/MainWindow.h"
+#include "lists/ui/DialogSupport.h"
+#include "platform/EventLoop.h"
+#include "platform/Seams.h"
+#include "platform/ui/Listbox.h"
+
+NewAddressWin::NewAddressWin(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("NewAddressWin"));
+  setWindowTitle(QStringLiteral("Add New eMail Address..."));
+  setAccessibleName(windowTitle());
+  resize(278, 105);
+
+  StaticText1 = lists::ui::Place(
+      new QLabel(
+          QStringLiteral("Enter the email address that you would like to add, i.e. someone@example.com."),
+          this),
+      QStringLiteral("StaticText1"), {4, 5, 276, 30});
+  StaticText1->setWordWrap(true);
+  emailaddress = lists::ui::Place(new QLineEdit(this), QStringLiteral("emailaddress"), {27, 42, 224, 22});
+  OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {145, 76, 69, 20});
+  OK->setDefault(true);
+  Cancel = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
+                            {64, 76, 69, 20});
+  Cancel->setShortcut(Qt::Key_Escape);  // the cancel button
+  connect(OK, &QPushButton::clicked, this, &NewAddressWin::OK_Action);
+  connect(emailaddress, &QLineEdit::returnPressed, this, &NewAddressWin::OK_Action);
+  connect(Cancel, &QPushButton::clicked, this, &NewAddressWin::Cancel_Action);
+}
+
+void NewAddressWin::OK_Action() {
+  if (!list) {
+    platform::MsgBox(QStringLiteral("Error in the NewAddressWin - contact HarlockDevelopment."));
+    close();
+    return;
+  }
+  QPointer<MainWindow> main(MainWindow::Instance());
+  const QString found = main->findemailold(emailaddress->text());
+  QPointer<NewAddressWin> self(this);
+  if (!found.isEmpty()) {
+    const QStringList addresses = found.split(QLatin1Char(' '));
+    for (const QString& address : addresses) {
+      // The target may be gone (its window closed) after a yield.
+      if (!list) break;
+      if (main && list == main->elist) {
+        main->AddAddress(address);
+      } else {
+        list->AddRow(address);
+      }
+      platform::YieldToEventLoop();
+      if (!self) return;
+    }
+  }
+  close();
+}
+
+void NewAddressWin::Cancel_Action() {
+  close();
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "platform/FolderItem.h"
+
+class FolderButton;
+class QScrollBar;
+
+// The narrow window docked at the main window's right: one button per address list in
+// the Database folder, the open list highlighted; a click opens that list.
+class SideBarWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // What the side bar reads from and asks of the main window.
+  struct Host {
+    std::function<platform::FolderItem()> database;
+    std::function<QString()> lastopen;
+    std::function<void(const QString& name)> openDatabase;
+  };
+
+  explicit SideBarWindow(Host host, QWidget* parent = nullptr);
+
+  // Rebuilds the buttons from the Database folder.
+  void UpdateLists();
+  void ClearSelected();
+  int CountFolderButtons() const;
+
+  // The buttons, in place order (for the main window's tests and accessibility).
+  std::vector<FolderButton*> Buttons() const;
+  QScrollBar* ScrollBar1 = nullptr;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void FolderButtons_MouseUp(FolderButton* button);
+  void ScrollBar1_ValueChanged();
+  void Event_Resized();
+
+  Host m_host;
+  std::vector<QPointer<FolderButton>> m_buttons;
+};

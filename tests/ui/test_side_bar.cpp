@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "lists/ui/FolderButton.h"
+#include "lists/ui/SideBarWindow.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class SideBarTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    database = platform::FolderItem(m_dir.path());
+    SideBarWindow::Host host;
+    host.database = [this] { return database; };
+    host.lastopen = [this] { return lastopen; };
+    host.openDatabase = [this](const QString& name) { opened.append(name); };
+    bar = std::make_unique<SideBarWindow>(host);
+    bar->resize(170, 382);
+  }
+  void Touch(const QString& name) { testing_support::WriteAll(m_dir.path() + "/" + name, ""); }
+  QStringList Names() const {
+    QStringList names;
+    for (FolderButton* b : bar->Buttons()) names.append(b->FolderName);
+    return names;
+  }
+  QStringList SelectedNames() const {
+    QStringList names;
+    for (FolderButton* b : bar->Buttons()) {
+      if (b->Selected) names.append(b->FolderName);
+    }
+    return names;
+  }
+  int TopOf(int place) const { return bar->Buttons().at(place)->y(); }
+
+  QTemporaryDir m_dir;
+  platform::FolderItem database;
+  QString lastopen;
+  QStringList opened;
+  std::unique_ptr<SideBarWindow> bar;
+};
+
+// Every entry but the program's own files becomes a button, Trash and sub-folders too; the
+// names are compared exactly.
+TEST_F(SideBarTest, ButtonsForListsOnly) {
+  for (const char* name : {"Preferences", "LastDatabase", ".DS_Store", ".ds_store", "Trash", "News",
+                           "velmorastoredemails", ".News.velmora-save-k3j.tmp"}) {
+    Touch(name);
+  }
+  QDir(m_dir.path()).mkdir("Sub");
+  lastopen = "News";
+  bar->UpdateLists();
+  EXPECT_EQ(Names(), (QStringList{".ds_store", "News", "Sub", "Trash"}));
+  EXPECT_EQ(SelectedNames(), QStringList{"News"});
+  EXPECT_EQ(TopOf(0), 5);
+  EXPECT_EQ(TopOf(3), 5 + 3 * 35);
+  EXPECT_EQ(bar->ScrollBar1->maximum(), static_cast<int>(4 - 382 / 35.0 + 1));
+}
+
+TEST_F(SideBarTest, EmptyFolderGivesNoButtons) {
+  Touch("Preferences");
+  Touch("LastDatabase");
+  bar->UpdateLists();
+  EXPECT_EQ(bar->CountFolderButtons(), 0);
+  EXPECT_EQ(bar->ScrollBar1->maximum(), static_cast<int>(1 - 382 / 35.0));
+}
+
+TEST_F(SideBarTest, RemovedLastOpenSelectsNothing) {
+  Touch("A");
+  lastopen = "Gone";
+  bar->UpdateLists();
+  EXPECT_EQ(SelectedNames(), QStringList{});
+}
+
+// More lists than the old fixed index walks covered: a rebuild leaves no old button behind
+// and a click clears the mark on every other button.
+TEST_F(SideBarTest, ManyListsRebuildAndClear) {
+  for (int i = 0; i < 130; ++i) Touch(QString("L%1").arg(i, 3, 10, QChar('0')));
+  lastopen = "L120";
+  bar->UpdateLists();
+  ASSERT_EQ(bar->CountFolderButtons(), 130);
+  bar->UpdateLists();
+  EXPECT_EQ(bar->CountFolderButtons(), 130);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(bar->findChildren<FolderButton*>().size(), 130);
+
+  FolderButton* first = bar->Buttons().front();
+  QTest::mouseClick(first, Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(opened, QStringList{"L000"});
+  EXPECT_EQ(SelectedNames(), QStringList{"L000"});
+}
+
+TEST_F(SideBarTest, ReleaseOutsideOpensNothing) {
+  Touch("A");
+  bar->UpdateLists();
+  FolderButton* button = bar->Buttons().front();
+  QTest::mousePress(button, Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(3, 40));
+  EXPECT_EQ(opened, QStringList{});
+}
+
+TEST_F(SideBarTest, ScrollingShiftsColumn) {
+  for (int i = 0; i < 20; ++i) Touch(QString("L%1").arg(i, 2, 10, QChar('0')));
+  bar->UpdateLists();
+  bar->ScrollBar1->setValue(3);
+  EXPECT_EQ(TopOf(3), 5);
+  EXPECT_EQ(TopOf(0), 5 - 3 * 35);
+}
+
+}  // namespace
