@@ -1,12 +1,51 @@
 #include "lists/ui/FolderButton.h"
 
+#include <QAccessibleWidget>
 #include <QMouseEvent>
 #include <QPainter>
+
+namespace {
+
+// The button is drawn by hand, so tell assistive technology what it is: a button named
+// after its list that can be pressed, checked while its list is the open one.
+class FolderButtonAccessible : public QAccessibleWidget {
+ public:
+  explicit FolderButtonAccessible(FolderButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+  QAccessible::State state() const override {
+    QAccessible::State s = QAccessibleWidget::state();
+    s.checkable = true;
+    s.checked = static_cast<FolderButton*>(widget())->Selected;
+    return s;
+  }
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& action) override {
+    if (action == pressAction()) static_cast<FolderButton*>(widget())->Press();
+  }
+};
+
+QAccessibleInterface* FolderButtonFactory(const QString& className, QObject* object) {
+  if (className == QLatin1String("FolderButton") && object->isWidgetType()) {
+    return new FolderButtonAccessible(static_cast<FolderButton*>(object));
+  }
+  return nullptr;
+}
+
+}  // namespace
 
 FolderButton::FolderButton(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("FolderButtons"));
   setFocusPolicy(Qt::NoFocus);
   setToolTip(QStringLiteral("Cmd-Shift-Up/Down to cycle."));
+  static const bool registered = [] {
+    QAccessible::installFactory(FolderButtonFactory);
+    return true;
+  }();
+  Q_UNUSED(registered);
+}
+
+void FolderButton::Press() {
+  emit MouseUp(1, 1);
 }
 
 void FolderButton::paintEvent(QPaintEvent*) {

@@ -13,6 +13,9 @@ class FolderButton : public QWidget {
   QString FolderName;
   bool Selected = false;
 
+  // What a press through assistive technology does: the same as a click inside.
+  void Press();
+
  signals:
   // The mouse was released inside the button after a press on it.
   void MouseUp(int x, int y);
