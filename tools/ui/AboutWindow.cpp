@@ -1,5 +1,7 @@
 #include "tools/ui/AboutWindow.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
@@ -115,6 +117,9 @@ void AboutWindow::_CreateControls0() {
   StaticText3 = AddLabel(QStringLiteral("StaticText3"), kProductName.left(1), {148, 3, 30, 55}, 48, kLinkRed);
   StaticText5 =
       AddLabel(QStringLiteral("StaticText5"), kProductName.mid(1), {175, 3, 144, 55}, 48, Qt::black);
+  // The logo's design width is too narrow for the product name at 48 pixels in the
+  // fonts found here; widen it rightwards rather than cut the name off.
+  StaticText5->resize(std::max(StaticText5->width(), StaticText5->sizeHint().width()), StaticText5->height());
 
   CloseAbout->setFocus();
 }
