@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/MessageLog.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
@@ -68,6 +69,13 @@ class MainWindowFixture : public ::testing::Test {
   }
 
   QString DatabasePath() const { return m_dir.filePath("Database"); }
+
+  // The rows of m_window's message log, newest first.
+  QStringList LogRows() const {
+    QStringList rows;
+    for (int i = 0; i < m_window->UserMessagesLog().Count(); ++i) rows << m_window->UserMessagesLog().Row(i);
+    return rows;
+  }
 
   void WritePreferences(const QByteArray& bytes) {
     QDir(m_dir.path()).mkpath("Database");

@@ -4,7 +4,6 @@
 #include <QPointer>
 
 #include "MainWindowFixture.h"
-#include "app/MessageLog.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
 
@@ -32,14 +31,6 @@ class StartupPop3 : public MainWindowFixture {
       };
       return stream;
     });
-  }
-
-  // The log's rows, newest first.
-  QStringList LogRows() const {
-    QStringList rows;
-    const app::MessageLog& log = m_window->UserMessagesLog();
-    for (int i = 0; i < log.Count(); ++i) rows << log.Row(i);
-    return rows;
   }
 
   int m_streams = 0;
