@@ -183,8 +183,8 @@ void MainWindow::_CreateControls0() {
                            QStringLiteral("QueueStatus"), {233, 221, 230, 16}, 2);
   QueueStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-  // Port 0 until a log-in sets 110. The password is never encrypted by the protocol (no
-  // APOP): the client sends it only over TLS or to this machine.
+  // Port 0 until a log-in sets 110. The password goes as a plain PASS, never APOP, which
+  // the client sends only over TLS or to this machine.
   using platform::POP3Socket;
   POPSocket = new POP3Socket(this);
   POPSocket->setObjectName(QStringLiteral("POPSocket"));
