@@ -3,13 +3,7 @@
 namespace mailing {
 
 Pop3Login::Pop3Login(platform::POP3Socket* socket, Report report, QObject* parent)
-    : QObject(parent), m_socket(socket), m_report(std::move(report)) {
-  using platform::POP3Socket;
-  connect(socket, &POP3Socket::ConnectionEstablished, this, &Pop3Login::POPSocket_ConnectionEstablished);
-  connect(socket, &POP3Socket::LoginSuccessful, this, &Pop3Login::POPSocket_LoginSuccessful);
-  connect(socket, &POP3Socket::MessageCount, this, &Pop3Login::POPSocket_MessageCount);
-  connect(socket, &POP3Socket::Disconnected, this, &Pop3Login::POPSocket_Disconnected);
-}
+    : QObject(parent), m_socket(socket), m_report(std::move(report)) {}
 
 void Pop3Login::start(const QString& server, const QString& username, const QString& password) {
   if (!m_socket) return;

@@ -12,6 +12,9 @@ namespace mailing {
 // The log-in to the user's POP3 server that some providers want before they take mail
 // by SMTP: log in, report the number of messages, drop the connection. Nothing waits
 // for it, and a failure is not reported.
+//
+// The socket's owner connects the socket's four events to the handlers below; the main
+// window routes them through its own POPSocket_ members.
 class Pop3Login : public QObject {
   Q_OBJECT
 
@@ -28,12 +31,13 @@ class Pop3Login : public QObject {
   // Sets port 110 and the account on the socket and connects; the events do the rest.
   void start(const QString& server, const QString& username, const QString& password);
 
- private:
+  // The socket's events.
   void POPSocket_ConnectionEstablished();
   void POPSocket_LoginSuccessful();
   void POPSocket_MessageCount(int count);
   void POPSocket_Disconnected();
 
+ private:
   QPointer<platform::POP3Socket> m_socket;
   Report m_report;
 };

@@ -14,4 +14,9 @@ using ByteStreamFactory = std::function<std::unique_ptr<ByteStream>(const TlsPol
 
 std::unique_ptr<ByteStream> MakeByteStream(const TlsPolicy& policy);
 
+// While set, MakeByteStream makes its streams with this factory instead, so a test can put
+// a scripted server (or a real one on another port) behind the clients that windows make
+// for themselves; an empty factory restores real streams.
+void SetByteStreamFactoryForTests(ByteStreamFactory factory);
+
 }  // namespace platform

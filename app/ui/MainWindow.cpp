@@ -17,6 +17,9 @@
 #include "app/ui/MainWindowHooks.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
+#include "mailing/Pop3Login.h"
+#include "platform/POP3Socket.h"
+#include "platform/SMTPSocket.h"
 #include "platform/ui/Listbox.h"
 
 namespace {
@@ -128,6 +131,10 @@ void MainWindow::_CreateControls0() {
   connect(SaveTimer, &QTimer::timeout, this, &MainWindow::SaveTimer_Action);
   SaveTimer->start();
 
+  TCPSocket1 = new platform::SMTPSocket(this);
+  TCPSocket1->setObjectName(QStringLiteral("TCPSocket1"));
+  TCPSocket1->SetAddress(QString());
+
   Toolbar = new QToolBar(QStringLiteral("Toolbar"), this);
   Toolbar->setObjectName(QStringLiteral("Toolbar"));
   Toolbar->setAccessibleName(QStringLiteral("Toolbar"));
@@ -175,6 +182,20 @@ void MainWindow::_CreateControls0() {
   QueueStatus = AddControl(new QLabel(QStringLiteral("0 addresses"), m_content),
                            QStringLiteral("QueueStatus"), {233, 221, 230, 16}, 2);
   QueueStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+
+  // Port 0 until a log-in sets 110. The password goes as a plain PASS, never APOP, which
+  // the client sends only over TLS or to this machine.
+  using platform::POP3Socket;
+  POPSocket = new POP3Socket(this);
+  POPSocket->setObjectName(QStringLiteral("POPSocket"));
+  POPSocket->SetAddress(QString());
+  POPSocket->SetPort(0);
+  m_popLogin = new mailing::Pop3Login(
+      POPSocket, [this](const QString& text) { SetSlug(text); }, this);
+  connect(POPSocket, &POP3Socket::Disconnected, this, &MainWindow::POPSocket_Disconnected);
+  connect(POPSocket, &POP3Socket::LoginSuccessful, this, &MainWindow::POPSocket_LoginSuccessful);
+  connect(POPSocket, &POP3Socket::ConnectionEstablished, this, &MainWindow::POPSocket_ConnectionEstablished);
+  connect(POPSocket, &POP3Socket::MessageCount, this, &MainWindow::POPSocket_MessageCount);
 
   m_log = new app::MessageLog(this);
   UserMessages = AddControl(new LogView(m_content), QStringLiteral("UserMessages"), {5, 35, 464, 224}, 3);

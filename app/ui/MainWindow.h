@@ -30,9 +30,14 @@ namespace lists {
 class DuplicateIndex;
 class ListStore;
 }  // namespace lists
+namespace mailing {
+class Pop3Login;
+}
 namespace platform {
 class DragItem;
 class Listbox;
+class POP3Socket;
+class SMTPSocket;
 }  // namespace platform
 
 // Every item of the menu bar, in the table's order; one accessor each on the main window.
@@ -94,15 +99,15 @@ class MainWindow : public QMainWindow {
   platform::Listbox* elist = nullptr;
   QLabel* Slug = nullptr;
   QTimer* SaveTimer = nullptr;
-  // TCPSocket1, the SMTP client, comes with the send engine.
-  std::array<QAction*, 3> ToolbarItem1{};  // 0 "Send", 1 "Delete", 2 "Sort"
+  platform::SMTPSocket* TCPSocket1 = nullptr;  // the SMTP client; its events come with the send engine
+  std::array<QAction*, 3> ToolbarItem1{};      // 0 "Send", 1 "Delete", 2 "Sort"
   // oosocket, the opt-out check's socket, comes with the opt-out check.
   platform::Listbox* CheckList = nullptr;
   QPushButton* StopSending = nullptr;
   QTimer* SendTimer = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QLabel* QueueStatus = nullptr;
-  // POPSocket, the POP3 client, comes with the POP3 log-in.
+  platform::POP3Socket* POPSocket = nullptr;  // the POP3 client of the log-in check
   LogView* UserMessages = nullptr;
   QSlider* Rate = nullptr;
   QSlider* RatePer = nullptr;
@@ -148,6 +153,15 @@ class MainWindow : public QMainWindow {
   void SaveFile();
   void OpenDatabase(const QString& name);
   void UpdateLists();
+
+  // ---- POP3 log-in (mailing/ui/MainWindowPop3.cpp) -------------------------------------
+  // Sets POPSocket to port 110 with the server and account and connects; the events below
+  // do the rest, and nothing waits for them.
+  void StartPopLogIn(const QString& server, const QString& user, const QString& password);
+  void POPSocket_Disconnected();
+  void POPSocket_LoginSuccessful();
+  void POPSocket_ConnectionEstablished();
+  void POPSocket_MessageCount(int count);
 
   // ---- Drops ----------------------------------------------------------------------------
   // Accepts dropped files of the named file type (letter case ignored) / dropped text.
@@ -215,6 +229,7 @@ class MainWindow : public QMainWindow {
   std::array<QList<QWidget*>, 3> m_tabControls;
   QList<app::FileType> m_acceptedFileTypes;
   bool m_acceptsText = false;
+  mailing::Pop3Login* m_popLogin = nullptr;
   // Address lists: made on first use.
   lists::ListStore* m_listStore = nullptr;
   lists::DuplicateIndex* m_duplicates = nullptr;

@@ -10,7 +10,7 @@ class DragItem;
 }
 
 // Where the main window hands work to subsystems that install themselves at start-up
-// (the side bar, the list files, the mailing lists, the POP3 log-in). A hook left empty
+// (the side bar, the list files, the mailing lists). A hook left empty
 // means that work is not part of the program yet, and its step is skipped.
 struct MainWindowHooks {
   // Creates the side bar, shows it within the main window and returns it.
@@ -19,9 +19,6 @@ struct MainWindowHooks {
   std::function<void(MainWindow&, const QString& name)> openDatabase;
   // Sets the toolbar images and rebuilds the side bar's lists.
   std::function<void(MainWindow&)> updateLists;
-  // Starts the POP3 log-in: POPSocket to popserver on port 110 with popusername and
-  // poppassword, connected without waiting (an empty popserver is passed on as it is).
-  std::function<void(MainWindow&)> startPopLogIn;
   // Writes the open list when it has unsaved edits.
   std::function<void(MainWindow&)> saveFile;
   // Turns what was dropped on the window into addresses.

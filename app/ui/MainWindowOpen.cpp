@@ -5,6 +5,7 @@
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
 #include "tools/ui/AboutWindow.h"
@@ -75,7 +76,7 @@ void MainWindow::Event_Open() {
   UpdateLists();
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
-  if (!popusername.isEmpty() && hooks.startPopLogIn) hooks.startPopLogIn(*this);
+  if (mailing::Pop3Login::ShouldStart(popusername)) StartPopLogIn(popserver, popusername, poppassword);
 
   // 9.
   Changed = false;

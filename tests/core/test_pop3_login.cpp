@@ -30,6 +30,11 @@ struct Harness {
   Pop3Login login{&socket, [this](const QString& text) { log.prepend(text); }};
 
   explicit Harness(const QStringList& script) {
+    QObject::connect(&socket, &POP3Socket::ConnectionEstablished, &login,
+                     &Pop3Login::POPSocket_ConnectionEstablished);
+    QObject::connect(&socket, &POP3Socket::LoginSuccessful, &login, &Pop3Login::POPSocket_LoginSuccessful);
+    QObject::connect(&socket, &POP3Socket::MessageCount, &login, &Pop3Login::POPSocket_MessageCount);
+    QObject::connect(&socket, &POP3Socket::Disconnected, &login, &Pop3Login::POPSocket_Disconnected);
     socket.SetStepTimeout(50);
     socket.SetPort(995);
     socket.SetStreamFactory([this, script](const platform::TlsPolicy&) {

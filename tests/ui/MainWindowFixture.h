@@ -1,21 +1,28 @@
 #pragma once
 
 // A main window started in a temporary application folder, with recording seams, a
-// recorded quit and the hooks of later subsystems cleared; every window is gone after.
+// recorded quit, the hooks of later subsystems cleared and every mail connection going
+// to a host that cannot be reached (no test talks to the network unless it says so);
+// every window is gone after.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/MessageLog.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
 #include "platform/Date.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/SocketFactory.h"
+#include "support/FakeByteStream.h"
+#include "support/TestSupport.h"
 #include "tools/ui/AboutWindow.h"
 
 class MainWindowFixture : public ::testing::Test {
@@ -28,6 +35,10 @@ class MainWindowFixture : public ::testing::Test {
     m_savedHooks = MainWindowHooks::Installed();
     MainWindowHooks::Installed() = {};
     platform::SetClockForTests([] { return QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15)); });
+    platform::SetByteStreamFactoryForTests([](const platform::TlsPolicy&) {
+      using testing_support::FakeByteStream;
+      return std::make_unique<FakeByteStream>(FakeByteStream::ParseScript({"U:"}), false, 0);
+    });
   }
 
   void TearDown() override {
@@ -35,6 +46,7 @@ class MainWindowFixture : public ::testing::Test {
     MainWindowHooks::Installed() = m_savedHooks;
     App::SetQuitForTests({});
     platform::SetClockForTests({});
+    platform::SetByteStreamFactoryForTests({});
     m_seams.reset();
     platform::FolderItem::SetAppFolderForTests({});
   }
@@ -57,6 +69,18 @@ class MainWindowFixture : public ::testing::Test {
   }
 
   QString DatabasePath() const { return m_dir.filePath("Database"); }
+
+  // The rows of m_window's message log, newest first.
+  QStringList LogRows() const {
+    QStringList rows;
+    for (int i = 0; i < m_window->UserMessagesLog().Count(); ++i) rows << m_window->UserMessagesLog().Row(i);
+    return rows;
+  }
+
+  void WritePreferences(const QByteArray& bytes) {
+    QDir(m_dir.path()).mkpath("Database");
+    testing_support::WriteAll(DatabasePath() + "/Preferences", bytes);
+  }
 
   // What SetSlug writes for a text at the fixed clock.
   static QString Logged(const QString& text) {

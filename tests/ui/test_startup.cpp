@@ -28,17 +28,11 @@ class Startup : public MainWindowFixture {
       w.Changed = true;  // reading a list may mark it; start-up clears the mark after
     };
     hooks.updateLists = [this](MainWindow&) { m_calls << "updateLists"; };
-    hooks.startPopLogIn = [this](MainWindow& w) { m_calls << "pop:" + w.popserver + "/" + w.popusername; };
   }
 
   void TearDown() override {
     delete m_sideBar;
     MainWindowFixture::TearDown();
-  }
-
-  void WritePreferences(const QByteArray& bytes) {
-    QDir(m_dir.path()).mkpath("Database");
-    WriteAll(DatabasePath() + "/Preferences", bytes);
   }
 
   QStringList m_calls;
@@ -112,7 +106,7 @@ TEST_F(Startup, ReadsTheSevenPreferencesLines) {
   EXPECT_EQ(w->popserver, QString("pop.example.net"));
   EXPECT_EQ(w->popusername, QString("pop-user"));
   EXPECT_EQ(w->poppassword, QString("pop-pass"));
-  EXPECT_EQ(m_calls, QStringList({"createSideBar", "updateLists", "pop:pop.example.net/pop-user"}));
+  EXPECT_EQ(m_calls, QStringList({"createSideBar", "updateLists"}));
 }
 
 TEST_F(Startup, FourthPreferencesLineSetsTheDuplicateTest) {
@@ -134,13 +128,6 @@ TEST_F(Startup, ShortPreferencesFileLeavesTheRestEmpty) {
   EXPECT_EQ(w->password, QString());
   EXPECT_FALSE(w->xduplicates);
   EXPECT_EQ(w->poppassword, QString());
-}
-
-TEST_F(Startup, PopUserNameWithoutServerStillStartsTheLogIn) {
-  WritePreferences("\n\n\nFalse\n\npop-user\n\n");
-  RecordHooks();
-  MainWindow::Instance();
-  EXPECT_EQ(m_calls, QStringList({"createSideBar", "updateLists", "pop:/pop-user"}));
 }
 
 TEST_F(Startup, OpensTheLastListAndClearsChanged) {

@@ -1,0 +1,23 @@
+// The main window's members of the POP3 log-in check; the work is Pop3Login's.
+#include "app/ui/MainWindow.h"
+#include "mailing/Pop3Login.h"
+
+void MainWindow::StartPopLogIn(const QString& server, const QString& user, const QString& password) {
+  m_popLogin->start(server, user, password);
+}
+
+void MainWindow::POPSocket_Disconnected() {
+  m_popLogin->POPSocket_Disconnected();
+}
+
+void MainWindow::POPSocket_LoginSuccessful() {
+  m_popLogin->POPSocket_LoginSuccessful();
+}
+
+void MainWindow::POPSocket_ConnectionEstablished() {
+  m_popLogin->POPSocket_ConnectionEstablished();
+}
+
+void MainWindow::POPSocket_MessageCount(int count) {
+  m_popLogin->POPSocket_MessageCount(count);
+}

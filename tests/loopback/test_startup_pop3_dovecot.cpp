@@ -1,0 +1,90 @@
+// Start-up's POP3 log-in through the main window (offscreen) against a real Dovecot on
+// loopback.
+#include "loopback/DovecotServer.h"
+#include "platform/POP3Socket.h"
+#include "platform/SslByteStream.h"
+#include "ui/MainWindowFixture.h"
+
+namespace {
+
+using testing_support::DovecotServer;
+using testing_support::HaveDovecot;
+
+// A real stream that reaches the test server where the program asks for the POP3 port:
+// start-up always connects to 110, which a test cannot listen on.
+class PortMappedStream : public platform::SslByteStream {
+ public:
+  PortMappedStream(const platform::TlsPolicy& policy, quint16 port) : SslByteStream(policy), m_port(port) {}
+  void ConnectToHost(const QString& host, quint16 port, bool implicitTls) override {
+    SslByteStream::ConnectToHost(host, port == 110 ? m_port : port, implicitTls);
+  }
+
+ private:
+  quint16 m_port;
+};
+
+class StartupPop3Dovecot : public MainWindowFixture {
+ protected:
+  // Starts the program with this POP3 account, its port 110 mapped to `port`, and waits
+  // until the log-in has reported its count or failed.
+  void StartAndWait(quint16 port, const QByteArray& server, const QByteArray& password) {
+    platform::SetByteStreamFactoryForTests([port](const platform::TlsPolicy& policy) {
+      return std::make_unique<PortMappedStream>(policy, port);
+    });
+    WritePreferences("\n\n\nFalse\n" + server + "\ntester\n" + password + "\n");
+    m_window = MainWindow::Instance();
+    m_done = false;
+    // Connected after the window's own handlers, so these run once they are through.
+    using platform::POP3Socket;
+    const auto done = [this] { m_done = true; };
+    QObject::connect(m_window->POPSocket, &POP3Socket::MessageCount, m_window, done);
+    QObject::connect(m_window->POPSocket, &POP3Socket::Error, m_window, done);
+    QObject::connect(m_window->POPSocket, &POP3Socket::Disconnected, m_window, done);
+    testing_support::WaitUntil([this] { return m_done; }, 30000);
+  }
+
+  bool m_done = false;
+};
+
+TEST_F(StartupPop3Dovecot, LogsInReportsTheCountAndDrops) {
+  if (!HaveDovecot()) GTEST_SKIP() << "dovecot is not installed";
+  DovecotServer server(false, 3);
+  ASSERT_TRUE(server.Ready()) << server.Diagnostics().toStdString();
+  struct Row {
+    const char* name;
+    QByteArray password;
+    QStringList log;
+    int lastError;
+  } rows[] = {
+      {"right_password",
+       "secret word",
+       {Logged("You have 3 new messages in your inbox."),
+        Logged("You have successfully logged into 127.0.0.1."), Logged("POP3 connection established.")},
+       0},
+      // A refused password is not reported.
+      {"wrong_password",
+       "wrong",
+       {Logged("POP3 connection established.")},
+       platform::POP3Socket::LoginRefused},
+  };
+  for (const Row& row : rows) {
+    StartAndWait(server.Port(), "127.0.0.1", row.password);
+    EXPECT_EQ(LogRows(), row.log) << row.name << "\n" << server.Diagnostics().toStdString();
+    EXPECT_EQ(m_window->POPSocket->LastErrorCode(), row.lastError) << row.name;
+    CloseAll();
+  }
+}
+
+// A user name without a server: the log-in starts with an empty address and ends in a
+// failure that is not reported.
+TEST_F(StartupPop3Dovecot, EmptyServerFailsSilently) {
+  QTcpServer probe;
+  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+  const quint16 unused = probe.serverPort();
+  probe.close();
+  StartAndWait(unused, "", "x");
+  EXPECT_EQ(m_window->POPSocket->LastErrorCode(), platform::POP3Socket::CannotConnect);
+  EXPECT_EQ(LogRows(), QStringList());
+}
+
+}  // namespace
