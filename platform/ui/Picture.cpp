@@ -47,7 +47,7 @@ QPixmap ResourcePicture(int number) {
   if (found != g_pictures->constEnd()) return *found;
   const QImage image(QStringLiteral(":/pictures/%1.xpm").arg(number));
   if (image.isNull()) return {};
-  const QPixmap picture = WithTransparentWhite(image);
+  QPixmap picture = WithTransparentWhite(image);
   g_pictures->insert(number, picture);
   return picture;
 }

@@ -21,14 +21,14 @@ class AboutWindow : public QDialog {
   void OpenInFront();
 
   // Controls, in creation order.
-  LinkLabel* StaticText1;
-  LinkLabel* StaticText2;
-  QLabel* StaticText4;
-  QPushButton* CloseAbout;
-  QLabel* StaticText6;
-  LinkLabel* StaticText7;
-  QLabel* StaticText3;
-  QLabel* StaticText5;
+  LinkLabel* StaticText1 = nullptr;
+  LinkLabel* StaticText2 = nullptr;
+  QLabel* StaticText4 = nullptr;
+  QPushButton* CloseAbout = nullptr;
+  QLabel* StaticText6 = nullptr;
+  LinkLabel* StaticText7 = nullptr;
+  QLabel* StaticText3 = nullptr;
+  QLabel* StaticText5 = nullptr;
 
   void StaticText1_MouseExit();
   void StaticText1_MouseEnter();
