@@ -111,12 +111,7 @@ TEST(Text, InStrTable) {
   // Starts below 1 count as 1; an empty find is found at start up to just past the end;
   // no multi-character folding (ß is not SS), but capital sharp s folds to ß; a surrogate
   // pair folds as one character and positions count UTF-16 units.
-  struct Case {
-    int start;
-    const char* source;
-    const char* find;
-    int expected;
-  };
+  using Case = std::tuple<int, const char*, const char*, int>;  // start, source, find, position
   const Case cases[] = {{1, "abc", "c", 3},         {1, "abc", "bc", 2},
                         {1, "abc", "abcd", 0},      {1, "abc", "ABC", 1},
                         {2, "abab", "ab", 3},       {3, "abab", "ab", 3},
@@ -127,66 +122,45 @@ TEST(Text, InStrTable) {
                         {1, "STRASSE", "ß", 0},     {1, "Straße", "SS", 0},
                         {1, "Straße", "ẞ", 5},      {1, "a\U00010400b", "\U00010428", 2},
                         {1, "a\U00010400b", "B", 4}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.source) + " / " + c.find + " from " + std::to_string(c.start));
-    EXPECT_EQ(InStr(c.start, U(c.source), U(c.find)), c.expected);
-    if (c.start == 1) {
-      EXPECT_EQ(InStr(U(c.source), U(c.find)), c.expected);
+  for (const auto& [start, source, find, expected] : cases) {
+    SCOPED_TRACE(std::string(source) + " / " + find + " from " + std::to_string(start));
+    EXPECT_EQ(InStr(start, U(source), U(find)), expected);
+    if (start == 1) {
+      EXPECT_EQ(InStr(U(source), U(find)), expected);
     }
   }
 }
 
 TEST(Text, SlicesTable) {
-  struct Case {
-    const char* text;
-    int start;
-    int length;
-    const char* mid;
-  };
-  const Case mids[] = {{"hello", 2, 3, "ell"}, {"hello", 5, 9, "o"}, {"hello", 6, 1, ""},
-                       {"hello", 0, 2, "he"},  {"hello", 3, 0, ""},  {"", 1, 1, ""},
-                       {"hello", 4, -1, "lo"}};
-  for (const auto& c : mids) {
-    SCOPED_TRACE(std::string(c.text) + " " + std::to_string(c.start) + "," + std::to_string(c.length));
-    EXPECT_EQ(Mid(U(c.text), c.start, c.length), U(c.mid));
+  using Case = std::tuple<int, int, const char*>;  // start, length, Mid of "hello"
+  for (const auto& [start, length, mid] : {Case{2, 3, "ell"}, Case{5, 9, "o"}, Case{6, 1, ""},
+                                           Case{0, 2, "he"}, Case{3, 0, ""}, Case{4, -1, "lo"}}) {
+    EXPECT_EQ(Mid(U("hello"), start, length), U(mid)) << start << "," << length;
   }
+  EXPECT_EQ(Mid(QString(), 1, 1), QString());
   EXPECT_EQ(Mid(U("hello"), 3), U("llo"));
-  struct LR {
-    int count;
-    const char* left;
-    const char* right;
-  };
-  for (const LR& c : {LR{2, "he", "lo"}, LR{9, "hello", "hello"}, LR{0, "", ""}, LR{-3, "", ""}}) {
-    EXPECT_EQ(Left(U("hello"), c.count), U(c.left)) << c.count;
-    EXPECT_EQ(Right(U("hello"), c.count), U(c.right)) << c.count;
+  using LR = std::tuple<int, const char*, const char*>;  // count, Left and Right of "hello"
+  for (const auto& [count, left, right] :
+       {LR{2, "he", "lo"}, LR{9, "hello", "hello"}, LR{0, "", ""}, LR{-3, "", ""}}) {
+    EXPECT_EQ(Left(U("hello"), count), U(left)) << count;
+    EXPECT_EQ(Right(U("hello"), count), U(right)) << count;
   }
 }
 
 TEST(Text, FieldsTable) {
-  struct Case {
-    const char* source;
-    const char* sep;
-    std::vector<const char*> fields;
-  };
-  const Case cases[] = {
-      {"", " ", {}},
-      {"a", " ", {"a"}},
-      {"a  b", " ", {"a", "", "b"}},
-      {" a", " ", {"", "a"}},
-      {"a ", " ", {"a", ""}},
-      {"a::b::", "::", {"a", "b", ""}},
-      {"a:::b", "::", {"a", ":b"}},
-      {"aXbxc", "x", {"aXb", "c"}},  // exact separator: case matters
-      {"abc", "", {"abc"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string("'") + c.source + "' by '" + c.sep + "'");
-    const int count = static_cast<int>(c.fields.size());
-    EXPECT_EQ(CountFields(U(c.source), U(c.sep)), count);
-    for (int i = 0; i < count; ++i)
-      EXPECT_EQ(NthField(U(c.source), U(c.sep), i + 1), U(c.fields[i])) << i + 1;
-    EXPECT_EQ(NthField(U(c.source), U(c.sep), count + 1), QString());
-    EXPECT_EQ(NthField(U(c.source), U(c.sep), 0), QString());
+  // source, separator (exact: case matters), the fields joined by |.
+  using Case = std::tuple<const char*, const char*, const char*>;
+  const Case cases[] = {{"", " ", ""},           {"a", " ", "a"},         {"a  b", " ", "a||b"},
+                        {" a", " ", "|a"},       {"a ", " ", "a|"},       {"a::b::", "::", "a|b|"},
+                        {"a:::b", "::", "a|:b"}, {"aXbxc", "x", "aXb|c"}, {"abc", "", "abc"}};
+  for (const auto& [source, sep, joined] : cases) {
+    SCOPED_TRACE(std::string("'") + source + "' by '" + sep + "'");
+    const QStringList fields = U(joined).split(QLatin1Char('|'), Qt::KeepEmptyParts);
+    const int count = *source ? static_cast<int>(fields.size()) : 0;
+    EXPECT_EQ(CountFields(U(source), U(sep)), count);
+    for (int i = 0; i < count; ++i) EXPECT_EQ(NthField(U(source), U(sep), i + 1), fields.at(i)) << i + 1;
+    EXPECT_EQ(NthField(U(source), U(sep), count + 1), QString());
+    EXPECT_EQ(NthField(U(source), U(sep), 0), QString());
   }
 }
 
@@ -215,20 +189,15 @@ TEST(Text, InStrAndFieldsMatchOraclesOnRandomTexts) {
 // ---- Comparison and case -------------------------------------------------------------
 
 TEST(Text, CompareTable) {
-  struct Case {
-    const char* a;
-    const char* b;
-    int exact;
-    int folded;
-  };
+  using Case = std::tuple<const char*, const char*, int, int>;  // a, b, exact, ignoring case
   const Case cases[] = {{"abc", "abc", 0, 0},   {"abc", "ABC", 1, 0},  {"ABC", "abc", -1, 0},
                         {"abc", "abd", -1, -1}, {"abcd", "abc", 1, 1}, {"", "a", -1, -1},
                         {"ß", "ẞ", -1, 0},      {"ß", "SS", 1, 1}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
-    EXPECT_EQ(StrComp(U(c.a), U(c.b), 0), c.exact);
-    EXPECT_EQ(StrComp(U(c.a), U(c.b), 1), c.folded);
-    EXPECT_EQ(TextEquals(U(c.a), U(c.b)), c.folded == 0);
+  for (const auto& [a, b, exact, folded] : cases) {
+    SCOPED_TRACE(std::string(a) + " vs " + b);
+    EXPECT_EQ(StrComp(U(a), U(b), 0), exact);
+    EXPECT_EQ(StrComp(U(a), U(b), 1), folded);
+    EXPECT_EQ(TextEquals(U(a), U(b)), folded == 0);
   }
 }
 
@@ -246,21 +215,14 @@ TEST(Text, ExactOrderIsTheOrderOfTheUtf8Bytes) {
 }
 
 TEST(Text, CaseMapsEachCharacterToOne) {
-  struct Case {
-    const char* text;
-    const char* upper;
-    const char* lower;
-  };
-  const Case cases[] = {
-      {"abc@Example.COM", "ABC@EXAMPLE.COM", "abc@example.com"},
-      {"straße", "STRAßE", "straße"},                 // ß stays: no length change
-      {"ŉ", "ŉ", "ŉ"},                                // its full uppercase is two characters
-      {"\U00010428x", "\U00010400X", "\U00010428x"},  // a surrogate pair as one character
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(Uppercase(U(c.text)), U(c.upper));
-    EXPECT_EQ(Lowercase(U(c.text)), U(c.lower));
+  // ß stays (no length change), as does ŉ, whose full uppercase is two characters; a
+  // surrogate pair maps as one character.
+  using Case = std::tuple<const char*, const char*, const char*>;  // text, upper, lower
+  for (const auto& [text, upper, lower] :
+       {Case{"abc@Example.COM", "ABC@EXAMPLE.COM", "abc@example.com"}, Case{"straße", "STRAßE", "straße"},
+        Case{"ŉ", "ŉ", "ŉ"}, Case{"\U00010428x", "\U00010400X", "\U00010428x"}}) {
+    EXPECT_EQ(Uppercase(U(text)), U(upper)) << text;
+    EXPECT_EQ(Lowercase(U(text)), U(lower)) << text;
   }
   // Lone surrogates (bytes kept from a non-UTF-8 file) pass through unchanged.
   EXPECT_EQ(Uppercase(Kept({0xE9}) + U("a") + QChar(0xD800)), Kept({0xE9}) + U("A") + QChar(0xD800));
@@ -276,13 +238,11 @@ TEST(Text, CaseMapsEachCharacterToOne) {
 TEST(Text, NumbersTable) {
   EXPECT_EQ(Str(-12LL), U("-12"));
   EXPECT_EQ(Str(9007199254740993LL), U("9007199254740993"));  // not through a double
-  struct Case {
-    double value;
-    const char* text;
-  };
-  for (const Case& c :
-       {Case{-0.0, "0"}, Case{20431.0, "20431"}, Case{-2.75, "-2.75"}, Case{123456789.0, "123456789"}})
-    EXPECT_EQ(Str(c.value), U(c.text)) << c.value;
+  using Case = std::tuple<double, const char*>;
+  for (const auto& [value, text] :
+       {Case{-0.0, "0"}, Case{20431.0, "20431"}, Case{-2.75, "-2.75"}, Case{123456789.0, "123456789"}}) {
+    EXPECT_EQ(Str(value), U(text)) << value;
+  }
   EXPECT_EQ(Asc(QString()), 0);
   EXPECT_EQ(Asc(U("\x1b")), 27);
   EXPECT_EQ(Asc(U("é")), 0xE9);
@@ -292,11 +252,7 @@ TEST(Text, NumbersTable) {
 // ---- Bytes and text -------------------------------------------------------------------
 
 TEST(Text, DecodeTable) {
-  struct Case {
-    QByteArray bytes;
-    QString text;
-  };
-  const Case cases[] = {
+  const std::pair<QByteArray, QString> cases[] = {
       {"", QString()},
       {"caf\xc3\xa9", U("café")},
       {"caf\xe9", U("caf") + Kept({0xE9})},                       // Latin-1 byte
@@ -308,10 +264,10 @@ TEST(Text, DecodeTable) {
       {"\xf0\x9f\x98\x80", U("\U0001F600")},
       {QByteArray("a\0b", 3), QString(QChar('a')) + QChar(char16_t(0)) + QChar('b')},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bytes.toHex().toStdString());
-    EXPECT_EQ(DecodeBytes(c.bytes), c.text);
-    EXPECT_EQ(EncodeText(DecodeBytes(c.bytes)), c.bytes);
+  for (const auto& [bytes, text] : cases) {
+    SCOPED_TRACE(bytes.toHex().toStdString());
+    EXPECT_EQ(DecodeBytes(bytes), text);
+    EXPECT_EQ(EncodeText(DecodeBytes(bytes)), bytes);
   }
   // A stray surrogate that is not a kept byte has no bytes of its own; a real pair whose
   // low half lies in the kept-byte range is one character.
@@ -328,12 +284,8 @@ TEST(Text, RandomBytesMatchOracleAndRoundTrip) {
   for (int i = 0; i < 20000; ++i) {
     QByteArray bytes;
     const int n = rng.bounded(24);
-    for (int k = 0; k < n; ++k) {
-      if (rng.bounded(2)) {
-        bytes.append(static_cast<char>(rng.bounded(256)));
-      } else {
-        bytes.append(pieces[rng.bounded(int(std::size(pieces)))]);
-      }
+    for (int k = 0; k < n; ++k) {  // any byte, or a piece of (broken) UTF-8
+      bytes += rng.bounded(2) ? QByteArray(1, char(rng.bounded(256))) : QByteArray(pieces[rng.bounded(13)]);
     }
     const QString text = DecodeBytes(bytes);
     ASSERT_EQ(text, SlowDecode(bytes)) << bytes.toHex().toStdString();
