@@ -40,6 +40,11 @@ class FilesTest : public ::testing::Test {
   QStringList FolderEntries() const {
     return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
   }
+  static QStringList Listing(const FolderItem& folder) {
+    QStringList names;
+    for (int i = 1; i <= folder.Count(); ++i) names << folder.Item(i).DisplayName();
+    return names;
+  }
   // Replaces the file with the lines through Create; the result of Close.
   static bool Save(const QString& path, const QStringList& lines) {
     auto out = TextOutputStream::Create(FolderItem(path));
@@ -65,28 +70,23 @@ TEST_F(FilesTest, PathsResolveAgainstTheApplicationFolder) {
 
 TEST_F(FilesTest, ChildNamesStayInsideTheFolder) {
   const FolderItem database = Item("Database");
-  struct Case {
-    const char* name;
-    const char* entry;  // nullptr: no child
-  };
-  const Case cases[] = {{"a b.1", "a b.1"},
-                        {".hidden", ".hidden"},
-                        {"../escape", "..:escape"},
-                        {"a/b", "a:b"},
-                        {"/", ":"},
-                        {"...", "..."},
-                        {"", nullptr},
-                        {".", nullptr},
-                        {"..", nullptr}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const FolderItem child = database.Child(U(c.name));
-    if (!c.entry) {
-      EXPECT_TRUE(child.IsNull());
-      continue;
-    }
+  // name, the entry it names (nullptr: none)
+  const std::pair<const char*, const char*> cases[] = {{"a b.1", "a b.1"},
+                                                       {".hidden", ".hidden"},
+                                                       {"../escape", "..:escape"},
+                                                       {"a/b", "a:b"},
+                                                       {"/", ":"},
+                                                       {"...", "..."},
+                                                       {"", nullptr},
+                                                       {".", nullptr},
+                                                       {"..", nullptr}};
+  for (const auto& [name, entry] : cases) {
+    SCOPED_TRACE(name);
+    const FolderItem child = database.Child(U(name));
+    EXPECT_EQ(child.IsNull(), entry == nullptr);
+    if (child.IsNull()) continue;
     EXPECT_EQ(child.Parent(), database);
-    EXPECT_EQ(child.DisplayName(), U(c.entry));
+    EXPECT_EQ(child.DisplayName(), U(entry));
     EXPECT_EQ(database.Child(child.DisplayName()), child);  // opening a list by its shown name
   }
 }
@@ -127,9 +127,7 @@ TEST_F(FilesTest, FolderItemsCountFromOneInNameOrder) {
   ASSERT_TRUE(folder.CreateAsFolder());
   for (const char* name : {"b.txt", "a.txt", ".hidden", "C"}) WriteAll(Path(U("drop/") + name), "x");
   ASSERT_TRUE(folder.Child(U("sub")).CreateAsFolder());
-  const QStringList expected = {U(".hidden"), U("C"), U("a.txt"), U("b.txt"), U("sub")};
-  ASSERT_EQ(folder.Count(), expected.size());
-  for (int i = 1; i <= folder.Count(); ++i) EXPECT_EQ(folder.Item(i).DisplayName(), expected.at(i - 1)) << i;
+  EXPECT_EQ(Listing(folder), (QStringList{".hidden", "C", "a.txt", "b.txt", "sub"}));
   EXPECT_TRUE(folder.Item(0).IsNull());
   EXPECT_TRUE(folder.Item(folder.Count() + 1).IsNull());
   EXPECT_EQ(folder.Child(U("a.txt")).Count(), 0);  // a file has no items
@@ -144,12 +142,11 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
     SCOPED_TRACE(settled ? "settled" : "fresh");
     for (const char* name : {"a", "b", "c"}) WriteAll(folder.Child(U(name)).AbsolutePath(), "x");
     if (settled) QThread::sleep(4);
-    EXPECT_EQ(folder.Count(), 3);
+    EXPECT_EQ(Listing(folder), (QStringList{"a", "b", "c"}));
     WriteAll(folder.Child(U("d")).AbsolutePath(), "x");
-    EXPECT_EQ(folder.Count(), 4);
+    EXPECT_EQ(Listing(folder), (QStringList{"a", "b", "c", "d"}));
     ASSERT_TRUE(QFile::rename(folder.Child(U("a")).AbsolutePath(), folder.Child(U("e")).AbsolutePath()));
-    EXPECT_EQ(folder.Item(1).DisplayName(), U("b"));
-    EXPECT_EQ(folder.Item(4).DisplayName(), U("e"));
+    EXPECT_EQ(Listing(folder), (QStringList{"b", "c", "d", "e"}));
     for (const char* name : {"b", "c", "d", "e"}) ASSERT_TRUE(folder.Child(U(name)).Delete());
     EXPECT_EQ(folder.Count(), 0);
   }
@@ -158,23 +155,20 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
 // ---- Reading lines ------------------------------------------------------------------
 
 TEST(TextInputStreamLines, LineEndsTable) {
-  struct Case {
-    QByteArray bytes;
-    const char* lines;  // separated by |
-  };
+  using Case = std::pair<QByteArray, const char*>;  // bytes, the lines joined by |
   // An empty file gives one empty line; a lone CR ends a line, also at the very end; LF
   // then CR is two line ends; the last line needs no line end.
   const Case cases[] = {
       {"", ""},        {"a", "a"},           {"a\r", "a"},       {"a\r\n", "a"},  {"\n", ""},
       {"a\nb", "a|b"}, {"a\n\nb\n", "a||b"}, {"a\r\rb", "a||b"}, {"a\n\r", "a|"}, {"a\r\n\r\nb", "a||b"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.bytes.toHex().toStdString());
-    auto in = TextInputStream::FromBytes(c.bytes);
+  for (const auto& [bytes, joined] : cases) {
+    SCOPED_TRACE(bytes.toHex().toStdString());
+    auto in = TextInputStream::FromBytes(bytes);
     QStringList lines;
     do {  // as the list reader does: the first line is read before the first end test
       lines << in->ReadLine();
     } while (!in->EOF_());
-    EXPECT_EQ(lines, U(c.lines).split(QLatin1Char('|')));
+    EXPECT_EQ(lines, U(joined).split(QLatin1Char('|')));
     EXPECT_EQ(in->ReadLine(), QString());
   }
   auto in = TextInputStream::FromBytes("first\r\nsecond\rthird\n\xff");
@@ -272,16 +266,13 @@ TEST_F(FilesTest, AppendAddsToTheEnd) {
   EXPECT_EQ(TextOutputStream::Append(FolderItem::AppFolder()), nullptr);
 
   // A last line without a line end (edited by hand) is ended before the new line.
-  struct Case {
-    QByteArray before;
-    QByteArray after;
-  };
-  for (const Case& c : {Case{"", "new\n"}, Case{"old", "old\nnew\n"}, Case{"old\r\n", "old\r\nnew\n"},
-                        Case{"old\r", "old\rnew\n"}}) {
-    SCOPED_TRACE(c.before.toStdString());
-    WriteAll(path, c.before);
+  using Case = std::pair<QByteArray, QByteArray>;  // before, after
+  for (const auto& [before, after] : {Case{"", "new\n"}, Case{"old", "old\nnew\n"},
+                                      Case{"old\r\n", "old\r\nnew\n"}, Case{"old\r", "old\rnew\n"}}) {
+    SCOPED_TRACE(before.toStdString());
+    WriteAll(path, before);
     append("new", true);
-    EXPECT_EQ(ReadAll(path), c.after);
+    EXPECT_EQ(ReadAll(path), after);
   }
 }
 
@@ -328,15 +319,14 @@ TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const QByteArray content = small.join(QLatin1Char('\n')).toUtf8() + '\n';
   // A short list fails at every byte; about a megabyte fails around the write buffer's size.
   const QStringList big(5000, QStringLiteral("someone@example.com ") + QString(200, QChar('x')));
-  std::vector<std::pair<qint64, const QStringList*>> attempts;
-  for (qint64 limit = 0; limit < content.size(); ++limit) attempts.emplace_back(limit, &small);
-  for (qint64 limit : {65535, 65536, 65537, 500000}) attempts.emplace_back(limit, &big);
-  for (const auto& [limit, lines] : attempts) {
+  const auto failsAndKeepsTheOldFile = [&](qint64 limit, const QStringList& lines) {
     SCOPED_TRACE(limit);
-    EXPECT_FALSE(saveThrough(limit, *lines));
+    EXPECT_FALSE(saveThrough(limit, lines));
     EXPECT_EQ(ReadAll(path), old);
     EXPECT_EQ(FolderEntries(), QStringList{U("Friends")});
-  }
+  };
+  for (qint64 limit = 0; limit < content.size(); ++limit) failsAndKeepsTheOldFile(limit, small);
+  for (qint64 limit : {65535, 65536, 65537, 500000}) failsAndKeepsTheOldFile(limit, big);
   // The same device with room enough commits.
   EXPECT_TRUE(saveThrough(content.size(), small));
   EXPECT_EQ(ReadAll(path), content);
