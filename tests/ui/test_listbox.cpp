@@ -67,12 +67,8 @@ constexpr Qt::KeyboardModifiers Ctrl = Qt::ControlModifier, Shift = Qt::ShiftMod
 }  // namespace
 
 TEST(Listbox, ClicksAndKeysSetTheRowFlags) {
-  struct Case {
-    const char* name;
-    bool multiple;
-    std::vector<Action> actions;
-    std::vector<int> selected;
-  };
+  // name, several rows selectable, what the user does, the rows selected after
+  using Case = std::tuple<const char*, bool, std::vector<Action>, std::vector<int>>;
   const std::vector<Case> cases = {
       {"plain click selects one", true, {{2}, {4}}, {4}},
       {"ctrl-click toggles", true, {{2}, {5, {}, Ctrl}, {2, {}, Ctrl}}, {5}},
@@ -92,18 +88,18 @@ TEST(Listbox, ClicksAndKeysSetTheRowFlags) {
       {"down with nothing selected takes the first row", true, {{-1, Down}}, {0}},
       {"arrows move from the ctrl-clicked row", true, {{2}, {7, {}, Ctrl}, {-1, Down}}, {8}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    Fixture f(30, c.multiple);
-    for (const Action& action : c.actions) {
+  for (const auto& [name, multiple, actions, selected] : cases) {
+    SCOPED_TRACE(name);
+    Fixture f(30, multiple);
+    for (const Action& action : actions) {
       if (action.row >= 0) {
         f.Click(action.row, action.modifiers);
       } else {
         f.Key(action.key, action.modifiers);
       }
     }
-    EXPECT_EQ(f.SelectedRows(), c.selected);
-    EXPECT_EQ(f.list->SelCount(), static_cast<int>(c.selected.size()));
+    EXPECT_EQ(f.SelectedRows(), selected);
+    EXPECT_EQ(f.list->SelCount(), static_cast<int>(selected.size()));
   }
 }
 
