@@ -23,24 +23,19 @@ TEST_F(DateTest, ShortDatesReadBackInEveryLocale) {
     for (QDate d : {QDate(year, 1, 1), QDate(year, 12, 31), QDate(year, 2, 28)}) dates.push_back(d);
   }
   dates.emplace_back(2024, 2, 29);
-  int failures = 0;
-  QString lastFailing;
+  QStringList failures;
   for (const QLocale& locale :
        QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {
     QLocale::setDefault(locale);
     for (const QDate& day : dates) {
       const QString written = Date(QDateTime(day, QTime(13, 45, 7))).ShortDate();
       const auto read = ParseDate(written);
-      if (read && read->Moment().date() == day) continue;
-      ++failures;
-      if (lastFailing == locale.name()) continue;  // one message per locale
-      lastFailing = locale.name();
-      ADD_FAILURE() << locale.name().toStdString() << ": " << written.toStdString() << " for "
-                    << day.toString(Qt::ISODate).toStdString() << " read as "
-                    << (read ? read->Moment().date().toString(Qt::ISODate).toStdString() : "nothing");
+      if (!read || read->Moment().date() != day) {
+        failures << locale.name() + ": " + written + " for " + day.toString(Qt::ISODate);
+      }
     }
   }
-  EXPECT_EQ(failures, 0);
+  EXPECT_EQ(failures.mid(0, 10).join('\n').toStdString(), "") << failures.size() << " in all";
 }
 
 TEST_F(DateTest, TwoDigitYearsAndOtherFormsTable) {
