@@ -2,9 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QClipboard>
 #include <QDesktopServices>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -53,29 +51,24 @@ class DesktopSeamsTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(DesktopSeamsTest, MessageBoxIsModalWithOneOkButton) {
-  QString shownText;
-  int buttons = -1;
+  QString shown;
   WhenModalShows([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
-    shownText = box->text();
-    buttons = static_cast<int>(box->buttons().size());
+    shown = box->text() + " / buttons: " + QString::number(box->buttons().size());
     box->button(QMessageBox::Ok)->click();
   });
   platform::MsgBox("Select a list entry to delete.");
-  EXPECT_EQ(shownText, "Select a list entry to delete.");
-  EXPECT_EQ(buttons, 1);
+  EXPECT_EQ(shown, "Select a list entry to delete. / buttons: 1");
 }
 
 TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   QTemporaryDir folder;
   const QString chosen = folder.filePath("My List");
-  QString title;
   QString shownFolder;
   WhenModalShows([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
-    title = dialog->windowTitle();
     shownFolder = dialog->directory().absolutePath();
     // Typed as a person would: selectFile() waits for the folder to be listed first.
     auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
@@ -86,23 +79,14 @@ TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   platform::SaveDialogRequest request{
       "Select a name for your new email address file...", "text/plain", folder.path(), {}};
   EXPECT_EQ(platform::ShowSaveDialog(request), std::optional<QString>(chosen));
-  EXPECT_EQ(title, request.title);
   EXPECT_EQ(shownFolder, QDir(folder.path()).absolutePath());
 
   WhenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   EXPECT_EQ(platform::ShowSaveDialog(request), std::nullopt);
 }
 
-TEST_F(DesktopSeamsTest, ClipboardKeyboardAndBrowser) {
-  platform::SetClipboardText("a@x.org, b@y.org");
-  EXPECT_EQ(QGuiApplication::clipboard()->text(), "a@x.org, b@y.org");
-  QGuiApplication::clipboard()->setText("c@z.org");
-  EXPECT_EQ(platform::ClipboardText(), "c@z.org");
-
-  // No key is held while the tests run.
-  EXPECT_EQ(platform::AsyncCommandKey(), false);
-  EXPECT_EQ(platform::AsyncShiftKey(), false);
-
+// Only a well-formed address reaches the browser.
+TEST_F(DesktopSeamsTest, ShowUrlOpensOnlyWellFormedAddresses) {
   UrlCatcher catcher;
   QDesktopServices::setUrlHandler("https", &catcher, "open");
   platform::ShowURL("https://velmora.example/");
