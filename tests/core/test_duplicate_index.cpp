@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QRandomGenerator>
+#include <functional>
 
 #include "lists/DuplicateIndex.h"
 #include "platform/EventLoop.h"
@@ -48,47 +49,30 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
     platform::ListModel list(2);
     for (int i = random.bounded(4); i > 0; --i) list.AddRow(anyAddress());
     lists::DuplicateIndex index(&list);
-    for (int step = 0; step < 300; ++step) {
-      const int count = list.ListCount();
-      const int row = count > 0 ? random.bounded(count) : 0;
-      switch (random.bounded(11)) {
-        case 0:
-        case 1:
-          list.AddRow(anyAddress());
-          break;
-        case 2:
-          list.InsertRow(random.bounded(count + 1), anyAddress());
-          break;
-        case 3:
-          list.RemoveRow(row);
-          break;
-        case 4:
-          list.SetCell(row, 0, anyAddress());
-          break;
-        case 5:
-          list.SetCell(row, 1, anyAddress());
-          break;
-        case 6:
-          list.SetSelected(row, random.bounded(2) == 1);
-          break;
-        case 7: {
-          std::vector<QStringList> batch;
-          for (int i = random.bounded(5); i > 0; --i) batch.push_back({anyAddress()});
-          list.AppendRows(std::move(batch));
-          break;
-        }
-        case 8: {
+    auto anyRow = [&] { return list.ListCount() > 0 ? random.bounded(list.ListCount()) : 0; };
+    auto coin = [&] { return random.bounded(2) == 1; };
+    const std::function<void()> edits[] = {
+        [&] { list.AddRow(anyAddress()); },
+        [&] { list.AddRow(anyAddress()); },
+        [&] { list.InsertRow(random.bounded(list.ListCount() + 1), anyAddress()); },
+        [&] { list.RemoveRow(anyRow()); },
+        [&] { list.SetCell(anyRow(), 0, anyAddress()); },
+        [&] { list.SetCell(anyRow(), 1, anyAddress()); },
+        [&] { list.SetSelected(anyRow(), coin()); },
+        [&] { list.SetAllSelected(coin()); },
+        [&] {
+          list.AppendRows({{anyAddress()}, {anyAddress(), anyAddress()}});
+        },
+        [&] {
           const int keepEvery = random.bounded(1, 4);
           list.RemoveRowsIf([&](int r) { return r % keepEvery != 0; });
-          break;
-        }
-        case 9:
+        },
+        [&] {
           if (random.bounded(10) == 0) list.DeleteAllRows();
-          break;
-        case 10:
-          list.SetAllSelected(random.bounded(2) == 1);
-          break;
-      }
+        },
+    };
+    for (int step = 0; step < 300; ++step) {
+      edits[random.bounded(static_cast<int>(std::size(edits)))]();
       ExpectSameAnswers(index, list);
       if (HasFatalFailure()) return;
     }

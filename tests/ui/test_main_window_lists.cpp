@@ -67,12 +67,6 @@ class MainWindowListsTest : public MainWindowFixture {
     for (FolderButton* b : SideBar()->Buttons()) names.append(b->FolderName + (b->Selected ? "*" : ""));
     return names;
   }
-  QStringList Log() const {
-    QStringList rows;
-    for (int r = 0; r < m_window->UserMessagesLog().Count(); ++r)
-      rows.append(m_window->UserMessagesLog().Row(r));
-    return rows;
-  }
   template <typename T>
   T* Only() const {
     T* found = nullptr;
@@ -80,13 +74,6 @@ class MainWindowListsTest : public MainWindowFixture {
       if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) found = t;
     }
     return found;
-  }
-  void Drop(QMimeData* data) {
-    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
-    // Straight to the window: the application's event delivery drops a drop event that no
-    // real drag started.
-    ASSERT_TRUE(m_window->AcceptsDrop(*data));
-    static_cast<QObject*>(m_window)->event(&drop);
   }
 
   MainWindow* m_window = nullptr;
@@ -110,17 +97,21 @@ TEST_F(MainWindowListsTest, DropFolderAndTextThenSave) {
   WriteAll(folder + "/a.txt", "From: Carl <carl@example.org>\n");
   ASSERT_TRUE(QFile::link(folder + "/missing", folder + "/b-broken"));
   WriteAll(folder + "/inner/c.html", "<p>dora@example.net.</p>");
-  auto* data = new QMimeData;
-  data->setUrls({QUrl::fromLocalFile(folder)});
-  data->setText("ANN@example.com and eve@example.com, too");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(folder)});
+  data.setText("ANN@example.com and eve@example.com, too");
   m_window->xduplicates = true;
-  Drop(data);
-  delete data;
+  ASSERT_EQ(m_window->AcceptsDrop(data), true);
+  // Straight to the window: the application's event delivery drops a drop event that no
+  // real drag started.
+  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  static_cast<QObject*>(m_window)->event(&drop);
   EXPECT_EQ(Addresses(), (QStringList{"ann@example.com", "bob@example.com", "carl@example.org",
                                       "dora@example.net", "eve@example.com"}));
   EXPECT_EQ(m_window->Changed, true);
   EXPECT_EQ(m_window->Slug->text(), QString("5 addresses"));
-  const QStringList log = Log();
+  QStringList log;
+  for (int r = 0; r < m_window->UserMessagesLog().Count(); ++r) log << m_window->UserMessagesLog().Row(r);
   EXPECT_EQ(log.filter("Could not read the file").size(), 1);
   EXPECT_EQ(log.filter("ANN@example.com already exists in the database.").size(), 1);
 
