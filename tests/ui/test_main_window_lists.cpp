@@ -80,14 +80,6 @@ class MainWindowListsTest : public MainWindowFixture {
   int m_deletes = 0;
 };
 
-TEST_F(MainWindowListsTest, StartUpOpensLastListAndFillsSideBar) {
-  EXPECT_EQ(Addresses(), (QStringList{"ann@example.com", "bob@example.com"}));
-  EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
-  EXPECT_EQ(m_window->lastopen, QString("Friends"));
-  EXPECT_EQ(m_window->Changed, false);
-  EXPECT_EQ(SideBarNames(), (QStringList{"Friends*", "Trash"}));
-}
-
 // A drop of a folder (with a sub-folder and an unreadable entry) and a text clip: every
 // readable file first, then the clip's addresses, less those already listed in another
 // letter case; a save writes them all.
@@ -240,8 +232,14 @@ TEST_F(MainWindowListsTest, RemoveListsThenEmptyTrash) {
   EXPECT_EQ(QFile::exists(Path("Trash")), true);
 }
 
-// Clicking a side-bar button saves the open list and opens the clicked one.
-TEST_F(MainWindowListsTest, SideBarClickSwitchesLists) {
+// Start-up opens the last list and marks it in the side bar; clicking another button saves
+// the open list and opens the clicked one.
+TEST_F(MainWindowListsTest, StartUpThenSideBarClickSwitchesLists) {
+  EXPECT_EQ(Addresses(), (QStringList{"ann@example.com", "bob@example.com"}));
+  EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
+  EXPECT_EQ(m_window->lastopen, QString("Friends"));
+  EXPECT_EQ(m_window->Changed, false);
+  EXPECT_EQ(SideBarNames(), (QStringList{"Friends*", "Trash"}));
   m_window->elist->AddRow(QString("new@example.com"));
   m_window->Changed = true;
   FolderButton* trash = SideBar()->Buttons().at(1);
