@@ -152,16 +152,15 @@ TEST_F(MainWindowTest, SetSlugLogsNewestFirst) {
   EXPECT_EQ(m_window->UserMessages->TopRow(), 0);
 }
 
+// Text and any file are taken; other data is not.
 TEST_F(MainWindowTest, AcceptsDroppedTextAndEveryFile) {
-  QMimeData text;
+  QMimeData text, file, image;
   text.setText("someone@example.com");
-  EXPECT_TRUE(m_window->AcceptsDrop(text));
-  QMimeData file;
   file.setUrls({QUrl::fromLocalFile("/tmp/anything.bin")});
-  EXPECT_TRUE(m_window->AcceptsDrop(file));
-  QMimeData image;
   image.setImageData(QImage(1, 1, QImage::Format_RGB32));
-  EXPECT_FALSE(m_window->AcceptsDrop(image));
+  EXPECT_EQ(m_window->AcceptsDrop(text), true);
+  EXPECT_EQ(m_window->AcceptsDrop(file), true);
+  EXPECT_EQ(m_window->AcceptsDrop(image), false);
 }
 
 // One row at most is selected, the selection stays on its text as reports come in, and
