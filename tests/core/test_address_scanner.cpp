@@ -18,64 +18,37 @@ void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-struct Case {
-  const char* name;
-  QString text;
-  QString expected;
-};
-
 // Expectations worked out by hand from the scanner's rules; the oracle must agree too.
-const std::vector<Case>& HandPickedCases() {
-  static const std::vector<Case> cases = {
+TEST(AddressScanner, HandPickedCases) {
+  const struct {
+    const char* name;
+    QString text;
+    QString expected;
+  } cases[] = {
       {"empty", u""_s, u""_s},
-      {"no at sign", u"nothing to see here."_s, u""_s},
-      {"whole text", u"john@example.com"_s, u"john@example.com"_s},
-      {"comma", u"a@bc.com,de@fg.org"_s, u"a@bc.com de@fg.org"_s},
-      {"blank", u"a@bc.com de@fg.org"_s, u"a@bc.com de@fg.org"_s},
-      {"semicolon", u"a@bc.com;de@fg.org"_s, u"a@bc.com de@fg.org"_s},
       {"angle brackets", u"Jo <a@bc.com><de@fg.org>"_s, u"a@bc.com de@fg.org"_s},
-      {"quotes", u"\"john@example.com\" 'mary@example.org'"_s, u"john@example.com mary@example.org"_s},
       {"line ends", u"john@example.com\r\nmary@example.org\rx@yz.info\n"_s,
        u"john@example.com mary@example.org x@yz.info"_s},
       {"full stop", u"Write to john@example.com."_s, u"john@example.com"_s},
       {"several trailing dots", u"john@example.com... and more"_s, u"john@example.com"_s},
       {"plus cuts the local part", u"john+tag@example.com"_s, u"tag@example.com"_s},
-      {"percent cuts the local part", u"a%bcd@example.com"_s, u"bcd@example.com"_s},
       {"five characters", u"a@b.c"_s, u""_s},
       {"six characters", u"a@b.cd"_s, u"a@b.cd"_s},
       {"one character after the first dot", u"ab@c.d"_s, u""_s},
-      {"one character after the only dot", u"john@example.c"_s, u""_s},
       {"only the first dot counts", u"john@ab.cd.e"_s, u"john@ab.cd.e"_s},
       {"domain without a dot", u"john@localhost"_s, u""_s},
-      {"domain of one character", u"johnny@x"_s, u""_s},
       {"no local part", u"mail @example.com"_s, u"@example.com"_s},
       {"second at consumed", u"a@b@example.com"_s, u""_s},
       {"second at consumed with a valid first", u"ab@cd.ef@example.com"_s, u"ab@cd.ef"_s},
       {"accented letter ends the address", u"jöhn@example.com"_s, u"hn@example.com"_s},
       {"dotless i ends the address although it upper-cases to I", u"fıle@example.com"_s, u"le@example.com"_s},
-      {"long s ends the address", u"meſſage@example.com"_s, u"age@example.com"_s},
-      {"letter case kept", u"John.Smith@Example.COM"_s, u"John.Smith@Example.COM"_s},
-      {"repeats kept", u"a@bc.de a@bc.de"_s, u"a@bc.de a@bc.de"_s},
-      {"mailto", u"mailto:john@example.com"_s, u"john@example.com"_s},
-      {"slashes", u"http://www.example.com/~x/a@bc.de/"_s, u"a@bc.de"_s},
-      {"at at the start", u"@example.com"_s, u"@example.com"_s},
-      {"at at the end", u"john.smith@"_s, u""_s},
-      {"lone at", u"@"_s, u""_s},
       {"runs of at", u"@@@@ x@@y.com @@"_s, u""_s},
-      {"dots before the at", u"...@example.com"_s, u"...@example.com"_s},
-      {"dots only", u".@...."_s, u""_s},
       // The first trailing dot is consumed; the others start the rest of the text, so they
       // lead the next candidate.
       {"trailing dots lead the next candidate", u"a@bc.de..@fg.hi"_s, u"a@bc.de .@fg.hi"_s},
       {"emoji ends the address", u"😀john@example.com😀"_s, u"john@example.com"_s},
-      {"hyphen and underscore", u"first_last-x@my-host.example"_s, u"first_last-x@my-host.example"_s},
-      {"tab", u"\tjohn@example.com\t"_s, u"john@example.com"_s},
   };
-  return cases;
-}
-
-TEST(AddressScanner, HandPickedCases) {
-  for (const Case& c : HandPickedCases()) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(lists::FindEmails(c.text), c.expected);
     EXPECT_EQ(oracle::FindEmailsLiterally(c.text), c.expected);
@@ -83,34 +56,36 @@ TEST(AddressScanner, HandPickedCases) {
   }
 }
 
-// Pieces that make up the random texts: address characters, every kind of terminator,
-// characters that upper-case oddly, stray bytes as DecodeBytes gives them, and whole
-// addresses so that many candidates pass.
-const QStringList& Pieces() {
-  static const QStringList pieces = [] {
-    QStringList all =
-        u"a|Z|q|0|9|.|.|-|_|@|@|@|/| |\n|\r\n|+|%|\"|<|>|,|;|:|é|ı|ſ|ß|😀|\t|ab.cd|x@yz.com|"
-        u"John.Smith@Example.org|...|@@|a@b.cd"_s.split(u'|');
-    all << QString(QChar(0xDC80)) << QString(QChar(0xDCFF));
-    return all;
-  }();
-  return pieces;
+// Random files from pieces: address characters, every kind of terminator, characters that
+// upper-case oddly, bytes that are not UTF-8, and whole addresses so that many candidates pass.
+QByteArray RandomBytes(QRandomGenerator& random, int count) {
+  static const QList<QByteArray> pieces =
+      u"a|Z|q|0|9|.|.|-|_|@|@|@|/| |\n|\r\n|+|%|\"|<|>|,|;|:|é|ı|ſ|ß|😀|\t|ab.cd|x@yz.com|"
+      u"John.Smith@Example.org|...|@@|a@b.cd"_s.toUtf8()
+          .append("|\x80|\xff|\xc3|\xa9|\xe2\x82|\xf0\x9f\x98")
+          .split('|');
+  QByteArray bytes;
+  for (int i = 0; i < count; ++i) bytes += pieces[random.bounded(pieces.size())];
+  return bytes;
 }
 
-QString RandomText(QRandomGenerator& random, int pieces) {
-  QString text;
-  const QStringList& all = Pieces();
-  for (int i = 0; i < pieces; ++i) text += all[random.bounded(static_cast<int>(all.size()))];
-  return text;
-}
-
+// The text and the byte scanners both find what the literal scanner finds in the decoded text.
 TEST(AddressScanner, AgreesWithTheOracleOnRandomTexts) {
   QRandomGenerator random(20261206);
-  for (int round = 0; round < 20000; ++round) {
-    const QString text = RandomText(random, random.bounded(1, 60));
+  for (int round = 0; round < 30000; ++round) {
+    const QByteArray bytes = RandomBytes(random, random.bounded(1, 60));
+    const QString text = platform::DecodeBytes(bytes);
     const QString expected = oracle::FindEmailsLiterally(text);
-    ASSERT_EQ(lists::FindEmails(text), expected) << text.toStdString();
-    ASSERT_EQ(lists::FindEmails(QByteArrayView(platform::EncodeText(text))), expected) << text.toStdString();
+    ASSERT_EQ(lists::FindEmails(text), expected) << bytes.toHex().toStdString();
+    ASSERT_EQ(lists::FindEmails(QByteArrayView(bytes)), expected) << bytes.toHex().toStdString();
+    // The positions handed out point at the same addresses, in the text and in the bytes.
+    QStringList spans, byteSpans;
+    lists::ForEachEmail(QStringView(text), [&](qsizetype at, qsizetype n) { spans << text.mid(at, n); });
+    lists::ForEachEmail(QByteArrayView(bytes), [&](qsizetype at, qsizetype n) {
+      byteSpans << QString::fromLatin1(bytes.mid(at, n));
+    });
+    ASSERT_EQ(spans.join(u' '), expected) << bytes.toHex().toStdString();
+    ASSERT_EQ(byteSpans, spans) << bytes.toHex().toStdString();
   }
 }
 
@@ -131,28 +106,12 @@ TEST(AddressScanner, AgreesWithTheOracleOnEveryShortText) {
   }
 }
 
-TEST(AddressScanner, BytesAgreeWithTheOracleOnTheirDecodedText) {
-  QRandomGenerator random(7);
-  const QByteArray bytePieces[] = {"a",        "Z",    ".",    "@",        " ",    "\n",
-                                   "\xC3\xA9", "\xC3", "\xA9", "\xE2\x82", "\xFF", "\xF0\x9F\x98\x80",
-                                   "x@yz.com", "-",    "_",    "9"};
-  for (int round = 0; round < 20000; ++round) {
-    QByteArray bytes;
-    const int pieces = random.bounded(1, 50);
-    for (int i = 0; i < pieces; ++i)
-      bytes += bytePieces[random.bounded(static_cast<int>(std::size(bytePieces)))];
-    ASSERT_EQ(lists::FindEmails(QByteArrayView(bytes)),
-              oracle::FindEmailsLiterally(platform::DecodeBytes(bytes)))
-        << bytes.toHex().toStdString();
-  }
-}
-
 // A dropped file is scanned line by line; scanning its bytes in one go must find the
 // same addresses, in the same order (a line end is no address character).
 TEST(AddressScanner, WholeFileFindsWhatItsLinesFind) {
   QRandomGenerator random(500);
   for (int round = 0; round < 3000; ++round) {
-    const QByteArray bytes = platform::EncodeText(RandomText(random, random.bounded(1, 80)));
+    const QByteArray bytes = RandomBytes(random, random.bounded(1, 80));
     QStringList byLine;
     auto stream = platform::TextInputStream::FromBytes(bytes);
     while (!stream->EOF_()) {
@@ -163,28 +122,12 @@ TEST(AddressScanner, WholeFileFindsWhatItsLinesFind) {
   }
 }
 
-TEST(AddressScanner, PositionsPointAtTheAddresses) {
-  const QString text = u"Jo <John@Example.com>, ñ x@ab.cd... @@ ..@fg.hi"_s;
-  QStringList found;
-  lists::ForEachEmail(QStringView(text),
-                      [&](qsizetype start, qsizetype length) { found << text.mid(start, length); });
-  EXPECT_EQ(found.join(u' '), lists::FindEmails(text));
-  EXPECT_EQ(found, (QStringList{u"John@Example.com"_s, u"x@ab.cd"_s, u"..@fg.hi"_s}));
-
-  const QByteArray bytes = platform::EncodeText(text);
-  QStringList foundInBytes;
-  lists::ForEachEmail(QByteArrayView(bytes), [&](qsizetype start, qsizetype length) {
-    foundInBytes << QString::fromLatin1(bytes.mid(start, length));
-  });
-  EXPECT_EQ(foundInBytes, found);
-}
-
 TEST(AddressScanner, LongTextsAgreeWithTheOracle) {
   // Longer than the stretch scanned between two offers to run the event loop, so
   // candidates straddle those boundaries.
   QRandomGenerator random(99);
   for (int round = 0; round < 3; ++round) {
-    const QString text = RandomText(random, 12000);
+    const QString text = platform::DecodeBytes(RandomBytes(random, 12000));
     EXPECT_EQ(lists::FindEmails(text), oracle::FindEmailsLiterally(text));
   }
   QString runs = QString(20000, u'.') + u"x@yz.com"_s + QString(20000, u'.') + u" "_s + QString(40000, u'a') +

@@ -7,43 +7,33 @@
 
 using app::CommandRouter;
 
+namespace {
+
+// A handler that notes its call.
+std::function<bool()> Noting(QStringList& calls, const QString& what) {
+  return [&calls, what] {
+    calls << what;
+    return true;
+  };
+}
+
+// Each window's handlers only, in the order first registered; a repeat replaces the handler.
 TEST(CommandRouter, DispatchesToTheGivenWindowOnly) {
   auto& router = CommandRouter::Instance();
   QObject main, about;
   QStringList calls;
-  router.AddMenuHandler(&main, "FileSave", [&] {
-    calls << "main FileSave";
-    return true;
-  });
-  router.AddMenuHandler(&about, "FileQuit", [&] {
-    calls << "about FileQuit";
-    return true;
-  });
+  router.AddMenuHandler(&main, "FileSave", Noting(calls, "main FileSave, replaced"));
+  router.AddMenuHandler(&main, "EditCopy", Noting(calls, "main EditCopy"));
+  router.AddMenuHandler(&main, "FileSave", Noting(calls, "main FileSave"));
+  router.AddMenuHandler(&about, "FileQuit", Noting(calls, "about FileQuit"));
+  EXPECT_EQ(router.HandledItems(&main), QStringList({"FileSave", "EditCopy"}));
 
-  EXPECT_TRUE(router.Dispatch(&main, "FileSave"));
-  EXPECT_FALSE(router.Dispatch(&main, "FileQuit"));  // only the about window handles Quit
-  EXPECT_TRUE(router.Dispatch(&about, "FileQuit"));
-  EXPECT_FALSE(router.Dispatch(&about, "FileSave"));
-  EXPECT_FALSE(router.Dispatch(nullptr, "FileSave"));
+  EXPECT_EQ(router.Dispatch(&main, "FileSave"), true);
+  EXPECT_EQ(router.Dispatch(&main, "FileQuit"), false);  // only the about window handles Quit
+  EXPECT_EQ(router.Dispatch(&about, "FileQuit"), true);
+  EXPECT_EQ(router.Dispatch(&about, "FileSave"), false);
+  EXPECT_EQ(router.Dispatch(nullptr, "FileSave"), false);
   EXPECT_EQ(calls, QStringList({"main FileSave", "about FileQuit"}));
-}
-
-TEST(CommandRouter, KeepsRegistrationOrderAndReplacesRepeats) {
-  auto& router = CommandRouter::Instance();
-  QObject window;
-  int which = 0;
-  router.AddMenuHandler(&window, "B", [&] {
-    which = 1;
-    return true;
-  });
-  router.AddMenuHandler(&window, "A", [&] { return true; });
-  router.AddMenuHandler(&window, "B", [&] {
-    which = 2;
-    return true;
-  });
-  EXPECT_EQ(router.HandledItems(&window), QStringList({"B", "A"}));
-  router.Dispatch(&window, "B");
-  EXPECT_EQ(which, 2);
 }
 
 TEST(CommandRouter, ForgetsADestroyedWindow) {
@@ -53,23 +43,24 @@ TEST(CommandRouter, ForgetsADestroyedWindow) {
   int enabled = 0;
   router.AddMenuHandler(address, "FileQuit", [] { return true; });
   router.SetEnableMenuItems(address, [&] { ++enabled; });
-  EXPECT_TRUE(router.EnableMenuItems(address));
+  EXPECT_EQ(router.EnableMenuItems(address), true);
   EXPECT_EQ(enabled, 1);
   window.reset();
   EXPECT_EQ(router.HandledItems(address), QStringList());
-  EXPECT_FALSE(router.EnableMenuItems(address));
-  EXPECT_FALSE(router.Dispatch(address, "FileQuit"));
+  EXPECT_EQ(router.EnableMenuItems(address), false);
+  EXPECT_EQ(router.Dispatch(address, "FileQuit"), false);
 }
 
 TEST(CommandRouter, AHandlerMayDestroyItsWindow) {
-  auto& router = CommandRouter::Instance();
   auto* window = new QObject;
   bool ran = false;
-  router.AddMenuHandler(window, "FileClose", [&] {
+  CommandRouter::Instance().AddMenuHandler(window, "FileClose", [&] {
     delete window;
     ran = true;
     return true;
   });
-  EXPECT_TRUE(router.Dispatch(window, "FileClose"));
-  EXPECT_TRUE(ran);
+  EXPECT_EQ(CommandRouter::Instance().Dispatch(window, "FileClose"), true);
+  EXPECT_EQ(ran, true);
 }
+
+}  // namespace

@@ -40,11 +40,15 @@ class FileImportTest : public ::testing::Test {
   int refreshes = 0;
 };
 
-// Every file of the folder and of its sub-folders, at any depth, in the folder's order.
-TEST_F(FileImportTest, FolderWithNestedFolders) {
+// Every file of the folder and of its sub-folders, at any depth, in the folder's order; a
+// file that cannot be read is reported and skipped, and links that loop back end.
+TEST_F(FileImportTest, FolderWithNestedFoldersAnUnreadableFileAndALinkLoop) {
   QDir().mkpath(root + "/b/c/d");
   WriteAll(root + "/a.txt", "Write to ann@example.com, or\nbob@example.com.\n");
+  ASSERT_TRUE(QFile::link(root + "/nowhere", root + "/a2-dangling"));
   WriteAll(root + "/b/c/d/deep.html", "<a href=\"mailto:deep@example.org\">x</a>");
+  ASSERT_TRUE(QFile::link(root, root + "/b/c/back-to-root"));
+  ASSERT_TRUE(QFile::link(root + "/b", root + "/b/self"));
   WriteAll(root + "/b/mid", "mid@example.net");
   WriteAll(root + "/z-empty", "");
   lists::FileImport import = Importer();
@@ -52,33 +56,12 @@ TEST_F(FileImportTest, FolderWithNestedFolders) {
   EXPECT_EQ(added,
             (QStringList{"ann@example.com", "bob@example.com", "deep@example.org", "mid@example.net"}));
   EXPECT_EQ(import.FilesRead(), 4);
+  EXPECT_EQ(import.FilesSkipped(), 1);
+  EXPECT_EQ(slugs.filter("Could not read the file").size(), 1);
+  EXPECT_EQ(slugs.filter("a2-dangling").size(), 1);
   // Each file reports the count when done; the empty one too.
   EXPECT_EQ(slugs.last(), QString("4 addresses..."));
   EXPECT_EQ(slugs.count("4 addresses..."), 2);
-}
-
-// A file that cannot be read is reported and skipped; the files after it are still read.
-TEST_F(FileImportTest, UnreadableFileIsSkipped) {
-  WriteAll(root + "/1.txt", "one@example.com");
-  ASSERT_TRUE(QFile::link(root + "/nowhere", root + "/2-dangling"));
-  WriteAll(root + "/3.txt", "three@example.com");
-  lists::FileImport import = Importer();
-  import.ImportItem(platform::FolderItem(root));
-  EXPECT_EQ(added, (QStringList{"one@example.com", "three@example.com"}));
-  EXPECT_EQ(import.FilesSkipped(), 1);
-  EXPECT_EQ(slugs.filter("Could not read the file").size(), 1);
-  EXPECT_EQ(slugs.filter("2-dangling").size(), 1);
-}
-
-// A link from inside a folder back to the folder itself must not walk forever.
-TEST_F(FileImportTest, LinkLoopEnds) {
-  QDir().mkpath(root + "/sub");
-  WriteAll(root + "/sub/x.txt", "x@example.com");
-  ASSERT_TRUE(QFile::link(root, root + "/sub/back-to-root"));
-  ASSERT_TRUE(QFile::link(root + "/sub", root + "/sub/self"));
-  lists::FileImport import = Importer();
-  import.ImportItem(platform::FolderItem(root));
-  EXPECT_EQ(added, QStringList{"x@example.com"});
 }
 
 TEST_F(FileImportTest, ProgressEveryFiveHundredLines) {
@@ -96,12 +79,6 @@ TEST_F(FileImportTest, NilItemReportsCount) {
   lists::FileImport import = Importer();
   import.ImportItem(platform::FolderItem());
   EXPECT_EQ(slugs, QStringList{"0 addresses..."});
-}
-
-TEST_F(FileImportTest, TextAddsFoundAddressesInOrder) {
-  lists::FileImport import = Importer();
-  import.ImportText("Mail <a@example.com>; b@example.com, no@x");
-  EXPECT_EQ(added, (QStringList{"a@example.com", "b@example.com"}));
 }
 
 }  // namespace
