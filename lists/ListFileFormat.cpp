@@ -71,4 +71,13 @@ std::vector<QStringList> ParseListFile(QByteArrayView bytes) {
   return rows;
 }
 
+std::optional<QString> StorableAddress(const QString& typed) {
+  qsizetype first = 0;
+  qsizetype last = typed.size();
+  while (first < last && typed.at(first) == QLatin1Char(' ')) ++first;
+  while (last > first && typed.at(last - 1) == QLatin1Char(' ')) --last;
+  if (first == last) return std::nullopt;
+  return typed.mid(first, last - first);
+}
+
 }  // namespace lists

@@ -22,6 +22,11 @@ std::optional<QStringList> ParseListLine(const QString& line);
 // The line that stands for a row, without a line end.
 QString FormatListLine(const QString& address, const QString& mailings);
 
+// An address typed by hand, as it can be stored in column 0: without the blanks around
+// it. Nothing when no address is left, since a row with an empty address, or one that
+// begins with a blank, would be dropped with its history the next time the list is read.
+std::optional<QString> StorableAddress(const QString& typed);
+
 // A whole file's bytes as rows {address, mailings}, in file order, ready for
 // platform::ListModel::AppendRows. Lines end in LF, CR LF or a lone CR. Bytes that are not
 // UTF-8 are kept the way platform::DecodeBytes keeps them, so writing the rows back gives

@@ -3,8 +3,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
 
 #include "app/ui/MainWindow.h"
+#include "lists/ListFileFormat.h"
 #include "lists/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
@@ -36,8 +38,12 @@ void EditWindow::PushButton1_Action() {
   const int row = main->elist->ListIndex();
   // Without a selected row there is nothing to update.
   if (row >= 0) {
-    main->elist->SetCell(row, 0, Address->text());
-    main->Changed = true;
+    if (const std::optional<QString> address = lists::StorableAddress(Address->text())) {
+      main->elist->SetCell(row, 0, *address);
+      main->Changed = true;
+    } else {
+      main->SetSlug(QStringLiteral("An address cannot be empty; the row was left as it was."));
+    }
   }
   close();
 }

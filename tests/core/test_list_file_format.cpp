@@ -79,4 +79,19 @@ TEST(ListFileFormat, AgreesWithReadingLineByLineOnRandomFiles) {
   }
 }
 
+// Whatever is typed as an address, what gets stored reads back as the same row.
+TEST(ListFileFormat, TypedAddressesSurviveAReadBack) {
+  for (const QString typed : {u" a@bc.de"_s, u"a@bc.de  "_s, u"john smith@x.org"_s, u" "_s, u""_s}) {
+    const std::optional<QString> stored = lists::StorableAddress(typed);
+    if (!stored) {
+      EXPECT_EQ(typed.trimmed(), QString()) << typed.toStdString();
+      continue;
+    }
+    const std::optional<QStringList> row =
+        lists::ParseListLine(lists::FormatListLine(*stored, u"Sent(1/1/26) "_s));
+    ASSERT_TRUE(row.has_value()) << typed.toStdString();
+    EXPECT_EQ(row->join(u" "_s), *stored + u" Sent(1/1/26) "_s) << typed.toStdString();
+  }
+}
+
 }  // namespace

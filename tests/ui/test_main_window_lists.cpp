@@ -179,6 +179,18 @@ TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
   EXPECT_EQ(m_window->elist->Cell(0, 0), QString("not an address"));
   EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
   EXPECT_EQ(m_window->Changed, true);
+
+  // Blanks around a typed address are dropped, and an empty one is refused: stored as
+  // typed, the row and its history would vanish the next time the list is read.
+  for (const auto& [typed, stored] :
+       {std::pair{"  ann@example.org ", "ann@example.org"}, {"   ", "ann@example.org"}}) {
+    m_window->elist->SetListIndex(0);
+    m_window->elist_DoubleClick();
+    Only<EditWindow>()->Address->setText(typed);
+    Only<EditWindow>()->PushButton1->click();
+    EXPECT_EQ(m_window->elist->Cell(0, 0), QString(stored)) << typed;
+    EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
+  }
 }
 
 // The dialog adds what it finds to the list it was opened for, and tests duplicates in
