@@ -14,6 +14,14 @@ double RunPeerSeconds(const QString& program, const QStringList& args, const QSt
 // Records the peer's time and the ratio ours/peer as counters of the running benchmark.
 void ReportAgainstPeer(benchmark::State& state, double oursSeconds, double peerSeconds, const char* peerName);
 
+// A file of a million addresses, one a line; one line in ten repeats an earlier address in
+// other letter case. Made once per benchmark process.
+const QString& MillionAddressFile();
+
+// The best of three runs of GNU `sort -uf` on a file: the peer of an import that drops
+// repeats differing only in letter case.
+double SortUniqueFoldSeconds(const QString& file);
+
 // A scratch folder for generated inputs, kept for the life of the benchmark process.
 QString ScratchDir();
 

@@ -30,43 +30,11 @@ double Seconds(const QElapsedTimer& t) {
   return static_cast<double>(t.nsecsElapsed()) / 1e9;
 }
 
-// One address a line; one line in ten repeats an earlier address in other letter case.
-const QString& AddressFile() {
-  static const QString path = [] {
-    std::mt19937 random(1106);
-    const char* const domains[] = {"example.com", "Mail.Example.org", "uni-x.edu", "host.co.uk", "a.de"};
-    QList<QByteArray> lines;
-    lines.reserve(kRows);
-    for (int i = 0; i < kRows; ++i) {
-      if (i > 10 && random() % 10 == 0) {
-        lines.append(lines[random() % lines.size()].toUpper());
-      } else {
-        lines.append("member." + QByteArray::number(static_cast<int>(random() % 100000000)) + '@' +
-                     domains[random() % std::size(domains)]);
-      }
-    }
-    QString p = bench_support::ScratchDir() + QStringLiteral("/addresses-1M.txt");
-    QFile f(p);
-    if (f.open(QIODevice::WriteOnly)) f.write(lines.join('\n') + '\n');
-    return p;
-  }();
-  return path;
-}
-
-double SortSeconds(const QString& file) {
-  double best = -1;
-  for (int i = 0; i < 3; ++i) {
-    const double s = bench_support::RunPeerSeconds(QStringLiteral("sort"), {QStringLiteral("-uf"), file});
-    if (s > 0 && (best < 0 || s < best)) best = s;
-  }
-  return best;
-}
-
 // Read the file, pull out its addresses, leave out those the list (or the batch) holds
 // already, letter case aside, and append the rest in one batch. Scanning the whole file
 // at once finds what scanning it line by line finds: a line end is no address character.
 void BM_ImportMillionWithDuplicateTest(benchmark::State& state) {
-  const QString& file = AddressFile();
+  const QString& file = bench_support::MillionAddressFile();
   double best = -1;
   int rows = 0;
   for (auto _ : state) {
@@ -91,7 +59,7 @@ void BM_ImportMillionWithDuplicateTest(benchmark::State& state) {
     rows = list.ListCount();
   }
   state.counters["rows"] = rows;
-  bench_support::ReportAgainstPeer(state, best, SortSeconds(file), "sort_uf");
+  bench_support::ReportAgainstPeer(state, best, bench_support::SortUniqueFoldSeconds(file), "sort_uf");
 }
 BENCHMARK(BM_ImportMillionWithDuplicateTest)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
 
