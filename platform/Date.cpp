@@ -28,7 +28,28 @@ QString Date::ShortDate() const {
 }
 
 QString Date::LongTime() const {
-  return QLocale().toString(m_moment.time(), QLocale::LongFormat);
+  // A long import reports once per address, many times a second: format each second once.
+  // Long time forms stop at whole seconds unless they show milliseconds ("z").
+  struct Cache {
+    QLocale locale;
+    bool showsMilliseconds = false;
+    int msecsOfDay = -1;
+    QString text;
+  };
+  static Cache cache;
+  const QLocale locale;
+  const QTime time = m_moment.time();
+  if (locale != cache.locale || cache.msecsOfDay < 0) {
+    cache.locale = locale;
+    cache.showsMilliseconds = locale.timeFormat(QLocale::LongFormat).contains(QLatin1Char('z'));
+    cache.msecsOfDay = -1;
+  }
+  const int key = cache.showsMilliseconds ? time.msecsSinceStartOfDay() : time.msecsSinceStartOfDay() / 1000;
+  if (key != cache.msecsOfDay) {
+    cache.text = locale.toString(time, QLocale::LongFormat);
+    cache.msecsOfDay = key;
+  }
+  return cache.text;
 }
 
 double Date::TotalSeconds() const {

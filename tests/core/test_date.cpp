@@ -73,4 +73,22 @@ TEST_F(DateTest, ClockAndSeconds) {
   EXPECT_EQ(Date(QDateTime(QDate(2026, 3, 4), QTime(15, 6, 7))).ShortDate(), QStringLiteral("3/4/26"));
 }
 
+// The log formats each second once: a reading must still give the time of its own second,
+// in the locale in force when it is read.
+TEST_F(DateTest, LongTimeFollowsTheSecondAndTheLocale) {
+  const QDate day(2026, 5, 4);
+  const struct {
+    const char* locale;
+    QTime time;
+  } readings[] = {{"en_US", QTime(13, 14, 15, 0)}, {"en_US", QTime(13, 14, 15, 999)},
+                  {"en_US", QTime(13, 14, 16, 0)}, {"de_DE", QTime(13, 14, 16, 1)},
+                  {"de_DE", QTime(1, 14, 16, 1)},  {"en_US", QTime(1, 14, 16, 1)}};
+  for (const auto& r : readings) {
+    QLocale::setDefault(QLocale(QString::fromLatin1(r.locale)));
+    const QDateTime moment(day, r.time);
+    EXPECT_EQ(Date(moment).LongTime(), QLocale().toString(r.time, QLocale::LongFormat))
+        << r.locale << " " << r.time.toString(u"hh:mm:ss.zzz").toStdString();
+  }
+}
+
 }  // namespace
