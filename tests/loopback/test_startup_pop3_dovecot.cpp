@@ -75,16 +75,4 @@ TEST_F(StartupPop3Dovecot, LogsInReportsTheCountAndDrops) {
   }
 }
 
-// A user name without a server: the log-in starts with an empty address and ends in a
-// failure that is not reported.
-TEST_F(StartupPop3Dovecot, EmptyServerFailsSilently) {
-  QTcpServer probe;
-  ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-  const quint16 unused = probe.serverPort();
-  probe.close();
-  StartAndWait(unused, "", "x");
-  EXPECT_EQ(m_window->POPSocket->LastErrorCode(), platform::POP3Socket::CannotConnect);
-  EXPECT_EQ(LogRows(), QStringList());
-}
-
 }  // namespace
