@@ -76,12 +76,4 @@ TEST(Pop3Reply, StatIsReadStrictly) {
   }
 }
 
-// A reply split anywhere is Incomplete until its line end arrives, then the same reply.
-TEST(Pop3Reply, EveryPrefixIsIncompleteUntilTheLineEnd) {
-  const QByteArray bytes = "-ERR [IN-USE] mailbox locked\r\n";
-  for (qsizetype cut = 0; cut < bytes.size(); ++cut)
-    EXPECT_EQ(ParsePop3Reply(bytes.left(cut)).status, Status::Incomplete) << cut;
-  EXPECT_EQ(ParsePop3Reply(bytes).status, Status::Err);
-}
-
 }  // namespace

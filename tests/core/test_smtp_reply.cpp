@@ -78,16 +78,6 @@ TEST(SmtpReply, Limits) {
   }
 }
 
-// A reply cut anywhere before its last line end is incomplete, never a shorter reply.
-TEST(SmtpReply, EveryPrefixIsIncomplete) {
-  const QByteArray reply = "250-mail.example.com\r\n250-STARTTLS\r\n250 AUTH PLAIN\r\n";
-  for (qsizetype n = 0; n < reply.size(); ++n) {
-    SCOPED_TRACE(n);
-    EXPECT_EQ(static_cast<int>(ParseSmtpReply(reply.left(n)).status), static_cast<int>(Status::Incomplete));
-  }
-  EXPECT_EQ(ParseSmtpReply(reply).consumed, reply.size());
-}
-
 // ---------------------------------------------------------------------------------------
 
 TEST(SmtpData, Table) {
