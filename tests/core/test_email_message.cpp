@@ -63,7 +63,6 @@ QJsonObject ReadWithPython(const QByteArray& source) {
 
 struct GMimeView {
   QString subject, from, to, contentType, plain, html;
-  int headerCount = 0;
 };
 
 QString PartText(GMimeObject* object) {
@@ -94,7 +93,6 @@ GMimeView ReadWithGMime(const QByteArray& source) {
   view.to = QString::fromUtf8(to);
   g_free(from);
   g_free(to);
-  view.headerCount = g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(message)));
   GMimeObject* body = g_mime_message_get_mime_part(message);
   view.contentType = ContentType(body);
   if (GMIME_IS_MULTIPART(body)) {

@@ -190,11 +190,8 @@ TEST(SmtpTranscripts, Greeting) {
        QStringList{"S: 220-first line here", "S: 220-second", "S: 220 third", "E: greeting:first line here",
                    "C: EHLO [127.0.0.1]", "S: 250 hi"} +
            kSendM1},
-      {"bare 220 without text",
-       QStringList{"S: 220", "E: greeting:", "C: EHLO [127.0.0.1]", "S: 250 hi"} + kSendM1},
       {"554 greeting refuses the session", {"S: 554 go away", "E: end:104"}},
       {"greeting that is not SMTP", {"S: hello there", "E: end:105"}},
-      {"reply codes differ between lines", {"S: 220-a", "S: 250 b", "E: end:105"}},
       {"empty list: sign-off without the greeting event", QStringList{"S: 220 hi"} + kQuit, {}, {}},
       {"unreachable server", {"U:", "E: end:103"}},
       {"connection never completes", {"Z:", "E: end:103"}},
@@ -641,7 +638,6 @@ TEST(SMTPSocket, AddressForms) {
   const std::vector<Case> table = {
       {"mail.example.com", "mail.example.com", 25, false},
       {"mail.example.com:465", "mail.example.com", 465, true},
-      {"[::1]:2525", "::1", 2525, false},
   };
   for (const auto& t : table) {
     SCOPED_TRACE(t.address);

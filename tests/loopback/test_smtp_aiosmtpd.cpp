@@ -8,7 +8,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSslCertificate>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -201,19 +200,6 @@ TEST(SmtpLoopback, LogInVariants) {
     EXPECT_EQ(server.HasMessage(1), sent);
     if (sent) EXPECT_EQ(server.Message(1).value("authenticated").toBool(), true);
   }
-}
-
-TEST(SmtpLoopback, NothingListening) {
-  quint16 port = 0;
-  {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    port = probe.serverPort();
-  }
-  SMTPSocket socket;
-  socket.SetAddress(QStringLiteral("127.0.0.1:") + QString::number(port));
-  socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
-  EXPECT_EQ(SendAll(socket).code, platform::smtp::kCannotConnect);
 }
 
 // Port 465 cannot be opened by a test, so TLS from the first byte is checked on the session.
