@@ -291,11 +291,6 @@ TEST(SmtpTranscripts, RefusedStepsAndNextMessage) {
            SendSimple("m2") + kQuit,
        {},
        two},
-      {"refused recipient",
-       hello + kMailRcpt.first(3) + QStringList{"S: 550 5.1.1 no such user", "E: refused:m1:550"} + kRset +
-           SendSimple("m2") + kQuit,
-       {},
-       two},
       {"second of two recipients refused: the whole message is refused",
        hello + kMailRcpt +
            QStringList{"C: RCPT TO:<carol@example.org>", "S: 450 later", "E: refused:m2:450"} + kRset +
