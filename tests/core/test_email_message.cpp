@@ -154,6 +154,10 @@ std::vector<Case> Cases() {
   };
 }
 
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
+}
+
 class EmailMessageSource : public ::testing::TestWithParam<Case> {};
 
 TEST_P(EmailMessageSource, ReadsBackInGMimeAndPython) {
