@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <optional>
 
 #include "platform/EmailMessage.h"
 
@@ -62,7 +63,6 @@ QJsonObject ReadWithPython(const QByteArray& source) {
 
 struct GMimeView {
   QString subject, from, to, contentType, plain, html;
-  int headerCount = 0;
 };
 
 QString PartText(GMimeObject* object) {
@@ -93,7 +93,6 @@ GMimeView ReadWithGMime(const QByteArray& source) {
   view.to = QString::fromUtf8(to);
   g_free(from);
   g_free(to);
-  view.headerCount = g_mime_header_list_get_count(g_mime_object_get_header_list(GMIME_OBJECT(message)));
   GMimeObject* body = g_mime_message_get_mime_part(message);
   view.contentType = ContentType(body);
   if (GMIME_IS_MULTIPART(body)) {
@@ -118,21 +117,12 @@ QString Lines(QString text) {
 
 struct Case {
   const char* name;
-  QString from;
-  QStringList to;
-  QString subject;
-  QString plain;
-  QString html;
-  // What a reader should see.
-  QString wantSubject;
-  QString wantContentType;
-  QString wantPlain;
-  QString wantHtml;
+  QString subject, plain, html;
+  // What a reader should show, where it differs from what was set.
+  std::optional<QString> shownSubject = {}, shownPlain = {};
+  QString from = QStringLiteral("sender@example.com");
+  QStringList to = {QStringLiteral("a@example.org")};
 };
-
-QString LongLine() {
-  return QString(3000, QLatin1Char('x')) + QStringLiteral(" end");
-}
 
 std::vector<Case> Cases() {
   const QString ascii = QStringLiteral("Hello there,\nsecond line.\n");
@@ -141,100 +131,31 @@ std::vector<Case> Cases() {
   const QString longSubject = QStringLiteral(
       "Ein sehr langer Betreff mit Umlauten äöü und noch mehr Text, damit er "
       "gefaltet werden muss: 日本語のテキストがここにあります 🙂🙂🙂 Ende");
+  const QString longLine = QString(3000, QLatin1Char('x')) + QStringLiteral(" end");
   return {
-      {"plain_ascii",
-       "sender@example.com",
-       {"a@example.org"},
-       "Plain",
-       ascii,
-       "",
-       "Plain",
-       "text/plain",
-       ascii,
-       ""},
-      {"non_ascii_subject_and_body",
-       "sender@example.com",
-       {"a@example.org"},
-       "Grüße – 日本語 🙂",
-       accents,
-       "",
-       "Grüße – 日本語 🙂",
-       "text/plain",
-       accents,
-       ""},
-      {"long_non_ascii_subject",
-       "sender@example.com",
-       {"a@example.org"},
-       longSubject,
-       ascii,
-       "",
-       longSubject,
-       "text/plain",
-       ascii,
-       ""},
+      {"plain_ascii", "Plain", ascii, ""},
+      {"non_ascii_subject_and_body", "Grüße – 日本語 🙂", accents, ""},
+      {"long_non_ascii_subject", longSubject, ascii, ""},
       {"display_names",
+       "Hallo",
+       "x",
+       "",
+       {},
+       {},
        "Jörg Müller <joerg@example.de>",
-       {"Ann <a@example.org>", "b@example.org"},
-       "Hallo",
-       "x",
-       "",
-       "Hallo",
-       "text/plain",
-       "x",
-       ""},
-      {"html_only", "sender@example.com", {"a@example.org"}, "Html", "", html, "Html", "text/html", "", html},
-      {"both_bodies",
-       "sender@example.com",
-       {"a@example.org"},
-       "Both",
-       accents,
-       html,
-       "Both",
-       "multipart/alternative",
-       accents,
-       html},
-      {"empty_body", "sender@example.com", {"a@example.org"}, "", "", "", "", "text/plain", "", ""},
-      {"long_lines",
-       "sender@example.com",
-       {"a@example.org"},
-       "Long",
-       LongLine(),
-       "",
-       "Long",
-       "text/plain",
-       LongLine(),
-       ""},
-      {"crlf_body",
-       "sender@example.com",
-       {"a@example.org"},
-       "Crlf",
-       "one\r\ntwo\rthree\n.\n.dot\n",
-       "",
-       "Crlf",
-       "text/plain",
-       "one\ntwo\nthree\n.\n.dot\n",
-       ""},
-      {"subject_injection",
-       "sender@example.com",
-       {"a@example.org"},
-       "Hi\r\nBcc: victim@example.net",
-       "x",
-       "",
-       "Hi Bcc: victim@example.net",
-       "text/plain",
-       "x",
-       ""},
-      {"subject_bare_lf_injection",
-       "sender@example.com",
-       {"a@example.org"},
-       "Hi\nX-Evil: 1\n\nbody",
-       "x",
-       "",
-       "Hi X-Evil: 1 body",
-       "text/plain",
-       "x",
-       ""},
+       {"Ann <a@example.org>", "b@example.org"}},
+      {"html_only", "Html", "", html},
+      {"both_bodies", "Both", accents, html},
+      {"empty_body", "", "", ""},
+      {"long_lines", "Long", longLine, ""},
+      {"crlf_body", "Crlf", "one\r\ntwo\rthree\n.\n.dot\n", "", {}, "one\ntwo\nthree\n.\n.dot\n"},
+      {"subject_injection", "Hi\r\nBcc: victim@example.net", "x", "", "Hi Bcc: victim@example.net"},
+      {"subject_bare_lf_injection", "Hi\nX-Evil: 1\n\nbody", "x", "", "Hi X-Evil: 1 body"},
   };
+}
+
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.name;
 }
 
 class EmailMessageSource : public ::testing::TestWithParam<Case> {};
@@ -248,40 +169,38 @@ TEST_P(EmailMessageSource, ReadsBackInGMimeAndPython) {
   message.SetBodyPlainText(c.plain);
   message.SetBodyHTML(c.html);
   const QByteArray source = message.Source();
+  const QString wantSubject = c.shownSubject.value_or(c.subject);
+  const QString wantPlain = c.shownPlain.value_or(c.plain);
+  const QString wantType = c.plain.isEmpty() && !c.html.isEmpty() ? QStringLiteral("text/html")
+                           : c.html.isEmpty()                     ? QStringLiteral("text/plain")
+                                                                  : QStringLiteral("multipart/alternative");
 
   // Every line ends in CR LF, and no line is longer than SMTP allows.
-  for (qsizetype i = 0; i < source.size(); ++i) {
-    if (source[i] == '\n') {
-      EXPECT_EQ(i > 0 ? source[i - 1] : 0, '\r') << "at " << i;
-    }
-    if (source[i] == '\r') {
-      EXPECT_EQ(i + 1 < source.size() ? source[i + 1] : 0, '\n') << "at " << i;
-    }
-  }
+  EXPECT_EQ(source.count('\n'), source.count("\r\n"));
+  EXPECT_EQ(source.count('\r'), source.count("\r\n"));
   for (const QByteArray& line : source.split('\n')) EXPECT_LE(line.size(), 999);
-  // Headers are 7-bit: non-ASCII travels as encoded words.
+  // All 7-bit, for servers without 8BITMIME: non-ASCII travels as encoded words in the
+  // headers and quoted-printable or base64 in the bodies.
+  for (char ch : source) EXPECT_LT(static_cast<unsigned char>(ch), 0x80);
   const QByteArray head = source.left(source.indexOf("\r\n\r\n"));
-  for (char ch : head) EXPECT_LT(static_cast<unsigned char>(ch), 0x80);
   EXPECT_TRUE(head.contains("MIME-Version: 1.0")) << head.constData();
-  EXPECT_TRUE(head.contains("\r\nDate: ") || head.startsWith("Date: ")) << head.constData();
-  EXPECT_TRUE(head.contains("Message-Id: <") || head.contains("Message-ID: <")) << head.constData();
 
   const GMimeView gm = ReadWithGMime(source);
-  EXPECT_EQ(gm.subject, c.wantSubject);
+  EXPECT_EQ(gm.subject, wantSubject);
   EXPECT_EQ(gm.from, c.from);
   EXPECT_EQ(gm.to, c.to.join(QStringLiteral(", ")));
-  EXPECT_EQ(gm.contentType, c.wantContentType);
-  EXPECT_EQ(Lines(gm.plain), Lines(c.wantPlain));
-  EXPECT_EQ(Lines(gm.html), Lines(c.wantHtml));
+  EXPECT_EQ(gm.contentType, wantType);
+  EXPECT_EQ(Lines(gm.plain), Lines(wantPlain));
+  EXPECT_EQ(Lines(gm.html), Lines(c.html));
 
   const QJsonObject py = ReadWithPython(source);
   ASSERT_FALSE(py.isEmpty());
-  EXPECT_EQ(py.value("subject").toString(), c.wantSubject);
+  EXPECT_EQ(py.value("subject").toString(), wantSubject);
   EXPECT_EQ(py.value("from").toString(), c.from);
   EXPECT_EQ(py.value("to").toString(), c.to.join(QStringLiteral(", ")));
-  EXPECT_EQ(py.value("content_type").toString(), c.wantContentType);
-  EXPECT_EQ(Lines(py.value("plain").toString()), Lines(c.wantPlain));
-  EXPECT_EQ(Lines(py.value("html").toString()), Lines(c.wantHtml));
+  EXPECT_EQ(py.value("content_type").toString(), wantType);
+  EXPECT_EQ(Lines(py.value("plain").toString()), Lines(wantPlain));
+  EXPECT_EQ(Lines(py.value("html").toString()), Lines(c.html));
   EXPECT_EQ(py.value("defects").toInt(), 0);
   EXPECT_EQ(py.value("date_parsed").toBool(), true);
   EXPECT_TRUE(QRegularExpression(QStringLiteral("^<[^<>@\\s]+@[^<>@\\s]+>$"))
@@ -300,30 +219,6 @@ TEST_P(EmailMessageSource, ReadsBackInGMimeAndPython) {
 INSTANTIATE_TEST_SUITE_P(Messages, EmailMessageSource, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(EmailMessageSource, TransferEncodingFitsTheBody) {
-  // GMime picks quoted-printable or base64 by how much of the text is 8-bit.
-  struct Row {
-    QString body;
-    QByteArray want;
-  } rows[] = {
-      {QStringLiteral("short ascii\n"), "Content-Transfer-Encoding: 7bit"},
-      {QStringLiteral("Grüße aus Köln, sagt der Absender hier.\n"),
-       "Content-Transfer-Encoding: quoted-printable"},
-      {QStringLiteral("Grüße\n"), "Content-Transfer-Encoding: base64"},
-      {QString(1200, QLatin1Char('a')), "Content-Transfer-Encoding: quoted-printable"},
-      {QStringLiteral("日本語のテキスト日本語のテキスト\n"), "Content-Transfer-Encoding: base64"},
-  };
-  for (const Row& row : rows) {
-    EmailMessage message;
-    message.SetFromAddress(QStringLiteral("s@example.com"));
-    message.AddRecipient(QStringLiteral("r@example.com"));
-    message.SetBodyPlainText(row.body);
-    const QByteArray source = message.Source();
-    EXPECT_TRUE(source.contains(row.want)) << source.constData();
-    EXPECT_TRUE(source.contains("charset=utf-8")) << source.constData();
-  }
-}
-
 TEST(EmailMessageSource, AddressInjectionStaysInItsHeader) {
   EmailMessage message;
   message.SetFromAddress(QStringLiteral("s@example.com\r\nBcc: evil@example.net"));
@@ -341,14 +236,6 @@ TEST(EmailMessageSource, AddressInjectionStaysInItsHeader) {
   EXPECT_EQ(headers.count(QStringLiteral("bcc")), 0);
   EXPECT_EQ(headers.count(QStringLiteral("x-evil")), 0);
   EXPECT_TRUE(py.value("to").toString().contains(QStringLiteral("second@example.com")));
-}
-
-TEST(EmailMessageSource, SpecialEmailKeepsItsName) {
-  platform::SpecialEmail message;
-  message.SetName(QStringLiteral("Newsletter"));
-  message.SetSubject(QStringLiteral("S"));
-  EXPECT_EQ(message.Name(), QStringLiteral("Newsletter"));
-  EXPECT_FALSE(message.Source().isEmpty());
 }
 
 }  // namespace

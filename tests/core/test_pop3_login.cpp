@@ -1,3 +1,6 @@
+// Pop3Login's failures and restarts. Its successful log-in (the three rows, newest first,
+// and the line dropped without QUIT) is checked through the main window, in
+// tests/ui/test_startup_pop3.cpp.
 #include <gtest/gtest.h>
 
 #include <QPointer>
@@ -26,7 +29,6 @@ struct Harness {
   QStringList log;
   QPointer<FakeByteStream> stream;
   int streams = 0;
-  QByteArray written;  // what the client wrote, taken when the log-in ended
   Pop3Login login{&socket, [this](const QString& text) { log.prepend(text); }};
 
   explicit Harness(const QStringList& script) {
@@ -43,55 +45,12 @@ struct Harness {
       stream = s.get();
       return s;
     });
-    // Runs after the log-in's own handler, which has dropped the connection by then.
-    QObject::connect(&socket, &POP3Socket::MessageCount, [this] {
-      if (stream) written = stream->Written();
-    });
   }
   // Lets the scripted server play until the client has nothing more to wait for.
   void Settle() {
     testing_support::WaitUntil([this] { return !stream || stream->Aborted(); }, 5000);
   }
 };
-
-QStringList Script(const QByteArray& stat) {
-  return {"S: +OK ready",
-          "C: CAPA",
-          "S: +OK",
-          "S: USER",
-          "S: .",
-          "C: USER bob",
-          "S: +OK",
-          "C: PASS pw",
-          "S: +OK",
-          "C: STAT",
-          "S: " + QString::fromLatin1(stat)};
-}
-
-TEST(Pop3Login, SuccessfulLoginLeavesThreeRowsNewestFirst) {
-  struct Row {
-    QString server;
-    QByteArray stat;
-    QString countLine;
-  } rows[] = {
-      {"pop.example.com", "+OK 3 1200", "You have 3 new messages in your inbox."},
-      {"", "+OK 0 0", "You have 0 new messages in your inbox."},
-      {"Mail.Example.NET ", "+OK 1 5", "You have 1 new messages in your inbox."},
-  };
-  for (const Row& row : rows) {
-    Harness h(Script(row.stat));
-    h.login.start(row.server, QStringLiteral("bob"), QStringLiteral("pw"));
-    ASSERT_TRUE(h.stream);
-    EXPECT_EQ(h.stream->Host(), row.server);
-    EXPECT_EQ(h.stream->Port(), 110);
-    h.Settle();
-    const QStringList want = {row.countLine, "You have successfully logged into " + row.server + ".",
-                              "POP3 connection established."};
-    EXPECT_EQ(h.log, want);
-    // Dropped at once, without QUIT.
-    EXPECT_EQ(h.written, QByteArray("CAPA\r\nUSER bob\r\nPASS pw\r\nSTAT\r\n"));
-  }
-}
 
 // Port 110 whatever the socket held before, the account set anew on each start, and a
 // new connection each time.
@@ -132,19 +91,6 @@ TEST(Pop3Login, FailuresReportNothing) {
     h.Settle();
     EXPECT_EQ(h.log, row.want) << row.name;
   }
-}
-
-TEST(Pop3Login, StartsForAnyUserNameButTheEmptyOne) {
-  struct Row {
-    QString username;
-    bool start;
-  } rows[] = {{QString(), false},
-              {QStringLiteral(""), false},
-              {QStringLiteral(" "), true},
-              {QStringLiteral("   "), true},
-              {QStringLiteral("bob"), true}};
-  for (const Row& row : rows)
-    EXPECT_EQ(Pop3Login::ShouldStart(row.username), row.start) << row.username.size();
 }
 
 }  // namespace

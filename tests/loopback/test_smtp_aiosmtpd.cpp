@@ -8,7 +8,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSslCertificate>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -162,63 +161,45 @@ TEST(SmtpLoopback, StartTlsAuthAndMessagesReadBackByPython) {
                        : c.html.isEmpty() ? "text/plain"
                                           : "multipart/alternative";
     EXPECT_EQ(got.value("content_type").toString(), type);
-    EXPECT_EQ(got.value("has_date").toBool(), true);
-    EXPECT_EQ(got.value("has_message_id").toBool(), true);
     EXPECT_EQ(got.value("defects").toInt(), 0);
     EXPECT_EQ(got.value("tls").toBool(), true);
     EXPECT_EQ(got.value("authenticated").toBool(), true);
   }
 }
 
-TEST(SmtpLoopback, LoginWhenPlainIsNotOffered) {
-  Server server({QStringLiteral("--exclude-auth"), QStringLiteral("PLAIN")});
-  ASSERT_NE(server.Port(), 0);
-  SMTPSocket socket;
-  Configure(socket, server);
-  socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
-  const SendResult run = SendAll(socket);
-  EXPECT_EQ(run.code, platform::smtp::kServerClosed);
-  EXPECT_EQ(run.sent, QStringList{"one"});
-  EXPECT_EQ(server.Message(1).value("authenticated").toBool(), true);
-}
-
-TEST(SmtpLoopback, Failures) {
+// One message each; on failure it stays in the list and the server holds nothing.
+TEST(SmtpLoopback, LogInVariants) {
   struct Case {
     const char* name;
+    QStringList serverArgs;
     QString password;
     bool trustTestAuthority;
     int code;
   };
   const std::vector<Case> table = {
-      {"wrong password", "wrong", true, platform::smtp::kAuthRefused},
-      {"certificate not trusted", "s3cret", false, platform::smtp::kTlsFailed},
+      {"LOGIN when PLAIN is not offered",
+       {"--exclude-auth", "PLAIN"},
+       "s3cret",
+       true,
+       platform::smtp::kServerClosed},
+      {"wrong password", {}, "wrong", true, platform::smtp::kAuthRefused},
+      {"certificate not trusted", {}, "s3cret", false, platform::smtp::kTlsFailed},
   };
   for (const auto& c : table) {
     SCOPED_TRACE(c.name);
-    Server server;
+    Server server(c.serverArgs);
     ASSERT_NE(server.Port(), 0);
     SMTPSocket socket;
     Configure(socket, server, c.password, c.trustTestAuthority);
     socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
     const SendResult run = SendAll(socket);
+    const bool sent = c.code == platform::smtp::kServerClosed;
     EXPECT_EQ(run.code, c.code);
-    EXPECT_EQ(run.sent, QStringList());
-    EXPECT_EQ(socket.Messages().size(), 1);
-    EXPECT_EQ(server.HasMessage(1), false);
+    EXPECT_EQ(run.sent, sent ? QStringList{"one"} : QStringList());
+    EXPECT_EQ(socket.Messages().size(), sent ? 0 : 1);
+    EXPECT_EQ(server.HasMessage(1), sent);
+    if (sent) EXPECT_EQ(server.Message(1).value("authenticated").toBool(), true);
   }
-}
-
-TEST(SmtpLoopback, NothingListening) {
-  quint16 port = 0;
-  {
-    QTcpServer probe;
-    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
-    port = probe.serverPort();
-  }
-  SMTPSocket socket;
-  socket.SetAddress(QStringLiteral("127.0.0.1:") + QString::number(port));
-  socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
-  EXPECT_EQ(SendAll(socket).code, platform::smtp::kCannotConnect);
 }
 
 // Port 465 cannot be opened by a test, so TLS from the first byte is checked on the session.
