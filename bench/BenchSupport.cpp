@@ -1,12 +1,17 @@
 #include "BenchSupport.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QList>
+#include <QPointer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <iterator>
 #include <random>
+
+#include "app/ui/MainWindow.h"
+#include "tools/ui/AboutWindow.h"
 
 namespace bench_support {
 
@@ -65,6 +70,15 @@ double SortUniqueFoldSeconds(const QString& file) {
     if (s > 0 && (best < 0 || s < best)) best = s;
   }
   return best;
+}
+
+void CloseProgramWindows() {
+  // Deleting one window may delete others it owns, so hold them weakly.
+  QList<QPointer<QWidget>> windows;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (qobject_cast<AboutWindow*>(w) || qobject_cast<MainWindow*>(w)) windows.append(w);
+  }
+  for (const QPointer<QWidget>& w : windows) delete w.data();
 }
 
 }  // namespace bench_support

@@ -22,6 +22,9 @@ const QString& MillionAddressFile();
 // repeats differing only in letter case.
 double SortUniqueFoldSeconds(const QString& file);
 
+// Deletes the main window and the about windows a benchmark opened.
+void CloseProgramWindows();
+
 // A scratch folder for generated inputs, kept for the life of the benchmark process.
 QString ScratchDir();
 

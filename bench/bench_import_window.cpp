@@ -15,17 +15,8 @@
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
-#include "tools/ui/AboutWindow.h"
 
 namespace {
-
-void CloseWindows() {
-  QList<QPointer<QWidget>> windows;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (qobject_cast<AboutWindow*>(w) || qobject_cast<MainWindow*>(w)) windows.append(w);
-  }
-  for (const QPointer<QWidget>& w : windows) delete w.data();
-}
 
 void BM_DropMillionAddressFileOnWindow(benchmark::State& state) {
   const QString& file = bench_support::MillionAddressFile();
@@ -49,7 +40,7 @@ void BM_DropMillionAddressFileOnWindow(benchmark::State& state) {
     if (best < 0 || s < best) best = s;
     rows = w->elist->ListCount();
     w->Changed = false;  // nothing to save on close
-    CloseWindows();
+    bench_support::CloseProgramWindows();
   }
   state.counters["rows"] = rows;
   bench_support::ReportAgainstPeer(state, best, bench_support::SortUniqueFoldSeconds(file), "sort_uf");

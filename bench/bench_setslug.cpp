@@ -6,23 +6,15 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 
+#include "BenchSupport.h"
 #include "app/MessageLog.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
-#include "tools/ui/AboutWindow.h"
 
 namespace {
-
-void CloseWindows() {
-  QList<QPointer<QWidget>> windows;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (qobject_cast<AboutWindow*>(w) || qobject_cast<MainWindow*>(w)) windows.append(w);
-  }
-  for (const QPointer<QWidget>& w : windows) delete w.data();
-}
 
 void RunSetSlug(benchmark::State& state, bool yieldEachCall) {
   QTemporaryDir dir;
@@ -43,7 +35,7 @@ void RunSetSlug(benchmark::State& state, bool yieldEachCall) {
     QApplication::processEvents();  // the log's final layout and paint
     state.PauseTiming();
     benchmark::DoNotOptimize(w->UserMessagesLog().Count());
-    CloseWindows();
+    bench_support::CloseProgramWindows();
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * calls);
