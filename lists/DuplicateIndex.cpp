@@ -52,7 +52,9 @@ QString DuplicateIndex::KeyOf(const QString& address) {
 }
 
 bool DuplicateIndex::Contains(const QString& address) const {
-  return ContainsKey(KeyOf(address));
+  m_testedCell = address;
+  m_testedKey = KeyOf(address);
+  return ContainsKey(m_testedKey);
 }
 
 bool DuplicateIndex::ContainsKey(const QString& key) const {
@@ -145,6 +147,15 @@ void DuplicateIndex::RowsInserted(int first, int last) {
     return;
   }
   const size_t added = static_cast<size_t>(last) - static_cast<size_t>(first) + 1;
+  if (added == 1 && static_cast<size_t>(first) == m_keys.size()) {
+    // One row appended, as an import adds them.
+    QString cell = m_model->Cell(first, 0);
+    QString key = SameText(cell, m_testedCell) ? m_testedKey : KeyOf(cell);
+    Add(key);
+    m_cells.push_back(std::move(cell));
+    m_keys.push_back(std::move(key));
+    return;
+  }
   // One growth for a whole batch rather than a rehash every time the table doubles.
   if (added > 1) m_counts.reserve(m_counts.size() + static_cast<qsizetype>(added));
   std::vector<QString> cells;

@@ -48,6 +48,10 @@ class DuplicateIndex : public QObject {
   std::vector<QString> m_keys;
   // How many rows hold each key (a list may hold the same address more than once).
   QHash<QString, int> m_counts;
+  // The address tested last and its key: an address is most often added right after it
+  // was tested, and its row then shares its characters, so the key is not made twice.
+  mutable QString m_testedCell;
+  mutable QString m_testedKey;
 };
 
 }  // namespace lists

@@ -53,7 +53,12 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
     auto coin = [&] { return random.bounded(2) == 1; };
     const std::function<void()> edits[] = {
         [&] { list.AddRow(anyAddress()); },
-        [&] { list.AddRow(anyAddress()); },
+        [&] {
+          // Tested, then added, as an import does.
+          const QString address = anyAddress();
+          index.Contains(address);
+          list.AddRow(address);
+        },
         [&] { list.InsertRow(random.bounded(list.ListCount() + 1), anyAddress()); },
         [&] { list.RemoveRow(anyRow()); },
         [&] { list.SetCell(anyRow(), 0, anyAddress()); },
