@@ -45,9 +45,22 @@ void MLWindow::_CreateControls0() {
 }
 
 void MLWindow::OK_Action() {
+  // Looking for a free name and opening the new list both yield: an OK pressed again
+  // meanwhile (Return twice) would make a second list.
+  if (m_accepting) return;
+  m_accepting = true;
+  QPointer<MLWindow> self(this);
+  Accept();
+  if (self) m_accepting = false;
+}
+
+void MLWindow::Accept() {
   if (EditField1->text().isEmpty()) EditField1->setText(QStringLiteral("Untitled"));
-  MainWindow* main = MainWindow::Instance();
+  QPointer<MLWindow> self(this);
+  QPointer<MainWindow> main(MainWindow::Instance());
   const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
+  // The dialog or the main window may have been closed while the name was looked for.
+  if (!self || !main) return;
   if (!file) {
     main->SetSlug(QStringLiteral("A list cannot be named \".\" or \"..\"."));
     return;
@@ -59,15 +72,14 @@ void MLWindow::OK_Action() {
     close();
     return;
   }
-  QPointer<MainWindow> mainGuard(main);
   const QString name = file->DisplayName();
   // Opened and shown together: when a list file is being written the open waits, and the
   // side bar must then mark the new list, not the one open before.
-  main->ListFiles().RunWhenFileIdle([mainGuard, name] {
-    if (mainGuard) mainGuard->OpenDatabase(name);
-    if (mainGuard) mainGuard->UpdateLists();
+  main->ListFiles().RunWhenFileIdle([main, name] {
+    if (main) main->OpenDatabase(name);
+    if (main) main->UpdateLists();
   });
-  close();
+  if (self) close();
 }
 
 void MLWindow::Cancel_Action() {

@@ -22,7 +22,10 @@ class MLWindow : public QWidget {
   void Cancel_Action();
 
  private:
+  void Accept();
   void Layout();
   void CreateControls();
   void _CreateControls0();
+
+  bool m_accepting = false;
 };

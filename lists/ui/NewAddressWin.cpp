@@ -35,6 +35,16 @@ NewAddressWin::NewAddressWin(QWidget* parent) : QWidget(parent, Qt::Dialog) {
 }
 
 void NewAddressWin::OK_Action() {
+  // Adding yields after each address: an OK pressed again meanwhile (Return twice) would
+  // add them all a second time.
+  if (m_accepting) return;
+  m_accepting = true;
+  QPointer<NewAddressWin> self(this);
+  Accept();
+  if (self) m_accepting = false;
+}
+
+void NewAddressWin::Accept() {
   if (!list) {
     platform::MsgBox(QStringLiteral("Error in the NewAddressWin - contact HarlockDevelopment."));
     close();

@@ -27,4 +27,9 @@ class NewAddressWin : public QWidget {
 
   void OK_Action();
   void Cancel_Action();
+
+ private:
+  void Accept();
+
+  bool m_accepting = false;
 };

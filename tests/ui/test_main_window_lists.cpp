@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QUrl>
 #include <chrono>
 
@@ -224,6 +225,38 @@ TEST_F(MainWindowListsTest, NewMailingListSeries) {
   EXPECT_EQ(m_window->lastopen, QString("News.2"));
   EXPECT_EQ(m_window->elist->ListCount(), 0);
   EXPECT_EQ(SideBarNames(), (QStringList{"Friends", "News", "News.1", "News.2*", "Trash"}));
+}
+
+// OK pressed again while the first OK still looks for a free name (it yields) makes no
+// second list, and the dialog closing meanwhile is no fault.
+TEST_F(MainWindowListsTest, NewMailingListOkTwiceMakesOneList) {
+  WriteAll(Path("News"), "");
+  m_window->_MailingListsNewMailingList_Action();
+  QPointer<MLWindow> dialog = Only<MLWindow>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->EditField1->setText("News");
+  QTimer::singleShot(0, [&] {
+    if (dialog) dialog->OK->click();
+  });
+  dialog->OK->click();
+  EXPECT_EQ(QFile::exists(Path("News.1")), true);
+  EXPECT_EQ(QFile::exists(Path("News.2")), false);
+  EXPECT_EQ(m_window->lastopen, QString("News.1"));
+}
+
+// The same for the new-address dialog: a second OK while the first adds its addresses adds
+// nothing more.
+TEST_F(MainWindowListsTest, NewAddressOkTwiceAddsOnce) {
+  auto* win = new NewAddressWin;
+  win->show();
+  win->list = m_window->elist;
+  win->emailaddress->setText("zed@example.com");
+  QPointer<NewAddressWin> guard(win);
+  QTimer::singleShot(0, [&] {
+    if (guard) guard->OK->click();
+  });
+  win->OK->click();
+  EXPECT_EQ(Addresses(), (QStringList{"ann@example.com", "bob@example.com", "zed@example.com"}));
 }
 
 // Removing a list moves its addresses to Trash; removing Trash while it is open deletes it;
