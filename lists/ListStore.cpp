@@ -22,6 +22,41 @@ namespace {
 // batches as often as between single rows.
 constexpr int kReadBatch = 1024;
 
+// Notes, while it lives, whether anyone but its owner edits the rows of a list.
+struct EditWatch {
+  explicit EditWatch(platform::ListModel* list) {
+    if (!list) return;
+    using M = platform::ListModel;
+    auto note = [this] {
+      if (!ignoring) edited = true;
+    };
+    m_connections = {
+        QObject::connect(list, &M::rowsInserted, note),
+        QObject::connect(list, &M::rowsRemoved, note),
+        QObject::connect(list, &M::modelReset, note),
+        QObject::connect(list, &M::layoutChanged, note),
+        QObject::connect(list, &M::dataChanged,
+                         [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                           // A selection change touches no text.
+                           const bool text = roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
+                                             roles.contains(Qt::EditRole);
+                           if (text && !ignoring) edited = true;
+                         }),
+    };
+  }
+  ~EditWatch() {
+    for (const QMetaObject::Connection& connection : m_connections) QObject::disconnect(connection);
+  }
+  EditWatch(const EditWatch&) = delete;
+  EditWatch& operator=(const EditWatch&) = delete;
+
+  bool ignoring = false;  // set while the owner makes its own edits
+  bool edited = false;
+
+ private:
+  std::vector<QMetaObject::Connection> m_connections;
+};
+
 }  // namespace
 
 class ListStore::WorkScope {
@@ -285,11 +320,18 @@ void ListStore::ReadEmailsNow() {
   }
   std::unique_ptr<platform::TextInputStream> in = platform::TextInputStream::FromBytes(std::move(bytes));
   QPointer<ListStore> self(this);
+  // An edit made while the rows come in (an import adding addresses, a cell edited) is in
+  // no file: the read must leave it marked unsaved.
+  EditWatch edits(m_list);
   std::vector<QStringList> batch;
   batch.reserve(kReadBatch);
   auto flush = [&] {
     if (batch.empty()) return;
-    if (m_list) m_list->AppendRows(std::move(batch));
+    if (m_list) {
+      edits.ignoring = true;
+      m_list->AppendRows(std::move(batch));
+      edits.ignoring = false;
+    }
     batch.clear();
     batch.reserve(kReadBatch);
   };
@@ -306,7 +348,7 @@ void ListStore::ReadEmailsNow() {
   flush();
   Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
          QStringLiteral(" addresses"));
-  m_refs.changed = false;
+  m_refs.changed = edits.edited;
 }
 
 void ListStore::RemoveOpenList() {

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "lists/ListStore.h"
@@ -274,6 +275,42 @@ TEST_F(WriterGuardTest, AutosaveDuringReadWritesNothing) {
   EXPECT_EQ(list.ListCount(), 5000);
   EXPECT_EQ(ReadAll(Path("L")), bytes);
   EXPECT_EQ(created, 1);  // LastDatabase only
+}
+
+// Edits made while a list is being read are not in its file: the read must not mark them
+// saved, or closing the window afterwards would drop them. A bare tick sets no edit.
+TEST_F(WriterGuardTest, EditDuringReadStaysUnsaved) {
+  QByteArray bytes;
+  for (int i = 0; i < 5000; ++i) bytes += QString("a%1@b.com \n").arg(i).toLatin1();
+  WriteAll(Path("L"), bytes);
+  struct Case {
+    const char* name;
+    std::function<void(platform::ListModel&)> edit;
+    QByteArray savedLine;
+  };
+  const Case cases[] = {
+      {"row added",
+       [](platform::ListModel& l) {
+         l.AddRow(QStringList{"late@b.com", ""});
+       },
+       "\nlate@b.com \n"},
+      {"cell edited", [](platform::ListModel& l) { l.SetCell(0, 0, "first@b.com"); }, "first@b.com \n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    changed = false;
+    existingfile = platform::FolderItem();
+    QTimer::singleShot(0, [&] {
+      ASSERT_GT(list.ListCount(), 0);
+      c.edit(list);
+      changed = true;
+    });
+    store->OpenDatabase("L");
+    EXPECT_EQ(changed, true);
+    store->SaveFile();
+    EXPECT_EQ(ReadAll(Path("L")).count(c.savedLine), 1);
+    WriteAll(Path("L"), bytes);
+  }
 }
 
 // While an import adds addresses the autosave waits, and saves once the import is over.
