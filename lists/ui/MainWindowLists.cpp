@@ -173,6 +173,16 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // While a list file is being written or read, the save of the close would wait for that
+  // work and go with the window: the window closes once the work ends.
+  if (m_listStore && m_listStore->FileBusy()) {
+    event->ignore();
+    QPointer<MainWindow> self(this);
+    m_listStore->RunWhenFileIdle([self] {
+      if (self) self->close();
+    });
+    return;
+  }
   Event_Close();
   QMainWindow::closeEvent(event);
 }

@@ -128,6 +128,24 @@ TEST_F(MainWindowListsTest, AutosaveAndClose) {
   EXPECT_EQ(ReadAll(Path("Friends")).endsWith("bob@example.com \nlast@example.com \n"), true);
 }
 
+// Closing the window while a save still writes: the edit made meanwhile is saved before
+// the window goes, not dropped with the save that waited for the first.
+TEST_F(MainWindowListsTest, CloseDuringSaveSavesTheLaterEdit) {
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 3000; ++i) rows.push_back({QString("a%1@example.com").arg(i), ""});
+  m_window->elist->Model()->AppendRows(std::move(rows));
+  m_window->Changed = true;
+  QPointer<MainWindow> window(m_window);
+  QTimer::singleShot(0, [&] {
+    window->elist->AddRow(QString("late@example.com"));
+    window->Changed = true;
+    window->close();
+  });
+  m_window->SaveFile();
+  EXPECT_EQ(ReadAll(Path("Friends")).endsWith("a2999@example.com \nlate@example.com \n"), true);
+  EXPECT_EQ(window.isNull() || !window->isVisible(), true);
+}
+
 TEST_F(MainWindowListsTest, KeysReportAndMoveTabs) {
   m_window->Event_KeyDown("a");
   EXPECT_EQ(m_window->Slug->text(), QString("Key down = 97"));
