@@ -233,4 +233,6 @@ class MainWindow : public QMainWindow {
   // Address lists: made on first use.
   lists::ListStore* m_listStore = nullptr;
   lists::DuplicateIndex* m_duplicates = nullptr;
+  // Type-ahead walks of elist started so far; a walk that sees a later one stops.
+  int m_typeAheadWalks = 0;
 };

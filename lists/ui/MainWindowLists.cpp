@@ -201,13 +201,16 @@ void MainWindow::elist_DoubleClick() {
 bool MainWindow::elist_KeyDown(const QString& key) {
   if (key.isEmpty()) return false;
   QPointer<MainWindow> self(this);
+  // A key typed while this walk yields starts a walk of its own, and the later key wins.
+  const int walk = ++m_typeAheadWalks;
   for (int row = 0; row < elist->ListCount(); ++row) {
-    if (platform::StrComp(platform::Left(elist->Cell(row, 0), 1), key, 0) == 0) {
+    // The first character, compared exactly, without a string made per row.
+    if (QStringView(elist->Cell(row, 0)).left(1) == key) {
       elist->SetListIndex(row);
       break;
     }
     platform::YieldToEventLoop();
-    if (!self) return false;
+    if (!self || walk != m_typeAheadWalks) return false;
   }
   return false;
 }

@@ -179,6 +179,19 @@ TEST_F(MainWindowListsTest, TypeAheadAndSelectionReport) {
   EXPECT_EQ(m_window->Slug->text(), QString("3 addresses selected."));
 }
 
+// A key typed while the type-ahead walk for the previous one still yields wins over it.
+TEST_F(MainWindowListsTest, TypeAheadLaterKeyWins) {
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 3000; ++i) rows.push_back({QString("x%1@x.com").arg(i), ""});
+  rows.push_back({"a@x.com", ""});
+  rows.push_back({"b@x.com", ""});
+  m_window->elist->DeleteAllRows();
+  m_window->elist->Model()->AppendRows(std::move(rows));
+  QTimer::singleShot(0, [&] { m_window->elist_KeyDown("b"); });
+  m_window->elist_KeyDown("a");
+  EXPECT_EQ(m_window->elist->ListIndex(), 3001);
+}
+
 TEST_F(MainWindowListsTest, SideBarFollowsActivation) {
   m_window->Event_Deactivate();
   EXPECT_EQ(SideBar()->isVisible(), false);
