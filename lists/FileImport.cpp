@@ -44,6 +44,7 @@ void FileImport::ImportFolder(const platform::FolderItem& folder) {
   for (int i = 1; i <= folder.Count(); ++i) {
     ImportItem(folder.Item(i));
     platform::YieldToEventLoop();
+    if (Stopped()) break;
   }
   m_openFolders.remove(canonical);
 }
@@ -70,6 +71,7 @@ void FileImport::ImportFile(const platform::FolderItem& file) {
     }
     AddFound(found);
     platform::YieldToEventLoop();
+    if (Stopped()) return;
   }
   in->Close();
   if (m_hooks.setSlug) m_hooks.setSlug(CountText());
@@ -86,6 +88,7 @@ void FileImport::AddFound(const QString& found) {
   for (const QString& address : addresses) {
     if (m_hooks.addAddress) m_hooks.addAddress(address);
     platform::YieldToEventLoop();
+    if (Stopped()) return;
   }
 }
 

@@ -18,6 +18,9 @@ struct ImportHooks {
   // Redraws the main window so a long import shows progress.
   std::function<void()> refresh;
   std::function<int()> rowCount;
+  // True once the import should end (the window it fills has gone): a drop of a large
+  // folder must not go on reading every file of it for nobody.
+  std::function<bool()> stopped;
 };
 
 // Gathers addresses from dropped files, folders and text.
@@ -40,6 +43,7 @@ class FileImport {
   void ImportFolder(const platform::FolderItem& folder);
   void ImportFile(const platform::FolderItem& file);
   void AddFound(const QString& found);
+  bool Stopped() const { return m_hooks.stopped && m_hooks.stopped(); }
   QString CountText() const;
 
   ImportHooks m_hooks;

@@ -98,6 +98,7 @@ void MainWindow::getemailfromfile(const platform::FolderItem& item) {
     if (self) self->update();
   };
   hooks.rowCount = [self] { return self ? self->elist->ListCount() : 0; };
+  hooks.stopped = [self] { return self.isNull(); };
   lists::FileImport(hooks).ImportItem(item);
 }
 

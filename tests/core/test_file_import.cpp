@@ -64,6 +64,25 @@ TEST_F(FileImportTest, FolderWithNestedFoldersAnUnreadableFileAndALinkLoop) {
   EXPECT_EQ(slugs.count("4 addresses..."), 2);
 }
 
+// Once the import is told to stop (its window has gone) it reads no further line, file
+// or folder entry, and adds nothing more.
+TEST_F(FileImportTest, StopsWhenToldTo) {
+  WriteAll(root + "/a.txt", "ann@example.com bob@example.com\ncarl@example.com\n");
+  WriteAll(root + "/b.txt", "dora@example.com\n");
+  for (int stopAfter : {1, 2, 3}) {
+    SCOPED_TRACE(stopAfter);
+    added.clear();
+    lists::ImportHooks hooks;
+    hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
+    hooks.addAddress = [this](const QString& a) { added.append(a); };
+    hooks.stopped = [&] { return added.size() >= stopAfter; };
+    lists::FileImport import(hooks);
+    import.ImportItem(platform::FolderItem(root));
+    EXPECT_EQ(added.size(), stopAfter);
+    EXPECT_EQ(import.FilesRead(), 1);
+  }
+}
+
 TEST_F(FileImportTest, ProgressEveryFiveHundredLines) {
   QByteArray bytes;
   for (int i = 0; i < 1001; ++i) bytes += "no address here\n";
