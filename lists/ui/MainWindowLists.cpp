@@ -83,9 +83,11 @@ bool MainWindow::AddNewAddress(const QString& address) {
   return true;
 }
 
-void MainWindow::getemailfromfile(const platform::FolderItem& item) {
-  QPointer<MainWindow> self(this);
-  lists::ListStore::ImportScope importing(&ListFiles());
+namespace {
+
+// An import into the main window's list; it ends when the window goes.
+lists::ImportHooks ImportHooksFor(MainWindow* window) {
+  QPointer<MainWindow> self(window);
   lists::ImportHooks hooks;
   hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
   hooks.addAddress = [self](const QString& address) {
@@ -99,7 +101,14 @@ void MainWindow::getemailfromfile(const platform::FolderItem& item) {
   };
   hooks.rowCount = [self] { return self ? self->elist->ListCount() : 0; };
   hooks.stopped = [self] { return self.isNull(); };
-  lists::FileImport(hooks).ImportItem(item);
+  return hooks;
+}
+
+}  // namespace
+
+void MainWindow::getemailfromfile(const platform::FolderItem& item) {
+  lists::ListStore::ImportScope importing(&ListFiles());
+  lists::FileImport(ImportHooksFor(this)).ImportItem(item);
 }
 
 // ---- Window events ------------------------------------------------------------------------
@@ -138,14 +147,8 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
       if (!self) return;
     }
     if (obj.TextAvailable()) {
-      const QString found = findemailold(obj.Text());
-      if (!found.isEmpty()) {
-        for (const QString& address : found.split(QLatin1Char(' '))) {
-          AddAddress(address);
-          platform::YieldToEventLoop();
-          if (!self) return;
-        }
-      }
+      lists::FileImport(ImportHooksFor(this)).ImportText(obj.Text());
+      if (!self) return;
     }
     platform::YieldToEventLoop();
     if (!self) return;
