@@ -22,6 +22,9 @@ constexpr int kPreferencesLines = 7;
 
 void MainWindow::Event_Open() {
   MainWindowHooks& hooks = MainWindowHooks::Installed();
+  // Reading the last list and filling the side bar yield: the window may be closed and
+  // gone when they return.
+  QPointer<MainWindow> self(this);
 
   // 1. The side bar beside the window.
   if (hooks.createSideBar) SideBar = hooks.createSideBar(*this);
@@ -69,11 +72,13 @@ void MainWindow::Event_Open() {
       lastopen = stream->ReadLine();
       stream->Close();
       OpenDatabase(lastopen);
+      if (!self) return;
     }
   }
 
   // 7. Toolbar images and the side bar's lists.
   UpdateLists();
+  if (!self) return;
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
   if (mailing::Pop3Login::ShouldStart(popusername)) StartPopLogIn(popserver, popusername, poppassword);

@@ -140,6 +140,26 @@ TEST_F(Startup, OpensTheLastListAndClearsChanged) {
   EXPECT_FALSE(w->Changed);
 }
 
+// Opening the last list and filling the side bar yield: a window closed and deleted
+// meanwhile ends the start-up there, with nothing more done to it.
+TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
+  QDir(m_dir.path()).mkpath("Database");
+  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
+  for (const char* step : {"openDatabase", "updateLists"}) {
+    SCOPED_TRACE(step);
+    RecordHooks();
+    auto& hooks = MainWindowHooks::Installed();
+    if (QString(step) == "openDatabase") {
+      hooks.openDatabase = [](MainWindow& w, const QString&) { delete &w; };
+    } else {
+      hooks.updateLists = [](MainWindow& w) { delete &w; };
+    }
+    EXPECT_EQ(MainWindow::Instance(), nullptr);
+    EXPECT_EQ(AboutWindows().size(), 0);
+    delete m_sideBar;
+  }
+}
+
 TEST_F(Startup, ReachingAClosedMainWindowStartsAgain) {
   RecordHooks();
   MainWindow* first = MainWindow::Instance();
