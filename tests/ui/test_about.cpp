@@ -75,6 +75,18 @@ TEST_F(AboutTest, ReturnPressesContinue) {
   EXPECT_EQ(MainWindow::Existing(), m_window);
 }
 
+// Continue without a main window starts one, whose start-up yields: the about window
+// closed and deleted meanwhile (by the window manager) is no fault.
+TEST_F(AboutTest, ContinueSurvivesTheWindowGoingDuringStartUp) {
+  delete m_window;
+  QPointer<AboutWindow> about = m_about;
+  MainWindowHooks::Installed().updateLists = [about](MainWindow&) { delete about.data(); };
+  about->CloseAbout->click();
+  EXPECT_EQ(about.isNull(), true);
+  ASSERT_NE(MainWindow::Existing(), nullptr);
+  EXPECT_EQ(MainWindow::Existing()->isVisible(), true);
+}
+
 TEST_F(AboutTest, QuitWithoutAMainWindowCreatesNone) {
   delete m_window;
   m_about->_FileQuit_Action();

@@ -153,8 +153,11 @@ void AboutWindow::StaticText2_MouseExit() {
 }
 
 void AboutWindow::CloseAbout_Action() {
-  MainWindow::Instance()->setVisible(true);
-  close();
+  // Without a main window this starts one, and its start-up yields: this window may be
+  // gone when it returns, and so may the new main window.
+  QPointer<AboutWindow> self(this);
+  if (MainWindow* main = MainWindow::Instance()) main->setVisible(true);
+  if (self) close();
 }
 
 void AboutWindow::StaticText7_MouseEnter() {
