@@ -1,30 +1,16 @@
 // The main window's menu items, its handlers by item name and its enabling of items.
 #include <QAction>
-#include <QMenu>
-#include <QMenuBar>
 #include <map>
 
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/Menu.h"
 #include "tools/ui/AboutWindow.h"
 
-namespace {
-
-QAction* FindIn(const QList<QAction*>& actions, const QString& name) {
-  for (QAction* action : actions) {
-    if (action->objectName() == name) return action;
-    if (QMenu* menu = action->menu()) {
-      if (QAction* found = FindIn(menu->actions(), name)) return found;
-    }
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 QAction* MainWindow::MenuItem(const QString& name) const {
-  return FindIn(menuBar()->actions(), name);
+  // The window's menu bar holds the application's shared items (Layout fills it from Menu).
+  return Menu::Instance().Lookup(name);
 }
 
 void MainWindow::AddMenuHandlers() {
