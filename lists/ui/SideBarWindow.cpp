@@ -34,6 +34,9 @@ std::vector<FolderButton*> SideBarWindow::Buttons() const {
 
 void SideBarWindow::UpdateLists() {
   QPointer<SideBarWindow> self(this);
+  // A rebuild asked for while this one yields reads the folder afresh and wins, even when
+  // it finds no list: this one then stops.
+  const int rebuild = ++m_rebuilds;
   // Every old button goes, however many there are.
   std::vector<QPointer<FolderButton>> old;
   old.swap(m_buttons);
@@ -45,13 +48,12 @@ void SideBarWindow::UpdateLists() {
     platform::YieldToEventLoop();
     if (!self) return;
   }
+  if (rebuild != m_rebuilds) return;
   const platform::FolderItem database = m_host.database ? m_host.database() : platform::FolderItem();
   if (database.IsNull()) return;
   const QString lastopen = m_host.lastopen ? m_host.lastopen() : QString();
   const std::vector<lists::SideBarEntry> entries = lists::SideBarEntries(database, lastopen);
-  if (!self) return;
-  // A rebuild that started while this one yielded has already made the buttons.
-  if (!m_buttons.empty()) return;
+  if (!self || rebuild != m_rebuilds) return;
   int k = 0;
   for (const lists::SideBarEntry& entry : entries) {
     auto* button = new FolderButton(this);

@@ -44,4 +44,5 @@ class SideBarWindow : public QWidget {
 
   Host m_host;
   std::vector<QPointer<FolderButton>> m_buttons;
+  int m_rebuilds = 0;  // rebuilds started so far
 };

@@ -4,9 +4,12 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <chrono>
 
 #include "lists/ui/FolderButton.h"
 #include "lists/ui/SideBarWindow.h"
+#include "platform/EventLoop.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -80,6 +83,23 @@ TEST_F(SideBarTest, ManyLists) {
   QTest::mouseClick(first, Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_EQ(opened, QStringList{"L000"});
   EXPECT_EQ(Names().filter("*"), QStringList{"L000*"});
+}
+
+// A rebuild asked for while another still reads the folder (it yields) wins, even when it
+// finds no list at all: the older one must not bring back a list removed meanwhile.
+TEST_F(SideBarTest, LaterRebuildWins) {
+  Touch("A");
+  platform::SetYieldInterval(std::chrono::microseconds(0));
+  bool rebuilt = false;
+  QTimer::singleShot(0, [&] {
+    QFile::remove(m_dir.path() + "/A");
+    bar->UpdateLists();
+    rebuilt = true;
+  });
+  bar->UpdateLists();
+  platform::SetYieldInterval(std::chrono::milliseconds(2));
+  EXPECT_EQ(rebuilt, true);
+  EXPECT_EQ(Names(), QStringList{});
 }
 
 }  // namespace
