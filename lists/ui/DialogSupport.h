@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QFont>
 #include <QLabel>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
@@ -27,6 +28,17 @@ T* Place(T* control, const QString& name, QRect bounds) {
   font.setPixelSize(12);
   control->setFont(font);
   return control;
+}
+
+// Runs a dialog's accept unless a run of it is still under way: accepting yields, and OK
+// may be pressed again meanwhile (Return twice). The window may be gone when it returns.
+template <typename Window>
+void AcceptOnce(Window* window, bool& accepting, void (Window::*accept)()) {
+  if (accepting) return;
+  accepting = true;
+  QPointer<Window> self(window);
+  (window->*accept)();
+  if (self) accepting = false;
 }
 
 }  // namespace lists::ui

@@ -46,12 +46,8 @@ void MLWindow::_CreateControls0() {
 
 void MLWindow::OK_Action() {
   // Looking for a free name and opening the new list both yield: an OK pressed again
-  // meanwhile (Return twice) would make a second list.
-  if (m_accepting) return;
-  m_accepting = true;
-  QPointer<MLWindow> self(this);
-  Accept();
-  if (self) m_accepting = false;
+  // meanwhile (Return twice) would otherwise make a second list.
+  lists::ui::AcceptOnce(this, m_accepting, &MLWindow::Accept);
 }
 
 void MLWindow::Accept() {

@@ -36,12 +36,8 @@ NewAddressWin::NewAddressWin(QWidget* parent) : QWidget(parent, Qt::Dialog) {
 
 void NewAddressWin::OK_Action() {
   // Adding yields after each address: an OK pressed again meanwhile (Return twice) would
-  // add them all a second time.
-  if (m_accepting) return;
-  m_accepting = true;
-  QPointer<NewAddressWin> self(this);
-  Accept();
-  if (self) m_accepting = false;
+  // otherwise add them all a second time.
+  lists::ui::AcceptOnce(this, m_accepting, &NewAddressWin::Accept);
 }
 
 void NewAddressWin::Accept() {
