@@ -98,6 +98,18 @@ QString ResolveTarget(const QString& path) {
   return path;
 }
 
+// The part of the target's name that goes into the temporary name. A name may take 255
+// bytes and the temporary name adds some 30, so the target's name is cut to 200 bytes
+// (not characters: one may take four), never between the halves of a character.
+QString NameForTemporary(const QString& targetName) {
+  constexpr qsizetype kMaxBytes = 200;
+  QString cut = targetName;
+  while (QFile::encodeName(cut).size() > kMaxBytes) {
+    cut.chop(cut.size() >= 2 && cut.back().isLowSurrogate() ? 2 : 1);
+  }
+  return cut;
+}
+
 void SyncFolderOf(const QString& path) {
   const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
   const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY);
@@ -170,12 +182,11 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& fil
   impl->target = ResolveTarget(file.AbsolutePath());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
+  const QString name = NameForTemporary(targetInfo.fileName());
   // A fresh name beside the target, so the final rename stays within one file system.
   for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
     const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
-    // The name is cut so that the temporary name stays within the file system's limit.
-    const QString candidate =
-        folder + QLatin1Char('/') + TemporarySaveName(targetInfo.fileName().left(128), unique);
+    const QString candidate = folder + QLatin1Char('/') + TemporarySaveName(name, unique);
     if (QFileInfo::exists(candidate)) continue;
     impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
     if (impl->device) {

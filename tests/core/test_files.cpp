@@ -230,6 +230,10 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   EXPECT_EQ(QFileInfo(Path(U("Untitled"))).size(), 0);
   EXPECT_TRUE(Save(Path(longName), {U("a@b.com ")}));
   EXPECT_EQ(ReadAll(Path(longName)), QByteArray("a@b.com \n"));
+  // The limit is on bytes: 120 two-byte letters make a valid 240-byte name too.
+  const QString longCyrillic(120, QChar(0x0436));
+  EXPECT_TRUE(Save(Path(longCyrillic), {U("c@d.com ")}));
+  EXPECT_EQ(ReadAll(Path(longCyrillic)), QByteArray("c@d.com \n"));
   EXPECT_EQ(TextOutputStream::Create(Item("no/such/list")), nullptr);
   EXPECT_EQ(TextOutputStream::Create(FolderItem::AppFolder()), nullptr);  // a folder
 }
