@@ -87,15 +87,19 @@ std::unique_ptr<QIODevice> OpenNewFile(const QString& path) {
   return file;
 }
 
-// The real file a path names: a link is followed so that saving replaces the file it
-// points to rather than the link itself.
+// The real file a path names: links are followed to the end of the chain, as opening the
+// path would, so that saving replaces the file they point to rather than a link.
 QString ResolveTarget(const QString& path) {
-  const QFileInfo info(path);
-  if (info.isSymLink()) {
-    QString target = info.symLinkTarget();
-    if (!target.isEmpty()) return target;
+  constexpr int kMaxLinks = 40;  // the kernel's own limit; a loop of links stops here
+  QString current = path;
+  for (int link = 0; link < kMaxLinks; ++link) {
+    const QFileInfo info(current);
+    if (!info.isSymLink()) break;
+    QString target = info.symLinkTarget();  // one link further, as an absolute path
+    if (target.isEmpty()) break;
+    current = std::move(target);
   }
-  return path;
+  return current;
 }
 
 // The part of the target's name that goes into the temporary name. A name may take 255

@@ -252,6 +252,13 @@ TEST_F(FilesTest, CreateKeepsPermissionsAndFollowsLinks) {
   ASSERT_TRUE(Save(link, {U("through the link")}));
   EXPECT_TRUE(QFileInfo(link).isSymLink());
   EXPECT_EQ(ReadAll(path), QByteArray("through the link\n"));
+
+  // A link to a link: the file at the end of the chain is the one replaced.
+  const QString outer = Path(U("outer"));
+  ASSERT_TRUE(QFile::link(link, outer));
+  ASSERT_TRUE(Save(outer, {U("through two links")}));
+  EXPECT_EQ(QFileInfo(link).isSymLink(), true);
+  EXPECT_EQ(ReadAll(path), QByteArray("through two links\n"));
 }
 
 TEST_F(FilesTest, AppendAddsToTheEnd) {
