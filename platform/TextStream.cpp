@@ -147,12 +147,12 @@ struct TextOutputStream::Impl {
       data += written;
       left -= written;
     }
-    buffer.clear();
+    buffer.resize(0);  // keeps the capacity for the next lines
   }
 
   void Add(const QString& text, bool lineEnd) {
     if (closed) return;
-    buffer.append(EncodeText(text));
+    AppendEncodedText(buffer, text);
     if (lineEnd) buffer.append('\n');
     if (buffer.size() >= kBufferLimit) Flush();
   }
