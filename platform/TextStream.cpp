@@ -151,7 +151,9 @@ struct TextOutputStream::Impl {
   }
 
   void Add(const QString& text, bool lineEnd) {
-    if (closed) return;
+    // After a failed write nothing more reaches the file; Flush would keep the bytes, and
+    // the rest of a million-line save would pile up in memory.
+    if (closed || failed) return;
     AppendEncodedText(buffer, text);
     if (lineEnd) buffer.append('\n');
     if (buffer.size() >= kBufferLimit) Flush();
