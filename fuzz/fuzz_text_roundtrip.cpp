@@ -11,6 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
   const QString text = platform::DecodeBytes(bytes);
   if (platform::EncodeText(text) != bytes) std::abort();
+  QByteArray appended("x");
+  platform::AppendEncodedText(appended, text);
+  if (QByteArrayView(appended).sliced(1) != bytes) std::abort();
 
   // Use the first decoded characters as a search text / separator for the rest.
   const qsizetype cut = size > 0 ? data[0] % 4 : 0;

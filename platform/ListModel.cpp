@@ -38,6 +38,7 @@ void ListModel::AddRow(const QStringList& cells) {
   for (int c = 0; c < m_columns; ++c) m_cells.push_back(cells.value(c));
   m_selected.push_back(0);
   m_lastIndex = row;
+  ++m_rowEdits;
   endInsertRows();
 }
 
@@ -91,6 +92,7 @@ void ListModel::InsertRow(int row, const QString& firstCell) {
   --m_gapRows;
   // The new row is not selected, so every row below m_firstSelectedBound still isn't.
   m_lastIndex = row;
+  ++m_rowEdits;
   endInsertRows();
 }
 
@@ -111,6 +113,7 @@ void ListModel::RemoveRow(int row) {
   } else if (row == m_lastIndex) {
     m_lastIndex = -1;
   }
+  ++m_rowEdits;
   endRemoveRows();
 }
 
@@ -124,6 +127,7 @@ void ListModel::DeleteAllRows() {
   m_selCount = 0;
   m_firstSelectedBound = 0;
   m_lastIndex = -1;
+  ++m_rowEdits;
   endResetModel();
 }
 
@@ -265,12 +269,14 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
     }
   }
   m_lastIndex = last;
+  ++m_rowEdits;
   endInsertRows();
 }
 
 void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
   CloseGap();
   const int count = ListCount();
+  const unsigned edits = m_rowEdits;
   // Ask about every row before changing anything, so the predicate sees the rows as
   // they were and may read any of them.
   std::vector<unsigned char> gone(static_cast<size_t>(count), 0);
@@ -282,7 +288,7 @@ void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
     }
   }
   if (removed == 0) return;
-  if (ListCount() != count) {
+  if (m_rowEdits != edits) {
     // The predicate must only read: it changed the rows, so the answers no longer fit.
     qWarning("ListModel::RemoveRowsIf: rows changed while being tested; nothing removed");
     return;
@@ -321,6 +327,7 @@ void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
   m_selected.resize(static_cast<size_t>(kept));
   m_lastIndex = lastIndex;
   m_firstSelectedBound = 0;
+  ++m_rowEdits;
 
   if (!persistent.isEmpty()) {
     QModelIndexList moved;

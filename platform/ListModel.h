@@ -87,6 +87,9 @@ class ListModel : public QAbstractTableModel {
   int m_gapRows = 0;
   int m_selCount = 0;
   int m_lastIndex = -1;
+  // Counts the edits that add or remove rows, so RemoveRowsIf can tell that its predicate
+  // changed the rows even when their number came out the same.
+  unsigned m_rowEdits = 0;
   // No row below this one is selected: ListIndex scans from here, so repeated calls
   // after the first cost nothing.
   mutable int m_firstSelectedBound = 0;

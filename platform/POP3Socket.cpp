@@ -139,6 +139,7 @@ bool POP3Socket::ProcessOne() {
   m_buffer.remove(0, reply.consumed);
   const bool ok = reply.status == Pop3Reply::Status::Ok;
   const QString text = QString::fromUtf8(reply.text);
+  const QPointer<POP3Socket> self(this);
   const quint64 session = m_session;
   switch (m_state) {
     case State::Greeting:
@@ -148,7 +149,7 @@ bool POP3Socket::ProcessOne() {
       }
       m_timer.stop();
       emit ConnectionEstablished();
-      if (session != m_session) return false;
+      if (!StillRunning(self, session)) return false;
       Send("CAPA", State::Capa);
       return true;
     case State::Capa:
@@ -156,7 +157,7 @@ bool POP3Socket::ProcessOne() {
         // A server without CAPA (RFC 2449 is optional) offers no STLS either.
         m_stlsOffered = false;
         AfterCapabilities();
-        return session == m_session;
+        return StillRunning(self, session);
       }
       m_stlsOffered = false;
       m_capabilityLines = 0;
@@ -190,7 +191,7 @@ bool POP3Socket::ProcessOne() {
       m_timer.stop();
       m_state = State::LoggedIn;
       emit LoginSuccessful();
-      return session == m_session;
+      return StillRunning(self, session);
     case State::Stat: {
       if (!ok) {
         Fail(CommandRefused, text);
@@ -204,7 +205,7 @@ bool POP3Socket::ProcessOne() {
       m_timer.stop();
       m_state = State::LoggedIn;
       emit MessageCount(stat->count);
-      return session == m_session;
+      return StillRunning(self, session);
     }
     default:
       return false;
@@ -220,15 +221,20 @@ bool POP3Socket::ProcessCapabilityLine() {
   }
   m_buffer.remove(0, line.consumed);
   if (line.text == ".") {
+    const QPointer<POP3Socket> self(this);
     const quint64 session = m_session;
     AfterCapabilities();
-    return session == m_session;
+    return StillRunning(self, session);
   }
   // Multi-line replies are byte-stuffed (RFC 1939, section 3).
   QByteArray text = line.text.startsWith('.') ? line.text.mid(1) : line.text;
   const QByteArray keyword = text.left(text.indexOf(' ') < 0 ? text.size() : text.indexOf(' ')).toUpper();
   if (keyword == "STLS") m_stlsOffered = true;
   return true;
+}
+
+bool POP3Socket::StillRunning(const QPointer<POP3Socket>& self, quint64 session) {
+  return self && self->m_session == session;
 }
 
 void POP3Socket::AfterCapabilities() {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -102,6 +103,9 @@ class POP3Socket : public QObject {
   // the session ended.
   bool ProcessOne();
   bool ProcessCapabilityLine();
+  // After an event: whether the socket still exists and runs the same session, as its
+  // handler may have deleted it, or ended or restarted the session.
+  static bool StillRunning(const QPointer<POP3Socket>& self, quint64 session);
   void AfterCapabilities();
   void Send(const QByteArray& command, State next);
   void DropStream();

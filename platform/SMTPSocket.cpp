@@ -30,6 +30,7 @@ void SMTPSocket::SendMail() {
     // finishes first.
     m_failing = true;
     QTimer::singleShot(0, this, [this] {
+      if (!m_failing) return;  // Disconnect dropped the report
       m_failing = false;
       Finish(smtp::kBadAddress, QStringLiteral("The SMTP server setting is not a valid address."));
     });
@@ -78,6 +79,7 @@ EmailMessagePtr SMTPSocket::TakeCurrent() {
 }
 
 void SMTPSocket::Disconnect() {
+  m_failing = false;
   if (m_session) {
     m_session->Abort();
     m_session->deleteLater();

@@ -109,9 +109,7 @@ void SmtpSession::OnBytesWritten(qint64 bytes) {
   if (m_timer.isActive()) m_timer.start(StepTimeout());
   if (m_step == Step::DataBody && m_dataSent < m_data.size()) {
     m_dataSent = qMin<qint64>(m_dataSent + bytes, m_data.size());
-    const QPointer<SmtpSession> self(this);
     emit Progress(m_dataSent, m_data.size());
-    if (!self) return;
   }
 }
 
@@ -240,7 +238,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
     case Step::MailFrom:
     case Step::RcptTo:
       if (reply.code != 250 && reply.code != 251) {
-        RefuseCurrent(reply.code, ReplyText(reply), true);
+        RefuseCurrent(reply.code, ReplyText(reply));
       } else if (m_nextRecipient < m_recipients.size()) {
         Send(Step::RcptTo, "RCPT TO:<" + m_recipients.at(m_nextRecipient++) + ">");
       } else {
@@ -249,7 +247,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
       return;
     case Step::Data:
       if (reply.code != 354) {
-        RefuseCurrent(reply.code, ReplyText(reply), true);
+        RefuseCurrent(reply.code, ReplyText(reply));
         return;
       }
       m_step = Step::DataBody;
@@ -259,7 +257,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
       return;
     case Step::DataBody:
       if (reply.code != 250) {
-        RefuseCurrent(reply.code, ReplyText(reply), true);
+        RefuseCurrent(reply.code, ReplyText(reply));
         return;
       }
       m_data.clear();
@@ -387,17 +385,13 @@ void SmtpSession::NextMessage() {
   }
 }
 
-void SmtpSession::RefuseCurrent(int code, const QString& text, bool reset) {
+void SmtpSession::RefuseCurrent(int code, const QString& text) {
   const QPointer<SmtpSession> self(this);
   m_data.clear();
   emit MessageRefused(code, text);
   if (!self || m_step == Step::Done) return;
   // RFC 5321 section 4.1.1.5: start the next message from a clean transaction.
-  if (reset) {
-    Send(Step::Rset, "RSET");
-  } else {
-    NextMessage();
-  }
+  Send(Step::Rset, "RSET");
 }
 
 void SmtpSession::SendQuit() {

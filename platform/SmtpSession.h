@@ -104,7 +104,8 @@ class SmtpSession : public QObject {
   void AfterHello();
   void StartAuth();
   void NextMessage();
-  void RefuseCurrent(int code, const QString& text, bool reset);
+  // The server refused the message under way: report it, then RSET before the next one.
+  void RefuseCurrent(int code, const QString& text);
   void SendQuit();
   void Send(Step step, const QByteArray& line);
   void Finish(int code, const QString& text);

@@ -2,6 +2,7 @@
 
 #include <QChar>
 #include <QLocale>
+#include <QStringEncoder>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -304,6 +305,19 @@ QByteArray EncodeText(const QString& text) {
   out.truncate(d - begin);
   if (out.size() > (1 << 20) && out.size() < out.capacity() / 2) out.squeeze();
   return out;
+}
+
+void AppendEncodedText(QByteArray& out, const QString& text) {
+  if (HasSurrogate(text)) {
+    out.append(EncodeText(text));
+    return;
+  }
+  // Plain Unicode, as in EncodeText: Qt's encoder is exact, and writes in place.
+  const qsizetype start = out.size();
+  out.resize(start + text.size() * 3);  // no UTF-16 unit takes more than three bytes
+  QStringEncoder encoder(QStringEncoder::Utf8);
+  const char* end = encoder.appendToBuffer(out.data() + start, text);
+  out.resize(end - out.constData());
 }
 
 }  // namespace platform

@@ -55,5 +55,8 @@ int Asc(const QString& text);
 // for byte.
 QString DecodeBytes(QByteArrayView bytes);
 QByteArray EncodeText(const QString& text);
+// EncodeText(text) appended to `out`, without a byte array of its own per text (a save
+// writes a million lines).
+void AppendEncodedText(QByteArray& out, const QString& text);
 
 }  // namespace platform

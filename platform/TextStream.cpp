@@ -87,15 +87,31 @@ std::unique_ptr<QIODevice> OpenNewFile(const QString& path) {
   return file;
 }
 
-// The real file a path names: a link is followed so that saving replaces the file it
-// points to rather than the link itself.
+// The real file a path names: links are followed to the end of the chain, as opening the
+// path would, so that saving replaces the file they point to rather than a link.
 QString ResolveTarget(const QString& path) {
-  const QFileInfo info(path);
-  if (info.isSymLink()) {
-    QString target = info.symLinkTarget();
-    if (!target.isEmpty()) return target;
+  constexpr int kMaxLinks = 40;  // the kernel's own limit; a loop of links stops here
+  QString current = path;
+  for (int link = 0; link < kMaxLinks; ++link) {
+    const QFileInfo info(current);
+    if (!info.isSymLink()) break;
+    QString target = info.symLinkTarget();  // one link further, as an absolute path
+    if (target.isEmpty()) break;
+    current = std::move(target);
   }
-  return path;
+  return current;
+}
+
+// The part of the target's name that goes into the temporary name. A name may take 255
+// bytes and the temporary name adds some 30, so the target's name is cut to 200 bytes
+// (not characters: one may take four), never between the halves of a character.
+QString NameForTemporary(const QString& targetName) {
+  constexpr qsizetype kMaxBytes = 200;
+  QString cut = targetName;
+  while (QFile::encodeName(cut).size() > kMaxBytes) {
+    cut.chop(cut.size() >= 2 && cut.back().isLowSurrogate() ? 2 : 1);
+  }
+  return cut;
 }
 
 void SyncFolderOf(const QString& path) {
@@ -131,12 +147,14 @@ struct TextOutputStream::Impl {
       data += written;
       left -= written;
     }
-    buffer.clear();
+    buffer.resize(0);  // keeps the capacity for the next lines
   }
 
   void Add(const QString& text, bool lineEnd) {
-    if (closed) return;
-    buffer.append(EncodeText(text));
+    // After a failed write nothing more reaches the file; Flush would keep the bytes, and
+    // the rest of a million-line save would pile up in memory.
+    if (closed || failed) return;
+    AppendEncodedText(buffer, text);
     if (lineEnd) buffer.append('\n');
     if (buffer.size() >= kBufferLimit) Flush();
   }
@@ -170,12 +188,11 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& fil
   impl->target = ResolveTarget(file.AbsolutePath());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
+  const QString name = NameForTemporary(targetInfo.fileName());
   // A fresh name beside the target, so the final rename stays within one file system.
   for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
     const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
-    // The name is cut so that the temporary name stays within the file system's limit.
-    const QString candidate =
-        folder + QLatin1Char('/') + TemporarySaveName(targetInfo.fileName().left(128), unique);
+    const QString candidate = folder + QLatin1Char('/') + TemporarySaveName(name, unique);
     if (QFileInfo::exists(candidate)) continue;
     impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
     if (impl->device) {

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 #include <QUrl>
 
 #include "platform/Seams.h"
@@ -12,31 +13,40 @@
 namespace platform {
 namespace {
 
+// The dialogs are children of the active window, and the event loop runs while they are
+// up: should that window be deleted meanwhile (closed by a timer or a network event), it
+// deletes them too. So they live on the heap behind a guard, never on the stack.
 void ShowMessageBox(const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                  QApplication::activeWindow());
-  box.setWindowModality(Qt::ApplicationModal);
-  box.setAccessibleName(text);
-  box.exec();
+  const QPointer<QMessageBox> box =
+      new QMessageBox(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                      QApplication::activeWindow());
+  box->setWindowModality(Qt::ApplicationModal);
+  box->setAccessibleName(text);
+  box->exec();
+  delete box.data();
 }
 
 // The program names its save filter by file type ("text/plain"). List files carry no
 // extension, so the dialog offers every file too; otherwise the lists already in the
 // folder would be hidden and could be overwritten unseen.
 std::optional<QString> ShowSave(const SaveDialogRequest& request) {
-  QFileDialog dialog(QApplication::activeWindow(), request.title, request.initialFolder);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setAccessibleName(request.title);
+  const QPointer<QFileDialog> dialog =
+      new QFileDialog(QApplication::activeWindow(), request.title, request.initialFolder);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setAccessibleName(request.title);
   if (request.filter.contains('/') && !request.filter.contains('*')) {
-    dialog.setMimeTypeFilters({request.filter, QStringLiteral("application/octet-stream")});
+    dialog->setMimeTypeFilters({request.filter, QStringLiteral("application/octet-stream")});
   } else if (!request.filter.isEmpty()) {
-    dialog.setNameFilters({request.filter, QFileDialog::tr("All files (*)")});
+    dialog->setNameFilters({request.filter, QFileDialog::tr("All files (*)")});
   }
-  if (!request.suggestedName.isEmpty()) dialog.selectFile(request.suggestedName);
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
+  if (!request.suggestedName.isEmpty()) dialog->selectFile(request.suggestedName);
+  const bool accepted = dialog->exec() == QDialog::Accepted;
+  // Gone with its window: a cancel.
+  if (!dialog) return std::nullopt;
+  const QStringList chosen = dialog->selectedFiles();
+  delete dialog.data();
+  if (!accepted || chosen.isEmpty() || chosen.first().isEmpty()) return std::nullopt;
   return chosen.first();
 }
 

@@ -10,11 +10,13 @@ namespace platform {
 namespace {
 
 // File managers put the dropped files' paths or addresses on the drag as plain text
-// as well; scanning that text again would only read the file names.
+// as well, the addresses mostly percent-encoded; scanning that text again would only
+// read the file names.
 bool OnlyNamesTheFiles(const QString& text, const QList<QUrl>& files) {
   QSet<QString> names;
   for (const QUrl& url : files) {
     names.insert(url.toString());
+    names.insert(url.toString(QUrl::FullyEncoded));
     names.insert(url.toLocalFile());
   }
   const QStringList lines = text.split(QRegularExpression(QStringLiteral("[\r\n]+")), Qt::SkipEmptyParts);

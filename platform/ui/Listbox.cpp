@@ -112,8 +112,9 @@ bool Listbox::event(QEvent* event) {
 }
 
 void Listbox::SetListIndex(int row) {
-  m_model->SetListIndex(row);
-  if (row >= 0 && row < m_model->ListCount()) {
+  const QPointer<Listbox> alive(this);
+  m_model->SetListIndex(row);  // the Change handler may run the event loop
+  if (alive && row >= 0 && row < m_model->ListCount()) {
     m_anchor = row;
     MoveCurrent(row);
   }
@@ -158,11 +159,12 @@ int Listbox::RowsPerPage() const {
 
 void Listbox::keyPressEvent(QKeyEvent* event) {
   SyncRowCount();
+  // The handlers (KeyDown, and Change when the selection moves) may yield to the event
+  // loop, which may close the window.
+  const QPointer<Listbox> alive(this);
   const QString key = KeyText(*event);
   if (!key.isEmpty()) {
     bool handled = false;
-    QPointer<Listbox> alive(this);
-    // The handler may yield to the event loop, which may close the window.
     emit KeyDown(key, &handled);
     if (alive.isNull()) return;
     if (handled) {
@@ -203,7 +205,7 @@ void Listbox::keyPressEvent(QKeyEvent* event) {
   target = std::clamp(target, 0, count - 1);
   if (m_anchor < 0 || m_anchor >= count) m_anchor = from >= 0 ? from : target;
   SelectTo(target, event->modifiers().testFlag(Qt::ShiftModifier));
-  MoveCurrent(target);
+  if (alive) MoveCurrent(target);
 }
 
 void Listbox::mousePressEvent(QMouseEvent* event) {
@@ -216,6 +218,8 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
   // Qt reports the Command key as Control on macOS, so this is Cmd-click there.
   const bool toggle = modifiers.testFlag(Qt::ControlModifier);
   const int row = rowAt(event->position().toPoint().y());
+  // Selection changes run the Change handler, which may run the event loop.
+  const QPointer<Listbox> alive(this);
   if (row < 0) {
     // A plain click below the last row clears the selection, as in any list.
     if (!shift && !toggle) m_model->SetListIndex(-1);
@@ -226,9 +230,9 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
     m_anchor = row;
   } else {
     SelectTo(row, shift);
-    m_dragSelecting = true;
+    if (alive) m_dragSelecting = true;
   }
-  MoveCurrent(row);
+  if (alive) MoveCurrent(row);
 }
 
 // Dragging with the button held selects from the anchor to the row under the mouse;
@@ -241,8 +245,9 @@ void Listbox::mouseMoveEvent(QMouseEvent* event) {
   int row = rowAt(y);
   if (row < 0) row = m_model->ListCount() - 1;  // below the last row
   if (row < 0 || row == m_current) return;
+  const QPointer<Listbox> alive(this);
   SelectTo(row, true);
-  MoveCurrent(row);
+  if (alive) MoveCurrent(row);
 }
 
 void Listbox::mouseReleaseEvent(QMouseEvent* event) {
@@ -253,8 +258,9 @@ void Listbox::mouseReleaseEvent(QMouseEvent* event) {
 void Listbox::mouseDoubleClickEvent(QMouseEvent* event) {
   // The second press of a double click arrives only as this event; it selects like a
   // click (a no-op when the first press already did) so the handler finds its row.
+  const QPointer<Listbox> alive(this);
   mousePressEvent(event);
-  if (event->button() != Qt::LeftButton) return;
+  if (!alive || event->button() != Qt::LeftButton) return;
   emit DoubleClick();
 }
 

@@ -230,6 +230,10 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   EXPECT_EQ(QFileInfo(Path(U("Untitled"))).size(), 0);
   EXPECT_TRUE(Save(Path(longName), {U("a@b.com ")}));
   EXPECT_EQ(ReadAll(Path(longName)), QByteArray("a@b.com \n"));
+  // The limit is on bytes: 120 two-byte letters make a valid 240-byte name too.
+  const QString longCyrillic(120, QChar(0x0436));
+  EXPECT_TRUE(Save(Path(longCyrillic), {U("c@d.com ")}));
+  EXPECT_EQ(ReadAll(Path(longCyrillic)), QByteArray("c@d.com \n"));
   EXPECT_EQ(TextOutputStream::Create(Item("no/such/list")), nullptr);
   EXPECT_EQ(TextOutputStream::Create(FolderItem::AppFolder()), nullptr);  // a folder
 }
@@ -248,6 +252,13 @@ TEST_F(FilesTest, CreateKeepsPermissionsAndFollowsLinks) {
   ASSERT_TRUE(Save(link, {U("through the link")}));
   EXPECT_TRUE(QFileInfo(link).isSymLink());
   EXPECT_EQ(ReadAll(path), QByteArray("through the link\n"));
+
+  // A link to a link: the file at the end of the chain is the one replaced.
+  const QString outer = Path(U("outer"));
+  ASSERT_TRUE(QFile::link(link, outer));
+  ASSERT_TRUE(Save(outer, {U("through two links")}));
+  EXPECT_EQ(QFileInfo(link).isSymLink(), true);
+  EXPECT_EQ(ReadAll(path), QByteArray("through two links\n"));
 }
 
 TEST_F(FilesTest, AppendAddsToTheEnd) {

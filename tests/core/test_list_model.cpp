@@ -275,4 +275,17 @@ TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
   model.RemoveRowsIf([&model](int row) { return model.Cell(row, 1).toInt() > 3; });
   EXPECT_EQ(model.ListCount(), 3);
   EXPECT_EQ(model.Cell(2, 0), "a3@x.org");
+  // An edit that keeps the count (one row in, one out) is an edit all the same.
+  previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+  model.RemoveRowsIf([&model](int row) {
+    if (row == 1) {
+      model.InsertRow(0, "new@x.org");
+      model.RemoveRow(model.ListCount() - 1);
+    }
+    return true;
+  });
+  qInstallMessageHandler(previous);
+  EXPECT_EQ(model.ListCount(), 3);
+  EXPECT_EQ(QStringList({model.Cell(0, 0), model.Cell(1, 0), model.Cell(2, 0)}).join(' '),
+            "new@x.org a1@x.org a2@x.org");
 }

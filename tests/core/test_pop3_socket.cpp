@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QStringList>
+#include <QTimer>
 
 #include "platform/POP3Socket.h"
 #include "support/FakeByteStream.h"
@@ -244,6 +245,38 @@ TEST(Pop3Socket, ReconnectStartsAFreshDialogue) {
   EXPECT_EQ(events, (QStringList{"established", "established", "login", "count 5"}));
   ASSERT_EQ(streams.size(), 2);
   EXPECT_TRUE(!streams[0] || streams[0]->Aborted());
+}
+
+// A handler runs the event loop, and meanwhile the socket's owner goes away (its window
+// closed): the socket must not touch itself after the event returns.
+TEST(Pop3Socket, SocketDeletedWhileAHandlerRunsTheEventLoop) {
+  for (const char* event : {"established", "login", "count"}) {
+    SCOPED_TRACE(event);
+    QPointer<POP3Socket> socket = new POP3Socket;
+    socket->SetStreamFactory([](const platform::TlsPolicy&) {
+      return std::make_unique<FakeByteStream>(
+          FakeByteStream::ParseScript(kGreet + kCapaPlain + kLogin + Stat("+OK 3 1200") + QStringList{"Z:"}),
+          true, -1);
+    });
+    socket->SetUsername(QStringLiteral("bob"));
+    socket->SetPassword(QStringLiteral("s3cret pw"));
+    QStringList events;
+    const auto handle = [&](const QString& name) {
+      events << name;
+      if (name != QLatin1String(event)) return;
+      QTimer::singleShot(0, [&] { delete socket.data(); });
+      testing_support::WaitUntil([&] { return socket.isNull(); });
+    };
+    QObject::connect(socket, &POP3Socket::ConnectionEstablished, [&] { handle("established"); });
+    QObject::connect(socket, &POP3Socket::LoginSuccessful, [&] {
+      handle("login");
+      if (socket) socket->CountMessages();
+    });
+    QObject::connect(socket, &POP3Socket::MessageCount, [&](int) { handle("count"); });
+    socket->Connect();
+    testing_support::WaitUntil([&] { return socket.isNull(); });
+    EXPECT_EQ(events.last(), QString::fromLatin1(event));
+  }
 }
 
 }  // namespace

@@ -660,6 +660,20 @@ TEST(SMTPSocket, BadAddressIsReportedFromTheEventLoop) {
   EXPECT_EQ(c.socket.Messages().size(), 1);
 }
 
+// Disconnect drops everything under way, a bad address's pending report included: the
+// next SendMail must run, and no stale error may follow it.
+TEST(SMTPSocket, DisconnectCancelsABadAddressReport) {
+  Client c(kHello + Accept() + kQuit);
+  c.socket.SetAddress(QStringLiteral("host:99999"));
+  c.socket.Messages() << Letter(QStringLiteral("a"));
+  c.socket.SendMail();
+  c.socket.Disconnect();
+  EXPECT_EQ(c.socket.IsConnected(), false);
+  c.socket.SetAddress(QStringLiteral("mail.example.com"));
+  c.SendAndWait();
+  EXPECT_EQ(c.events.join(" | "), "greeting:mail.example.com ready | sent:a | error:102");
+}
+
 TEST(SMTPSocket, ErrorCodesReachLastErrorCode) {
   struct Case {
     const char* name;

@@ -282,6 +282,9 @@ TEST(Text, RandomBytesMatchOracleAndRoundTrip) {
     const QString text = DecodeBytes(bytes);
     ASSERT_EQ(text, SlowDecode(bytes)) << bytes.toHex().toStdString();
     ASSERT_EQ(EncodeText(text), bytes) << bytes.toHex().toStdString();
+    QByteArray appended("x");
+    AppendEncodedText(appended, text);
+    ASSERT_EQ(appended, "x" + bytes) << bytes.toHex().toStdString();
   }
   // Long valid text takes the same road as Qt's own decoder.
   const QByteArray page = QByteArray("line with caf\xc3\xa9 and \xf0\x9f\x98\x80 emoji\n").repeated(1000);

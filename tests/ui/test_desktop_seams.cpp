@@ -14,6 +14,7 @@
 
 #include "platform/Seams.h"
 #include "platform/ui/DesktopSeams.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -96,3 +97,38 @@ TEST_F(DesktopSeamsTest, ShowUrlOpensOnlyWellFormedAddresses) {
 }
 
 #include "test_desktop_seams.moc"
+
+// The boxes take the active window as parent. Should that window close for good while
+// one is up (a timer, the network), the box goes with it: what follows must not touch it.
+TEST_F(DesktopSeamsTest, AWindowClosedUnderABoxTakesItAlong) {
+  const std::function<void()> shows[] = {
+      [] { platform::MsgBox("Saving..."); },
+      [] {
+        EXPECT_EQ(platform::ShowSaveDialog({"Save", "text/plain", {}, {}}), std::nullopt);
+      },
+  };
+  for (const auto& show : shows) {
+    QPointer<QWidget> window = new QWidget;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    window->activateWindow();
+    ASSERT_EQ(testing_support::WaitUntil([&] { return QApplication::activeWindow() == window; }), true);
+    // As WhenModalShows, but the box stays up for the window's deletion to take along.
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, &window] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr) return;
+      poll->stop();
+      poll->deleteLater();
+      EXPECT_EQ(modal->parentWidget(), window.data());
+      window->close();
+      // Should the box outlive its window all the same, close it: the test must not hang.
+      QTimer::singleShot(2000, [guard = QPointer<QWidget>(modal)] {
+        if (guard) guard->close();
+      });
+    });
+    poll->start(10);
+    show();
+    EXPECT_EQ(window.isNull(), true);
+  }
+}

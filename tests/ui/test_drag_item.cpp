@@ -28,6 +28,9 @@ TEST(DragItem, FilesThenText) {
   const QString folder = dir.filePath("sub");
   const QList<QUrl> files = {QUrl::fromLocalFile(a), QUrl::fromLocalFile(folder)};
   const QString names = files[0].toString() + "\r\n" + folder + "\n";  // as a URL and as a path
+  // Most file managers write the addresses percent-encoded, as in a URI list.
+  const QList<QUrl> blanks = {QUrl::fromLocalFile(dir.filePath("my list.txt"))};
+  const QString encoded = blanks[0].toString(QUrl::FullyEncoded) + "\r\n";
   const QString web = "https://velmora.example/list";
   const QString markup = "<a href=\"mailto:c@z.org\">c</a>";
   struct Case {
@@ -40,6 +43,7 @@ TEST(DragItem, FilesThenText) {
   const std::vector<Case> cases = {
       {"two files and a text clip", files, "write to bob@x.org", {}, {a, folder, "text: write to bob@x.org"}},
       {"a file manager's drag names its files in the text too", files, names, {}, {a, folder}},
+      {"even percent-encoded", blanks, encoded, {}, {dir.filePath("my list.txt")}},
       {"a web link is text, not a file", {QUrl(web)}, web, {}, {"text: " + web}},
       {"markup alone", {}, {}, markup, {"text: " + markup}},
       {"nothing usable", {}, {}, {}, {}},

@@ -2,12 +2,16 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/ui/Listbox.h"
+#include "support/TestSupport.h"
 
 using platform::Listbox;
 
@@ -224,4 +228,37 @@ TEST(Listbox, RowsGrowWithTheFont) {
   f.list->setFont(larger);
   EXPECT_GT(f.list->rowHeight(0), before);
   EXPECT_EQ(f.list->rowHeight(0), f.list->rowHeight(2));
+}
+
+// The list's events run the program's handlers, which may run the event loop; the window
+// holding the list may be deleted meanwhile. The list must not touch itself afterwards.
+TEST(Listbox, ListDeletedWhileAHandlerRunsTheEventLoop) {
+  enum class Via { Click, Key, DoubleClick };
+  for (const Via via : {Via::Click, Via::Key, Via::DoubleClick}) {
+    SCOPED_TRACE(static_cast<int>(via));
+    Fixture f(10);
+    QPointer<Listbox> list = f.list;
+    const QPoint at = f.At(3);
+    QObject::connect(list, &Listbox::Change, [&list] {
+      QTimer::singleShot(0, [&list] { delete list.data(); });
+      testing_support::WaitUntil([&list] { return list.isNull(); });
+    });
+    // Only the event that starts it: a release or a second event would go to a list that
+    // is gone.
+    switch (via) {
+      case Via::Click:
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
+        break;
+      case Via::Key:
+        QTest::keyPress(list, Qt::Key_Down);
+        break;
+      case Via::DoubleClick: {
+        QMouseEvent event(QEvent::MouseButtonDblClick, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &event);
+        break;
+      }
+    }
+    EXPECT_EQ(list.isNull(), true);
+  }
 }
