@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -50,30 +51,40 @@ struct FolderStamp {
 struct CachedListing {
   FolderStamp stamp;
   QStringList names;
+  bool racy = false;    // read while the folder's stamp was too fresh to trust
+  qint64 readAtMs = 0;  // steady clock
 };
 
 // A walk of a folder reads Count before every Item, so listing the folder each time
 // makes the walk quadratic (minutes for a few thousand files). A listing is reused
 // while the folder's stamp is unchanged; but file systems keep times in coarse ticks,
-// so a folder changed within the last seconds may change again under the same stamp:
-// its listing is never reused (the same rule as git's "racily clean" index entries).
+// so a folder changed within the last seconds may change again under the same stamp
+// (the same rule as git's "racily clean" index entries): such a listing is trusted only
+// for a few milliseconds, which still lets a walk of a just-unpacked folder read it once
+// per stretch of items instead of once per item.
 QStringList Entries(const QString& folder) {
   static QHash<QString, CachedListing> cache;
+  static QElapsedTimer clock = [] {
+    QElapsedTimer t;
+    t.start();
+    return t;
+  }();
+  constexpr qint64 kRacyListingMs = 50;
   struct stat info {};
   if (::stat(QFile::encodeName(folder).constData(), &info) != 0) return {};
   const FolderStamp stamp{info.st_dev, info.st_ino, info.st_mtim, info.st_ctim};
+  const qint64 nowMs = clock.elapsed();
   const auto found = cache.constFind(folder);
-  if (found != cache.constEnd() && found->stamp == stamp) return found->names;
+  if (found != cache.constEnd() && found->stamp == stamp &&
+      (!found->racy || nowMs - found->readAtMs < kRacyListingMs)) {
+    return found->names;
+  }
 
   QStringList names = ReadEntries(folder);
   const qint64 now = QDateTime::currentSecsSinceEpoch();
   const qint64 newest = std::max<qint64>(info.st_mtim.tv_sec, info.st_ctim.tv_sec);
-  if (now - newest >= 3) {
-    if (cache.size() >= 64) cache.clear();
-    cache.insert(folder, CachedListing{stamp, names});
-  } else {
-    cache.remove(folder);
-  }
+  if (cache.size() >= 64) cache.clear();
+  cache.insert(folder, CachedListing{stamp, names, now - newest < 3, nowMs});
   return names;
 }
 
