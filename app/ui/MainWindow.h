@@ -201,6 +201,10 @@ class MainWindow : public QMainWindow {
   // Removes the selection of the list or the queue in front (MainWindowHooks::deleteItems).
   void DeleteItems();
 
+  // ---- Send queue and engine (mailing/ui/MainWindowSend.cpp) ----------------------------
+  // Removes the selected rows of the send queue, whatever their status.
+  void DeleteFromSendQueue();
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;

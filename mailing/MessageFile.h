@@ -1,0 +1,69 @@
+#pragma once
+
+// Stored messages: one plain-text file per message in the eMail folder beside the
+// application, named after the message. Line 1 is the sender, line 2 the subject, line 3
+// "HTML" or "Plain Text", and the body follows as it was typed, without a line end after
+// its last line.
+//
+// Bodies travel in the program with a carriage return after each line (the form both
+// readers give back); the file stores them with the line breaks they hold.
+
+#include <QString>
+#include <functional>
+
+#include "platform/FolderItem.h"
+
+namespace mailing {
+
+// The eMail folder beside the application.
+platform::FolderItem MessageFolder();
+
+// Whether a message can be stored under this name: the name is the file's name in the
+// eMail folder, so it must not be empty, "." or "..", nor hold a path separator or a
+// control character (which would leave the folder or break the name in every list that
+// shows it).
+bool IsStorableMessageName(const QString& name);
+
+struct StoredMessage {
+  QString from;
+  QString subject;
+  bool html = false;
+  QString body;
+};
+
+// Writes the message file, replacing any file of that name atomically: a failed write
+// leaves the old file whole. False when the name cannot be stored or the write failed.
+[[nodiscard]] bool WriteMessageFile(const platform::FolderItem& folder, const QString& name,
+                                    const StoredMessage& message);
+
+// Reads a message for sending. False when the file is missing or cannot be opened; the
+// sender and subject are then empty and the body untouched. Otherwise the sender and
+// subject come from lines 1 and 2, the first non-empty line after them is taken as the
+// format line and dropped whatever it says, and every later line comes back followed by
+// one carriage return. Yields to the event loop once per line.
+[[nodiscard]] bool LoadEmail(const platform::FolderItem& folder, const QString& name, QString& from,
+                             QString& subject, QString& body);
+
+// What the send window shows when a stored message is chosen.
+struct ChosenMessage {
+  enum class State { Missing, Unreadable, Read };
+  State state = State::Missing;
+  QString from;     // empty unless Read
+  QString subject;  // empty unless Read
+  bool html = false;
+  QString body;  // empty unless Read; a Missing message leaves the shown body alone
+};
+
+// Reads a message into the send window: the line after the subject sets the format when
+// it is exactly "HTML" or "Plain Text", and is otherwise the body's first line (an empty
+// one included). Yields to the event loop once per line.
+ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QString& name);
+
+// Rewrites thirteen accented characters (á é í ó ú Á É Í Ó Ú ñ Ñ ¡) as their HTML
+// entities and reports each replacement, "Changing <character> to <entity>". The
+// characters are taken in that order, each found with the program's case-blind search,
+// so a capital is replaced, and reported, in its small letter's turn; all the reports of
+// one character come before those of the next. One pass over the text.
+QString ConvertHTMLTags(const QString& text, const std::function<void(const QString&)>& report);
+
+}  // namespace mailing
