@@ -351,6 +351,47 @@ void ListModel::SetAllSelected(bool selected) {
   ChangeSelection(0, count - 1);
 }
 
+void ListModel::SetSelectedWhere(const std::function<bool(int row)>& select) {
+  const int count = ListCount();
+  int firstChanged = count;
+  int lastChanged = -1;
+  int selCount = 0;
+  for (int row = 0; row < count; ++row) {
+    const unsigned char on = select(row) ? 1 : 0;
+    unsigned char& flag = m_selected[Slot(row)];
+    selCount += on;
+    if (flag == on) continue;
+    flag = on;
+    firstChanged = std::min(firstChanged, row);
+    lastChanged = row;
+  }
+  m_selCount = selCount;
+  m_firstSelectedBound = 0;
+  if (lastChanged >= 0) ChangeSelection(firstChanged, lastChanged);
+}
+
+int ListModel::EditColumn(int column, const std::function<bool(int row, QString& cell)>& edit) {
+  if (column < 0 || column >= m_columns) return 0;
+  const int count = ListCount();
+  int firstChanged = count;
+  int lastChanged = -1;
+  int acted = 0;
+  for (int row = 0; row < count; ++row) {
+    QString& cell = CellAt(row, column);
+    const QString before = cell;  // shares the text: no copy unless edit replaces it
+    if (!edit(row, cell)) continue;
+    ++acted;
+    if (before.isSharedWith(cell) || before == cell) continue;
+    firstChanged = std::min(firstChanged, row);
+    lastChanged = row;
+  }
+  if (lastChanged >= 0) {
+    emit dataChanged(index(firstChanged, column), index(lastChanged, column),
+                     {Qt::DisplayRole, Qt::EditRole});
+  }
+  return acted;
+}
+
 void ListModel::Reserve(int rows) {
   if (rows <= 0) return;
   m_cells.reserve(static_cast<size_t>(rows) * m_columns);

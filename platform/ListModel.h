@@ -53,6 +53,14 @@ class ListModel : public QAbstractTableModel {
   void AppendRows(std::vector<QStringList> rows);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
+  // Sets every row's flag to select(row), replacing the selection; one change signal.
+  // The predicate may read any row but must change none.
+  void SetSelectedWhere(const std::function<bool(int row)>& select);
+  // Hands the cell of `column` in every row to edit(row, cell), which may change it in
+  // place and returns whether it acted on the row. One change signal over the rows whose
+  // text changed; returns the number of rows acted on. The callback must add or remove
+  // no rows.
+  int EditColumn(int column, const std::function<bool(int row, QString& cell)>& edit);
   void Reserve(int rows);
 
   // QAbstractTableModel

@@ -107,6 +107,12 @@ struct ReferenceList {
     if (row == -1 || Has(row)) SelectOnly(row, row);
   }
   void SetAllSelected(bool on) { std::fill(selected.begin(), selected.end(), on); }
+  void SetSelectedWhere(const std::function<bool(int)>& select) {
+    for (int row = 0; row < ListCount(); ++row) selected[row] = select(row);
+  }
+  void EditColumn(int column, const std::function<bool(int, QString&)>& edit) {
+    for (int row = 0; Has(row, column); ++row) edit(row, cells[row][column]);
+  }
 };
 
 // Compares everything a caller can read, rows just out of range included.
@@ -163,6 +169,15 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.RemoveRowsIf([&](int r) { return bool(drop[r]); }); }); },
           [&] { both([&](auto& list) { list.AppendRows(rows); }); },
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
+          [&] { both([&](auto& list) { list.SetSelectedWhere([&](int r) { return bool(drop[r]); }); }); },
+          [&] {
+            both([&](auto& list) {
+              list.EditColumn(other % 3, [&](int r, QString& cell) {
+                if (drop[r]) cell = on ? text : "h";
+                return bool(drop[r]);
+              });
+            });
+          },
       };
       if (random.bounded(100) == 0) {  // now and then a fresh list
         both([](auto& list) { list.DeleteAllRows(); });
@@ -238,6 +253,10 @@ TEST(ListModel, BulkEditsEmitOneSignal) {
   model.SetListIndex(7);
   EXPECT_EQ(selection.count(), 2);
   EXPECT_EQ(changed.count(), 2);
+  model.SetSelectedWhere([](int row) { return row % 3 == 0; });
+  EXPECT_EQ(selection.count(), 3);
+  EXPECT_EQ(model.EditColumn(1, [](int row, QString& cell) { return cell = "x", row % 2 == 0; }), kRows / 4);
+  EXPECT_EQ(changed.count(), 4);
   model.DeleteAllRows();
   EXPECT_EQ(layout.count() + reset.count() + removed.count(), 2);
   EXPECT_EQ(model.ListIndex(), -1);
