@@ -52,11 +52,11 @@ std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
 
 int DuplicateSelected(platform::ListModel& list) {
   QPointer<platform::ListModel> guard(&list);
-  std::vector<QStringList> copies;
+  std::vector<QString> copies;
   copies.reserve(static_cast<size_t>(list.SelCount()));
   // The last row is fixed before the walk; a row gone meanwhile reads as not selected.
   for (int row = list.ListCount() - 1; row >= 0; --row) {
-    if (list.Selected(row)) copies.push_back({list.Cell(row, 0)});
+    if (list.Selected(row)) copies.push_back(list.Cell(row, 0));
     platform::YieldToEventLoop();
     if (!guard) return 0;
   }

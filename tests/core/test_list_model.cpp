@@ -72,8 +72,9 @@ struct ReferenceList {
     selected.push_back(false);
     lastIndex = ListCount() - 1;
   }
-  void AppendRows(const std::vector<QStringList>& rows) {
-    for (const QStringList& row : rows) AddRow(row);
+  template <typename Row>
+  void AppendRows(const std::vector<Row>& rows) {
+    for (const Row& row : rows) AddRow(QStringList(row));
   }
   void InsertRow(int row, const QString& first) {
     row = std::clamp(row, 0, ListCount());
@@ -168,6 +169,7 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.SetAllSelected(on); }); },
           [&] { both([&](auto& list) { list.RemoveRowsIf([&](int r) { return bool(drop[r]); }); }); },
           [&] { both([&](auto& list) { list.AppendRows(rows); }); },
+          [&] { both([&](auto& list) { list.AppendRows(std::vector<QString>(rows.size(), text)); }); },
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
           [&] { both([&](auto& list) { list.SetSelectedWhere([&](int r) { return bool(drop[r]); }); }); },
           [&] {
