@@ -156,6 +156,7 @@ TEST(ListModel, RandomEditsMatchReference) {
       std::vector<bool> drop(static_cast<size_t>(count));
       for (int r = 0; r < count; ++r) drop[r] = random.bounded(3) == 0;
       const QStringList cells{text, "h"};
+      const auto dropEdit = [&](int r, QString& cell) { return drop[r] && (cell = on ? text : "h", true); };
       std::vector<QStringList> rows;
       for (int i = random.bounded(5); i > 0; --i) rows.push_back({text + QString::number(i)});
       const std::function<void()> edits[] = {
@@ -172,14 +173,7 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.AppendRows(std::vector<QString>(rows.size(), text)); }); },
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
           [&] { both([&](auto& list) { list.SetSelectedWhere([&](int r) { return bool(drop[r]); }); }); },
-          [&] {
-            both([&](auto& list) {
-              list.EditColumn(other % 3, [&](int r, QString& cell) {
-                if (drop[r]) cell = on ? text : "h";
-                return bool(drop[r]);
-              });
-            });
-          },
+          [&] { both([&](auto& list) { list.EditColumn(other % 3, dropEdit); }); },
       };
       if (random.bounded(100) == 0) {  // now and then a fresh list
         both([](auto& list) { list.DeleteAllRows(); });

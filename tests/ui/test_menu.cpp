@@ -71,16 +71,10 @@ TEST_F(MenuTest, OneAccessorPerEntry) {
 // Each window in front enables the items it has handlers for: the main window all but
 // Undo, Close and the commands still to come; the about window only Quit.
 TEST_F(MenuTest, EnablingFollowsTheFrontWindow) {
-  const auto disabled = [](const QSet<QString>& names) {
-    return Items([&](const app::MenuEntry& e) { return !names.contains(e.name); });
-  };
   BringToFront(m_window);
-  EXPECT_EQ(m_window->FileSave()->isEnabled(), true);
-  EXPECT_EQ(EnabledItems().join(' ').toStdString(),
-            disabled({"EditUndo", "FileClose", "EditFind", "EditFindNext", "FilePreferences",
-                      "AddressesSendeMail", "AddressesBulkRemove", "AddressesCheckOptOut"})
-                .join(' ')
-                .toStdString());
+  EXPECT_EQ(Items([](const app::MenuEntry& e) { return !Menu::Instance().Lookup(e.name)->isEnabled(); }),
+            QStringList({"FileClose", "FilePreferences", "EditUndo", "EditFind", "EditFindNext",
+                         "AddressesSendeMail", "AddressesBulkRemove", "AddressesCheckOptOut"}));
   BringToFront(m_about);
   EXPECT_EQ(m_window->FileSave()->isEnabled(), false);
   EXPECT_EQ(EnabledItems(), QStringList{"FileQuit"});
