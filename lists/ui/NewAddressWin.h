@@ -18,7 +18,7 @@ class NewAddressWin : public QWidget {
  public:
   // `main` is the main window when the opener has one: addresses aimed at its address list
   // go through its duplicate test and mark it changed.
-  explicit NewAddressWin(QPointer<MainWindow> main = {}, QWidget* parent = nullptr);
+  explicit NewAddressWin(QPointer<MainWindow> main = {});
 
   // The list that receives the addresses; set by the opener after showing the window.
   QPointer<platform::Listbox> list;
