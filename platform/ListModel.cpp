@@ -244,17 +244,26 @@ int ListModel::LastIndex() const {
   return m_lastIndex;
 }
 
-void ListModel::AppendRows(std::vector<QStringList> rows) {
-  if (rows.empty()) return;
+template <typename FillRow>
+void ListModel::AppendRowsWith(size_t count, FillRow fillRow) {
+  if (count == 0) return;
   const int first = ListCount();
-  const int last = first + static_cast<int>(rows.size()) - 1;
+  const int last = first + static_cast<int>(count) - 1;
   beginInsertRows({}, first, last);
   CloseGap();
   // Grow geometrically: a list filled in many batches must not be copied per batch.
   const size_t needed = static_cast<size_t>(last + 1) * m_columns;
   if (needed > m_cells.capacity()) m_cells.reserve(std::max(needed, m_cells.capacity() * 2));
   m_selected.resize(static_cast<size_t>(last) + 1, 0);
-  for (QStringList& cells : rows) {
+  for (size_t i = 0; i < count; ++i) fillRow(i);
+  m_lastIndex = last;
+  ++m_rowEdits;
+  endInsertRows();
+}
+
+void ListModel::AppendRows(std::vector<QStringList> rows) {
+  AppendRowsWith(rows.size(), [&](size_t i) {
+    QStringList& cells = rows[i];
     // Take the texts over from a list we own; copy (a reference count) from a shared
     // one, since writing to it would first copy the whole list.
     const bool owned = cells.isDetached();
@@ -267,10 +276,14 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
         m_cells.push_back(cells.at(c));
       }
     }
-  }
-  m_lastIndex = last;
-  ++m_rowEdits;
-  endInsertRows();
+  });
+}
+
+void ListModel::AppendRows(std::vector<QString> firstCells) {
+  AppendRowsWith(firstCells.size(), [&](size_t i) {
+    m_cells.push_back(std::move(firstCells[i]));
+    for (int c = 1; c < m_columns; ++c) m_cells.emplace_back();
+  });
 }
 
 void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
@@ -349,6 +362,47 @@ void ListModel::SetAllSelected(bool selected) {
   m_selCount = selected ? count : 0;
   m_firstSelectedBound = 0;
   ChangeSelection(0, count - 1);
+}
+
+void ListModel::SetSelectedWhere(const std::function<bool(int row)>& select) {
+  const int count = ListCount();
+  int firstChanged = count;
+  int lastChanged = -1;
+  int selCount = 0;
+  for (int row = 0; row < count; ++row) {
+    const unsigned char on = select(row) ? 1 : 0;
+    unsigned char& flag = m_selected[Slot(row)];
+    selCount += on;
+    if (flag == on) continue;
+    flag = on;
+    firstChanged = std::min(firstChanged, row);
+    lastChanged = row;
+  }
+  m_selCount = selCount;
+  m_firstSelectedBound = 0;
+  if (lastChanged >= 0) ChangeSelection(firstChanged, lastChanged);
+}
+
+int ListModel::EditColumn(int column, const std::function<bool(int row, QString& cell)>& edit) {
+  if (column < 0 || column >= m_columns) return 0;
+  const int count = ListCount();
+  int firstChanged = count;
+  int lastChanged = -1;
+  int acted = 0;
+  for (int row = 0; row < count; ++row) {
+    QString& cell = CellAt(row, column);
+    const QString before = cell;  // shares the text: no copy unless edit replaces it
+    if (!edit(row, cell)) continue;
+    ++acted;
+    if (before.isSharedWith(cell) || before == cell) continue;
+    firstChanged = std::min(firstChanged, row);
+    lastChanged = row;
+  }
+  if (lastChanged >= 0) {
+    emit dataChanged(index(firstChanged, column), index(lastChanged, column),
+                     {Qt::DisplayRole, Qt::EditRole});
+  }
+  return acted;
 }
 
 void ListModel::Reserve(int rows) {

@@ -51,8 +51,18 @@ class ListModel : public QAbstractTableModel {
   // flags of the rows that stay are unchanged, and a removal walk over many selected
   // rows must not report once per row.
   void AppendRows(std::vector<QStringList> rows);
+  // Rows that hold only their first cell.
+  void AppendRows(std::vector<QString> firstCells);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
+  // Sets every row's flag to select(row), replacing the selection; one change signal.
+  // The predicate may read any row but must change none.
+  void SetSelectedWhere(const std::function<bool(int row)>& select);
+  // Hands the cell of `column` in every row to edit(row, cell), which may change it in
+  // place and returns whether it acted on the row. One change signal over the rows whose
+  // text changed; returns the number of rows acted on. The callback must add or remove
+  // no rows.
+  int EditColumn(int column, const std::function<bool(int row, QString& cell)>& edit);
   void Reserve(int rows);
 
   // QAbstractTableModel
@@ -73,6 +83,9 @@ class ListModel : public QAbstractTableModel {
   int RowOfSlot(size_t slot) const { return slot < size_t(m_gapRow) ? int(slot) : int(slot) - m_gapRows; }
   QString& CellAt(int row, int column) { return m_cells[Slot(row) * m_columns + column]; }
   void MoveGapTo(int row);
+  // Appends count rows, fillRow(i) pushing the cells of the i-th; one insert signal.
+  template <typename FillRow>
+  void AppendRowsWith(size_t count, FillRow fillRow);
   void CloseGap();
 
   int m_columns;

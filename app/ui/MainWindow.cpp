@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QLabel>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
@@ -17,6 +16,7 @@
 #include "app/ui/MainWindowHooks.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
+#include "app/ui/WindowFrame.h"
 #include "mailing/Pop3Login.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
@@ -71,15 +71,7 @@ void MainWindow::Layout() {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Velmora"));
   setAccessibleName(windowTitle());
-  Menu::Instance().FillMenuBar(menuBar());
-  menuBar()->setAccessibleName(QStringLiteral("Menu"));
-
-  m_content = new QWidget(this);
-  m_content->setObjectName(QStringLiteral("Content"));
-  m_content->setAccessibleName(windowTitle());
-  m_content->setMinimumSize(300, 250);
-  m_content->installEventFilter(this);
-  setCentralWidget(m_content);
+  m_content = InstallMenuBarAndContent(*this, {300, 250});
   setMaximumSize(32000, 32000);
   SetSize(483, 370);
 }

@@ -198,8 +198,29 @@ class MainWindow : public QMainWindow {
   bool _MailingListsNewMailingList_Action();
   bool _MailingListsRemoveMailingList_Action();
   bool _MailingListsEmptyTash_Action();
-  // Removes the selection of the list or the queue in front (MainWindowHooks::deleteItems).
+
+  // ---- List editing commands (lists/ui/MainWindowCommands.cpp) --------------------------
+  // The menu commands that edit the address list or open a window; each registered by
+  // item name in AddMenuHandlers.
+  bool _FileSave_Action();
+  bool _FileSaveAs_Action();
+  bool _HelpVelmoraHelp_Action();
+  bool _EditPaste_Action();
+  bool _EditDuplicate_Action();
+  bool _EditSelectAll_Action();
+  bool _EditUnselectAll_Action();
+  bool _EditSelectUnsent_Action();
+  bool _EditCopy_Action();
+  bool _AddressesNew_Action();
+  bool _AddressesRemove_Action();
+  bool _AddressesClearHistory_Action();
+  bool _AddressesBlackList_Action();
+  // Removes the selection of the tab in front: addresses on the Addresses tab, send-queue
+  // rows on any other (Addresses > Remove, the toolbar's Delete, Backspace).
   void DeleteItems();
+  // Removes the selected addresses once they are safely in Trash.
+  void DeleteEmails();
+  // ---- end of the list editing commands ---------------------------------------------------
 
   // ---- Send queue and engine (mailing/ui/MainWindowSend.cpp) ----------------------------
   // Removes the selected rows of the send queue, whatever their status.

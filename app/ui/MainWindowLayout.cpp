@@ -4,7 +4,6 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QLayout>
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
@@ -16,6 +15,7 @@
 #include "app/ui/LogView.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "app/ui/WindowFrame.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/Listbox.h"
 
@@ -27,11 +27,7 @@ int MainWindow::Height() const {
 }
 
 void MainWindow::SetSize(int width, int height) {
-  // The menu bar and the toolbar take their room first; the content area gets the size.
-  layout()->activate();
-  const QSize chrome = size() - m_content->size();
-  resize(width + chrome.width(), height + chrome.height());
-  layout()->activate();
+  SizeContentArea(*this, {width, height});
 }
 
 void MainWindow::ResizeControls() {

@@ -14,13 +14,27 @@ QAction* MainWindow::MenuItem(const QString& name) const {
 }
 
 void MainWindow::AddMenuHandlers() {
-  // The main window's handlers; the other commands of the table join as their work lands.
+  // The main window's handlers, registered in the table's order; the other commands of the
+  // table join as their work lands, and until then their items stay disabled.
   using Handler = bool (MainWindow::*)();
   static const std::map<QString, Handler> handlers = {
+      {QStringLiteral("FileSave"), &MainWindow::_FileSave_Action},
+      {QStringLiteral("FileSaveAs"), &MainWindow::_FileSaveAs_Action},
       {QStringLiteral("AppleAboutVelmora"), &MainWindow::_AppleAboutVelmora_Action},
+      {QStringLiteral("EditPaste"), &MainWindow::_EditPaste_Action},
+      {QStringLiteral("EditDuplicate"), &MainWindow::_EditDuplicate_Action},
       {QStringLiteral("MailingListsNewMailingList"), &MainWindow::_MailingListsNewMailingList_Action},
       {QStringLiteral("MailingListsRemoveMailingList"), &MainWindow::_MailingListsRemoveMailingList_Action},
+      {QStringLiteral("HelpVelmoraHelp"), &MainWindow::_HelpVelmoraHelp_Action},
+      {QStringLiteral("AddressesNew"), &MainWindow::_AddressesNew_Action},
+      {QStringLiteral("AddressesRemove"), &MainWindow::_AddressesRemove_Action},
+      {QStringLiteral("AddressesBlackList"), &MainWindow::_AddressesBlackList_Action},
+      {QStringLiteral("AddressesClearHistory"), &MainWindow::_AddressesClearHistory_Action},
       {QStringLiteral("MailingListsEmptyTash"), &MainWindow::_MailingListsEmptyTash_Action},
+      {QStringLiteral("EditSelectAll"), &MainWindow::_EditSelectAll_Action},
+      {QStringLiteral("EditCopy"), &MainWindow::_EditCopy_Action},
+      {QStringLiteral("EditUnselectAll"), &MainWindow::_EditUnselectAll_Action},
+      {QStringLiteral("EditSelectUnsent"), &MainWindow::_EditSelectUnsent_Action},
   };
   auto& router = app::CommandRouter::Instance();
   for (const QString& name : app::MainWindowMenuHandlerOrder()) {

@@ -133,7 +133,17 @@ void Menu::UpdateEnabling() {
     // A title keeps its menu reachable; its items carry the enabling.
     action->setEnabled(entry.IsTitle() || entry.autoEnable);
   }
-  if (QWidget* front = FrontWindow()) app::CommandRouter::Instance().EnableMenuItems(front);
+  QWidget* front = FrontWindow();
+  auto& router = app::CommandRouter::Instance();
+  if (front) router.EnableMenuItems(front);
+  // An item the front window has no handler for would do nothing: it is shown disabled
+  // rather than left silent. Quit quits whichever window is in front.
+  const QStringList handled = front ? router.HandledItems(front) : QStringList();
+  for (const app::MenuEntry& entry : app::MenuTable()) {
+    if (entry.IsTitle() || entry.itemClass == app::MenuItemClass::QuitMenuItem) continue;
+    if (QAction* action = Lookup(entry.name); action && !handled.contains(entry.name))
+      action->setEnabled(false);
+  }
 }
 
 void Menu::Route(const QString& name) {

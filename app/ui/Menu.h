@@ -18,7 +18,8 @@ class QWidget;
 // front, goes to the handler that the front window registered for its name
 // (app::CommandRouter). Items are enabled by their table's AutoEnable or by the front
 // window's enable-menu-items event, recomputed whenever another window comes to the front
-// and before a menu opens.
+// and before a menu opens; an item the front window has no handler for stays disabled
+// (Quit excepted, which quits without one).
 class Menu : public QObject {
   Q_OBJECT
  public:

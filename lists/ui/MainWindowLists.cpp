@@ -83,9 +83,8 @@ bool MainWindow::AddNewAddress(const QString& address) {
   return true;
 }
 
-namespace {
+namespace lists::ui {
 
-// An import into the main window's list; it ends when the window goes.
 lists::ImportHooks ImportHooksFor(MainWindow* window) {
   QPointer<MainWindow> self(window);
   lists::ImportHooks hooks;
@@ -104,7 +103,9 @@ lists::ImportHooks ImportHooksFor(MainWindow* window) {
   return hooks;
 }
 
-}  // namespace
+}  // namespace lists::ui
+
+using lists::ui::ImportHooksFor;
 
 void MainWindow::getemailfromfile(const platform::FolderItem& item) {
   lists::ListStore::ImportScope importing(&ListFiles());
@@ -249,10 +250,6 @@ void MainWindow::ToolbarItem1_Action(int index) {
     default:
       break;
   }
-}
-
-void MainWindow::DeleteItems() {
-  if (auto& hook = MainWindowHooks::Installed().deleteItems) hook(*this);
 }
 
 // ---- Mailing Lists menu -------------------------------------------------------------------

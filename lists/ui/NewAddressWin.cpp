@@ -5,12 +5,14 @@
 #include <QPushButton>
 
 #include "app/ui/MainWindow.h"
+#include "lists/AddressScanner.h"
 #include "lists/ui/DialogSupport.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 
-NewAddressWin::NewAddressWin(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+NewAddressWin::NewAddressWin(QPointer<MainWindow> main)
+    : QWidget(nullptr, Qt::Dialog), m_main(std::move(main)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("NewAddressWin"));
   setWindowTitle(QStringLiteral("Add New eMail Address..."));
@@ -46,16 +48,15 @@ void NewAddressWin::Accept() {
     close();
     return;
   }
-  QPointer<MainWindow> main(MainWindow::Instance());
-  const QString found = main->findemailold(emailaddress->text());
+  const QString found = lists::FindEmails(emailaddress->text());
   QPointer<NewAddressWin> self(this);
   if (!found.isEmpty()) {
     const QStringList addresses = found.split(QLatin1Char(' '));
     for (const QString& address : addresses) {
       // The target may be gone (its window closed) after a yield.
       if (!list) break;
-      if (main && list == main->elist) {
-        main->AddAddress(address);
+      if (m_main && list == m_main->elist) {
+        m_main->AddAddress(address);
       } else {
         list->AddRow(address);
       }

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+class MainWindow;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -15,7 +16,9 @@ class Listbox;
 class NewAddressWin : public QWidget {
   Q_OBJECT
  public:
-  explicit NewAddressWin(QWidget* parent = nullptr);
+  // `main` is the main window when the opener has one: addresses aimed at its address list
+  // go through its duplicate test and mark it changed.
+  explicit NewAddressWin(QPointer<MainWindow> main = {});
 
   // The list that receives the addresses; set by the opener after showing the window.
   QPointer<platform::Listbox> list;
@@ -31,5 +34,6 @@ class NewAddressWin : public QWidget {
  private:
   void Accept();
 
+  QPointer<MainWindow> m_main;
   bool m_accepting = false;
 };

@@ -72,8 +72,9 @@ struct ReferenceList {
     selected.push_back(false);
     lastIndex = ListCount() - 1;
   }
-  void AppendRows(const std::vector<QStringList>& rows) {
-    for (const QStringList& row : rows) AddRow(row);
+  template <typename Row>
+  void AppendRows(const std::vector<Row>& rows) {
+    for (const Row& row : rows) AddRow(QStringList(row));
   }
   void InsertRow(int row, const QString& first) {
     row = std::clamp(row, 0, ListCount());
@@ -107,6 +108,12 @@ struct ReferenceList {
     if (row == -1 || Has(row)) SelectOnly(row, row);
   }
   void SetAllSelected(bool on) { std::fill(selected.begin(), selected.end(), on); }
+  void SetSelectedWhere(const std::function<bool(int)>& select) {
+    for (int row = 0; row < ListCount(); ++row) selected[row] = select(row);
+  }
+  void EditColumn(int column, const std::function<bool(int, QString&)>& edit) {
+    for (int row = 0; Has(row, column); ++row) edit(row, cells[row][column]);
+  }
 };
 
 // Compares everything a caller can read, rows just out of range included.
@@ -149,6 +156,7 @@ TEST(ListModel, RandomEditsMatchReference) {
       std::vector<bool> drop(static_cast<size_t>(count));
       for (int r = 0; r < count; ++r) drop[r] = random.bounded(3) == 0;
       const QStringList cells{text, "h"};
+      const auto dropEdit = [&](int r, QString& cell) { return drop[r] && (cell = on ? text : "h", true); };
       std::vector<QStringList> rows;
       for (int i = random.bounded(5); i > 0; --i) rows.push_back({text + QString::number(i)});
       const std::function<void()> edits[] = {
@@ -162,7 +170,10 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.SetAllSelected(on); }); },
           [&] { both([&](auto& list) { list.RemoveRowsIf([&](int r) { return bool(drop[r]); }); }); },
           [&] { both([&](auto& list) { list.AppendRows(rows); }); },
+          [&] { both([&](auto& list) { list.AppendRows(std::vector<QString>(rows.size(), text)); }); },
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
+          [&] { both([&](auto& list) { list.SetSelectedWhere([&](int r) { return bool(drop[r]); }); }); },
+          [&] { both([&](auto& list) { list.EditColumn(other % 3, dropEdit); }); },
       };
       if (random.bounded(100) == 0) {  // now and then a fresh list
         both([](auto& list) { list.DeleteAllRows(); });
@@ -238,6 +249,10 @@ TEST(ListModel, BulkEditsEmitOneSignal) {
   model.SetListIndex(7);
   EXPECT_EQ(selection.count(), 2);
   EXPECT_EQ(changed.count(), 2);
+  model.SetSelectedWhere([](int row) { return row % 3 == 0; });
+  EXPECT_EQ(selection.count(), 3);
+  EXPECT_EQ(model.EditColumn(1, [](int row, QString& cell) { return cell = "x", row % 2 == 0; }), kRows / 4);
+  EXPECT_EQ(changed.count(), 4);
   model.DeleteAllRows();
   EXPECT_EQ(layout.count() + reset.count() + removed.count(), 2);
   EXPECT_EQ(model.ListIndex(), -1);

@@ -20,6 +20,7 @@
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/ui/Listbox.h"
+#include "tools/ui/HelpWindow.h"
 
 namespace {
 
@@ -53,7 +54,7 @@ TEST_F(AccessibilityTest, EveryWindowAndControlHasAName) {
   lists::ui::InstallMainWindowHooks();
   StartCountingSaves();
   MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-  std::vector<QWidget*> dialogs = {new EditWindow, new NewAddressWin, new MLWindow};
+  std::vector<QWidget*> dialogs = {new EditWindow, new NewAddressWin, new MLWindow, new HelpWindow};
   for (QWidget* d : dialogs) d->show();
 
   int checked = 0;

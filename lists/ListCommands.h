@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "platform/FolderItem.h"
+
+namespace platform {
+class ListModel;
+}
+
+// The commands of the Edit and Addresses menus that work on the address list: column 0
+// holds the address, column 1 the mailing history or a marker. Each edit reaches the list
+// as one model change, however many rows it touches.
+namespace lists {
+
+inline constexpr const char* kBlackListed = "Black Listed";
+inline constexpr const char* kOptedOut = "Opted Out";
+
+// Edit > Copy: the selected rows' addresses in row order, joined by ", "; nothing when no
+// row is selected. Yields to the event loop per row; rows removed meanwhile are not read.
+std::optional<QString> JoinSelectedAddresses(platform::ListModel& list);
+
+// Edit > Duplicate: appends a copy of each selected row's address (with an empty column
+// 1), walking from the last row to the first, so the copies come in the reverse order of
+// their rows. Returns the number of copies.
+int DuplicateSelected(platform::ListModel& list);
+
+// Edit > Select Unsent: selects exactly the rows whose column 1 is empty.
+void SelectUnsent(platform::ListModel& list);
+
+// Addresses > Black List: a selected row that holds the marker (in any letter case) is
+// emptied, any other gets the marker in place of its history. False when no row is
+// selected.
+bool ToggleBlackList(platform::ListModel& list);
+
+// Addresses > Clear History: empties column 1 of the selected rows that hold neither
+// marker. True when it acted on any row, even one already empty.
+bool ClearHistory(platform::ListModel& list);
+
+enum class RemoveResult {
+  TrashNotWriteable,  // Trash cannot be written: nothing was tried
+  TrashNotWritten,    // opening or writing Trash failed: no row was removed
+  NothingSelected,    // Trash was opened (and created when missing); no row selected
+  Removed,
+};
+
+// Addresses > Remove on the address list: appends the selected rows' addresses to Trash in
+// one write, the last row first, and only once that write has reached the disk removes
+// those rows. When the open list is Trash itself, its rows are removed without a copy.
+[[nodiscard]] RemoveResult RemoveSelectedToTrash(platform::ListModel& list,
+                                                 const platform::FolderItem& database,
+                                                 const platform::FolderItem& openFile);
+
+}  // namespace lists

@@ -1,0 +1,108 @@
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTabWidget>
+
+#include "MainWindowFixture.h"
+#include "app/CommandRouter.h"
+#include "lists/ui/MainWindowListsSetup.h"
+#include "platform/ui/Listbox.h"
+#include "support/TestSupport.h"
+
+using testing_support::ReadAll;
+using testing_support::Rows;
+using testing_support::SetRows;
+using testing_support::WriteAll;
+
+namespace {
+
+// The main window on a Database that holds the list "Friends" and Trash.
+class ListCommandsTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    QDir(m_dir.path()).mkdir("Database");
+    WriteAll(TrashPath(), "old@x.com\n");
+    WriteAll(DatabasePath() + "/Friends", "");
+    lists::ui::InstallMainWindowHooks();
+    m_window = MainWindow::Instance();
+  }
+  QString TrashPath() const { return DatabasePath() + "/Trash"; }
+  bool Run(const QString& command) { return app::CommandRouter::Instance().Dispatch(m_window, command); }
+};
+
+// Each command by its item name, as the user finds the rows, the clipboard, Trash, the
+// send queue, the messages and the unsaved mark after it (the rows each edit leaves are
+// checked against its design in tests/core/test_list_commands.cpp). An address leaves the
+// list only once it is in Trash, so a Trash that cannot be written loses nothing.
+TEST_F(ListCommandsTest, Commands) {
+  enum Trash { File, Missing, DiskFull, Folder, OpenTrash };
+  struct Case {
+    const char* command;
+    int tab;
+    Trash trash;
+    QStringList before;
+    QString clipboard;  // before, and after
+    QStringList after;
+    QString clipboardAfter;
+    QByteArray trashAfter;  // null: not looked at
+    int queueLeft;
+    QStringList messages;
+    bool changed;
+  };
+  const QStringList rows = {"a@x.com|H ", "*b@x.com|", "c@x.com|", "*d@x.com|H(1/2/26) "};
+  const QStringList kept = {"a@x.com|H ", "c@x.com|"};
+  const QString full =
+      "The addresses could not be written to Trash (is the disk full?), so none was removed.";
+  // clang-format off
+  const Case cases[] = {
+      {"EditDuplicate", 0, File, {"a@x.com|H ", "*b@x.com|", "*c@x.com|H "}, "", {"a@x.com|H ", "*b@x.com|", "*c@x.com|H ", "c@x.com|", "b@x.com|"}, "", {}, 2, {}, true},
+      {"EditDuplicate", 0, File, {"a@x.com|"}, "", {"a@x.com|"}, "", {}, 2, {"Select a list entry to duplicate."}, false},
+      {"EditCopy", 0, File, {"*a@x.com|", "b@x.com|", "*c@x.com|H "}, "kept", {"*a@x.com|", "b@x.com|", "*c@x.com|H "}, "a@x.com, c@x.com", {}, 2, {}, false},
+      {"EditCopy", 0, File, {"a@x.com|"}, "kept", {"a@x.com|"}, "kept", {}, 2, {}, false},
+      {"EditPaste", 0, File, {"a@x.com|"}, "To: <b@x.com>, A@x.com.", {"a@x.com|", "b@x.com|"}, "To: <b@x.com>, A@x.com.", {}, 2, {}, true},
+      {"EditSelectUnsent", 0, File, {"*a@x.com|H ", "*b@x.com|Black Listed", "c@x.com|"}, "", {"a@x.com|H ", "b@x.com|Black Listed", "*c@x.com|"}, "", {}, 2, {}, false},
+      {"EditSelectAll", 2, File, {"a@x.com|", "*b@x.com|"}, "", {"a@x.com|", "*b@x.com|"}, "", {}, 2, {}, false},
+      {"EditUnselectAll", 1, File, {"*a@x.com|", "*b@x.com|"}, "", {"a@x.com|", "b@x.com|"}, "", {}, 2, {}, false},
+      {"AddressesBlackList", 0, File, {"*a@x.com|N(1/2/26) ", "*b@x.com|Opted Out", "*c@x.com|black listed", "d@x.com|N "}, "", {"*a@x.com|Black Listed", "*b@x.com|Black Listed", "*c@x.com|", "d@x.com|N "}, "", {}, 2, {}, true},
+      {"AddressesBlackList", 0, File, {"a@x.com|N "}, "", {"a@x.com|N "}, "", {}, 2, {"You must select an email address from the list."}, false},
+      {"AddressesClearHistory", 0, File, {"*a@x.com|N(1/2/26) ", "*b@x.com|Black Listed", "*c@x.com|x Opted Out", "e@x.com|N "}, "", {"*a@x.com|", "*b@x.com|Black Listed", "*c@x.com|x Opted Out", "e@x.com|N "}, "", {}, 2, {}, true},
+      {"AddressesClearHistory", 0, File, {"*b@x.com|Black Listed"}, "", {"*b@x.com|Black Listed"}, "", {}, 2, {}, false},
+      {"AddressesRemove", 0, File, rows, "", kept, "", "old@x.com\nd@x.com\nb@x.com\n", 2, {}, true},
+      {"AddressesRemove", 0, OpenTrash, rows, "", kept, "", "old@x.com\n", 2, {}, true},
+      {"AddressesRemove", 1, File, rows, "", rows, "", "old@x.com\n", 1, {}, false},
+      {"AddressesRemove", 2, File, rows, "", rows, "", "old@x.com\n", 1, {}, false},
+      {"AddressesRemove", 0, Missing, kept, "", kept, "", "", 2, {"Select a list entry to delete."}, false},
+      {"AddressesRemove", 0, DiskFull, rows, "", rows, "", {}, 2, {full}, false},
+      {"AddressesRemove", 0, Folder, rows, "", rows, "", {}, 2, {full}, false},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.command << " on " << c.before.join(" ").toStdString() << ", Trash "
+                                    << c.trash << ", tab " << c.tab);
+    QFile::remove(TrashPath());
+    QDir(TrashPath()).removeRecursively();
+    if (c.trash == File || c.trash == OpenTrash) WriteAll(TrashPath(), "old@x.com\n");
+    if (c.trash == DiskFull) ASSERT_TRUE(QFile::link("/dev/full", TrashPath()));
+    if (c.trash == Folder) ASSERT_TRUE(QDir().mkdir(TrashPath()));
+    m_window->Changed = false;
+    m_window->OpenDatabase(c.trash == OpenTrash ? "Trash" : "Friends");
+    SetRows(*m_window->elist->Model(), c.before);
+    SetRows(*m_window->CheckList->Model(), {"*q1@x.com|News|HTML|Queued", "q2@x.com|News|HTML|Queued"});
+    m_window->TabPanel1->setCurrentIndex(c.tab);
+    m_window->Changed = false;
+    m_window->xduplicates = true;
+    m_recorded.clipboard = c.clipboard;
+    m_recorded.messages.clear();
+    ASSERT_EQ(Run(c.command), true);
+    EXPECT_EQ(Rows(*m_window->elist->Model()), c.after);
+    EXPECT_EQ(m_recorded.clipboard, c.clipboardAfter);
+    EXPECT_EQ(m_window->CheckList->ListCount(), c.queueLeft);
+    EXPECT_EQ(m_recorded.messages, c.messages);
+    EXPECT_EQ(m_window->Changed, c.changed);
+    if (!c.trashAfter.isNull())
+      EXPECT_EQ(QFile::exists(TrashPath()) ? ReadAll(TrashPath()) : "missing", c.trashAfter);
+  }
+}
+
+}  // namespace
