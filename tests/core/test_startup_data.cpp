@@ -1,8 +1,13 @@
 // Start-up's data: the file-type table and the reading of the Preferences file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include "app/FileTypes.h"
 #include "app/Preferences.h"
+#include "support/TestSupport.h"
 
 using app::FileType;
 using app::FileTypes;
@@ -58,5 +63,44 @@ TEST(Preferences, DuplicateTestIsOnOnlyWhenLineFourBeginsWithTrue) {
   };
   for (const auto& [line, on] : cases) {
     EXPECT_EQ(app::ParsePreferences({"", "", "", line}).xduplicates, on) << '"' << line.toStdString() << '"';
+  }
+}
+
+// The file that OK writes holds the seven lines as typed (a line break in a value would
+// move every later setting, so it is kept on its line as a blank) and is readable by its
+// owner only, whether new or replacing a file that allowed more. A write that cannot be
+// made says so.
+TEST(Preferences, WrittenPrivatelyInSevenLines) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath("Preferences");
+  struct Case {
+    int oldMode;  // 0: no file yet
+    app::Preferences settings;
+    QByteArray file;
+  };
+  const Case cases[] = {
+      {0, {}, "\n\n\nFalse\n\n\n\n"},
+      {0644,
+       {"smtp.host", "me", " p w ", true, "", "pop\r\nuser", "x\ny"},
+       "smtp.host\nme\n p w \nTrue\n\npop user\nx y\n"},
+      {0666, {"a", "", "", false, "b", "c", "d"}, "a\n\n\nFalse\nb\nc\nd\n"},
+  };
+  for (const Case& c : cases) {
+    if (c.oldMode != 0) {
+      testing_support::WriteAll(path, "old");
+      ::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(c.oldMode));
+    }
+    ASSERT_EQ(app::WritePreferences(platform::FolderItem(dir.path()), c.settings), true);
+    EXPECT_EQ(testing_support::ReadAll(path), c.file);
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+  QDir(dir.path()).mkpath("InTheWay/Preferences");
+  for (const QString folder : {"InTheWay", "Missing", ""}) {
+    EXPECT_EQ(app::WritePreferences(
+                  folder.isEmpty() ? platform::FolderItem() : platform::FolderItem(dir.filePath(folder)), {}),
+              false)
+        << folder.toStdString();
   }
 }
