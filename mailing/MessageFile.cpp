@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/EventLoop.h"
+#include "platform/Text.h"
 #include "platform/TextStream.h"
 
 namespace mailing {
@@ -65,7 +66,7 @@ platform::FolderItem MessageFolder() {
 bool IsStorableMessageName(const QString& name) {
   if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
   for (const QChar c : name) {
-    if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) return false;
   }
   return true;
 }
@@ -74,8 +75,10 @@ bool WriteMessageFile(const platform::FolderItem& folder, const QString& name, c
   if (!IsStorableMessageName(name) || folder.IsNull()) return false;
   auto stream = platform::TextOutputStream::Create(folder.Child(name));
   if (!stream) return false;
-  stream->WriteLine(message.from);
-  stream->WriteLine(message.subject);
+  // The sender and the subject are one line each: a line break in either would shift the
+  // format line and the body.
+  stream->WriteLine(platform::OneLine(message.from));
+  stream->WriteLine(platform::OneLine(message.subject));
   stream->WriteLine(message.html ? kHtml : kPlainText);
   stream->Write(message.body);
   return stream->Close();

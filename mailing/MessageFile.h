@@ -32,7 +32,8 @@ struct StoredMessage {
 };
 
 // Writes the message file, replacing any file of that name atomically: a failed write
-// leaves the old file whole. False when the name cannot be stored or the write failed.
+// leaves the old file whole. A line break in the sender or the subject is stored as a
+// blank. False when the name cannot be stored or the write failed.
 [[nodiscard]] bool WriteMessageFile(const platform::FolderItem& folder, const QString& name,
                                     const StoredMessage& message);
 
