@@ -82,8 +82,8 @@ TEST_F(MenuTest, EnablingFollowsTheFrontWindow) {
 
 TEST_F(MenuTest, MainWindowRegistersTheHandlersThatExist) {
   EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_window),
-            QStringList({"AppleAboutVelmora", "MailingListsNewMailingList", "MailingListsRemoveMailingList",
-                         "MailingListsEmptyTash"}));
+            QStringList({"AppleAboutVelmora", "FilePreferences", "MailingListsNewMailingList",
+                         "MailingListsRemoveMailingList", "MailingListsEmptyTash", "AddressesSendeMail"}));
   EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_about), QStringList({"FileQuit"}));
 }
 
