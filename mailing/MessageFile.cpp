@@ -91,10 +91,18 @@ bool LoadEmail(const platform::FolderItem& folder, const QString& name, QString&
   bool exists = false;
   auto stream = OpenMessage(folder, name, exists);
   if (!stream) return false;
+  LoadEmail(*stream, from, subject, body);
+  stream->Close();
+  return true;
+}
+
+void LoadEmail(platform::TextInputStream& stream, QString& from, QString& subject, QString& body) {
+  from.clear();
+  subject.clear();
   QString format;
   body.clear();
-  for (int line = 1; !stream->EOF_(); ++line) {
-    const QString text = stream->ReadLine();
+  for (int line = 1; !stream.EOF_(); ++line) {
+    const QString text = stream.ReadLine();
     if (line == 1) {
       from = text;
     } else if (line == 2) {
@@ -107,23 +115,23 @@ bool LoadEmail(const platform::FolderItem& folder, const QString& name, QString&
     }
     platform::YieldToEventLoop();
   }
-  stream->Close();
-  return true;
 }
 
 ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QString& name) {
-  ChosenMessage chosen;
   bool exists = false;
   auto stream = OpenMessage(folder, name, exists);
-  if (!exists) return chosen;
-  if (!stream) {
-    chosen.state = ChosenMessage::State::Unreadable;
-    return chosen;
-  }
-  chosen.state = ChosenMessage::State::Read;
+  if (!exists) return {};
+  if (!stream) return {ChosenMessage::State::Unreadable};
+  ChosenMessage chosen = ReadChosenMessage(*stream);
+  stream->Close();
+  return chosen;
+}
+
+ChosenMessage ReadChosenMessage(platform::TextInputStream& stream) {
+  ChosenMessage chosen{ChosenMessage::State::Read};
   bool formatLineSeen = false;
-  for (int line = 1; !stream->EOF_(); ++line) {
-    const QString text = stream->ReadLine();
+  for (int line = 1; !stream.EOF_(); ++line) {
+    const QString text = stream.ReadLine();
     if (line == 1) {
       chosen.from = text;
     } else if (line == 2) {
@@ -142,7 +150,6 @@ ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QStrin
     }
     platform::YieldToEventLoop();
   }
-  stream->Close();
   return chosen;
 }
 

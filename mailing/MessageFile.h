@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/FolderItem.h"
+#include "platform/TextStream.h"
 
 namespace mailing {
 
@@ -59,6 +60,10 @@ struct ChosenMessage {
 // it is exactly "HTML" or "Plain Text", and is otherwise the body's first line (an empty
 // one included). Yields to the event loop once per line.
 ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QString& name);
+
+// The two readers over the lines of a message file already open.
+void LoadEmail(platform::TextInputStream& stream, QString& from, QString& subject, QString& body);
+ChosenMessage ReadChosenMessage(platform::TextInputStream& stream);
 
 // Rewrites thirteen accented characters (á é í ó ú Á É Í Ó Ú ñ Ñ ¡) as their HTML
 // entities and reports each replacement, "Changing <character> to <entity>". The
