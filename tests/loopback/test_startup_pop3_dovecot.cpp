@@ -27,14 +27,11 @@ class PortMappedStream : public platform::SslByteStream {
 class StartupPop3Dovecot : public MainWindowFixture {
  protected:
   // Starts the program with this POP3 account, its port 110 mapped to `port`, and waits
-  // until the log-in has reported its count or failed.
+  // until the log-in (or the one that `login` starts) has reported its count or failed.
   void StartAndWait(quint16 port, const QByteArray& server, const QByteArray& password) {
     WritePreferences("\n\n\nFalse\n" + server + "\ntester\n" + password + "\n");
     WaitForLogIn(port, [] {});
   }
-
-  // Points the POP3 port at `port`, starts the program, runs `login` and waits until the
-  // log-in has reported its count or failed.
   void WaitForLogIn(quint16 port, const std::function<void()>& login) {
     platform::SetByteStreamFactoryForTests([port](const platform::TlsPolicy& policy) {
       return std::make_unique<PortMappedStream>(policy, port);
