@@ -82,7 +82,9 @@ void SendWindow::_CreateControls0() {
   Warning = Place(new QLabel(kWarning, this), QStringLiteral("Warning"), {7, 34, 443, 156});
   Warning->setWordWrap(true);
   Warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Warning->setStyleSheet(QStringLiteral("color: red;"));
+  QPalette red = Warning->palette();
+  red.setColor(QPalette::WindowText, Qt::red);
+  Warning->setPalette(red);
   Warning->setAutoFillBackground(true);  // it covers the message fields
   Warning->hide();
   PushButton3 = Place(new QPushButton(QStringLiteral("Copy to Clipboard"), this),
