@@ -1,6 +1,7 @@
 #include "app/Preferences.h"
 
 #include "platform/Text.h"
+#include "platform/TextStream.h"
 
 namespace app {
 
@@ -15,6 +16,23 @@ Preferences ParsePreferences(const QStringList& lines) {
   p.popusername = line(5);
   p.poppassword = line(6);
   return p;
+}
+
+QStringList PreferencesLines(const Preferences& p) {
+  QStringList lines = {p.server,     p.username,
+                       p.password,   p.xduplicates ? QStringLiteral("True") : QStringLiteral("False"),
+                       p.popserver,  p.popusername,
+                       p.poppassword};
+  for (QString& line : lines) line = platform::OneLine(line);
+  return lines;
+}
+
+bool WritePreferences(const platform::FolderItem& database, const Preferences& preferences) {
+  if (database.IsNull()) return false;
+  auto stream = platform::TextOutputStream::CreatePrivate(database.Child(QStringLiteral("Preferences")));
+  if (!stream) return false;
+  for (const QString& line : PreferencesLines(preferences)) stream->WriteLine(line);
+  return stream->Close();
 }
 
 }  // namespace app

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "platform/FolderItem.h"
+
 namespace app {
 
 // The settings the Preferences file holds, one per line in this order.
@@ -22,5 +24,13 @@ struct Preferences {
 // short file reads as empty. The duplicate test is on when the fourth line begins with
 // "True".
 Preferences ParsePreferences(const QStringList& lines);
+
+// The file's seven lines, as ParsePreferences reads them back. A value is kept on its one
+// line: a line break in it becomes a blank, or every later setting would move a line down.
+QStringList PreferencesLines(const Preferences& preferences);
+
+// Replaces the Preferences file in the folder atomically; it holds passwords, so it is
+// readable by its owner only. False when it could not be written (the old file stands).
+[[nodiscard]] bool WritePreferences(const platform::FolderItem& database, const Preferences& preferences);
 
 }  // namespace app

@@ -11,4 +11,7 @@ set(FUZZ_PARSER_SOURCES
   ${ROOT}/platform/Pop3Reply.cpp
   ${ROOT}/platform/SmtpReply.cpp
   ${ROOT}/platform/SmtpData.cpp
+  # Message files and the Preferences file.
+  ${ROOT}/mailing/MessageFile.cpp
+  ${ROOT}/app/Preferences.cpp
 )

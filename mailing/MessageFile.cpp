@@ -3,6 +3,7 @@
 #include <array>
 
 #include "platform/EventLoop.h"
+#include "platform/Text.h"
 #include "platform/TextStream.h"
 
 namespace mailing {
@@ -65,7 +66,7 @@ platform::FolderItem MessageFolder() {
 bool IsStorableMessageName(const QString& name) {
   if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) return false;
   for (const QChar c : name) {
-    if (c == u'/' || c == u'\\' || c.unicode() < 0x20 || c.unicode() == 0x7F) return false;
+    if (c == u'/' || c == u'\\' || c.category() == QChar::Other_Control) return false;
   }
   return true;
 }
@@ -74,8 +75,10 @@ bool WriteMessageFile(const platform::FolderItem& folder, const QString& name, c
   if (!IsStorableMessageName(name) || folder.IsNull()) return false;
   auto stream = platform::TextOutputStream::Create(folder.Child(name));
   if (!stream) return false;
-  stream->WriteLine(message.from);
-  stream->WriteLine(message.subject);
+  // The sender and the subject are one line each: a line break in either would shift the
+  // format line and the body.
+  stream->WriteLine(platform::OneLine(message.from));
+  stream->WriteLine(platform::OneLine(message.subject));
   stream->WriteLine(message.html ? kHtml : kPlainText);
   stream->Write(message.body);
   return stream->Close();
@@ -88,10 +91,18 @@ bool LoadEmail(const platform::FolderItem& folder, const QString& name, QString&
   bool exists = false;
   auto stream = OpenMessage(folder, name, exists);
   if (!stream) return false;
+  LoadEmail(*stream, from, subject, body);
+  stream->Close();
+  return true;
+}
+
+void LoadEmail(platform::TextInputStream& stream, QString& from, QString& subject, QString& body) {
+  from.clear();
+  subject.clear();
   QString format;
   body.clear();
-  for (int line = 1; !stream->EOF_(); ++line) {
-    const QString text = stream->ReadLine();
+  for (int line = 1; !stream.EOF_(); ++line) {
+    const QString text = stream.ReadLine();
     if (line == 1) {
       from = text;
     } else if (line == 2) {
@@ -104,23 +115,23 @@ bool LoadEmail(const platform::FolderItem& folder, const QString& name, QString&
     }
     platform::YieldToEventLoop();
   }
-  stream->Close();
-  return true;
 }
 
 ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QString& name) {
-  ChosenMessage chosen;
   bool exists = false;
   auto stream = OpenMessage(folder, name, exists);
-  if (!exists) return chosen;
-  if (!stream) {
-    chosen.state = ChosenMessage::State::Unreadable;
-    return chosen;
-  }
-  chosen.state = ChosenMessage::State::Read;
+  if (!exists) return {};
+  if (!stream) return {ChosenMessage::State::Unreadable};
+  ChosenMessage chosen = ReadChosenMessage(*stream);
+  stream->Close();
+  return chosen;
+}
+
+ChosenMessage ReadChosenMessage(platform::TextInputStream& stream) {
+  ChosenMessage chosen{ChosenMessage::State::Read};
   bool formatLineSeen = false;
-  for (int line = 1; !stream->EOF_(); ++line) {
-    const QString text = stream->ReadLine();
+  for (int line = 1; !stream.EOF_(); ++line) {
+    const QString text = stream.ReadLine();
     if (line == 1) {
       chosen.from = text;
     } else if (line == 2) {
@@ -139,7 +150,6 @@ ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QStrin
     }
     platform::YieldToEventLoop();
   }
-  stream->Close();
   return chosen;
 }
 

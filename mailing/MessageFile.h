@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/FolderItem.h"
+#include "platform/TextStream.h"
 
 namespace mailing {
 
@@ -32,7 +33,8 @@ struct StoredMessage {
 };
 
 // Writes the message file, replacing any file of that name atomically: a failed write
-// leaves the old file whole. False when the name cannot be stored or the write failed.
+// leaves the old file whole. A line break in the sender or the subject is stored as a
+// blank. False when the name cannot be stored or the write failed.
 [[nodiscard]] bool WriteMessageFile(const platform::FolderItem& folder, const QString& name,
                                     const StoredMessage& message);
 
@@ -58,6 +60,10 @@ struct ChosenMessage {
 // it is exactly "HTML" or "Plain Text", and is otherwise the body's first line (an empty
 // one included). Yields to the event loop once per line.
 ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QString& name);
+
+// The two readers over the lines of a message file already open.
+void LoadEmail(platform::TextInputStream& stream, QString& from, QString& subject, QString& body);
+ChosenMessage ReadChosenMessage(platform::TextInputStream& stream);
 
 // Rewrites thirteen accented characters (á é í ó ú Á É Í Ó Ú ñ Ñ ¡) as their HTML
 // entities and reports each replacement, "Changing <character> to <entity>". The

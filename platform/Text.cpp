@@ -147,6 +147,15 @@ QString Lowercase(const QString& text) {
   return MapCase(text, [](char32_t c) { return QChar::toLower(c); });
 }
 
+QString OneLine(const QString& text) {
+  if (!text.contains(u'\r') && !text.contains(u'\n')) return text;
+  QString line = text;
+  line.replace(QLatin1String("\r\n"), QLatin1String(" "));
+  line.replace(u'\r', u' ');
+  line.replace(u'\n', u' ');
+  return line;
+}
+
 int Asc(const QString& text) {
   if (text.isEmpty()) return 0;
   const char16_t first = text.at(0).unicode();

@@ -46,6 +46,10 @@ QString Str(double value);
 QString Uppercase(const QString& text);
 QString Lowercase(const QString& text);
 
+// The text with each line break (CR LF, a lone CR or a lone LF) turned into one blank: a
+// value that a file keeps on one line of its own.
+QString OneLine(const QString& text);
+
 // The character code of the first character; 0 for an empty text.
 int Asc(const QString& text);
 

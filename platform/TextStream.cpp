@@ -81,9 +81,12 @@ TextOutputStream::DeviceFactory& FactoryForTests() {
   return factory;
 }
 
-std::unique_ptr<QIODevice> OpenNewFile(const QString& path) {
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+std::unique_ptr<QIODevice> OpenNewFile(const QString& path, bool ownerOnly) {
   auto file = std::make_unique<QFile>(path);
-  if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) return nullptr;
+  const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
+  if (!(ownerOnly ? file->open(mode, kOwnerOnly) : file->open(mode))) return nullptr;
   return file;
 }
 
@@ -133,6 +136,7 @@ struct TextOutputStream::Impl {
   QByteArray buffer;
   bool failed = false;
   bool closed = false;
+  bool ownerOnly = false;  // mode 0600 whatever the replaced file's mode
 
   void Flush() {
     if (buffer.isEmpty() || failed) return;
@@ -182,9 +186,18 @@ struct TextOutputStream::Impl {
 TextOutputStream::TextOutputStream(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
 std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& file) {
+  return CreateReplacing(file, false);
+}
+
+std::unique_ptr<TextOutputStream> TextOutputStream::CreatePrivate(const FolderItem& file) {
+  return CreateReplacing(file, true);
+}
+
+std::unique_ptr<TextOutputStream> TextOutputStream::CreateReplacing(const FolderItem& file, bool ownerOnly) {
   if (file.IsNull() || file.Directory()) return nullptr;
   auto impl = std::make_unique<Impl>();
   impl->mode = Impl::Mode::Replace;
+  impl->ownerOnly = ownerOnly;
   impl->target = ResolveTarget(file.AbsolutePath());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
@@ -194,7 +207,7 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& fil
     const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
     const QString candidate = folder + QLatin1Char('/') + TemporarySaveName(name, unique);
     if (QFileInfo::exists(candidate)) continue;
-    impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate);
+    impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate, ownerOnly);
     if (impl->device) {
       impl->tempPath = candidate;
       if (!impl->device->isOpen() && !impl->device->open(QIODevice::WriteOnly)) {
@@ -259,11 +272,19 @@ bool TextOutputStream::Close() {
     impl.DiscardTemp();
     return false;
   }
-  // Keep the permissions of the file being replaced.
+  // Keep the permissions of the file being replaced; an owner-only file keeps its own.
   struct stat old {};
   const QByteArray targetName = QFile::encodeName(impl.target);
   const QByteArray tempName = QFile::encodeName(impl.tempPath);
-  if (::stat(targetName.constData(), &old) == 0) ::chmod(tempName.constData(), old.st_mode & 07777);
+  if (impl.ownerOnly) {
+    if (::chmod(tempName.constData(), S_IRUSR | S_IWUSR) != 0) {
+      impl.failed = true;
+      impl.DiscardTemp();
+      return false;
+    }
+  } else if (::stat(targetName.constData(), &old) == 0) {
+    ::chmod(tempName.constData(), old.st_mode & 07777);
+  }
   if (std::rename(tempName.constData(), targetName.constData()) != 0) {
     impl.failed = true;
     impl.DiscardTemp();

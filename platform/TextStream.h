@@ -41,6 +41,9 @@ class TextOutputStream {
   // it is a folder). A link is followed: the file it points to is replaced. The replaced
   // file's permissions are kept.
   static std::unique_ptr<TextOutputStream> Create(const FolderItem& file);
+  // As Create, for a file that holds secrets: the file is readable and writable by its
+  // owner only from its first byte on, also when the file it replaces allowed more.
+  static std::unique_ptr<TextOutputStream> CreatePrivate(const FolderItem& file);
   static std::unique_ptr<TextOutputStream> Append(const FolderItem& file);
   // Without a successful Close, a Create stream leaves the old file and removes its
   // temporary file; an Append stream still writes out what it was given (appended lines
@@ -64,6 +67,7 @@ class TextOutputStream {
 
  private:
   explicit TextOutputStream(std::unique_ptr<Impl> impl);
+  static std::unique_ptr<TextOutputStream> CreateReplacing(const FolderItem& file, bool ownerOnly);
   std::unique_ptr<Impl> m_impl;
 };
 

@@ -138,6 +138,8 @@ class MainWindow : public QMainWindow {
   void Event_EnableMenuItems();
 
   bool _AppleAboutVelmora_Action();
+  bool _FilePreferences_Action();
+  bool _AddressesSendeMail_Action();
 
   // ---- Events ---------------------------------------------------------------------------
   void Event_Open();

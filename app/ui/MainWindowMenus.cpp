@@ -5,7 +5,12 @@
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/MainWindowSettings.h"
 #include "app/ui/Menu.h"
+#include "mailing/ui/PreferencesWindow.h"
+#include "mailing/ui/SendWindow.h"
+#include "platform/Seams.h"
+#include "platform/ui/Listbox.h"
 #include "tools/ui/AboutWindow.h"
 
 QAction* MainWindow::MenuItem(const QString& name) const {
@@ -21,6 +26,8 @@ void MainWindow::AddMenuHandlers() {
       {QStringLiteral("FileSave"), &MainWindow::_FileSave_Action},
       {QStringLiteral("FileSaveAs"), &MainWindow::_FileSaveAs_Action},
       {QStringLiteral("AppleAboutVelmora"), &MainWindow::_AppleAboutVelmora_Action},
+      {QStringLiteral("FilePreferences"), &MainWindow::_FilePreferences_Action},
+      {QStringLiteral("AddressesSendeMail"), &MainWindow::_AddressesSendeMail_Action},
       {QStringLiteral("EditPaste"), &MainWindow::_EditPaste_Action},
       {QStringLiteral("EditDuplicate"), &MainWindow::_EditDuplicate_Action},
       {QStringLiteral("MailingListsNewMailingList"), &MainWindow::_MailingListsNewMailingList_Action},
@@ -55,5 +62,21 @@ void MainWindow::Event_EnableMenuItems() {
 
 bool MainWindow::_AppleAboutVelmora_Action() {
   (new AboutWindow())->OpenInFront();
+  return true;
+}
+
+bool MainWindow::_FilePreferences_Action() {
+  auto* window = new PreferencesWindow(this);
+  window->show();
+  window->SetSettings(SettingsOf(*this));
+  return true;
+}
+
+bool MainWindow::_AddressesSendeMail_Action() {
+  if (elist->SelCount() > 0) {
+    mailing::ui::OpenSendWindow(*this);
+  } else {
+    platform::MsgBox(QStringLiteral("Please select a destination address..."));
+  }
   return true;
 }

@@ -5,6 +5,7 @@
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "app/ui/MainWindowSettings.h"
 #include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
@@ -54,14 +55,7 @@ void MainWindow::Event_Open() {
       QStringList lines;
       for (int i = 0; i < kPreferencesLines; ++i) lines.append(stream->ReadLine());
       stream->Close();
-      const app::Preferences settings = app::ParsePreferences(lines);
-      server = settings.server;
-      username = settings.username;
-      password = settings.password;
-      xduplicates = settings.xduplicates;
-      popserver = settings.popserver;
-      popusername = settings.popusername;
-      poppassword = settings.poppassword;
+      ApplySettings(*this, app::ParsePreferences(lines));
     }
   }
 

@@ -1,8 +1,13 @@
 // Start-up's data: the file-type table and the reading of the Preferences file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QTemporaryDir>
 
 #include "app/FileTypes.h"
 #include "app/Preferences.h"
+#include "support/TestSupport.h"
 
 using app::FileType;
 using app::FileTypes;
@@ -59,4 +64,25 @@ TEST(Preferences, DuplicateTestIsOnOnlyWhenLineFourBeginsWithTrue) {
   for (const auto& [line, on] : cases) {
     EXPECT_EQ(app::ParsePreferences({"", "", "", line}).xduplicates, on) << '"' << line.toStdString() << '"';
   }
+}
+
+// The file that OK writes holds the seven lines as typed (a line break in a value is kept
+// on its line as a blank, or every later setting would move) and is readable by its owner
+// only, whether new or replacing a file that allowed more. A failed write says so.
+TEST(Preferences, WrittenPrivatelyInSevenLines) {
+  QTemporaryDir dir;
+  const QByteArray path = QFile::encodeName(dir.filePath("Preferences"));
+  const std::pair<app::Preferences, QByteArray> cases[] = {
+      {{}, "\n\n\nFalse\n\n\n\n"},
+      {{"smtp.host", "me", " p w ", true, "", "pop\r\nuser", "x\ny"},
+       "smtp.host\nme\n p w \nTrue\n\npop user\nx y\n"}};
+  for (const auto& [settings, file] : cases) {
+    ASSERT_EQ(app::WritePreferences(platform::FolderItem(dir.path()), settings), true);
+    struct stat st {};
+    ::stat(path.constData(), &st);
+    EXPECT_EQ(std::make_pair(testing_support::ReadAll(dir.filePath("Preferences")), st.st_mode & 0777),
+              std::make_pair(file, 0600u));
+    ::chmod(path.constData(), 0666);
+  }
+  EXPECT_EQ(app::WritePreferences(platform::FolderItem(dir.filePath("Missing")), {}), false);
 }

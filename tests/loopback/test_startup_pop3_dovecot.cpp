@@ -1,6 +1,7 @@
 // Start-up's POP3 log-in through the main window (offscreen) against a real Dovecot on
 // loopback.
 #include "loopback/DovecotServer.h"
+#include "mailing/ui/PreferencesWindow.h"
 #include "platform/POP3Socket.h"
 #include "platform/SslByteStream.h"
 #include "ui/MainWindowFixture.h"
@@ -26,13 +27,17 @@ class PortMappedStream : public platform::SslByteStream {
 class StartupPop3Dovecot : public MainWindowFixture {
  protected:
   // Starts the program with this POP3 account, its port 110 mapped to `port`, and waits
-  // until the log-in has reported its count or failed.
+  // until the log-in (or the one that `login` starts) has reported its count or failed.
   void StartAndWait(quint16 port, const QByteArray& server, const QByteArray& password) {
+    WritePreferences("\n\n\nFalse\n" + server + "\ntester\n" + password + "\n");
+    WaitForLogIn(port, [] {});
+  }
+  void WaitForLogIn(quint16 port, const std::function<void()>& login) {
     platform::SetByteStreamFactoryForTests([port](const platform::TlsPolicy& policy) {
       return std::make_unique<PortMappedStream>(policy, port);
     });
-    WritePreferences("\n\n\nFalse\n" + server + "\ntester\n" + password + "\n");
     m_window = MainWindow::Instance();
+    login();
     m_done = false;
     // Connected after the window's own handlers, so these run once they are through.
     using platform::POP3Socket;
@@ -56,6 +61,23 @@ TEST_F(StartupPop3Dovecot, LogsInReportsTheCountAndDrops) {
                                     Logged("POP3 connection established.")}))
       << server.Diagnostics().toStdString();
   EXPECT_EQ(m_window->POPSocket->LastErrorCode(), 0);
+}
+
+// OK in the preferences window logs into the POP3 server just entered.
+TEST_F(StartupPop3Dovecot, PreferencesOkLogsIn) {
+  if (!HaveDovecot()) GTEST_SKIP() << "dovecot is not installed";
+  DovecotServer server(false, 2);
+  ASSERT_TRUE(server.Ready()) << server.Diagnostics().toStdString();
+  WaitForLogIn(server.Port(), [this] {
+    m_window->_FilePreferences_Action();
+    auto* preferences = m_window->findChild<PreferencesWindow*>();
+    preferences->SetSettings({"", "", "", false, "127.0.0.1", "tester", "secret word"});
+    preferences->PushButton1_Action();
+  });
+  EXPECT_EQ(LogRows().mid(0, 3), QStringList({Logged("You have 2 new messages in your inbox."),
+                                              Logged("You have successfully logged into 127.0.0.1."),
+                                              Logged("POP3 connection established.")}))
+      << server.Diagnostics().toStdString();
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
+#include "mailing/ui/PreferencesWindow.h"
+#include "mailing/ui/SendWindow.h"
 #include "platform/ui/Listbox.h"
 #include "tools/ui/HelpWindow.h"
 
@@ -54,7 +56,8 @@ TEST_F(AccessibilityTest, EveryWindowAndControlHasAName) {
   lists::ui::InstallMainWindowHooks();
   StartCountingSaves();
   MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-  std::vector<QWidget*> dialogs = {new EditWindow, new NewAddressWin, new MLWindow, new HelpWindow};
+  std::vector<QWidget*> dialogs = {new EditWindow, new NewAddressWin,        new MLWindow,
+                                   new HelpWindow, new SendWindow(m_window), new PreferencesWindow(m_window)};
   for (QWidget* d : dialogs) d->show();
 
   int checked = 0;
@@ -67,6 +70,9 @@ TEST_F(AccessibilityTest, EveryWindowAndControlHasAName) {
       EXPECT_FALSE(AccessibleName(w).isEmpty())
           << top->metaObject()->className() << " / " << w->metaObject()->className() << " '"
           << w->objectName().toStdString() << "'";
+      // A labelled field is known by its label.
+      if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
+        EXPECT_EQ(AccessibleName(label->buddy()), label->text()) << w->objectName().toStdString();
     }
   }
   EXPECT_GT(checked, 30);

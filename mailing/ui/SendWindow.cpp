@@ -1,0 +1,318 @@
+#include "mailing/ui/SendWindow.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include "app/ui/MainWindow.h"
+#include "app/ui/MainWindowHooks.h"
+#include "lists/ui/DialogSupport.h"
+#include "mailing/MailSelection.h"
+#include "mailing/MessageFile.h"
+#include "mailing/ui/FieldLabel.h"
+#include "platform/EventLoop.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
+#include "platform/ui/KeyText.h"
+#include "platform/ui/Listbox.h"
+
+namespace {
+
+using lists::ui::Place;
+
+const QString kWarning = QStringLiteral(
+    "Warning: The SMTP server in the preferences panel has not been configured.  Pressing the OK button will "
+    "result in the email addresses that you have selected being copied to the clipboard.  You must paste the "
+    "list of emails into your normal email application and send the email from there.\n\n"
+    "You should select the email to send as normal, in order to mark that email as having been sent to the "
+    "selected email addresses.\n\n"
+    "If you do not wish for this to happen, press the Cancel button now.");
+
+constexpr int kUpArrow = 30;
+constexpr int kDownArrow = 31;
+
+}  // namespace
+
+SendWindow::SendWindow(QPointer<MainWindow> main)
+    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
+  Layout();
+  CreateControls();
+}
+
+void SendWindow::Layout() {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("SendWindow"));
+  setWindowTitle(QStringLiteral("Send eMails..."));
+  setAccessibleName(windowTitle());
+  setFixedSize(457, 304);
+}
+
+void SendWindow::CreateControls() {
+  _CreateControls0();
+}
+
+void SendWindow::_CreateControls0() {
+  Name = Place(new QLineEdit(this), QStringLiteral("Name"), {47, 5, 80, 22});
+  From = Place(new QLineEdit(this), QStringLiteral("From"), {43, 31, 232, 21});
+  Subject = Place(new QLineEdit(this), QStringLiteral("Subject"), {58, 57, 232, 20});
+  Body = Place(new QPlainTextEdit(this), QStringLiteral("Body"), {7, 103, 442, 166});
+  PushButton1 =
+      Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("PushButton1"), {82, 275, 69, 20});
+  PushButton1->setDefault(true);
+  PushButton2 = Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("PushButton2"),
+                      {306, 275, 69, 20});
+  PushButton2->setShortcut(Qt::Key_Escape);  // the cancel button
+  StaticText1 =
+      Place(new QLabel(QStringLiteral("Name:"), this), QStringLiteral("StaticText1"), {7, 6, 41, 20});
+  StaticText2 =
+      Place(new QLabel(QStringLiteral("Subject:"), this), QStringLiteral("StaticText2"), {7, 58, 49, 20});
+  StaticText3 =
+      Place(new QLabel(QStringLiteral("Body:"), this), QStringLiteral("StaticText3"), {7, 84, 36, 20});
+  StaticText4 =
+      Place(new QLabel(QStringLiteral("From:"), this), QStringLiteral("StaticText4"), {7, 32, 36, 20});
+  emails = Place(new QComboBox(this), QStringLiteral("emails"), {134, 6, 141, 20});
+  emails->view()->setAccessibleName(emails->accessibleName());  // its drop-down list
+  Warning = Place(new QLabel(kWarning, this), QStringLiteral("Warning"), {7, 34, 443, 156});
+  Warning->setWordWrap(true);
+  Warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  QPalette red = Warning->palette();
+  red.setColor(QPalette::WindowText, Qt::red);
+  Warning->setPalette(red);
+  Warning->setAutoFillBackground(true);  // it covers the message fields
+  Warning->hide();
+  PushButton3 = Place(new QPushButton(QStringLiteral("Copy to Clipboard"), this),
+                      QStringLiteral("PushButton3"), {163, 275, 131, 20});
+  HTMLcoded =
+      Place(new QCheckBox(QStringLiteral("HTML"), this), QStringLiteral("HTMLcoded"), {7, 275, 60, 20});
+
+  mailing::ui::LabelField(StaticText1, Name);
+  mailing::ui::LabelField(StaticText4, From);
+  mailing::ui::LabelField(StaticText2, Subject);
+  mailing::ui::LabelField(StaticText3, Body);
+
+  for (QLineEdit* field : {Name, From, Subject}) {
+    field->installEventFilter(this);
+    connect(field, &QLineEdit::returnPressed, this, &SendWindow::PushButton1_Action);
+  }
+  connect(PushButton1, &QPushButton::clicked, this, &SendWindow::PushButton1_Action);
+  connect(PushButton2, &QPushButton::clicked, this, &SendWindow::PushButton2_Action);
+  connect(PushButton3, &QPushButton::clicked, this, &SendWindow::PushButton3_Action);
+  connect(emails, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index >= 0) emails_Change();
+  });
+}
+
+void SendWindow::Open() {
+  show();
+  Event_Open();
+}
+
+// ---- Keys ---------------------------------------------------------------------------------
+
+bool SendWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    const QString key = platform::KeyText(*static_cast<QKeyEvent*>(event));
+    if (watched == Name) return Name_KeyDown(key);
+    if (watched == From) return From_KeyDown(key);
+    if (watched == Subject) return Subject_KeyDown(key);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void SendWindow::keyPressEvent(QKeyEvent* event) {
+  // A key that one of the three fields leaves alone comes on to the window; the field's
+  // own key event has already passed it on.
+  const QWidget* focus = focusWidget();
+  if (focus != Name && focus != From && focus != Subject) Event_KeyDown(platform::KeyText(*event));
+  QWidget::keyPressEvent(event);
+}
+
+bool SendWindow::Event_KeyDown(const QString& key) {
+  ProcessKeyDown(key);
+  return false;
+}
+
+void SendWindow::ProcessKeyDown(const QString& key) {
+  // Choosing a row raises the popup's change, which loads the message.
+  const int code = platform::Asc(key);
+  const int chosen = emails->currentIndex();
+  if (code == kUpArrow && chosen >= 1) emails->setCurrentIndex(chosen - 1);
+  if (code == kDownArrow && chosen < emails->count() - 1) emails->setCurrentIndex(chosen + 1);
+}
+
+// ---- Opening ------------------------------------------------------------------------------
+
+void SendWindow::Event_Open() {
+  QPointer<SendWindow> self(this);
+  platform::FolderItem folder = mailing::MessageFolder();
+  if (!folder.Exists()) {
+    if (m_main) m_main->SetSlug(QStringLiteral("Creating the eMails folder."));
+    folder = mailing::MessageFolder();
+    if (!folder.CreateAsFolder() && m_main) {
+      m_main->SetSlug(QStringLiteral("Could not create the folder ") + folder.AbsolutePath() +
+                      QStringLiteral("; messages cannot be stored."));
+    }
+  }
+  for (int i = 1; i <= folder.Count(); ++i) {
+    const QString name = folder.Item(i).DisplayName();
+    if (platform::StrComp(name, QStringLiteral(".DS_Store"), 0) != 0) {
+      // Adding the first row would choose it; the choice is the user's.
+      const QSignalBlocker quiet(emails);
+      const int chosen = emails->currentIndex();
+      emails->addItem(name);
+      emails->setCurrentIndex(chosen);
+    }
+    platform::YieldToEventLoop();
+    if (!self) return;
+  }
+  if (!m_main || platform::TextEquals(m_main->server, QString())) ShowWarning();
+}
+
+void SendWindow::ShowWarning() {
+  Warning->show();
+  for (QWidget* hidden :
+       std::initializer_list<QWidget*>{Body, From, Subject, StaticText2, StaticText3, StaticText4})
+    hidden->hide();
+}
+
+// ---- A stored message -----------------------------------------------------------------------
+
+QString SendWindow::BodyText() const {
+  return Body->toPlainText().replace(QLatin1Char('\n'), QLatin1Char('\r'));
+}
+
+void SendWindow::SetBodyText(const QString& body) {
+  QString shown = body;
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  Body->setPlainText(shown);
+}
+
+void SendWindow::emails_Change() {
+  const QString name = emails->currentText();
+  Name->setText(name);
+  From->clear();
+  Subject->clear();
+  HTMLcoded->setChecked(false);
+  QPointer<SendWindow> self(this);
+  const int load = ++m_loads;
+  const mailing::ChosenMessage chosen = mailing::ReadChosenMessage(mailing::MessageFolder(), name);
+  if (!self || load != m_loads) return;
+  switch (chosen.state) {
+    case mailing::ChosenMessage::State::Missing:
+      break;  // the body stays as it was
+    case mailing::ChosenMessage::State::Unreadable:
+      Body->clear();
+      break;
+    case mailing::ChosenMessage::State::Read:
+      From->setText(chosen.from);
+      Subject->setText(chosen.subject);
+      HTMLcoded->setChecked(chosen.html);
+      SetBodyText(chosen.body);
+      break;
+  }
+}
+
+// ---- Buttons ---------------------------------------------------------------------------------
+
+void SendWindow::PushButton1_Action() {
+  lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+}
+
+void SendWindow::PushButton2_Action() {
+  close();
+}
+
+void SendWindow::PushButton3_Action() {
+  lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+}
+
+void SendWindow::SendAndClose() {
+  QPointer<SendWindow> self(this);
+  const bool sent = SendEmail();
+  if (self && sent) close();
+}
+
+void SendWindow::CopyAndClose() {
+  QPointer<SendWindow> self(this);
+  const bool warned = !Warning->isHidden();
+  Warning->show();
+  const bool sent = SendEmail();
+  if (!self) return;
+  if (sent) {
+    close();
+  } else {
+    Warning->setVisible(warned);  // the window stays open as it was, for the name to be changed
+  }
+}
+
+bool SendWindow::SendEmail() {
+  QPointer<MainWindow> main = m_main;
+  if (!main) return true;  // nothing left to mail to
+  QPointer<SendWindow> self(this);
+  // Everything the mailing needs from the window is taken now: the steps below yield, and
+  // the window may be closed meanwhile.
+  const bool markAsSent = !Warning->isHidden();
+  const QString name = Name->text();
+  const bool html = HTMLcoded->isChecked();
+  const QString unsent = markAsSent ? QStringLiteral("nothing was marked or copied.")
+                                    : QStringLiteral("nothing was queued or copied.");
+  auto report = [main](const QString& text) {
+    if (main) main->SetSlug(text);
+  };
+
+  // 1. The message file, before any address is queued.
+  if (!mailing::IsStorableMessageName(name)) {
+    report(QStringLiteral("A message cannot be stored under the name \"") + name +
+           QStringLiteral("\" (it must not be empty, \".\" or \"..\", nor hold \"/\", \"\\\" or a control "
+                          "character); ") +
+           unsent);
+    return false;
+  }
+  const QString body = mailing::ConvertHTMLTags(BodyText(), report);
+  if (!self || !main) return false;
+  SetBodyText(body);
+  const platform::FolderItem folder = mailing::MessageFolder();
+  if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body})) {
+    report(QStringLiteral("Could not store the message \"") + name + QStringLiteral("\" in ") +
+           folder.AbsolutePath() + QStringLiteral("; ") + unsent);
+    return false;
+  }
+
+  // 2. The addresses.
+  const mailing::Mailing mailing{name, html, markAsSent, platform::Date()};
+  const std::optional<QString> addresses =
+      mailing::MailSelectedRows(main->elist->Model(), main->CheckList->Model(), mailing, [main] {
+        if (main) main->Changed = true;
+      });
+  if (!addresses || !main) return false;
+  platform::SetClipboardText(*addresses);
+  if (markAsSent) {
+    platform::MsgBox(
+        QStringLiteral("The selected entries in the list have been copied to the clipboard and updated to "
+                       "reflect that email has been sent to them."));
+  } else {
+    main->starttime = platform::Date();
+    main->mailssent = 0;
+    main->ProgressBar1->setMaximum(main->CheckList->ListCount());
+  }
+  return true;
+}
+
+namespace mailing::ui {
+
+void OpenSendWindow(MainWindow& main) {
+  (new SendWindow(QPointer<MainWindow>(&main)))->Open();
+}
+
+void InstallSendWindowHook() {
+  MainWindowHooks::Installed().openSendWindow = &OpenSendWindow;
+}
+
+}  // namespace mailing::ui

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class MainWindow;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// Where a mailing starts: the user picks a stored message or composes one, and OK stores
+// it and queues it for the selected addresses of the main window's list. Without an SMTP
+// server (and always by Copy to Clipboard) the addresses go to the clipboard instead and
+// are marked as mailed at once.
+class SendWindow : public QWidget {
+  Q_OBJECT
+ public:
+  // The window stands in front of the main window and goes with it.
+  explicit SendWindow(QPointer<MainWindow> main);
+
+  // Shows the window and runs its open event.
+  void Open();
+
+  QLineEdit* Name = nullptr;
+  QLineEdit* From = nullptr;
+  QLineEdit* Subject = nullptr;
+  QPlainTextEdit* Body = nullptr;
+  QPushButton* PushButton1 = nullptr;  // "OK"
+  QPushButton* PushButton2 = nullptr;  // "Cancel"
+  QLabel* StaticText1 = nullptr;
+  QLabel* StaticText2 = nullptr;
+  QLabel* StaticText3 = nullptr;
+  QLabel* StaticText4 = nullptr;
+  QComboBox* emails = nullptr;
+  QLabel* Warning = nullptr;
+  QPushButton* PushButton3 = nullptr;  // "Copy to Clipboard"
+  QCheckBox* HTMLcoded = nullptr;
+
+  // The key events of the three one-line fields and of the window: each steps the popup
+  // with the arrow keys and lets the key go on to be handled as usual.
+  bool Name_KeyDown(const QString& key) { return Event_KeyDown(key); }
+  bool From_KeyDown(const QString& key) { return Event_KeyDown(key); }
+  bool Subject_KeyDown(const QString& key) { return Event_KeyDown(key); }
+  void PushButton1_Action();
+  void PushButton2_Action();
+  void emails_Change();
+  void PushButton3_Action();
+  bool Event_KeyDown(const QString& key);
+  void Event_Open();
+  void ShowWarning();
+  // Stores the message, then queues, or marks and copies, the selected addresses. False
+  // when the message could not be stored: nothing is queued, marked or copied and the
+  // window stays open so the name can be changed.
+  bool SendEmail();
+  void ProcessKeyDown(const QString& key);
+
+  // The body as the program keeps it, a carriage return between lines; the field shows
+  // line breaks.
+  QString BodyText() const;
+  void SetBodyText(const QString& body);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void Layout();
+  void CreateControls();
+  void _CreateControls0();
+  // OK and Copy to Clipboard: send, then close unless the message could not be stored.
+  void SendAndClose();
+  void CopyAndClose();
+
+  QPointer<MainWindow> m_main;
+  bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
+  int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
+};
+
+namespace mailing::ui {
+
+// Opens a new send window in front of the main window.
+void OpenSendWindow(MainWindow& main);
+
+// Lets the toolbar's Send open the send window.
+void InstallSendWindowHook();
+
+}  // namespace mailing::ui

@@ -1,0 +1,119 @@
+// Stored messages: the two readers, the writer and the entity rewrite of the body.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <random>
+
+#include "mailing/MessageFile.h"
+#include "platform/Text.h"
+#include "support/ConvertHTMLTagsOracle.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+class MessageFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::FolderItem::SetAppFolderForTests(m_dir.path());
+    QDir(m_dir.path()).mkpath("eMail/Folder");
+  }
+  void TearDown() override { platform::FolderItem::SetAppFolderForTests({}); }
+
+  // What both readers make of the message: the send window's state ("0" missing, "1"
+  // unreadable, "2" read), sender, subject, HTML and body; then the sending read's result,
+  // sender, subject and body ("-" when it left the body alone).
+  static QStringList ReadBoth(const QString& name) {
+    const mailing::ChosenMessage c = mailing::ReadChosenMessage(mailing::MessageFolder(), name);
+    QString from, subject, body = "-";
+    const bool loaded = mailing::LoadEmail(mailing::MessageFolder(), name, from, subject, body);
+    QStringList read = {QString::number(int(c.state)), c.from, c.subject, c.html ? "HTML" : "", c.body};
+    return read << (loaded ? "True" : "") << from << subject << body;
+  }
+  QStringList Entries(const QString& folder) const {
+    return QDir(m_dir.filePath(folder)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+  }
+
+  QTemporaryDir m_dir;
+};
+
+// The readers differ only on the line after the subject; missing and unreadable messages,
+// and names outside the folder, read as nothing.
+TEST_F(MessageFileTest, ReadersOnTheLineAfterTheSubject) {
+  const std::vector<std::pair<QByteArray, QStringList>> cases = {
+      {"A\nB\nHTML\nX\rY", {"2", "A", "B", "HTML", "X\rY\r", "True", "A", "B", "X\rY\r"}},
+      {"A\r\nB\r\nPlain Text\r\nX\r\n", {"2", "A", "B", "", "X\r", "True", "A", "B", "X\r"}},
+      {"A\nB\nHTML\n", {"2", "A", "B", "HTML", "", "True", "A", "B", ""}},
+      {"A", {"2", "A", "", "", "", "True", "A", "", ""}},
+      {"\n\nPlain Text\nX", {"2", "", "", "", "X\r", "True", "", "", "X\r"}},
+      {"A\nB\nhtml\nX", {"2", "A", "B", "", "html\rX\r", "True", "A", "B", "X\r"}},
+      {"A\nB\n\nHTML\nX", {"2", "A", "B", "", "\rHTML\rX\r", "True", "A", "B", "X\r"}},
+  };
+  for (const auto& [file, read] : cases) {
+    testing_support::WriteAll(m_dir.filePath("eMail/Launch"), file);
+    EXPECT_EQ(ReadBoth("Launch"), read) << file.toStdString();
+  }
+  EXPECT_EQ(ReadBoth("Folder"), QStringList({"1", "", "", "", "", "", "", "", "-"}));
+  testing_support::WriteAll(m_dir.filePath("Secret"), "A\nB\nHTML\nX");
+  for (const QString name : {"Gone", "", "..", "../Secret"})
+    EXPECT_EQ(ReadBoth(name), QStringList({"0", "", "", "", "", "", "", "", "-"})) << name.toStdString();
+}
+
+// Whatever the writer stores reads back the same through both readers: line breaks of any
+// kind as carriage returns, one after the last body line, and a break in the one-line
+// sender or subject as a blank. Names that would leave the folder, or break its listing,
+// store nothing anywhere; a folder in the way is a failed write.
+TEST_F(MessageFileTest, AWriteReadsBackAsTheSameMessage) {
+  std::mt19937 random(2105);
+  const QStringList units = QString::fromUtf8("a|¡|í|ñ| |\t|<|&|\U0001F600|\r|\n|\r\n").split('|')
+                            << QChar(0xDC80);
+  auto text = [&](int length, size_t kinds) {
+    QString t;
+    while (length-- > 0) t += units[random() % kinds];
+    return t;
+  };
+  for (int round = 0; round < 300; ++round) {
+    const QString name = QStringLiteral("Message %1 ¡ñ!").arg(round % 7);
+    const bool html = random() % 2;
+    const mailing::StoredMessage m{text(random() % 6, round % 9 ? 9 : 13), text(random() % 6, 13), html,
+                                   text(random() % 30, 13)};
+    ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, m), true);
+    QString body = m.body;
+    body.replace("\r\n", "\r").replace('\n', '\r');
+    if (!body.isEmpty() && !body.endsWith('\r')) body += '\r';
+    const QString from = platform::OneLine(m.from), subject = platform::OneLine(m.subject);
+    EXPECT_EQ(ReadBoth(name),
+              QStringList({"2", from, subject, html ? "HTML" : "", body, "True", from, subject, body}));
+  }
+  for (const QString name :
+       {"", ".", "..", "../Launch", "a/b", "a\\b", "tab\t", "bell\x07", "c1\u0085", "Folder"})
+    EXPECT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, {}), false) << name.toStdString();
+  EXPECT_EQ(Entries(""), QStringList({"eMail"}));
+  EXPECT_EQ(Entries("eMail").size(), 8);  // each name replaced in place, nothing else
+}
+
+// The one-pass rewrite gives the literal passes' text and reports in their order: all
+// of one character's reports before the next character's, capitals in their small
+// letter's turn.
+TEST(ConvertHTMLTags, AgreesWithTheLiteralPasses) {
+  auto convert = [](const QString& text) {
+    QStringList reports;
+    const QString out = mailing::ConvertHTMLTags(text, [&](const QString& r) { reports << r; });
+    return QStringList{out} + reports;
+  };
+  EXPECT_EQ(convert(QString::fromUtf8("¡Sí!")),
+            QStringList({"&iexcl;S&iacute;!", QString::fromUtf8("Changing í to &iacute;"),
+                         QString::fromUtf8("Changing ¡ to &iexcl;")}));
+  std::mt19937 random(13);
+  const QString alphabet =
+      QString::fromUtf8("áéíóúÁÉÍÓÚñÑ¡aeAE&;!àÜçÅ\r\u212B") + QChar(0xDCE1) + QChar(0xD835);
+  for (int round = 0; round < 2000; ++round) {
+    QString text;
+    for (int n = static_cast<int>(random() % 40); n > 0; --n) text += alphabet[random() % alphabet.size()];
+    QStringList reports;
+    const QString literal = oracle::ConvertHTMLTagsLiterally(text, reports);
+    EXPECT_EQ(convert(text), QStringList{literal} + reports) << text.toStdString();
+  }
+}
+
+}  // namespace

@@ -1,0 +1,254 @@
+// The send and preferences windows over a real main window (offscreen): listing, storing
+// and queueing or marking the selected addresses, the arrow keys, the settings' OK and
+// Select All, and the main window going away under them.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "MainWindowFixture.h"
+#include "app/CommandRouter.h"
+#include "app/ui/MainWindowSettings.h"
+#include "mailing/ui/PreferencesWindow.h"
+#include "mailing/ui/SendWindow.h"
+#include "platform/EventLoop.h"
+#include "platform/POP3Socket.h"
+#include "platform/ui/Listbox.h"
+
+using testing_support::ReadAll;
+using testing_support::WriteAll;
+
+namespace {
+
+// Address|Mailings|selected: ann (twice) and cat may be mailed, the others are marked
+// "Black Listed" or "Opted Out" (anywhere in the column) or not selected.
+const QStringList kRows = {
+    "ann@x.org||1", "bob@x.org|Black Listed|1",          "cat@x.org|News(1/2/26) |1", "dan@x.org||0",
+    "ann@x.org||1", "eve@x.org|News(1/2/26) Opted Out|1"};
+const QString kMailed = "ann@x.org, cat@x.org, ann@x.org";
+
+class MailingWindowsTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    mailing::ui::InstallSendWindowHook();
+    StartCountingSaves();
+    m_window->SendTimer->stop();  // the queue stays as the window leaves it
+    for (const QString& row : kRows) {
+      m_window->elist->AddRow(row.section('|', 0, 1).split('|'));
+      m_window->elist->SetSelected(m_window->elist->LastIndex(), row.endsWith('1'));
+    }
+    m_recorded.clipboard = "before";
+    QDir(m_dir.path()).mkpath("eMail/Folder");
+  }
+
+  QString EMail(const QString& name) const { return m_dir.filePath("eMail/" + name); }
+  // Opens the window by the toolbar's Send with this SMTP server set.
+  SendWindow* Open(const QString& server, const QString& name = "Launch") {
+    m_window->server = server;
+    m_window->ToolbarItem1[0]->trigger();
+    Current()->Name->setText(name);
+    return Current();
+  }
+  SendWindow* Current() const {
+    for (SendWindow* w : m_window->findChildren<SendWindow*>())
+      if (w->isVisible()) return w;
+    return nullptr;
+  }
+  // The rows of a list, their cells joined by "|".
+  static QStringList Rows(platform::Listbox* list) {
+    QStringList rows;
+    for (int r = 0; r < list->ListCount(); ++r) {
+      QStringList cells;
+      for (int c = 0; c < list->Model()->columnCount(); ++c) cells << list->Cell(r, c);
+      rows << cells.join('|');
+    }
+    return rows;
+  }
+};
+
+// A missing eMail folder is made and reported; every entry but ".DS_Store" is listed and
+// none chosen; without an SMTP server the warning covers the message fields. The menu opens
+// the window only for a selection.
+TEST_F(MailingWindowsTest, Opening) {
+  QDir(m_dir.filePath("eMail")).removeRecursively();
+  EXPECT_EQ(Open("smtp.x.org")->emails->count(), 0);
+  EXPECT_EQ(LogRows().first(), Logged("Creating the eMails folder."));
+  EXPECT_EQ(Current()->Warning->isVisible(), false);
+  Current()->close();
+  for (const char* name : {".DS_Store", ".hidden", "News"}) WriteAll(EMail(name), "A\nB\nHTML\nX");
+  SendWindow* w = Open("");
+  EXPECT_EQ(std::make_tuple(w->emails->count(), w->emails->itemText(0), w->emails->itemText(1),
+                            w->emails->currentIndex()),
+            std::make_tuple(2, QString(".hidden"), QString("News"), -1));
+  EXPECT_EQ(QList<bool>({w->Warning->isVisible(), w->Body->isVisible(), w->Name->isVisible()}),
+            QList<bool>({true, false, true}));
+  m_window->elist->Model()->SetAllSelected(false);
+  m_window->_AddressesSendeMail_Action();
+  EXPECT_EQ(m_recorded.messages, QStringList({"Please select a destination address..."}));
+}
+
+// OK stores the message (body converted and reported, a carriage return between its lines)
+// and appends a queue row per sendable selected row, in one model signal, after the
+// earlier rows; then the mailing's count starts.
+TEST_F(MailingWindowsTest, OkStoresAndQueues) {
+  m_window->CheckList->AddRow(QStringList{"old@x.org", "Old", "Plain Text", "Waiting"});
+  m_window->mailssent = 7;
+  SendWindow* w = Open("smtp.x.org");
+  w->From->setText("me@x.org");
+  w->Subject->setText(QString::fromUtf8("¡Hola!"));
+  w->Body->setPlainText(QString::fromUtf8("¡Hola!\nSí"));
+  w->HTMLcoded->setChecked(true);
+  QSignalSpy inserted(m_window->CheckList->Model(), &platform::ListModel::rowsInserted);
+  w->PushButton1->click();
+  EXPECT_EQ(ReadAll(EMail("Launch")), QByteArray("me@x.org\n\xc2\xa1Hola!\nHTML\n&iexcl;Hola!\rS&iacute;"));
+  EXPECT_EQ(LogRows().mid(0, 2), QStringList({Logged(QString::fromUtf8("Changing ¡ to &iexcl;")),
+                                              Logged(QString::fromUtf8("Changing í to &iacute;"))}));
+  EXPECT_EQ(inserted.count(), 1);
+  const QString queued = "ann@x.org|Launch|HTML|Queued";
+  EXPECT_EQ(Rows(m_window->CheckList),
+            QStringList({"old@x.org|Old|Plain Text|Waiting", queued, "cat" + queued.mid(3), queued}));
+  EXPECT_EQ(m_recorded.clipboard, kMailed);
+  EXPECT_EQ(std::make_tuple(m_window->mailssent, m_window->ProgressBar1->maximum(), m_window->Changed),
+            std::make_tuple(0, 4, false));
+  EXPECT_EQ(m_window->starttime->Moment(), platform::Date().Moment());
+  EXPECT_EQ(Current(), nullptr);
+}
+
+// Without a server OK, and with one Copy to Clipboard, mark the rows at once with one
+// history entry each, all of one date even when the day turns meanwhile; nothing queued.
+TEST_F(MailingWindowsTest, ClipboardModeMarksTheRows) {
+  static int reads = 0;
+  platform::SetClockForTests([] { return QDateTime(QDate(2026, 5, 4 + reads++ % 20), QTime(23, 59)); });
+  for (const bool copyButton : {false, true}) {
+    m_window->Changed = false;
+    const QStringList before = Rows(m_window->elist);
+    SendWindow* w = Open(copyButton ? "smtp.x.org" : "");
+    (copyButton ? w->PushButton3 : w->PushButton1)->click();
+    QStringList expected = before;
+    const QString entry = Rows(m_window->elist)[0].mid(before[0].size());
+    for (int r : {0, 2, 4}) expected[r] += entry;
+    EXPECT_EQ(Rows(m_window->elist), expected);
+    EXPECT_EQ(QRegularExpression("^Launch\\([^()]+\\) $").match(entry).hasMatch(), true);
+    EXPECT_EQ(std::make_tuple(m_window->CheckList->ListCount(), m_window->Changed, m_recorded.clipboard),
+              std::make_tuple(0, true, kMailed));
+    EXPECT_EQ(
+        m_recorded.messages.takeLast(),
+        "The selected entries in the list have been copied to the clipboard and updated to reflect that "
+        "email has been sent to them.");
+    EXPECT_EQ(QFileInfo::exists(EMail("Launch")), true);
+  }
+}
+
+// Cancel, and any button when the message cannot be stored, store, queue, mark and copy
+// nothing; a failure is reported and leaves the window open as it was, for another name.
+TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
+  for (const auto& [name, button] : std::vector<std::pair<QString, int>>{
+           {"Launch", 2}, {"", 1}, {"..", 3}, {"../Launch", 1}, {"a/b", 3}, {"Folder", 1}, {"Folder", 3}}) {
+    SendWindow* w = Open("smtp.x.org", name);
+    w->Body->setPlainText(QString::fromUtf8("Sí"));
+    QList<QPushButton*>{w->PushButton1, w->PushButton2, w->PushButton3}[button - 1]->click();
+    const auto entries = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
+    EXPECT_EQ(QDir(m_dir.path()).entryList(entries) + QDir(EMail("")).entryList(entries),
+              QStringList({"Database", "eMail", "Folder"}));
+    EXPECT_EQ(
+        std::make_tuple(m_window->CheckList->ListCount(), Rows(m_window->elist).filter("Launch(").size(),
+                        m_recorded.clipboard, m_recorded.messages.size()),
+        std::make_tuple(0, 0, QString("before"), 0));
+    EXPECT_EQ(Current(), button == 2 ? nullptr : w) << name.toStdString();
+    if (button == 2) continue;
+    EXPECT_EQ(m_window->Slug->text().contains(button == 1 ? "nothing was queued" : "nothing was marked"),
+              true);
+    EXPECT_EQ(w->Warning->isVisible(), false);
+    w->close();
+  }
+}
+
+// Up and down arrows in the three one-line fields step the popup once per key, within its
+// rows, and a chosen row loads its message.
+TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
+  for (const char* name : {"A", "B"}) WriteAll(EMail(name), QByteArray("from ") + name + "\nS\nHTML\nX");
+  SendWindow* w = Open("smtp.x.org");  // lists A, B, Folder
+  for (const auto& [from, key, field, to] :
+       std::vector<std::tuple<int, Qt::Key, QLineEdit*, int>>{{-1, Qt::Key_Down, w->Name, 0},
+                                                              {0, Qt::Key_Up, w->From, 0},
+                                                              {0, Qt::Key_Down, w->Subject, 1},
+                                                              {2, Qt::Key_Down, w->Name, 2},
+                                                              {1, Qt::Key_Left, w->Name, 1}}) {
+    w->emails->setCurrentIndex(from);
+    field->setFocus();
+    QTest::keyClick(field, key);
+    EXPECT_EQ(w->emails->currentIndex(), to) << from << " " << key;
+  }
+  w->emails->setCurrentIndex(0);
+  EXPECT_EQ(QStringList({w->Name->text(), w->From->text(), w->Body->toPlainText()}),
+            QStringList({"A", "from A", "X\n"}));
+  EXPECT_EQ(w->HTMLcoded->isChecked(), true);
+}
+
+// Closing the main window takes its send and preferences windows with it, even in the
+// middle of a send, and never brings up another main window.
+TEST_F(MailingWindowsTest, TheMainWindowGoesUnderItsWindows) {
+  QPointer<MainWindow> main(m_window);
+  QPointer<SendWindow> send(Open("smtp.x.org"));
+  m_window->_FilePreferences_Action();
+  QPointer<PreferencesWindow> preferences(m_window->findChild<PreferencesWindow*>());
+  const auto interval = platform::YieldInterval();
+  platform::SetYieldInterval(std::chrono::microseconds(0));
+  QTimer::singleShot(0, qApp, [main] { delete main.data(); });  // while OK walks the list
+  send->PushButton1->click();
+  platform::SetYieldInterval(interval);
+  EXPECT_EQ(testing_support::WaitUntil([&] { return !main && !send && !preferences; }), true);
+  EXPECT_EQ(MainWindow::Existing(), nullptr);
+  m_window = nullptr;
+}
+
+// The window shows the settings in force; OK applies the fields at once, starts the POP3
+// log-in for any user name but the empty one and keeps them for the next start. A file
+// that cannot be written is reported and changes nothing else.
+TEST_F(MailingWindowsTest, PreferencesOk) {
+  const app::Preferences first{"smtp.x.org", "me", "pass word", false, "pop.x.org", " ", "pop pass"};
+  for (const auto& [settings, fileInTheWay, port] : std::vector<std::tuple<app::Preferences, bool, int>>{
+           {first, false, 110}, {{"", "", "", true, "", "", ""}, false, 0}, {first, true, 110}}) {
+    m_window->_FilePreferences_Action();
+    QPointer<PreferencesWindow> w = m_window->findChild<PreferencesWindow*>();
+    EXPECT_EQ(w->Settings(), SettingsOf(*m_window));
+    w->SetSettings(settings);
+    if (fileInTheWay) QFile::remove(DatabasePath() + "/Preferences");
+    if (fileInTheWay) QDir(DatabasePath()).mkdir("Preferences");
+    m_window->POPSocket->SetPort(0);  // start-up may have started a log-in of its own
+    m_window->POPSocket->SetAddress({});
+    w->PushButton1->click();
+    EXPECT_EQ(SettingsOf(*m_window), settings);
+    EXPECT_EQ(std::make_tuple(m_window->POPSocket->Port(), m_window->POPSocket->Address(),
+                              m_window->Slug->text().contains("Preferences")),
+              std::make_tuple(port, port ? settings.popserver : "", fileInTheWay));
+    EXPECT_EQ(testing_support::WaitUntil([&] { return w.isNull(); }), true);
+    CloseAll();
+    m_window = MainWindow::Instance();
+    EXPECT_EQ(SettingsOf(*m_window), fileInTheWay ? app::Preferences() : settings);
+  }
+}
+
+// Select All selects the whole text of the three SMTP fields, wherever the cursor is, and
+// leaves the POP3 fields alone.
+TEST_F(MailingWindowsTest, PreferencesSelectAll) {
+  m_window->_FilePreferences_Action();
+  PreferencesWindow* w = m_window->findChild<PreferencesWindow*>();
+  w->SetSettings({"smtp.x.org", "me", "secret", false, "pop.x.org", "popme", "popsecret"});
+  w->POPUsername->setSelection(1, 2);
+  app::CommandRouter::Instance().Dispatch(w, "EditSelectAll");
+  EXPECT_EQ(QStringList({w->Server->selectedText(), w->Username->selectedText(), w->Password->selectedText(),
+                         w->POPServer->selectedText(), w->POPUsername->selectedText()}),
+            QStringList({"smtp.x.org", "me", "secret", "", "op"}));
+}
+
+}  // namespace
