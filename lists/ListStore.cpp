@@ -392,9 +392,12 @@ void ListStore::EmptyTrash() {
     if (m_list) m_list->DeleteAllRows();
     m_refs.changed = false;
   }
-  std::unique_ptr<platform::TextOutputStream> trash =
-      platform::TextOutputStream::Create(m_refs.database.Child(QString::fromLatin1(kTrashName)));
-  if (trash) trash->Close();
+  const platform::FolderItem file = m_refs.database.Child(QString::fromLatin1(kTrashName));
+  std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
+  if (!trash || !trash->Close()) {
+    Report(QStringLiteral("Could not empty Trash: ") + file.AbsolutePath() +
+           QStringLiteral(" is no file that can be written."));
+  }
 }
 
 }  // namespace lists

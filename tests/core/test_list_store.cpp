@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -369,15 +370,27 @@ TEST_F(ListStoreTest, RemoveWithoutFileCopiesAndKeepsChanged) {
   EXPECT_EQ(changed, true);
 }
 
-// When the addresses cannot reach Trash the list file stays, rows and all.
-TEST_F(ListStoreTest, RemoveKeepsListWhenTrashFails) {
-  QDir(database.AbsolutePath()).mkdir("Trash");
-  WriteAll(Path("L"), "a@b.com \n");
-  store->OpenDatabase("L");
-  store->RemoveOpenList();
-  EXPECT_EQ(QFile::exists(Path("L")), true);
-  EXPECT_EQ(list.ListCount(), 1);
-  EXPECT_EQ(existingfile.AbsolutePath(), Path("L"));
+// When the addresses cannot reach Trash (a folder or a pipe in its place) the list file
+// stays, rows and all; neither command waits on a pipe, and both say why they did nothing.
+TEST_F(ListStoreTest, TrashThatIsNoFileIsRefused) {
+  for (const bool pipe : {false, true}) {
+    QDir(Path("Trash")).removeRecursively();
+    QFile::remove(Path("Trash"));
+    ASSERT_EQ(pipe ? ::mkfifo(QFile::encodeName(Path("Trash")).constData(), 0600) == 0
+                   : QDir(database.AbsolutePath()).mkdir("Trash"),
+              true);
+    WriteAll(Path("L"), "a@b.com \n");
+    store->OpenDatabase("L");
+    slugs.clear();
+    store->RemoveOpenList();
+    EXPECT_EQ(QFile::exists(Path("L")), true);
+    EXPECT_EQ(list.ListCount(), 1);
+    EXPECT_EQ(existingfile.AbsolutePath(), Path("L"));
+    store->EmptyTrash();
+    EXPECT_EQ(slugs,
+              (QStringList{"Could not copy the list to Trash; the list was not removed.",
+                           "Could not empty Trash: " + Path("Trash") + " is no file that can be written."}));
+  }
 }
 
 // Emptying Trash truncates it (creating it if need be); the open list is touched only

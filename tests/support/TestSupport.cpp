@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
+#include <csignal>
 
 namespace testing_support {
 
@@ -26,6 +27,18 @@ QByteArray ReadAll(const QString& path) {
 void WriteAll(const QString& path, const QByteArray& bytes) {
   QFile f(path);
   if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  // A write past the limit then fails with EFBIG instead of ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+  ::getrlimit(RLIMIT_FSIZE, &m_saved);
+  const rlimit limited{bytes, m_saved.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  ::setrlimit(RLIMIT_FSIZE, &m_saved);
 }
 
 }  // namespace testing_support

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include <sys/resource.h>
+
 namespace testing_support {
 
 // Runs the event loop until the predicate holds or the timeout passes; returns the predicate.
@@ -13,5 +15,18 @@ bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 // Whole-file helpers for arranging and checking test folders.
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& bytes);
+
+// While it lives, no file of this process may grow past `bytes`: a write beyond fails as
+// on a disk that is full there.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit m_saved{};
+};
 
 }  // namespace testing_support
