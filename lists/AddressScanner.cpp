@@ -70,7 +70,7 @@ void Scan(const Unit* text, qsizetype n, Found&& found) {
 
     const qsizetype length = last - start + 1;
     const qsizetype domainLength = last - at;
-    if (length >= 6 && domainLength >= 2) {
+    if (length >= 6 && length <= kMaxAddressLength && domainLength >= 2) {
       qsizetype dot = at + 1;
       while (dot <= last && text[dot] != Unit('.')) ++dot;
       // Keep it when the domain has a dot with at least two characters after it.
