@@ -102,6 +102,10 @@ QString Join(const Unit* text, qsizetype n) {
 
 }  // namespace
 
+bool IsAddressBoundary(char byte) {
+  return byte != '@' && !IsAddressChar(byte);
+}
+
 QString FindEmails(const QString& text) {
   // A shared copy keeps the characters alive whatever the event loop does to the caller's.
   const QString keep = text;  // NOLINT(performance-unnecessary-copy-initialization)

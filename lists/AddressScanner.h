@@ -37,6 +37,11 @@ QString FindEmails(const QString& text);
 // alive and unchanged until this returns (it yields to the event loop).
 QString FindEmails(QByteArrayView bytes);
 
+// A byte that is neither an address character nor "@": no address reaches across it, and
+// the scan after it starts afresh, so a stream cut just after such a byte and scanned in
+// two parts gives the addresses that scanning it whole gives.
+bool IsAddressBoundary(char byte);
+
 // Each address found, as a start and a length in the text's units (UTF-16 code units or
 // bytes), in order. The text must stay alive and unchanged until this returns.
 using FoundAddress = std::function<void(qsizetype start, qsizetype length)>;

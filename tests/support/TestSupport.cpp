@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
@@ -27,6 +28,12 @@ QByteArray ReadAll(const QString& path) {
 void WriteAll(const QString& path, const QByteArray& bytes) {
   QFile f(path);
   if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+qint64 AddressSpaceInUse() {
+  // The first field of statm: the size of the whole address space, in pages.
+  const QList<QByteArray> fields = ReadAll(QStringLiteral("/proc/self/statm")).split(' ');
+  return fields.isEmpty() ? 0 : fields.first().toLongLong() * ::sysconf(_SC_PAGESIZE);
 }
 
 FileSizeLimit::FileSizeLimit(rlim_t bytes) {

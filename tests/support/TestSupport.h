@@ -16,6 +16,9 @@ bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& bytes);
 
+// The bytes of address space the process has mapped now.
+qint64 AddressSpaceInUse();
+
 // While it lives, no file of this process may grow past `bytes`: a write beyond fails as
 // on a disk that is full there.
 class FileSizeLimit {
