@@ -215,7 +215,16 @@ bool ListStore::SaveAsFileNow(bool clearsChanged) {
   QPointer<ListStore> self(this);
   const std::optional<QString> chosen = platform::ShowSaveDialog(request);
   if (!self) return false;
-  m_refs.existingfile = chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
+  const platform::FolderItem file =
+      chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
+  // In the Database folder, a list must not take the name of one of the program's own files.
+  if (IsInDatabase(m_refs.database, file)) {
+    if (const std::optional<QString> problem = ListNameProblem(file.DisplayName())) {
+      platform::MsgBox(*problem);
+      return false;
+    }
+  }
+  m_refs.existingfile = file;
   if (m_refs.existingfile.IsNull()) return false;
   if (!m_refs.existingfile.IsWriteable()) {
     platform::MsgBox(PermissionMessage());
@@ -274,7 +283,11 @@ void ListStore::OpenDatabaseNow(const QString& name) {
     return;
   }
   if (m_list) m_list->DeleteAllRows();
-  m_refs.existingfile = m_refs.database.Child(name);
+  // A name kept for the program's own files opens no list: saving the list would
+  // overwrite that file (the settings, say).
+  const std::optional<QString> problem = ListNameProblem(name);
+  if (problem) Report(*problem);
+  m_refs.existingfile = problem ? platform::FolderItem() : m_refs.database.Child(name);
   if (m_refs.existingfile.IsNull() || !m_refs.existingfile.Exists()) {
     m_refs.existingfile = platform::FolderItem();
     return;

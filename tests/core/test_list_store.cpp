@@ -193,6 +193,24 @@ TEST_F(ListStoreTest, OpenKeepsUnsavedListWhenSaveIsCancelled) {
   EXPECT_EQ(existingfile.IsNull(), true);
 }
 
+// A list is never opened from, nor saved as, one of the program's own files in Database:
+// a list written there would overwrite the settings or LastDatabase.
+TEST_F(ListStoreTest, ProgramFilesAreNoLists) {
+  const QByteArray settings = "smtp.example.com\nuser\npass\nTrue\n\n\n\n";
+  WriteAll(Path("Preferences"), settings);
+  WriteAll(Path("LastDatabase"), "L");
+  SetUnsavedRows({{"a@b.com", ""}}, "L");
+  recording.saveAnswers = {Path("LastDatabase")};
+  EXPECT_EQ(store->SaveAsFile(), false);
+  store->OpenDatabase("Preferences");
+  EXPECT_EQ(recording.messages, QStringList{lists::ListNameProblem("LastDatabase").value_or("")});
+  EXPECT_EQ(slugs.last(), lists::ListNameProblem("Preferences").value_or(""));
+  EXPECT_EQ(existingfile.IsNull(), true);
+  EXPECT_EQ(ReadAll(Path("L")), QByteArray("a@b.com \n"));
+  EXPECT_EQ(ReadAll(Path("LastDatabase")), QByteArray("L"));
+  EXPECT_EQ(ReadAll(Path("Preferences")), settings);
+}
+
 // Counts the writers open at once, through the stream's device factory.
 class CountingFile : public QFile {
  public:
@@ -432,6 +450,14 @@ TEST_F(ListStoreTest, NewListTakesTheFirstFreeNameOfTheSeries) {
       {{}, "", "Untitled"},
       {{}, "a/b", "a:b"},
       {{}, "..", ""},
+      {{}, "Trash", "Trash"},
+      // The program's own files, and names LastDatabase could not hold on one line.
+      {{}, "Preferences", ""},
+      {{}, "LastDatabase", ""},
+      {{}, ".velmora-lock", ""},
+      {{}, ".News.velmora-save-x1.tmp", ""},
+      {{}, "two\nlines", ""},
+      {{}, "tab\t", ""},
   };
   for (const Case& c : cases) {
     QTemporaryDir dir;

@@ -258,6 +258,22 @@ TEST_F(MainWindowListsTest, NewMailingListSeries) {
   EXPECT_EQ(SideBarNames(), (QStringList{"Friends", "News", "News.1", "News.2*", "Trash"}));
 }
 
+// A name kept for the program's own files is refused with a message, and the dialog stays
+// for another name; written as a list, "Preferences" would have replaced the settings.
+TEST_F(MainWindowListsTest, NewMailingListRefusesProgramNames) {
+  m_window->_MailingListsNewMailingList_Action();
+  MLWindow* dialog = Only<MLWindow>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->EditField1->setText("Preferences");
+  dialog->OK->click();
+  EXPECT_EQ(m_recorded.messages.size(), 1);
+  EXPECT_EQ(QFile::exists(Path("Preferences")), false);
+  EXPECT_EQ(Only<MLWindow>(), dialog);
+  dialog->EditField1->setText("News");
+  dialog->OK->click();
+  EXPECT_EQ(m_window->lastopen, QString("News"));
+}
+
 // OK pressed again while the first OK still looks for a free name (it yields) makes no
 // second list, and the dialog closing meanwhile is no fault.
 TEST_F(MainWindowListsTest, NewMailingListOkTwiceMakesOneList) {
