@@ -206,22 +206,30 @@ TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(edit->Address->text(), QString("ann@example.com"));
   EXPECT_EQ(edit->emaillist->text(), QString("News(1/2/26) "));
-  edit->Address->setText("not an address");
+  edit->Address->setText("not-an-address");
   edit->PushButton1->click();
-  EXPECT_EQ(m_window->elist->Cell(0, 0), QString("not an address"));
+  EXPECT_EQ(m_window->elist->Cell(0, 0), QString("not-an-address"));
   EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
   EXPECT_EQ(m_window->Changed, true);
 
-  // Blanks around a typed address are dropped, and an empty one is refused: stored as
-  // typed, the row and its history would vanish the next time the list is read.
-  for (const auto& [typed, stored] :
-       {std::pair{"  ann@example.org ", "ann@example.org"}, {"   ", "ann@example.org"}}) {
+  // Blanks around a typed address are dropped. What the list file could not give back as
+  // typed (empty, a blank or a line end inside) is refused with a message, and the window
+  // stays to mend it: stored, the row would come back split, or not at all.
+  for (const auto& [typed, stored] : {std::pair{"  ann@example.org ", "ann@example.org"},
+                                      {"   ", ""},
+                                      {"ann smith@example.org", ""},
+                                      {"ann@example.org\nbob@example.org", ""}}) {
+    SCOPED_TRACE(typed);
+    m_recorded.messages.clear();
     m_window->elist->SetListIndex(0);
     m_window->elist_DoubleClick();
     Only<EditWindow>()->Address->setText(typed);
     Only<EditWindow>()->PushButton1->click();
-    EXPECT_EQ(m_window->elist->Cell(0, 0), QString(stored)) << typed;
+    EXPECT_EQ(m_window->elist->Cell(0, 0), QString(*stored ? stored : "ann@example.org"));
     EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
+    EXPECT_EQ(m_recorded.messages.size(), *stored ? 0 : 1);
+    EXPECT_EQ(Only<EditWindow>() != nullptr, !*stored);
+    if (EditWindow* left = Only<EditWindow>()) left->close();
   }
 }
 
