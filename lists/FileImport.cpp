@@ -1,5 +1,8 @@
 #include "lists/FileImport.h"
 
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
 #include <memory>
 #include <utility>
@@ -41,6 +44,13 @@ void FileImport::ImportFolder(const platform::FolderItem& folder) {
   QFileInfo info(folder.AbsolutePath());
   const QString canonical = info.canonicalFilePath();
   if (canonical.isEmpty() || m_openFolders.contains(canonical)) return;
+  // A folder the user may not list would look empty: say so instead.
+  if (::access(QFile::encodeName(canonical).constData(), R_OK | X_OK) != 0) {
+    if (m_hooks.setSlug)
+      m_hooks.setSlug(QStringLiteral("Could not read the folder ") + folder.AbsolutePath() +
+                      QStringLiteral("."));
+    return;
+  }
   m_openFolders.insert(canonical);
   for (int i = 1; i <= folder.Count(); ++i) {
     ImportItem(folder.Item(i));

@@ -31,7 +31,7 @@ class FileImport {
 
   // A file: its addresses, read `chunkBytes` at a time, with "Processing file line N..."
   // on the status line as every 500 more lines are read. A folder: every file in it and in its
-  // sub-folders. A file that cannot be read is reported and skipped, and the rest of the
+  // sub-folders. A file or folder that cannot be read is reported and skipped, and the rest of the
   // drop goes on; a folder reached again through a link inside itself is not entered again,
   // so a link loop ends.
   void ImportItem(const platform::FolderItem& item);

@@ -9,6 +9,7 @@
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
 #include "platform/EventLoop.h"
+#include "platform/FolderItem.h"
 #include "support/TestSupport.h"
 
 using testing_support::WriteAll;
@@ -63,6 +64,24 @@ TEST_F(FileImportTest, FolderWithNestedFoldersAnUnreadableFileAndALinkLoop) {
   // Each file reports the count when done; the empty one too.
   EXPECT_EQ(slugs.last(), QString("4 addresses..."));
   EXPECT_EQ(slugs.count("4 addresses..."), 2);
+}
+
+// A folder the user may not read is reported rather than taken for empty, and the rest of
+// the drop goes on.
+TEST_F(FileImportTest, UnreadableFolderIsReported) {
+  QDir().mkpath(root + "/locked");
+  WriteAll(root + "/locked/in.txt", "hidden@example.com");
+  WriteAll(root + "/z.txt", "seen@example.com");
+  QFile::setPermissions(m_dir.path(), QFile::permissions(root) | QFile::ReadOther | QFile::ExeOther);
+  QFile::setPermissions(root + "/locked", {});
+  const QByteArray seen = testing_support::RunWithoutPrivileges([&] {
+    platform::SetYieldInterval(1h);  // the event loop is the parent's
+    Importer().ImportItem(platform::FolderItem(root));
+    return (added + slugs).join('|').toUtf8();
+  });
+  QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(seen.toStdString(),
+            "seen@example.com|Could not read the folder " + root.toStdString() + "/locked.|1 addresses...");
 }
 
 // Once the import is told to stop (its window has gone) it reads no further line, file

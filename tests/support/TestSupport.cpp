@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -28,6 +30,36 @@ QByteArray ReadAll(const QString& path) {
 void WriteAll(const QString& path, const QByteArray& bytes) {
   QFile f(path);
   if (f.open(QIODevice::WriteOnly | QIODevice::Truncate)) f.write(bytes);
+}
+
+QByteArray RunWithoutPrivileges(const std::function<QByteArray()>& body) {
+  constexpr uid_t kNobody = 65534;
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeEnds[0]);
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+      ::_exit(1);
+    }
+    const QByteArray out = body();
+    for (qsizetype at = 0; at < out.size();) {
+      const ssize_t written =
+          ::write(pipeEnds[1], out.constData() + at, static_cast<size_t>(out.size() - at));
+      if (written <= 0) break;
+      at += written;
+    }
+    ::_exit(0);  // no destructors: they belong to the parent
+  }
+  ::close(pipeEnds[1]);
+  QByteArray out;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+  ::close(pipeEnds[0]);
+  int status = 0;
+  if (child > 0) ::waitpid(child, &status, 0);
+  return out;
 }
 
 qint64 AddressSpaceInUse() {

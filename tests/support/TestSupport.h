@@ -16,6 +16,11 @@ bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
 QByteArray ReadAll(const QString& path);
 void WriteAll(const QString& path, const QByteArray& bytes);
 
+// Runs `body` in a child process, as the user nobody when this process runs as root (whom
+// no permission binds), so that a test can meet a folder the user may not read; returns
+// what `body` returned there.
+QByteArray RunWithoutPrivileges(const std::function<QByteArray()>& body);
+
 // The bytes of address space the process has mapped now.
 qint64 AddressSpaceInUse();
 
