@@ -124,8 +124,8 @@ void ListStore::RunPending() {
   if (m_runningPending) return;
   m_runningPending = true;
   QPointer<ListStore> self(this);
-  while (!FileBusy() && !m_pending.empty()) {
-    std::function<void()> action = std::move(m_pending.front());
+  while (!m_pending.empty() && !MustWait(m_pending.front().waitsForImport)) {
+    std::function<void()> action = std::move(m_pending.front().action);
     m_pending.pop_front();
     action();
     if (!self) return;
@@ -139,9 +139,21 @@ void ListStore::RunPending() {
   m_runningPending = false;
 }
 
+void ListStore::Defer(std::function<void()> action, bool waitsForImport) {
+  m_pending.push_back({std::move(action), waitsForImport});
+}
+
 void ListStore::RunWhenFileIdle(std::function<void()> action) {
   if (FileBusy()) {
-    m_pending.push_back(std::move(action));
+    Defer(std::move(action));
+    return;
+  }
+  action();
+}
+
+void ListStore::RunWhenListIdle(std::function<void()> action) {
+  if (MustWait(true)) {
+    Defer(std::move(action), true);
     return;
   }
   action();
@@ -168,7 +180,7 @@ void ListStore::SaveFile() {
   if (FileBusy()) {
     // A second writer on the file being written (or read) could commit older rows over
     // newer ones; this save runs when that work ends.
-    m_pending.push_back([this] { SaveFile(); });
+    Defer([this] { SaveFile(); });
     return;
   }
   WorkScope scope(this, Work::Write);
@@ -200,7 +212,7 @@ void ListStore::SaveFileNow() {
 
 bool ListStore::SaveAsFile() {
   if (FileBusy()) {
-    m_pending.push_back([this] { SaveAsFile(); });
+    Defer([this] { SaveAsFile(); });
     return false;
   }
   WorkScope scope(this, Work::Write);
@@ -262,8 +274,12 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
 }
 
 void ListStore::OpenDatabase(const QString& name) {
-  if (FileBusy()) {
-    m_pending.push_back([this, name] { OpenDatabase(name); });
+  if (MustWait(true)) {
+    // The rest of an import would otherwise go into the list opened.
+    if (ImportRunning() && !name.isEmpty()) {
+      Report(QStringLiteral("The list \"") + name + QStringLiteral("\" opens once the import ends."));
+    }
+    Defer([this, name] { OpenDatabase(name); }, true);
     return;
   }
   OpenDatabaseNow(name);
@@ -304,7 +320,7 @@ void ListStore::OpenDatabaseNow(const QString& name) {
 
 void ListStore::ReadEmails() {
   if (FileBusy()) {
-    m_pending.push_back([this] { ReadEmails(); });
+    Defer([this] { ReadEmails(); });
     return;
   }
   WorkScope scope(this, Work::Read);
@@ -365,8 +381,8 @@ void ListStore::ReadEmailsNow() {
 }
 
 void ListStore::RemoveOpenList() {
-  if (FileBusy()) {
-    m_pending.push_back([this] { RemoveOpenList(); });
+  if (MustWait(true)) {
+    Defer([this] { RemoveOpenList(); }, true);
     return;
   }
   WorkScope scope(this, Work::Write);
@@ -397,7 +413,7 @@ void ListStore::RemoveOpenList() {
 
 void ListStore::EmptyTrash() {
   if (FileBusy()) {
-    m_pending.push_back([this] { EmptyTrash(); });
+    Defer([this] { EmptyTrash(); });
     return;
   }
   WorkScope scope(this, Work::Write);

@@ -72,9 +72,9 @@ void MLWindow::Accept() {
     return;
   }
   const QString name = file->DisplayName();
-  // Opened and shown together: when a list file is being written the open waits, and the
-  // side bar must then mark the new list, not the one open before.
-  main->ListFiles().RunWhenFileIdle([main, name] {
+  // Opened and shown together: while a list file is being written or an import runs the
+  // open waits, and the side bar must then mark the new list, not the one open before.
+  main->ListFiles().RunWhenListIdle([main, name] {
     if (main) main->OpenDatabase(name);
     if (main) main->UpdateLists();
   });

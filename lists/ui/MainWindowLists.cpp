@@ -265,7 +265,7 @@ bool MainWindow::_MailingListsNewMailingList_Action() {
 
 bool MainWindow::_MailingListsRemoveMailingList_Action() {
   QPointer<MainWindow> self(this);
-  ListFiles().RunWhenFileIdle([self] {
+  ListFiles().RunWhenListIdle([self] {
     if (!self) return;
     self->ListFiles().RemoveOpenList();
     if (self) self->UpdateLists();

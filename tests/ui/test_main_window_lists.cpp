@@ -116,6 +116,24 @@ TEST_F(MainWindowListsTest, DropFolderAndTextThenSave) {
                  "eve@example.com \n"));
 }
 
+// An import belongs to the list it started on: a list opened while a drop still adds
+// addresses opens once the drop has ended, and the whole drop is in the first list.
+TEST_F(MainWindowListsTest, SwitchingListsWaitsForTheImport) {
+  QByteArray bytes;
+  for (int i = 0; i < 100; ++i) bytes += QString("d%1@example.com\n").arg(i).toLatin1();
+  WriteAll(m_dir.filePath("drop.txt"), bytes);
+  bool duringImport = false;
+  QTimer::singleShot(0, [&] {
+    duringImport = m_window->ListFiles().ImportRunning();
+    m_window->OpenDatabase("Trash");
+  });
+  m_window->getemailfromfile(platform::FolderItem(m_dir.filePath("drop.txt")));
+  EXPECT_EQ(duringImport, true);
+  EXPECT_EQ(Addresses(), QStringList{"old@example.com"});
+  EXPECT_EQ(m_window->lastopen, QString("Trash"));
+  EXPECT_EQ(ReadAll(Path("Friends")).count('\n'), 102);
+}
+
 // The autosave leaves an unchanged file alone; closing the window saves the changes.
 TEST_F(MainWindowListsTest, AutosaveAndClose) {
   WriteAll(Path("Friends"), "changed on disk \n");
