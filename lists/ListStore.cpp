@@ -210,6 +210,41 @@ void ListStore::SaveFileNow() {
   }
 }
 
+bool ListStore::SaveBeforeLeaving() {
+  if (FileBusy()) return false;
+  WorkScope scope(this, Work::Write);
+  return SaveBeforeLeavingNow();
+}
+
+bool ListStore::EditsAtRisk() const {
+  return m_refs.changed && ((m_list && m_list->ListCount() > 0) || !m_refs.existingfile.IsNull());
+}
+
+bool ListStore::SaveBeforeLeavingNow() {
+  QPointer<ListStore> self(this);
+  const platform::FolderItem file = m_refs.existingfile;
+  SaveFileNow();
+  if (!self) return false;
+  if (!EditsAtRisk()) return true;
+  if (file.IsNull()) {
+    // The save dialog was cancelled: the user chose not to save now.
+    platform::MsgBox(
+        QStringLiteral("The list has not been saved, so it stays open. Save it with File > Save As... to "
+                       "keep its addresses."));
+    return false;
+  }
+  platform::MsgBox(
+      QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
+      QStringLiteral(" (the disk may be full, or the file may not be writeable). So that no address "
+                     "is lost, it stays open: please choose another file to save it to."));
+  if (!self) return false;
+  const bool written = SaveAsFileNow(true);
+  if (!self) return false;
+  // Cancelled or failed again: the list keeps its own file for the next try.
+  if (!written) m_refs.existingfile = file;
+  return written && !EditsAtRisk();
+}
+
 bool ListStore::SaveAsFile() {
   if (FileBusy()) {
     Defer([this] { SaveAsFile(); });
@@ -290,14 +325,14 @@ void ListStore::OpenDatabaseNow(const QString& name) {
   // runs after it, in the order asked.
   WorkScope scope(this, Work::Read);
   QPointer<ListStore> self(this);
-  SaveFileNow();
-  if (!self || name.isEmpty()) return;
-  // Emptying the list when its edits could not be saved (the save dialog cancelled, a
-  // read-only file) would lose them; the list stays open instead.
-  if (m_refs.changed && m_list && m_list->ListCount() > 0) {
-    Report(QStringLiteral("The open list has unsaved changes and stays open."));
+  if (name.isEmpty()) {
+    SaveFileNow();
     return;
   }
+  // Emptying the list when its edits could not be saved (a full disk, a read-only file,
+  // the save dialog cancelled) would lose them; the list stays open instead.
+  if (!SaveBeforeLeavingNow()) return;
+  if (!self) return;
   if (m_list) m_list->DeleteAllRows();
   // A name kept for the program's own files opens no list: saving the list would
   // overwrite that file (the settings, say).

@@ -47,6 +47,11 @@ class ListStore : public QObject {
   void ReadEmails();
   // The autosave timer's work: saves now, or when the running save, read or import ends.
   void AutoSave();
+  // Saves the open list before it is left (its window closes, the program quits). A save
+  // that fails never discards edits: the user is told in a message box and offered to save
+  // the list under another name; false while edits would be lost, and the list must stay.
+  // Also false while a list file is being written or read.
+  [[nodiscard]] bool SaveBeforeLeaving();
 
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
   // is Trash), deletes the open list's file and empties the list.
@@ -84,6 +89,9 @@ class ListStore : public QObject {
   class WorkScope;
 
   void SaveFileNow();
+  bool SaveBeforeLeavingNow();
+  // Edits not in any file, which leaving the list would lose.
+  bool EditsAtRisk() const;
   // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
   bool SaveAsFileNow(bool clearsChanged);
   void OpenDatabaseNow(const QString& name);

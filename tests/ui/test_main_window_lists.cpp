@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -23,6 +24,7 @@
 #include "lists/ui/NewAddressWin.h"
 #include "lists/ui/SideBarWindow.h"
 #include "platform/EventLoop.h"
+#include "platform/TextStream.h"
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
 
@@ -114,6 +116,46 @@ TEST_F(MainWindowListsTest, DropFolderAndTextThenSave) {
       ReadAll(Path("Friends")),
       QByteArray("ann@example.com News(1/2/26) \nbob@example.com \ncarl@example.org \ndora@example.net \n"
                  "eve@example.com \n"));
+}
+
+// A save that fails when the window closes, the program quits or another list opens never
+// discards the edits: the user is told and offered Save As, and the list stays open until
+// it is saved somewhere.
+TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
+  // The disk that holds Friends is full; other files can be written.
+  platform::TextOutputStream::SetDeviceFactoryForTests([](const QString& temp) -> std::unique_ptr<QIODevice> {
+    if (QFileInfo(temp).fileName().startsWith(".Friends.")) return nullptr;
+    auto file = std::make_unique<QFile>(temp);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) return nullptr;
+    return file;
+  });
+  App::SetQuitForTests({});
+  int exits = 0;
+  App::SetExitForTests([&] { ++exits; });
+  const QByteArray friends = ReadAll(Path("Friends"));
+  m_window->elist->AddRow(QString("new@example.com"));
+  m_window->Changed = true;
+  const std::function<void()> ways[] = {[&] { m_window->close(); }, [] { App::Quit(); },
+                                        [&] { m_window->OpenDatabase("Trash"); }};
+  for (const auto& leave : ways) {
+    m_recorded.messages.clear();
+    m_recorded.saveDialogTitles.clear();
+    leave();  // the offered Save As is cancelled
+    EXPECT_EQ(m_recorded.messages.size(), 1);
+    EXPECT_EQ(m_recorded.saveDialogTitles.size(), 1);
+    EXPECT_EQ(m_window->isVisible(), true);
+    EXPECT_EQ(Addresses().size(), 3);
+    EXPECT_EQ(m_window->existingfile.DisplayName(), QString("Friends"));
+  }
+  EXPECT_EQ(exits, 0);
+  EXPECT_EQ(ReadAll(Path("Friends")), friends);
+
+  m_recorded.saveAnswers.append(Path("Friends 2"));
+  App::Quit();
+  EXPECT_EQ(exits, 1);
+  EXPECT_EQ(ReadAll(Path("Friends 2")), friends + "new@example.com \n");
+  platform::TextOutputStream::SetDeviceFactoryForTests({});
+  App::SetExitForTests({});
 }
 
 // An import belongs to the list it started on: a list opened while a drop still adds
