@@ -345,11 +345,14 @@ void ListStore::OpenDatabaseNow(const QString& name) {
   }
   ReadEmailsNow();
   if (!self || m_refs.existingfile.IsNull()) return;
-  std::unique_ptr<platform::TextOutputStream> last =
-      platform::TextOutputStream::Create(m_refs.database.Child(QString::fromLatin1(kLastDatabaseName)));
-  if (last) {
-    last->Write(name);
-    if (last->Close()) m_refs.lastopen = name;
+  const platform::FolderItem lastFile = m_refs.database.Child(QString::fromLatin1(kLastDatabaseName));
+  std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile);
+  if (last) last->Write(name);
+  if (last && last->Close()) {
+    m_refs.lastopen = name;
+  } else {
+    Report(QStringLiteral("Could not write ") + lastFile.AbsolutePath() +
+           QStringLiteral(": the next start will not open this list."));
   }
 }
 

@@ -390,7 +390,9 @@ TEST_F(ListStoreTest, RemoveWithoutFileCopiesAndKeepsChanged) {
 
 // When the addresses cannot reach Trash (a folder or a pipe in its place) the list file
 // stays, rows and all; neither command waits on a pipe, and both say why they did nothing.
+// Neither does opening a list wait on a pipe in the place of LastDatabase.
 TEST_F(ListStoreTest, TrashThatIsNoFileIsRefused) {
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("LastDatabase")).constData(), 0600), 0);
   for (const bool pipe : {false, true}) {
     QDir(Path("Trash")).removeRecursively();
     QFile::remove(Path("Trash"));
@@ -398,7 +400,10 @@ TEST_F(ListStoreTest, TrashThatIsNoFileIsRefused) {
                    : QDir(database.AbsolutePath()).mkdir("Trash"),
               true);
     WriteAll(Path("L"), "a@b.com \n");
+    slugs.clear();
     store->OpenDatabase("L");
+    EXPECT_EQ(slugs.last(),
+              "Could not write " + Path("LastDatabase") + ": the next start will not open this list.");
     slugs.clear();
     store->RemoveOpenList();
     EXPECT_EQ(QFile::exists(Path("L")), true);
