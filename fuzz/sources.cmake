@@ -6,6 +6,7 @@ set(FUZZ_PARSER_SOURCES
   # The address scanner and list-file lines, with the event loop they yield to.
   ${ROOT}/platform/EventLoop.cpp
   ${ROOT}/lists/AddressScanner.cpp
+  ${ROOT}/lists/AddressFileReader.cpp
   ${ROOT}/lists/ListFileFormat.cpp
   # Mail protocol replies and the outgoing message data.
   ${ROOT}/platform/Pop3Reply.cpp

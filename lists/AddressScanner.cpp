@@ -70,7 +70,7 @@ void Scan(const Unit* text, qsizetype n, Found&& found) {
 
     const qsizetype length = last - start + 1;
     const qsizetype domainLength = last - at;
-    if (length >= 6 && domainLength >= 2) {
+    if (length >= 6 && length <= kMaxAddressLength && domainLength >= 2) {
       qsizetype dot = at + 1;
       while (dot <= last && text[dot] != Unit('.')) ++dot;
       // Keep it when the domain has a dot with at least two characters after it.
@@ -101,6 +101,10 @@ QString Join(const Unit* text, qsizetype n) {
 }
 
 }  // namespace
+
+bool IsAddressBoundary(char byte) {
+  return byte != '@' && !IsAddressChar(byte);
+}
 
 QString FindEmails(const QString& text) {
   // A shared copy keeps the characters alive whatever the event loop does to the caller's.

@@ -6,8 +6,9 @@
 //
 // An address character is an ASCII letter, digit, "-", "." or "_". For each "@" the
 // scanner takes the stretch of address characters around it, drops trailing dots, and
-// keeps the candidate when it has at least 6 characters, a domain of at least 2 with a
-// dot in it, and at least two characters after the domain's first dot. Scanning goes on
+// keeps the candidate when it has at least 6 and at most kMaxAddressLength characters, a
+// domain of at least 2 with a dot in it, and at least two characters after the domain's
+// first dot. Scanning goes on
 // after the character that follows the candidate (the character that stopped it, or the
 // first trailing dot dropped), so an "@" right after a candidate belongs to it.
 //
@@ -21,6 +22,11 @@
 
 namespace lists {
 
+// RFC 5321 allows a path of 256 characters with its angle brackets, so no address is
+// longer than this. A longer token is no address (and a row of megabytes would make the
+// list slow to draw).
+inline constexpr qsizetype kMaxAddressLength = 254;
+
 // The addresses found in the text, in the order they stand there, each as written (letter
 // case kept), joined by single blanks; empty when there is none.
 QString FindEmails(const QString& text);
@@ -30,6 +36,11 @@ QString FindEmails(const QString& text);
 // a multi-byte character or a stray byte is an address character. The bytes must stay
 // alive and unchanged until this returns (it yields to the event loop).
 QString FindEmails(QByteArrayView bytes);
+
+// A byte that is neither an address character nor "@": no address reaches across it, and
+// the scan after it starts afresh, so a stream cut just after such a byte and scanned in
+// two parts gives the addresses that scanning it whole gives.
+bool IsAddressBoundary(char byte);
 
 // Each address found, as a start and a length in the text's units (UTF-16 code units or
 // bytes), in order. The text must stay alive and unchanged until this returns.

@@ -10,7 +10,8 @@ namespace lists {
 
 // What an import needs from the main window.
 struct ImportHooks {
-  // The address scanner: the addresses in a text, joined by single blanks.
+  // The address scanner for dropped text: the addresses in a text, joined by single blanks.
+  // Files are scanned by the same scanner as their bytes come in.
   std::function<QString(const QString& text)> findEmails;
   // Adds one address to the open list (duplicate test, status, Changed).
   std::function<void(const QString& address)> addAddress;
@@ -26,10 +27,11 @@ struct ImportHooks {
 // Gathers addresses from dropped files, folders and text.
 class FileImport {
  public:
-  explicit FileImport(ImportHooks hooks);
+  explicit FileImport(ImportHooks hooks, qsizetype chunkBytes = 4 << 20);
 
-  // A file: the addresses of each of its lines. A folder: every file in it and in its
-  // sub-folders. A file that cannot be read is reported and skipped, and the rest of the
+  // A file: its addresses, read `chunkBytes` at a time, with "Processing file line N..."
+  // on the status line as every 500 more lines are read. A folder: every file in it and in its
+  // sub-folders. A file or folder that cannot be read is reported and skipped, and the rest of the
   // drop goes on; a folder reached again through a link inside itself is not entered again,
   // so a link loop ends.
   void ImportItem(const platform::FolderItem& item);
@@ -42,11 +44,12 @@ class FileImport {
  private:
   void ImportFolder(const platform::FolderItem& folder);
   void ImportFile(const platform::FolderItem& file);
-  void AddFound(const QString& found);
+  void AddFound(const QStringList& found);
   bool Stopped() const { return m_hooks.stopped && m_hooks.stopped(); }
   QString CountText() const;
 
   ImportHooks m_hooks;
+  qsizetype m_chunkBytes;
   // Canonical paths of the folders being walked, outermost first.
   QSet<QString> m_openFolders;
   int m_filesRead = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "lists/AddressScanner.h"
 #include "platform/Text.h"
 
 namespace lists {
@@ -71,13 +72,37 @@ std::vector<QStringList> ParseListFile(QByteArrayView bytes) {
   return rows;
 }
 
+namespace {
+
+QStringView WithoutBlanksAround(const QString& typed) {
+  QStringView view(typed);
+  while (view.startsWith(u' ')) view = view.sliced(1);
+  while (view.endsWith(u' ')) view.chop(1);
+  return view;
+}
+
+}  // namespace
+
+std::optional<QString> AddressProblem(const QString& typed) {
+  const QStringView address = WithoutBlanksAround(typed);
+  if (address.isEmpty()) return QStringLiteral("An address cannot be empty.");
+  for (const QChar c : address) {
+    if (c == u' ') {
+      return QStringLiteral("An address cannot hold a blank: the list file would split it in two.");
+    }
+    if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+      return QStringLiteral("An address cannot hold a line end or another control character.");
+    }
+  }
+  if (platform::EncodeText(address.toString()).size() > kMaxAddressLength) {
+    return QStringLiteral("An address cannot be longer than 254 characters.");
+  }
+  return std::nullopt;
+}
+
 std::optional<QString> StorableAddress(const QString& typed) {
-  qsizetype first = 0;
-  qsizetype last = typed.size();
-  while (first < last && typed.at(first) == QLatin1Char(' ')) ++first;
-  while (last > first && typed.at(last - 1) == QLatin1Char(' ')) --last;
-  if (first == last) return std::nullopt;
-  return typed.mid(first, last - first);
+  if (AddressProblem(typed)) return std::nullopt;
+  return WithoutBlanksAround(typed).toString();
 }
 
 }  // namespace lists

@@ -22,9 +22,15 @@ std::optional<QStringList> ParseListLine(const QString& line);
 // The line that stands for a row, without a line end.
 QString FormatListLine(const QString& address, const QString& mailings);
 
-// An address typed by hand, as it can be stored in column 0: without the blanks around
-// it. Nothing when no address is left, since a row with an empty address, or one that
-// begins with a blank, would be dropped with its history the next time the list is read.
+// Why an address typed by hand cannot be stored in column 0, or nothing when it can (as
+// StorableAddress gives it). The list file must give the row back as it was: an empty
+// address drops the row with its history when the list is read again, a blank splits it
+// into an address and a false history, and a line end or another control character cuts
+// it into rows of its own. An address also has at most kMaxAddressLength bytes.
+std::optional<QString> AddressProblem(const QString& typed);
+
+// An address typed by hand, as it is stored in column 0: without the blanks around it.
+// Nothing when AddressProblem refuses it.
 std::optional<QString> StorableAddress(const QString& typed);
 
 // A whole file's bytes as rows {address, mailings}, in file order, ready for

@@ -124,8 +124,8 @@ void ListStore::RunPending() {
   if (m_runningPending) return;
   m_runningPending = true;
   QPointer<ListStore> self(this);
-  while (!FileBusy() && !m_pending.empty()) {
-    std::function<void()> action = std::move(m_pending.front());
+  while (!m_pending.empty() && !MustWait(m_pending.front().waitsForImport)) {
+    std::function<void()> action = std::move(m_pending.front().action);
     m_pending.pop_front();
     action();
     if (!self) return;
@@ -139,9 +139,21 @@ void ListStore::RunPending() {
   m_runningPending = false;
 }
 
+void ListStore::Defer(std::function<void()> action, bool waitsForImport) {
+  m_pending.push_back({std::move(action), waitsForImport});
+}
+
 void ListStore::RunWhenFileIdle(std::function<void()> action) {
   if (FileBusy()) {
-    m_pending.push_back(std::move(action));
+    Defer(std::move(action));
+    return;
+  }
+  action();
+}
+
+void ListStore::RunWhenListIdle(std::function<void()> action) {
+  if (MustWait(true)) {
+    Defer(std::move(action), true);
     return;
   }
   action();
@@ -168,7 +180,7 @@ void ListStore::SaveFile() {
   if (FileBusy()) {
     // A second writer on the file being written (or read) could commit older rows over
     // newer ones; this save runs when that work ends.
-    m_pending.push_back([this] { SaveFile(); });
+    Defer([this] { SaveFile(); });
     return;
   }
   WorkScope scope(this, Work::Write);
@@ -198,9 +210,44 @@ void ListStore::SaveFileNow() {
   }
 }
 
+bool ListStore::SaveBeforeLeaving() {
+  if (FileBusy()) return false;
+  WorkScope scope(this, Work::Write);
+  return SaveBeforeLeavingNow();
+}
+
+bool ListStore::EditsAtRisk() const {
+  return m_refs.changed && ((m_list && m_list->ListCount() > 0) || !m_refs.existingfile.IsNull());
+}
+
+bool ListStore::SaveBeforeLeavingNow() {
+  QPointer<ListStore> self(this);
+  const platform::FolderItem file = m_refs.existingfile;
+  SaveFileNow();
+  if (!self) return false;
+  if (!EditsAtRisk()) return true;
+  if (file.IsNull()) {
+    // The save dialog was cancelled: the user chose not to save now.
+    platform::MsgBox(
+        QStringLiteral("The list has not been saved, so it stays open. Save it with File > Save As... to "
+                       "keep its addresses."));
+    return false;
+  }
+  platform::MsgBox(
+      QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
+      QStringLiteral(" (the disk may be full, or the file may not be writeable). So that no address "
+                     "is lost, it stays open: please choose another file to save it to."));
+  if (!self) return false;
+  const bool written = SaveAsFileNow(true);
+  if (!self) return false;
+  // Cancelled or failed again: the list keeps its own file for the next try.
+  if (!written) m_refs.existingfile = file;
+  return written && !EditsAtRisk();
+}
+
 bool ListStore::SaveAsFile() {
   if (FileBusy()) {
-    m_pending.push_back([this] { SaveAsFile(); });
+    Defer([this] { SaveAsFile(); });
     return false;
   }
   WorkScope scope(this, Work::Write);
@@ -215,7 +262,16 @@ bool ListStore::SaveAsFileNow(bool clearsChanged) {
   QPointer<ListStore> self(this);
   const std::optional<QString> chosen = platform::ShowSaveDialog(request);
   if (!self) return false;
-  m_refs.existingfile = chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
+  const platform::FolderItem file =
+      chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
+  // In the Database folder, a list must not take the name of one of the program's own files.
+  if (IsInDatabase(m_refs.database, file)) {
+    if (const std::optional<QString> problem = ListNameProblem(file.DisplayName())) {
+      platform::MsgBox(*problem);
+      return false;
+    }
+  }
+  m_refs.existingfile = file;
   if (m_refs.existingfile.IsNull()) return false;
   if (!m_refs.existingfile.IsWriteable()) {
     platform::MsgBox(PermissionMessage());
@@ -253,8 +309,12 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
 }
 
 void ListStore::OpenDatabase(const QString& name) {
-  if (FileBusy()) {
-    m_pending.push_back([this, name] { OpenDatabase(name); });
+  if (MustWait(true)) {
+    // The rest of an import would otherwise go into the list opened.
+    if (ImportRunning() && !name.isEmpty()) {
+      Report(QStringLiteral("The list \"") + name + QStringLiteral("\" opens once the import ends."));
+    }
+    Defer([this, name] { OpenDatabase(name); }, true);
     return;
   }
   OpenDatabaseNow(name);
@@ -265,33 +325,40 @@ void ListStore::OpenDatabaseNow(const QString& name) {
   // runs after it, in the order asked.
   WorkScope scope(this, Work::Read);
   QPointer<ListStore> self(this);
-  SaveFileNow();
-  if (!self || name.isEmpty()) return;
-  // Emptying the list when its edits could not be saved (the save dialog cancelled, a
-  // read-only file) would lose them; the list stays open instead.
-  if (m_refs.changed && m_list && m_list->ListCount() > 0) {
-    Report(QStringLiteral("The open list has unsaved changes and stays open."));
+  if (name.isEmpty()) {
+    SaveFileNow();
     return;
   }
+  // Emptying the list when its edits could not be saved (a full disk, a read-only file,
+  // the save dialog cancelled) would lose them; the list stays open instead.
+  if (!SaveBeforeLeavingNow()) return;
+  if (!self) return;
   if (m_list) m_list->DeleteAllRows();
-  m_refs.existingfile = m_refs.database.Child(name);
+  // A name kept for the program's own files opens no list: saving the list would
+  // overwrite that file (the settings, say).
+  const std::optional<QString> problem = ListNameProblem(name);
+  if (problem) Report(*problem);
+  m_refs.existingfile = problem ? platform::FolderItem() : m_refs.database.Child(name);
   if (m_refs.existingfile.IsNull() || !m_refs.existingfile.Exists()) {
     m_refs.existingfile = platform::FolderItem();
     return;
   }
   ReadEmailsNow();
   if (!self || m_refs.existingfile.IsNull()) return;
-  std::unique_ptr<platform::TextOutputStream> last =
-      platform::TextOutputStream::Create(m_refs.database.Child(QString::fromLatin1(kLastDatabaseName)));
-  if (last) {
-    last->Write(name);
-    if (last->Close()) m_refs.lastopen = name;
+  const platform::FolderItem lastFile = m_refs.database.Child(QString::fromLatin1(kLastDatabaseName));
+  std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile);
+  if (last) last->Write(name);
+  if (last && last->Close()) {
+    m_refs.lastopen = name;
+  } else {
+    Report(QStringLiteral("Could not write ") + lastFile.AbsolutePath() +
+           QStringLiteral(": the next start will not open this list."));
   }
 }
 
 void ListStore::ReadEmails() {
   if (FileBusy()) {
-    m_pending.push_back([this] { ReadEmails(); });
+    Defer([this] { ReadEmails(); });
     return;
   }
   WorkScope scope(this, Work::Read);
@@ -352,8 +419,8 @@ void ListStore::ReadEmailsNow() {
 }
 
 void ListStore::RemoveOpenList() {
-  if (FileBusy()) {
-    m_pending.push_back([this] { RemoveOpenList(); });
+  if (MustWait(true)) {
+    Defer([this] { RemoveOpenList(); }, true);
     return;
   }
   WorkScope scope(this, Work::Write);
@@ -384,7 +451,7 @@ void ListStore::RemoveOpenList() {
 
 void ListStore::EmptyTrash() {
   if (FileBusy()) {
-    m_pending.push_back([this] { EmptyTrash(); });
+    Defer([this] { EmptyTrash(); });
     return;
   }
   WorkScope scope(this, Work::Write);
@@ -392,9 +459,12 @@ void ListStore::EmptyTrash() {
     if (m_list) m_list->DeleteAllRows();
     m_refs.changed = false;
   }
-  std::unique_ptr<platform::TextOutputStream> trash =
-      platform::TextOutputStream::Create(m_refs.database.Child(QString::fromLatin1(kTrashName)));
-  if (trash) trash->Close();
+  const platform::FolderItem file = m_refs.database.Child(QString::fromLatin1(kTrashName));
+  std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
+  if (!trash || !trash->Close()) {
+    Report(QStringLiteral("Could not empty Trash: ") + file.AbsolutePath() +
+           QStringLiteral(" is no file that can be written."));
+  }
 }
 
 }  // namespace lists

@@ -29,6 +29,8 @@ struct OpenListRefs {
 // emptying Trash waits and runs as soon as the running work ends, and an autosave tick
 // waits as well while an import is adding addresses. A save writes a snapshot of the rows
 // taken when it starts, so edits made while it writes set Changed again for the next save.
+// An import belongs to the list it started on: opening another list or removing the open
+// one waits until the import ends.
 class ListStore : public QObject {
   Q_OBJECT
  public:
@@ -45,6 +47,11 @@ class ListStore : public QObject {
   void ReadEmails();
   // The autosave timer's work: saves now, or when the running save, read or import ends.
   void AutoSave();
+  // Saves the open list before it is left (its window closes, the program quits). A save
+  // that fails never discards edits: the user is told in a message box and offered to save
+  // the list under another name; false while edits would be lost, and the list must stay.
+  // Also false while a list file is being written or read.
+  [[nodiscard]] bool SaveBeforeLeaving();
 
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
   // is Trash), deletes the open list's file and empties the list.
@@ -70,6 +77,8 @@ class ListStore : public QObject {
   // Runs `action` now when no list file is being written or read, otherwise as soon as
   // that work ends; actions queued meanwhile run in order.
   void RunWhenFileIdle(std::function<void()> action);
+  // The same, and waits for imports as well: for work that changes which list is open.
+  void RunWhenListIdle(std::function<void()> action);
 
   // The permission message shared by every save.
   static QString PermissionMessage();
@@ -80,6 +89,9 @@ class ListStore : public QObject {
   class WorkScope;
 
   void SaveFileNow();
+  bool SaveBeforeLeavingNow();
+  // Edits not in any file, which leaving the list would lose.
+  bool EditsAtRisk() const;
   // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
   bool SaveAsFileNow(bool clearsChanged);
   void OpenDatabaseNow(const QString& name);
@@ -89,6 +101,8 @@ class ListStore : public QObject {
   void Enter(Work work);
   void Leave(Work work);
   void RunPending();
+  void Defer(std::function<void()> action, bool waitsForImport = false);
+  bool MustWait(bool waitsForImport) const { return FileBusy() || (waitsForImport && ImportRunning()); }
 
   QPointer<platform::ListModel> m_list;
   OpenListRefs m_refs;
@@ -98,7 +112,11 @@ class ListStore : public QObject {
   int m_importing = 0;
   bool m_autoSavePending = false;
   bool m_runningPending = false;
-  std::deque<std::function<void()>> m_pending;
+  struct Pending {
+    std::function<void()> action;
+    bool waitsForImport = false;
+  };
+  std::deque<Pending> m_pending;
 };
 
 }  // namespace lists

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -125,6 +126,14 @@ void SyncFolderOf(const QString& path) {
   ::close(fd);
 }
 
+// Whether the path names an existing item that is not a regular file (a pipe, a device, a
+// socket, a folder): such an item is never written, since a write into a pipe or a device
+// may block for ever and replacing one destroys what is not a list.
+bool IsOtherThanRegularFile(const QByteArray& path) {
+  struct stat info {};
+  return ::stat(path.constData(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
 }  // namespace
 
 struct TextOutputStream::Impl {
@@ -137,6 +146,10 @@ struct TextOutputStream::Impl {
   bool failed = false;
   bool closed = false;
   bool ownerOnly = false;  // mode 0600 whatever the replaced file's mode
+  // Append: the file's length before, and whether the stream created it. A failed append
+  // is taken back to that, so the file never keeps part of the lines.
+  off_t appendFrom = 0;
+  bool createdByAppend = false;
 
   void Flush() {
     if (buffer.isEmpty() || failed) return;
@@ -163,7 +176,8 @@ struct TextOutputStream::Impl {
     if (buffer.size() >= kBufferLimit) Flush();
   }
 
-  // Flushes, forces the bytes to disk and closes the device; false on any failure.
+  // Flushes, forces the bytes to disk and closes the device; false on any failure, after
+  // which an appended file is as it was.
   bool FinishDevice() {
     Flush();
     if (auto* file = qobject_cast<QFileDevice*>(device.get())) {
@@ -174,7 +188,18 @@ struct TextOutputStream::Impl {
     } else if (device) {
       device->close();
     }
+    if (failed && mode == Mode::Append) TakeBackAppend();
     return !failed;
+  }
+
+  void TakeBackAppend() const {
+    const QByteArray path = QFile::encodeName(target);
+    if (createdByAppend) {
+      ::unlink(path.constData());
+    } else {
+      // Cutting a file shorter never needs room on the disk.
+      (void)::truncate(path.constData(), appendFrom);
+    }
   }
 
   void DiscardTemp() {
@@ -199,6 +224,7 @@ std::unique_ptr<TextOutputStream> TextOutputStream::CreateReplacing(const Folder
   impl->mode = Impl::Mode::Replace;
   impl->ownerOnly = ownerOnly;
   impl->target = ResolveTarget(file.AbsolutePath());
+  if (IsOtherThanRegularFile(QFile::encodeName(impl->target))) return nullptr;
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
   const QString name = NameForTemporary(targetInfo.fileName());
@@ -227,16 +253,37 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
   if (file.IsNull() || file.Directory()) return nullptr;
   auto impl = std::make_unique<Impl>();
   impl->mode = Impl::Mode::Append;
-  impl->target = file.AbsolutePath();
+  impl->target = ResolveTarget(file.AbsolutePath());
+  const QByteArray path = QFile::encodeName(impl->target);
+  // Without O_NONBLOCK, opening a pipe that nobody reads waits for ever; what opens is then
+  // taken only when it is a regular file.
+  constexpr int kFlags = O_APPEND | O_NONBLOCK | O_CLOEXEC;
+  int fd = ::open(path.constData(), O_RDWR | kFlags);
+  // A file that may be written but not read: append without looking at its end.
+  bool readable = fd >= 0;
+  if (fd < 0 && errno == EACCES) fd = ::open(path.constData(), O_WRONLY | kFlags);
+  if (fd < 0 && errno == ENOENT) {
+    fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0666);
+    readable = impl->createdByAppend = fd >= 0;
+  }
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return nullptr;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  impl->appendFrom = info.st_size;
   auto qfile = std::make_unique<QFile>(impl->target);
-  if (!qfile->open(QIODevice::ReadWrite | QIODevice::Append)) {
-    // A file that may be written but not read: append without looking at its end.
-    if (!qfile->open(QIODevice::WriteOnly | QIODevice::Append)) return nullptr;
+  const QIODevice::OpenMode mode =
+      (readable ? QIODevice::ReadWrite : QIODevice::WriteOnly) | QIODevice::Append;
+  if (!qfile->open(fd, mode, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return nullptr;
   }
   // A file edited by hand may end without a line end; the first appended line must not
   // run on into its last line (two addresses would become one).
-  const qint64 size = qfile->size();
-  if (size > 0 && qfile->isReadable() && qfile->seek(size - 1)) {
+  if (info.st_size > 0 && readable && qfile->seek(info.st_size - 1)) {
     char last = 0;
     if (qfile->getChar(&last) && last != '\n' && last != '\r') impl->buffer.append('\n');
   }
@@ -272,17 +319,25 @@ bool TextOutputStream::Close() {
     impl.DiscardTemp();
     return false;
   }
-  // Keep the permissions of the file being replaced; an owner-only file keeps its own.
+  // Keep the owner and the permissions of the file being replaced: saved by root, a user's
+  // list would otherwise become root's, and the user could no longer save it. The owner
+  // first, since changing it may clear the set-id bits. Only root (or a member of the file's
+  // group, for the group) may give a file away; anyone else saves their own files anyway.
+  // An owner-only file gets mode 0600 whatever the replaced file's mode was.
   struct stat old {};
   const QByteArray targetName = QFile::encodeName(impl.target);
   const QByteArray tempName = QFile::encodeName(impl.tempPath);
+  const bool replacing = ::stat(targetName.constData(), &old) == 0;
+  if (replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+    (void)::chown(tempName.constData(), old.st_uid, old.st_gid);
+  }
   if (impl.ownerOnly) {
     if (::chmod(tempName.constData(), S_IRUSR | S_IWUSR) != 0) {
       impl.failed = true;
       impl.DiscardTemp();
       return false;
     }
-  } else if (::stat(targetName.constData(), &old) == 0) {
+  } else if (replacing) {
     ::chmod(tempName.constData(), old.st_mode & 07777);
   }
   if (std::rename(tempName.constData(), targetName.constData()) != 0) {

@@ -34,20 +34,25 @@ class TextInputStream {
 // file atomically: it writes a temporary file beside the target and renames it over the
 // target on Close, so a crash or a failed write leaves the old file whole. A stream made
 // by Append adds to the end of the existing file (creating it when missing), first ending
-// its last line when the file does not end with a line end.
+// its last line when the file does not end with a line end; when any of it fails, the
+// file is cut back to its old length (or removed when the stream created it), so it never
+// keeps part of the lines.
+//
+// Only regular files are written: a pipe, a device or a socket in the file's place (or at
+// the end of its link) is refused at once, never opened for writing or replaced.
 class TextOutputStream {
  public:
   // Nothing when the file cannot be written (its folder is missing or not writable, or
-  // it is a folder). A link is followed: the file it points to is replaced. The replaced
-  // file's permissions are kept.
+  // it is no regular file). A link is followed: the file it points to is replaced. The
+  // replaced file's owner and permissions are kept.
   static std::unique_ptr<TextOutputStream> Create(const FolderItem& file);
   // As Create, for a file that holds secrets: the file is readable and writable by its
   // owner only from its first byte on, also when the file it replaces allowed more.
   static std::unique_ptr<TextOutputStream> CreatePrivate(const FolderItem& file);
   static std::unique_ptr<TextOutputStream> Append(const FolderItem& file);
   // Without a successful Close, a Create stream leaves the old file and removes its
-  // temporary file; an Append stream still writes out what it was given (appended lines
-  // cannot be taken back, and dropping them would lose addresses bound for Trash).
+  // temporary file; an Append stream still writes out what it was given (dropping it
+  // would lose addresses bound for Trash), all or nothing as above.
   ~TextOutputStream();
 
   void Write(const QString& text);

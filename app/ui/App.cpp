@@ -1,5 +1,7 @@
 #include "app/ui/App.h"
 
+#include <QWidget>
+
 #include "app/ui/Menu.h"
 
 namespace {
@@ -7,6 +9,11 @@ namespace {
 std::function<void()>& QuitOverride() {
   static std::function<void()> quit;
   return quit;
+}
+
+std::function<void()>& ExitOverride() {
+  static std::function<void()> exit;
+  return exit;
 }
 
 }  // namespace
@@ -25,9 +32,20 @@ void App::Quit() {
     return;
   }
   closeAllWindows();
-  quit();
+  for (const QWidget* window : topLevelWidgets()) {
+    if (window->isVisible()) return;
+  }
+  if (ExitOverride()) {
+    ExitOverride()();
+  } else {
+    quit();
+  }
 }
 
 void App::SetQuitForTests(std::function<void()> quit) {
   QuitOverride() = std::move(quit);
+}
+
+void App::SetExitForTests(std::function<void()> exit) {
+  ExitOverride() = std::move(exit);
 }

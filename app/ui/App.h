@@ -14,8 +14,11 @@ class App : public QApplication {
   static void InstallMenuBar();
 
   // Ends the application: closes every window (so the main window saves unsaved edits)
-  // and leaves the event loop.
+  // and leaves the event loop; but a window that stays open (its list could not be saved)
+  // keeps the application running.
   static void Quit();
   // Tests replace what Quit does; an empty function restores it.
   static void SetQuitForTests(std::function<void()> quit);
+  // Tests replace only the leaving of the event loop at the end of Quit.
+  static void SetExitForTests(std::function<void()> exit);
 };

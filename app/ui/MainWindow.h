@@ -193,7 +193,9 @@ class MainWindow : public QMainWindow {
   void Event_Activate();
   void Event_Deactivate();
   void Event_DropObject(platform::DragItem& obj);
-  void Event_Close();
+  // Saves unsaved edits and closes the side bar; false when the edits could not be saved
+  // and the window must stay open.
+  bool Event_Close();
   void elist_DoubleClick();
   bool elist_KeyDown(const QString& key);
   void elist_Change();

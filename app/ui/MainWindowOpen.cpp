@@ -1,11 +1,13 @@
 // The main window's open handler: the program's own start-up road.
 #include <QStringList>
+#include <optional>
 
 #include "app/Preferences.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
 #include "app/ui/MainWindowSettings.h"
+#include "lists/DatabaseFolder.h"
 #include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
@@ -48,6 +50,19 @@ void MainWindow::Event_Open() {
     database.CreateAsFolder();
   }
 
+  // Anything but a folder there holds no lists; and a second copy of the program on the
+  // same folder would overwrite the first one's lists. Either way, say so and stop before
+  // anything is read or written. The lock lives as long as this window.
+  std::optional<QString> problem = lists::DatabaseFolderProblem(database);
+  if (!problem) problem = (new lists::DatabaseLock(database, this))->Take();
+  if (problem) {
+    platform::MsgBox(*problem);
+    App::Quit();
+    return;
+  }
+  // Under the lock no save is running: a save's temporary file is what a crash left.
+  lists::RemoveStaleSaveTemporaries(database);
+
   // 5. Settings.
   const platform::FolderItem preferences = database.Child(QStringLiteral("Preferences"));
   if (preferences.Exists()) {
@@ -65,6 +80,9 @@ void MainWindow::Event_Open() {
     if (auto stream = platform::TextInputStream::Open(last)) {
       lastopen = stream->ReadLine();
       stream->Close();
+      if (!lastopen.isEmpty() && !database.Child(lastopen).Exists()) {
+        SetSlug(QStringLiteral("The list \"") + lastopen + QStringLiteral("\" that was open last is gone."));
+      }
       OpenDatabase(lastopen);
       if (!self) return;
     }

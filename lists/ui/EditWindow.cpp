@@ -8,6 +8,7 @@
 #include "app/ui/MainWindow.h"
 #include "lists/ListFileFormat.h"
 #include "lists/ui/DialogSupport.h"
+#include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 
 EditWindow::EditWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
@@ -38,12 +39,14 @@ void EditWindow::PushButton1_Action() {
   const int row = main->elist->ListIndex();
   // Without a selected row there is nothing to update.
   if (row >= 0) {
-    if (const std::optional<QString> address = lists::StorableAddress(Address->text())) {
-      main->elist->SetCell(row, 0, *address);
-      main->Changed = true;
-    } else {
-      main->SetSlug(QStringLiteral("An address cannot be empty; the row was left as it was."));
+    // An address the list file could not give back as typed is refused, and the window
+    // stays for the user to mend it.
+    if (const std::optional<QString> problem = lists::AddressProblem(Address->text())) {
+      platform::MsgBox(*problem);
+      return;
     }
+    main->elist->SetCell(row, 0, lists::StorableAddress(Address->text()).value_or(QString()));
+    main->Changed = true;
   }
   close();
 }

@@ -8,6 +8,7 @@
 #include "lists/ListStore.h"
 #include "lists/MailingLists.h"
 #include "lists/ui/DialogSupport.h"
+#include "platform/Seams.h"
 #include "platform/TextStream.h"
 
 MLWindow::MLWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
@@ -52,15 +53,17 @@ void MLWindow::OK_Action() {
 
 void MLWindow::Accept() {
   if (EditField1->text().isEmpty()) EditField1->setText(QStringLiteral("Untitled"));
+  // A name the program keeps for its own files (or one LastDatabase could not hold) is
+  // refused, and the dialog stays for another name.
+  if (const std::optional<QString> problem = lists::ListNameProblem(EditField1->text())) {
+    platform::MsgBox(*problem);
+    return;
+  }
   QPointer<MLWindow> self(this);
   QPointer<MainWindow> main(MainWindow::Instance());
   const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
   // The dialog or the main window may have been closed while the name was looked for.
-  if (!self || !main) return;
-  if (!file) {
-    main->SetSlug(QStringLiteral("A list cannot be named \".\" or \"..\"."));
-    return;
-  }
+  if (!self || !main || !file) return;
   std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file);
   if (!stream || !stream->Close()) {
     main->SetSlug(QStringLiteral("Could not create the list file ") + file->AbsolutePath() +
@@ -69,9 +72,9 @@ void MLWindow::Accept() {
     return;
   }
   const QString name = file->DisplayName();
-  // Opened and shown together: when a list file is being written the open waits, and the
-  // side bar must then mark the new list, not the one open before.
-  main->ListFiles().RunWhenFileIdle([main, name] {
+  // Opened and shown together: while a list file is being written or an import runs the
+  // open waits, and the side bar must then mark the new list, not the one open before.
+  main->ListFiles().RunWhenListIdle([main, name] {
     if (main) main->OpenDatabase(name);
     if (main) main->UpdateLists();
   });

@@ -156,9 +156,12 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
   } while (obj.NextItem());
 }
 
-void MainWindow::Event_Close() {
-  if (Changed) SaveFile();
+bool MainWindow::Event_Close() {
+  // A save that fails (a full disk, a read-only file, the save dialog cancelled) must not
+  // take the edits with the window: it stays open, and the user has been told.
+  if (Changed && !ListFiles().SaveBeforeLeaving()) return false;
   if (SideBar) SideBar->close();
+  return true;
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
@@ -188,7 +191,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     });
     return;
   }
-  Event_Close();
+  if (!Event_Close()) {
+    event->ignore();
+    return;
+  }
   QMainWindow::closeEvent(event);
 }
 
@@ -262,7 +268,7 @@ bool MainWindow::_MailingListsNewMailingList_Action() {
 
 bool MainWindow::_MailingListsRemoveMailingList_Action() {
   QPointer<MainWindow> self(this);
-  ListFiles().RunWhenFileIdle([self] {
+  ListFiles().RunWhenListIdle([self] {
     if (!self) return;
     self->ListFiles().RemoveOpenList();
     if (self) self->UpdateLists();

@@ -25,6 +25,14 @@ class FlagSelectionDelegate : public QStyledItemDelegate {
  protected:
   void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
     QStyledItemDelegate::initStyleOption(option, index);
+    // A cell may hold any text a list file held, megabytes of it; laying all of it out at
+    // every repaint froze the window for seconds, and no more than this fits a row anyway.
+    constexpr qsizetype kMostDrawn = 400;
+    if (option->text.size() > kMostDrawn) {
+      const bool splitsPair = option->text.at(kMostDrawn - 1).isHighSurrogate();
+      option->text.truncate(splitsPair ? kMostDrawn - 1 : kMostDrawn);
+      option->text += QChar(0x2026);  // an ellipsis
+    }
     if (index.data(ListModel::SelectedRole).toBool()) {
       option->state |= QStyle::State_Selected;
     } else {

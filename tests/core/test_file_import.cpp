@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
 #include "platform/EventLoop.h"
+#include "platform/FolderItem.h"
 #include "support/TestSupport.h"
 
 using testing_support::WriteAll;
@@ -23,14 +25,14 @@ class FileImportTest : public ::testing::Test {
     QDir().mkpath(root);
   }
 
-  lists::FileImport Importer() {
+  lists::FileImport Importer(qsizetype chunkBytes = 4 << 20) {
     lists::ImportHooks hooks;
     hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
     hooks.addAddress = [this](const QString& a) { added.append(a); };
     hooks.setSlug = [this](const QString& t) { slugs.append(t); };
     hooks.refresh = [this] { ++refreshes; };
     hooks.rowCount = [this] { return static_cast<int>(added.size()); };
-    return lists::FileImport(hooks);
+    return lists::FileImport(hooks, chunkBytes);
   }
 
   QTemporaryDir m_dir;
@@ -64,6 +66,24 @@ TEST_F(FileImportTest, FolderWithNestedFoldersAnUnreadableFileAndALinkLoop) {
   EXPECT_EQ(slugs.count("4 addresses..."), 2);
 }
 
+// A folder the user may not read is reported rather than taken for empty, and the rest of
+// the drop goes on.
+TEST_F(FileImportTest, UnreadableFolderIsReported) {
+  QDir().mkpath(root + "/locked");
+  WriteAll(root + "/locked/in.txt", "hidden@example.com");
+  WriteAll(root + "/z.txt", "seen@example.com");
+  QFile::setPermissions(m_dir.path(), QFile::permissions(root) | QFile::ReadOther | QFile::ExeOther);
+  QFile::setPermissions(root + "/locked", {});
+  const QByteArray seen = testing_support::RunWithoutPrivileges([&] {
+    platform::SetYieldInterval(1h);  // the event loop is the parent's
+    Importer().ImportItem(platform::FolderItem(root));
+    return (added + slugs).join('|').toUtf8();
+  });
+  QFile::setPermissions(root + "/locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  EXPECT_EQ(seen.toStdString(),
+            "seen@example.com|Could not read the folder " + root.toStdString() + "/locked.|1 addresses...");
+}
+
 // Once the import is told to stop (its window has gone) it reads no further line, file
 // or folder entry, and adds nothing more.
 TEST_F(FileImportTest, StopsWhenToldTo) {
@@ -83,15 +103,39 @@ TEST_F(FileImportTest, StopsWhenToldTo) {
   }
 }
 
+// Progress at the first chunk read after each 500 lines; lines end in LF, CR LF or CR.
 TEST_F(FileImportTest, ProgressEveryFiveHundredLines) {
   QByteArray bytes;
-  for (int i = 0; i < 1001; ++i) bytes += "no address here\n";
+  for (int i = 0; i < 1001; ++i) bytes += QByteArrayList{"no address\n", "none\r\n", "not one\r"}[i % 3];
   WriteAll(root + "/big.txt", bytes);
-  lists::FileImport import = Importer();
+  lists::FileImport import = Importer(1000);
   import.ImportItem(platform::FolderItem(root + "/big.txt"));
   EXPECT_EQ(slugs,
             (QStringList{"Processing file line 500...", "Processing file line 1000...", "0 addresses..."}));
   EXPECT_EQ(refreshes, 2);
+}
+
+// A file larger than the memory the program may take is read all the same, a chunk at a
+// time: a dropped file of a gigabyte once took three.
+TEST_F(FileImportTest, FileLargerThanTheMemoryLeft) {
+  const QString path = root + "/big.bin";
+  QFile file(path);
+  ASSERT_EQ(file.open(QIODevice::WriteOnly), true);
+  constexpr qint64 kSize = 160 << 20;
+  file.write("first@example.com ");
+  ASSERT_EQ(file.resize(kSize), true);  // sparse: no disk used
+  ASSERT_EQ(file.seek(kSize), true);
+  file.write(" last@example.com");
+  file.close();
+  rlimit saved{};
+  ::getrlimit(RLIMIT_AS, &saved);
+  const rlimit limited{static_cast<rlim_t>(testing_support::AddressSpaceInUse() + (64 << 20)),
+                       saved.rlim_max};
+  ::setrlimit(RLIMIT_AS, &limited);
+  lists::FileImport import = Importer();
+  import.ImportItem(platform::FolderItem(path));
+  ::setrlimit(RLIMIT_AS, &saved);
+  EXPECT_EQ(added, (QStringList{"first@example.com", "last@example.com"}));
 }
 
 TEST_F(FileImportTest, NilItemReportsCount) {

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <optional>
 
 #include "platform/FolderItem.h"
 #include "platform/Text.h"
@@ -177,12 +178,22 @@ TEST(TextInputStreamLines, LineEndsTable) {
   EXPECT_TRUE(in->EOF_());
 }
 
-TEST_F(FilesTest, OpenFailsForMissingFilesAndFolders) {
+TEST_F(FilesTest, OnlyRegularFilesAreReadOrWritten) {
   EXPECT_EQ(TextInputStream::Open(Item("missing")), nullptr);
-  // A dropped pipe would block the program for ever.
-  ASSERT_EQ(::mkfifo(QFile::encodeName(Path(U("pipe"))).constData(), 0600), 0);
-  EXPECT_EQ(TextInputStream::Open(Item("pipe")), nullptr);
   EXPECT_EQ(TextInputStream::Open(FolderItem::AppFolder()), nullptr);
+  // A pipe would block the program for ever, in a read or in a write; replacing it would
+  // destroy what is not a list. A link to it is no different.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path(U("pipe"))).constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link(Path(U("pipe")), Path(U("link"))));
+  for (const char* name : {"pipe", "link"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(TextInputStream::Open(Item(name)), nullptr);
+    EXPECT_EQ(TextOutputStream::Append(Item(name)), nullptr);
+    EXPECT_EQ(TextOutputStream::Create(Item(name)), nullptr);
+  }
+  struct stat info {};
+  ASSERT_EQ(::stat(QFile::encodeName(Path(U("pipe"))).constData(), &info), 0);
+  EXPECT_EQ(S_ISFIFO(info.st_mode), true);
 }
 
 TEST_F(FilesTest, EveryByteOfEveryLineSurvivesAReadAndAWrite) {
@@ -238,14 +249,21 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   EXPECT_EQ(TextOutputStream::Create(FolderItem::AppFolder()), nullptr);  // a folder
 }
 
-TEST_F(FilesTest, CreateKeepsPermissionsAndFollowsLinks) {
+TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
   const QString path = Path(U("Preferences"));
   WriteAll(path, "smtp.example.com\n");
   ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+  // Saved by root, a user's file must stay the user's, or the user is locked out of it.
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 4242, 4343), 0);
+  }
   ASSERT_TRUE(Save(path, {U("mail.example.org")}));
   struct stat info {};
   ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_EQ(info.st_uid, root ? 4242u : ::geteuid());
+  EXPECT_EQ(info.st_gid, root ? 4343u : ::getegid());
 
   const QString link = Path(U("link"));
   ASSERT_TRUE(QFile::link(path, link));
@@ -284,6 +302,38 @@ TEST_F(FilesTest, AppendAddsToTheEnd) {
     WriteAll(path, before);
     append("new", true);
     EXPECT_EQ(ReadAll(path), after);
+  }
+}
+
+// An append that fails half-way (the disk fills up) leaves the file as it was, or no file
+// when there was none, never a torn part of the lines; with or without Close.
+TEST_F(FilesTest, FailedAppendLeavesTheFileAsItWas) {
+  const QString path = Path(U("Trash"));
+  struct Case {
+    const char* name;
+    std::optional<QByteArray> before;  // none: no file yet
+    int lines;                         // of 20 bytes; past the write buffer, a write fails
+    bool close;
+  };
+  const Case cases[] = {{"a write fails", QByteArray("old@b.com\n"), 5000, true},
+                        {"the close fails, no last line end", QByteArray("old@b.com"), 10, true},
+                        {"the destructor's write fails", QByteArray("old@b.com\n"), 10, false},
+                        {"a new file", std::nullopt, 5000, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QFile::remove(path);
+    if (c.before) WriteAll(path, *c.before);
+    {
+      testing_support::FileSizeLimit full(c.before.value_or("").size() + 40);
+      auto out = TextOutputStream::Append(FolderItem(path));
+      ASSERT_NE(out, nullptr);
+      for (int i = 0; i < c.lines; ++i) out->WriteLine(U("someone@example.com"));
+      if (c.close) {
+        EXPECT_FALSE(out->Close());
+      }
+    }
+    EXPECT_EQ(QFile::exists(path), c.before.has_value());
+    EXPECT_EQ(ReadAll(path), c.before.value_or(""));
   }
 }
 

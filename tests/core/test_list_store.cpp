@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -192,6 +193,24 @@ TEST_F(ListStoreTest, OpenKeepsUnsavedListWhenSaveIsCancelled) {
   EXPECT_EQ(existingfile.IsNull(), true);
 }
 
+// A list is never opened from, nor saved as, one of the program's own files in Database:
+// a list written there would overwrite the settings or LastDatabase.
+TEST_F(ListStoreTest, ProgramFilesAreNoLists) {
+  const QByteArray settings = "smtp.example.com\nuser\npass\nTrue\n\n\n\n";
+  WriteAll(Path("Preferences"), settings);
+  WriteAll(Path("LastDatabase"), "L");
+  SetUnsavedRows({{"a@b.com", ""}}, "L");
+  recording.saveAnswers = {Path("LastDatabase")};
+  EXPECT_EQ(store->SaveAsFile(), false);
+  store->OpenDatabase("Preferences");
+  EXPECT_EQ(recording.messages, QStringList{lists::ListNameProblem("LastDatabase").value_or("")});
+  EXPECT_EQ(slugs.last(), lists::ListNameProblem("Preferences").value_or(""));
+  EXPECT_EQ(existingfile.IsNull(), true);
+  EXPECT_EQ(ReadAll(Path("L")), QByteArray("a@b.com \n"));
+  EXPECT_EQ(ReadAll(Path("LastDatabase")), QByteArray("L"));
+  EXPECT_EQ(ReadAll(Path("Preferences")), settings);
+}
+
 // Counts the writers open at once, through the stream's device factory.
 class CountingFile : public QFile {
  public:
@@ -369,15 +388,32 @@ TEST_F(ListStoreTest, RemoveWithoutFileCopiesAndKeepsChanged) {
   EXPECT_EQ(changed, true);
 }
 
-// When the addresses cannot reach Trash the list file stays, rows and all.
-TEST_F(ListStoreTest, RemoveKeepsListWhenTrashFails) {
-  QDir(database.AbsolutePath()).mkdir("Trash");
-  WriteAll(Path("L"), "a@b.com \n");
-  store->OpenDatabase("L");
-  store->RemoveOpenList();
-  EXPECT_EQ(QFile::exists(Path("L")), true);
-  EXPECT_EQ(list.ListCount(), 1);
-  EXPECT_EQ(existingfile.AbsolutePath(), Path("L"));
+// When the addresses cannot reach Trash (a folder or a pipe in its place) the list file
+// stays, rows and all; neither command waits on a pipe, and both say why they did nothing.
+// Neither does opening a list wait on a pipe in the place of LastDatabase.
+TEST_F(ListStoreTest, TrashThatIsNoFileIsRefused) {
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("LastDatabase")).constData(), 0600), 0);
+  for (const bool pipe : {false, true}) {
+    QDir(Path("Trash")).removeRecursively();
+    QFile::remove(Path("Trash"));
+    ASSERT_EQ(pipe ? ::mkfifo(QFile::encodeName(Path("Trash")).constData(), 0600) == 0
+                   : QDir(database.AbsolutePath()).mkdir("Trash"),
+              true);
+    WriteAll(Path("L"), "a@b.com \n");
+    slugs.clear();
+    store->OpenDatabase("L");
+    EXPECT_EQ(slugs.last(),
+              "Could not write " + Path("LastDatabase") + ": the next start will not open this list.");
+    slugs.clear();
+    store->RemoveOpenList();
+    EXPECT_EQ(QFile::exists(Path("L")), true);
+    EXPECT_EQ(list.ListCount(), 1);
+    EXPECT_EQ(existingfile.AbsolutePath(), Path("L"));
+    store->EmptyTrash();
+    EXPECT_EQ(slugs,
+              (QStringList{"Could not copy the list to Trash; the list was not removed.",
+                           "Could not empty Trash: " + Path("Trash") + " is no file that can be written."}));
+  }
 }
 
 // Emptying Trash truncates it (creating it if need be); the open list is touched only
@@ -419,6 +455,14 @@ TEST_F(ListStoreTest, NewListTakesTheFirstFreeNameOfTheSeries) {
       {{}, "", "Untitled"},
       {{}, "a/b", "a:b"},
       {{}, "..", ""},
+      {{}, "Trash", "Trash"},
+      // The program's own files, and names LastDatabase could not hold on one line.
+      {{}, "Preferences", ""},
+      {{}, "LastDatabase", ""},
+      {{}, ".velmora-lock", ""},
+      {{}, ".News.velmora-save-x1.tmp", ""},
+      {{}, "two\nlines", ""},
+      {{}, "tab\t", ""},
   };
   for (const Case& c : cases) {
     QTemporaryDir dir;

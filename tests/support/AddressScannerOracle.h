@@ -4,9 +4,13 @@
 // design describes it: the rest of the text is upper-cased and framed in "/" again for
 // every "@", and every character is looked at through Mid. It is quadratic and only
 // meant as the reference that lists::FindEmails must agree with (tests and fuzzing).
+//
+// One rule is the program's own, on top of the steps: a candidate longer than
+// lists::kMaxAddressLength characters is rejected like one that is too short.
 
 #include <QString>
 
+#include "lists/AddressScanner.h"
 #include "platform/EventLoop.h"
 #include "platform/Text.h"
 
@@ -51,6 +55,7 @@ inline QString FindEmailsLiterally(const QString& text) {
     QString candidate = platform::Mid(remainder, first - 1, last - first + 1);
     const QString domain = platform::NthField(candidate, QStringLiteral("@"), 2);
     if (candidate.size() < 6) candidate.clear();
+    if (candidate.size() > lists::kMaxAddressLength) candidate.clear();
     if (domain.size() < 2) candidate.clear();
     if (platform::InStr(domain, QStringLiteral(".")) == 0) candidate.clear();
     if (platform::InStr(domain, QStringLiteral(".")) > domain.size() - 2) candidate.clear();

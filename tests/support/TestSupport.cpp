@@ -1,9 +1,13 @@
 #include "support/TestSupport.h"
 
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QThread>
+#include <csignal>
 
 #include "platform/ListModel.h"
 
@@ -43,6 +47,54 @@ void SetRows(platform::ListModel& list, const QStringList& rows) {
     list.AddRow(row.mid(row.startsWith('*') ? 1 : 0).split('|'));
     list.SetSelected(list.ListCount() - 1, row.startsWith('*'));
   }
+}
+
+QByteArray RunWithoutPrivileges(const std::function<QByteArray()>& body) {
+  constexpr uid_t kNobody = 65534;
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return {};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeEnds[0]);
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)) {
+      ::_exit(1);
+    }
+    const QByteArray out = body();
+    for (qsizetype at = 0; at < out.size();) {
+      const ssize_t written =
+          ::write(pipeEnds[1], out.constData() + at, static_cast<size_t>(out.size() - at));
+      if (written <= 0) break;
+      at += written;
+    }
+    ::_exit(0);  // no destructors: they belong to the parent
+  }
+  ::close(pipeEnds[1]);
+  QByteArray out;
+  char buffer[4096];
+  for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, got);
+  ::close(pipeEnds[0]);
+  int status = 0;
+  if (child > 0) ::waitpid(child, &status, 0);
+  return out;
+}
+
+qint64 AddressSpaceInUse() {
+  // The first field of statm: the size of the whole address space, in pages.
+  const QList<QByteArray> fields = ReadAll(QStringLiteral("/proc/self/statm")).split(' ');
+  return fields.isEmpty() ? 0 : fields.first().toLongLong() * ::sysconf(_SC_PAGESIZE);
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  // A write past the limit then fails with EFBIG instead of ending the process.
+  std::signal(SIGXFSZ, SIG_IGN);
+  ::getrlimit(RLIMIT_FSIZE, &m_saved);
+  const rlimit limited{bytes, m_saved.rlim_max};
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  ::setrlimit(RLIMIT_FSIZE, &m_saved);
 }
 
 }  // namespace testing_support

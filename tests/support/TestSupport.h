@@ -9,6 +9,7 @@
 namespace platform {
 class ListModel;
 }
+#include <sys/resource.h>
 
 namespace testing_support {
 
@@ -22,5 +23,25 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // A two-column list's rows as "address|mailings", led by "*" when selected.
 QStringList Rows(const platform::ListModel& list);
 void SetRows(platform::ListModel& list, const QStringList& rows);
+// Runs `body` in a child process, as the user nobody when this process runs as root (whom
+// no permission binds), so that a test can meet a folder the user may not read; returns
+// what `body` returned there.
+QByteArray RunWithoutPrivileges(const std::function<QByteArray()>& body);
+
+// The bytes of address space the process has mapped now.
+qint64 AddressSpaceInUse();
+
+// While it lives, no file of this process may grow past `bytes`: a write beyond fails as
+// on a disk that is full there.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit m_saved{};
+};
 
 }  // namespace testing_support

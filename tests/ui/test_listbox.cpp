@@ -220,6 +220,19 @@ TEST(Listbox, RowRemovalsReachTheViewBeforeItDrawsOrClicks) {
   EXPECT_EQ(f.list->verticalHeader()->count(), 32);
 }
 
+// A cell of megabytes (a list file may hold any text) is drawn as its first few hundred
+// characters: laid out whole, it froze the window for seconds at every repaint.
+TEST(Listbox, LongCellsAreDrawnCut) {
+  Fixture f(2);
+  f.list->SetCell(0, 0, QString(1000000, u'x'));
+  f.list->SetCell(1, 0, QString(1000, u'x'));
+  const auto width = [&](int row) {
+    return f.list->itemDelegate()->sizeHint(QStyleOptionViewItem(), f.list->Model()->index(row, 0)).width();
+  };
+  EXPECT_EQ(width(0), width(1));
+  EXPECT_EQ(f.list->Cell(0, 0).size(), 1000000);
+}
+
 TEST(Listbox, RowsGrowWithTheFont) {
   Fixture f(3);
   const int before = f.list->rowHeight(0);

@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -23,6 +24,7 @@
 #include "lists/ui/NewAddressWin.h"
 #include "lists/ui/SideBarWindow.h"
 #include "platform/EventLoop.h"
+#include "platform/TextStream.h"
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
 
@@ -112,6 +114,64 @@ TEST_F(MainWindowListsTest, DropFolderAndTextThenSave) {
       ReadAll(Path("Friends")),
       QByteArray("ann@example.com News(1/2/26) \nbob@example.com \ncarl@example.org \ndora@example.net \n"
                  "eve@example.com \n"));
+}
+
+// A save that fails when the window closes, the program quits or another list opens never
+// discards the edits: the user is told and offered Save As, and the list stays open until
+// it is saved somewhere.
+TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
+  // The disk that holds Friends is full; other files can be written.
+  platform::TextOutputStream::SetDeviceFactoryForTests([](const QString& temp) -> std::unique_ptr<QIODevice> {
+    if (QFileInfo(temp).fileName().startsWith(".Friends.")) return nullptr;
+    auto file = std::make_unique<QFile>(temp);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) return nullptr;
+    return file;
+  });
+  App::SetQuitForTests({});
+  int exits = 0;
+  App::SetExitForTests([&] { ++exits; });
+  const QByteArray friends = ReadAll(Path("Friends"));
+  m_window->elist->AddRow(QString("new@example.com"));
+  m_window->Changed = true;
+  const std::function<void()> ways[] = {[&] { m_window->close(); }, [] { App::Quit(); },
+                                        [&] { m_window->OpenDatabase("Trash"); }};
+  for (const auto& leave : ways) {
+    m_recorded.messages.clear();
+    m_recorded.saveDialogTitles.clear();
+    leave();  // the offered Save As is cancelled
+    EXPECT_EQ(m_recorded.messages.size(), 1);
+    EXPECT_EQ(m_recorded.saveDialogTitles.size(), 1);
+    EXPECT_EQ(m_window->isVisible(), true);
+    EXPECT_EQ(Addresses().size(), 3);
+    EXPECT_EQ(m_window->existingfile.DisplayName(), QString("Friends"));
+  }
+  EXPECT_EQ(exits, 0);
+  EXPECT_EQ(ReadAll(Path("Friends")), friends);
+
+  m_recorded.saveAnswers.append(Path("Friends 2"));
+  App::Quit();
+  EXPECT_EQ(exits, 1);
+  EXPECT_EQ(ReadAll(Path("Friends 2")), friends + "new@example.com \n");
+  platform::TextOutputStream::SetDeviceFactoryForTests({});
+  App::SetExitForTests({});
+}
+
+// An import belongs to the list it started on: a list opened while a drop still adds
+// addresses opens once the drop has ended, and the whole drop is in the first list.
+TEST_F(MainWindowListsTest, SwitchingListsWaitsForTheImport) {
+  QByteArray bytes;
+  for (int i = 0; i < 100; ++i) bytes += QString("d%1@example.com\n").arg(i).toLatin1();
+  WriteAll(m_dir.filePath("drop.txt"), bytes);
+  bool duringImport = false;
+  QTimer::singleShot(0, [&] {
+    duringImport = m_window->ListFiles().ImportRunning();
+    m_window->OpenDatabase("Trash");
+  });
+  m_window->getemailfromfile(platform::FolderItem(m_dir.filePath("drop.txt")));
+  EXPECT_EQ(duringImport, true);
+  EXPECT_EQ(Addresses(), QStringList{"old@example.com"});
+  EXPECT_EQ(m_window->lastopen, QString("Trash"));
+  EXPECT_EQ(ReadAll(Path("Friends")).count('\n'), 102);
 }
 
 // The autosave leaves an unchanged file alone; closing the window saves the changes.
@@ -204,22 +264,30 @@ TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(edit->Address->text(), QString("ann@example.com"));
   EXPECT_EQ(edit->emaillist->text(), QString("News(1/2/26) "));
-  edit->Address->setText("not an address");
+  edit->Address->setText("not-an-address");
   edit->PushButton1->click();
-  EXPECT_EQ(m_window->elist->Cell(0, 0), QString("not an address"));
+  EXPECT_EQ(m_window->elist->Cell(0, 0), QString("not-an-address"));
   EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
   EXPECT_EQ(m_window->Changed, true);
 
-  // Blanks around a typed address are dropped, and an empty one is refused: stored as
-  // typed, the row and its history would vanish the next time the list is read.
-  for (const auto& [typed, stored] :
-       {std::pair{"  ann@example.org ", "ann@example.org"}, {"   ", "ann@example.org"}}) {
+  // Blanks around a typed address are dropped. What the list file could not give back as
+  // typed (empty, a blank or a line end inside) is refused with a message, and the window
+  // stays to mend it: stored, the row would come back split, or not at all.
+  for (const auto& [typed, stored] : {std::pair{"  ann@example.org ", "ann@example.org"},
+                                      {"   ", ""},
+                                      {"ann smith@example.org", ""},
+                                      {"ann@example.org\nbob@example.org", ""}}) {
+    SCOPED_TRACE(typed);
+    m_recorded.messages.clear();
     m_window->elist->SetListIndex(0);
     m_window->elist_DoubleClick();
     Only<EditWindow>()->Address->setText(typed);
     Only<EditWindow>()->PushButton1->click();
-    EXPECT_EQ(m_window->elist->Cell(0, 0), QString(stored)) << typed;
+    EXPECT_EQ(m_window->elist->Cell(0, 0), QString(*stored ? stored : "ann@example.org"));
     EXPECT_EQ(m_window->elist->Cell(0, 1), QString("News(1/2/26) "));
+    EXPECT_EQ(m_recorded.messages.size(), *stored ? 0 : 1);
+    EXPECT_EQ(Only<EditWindow>() != nullptr, !*stored);
+    if (EditWindow* left = Only<EditWindow>()) left->close();
   }
 }
 
@@ -254,6 +322,22 @@ TEST_F(MainWindowListsTest, NewMailingListSeries) {
   EXPECT_EQ(m_window->lastopen, QString("News.2"));
   EXPECT_EQ(m_window->elist->ListCount(), 0);
   EXPECT_EQ(SideBarNames(), (QStringList{"Friends", "News", "News.1", "News.2*", "Trash"}));
+}
+
+// A name kept for the program's own files is refused with a message, and the dialog stays
+// for another name; written as a list, "Preferences" would have replaced the settings.
+TEST_F(MainWindowListsTest, NewMailingListRefusesProgramNames) {
+  m_window->_MailingListsNewMailingList_Action();
+  MLWindow* dialog = Only<MLWindow>();
+  ASSERT_NE(dialog, nullptr);
+  dialog->EditField1->setText("Preferences");
+  dialog->OK->click();
+  EXPECT_EQ(m_recorded.messages.size(), 1);
+  EXPECT_EQ(QFile::exists(Path("Preferences")), false);
+  EXPECT_EQ(Only<MLWindow>(), dialog);
+  dialog->EditField1->setText("News");
+  dialog->OK->click();
+  EXPECT_EQ(m_window->lastopen, QString("News"));
 }
 
 // OK pressed again while the first OK still looks for a free name (it yields) makes no

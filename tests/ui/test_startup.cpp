@@ -1,10 +1,14 @@
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLockFile>
 #include <QTabWidget>
 
 #include "MainWindowFixture.h"
 #include "app/MessageLog.h"
+#include "lists/MailingLists.h"
 #include "support/TestSupport.h"
 
 using testing_support::WriteAll;
@@ -93,6 +97,73 @@ TEST_F(Startup, UnwritableDatabaseShowsTheMessageAndQuits) {
   EXPECT_EQ(w->UserMessagesLog().Count(), 0);
   EXPECT_EQ(m_calls, QStringList({"createSideBar"}));
   EXPECT_EQ(AboutWindows().size(), 0);
+}
+
+// Anything but a folder in the Database folder's place (a file, a pipe, a link to nothing)
+// is reported at start-up, as an unwritable folder is, and left as it is.
+TEST_F(Startup, DatabaseThatIsNoFolderIsReported) {
+  const QString path = DatabasePath();
+  const std::function<bool()> makers[] = {
+      [&] { return QFile(path).open(QIODevice::WriteOnly); },
+      [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
+      [&] { return QFile::link(m_dir.filePath("gone"), path); }};
+  for (const auto& make : makers) {
+    ASSERT_EQ(make(), true);
+    RecordHooks();
+    MainWindow::Instance();
+    ASSERT_EQ(m_recorded.messages.size(), 1);
+    EXPECT_EQ(
+        m_recorded.messages.takeFirst().startsWith("The 'Database' item beside Velmora is not a folder"),
+        true);
+    EXPECT_EQ(m_calls, QStringList({"createSideBar"}));
+    EXPECT_EQ(QFileInfo(path).isDir(), false);
+    CloseAll();
+    delete m_sideBar;
+    m_calls.clear();
+    QFile::remove(path);
+  }
+  EXPECT_EQ(m_quits, 3);
+}
+
+// A second copy of the program on the same Database folder says so and quits before it
+// reads, writes or clears anything there. The first copy's lock goes with its window; the
+// next copy then removes what an interrupted save left behind.
+TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
+  QDir(m_dir.path()).mkpath("Database");
+  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
+  const QString stale = DatabasePath() + "/.Customers.velmora-save-1x.tmp";
+  WriteAll(stale, "half a save");
+  const QString lockPath = DatabasePath() + "/" + lists::kDatabaseLockName;
+  QLockFile otherCopy(lockPath);
+  otherCopy.setStaleLockTime(0);
+  ASSERT_EQ(otherCopy.tryLock(), true);
+  RecordHooks();
+  MainWindow::Instance();
+  ASSERT_EQ(m_recorded.messages.size(), 1);
+  EXPECT_EQ(m_recorded.messages.first().startsWith("Another copy of Velmora is using the 'Database' folder."),
+            true);
+  EXPECT_EQ(m_quits, 1);
+  EXPECT_EQ(m_calls, QStringList({"createSideBar"}));
+  EXPECT_EQ(AboutWindows().size(), 0);
+  EXPECT_EQ(QFile::exists(stale), true);
+  CloseAll();
+  otherCopy.unlock();
+
+  MainWindow::Instance();
+  EXPECT_EQ(m_quits, 1);
+  EXPECT_EQ(QFile::exists(stale), false);
+  EXPECT_EQ(testing_support::ReadAll(DatabasePath() + "/LastDatabase"), QByteArray("Customers"));
+  EXPECT_EQ(otherCopy.tryLock(), false);
+  CloseAll();
+  EXPECT_EQ(otherCopy.tryLock(), true);
+}
+
+// LastDatabase naming a list that is no longer there: the status line says so.
+TEST_F(Startup, LastListGoneIsReported) {
+  QDir(m_dir.path()).mkpath("Database");
+  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
+  EXPECT_EQ(MainWindow::Instance()->Slug->text(),
+            QString("The list \"Customers\" that was open last is gone."));
 }
 
 TEST_F(Startup, ReadsTheSevenPreferencesLines) {
