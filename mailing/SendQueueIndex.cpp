@@ -99,11 +99,13 @@ int SendQueueIndex::IdOfName(const QString& name) {
   return m_lastNameId;
 }
 
-void SendQueueIndex::Clear() {
-  m_status.clear();
-  m_name.clear();
+void SendQueueIndex::Clear(int slotCount) {
+  m_status.assign(static_cast<size_t>(slotCount), kOther);
+  m_name.assign(static_cast<size_t>(slotCount), -1);
   m_queued.Clear();
   m_unqueued.Clear();
+  m_queued.Reserve(slotCount);
+  m_unqueued.Reserve(slotCount);
   m_waitingByAddress.clear();
   m_waitingAddress.clear();
   m_nameIds.clear();

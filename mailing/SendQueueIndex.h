@@ -48,7 +48,7 @@ class SendQueueIndex : public TrackedRows {
   std::vector<int> WaitingRows();
 
  protected:
-  void Clear() override;
+  void Clear(int slotCount) override;
   void RowAdded(int slot, int row) override;
   void RowRemoved(int slot) override;
   void RowChanged(int slot, int row) override;

@@ -29,9 +29,9 @@ void TrackedRows::Refresh() {
   if (!m_stale) return;
   m_stale = false;
   ++m_generation;
-  Clear();
   const int count = m_model.isNull() ? 0 : m_model->ListCount();
   m_alive.assign(static_cast<size_t>(std::max(1024, 2 * count)), 0);
+  Clear(static_cast<int>(m_alive.size()));
   std::fill_n(m_alive.begin(), count, 1);
   m_nextSlot = count;
   m_live = count;

@@ -33,8 +33,9 @@ class TrackedRows : public QObject {
   // Changes whenever every row gets a new slot.
   unsigned Generation() const { return m_generation; }
 
-  // Forget every row; the rows are then added again, slot = row.
-  virtual void Clear() = 0;
+  // Forget every row; the rows are then added again, slot = row, and slots up to `slotCount`
+  // are to come.
+  virtual void Clear(int slotCount) = 0;
   // The row is in the model at `row` now, under `slot`.
   virtual void RowAdded(int slot, int row) = 0;
   // The row has left the model; only what the index kept of it is left.
