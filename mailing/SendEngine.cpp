@@ -127,6 +127,7 @@ bool SendEngine::HandOver() {
     }
     if (!known->readable) {
       passOverName(name);
+      row = found + 1;
       continue;
     }
     HandOverRow(found, *known);

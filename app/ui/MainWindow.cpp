@@ -68,6 +68,7 @@ MainWindow::MainWindow() {
 MainWindow::~MainWindow() {
   // The engine works on this window's properties and controls: it goes first.
   delete m_sendEngine;
+  m_sendEngine = nullptr;
 }
 
 void MainWindow::Layout() {

@@ -1,5 +1,6 @@
 // The main window's members of the send queue and the paced send engine; the work is
-// mailing::SendEngine's.
+// mailing::SendEngine's. The engine goes first when the window is deleted, so controls
+// that report while they are deleted find none.
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -60,32 +61,33 @@ void MainWindow::SendTimer_Action() {
 }
 
 void MainWindow::SetSendTimer() {
-  m_sendEngine->SetSendTimer();
+  if (m_sendEngine) m_sendEngine->SetSendTimer();
 }
 
 void MainWindow::Rate_ValueChanged() {
-  m_sendEngine->ShowRate();
+  if (m_sendEngine) m_sendEngine->ShowRate();
 }
 
 void MainWindow::RatePer_ValueChanged() {
+  if (!m_sendEngine) return;
   m_sendEngine->ShowRate();
   m_sendEngine->SetSendTimer();
 }
 
 void MainWindow::RandRate_Action() {
-  m_sendEngine->ShowRate();
+  if (m_sendEngine) m_sendEngine->ShowRate();
 }
 
 void MainWindow::CheckList_Change() {
-  m_sendEngine->QueueSelectionChanged();
+  if (m_sendEngine) m_sendEngine->QueueSelectionChanged();
 }
 
 void MainWindow::StopSending_Action() {
-  m_sendEngine->StopSending();
+  if (m_sendEngine) m_sendEngine->StopSending();
 }
 
 void MainWindow::DeleteFromSendQueue() {
-  m_sendEngine->DeleteFromSendQueue();
+  if (m_sendEngine) m_sendEngine->DeleteFromSendQueue();
 }
 
 bool MainWindow::LoadEmail(const QString& name, QString& from, QString& subject, QString& body,
@@ -95,19 +97,19 @@ bool MainWindow::LoadEmail(const QString& name, QString& from, QString& subject,
 }
 
 void MainWindow::TCPSocket1_MessageSent(platform::EmailMessagePtr message) {
-  m_sendEngine->MessageSent(message);
+  if (m_sendEngine) m_sendEngine->MessageSent(message);
 }
 
 void MainWindow::TCPSocket1_ServerError(platform::EmailMessagePtr message, int, const QString& reply) {
-  m_sendEngine->MessageRefused(message, reply);
+  if (m_sendEngine) m_sendEngine->MessageRefused(message, reply);
 }
 
 void MainWindow::TCPSocket1_Error() {
-  m_sendEngine->ConnectionFailed();
+  if (m_sendEngine) m_sendEngine->ConnectionFailed();
 }
 
 void MainWindow::TCPSocket1_ConnectionEstablished(const QString& greeting) {
-  m_sendEngine->ConnectionEstablished(greeting);
+  if (m_sendEngine) m_sendEngine->ConnectionEstablished(greeting);
 }
 
 bool MainWindow::TCPSocket1_SendProgress(qint64, qint64) {
