@@ -172,7 +172,7 @@ class MainWindow : public QMainWindow {
   bool AcceptsDrop(const QMimeData& data) const;
 
   // ---- Timers and toolbar ---------------------------------------------------------------
-  // Autosave comes with its subsystem; until then its tick does nothing.
+  // The autosave tick (lists/ui/MainWindowLists.cpp).
   void SaveTimer_Action();
   void ToolbarItem1_Open(int index);
   // The toolbar's Send, Delete and Sort come with the windows they open.
