@@ -18,6 +18,7 @@
 #include "app/ui/SortIcon.h"
 #include "app/ui/WindowFrame.h"
 #include "mailing/Pop3Login.h"
+#include "mailing/SendEngine.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
 #include "platform/ui/Listbox.h"
@@ -64,7 +65,11 @@ MainWindow::MainWindow() {
   AddMenuHandlers();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+  // The engine works on this window's properties and controls: it goes first.
+  delete m_sendEngine;
+  m_sendEngine = nullptr;
+}
 
 void MainWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
@@ -217,6 +222,7 @@ void MainWindow::_CreateControls0() {
   Slug->raise();
   connect(TabPanel1, &QTabWidget::currentChanged, this, &MainWindow::ShowControlsOfTab);
   ShowControlsOfTab(TabPanel1->currentIndex());
+  CreateSendEngine();
 }
 
 void MainWindow::ShowControlsOfTab(int tab) {
@@ -224,8 +230,6 @@ void MainWindow::ShowControlsOfTab(int tab) {
     for (QWidget* control : m_tabControls[i]) control->setVisible(i == tab);
   }
 }
-
-void MainWindow::SendTimer_Action() {}
 
 void MainWindow::ToolbarItem1_Open(int index) {
   ToolbarItem1[index]->setIcon(SortIcon());

@@ -9,6 +9,7 @@
 
 #include "app/FileTypes.h"
 #include "platform/Date.h"
+#include "platform/EmailMessage.h"
 #include "platform/FolderItem.h"
 
 class QAction;
@@ -32,7 +33,8 @@ class ListStore;
 }  // namespace lists
 namespace mailing {
 class Pop3Login;
-}
+class SendEngine;
+}  // namespace mailing
 namespace platform {
 class DragItem;
 class Listbox;
@@ -99,7 +101,7 @@ class MainWindow : public QMainWindow {
   platform::Listbox* elist = nullptr;
   QLabel* Slug = nullptr;
   QTimer* SaveTimer = nullptr;
-  platform::SMTPSocket* TCPSocket1 = nullptr;  // the SMTP client; its events come with the send engine
+  platform::SMTPSocket* TCPSocket1 = nullptr;  // the SMTP client of the send engine
   std::array<QAction*, 3> ToolbarItem1{};      // 0 "Send", 1 "Delete", 2 "Sort"
   // oosocket, the opt-out check's socket, comes with the opt-out check.
   platform::Listbox* CheckList = nullptr;
@@ -172,10 +174,8 @@ class MainWindow : public QMainWindow {
   bool AcceptsDrop(const QMimeData& data) const;
 
   // ---- Timers and toolbar ---------------------------------------------------------------
-  // Autosave and the paced send engine come with their subsystems; until then the ticks
-  // do nothing.
+  // The autosave tick (lists/ui/MainWindowLists.cpp).
   void SaveTimer_Action();
-  void SendTimer_Action();
   void ToolbarItem1_Open(int index);
   // The toolbar's Send, Delete and Sort come with the windows they open.
   void ToolbarItem1_Action(int index);
@@ -227,8 +227,29 @@ class MainWindow : public QMainWindow {
   // ---- end of the list editing commands ---------------------------------------------------
 
   // ---- Send queue and engine (mailing/ui/MainWindowSend.cpp) ----------------------------
+  // The work is mailing::SendEngine's; these forward to it.
+  // The send timer's tick: hands up to Rate queued rows to TCPSocket1 and connects.
+  void SendTimer_Action();
+  // Sets SendTimer's period from RatePer and RandRate.
+  void SetSendTimer();
+  // The rate controls show the rate on the status line; RatePer also re-times SendTimer.
+  void Rate_ValueChanged();
+  void RatePer_ValueChanged();
+  void RandRate_Action();
+  void CheckList_Change();
+  // Empties the queue and the client's outgoing list and disconnects.
+  void StopSending_Action();
   // Removes the selected rows of the send queue, whatever their status.
   void DeleteFromSendQueue();
+  // Reads the stored message `name` from the eMail folder for sending; false when it is
+  // missing or cannot be opened. `format` is the caller's copy and comes back unchanged.
+  bool LoadEmail(const QString& name, QString& from, QString& subject, QString& body, QString format);
+  // TCPSocket1's events; a refused message (ServerError) leaves the queue with a log row.
+  void TCPSocket1_MessageSent(platform::EmailMessagePtr message);
+  void TCPSocket1_ServerError(platform::EmailMessagePtr message, int code, const QString& reply);
+  void TCPSocket1_Error();
+  void TCPSocket1_ConnectionEstablished(const QString& greeting);
+  bool TCPSocket1_SendProgress(qint64 bytesSent, qint64 bytesTotal);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -259,6 +280,9 @@ class MainWindow : public QMainWindow {
   QList<app::FileType> m_acceptedFileTypes;
   bool m_acceptsText = false;
   mailing::Pop3Login* m_popLogin = nullptr;
+  // Made and wired to its controls last of all (mailing/ui/MainWindowSend.cpp).
+  void CreateSendEngine();
+  mailing::SendEngine* m_sendEngine = nullptr;
   // Address lists: made on first use.
   lists::ListStore* m_listStore = nullptr;
   lists::DuplicateIndex* m_duplicates = nullptr;

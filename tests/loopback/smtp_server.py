@@ -5,6 +5,9 @@ Makes a fresh self-signed test certificate (for 127.0.0.1 and localhost) in --di
 listens on a free port, prints "PORT <n>" once ready, and writes every message it
 accepts as msg-<n>.json in --dir, parsed by Python's own email package. It stops when
 its standard input closes, so it never outlives the test that started it.
+
+For tests of failures: --refuse ADDRESS answers RCPT TO for that address with 550, and
+--drop-after N resets the connection right after accepting its N-th message.
 """
 import argparse
 import asyncio
@@ -35,9 +38,17 @@ def make_certificate(directory):
 
 
 class Handler:
-    def __init__(self, directory):
+    def __init__(self, directory, refuse, drop_after):
         self.directory = directory
         self.count = 0
+        self.refuse = refuse
+        self.drop_after = drop_after
+
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address == self.refuse:
+            return "550 5.1.1 <%s>: Recipient address rejected" % address
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
@@ -69,6 +80,9 @@ class Handler:
         with open(path + ".tmp", "w", encoding="utf-8") as f:
             json.dump(record, f)
         os.replace(path + ".tmp", path)
+        if self.count == self.drop_after:
+            # After the reply has gone out: the connection ends without a sign-off.
+            asyncio.get_running_loop().call_soon(server.transport.abort)
         return "250 Message accepted"
 
 
@@ -79,6 +93,8 @@ def main():
     parser.add_argument("--user", default="alice")
     parser.add_argument("--password", default="s3cret")
     parser.add_argument("--exclude-auth", default="")
+    parser.add_argument("--refuse", default="")
+    parser.add_argument("--drop-after", type=int, default=0)
     args = parser.parse_args()
     # A client that rightly drops an untrusted handshake is no news here.
     logging.getLogger("mail.log").setLevel(logging.CRITICAL)
@@ -95,7 +111,7 @@ def main():
         # handled=False: let the server answer 535 itself.
         return AuthResult(success=ok, handled=False)
 
-    handler = Handler(args.dir)
+    handler = Handler(args.dir, args.refuse, args.drop_after)
     exclude = [m for m in args.exclude_auth.split(",") if m]
 
     def factory():

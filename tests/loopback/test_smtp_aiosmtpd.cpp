@@ -3,14 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QSslCertificate>
-#include <QTemporaryDir>
 #include <memory>
 
+#include "loopback/SmtpServer.h"
 #include "platform/SMTPSocket.h"
 #include "platform/SmtpErrorCodes.h"
 #include "platform/SmtpSession.h"
@@ -21,51 +16,7 @@ namespace {
 using platform::EmailMessagePtr;
 using platform::SMTPSocket;
 using platform::SpecialEmail;
-
-QString Python() {
-  // The system interpreter carries the distribution's aiosmtpd.
-  return QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                           : QStringLiteral("python3");
-}
-
-// smtp_server.py for the length of one test; stopped (and killed if need be) on scope exit.
-class Server {
- public:
-  explicit Server(const QStringList& extraArgs = {}) {
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(Python(), QStringList{QStringLiteral(VELMORA_TEST_SCRIPTS "/smtp_server.py"),
-                                          QStringLiteral("--dir"), m_dir.path()} +
-                                  extraArgs);
-    if (!m_process.waitForStarted(10000)) return;
-    QByteArray out;
-    while (!out.contains('\n') && m_process.waitForReadyRead(20000)) out += m_process.readAllStandardOutput();
-    if (out.startsWith("PORT ")) m_port = out.mid(5).trimmed().toUShort();
-  }
-  ~Server() {
-    m_process.closeWriteChannel();  // the server stops when its input closes
-    if (!m_process.waitForFinished(5000)) {
-      m_process.kill();
-      m_process.waitForFinished(5000);
-    }
-  }
-
-  quint16 Port() const { return m_port; }
-  QString Address() const { return QStringLiteral("127.0.0.1:") + QString::number(m_port); }
-  QList<QSslCertificate> Authority() const {
-    return QSslCertificate::fromPath(m_dir.filePath(QStringLiteral("cert.pem")));
-  }
-  QJsonObject Message(int n) const {
-    return QJsonDocument::fromJson(
-               testing_support::ReadAll(m_dir.filePath(QStringLiteral("msg-%1.json").arg(n))))
-        .object();
-  }
-  bool HasMessage(int n) const { return QFile::exists(m_dir.filePath(QStringLiteral("msg-%1.json").arg(n))); }
-
- private:
-  QTemporaryDir m_dir;
-  QProcess m_process;
-  quint16 m_port = 0;
-};
+using Server = testing_support::SmtpServer;
 
 std::shared_ptr<SpecialEmail> Letter(const QString& name, const QString& to, const QString& subject,
                                      const QString& plain, const QString& html) {

@@ -1,0 +1,283 @@
+#include "mailing/SendEngine.h"
+
+#include <QPointer>
+#include <cmath>
+#include <limits>
+
+#include "mailing/MessageFile.h"
+#include "platform/EventLoop.h"
+#include "platform/Random.h"
+#include "platform/Seams.h"
+
+namespace mailing {
+
+namespace {
+
+constexpr int kAddress = SendQueueIndex::kAddress;
+constexpr int kMailing = SendQueueIndex::kMailing;
+constexpr int kFormat = SendQueueIndex::kFormat;
+constexpr int kStatus = SendQueueIndex::kStatus;
+
+// Floating point to Integer, dropping the fraction; a value past the range of Integer
+// gives its nearest end and "not a number" gives 0.
+int ToInteger(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+  if (value <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+  return static_cast<int>(value);
+}
+
+// The body as the message carries it: each line of the stored body (split at CR), the
+// last one too, followed by CR LF.
+QString MessageBody(QString body) {
+  body.replace(QLatin1Char('\r'), QLatin1String("\r\n"));
+  body += QLatin1String("\r\n");
+  return body;
+}
+
+}  // namespace
+
+SendEngine::SendEngine(platform::ListModel* queue, platform::ListModel* addresses,
+                       platform::SMTPSocket* client, SendRefs refs, std::unique_ptr<SendControls> controls,
+                       QObject* parent)
+    : QObject(parent),
+      m_queue(queue),
+      m_addresses(addresses),
+      m_client(client),
+      m_refs(refs),
+      m_controls(std::move(controls)),
+      m_queueIndex(queue),
+      m_addressIndex(addresses) {}
+
+SendEngine::~SendEngine() = default;
+
+void SendEngine::Tick() {
+  // The tick yields; a tick of the timer meanwhile must not hand over more rows.
+  if (m_ticking) return;
+  m_ticking = true;
+  ShowProgressAndSummary();
+  if (!HandOver()) return;
+  if (m_queueIndex.WaitingCount() > 0 && !m_client->IsConnected()) {
+    m_controls->SetSlug(QStringLiteral("Connecting..."));
+    m_client->SendMail();
+  }
+  SetSendTimer();
+  m_ticking = false;
+}
+
+void SendEngine::ShowProgressAndSummary() {
+  const int count = m_queue->ListCount();
+  if (count == 0) {
+    m_controls->SetProgressMaximum(100);
+    m_controls->SetProgressValue(0);
+  } else {
+    m_controls->SetProgressValue(m_refs.mailssent);
+  }
+  if (!m_controls->QueueTabInFront()) return;
+  QString summary = QString::number(count) + QStringLiteral(" addresses");
+  if (m_refs.starttime && m_refs.mailssent > 0 && count > 0) {
+    const int elapsed = ToInteger(platform::Date::Now().TotalSeconds() - m_refs.starttime->TotalSeconds());
+    // A message accepted within the first second makes the rate infinite and the
+    // estimate 0 minutes.
+    const double rate = static_cast<double>(m_refs.mailssent) / static_cast<double>(elapsed);
+    const int minutes = ToInteger(count / rate / 60);
+    summary += QStringLiteral(", ") + QString::number(minutes) + QStringLiteral(" minute(s).");
+  }
+  m_controls->SetQueueStatus(summary);
+}
+
+bool SendEngine::HandOver() {
+  const QPointer<SendEngine> self(this);
+  const platform::FolderItem folder = MessageFolder();
+  // Each message file is read once per tick; rows of a message that cannot be read are
+  // passed over, by the message's number in the index.
+  QHash<QString, Loaded> messages;
+  std::vector<bool> passOver;
+  unsigned numbering = m_queueIndex.NameNumbering();
+  auto passOverName = [&](const QString& name) {
+    const int id = m_queueIndex.NameId(name);
+    if (id < 0) return;
+    if (static_cast<size_t>(id) >= passOver.size()) passOver.resize(static_cast<size_t>(id) + 1, false);
+    passOver[static_cast<size_t>(id)] = true;
+  };
+
+  int taken = 0;
+  int row = 0;
+  while (taken < m_controls->Rate()) {
+    if (m_queueIndex.NameNumbering() != numbering) {
+      numbering = m_queueIndex.NameNumbering();
+      passOver.clear();
+      for (auto it = messages.cbegin(); it != messages.cend(); ++it) {
+        if (!it->readable) passOverName(it.key());
+      }
+    }
+    const int found = m_queueIndex.NextQueuedRow(row, passOver);
+    if (found < 0) break;
+    const QString name = m_queue->Cell(found, kMailing);
+    const auto known = messages.constFind(name);
+    if (known == messages.cend()) {
+      Loaded message;
+      message.readable = LoadEmail(folder, name, message.from, message.subject, message.body);
+      if (!self) return false;
+      message.body = MessageBody(message.body);
+      messages.insert(name, message);
+      if (!message.readable) passOverName(name);
+      // Reading yielded: rows may have come or gone, so look again from the same place.
+      continue;
+    }
+    if (!known->readable) {
+      passOverName(name);
+      row = found + 1;
+      continue;
+    }
+    HandOverRow(found, *known);
+    ++taken;
+    platform::YieldToEventLoop();
+    if (!self) return false;
+    row = found + 1;
+  }
+  return true;
+}
+
+void SendEngine::HandOverRow(int row, const Loaded& stored) {
+  auto message = std::make_shared<platform::SpecialEmail>();
+  message->AddRecipient(m_queue->Cell(row, kAddress));
+  message->SetFromAddress(stored.from);
+  message->SetSubject(stored.subject);
+  message->SetName(m_queue->Cell(row, kMailing));
+  if (m_queue->Cell(row, kFormat) == QLatin1String("HTML")) {
+    message->SetBodyHTML(stored.body);
+  } else {
+    message->SetBodyPlainText(stored.body);
+  }
+  m_client->Messages().append(message);
+  m_client->SetUsername(m_refs.username);
+  m_client->SetPassword(m_refs.password);
+  m_client->SetAddress(m_refs.server);
+  m_queue->SetCell(row, kStatus, SendQueueIndex::Waiting());
+}
+
+void SendEngine::SetSendTimer() {
+  const int seconds = m_controls->RatePer();
+  double period = seconds * 1000.0;
+  if (m_controls->RandRate()) {
+    const double u1 = platform::Rnd();
+    const double u2 = platform::Rnd();
+    const double spread = seconds * 0.2 * u2;
+    period = (u1 * 100 > 50 ? seconds + spread : seconds - spread) * 1000;
+  }
+  // To the nearest millisecond: 0.95 s is 950 ms, whatever the last bit of the product.
+  m_controls->SetSendPeriod(ToInteger(std::round(period)));
+}
+
+void SendEngine::ShowRate() {
+  QString text = QString::number(m_controls->Rate()) + QStringLiteral(" messages every ") +
+                 QString::number(m_controls->RatePer()) + QStringLiteral(" seconds");
+  if (m_controls->RandRate()) text += QStringLiteral(" +- 20%");
+  m_controls->SetStatusLine(text);
+}
+
+void SendEngine::QueueSelectionChanged() {
+  const int selected = m_queue->SelCount();
+  if (selected > 0) {
+    m_controls->SetSlug(QString::number(selected) + QStringLiteral(" addresses in the send queue selected."));
+  }
+}
+
+void SendEngine::StopSending() {
+  m_queue->DeleteAllRows();
+  // Mail the user stopped must not go out with a later batch.
+  m_client->DeleteAllMessages();
+  m_client->Disconnect();
+}
+
+void SendEngine::DeleteFromSendQueue() {
+  const QPointer<SendEngine> self(this);
+  if (m_queue->SelCount() == 0) platform::MsgBox(QStringLiteral("Select a list entry to delete."));
+  if (!self) return;
+  struct HandedOver {
+    QString address;
+    QString name;
+  };
+  std::vector<HandedOver> handedOver;
+  for (int row : m_queueIndex.WaitingRows()) {
+    if (m_queue->Selected(row))
+      handedOver.push_back({m_queue->Cell(row, kAddress), m_queue->Cell(row, kMailing)});
+  }
+  // One model signal for the whole removal, whatever the number of rows.
+  platform::ListModel* queue = m_queue;
+  queue->RemoveRowsIf([queue](int row) { return queue->Selected(row); });
+  // A removed row's mail must not go out after the row has gone: take one message of
+  // that address and name back from the client for each.
+  QList<platform::EmailMessagePtr>& outgoing = m_client->Messages();
+  for (const HandedOver& row : handedOver) {
+    for (qsizetype i = 0; i < outgoing.size(); ++i) {
+      const auto* message = dynamic_cast<const platform::SpecialEmail*>(outgoing.at(i).get());
+      if (message != nullptr && message->Name() == row.name && message->ToAddress() == row.address) {
+        outgoing.removeAt(i);
+        break;
+      }
+    }
+  }
+}
+
+void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
+  const auto sent = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
+  if (!sent) return;
+  ++m_refs.mailssent;
+  const QString to = sent->ToAddress();
+  m_controls->SetSlug(QStringLiteral("Message sent to ") + to + QStringLiteral(" = ") + sent->Subject());
+  const QString entry =
+      sent->Name() + QLatin1Char('(') + platform::Date::Now().ShortDate() + QStringLiteral(") ");
+  const std::vector<int> rows = m_addressIndex.RowsOf(to);
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+    m_addresses->SetCell(*row, 1, m_addresses->Cell(*row, 1) + entry);
+    m_refs.changed = true;
+  }
+  const std::vector<int> waiting = m_queueIndex.WaitingRowsOf(to);
+  for (auto row = waiting.rbegin(); row != waiting.rend(); ++row) m_queue->RemoveRow(*row);
+}
+
+void SendEngine::MessageRefused(const platform::EmailMessagePtr& message, const QString& reply) {
+  if (!message) return;
+  const QString to = message->ToAddress();
+  const auto refused = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
+  const QString name = refused ? refused->Name() : QString();
+  m_controls->SetSlug(QStringLiteral("Message to ") + to + QStringLiteral(" refused: ") + reply);
+  // Its row leaves the queue; otherwise it would wait for an answer that never comes.
+  for (int row : m_queueIndex.WaitingRowsOf(to)) {
+    if (m_queue->Cell(row, kMailing) == name) {
+      m_queue->RemoveRow(row);
+      return;
+    }
+  }
+}
+
+void SendEngine::ConnectionFailed() {
+  const int code = m_client->LastErrorCode();
+  m_controls->SetSlug(QStringLiteral("Error ") + QString::number(code));
+  // 102 is the server's close, also after every sign-off: what is still in the client's
+  // list goes out on the next connection.
+  if (code == platform::smtp::kServerClosed) return;
+  if (code == platform::smtp::kCannotConnect) {
+    m_controls->SetSlug(QStringLiteral("Error sending mail.  Please check your connection to the internet."));
+  } else {
+    m_controls->SetSlug(QStringLiteral("SMTP Socket Error = ") + QString::number(code));
+    if (code == platform::smtp::kAuthRefused) {
+      m_controls->SetSlug(QStringLiteral("Check your SMTP username and password."));
+    }
+  }
+  m_client->DeleteAllMessages();
+  for (int row = m_queueIndex.LastUnqueuedRowBefore(m_queue->ListCount()); row >= 0;
+       row = m_queueIndex.LastUnqueuedRowBefore(row)) {
+    m_queue->SetCell(row, kStatus, SendQueueIndex::Queued());
+  }
+}
+
+void SendEngine::ConnectionEstablished(const QString& greeting) {
+  m_controls->SetSlug(QStringLiteral("Connection established = ") + greeting);
+}
+
+}  // namespace mailing
+
+#include "moc_SendEngine.cpp"

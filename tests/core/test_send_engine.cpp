@@ -1,0 +1,355 @@
+// The send engine without a display: its tick and its handling of accepted messages
+// against the literal walks over random queues and edits, its two indexes against walks,
+// the summary, the period, and handed-over mail taken back from the client.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <chrono>
+
+#include "mailing/AddressIndex.h"
+#include "mailing/SendEngine.h"
+#include "platform/Random.h"
+#include "platform/Seams.h"
+#include "platform/SocketFactory.h"
+#include "support/FakeByteStream.h"
+#include "support/SendEngineOracle.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using platform::EmailMessagePtr;
+using platform::SpecialEmail;
+using Rows = std::vector<QStringList>;
+
+const QDateTime kNow(QDate(2026, 5, 4), QTime(13, 14, 15));
+
+struct FakeControls final : mailing::SendControls {
+  int rate = 1, ratePer = 1, progressMaximum = 7, progressValue = 3, period = 1000;
+  bool randRate = false, queueTab = true;
+  QString queueStatus = "old", statusLine;
+  QStringList log;
+  int Rate() const override { return rate; }
+  int RatePer() const override { return ratePer; }
+  bool RandRate() const override { return randRate; }
+  bool QueueTabInFront() const override { return queueTab; }
+  void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
+  void SetProgressValue(int value) override { progressValue = value; }
+  void SetQueueStatus(const QString& text) override { queueStatus = text; }
+  void SetSendPeriod(int milliseconds) override { period = milliseconds; }
+  void SetStatusLine(const QString& text) override { statusLine = text; }
+  void SetSlug(const QString& text) override { log.append(text); }
+};
+
+// A queue, an address list, an SMTP client and the window's values around one engine.
+struct Rig {
+  platform::ListModel queue{4}, list{2};
+  platform::SMTPSocket client;
+  QString server = "mail.example.org", username = "ann", password = "pw";
+  std::optional<platform::Date> starttime;
+  qint32 mailssent = 0;
+  bool changed = false;
+  FakeControls* controls = new FakeControls;
+  mailing::SendEngine engine{&queue,
+                             &list,
+                             &client,
+                             {server, username, password, starttime, mailssent, changed},
+                             std::unique_ptr<mailing::SendControls>(controls)};
+};
+
+Rows Cells(const platform::ListModel& model) {
+  Rows rows;
+  for (int row = 0; row < model.ListCount(); ++row) {
+    rows.emplace_back();
+    for (int column = 0; column < model.columnCount(); ++column) rows.back() << model.Cell(row, column);
+  }
+  return rows;
+}
+
+QStringList Described(const QList<EmailMessagePtr>& messages) {
+  QStringList described;
+  for (const EmailMessagePtr& m : messages) {
+    described << QStringList{m->ToAddress(),     dynamic_cast<const SpecialEmail&>(*m).Name(),
+                             m->FromAddress(),   m->Subject(),
+                             m->BodyPlainText(), m->BodyHTML()}
+                     .join('|');
+  }
+  return described;
+}
+
+std::shared_ptr<SpecialEmail> Letter(const QString& to, const QString& name) {
+  auto message = std::make_shared<SpecialEmail>();
+  message->AddRecipient(to);
+  message->SetName(name);
+  return message;
+}
+
+class SendEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_dir.isValid());
+    platform::FolderItem::SetAppFolderForTests(m_dir.path());
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("eMail"));
+    platform::SetClockForTests([] { return kNow; });
+    platform::SetByteStreamFactoryForTests([](const platform::TlsPolicy&) {  // no server is reached
+      using testing_support::FakeByteStream;
+      return std::make_unique<FakeByteStream>(FakeByteStream::ParseScript({"U:"}), false, 0);
+    });
+    const auto folder = mailing::MessageFolder();
+    ASSERT_TRUE(
+        mailing::WriteMessageFile(folder, "Offer", {"shop@x.org", "Grüße", true, "<p>Hi</p>\r<p>Bye</p>"}));
+    ASSERT_TRUE(mailing::WriteMessageFile(folder, "News", {"news@x.org", "News", false, ""}));
+    testing_support::WriteAll(m_dir.path() + "/eMail/One line", "only@x.org");
+  }
+  void TearDown() override {
+    platform::SetYieldInterval(2ms);
+    platform::SetRandomForTests({});
+    platform::SetByteStreamFactoryForTests({});
+    platform::SetClockForTests({});
+    platform::FolderItem::SetAppFolderForTests({});
+  }
+
+  QTemporaryDir m_dir;
+};
+
+// Two rigs take the same random edits, one through the engine and its indexes (which see
+// the edits only through the models' signals), one through the literal walks; after each
+// edit their queues, lists, counts and outgoing mail must agree.
+TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
+  QRandomGenerator random(2101);
+  const QStringList addresses = {"a@x.org", "b@x.org", "A@x.org", ""};
+  const QStringList names = {"Offer", "News", "Missing", "One line", "../Offer"};
+  const QStringList statuses = {"Queued", "Queued", "Queued", "Waiting", "queued", ""};
+  const QStringList histories = {"", "Offer(1/2/26) ", "Black Listed"};
+  auto pick = [&](const QStringList& from) { return from[random.bounded(static_cast<int>(from.size()))]; };
+  // Now and then one of many addresses, so the address index grows.
+  auto address = [&] {
+    return random.bounded(3) ? pick(addresses) : QString("m%1@x.org").arg(random.bounded(3000));
+  };
+  for (int round = 0; round < 30; ++round) {
+    Rig fast, slow;
+    auto both = [&](const std::function<void(Rig&)>& edit) { edit(fast), edit(slow); };
+    for (int step = 0; step < 60; ++step) {
+      const int count = fast.queue.ListCount();
+      const int row = count > 0 ? static_cast<int>(random.bounded(count)) : 0;
+      const int listRow =
+          fast.list.ListCount() > 0 ? static_cast<int>(random.bounded(fast.list.ListCount())) : 0;
+      const QString text = pick(random.bounded(2) ? statuses : names);
+      const quint32 seed = random.generate();
+      switch (random.bounded(10)) {
+        case 0: {  // a batch; now and then one that outgrows the slots, with few rows queued
+          Rows batch(seed % 9 == 0 ? 700 : 1 + seed % 6);
+          for (QStringList& r : batch) {
+            r = {address(), pick(names), pick({"HTML", "Plain Text"}),
+                 batch.size() < 700 ? pick(statuses) : "Held"};
+          }
+          if (batch.size() == 700) batch[seed % 700][3] = "Queued";
+          both([&](Rig& rig) { rig.queue.AppendRows(batch); });
+          break;
+        }
+        case 1:
+          both([&](Rig& rig) { rig.queue.SetCell(row, statuses.contains(text) ? 3 : 1, text); });
+          break;
+        case 2:
+          both([&](Rig& rig) { rig.queue.RemoveRow(row); });
+          break;
+        case 3:  // edits the indexes cannot follow row by row
+          both([&](Rig& rig) {
+            QRandomGenerator same(seed);
+            rig.queue.RemoveRowsIf([&](int) { return same.bounded(3) == 0; });
+            if (seed % 5 == 0) rig.queue.DeleteAllRows();
+            rig.queue.InsertRow(row, "b@x.org");
+          });
+          break;
+        case 4: {
+          Rows added(seed % 6 == 0 ? 1500 : 1);
+          for (QStringList& r : added) r = {address(), pick(histories)};
+          both([&](Rig& rig) {
+            rig.list.AppendRows(added);
+            rig.list.SetCell(listRow, 0, added[0][0]);
+            if (seed % 3 == 0) rig.list.RemoveRow(listRow);
+          });
+          break;
+        }
+        case 5: {  // an accepted message: one handed over, or any other
+          EmailMessagePtr sentFast = Letter(address(), pick(names)), sentSlow = sentFast;
+          if (const int handed = static_cast<int>(slow.client.Messages().size()); handed > 0 && seed % 3) {
+            sentFast = fast.client.Messages().takeAt(static_cast<int>(seed % handed));
+            sentSlow = slow.client.Messages().takeAt(static_cast<int>(seed % handed));
+          }
+          fast.engine.MessageSent(sentFast);
+          oracle::MessageSentLiterally(slow.list, slow.queue, dynamic_cast<const SpecialEmail&>(*sentSlow),
+                                       platform::Date(), slow.mailssent, slow.changed);
+          break;
+        }
+        case 6:
+          fast.engine.ConnectionFailed();
+          slow.client.DeleteAllMessages();
+          for (int r = slow.queue.ListCount() - 1; r >= 0; --r) slow.queue.SetCell(r, 3, "Queued");
+          break;
+        default: {
+          fast.controls->rate = 1 + static_cast<int>(seed % 5);
+          const qsizetype logged = fast.controls->log.size();
+          fast.engine.Tick();
+          const bool connected =
+              fast.controls->log.size() > logged && fast.controls->log.last() == "Connecting...";
+          fast.client.Disconnect();
+          ASSERT_EQ(connected,
+                    oracle::HandOverLiterally(slow.queue, fast.controls->rate, mailing::MessageFolder(),
+                                              {slow.server, slow.username, slow.password}, slow.client));
+        }
+      }
+      ASSERT_EQ(Cells(fast.queue), Cells(slow.queue)) << round << " " << step;
+      ASSERT_EQ(Cells(fast.list), Cells(slow.list)) << round << " " << step;
+      ASSERT_EQ(Described(fast.client.Messages()), Described(slow.client.Messages())) << round << " " << step;
+      ASSERT_EQ(fast.client.Address() + fast.client.Username(),
+                slow.client.Address() + slow.client.Username());
+      ASSERT_EQ(fast.mailssent, slow.mailssent);
+      ASSERT_EQ(fast.changed, slow.changed);
+    }
+  }
+}
+
+// Every address's rows against a walk after every kind of edit, with enough addresses
+// that the index grows and its entries share probe runs.
+TEST(AddressIndex, FindsTheRowsOfEveryAddressAfterRandomEdits) {
+  QRandomGenerator random(1102);
+  auto address = [&](quint32 i) { return QString("m%1@x.org").arg(i); };
+  platform::ListModel list(2);
+  mailing::AddressIndex index(&list);
+  for (int step = 0; step < 3000; ++step) {
+    const int count = list.ListCount();
+    const int row = count > 0 ? static_cast<int>(random.bounded(count)) : 0;
+    switch (random.bounded(count < 600 ? 3 : 6)) {
+      case 0: {
+        Rows rows(1 + random.bounded(40));
+        for (QStringList& cells : rows) cells = {address(random.bounded(700))};
+        list.AppendRows(rows);
+        break;
+      }
+      case 1:
+        list.SetCell(row, 0, address(random.bounded(700)));
+        break;
+      case 2:
+        list.InsertRow(row, address(random.bounded(700)));
+        break;
+      case 3:
+        list.RemoveRowsIf([&](int) { return random.bounded(20) == 0; });
+        break;
+      default:
+        list.RemoveRow(row);
+    }
+    QHash<QString, std::vector<int>> walked;
+    for (int r = 0; r < list.ListCount(); ++r) walked[list.Cell(r, 0)].push_back(r);
+    for (quint32 i = 0; i < 700; ++i) ASSERT_EQ(index.RowsOf(address(i)), walked.value(address(i))) << step;
+  }
+}
+
+TEST_F(SendEngineTest, ProgressAndSummary) {
+  struct Case {
+    int rows;
+    bool queueTab;
+    std::optional<qint64> queuedMsAgo;
+    int mailssent, progressMaximum, progressValue;
+    QString summary;
+  };
+  const std::vector<Case> table = {
+      {0, true, 100000, 5, 100, 0, "0 addresses"},
+      {1, true, std::nullopt, 4, 7, 4, "1 addresses"},  // nothing queued yet
+      {10, true, 100000, 0, 7, 0, "10 addresses"},      // nothing accepted yet
+      {10, true, 100000, 5, 7, 5, "10 addresses, 3 minute(s)."},
+      {10, true, 500, 1, 7, 1, "10 addresses, 0 minute(s)."},  // accepted within the first second
+      {10, false, 100000, 5, 7, 5, "old"},
+  };
+  for (const Case& c : table) {
+    SCOPED_TRACE(c.summary.toStdString());
+    Rig rig;
+    for (int i = 0; i < c.rows; ++i)
+      rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Held"});  // never handed over
+    rig.controls->queueTab = c.queueTab;
+    if (c.queuedMsAgo) rig.starttime = platform::Date(kNow.addMSecs(-*c.queuedMsAgo));
+    rig.mailssent = c.mailssent;
+    rig.engine.Tick();
+    EXPECT_EQ(rig.controls->progressMaximum, c.progressMaximum);
+    EXPECT_EQ(rig.controls->progressValue, c.progressValue);
+    EXPECT_EQ(rig.controls->queueStatus, c.summary);
+    EXPECT_EQ(rig.controls->log, QStringList());
+  }
+}
+
+TEST_F(SendEngineTest, PeriodAndRateText) {
+  struct Case {
+    int rate, ratePer;
+    bool randRate;
+    std::vector<double> draws;  // in the order they are taken
+    int period;
+    QString text;
+  };
+  const std::vector<Case> table = {
+      {1, 10, false, {}, 10000, "1 messages every 10 seconds"},
+      {3, 10, true, {0.9, 0.5}, 11000, "3 messages every 10 seconds +- 20%"},
+      {3, 10, true, {0.5, 0.5}, 9000, "3 messages every 10 seconds +- 20%"},
+      {5, 180, true, {0.51, 0.999}, 215964, "5 messages every 180 seconds +- 20%"},
+      {2, 1, true, {0.0, 0.25}, 950, "2 messages every 1 seconds +- 20%"},
+  };
+  for (const Case& c : table) {
+    Rig rig;
+    rig.controls->rate = c.rate, rig.controls->ratePer = c.ratePer, rig.controls->randRate = c.randRate;
+    std::vector<double> draws = c.draws;
+    platform::SetRandomForTests([&draws] {
+      const double u = draws.at(0);
+      draws.erase(draws.begin());
+      return u;
+    });
+    rig.engine.ShowRate();
+    rig.engine.SetSendTimer();
+    EXPECT_EQ(rig.controls->period, c.period);
+    EXPECT_EQ(rig.controls->statusLine, c.text);
+    EXPECT_EQ(draws.size(), 0u);
+  }
+}
+
+// Removed rows' mail, handed over but not yet sent, does not go out later.
+TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
+  Rig rig;
+  platform::RecordingSeams recorded;
+  platform::ScopedSeams seams(recorded.seams());
+  rig.queue.AppendRows({{"a@x.org", "Offer", "HTML", "Queued"},
+                        {"b@x.org", "Offer", "HTML", "Queued"},
+                        {"c@x.org", "Offer", "HTML", "Queued"},
+                        {"d@x.org", "Offer", "HTML", "Queued"}});
+  rig.controls->rate = 3;
+  rig.engine.Tick();
+  rig.engine.DeleteFromSendQueue();
+  EXPECT_EQ(recorded.messages, QStringList{"Select a list entry to delete."});
+  rig.queue.SetSelected(0, true);
+  rig.queue.SetSelected(3, true);
+  rig.engine.DeleteFromSendQueue();
+  EXPECT_EQ(Cells(rig.queue),
+            Rows({{"b@x.org", "Offer", "HTML", "Waiting"}, {"c@x.org", "Offer", "HTML", "Waiting"}}));
+  QStringList outgoing;
+  for (const EmailMessagePtr& m : rig.client.Messages()) outgoing << m->ToAddress();
+  EXPECT_EQ(outgoing, QStringList({"b@x.org", "c@x.org"}));
+  rig.engine.StopSending();
+  EXPECT_EQ(rig.queue.ListCount(), 0);
+  EXPECT_EQ(rig.client.Messages().size(), 0);
+}
+
+// The timer may tick while a tick yields; that tick must not add its Rate to the other's.
+TEST_F(SendEngineTest, ATickDuringATickHandsNothingOver) {
+  Rig rig;
+  for (int i = 0; i < 6; ++i) rig.queue.AddRow({QString("p%1@x.org").arg(i), "Offer", "HTML", "Queued"});
+  rig.controls->rate = 2;
+  platform::SetYieldInterval(0us);
+  int inner = 0;
+  QTimer::singleShot(0, [&] { rig.engine.Tick(), ++inner; });
+  rig.engine.Tick();
+  EXPECT_EQ(inner, 1);
+  EXPECT_EQ(rig.client.Messages().size(), 2);
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+#pragma once
+
+// The send engine's walks the slow, obvious way, row by row as the program's design
+// describes them: the reference for mailing::SendEngine's indexed tick and its handling
+// of an accepted message (tests and benchmarks).
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "mailing/MessageFile.h"
+#include "platform/Date.h"
+#include "platform/EventLoop.h"
+#include "platform/ListModel.h"
+#include "platform/SMTPSocket.h"
+#include "platform/Text.h"
+
+namespace oracle {
+
+struct Account {
+  QString server;
+  QString username;
+  QString password;
+};
+
+// One tick's hand-over: walks the queue from its first row, reading the row count anew
+// before every row; each of the first `rate` "Queued" rows whose message file reads is
+// built into a message for the client and marked "Waiting". True when a row visited is
+// "Waiting" afterwards.
+inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platform::FolderItem& folder,
+                              const Account& account, platform::SMTPSocket& client) {
+  int taken = 0;
+  bool waiting = false;
+  for (int row = 0; row <= queue.ListCount() - 1; ++row) {
+    if (taken < rate && queue.Cell(row, 3) == QLatin1String("Queued")) {
+      QString from;
+      QString subject;
+      QString body;
+      if (mailing::LoadEmail(folder, queue.Cell(row, 1), from, subject, body)) {
+        auto message = std::make_shared<platform::SpecialEmail>();
+        message->AddRecipient(queue.Cell(row, 0));
+        message->SetFromAddress(from);
+        message->SetSubject(subject);
+        message->SetName(queue.Cell(row, 1));
+        QString built;
+        const QStringList fields = body.split(QLatin1Char('\r'));
+        for (const QString& field : fields) {
+          built += field + QLatin1String("\r\n");
+          platform::YieldToEventLoop();
+        }
+        if (queue.Cell(row, 2) == QLatin1String("HTML")) {
+          message->SetBodyHTML(built);
+        } else {
+          message->SetBodyPlainText(built);
+        }
+        client.Messages().append(message);
+        client.SetUsername(account.username);
+        client.SetPassword(account.password);
+        client.SetAddress(account.server);
+        queue.SetCell(row, 3, QStringLiteral("Waiting"));
+        ++taken;
+      }
+    }
+    if (queue.Cell(row, 3) == QLatin1String("Waiting")) waiting = true;
+    platform::YieldToEventLoop();
+  }
+  return waiting;
+}
+
+// An accepted message: counted, a history entry in every address-list row of its
+// recipient (last row first), and every "Waiting" queue row of the recipient removed.
+inline void MessageSentLiterally(platform::ListModel& addresses, platform::ListModel& queue,
+                                 const platform::SpecialEmail& message, const platform::Date& date,
+                                 qint32& mailssent, bool& changed) {
+  ++mailssent;
+  const QString to = message.ToAddress();
+  for (int row = addresses.ListCount() - 1; row >= 0; --row) {
+    if (platform::StrComp(addresses.Cell(row, 0), to, 0) == 0) {
+      addresses.SetCell(row, 1,
+                        addresses.Cell(row, 1) + message.Name() + QLatin1Char('(') + date.ShortDate() +
+                            QLatin1String(") "));
+      changed = true;
+    }
+    platform::YieldToEventLoop();
+  }
+  for (int row = queue.ListCount() - 1; row >= 0; --row) {
+    if (platform::StrComp(queue.Cell(row, 0), to, 0) == 0 &&
+        platform::StrComp(queue.Cell(row, 3), QStringLiteral("Waiting"), 0) == 0) {
+      queue.RemoveRow(row);
+    }
+    platform::YieldToEventLoop();
+  }
+}
+
+}  // namespace oracle
