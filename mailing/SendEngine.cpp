@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 
+#include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
 #include "platform/EventLoop.h"
 #include "platform/Random.h"
@@ -227,8 +228,7 @@ void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
   ++m_refs.mailssent;
   const QString to = sent->ToAddress();
   m_controls->SetSlug(QStringLiteral("Message sent to ") + to + QStringLiteral(" = ") + sent->Subject());
-  const QString entry =
-      sent->Name() + QLatin1Char('(') + platform::Date::Now().ShortDate() + QStringLiteral(") ");
+  const QString entry = HistoryEntry(sent->Name(), platform::Date::Now());
   const std::vector<int> rows = m_addressIndex.RowsOf(to);
   for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
     m_addresses->SetCell(*row, 1, m_addresses->Cell(*row, 1) + entry);
