@@ -351,6 +351,47 @@ void ListModel::SetAllSelected(bool selected) {
   ChangeSelection(0, count - 1);
 }
 
+void ListModel::ReorderRows(const std::vector<int>& order) {
+  const int count = ListCount();
+  if (order.size() != static_cast<size_t>(count)) return;
+  // Where each row goes, checking that order is a permutation.
+  std::vector<int> newRow(static_cast<size_t>(count), -1);
+  bool moves = false;
+  for (int i = 0; i < count; ++i) {
+    const int from = order[i];
+    if (from < 0 || from >= count || newRow[from] != -1) return;
+    newRow[from] = i;
+    moves = moves || from != i;
+  }
+  if (!moves) return;
+
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  CloseGap();
+  std::vector<QString> cells(m_cells.size());
+  std::vector<unsigned char> selected(m_selected.size());
+  for (int i = 0; i < count; ++i) {
+    const size_t from = static_cast<size_t>(order[i]);
+    for (int c = 0; c < m_columns; ++c) {
+      cells[static_cast<size_t>(i) * m_columns + c] = std::move(m_cells[from * m_columns + c]);
+    }
+    selected[i] = m_selected[from];
+  }
+  m_cells = std::move(cells);
+  m_selected = std::move(selected);
+  if (m_lastIndex >= 0) m_lastIndex = newRow[m_lastIndex];
+  m_firstSelectedBound = 0;
+  ++m_rowEdits;
+
+  const QModelIndexList persistent = persistentIndexList();
+  QModelIndexList moved;
+  moved.reserve(persistent.size());
+  for (const QModelIndex& old : persistent) {
+    moved.append(old.row() < count ? index(newRow[old.row()], old.column()) : QModelIndex());
+  }
+  changePersistentIndexList(persistent, moved);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
 void ListModel::Reserve(int rows) {
   if (rows <= 0) return;
   m_cells.reserve(static_cast<size_t>(rows) * m_columns);

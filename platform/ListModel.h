@@ -54,6 +54,10 @@ class ListModel : public QAbstractTableModel {
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
   void Reserve(int rows);
+  // Puts every row in a new place: order[i] is the row (counted before the call) that
+  // becomes row i, each row once. The rows keep their cells and selected flags; one layout
+  // change, and none when nothing moves. Nothing happens unless order names every row.
+  void ReorderRows(const std::vector<int>& order);
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;

@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <memory>
+#include <random>
 
 #include "platform/ListModel.h"
 
@@ -107,6 +108,16 @@ struct ReferenceList {
     if (row == -1 || Has(row)) SelectOnly(row, row);
   }
   void SetAllSelected(bool on) { std::fill(selected.begin(), selected.end(), on); }
+  void ReorderRows(const std::vector<int>& order) {
+    if (order.size() != cells.size()) return;
+    ReferenceList moved;
+    for (const int from : order) {
+      moved.cells.push_back(cells[from]);
+      moved.selected.push_back(selected[from]);
+      if (from == lastIndex) moved.lastIndex = moved.ListCount() - 1;
+    }
+    *this = moved;
+  }
 };
 
 // Compares everything a caller can read, rows just out of range included.
@@ -151,6 +162,11 @@ TEST(ListModel, RandomEditsMatchReference) {
       const QStringList cells{text, "h"};
       std::vector<QStringList> rows;
       for (int i = random.bounded(5); i > 0; --i) rows.push_back({text + QString::number(i)});
+      // A new order of the rows; now and then one that names a row too few.
+      std::vector<int> order(static_cast<size_t>(count));
+      for (int r = 0; r < count; ++r) order[r] = r;
+      std::shuffle(order.begin(), order.end(), std::mt19937(step));
+      if (count > 0 && random.bounded(4) == 0) order.pop_back();
       const std::function<void()> edits[] = {
           [&] { both([&](auto& list) { list.AddRow(cells); }); },
           [&] { both([&](auto& list) { list.InsertRow(row, text); }); },
@@ -163,6 +179,7 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.RemoveRowsIf([&](int r) { return bool(drop[r]); }); }); },
           [&] { both([&](auto& list) { list.AppendRows(rows); }); },
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
+          [&] { both([&](auto& list) { list.ReorderRows(order); }); },
       };
       if (random.bounded(100) == 0) {  // now and then a fresh list
         both([](auto& list) { list.DeleteAllRows(); });
