@@ -23,10 +23,9 @@ struct MainWindowHooks {
   std::function<void(MainWindow&)> saveFile;
   // Turns what was dropped on the window into addresses.
   std::function<void(MainWindow&, platform::DragItem&)> dropObject;
-  // The toolbar's Send and Sort open windows of the mailing and list-tool subsystems;
-  // DeleteItems removes the selection of the list or the queue in front.
+  // The toolbar's Send opens a window of the mailing subsystem; DeleteItems removes the
+  // selection of the list or the queue in front.
   std::function<void(MainWindow&)> openSendWindow;
-  std::function<void(MainWindow&)> openSortWindow;
   std::function<void(MainWindow&)> deleteItems;
 
   // The hooks in force.

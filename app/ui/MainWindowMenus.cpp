@@ -21,6 +21,10 @@ void MainWindow::AddMenuHandlers() {
       {QStringLiteral("MailingListsNewMailingList"), &MainWindow::_MailingListsNewMailingList_Action},
       {QStringLiteral("MailingListsRemoveMailingList"), &MainWindow::_MailingListsRemoveMailingList_Action},
       {QStringLiteral("MailingListsEmptyTash"), &MainWindow::_MailingListsEmptyTash_Action},
+      {QStringLiteral("EditFind"), &MainWindow::_EditFind_Action},
+      {QStringLiteral("EditFindNext"), &MainWindow::_EditFindNext_Action},
+      {QStringLiteral("AddressesBulkRemove"), &MainWindow::_AddressesBulkRemove_Action},
+      {QStringLiteral("AddressesCheckOptOut"), &MainWindow::_AddressesCheckOptOut_Action},
   };
   auto& router = app::CommandRouter::Instance();
   for (const QString& name : app::MainWindowMenuHandlerOrder()) {

@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "app/ui/MainWindow.h"
+#include "lists/AddressScanner.h"
 #include "lists/ui/DialogSupport.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
@@ -46,8 +47,10 @@ void NewAddressWin::Accept() {
     close();
     return;
   }
-  QPointer<MainWindow> main(MainWindow::Instance());
-  const QString found = main->findemailold(emailaddress->text());
+  // The main window's list takes its addresses through the window's own adding (duplicate
+  // test, status, Changed); any other list takes them as they are.
+  QPointer<MainWindow> main(qobject_cast<MainWindow*>(list->window()));
+  const QString found = lists::FindEmails(emailaddress->text());
   QPointer<NewAddressWin> self(this);
   if (!found.isEmpty()) {
     const QStringList addresses = found.split(QLatin1Char(' '));

@@ -82,8 +82,9 @@ TEST_F(MenuTest, EnablingFollowsTheFrontWindow) {
 
 TEST_F(MenuTest, MainWindowRegistersTheHandlersThatExist) {
   EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_window),
-            QStringList({"AppleAboutVelmora", "MailingListsNewMailingList", "MailingListsRemoveMailingList",
-                         "MailingListsEmptyTash"}));
+            QStringList({"EditFindNext", "EditFind", "AppleAboutVelmora", "MailingListsNewMailingList",
+                         "MailingListsRemoveMailingList", "AddressesBulkRemove", "MailingListsEmptyTash",
+                         "AddressesCheckOptOut"}));
   EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_about), QStringList({"FileQuit"}));
 }
 
