@@ -11,4 +11,7 @@ set(FUZZ_PARSER_SOURCES
   ${ROOT}/platform/Pop3Reply.cpp
   ${ROOT}/platform/SmtpReply.cpp
   ${ROOT}/platform/SmtpData.cpp
+  # The opt-out service's reply.
+  ${ROOT}/platform/ServerAddress.cpp
+  ${ROOT}/tools/OptOut.cpp
 )
