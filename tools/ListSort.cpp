@@ -5,12 +5,10 @@
 #include <QPointer>
 #include <QSet>
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <unordered_map>
 
 #include "platform/Date.h"
-#include "platform/EventLoop.h"
 #include "platform/ListModel.h"
 #include "platform/Text.h"
 
@@ -80,35 +78,6 @@ class DateKeys {
   std::unordered_map<double, QString> m_texts;
 };
 
-int CompareExact(QStringView a, QStringView b) {
-  return platform::StrComp(QString::fromRawData(a.data(), a.size()), QString::fromRawData(b.data(), b.size()),
-                           0);
-}
-
-// Each key's rank among the distinct keys in exact order: equal keys share a rank.
-std::vector<uint32_t> RankKeys(const std::vector<QStringView>& keys) {
-  QHash<QStringView, uint32_t> distinct;
-  distinct.reserve(static_cast<qsizetype>(keys.size()));
-  std::vector<QStringView> texts;
-  std::vector<uint32_t> ids(keys.size());
-  for (size_t i = 0; i < keys.size(); ++i) {
-    auto it = distinct.constFind(keys[i]);
-    if (it == distinct.constEnd()) {
-      it = distinct.insert(keys[i], static_cast<uint32_t>(texts.size()));
-      texts.push_back(keys[i]);
-    }
-    ids[i] = *it;
-  }
-  std::vector<uint32_t> byText(texts.size());
-  for (uint32_t i = 0; i < byText.size(); ++i) byText[i] = i;
-  std::sort(byText.begin(), byText.end(),
-            [&](uint32_t a, uint32_t b) { return CompareExact(texts[a], texts[b]) < 0; });
-  std::vector<uint32_t> rankOfId(texts.size());
-  for (uint32_t r = 0; r < byText.size(); ++r) rankOfId[byText[r]] = r;
-  for (uint32_t& id : ids) id = rankOfId[id];
-  return ids;
-}
-
 // The lists being sorted: a second sort of the same list would interleave with the first
 // at its yields.
 QSet<const platform::ListModel*>& ListsBeingSorted() {
@@ -121,72 +90,6 @@ QSet<const platform::ListModel*>& ListsBeingSorted() {
 QString SortKey(const QString& address, const QString& history, SortBy by) {
   if (by == SortBy::Date) return DateKeys().Key(history);
   return AddressKey(address, by).toString();
-}
-
-std::optional<std::vector<int>> QuicksortOrder(const std::vector<QStringView>& keys, bool ascending,
-                                               const SortProgress& progress) {
-  const int n = static_cast<int>(keys.size());
-  std::vector<uint32_t> rank = RankKeys(keys);
-  // Descending is ascending on mirrored ranks: "after the pivot" is then "less than it".
-  if (!ascending) {
-    for (uint32_t& r : rank) r = ~r;
-  }
-  std::vector<int> row(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) row[i] = i;
-  std::vector<int> rowOut(row.size());
-  std::vector<uint32_t> rankOut(rank.size());
-
-  long long steps = 0;
-  std::vector<std::pair<int, int>> ranges;
-  if (n > 1) ranges.emplace_back(0, n - 1);
-  while (!ranges.empty()) {
-    auto [lo, hi] = ranges.back();
-    ranges.pop_back();
-    while (lo < hi) {
-      const int p = lo + (hi - lo) / 2;
-      const uint32_t pivot = rank[p];
-      const long long width = hi - lo + 1;
-      if (progress && (steps % kSortProgressSteps == 0 ||
-                       steps / kSortProgressSteps != (steps + width - 1) / kSortProgressSteps)) {
-        if (!progress(steps, lo, p, hi)) return std::nullopt;
-      }
-      steps += width;
-
-      int stayBefore = 0;
-      int movedBefore = 0;
-      for (int i = lo; i < p; ++i) stayBefore += rank[i] <= pivot ? 1 : 0;
-      for (int i = p + 1; i <= hi; ++i) movedBefore += rank[i] < pivot ? 1 : 0;
-      const int place = lo + stayBefore + movedBefore;
-      int left = lo;
-      int right = place + (p - lo - stayBefore);  // the last of the rows moved after
-      for (int i = lo; i < p; ++i) {
-        const int to = rank[i] <= pivot ? left++ : right--;
-        rowOut[to] = row[i];
-        rankOut[to] = rank[i];
-      }
-      right = place + (p - lo - stayBefore) + 1;
-      for (int i = p + 1; i <= hi; ++i) {
-        const int to = rank[i] < pivot ? left++ : right++;
-        rowOut[to] = row[i];
-        rankOut[to] = rank[i];
-      }
-      rowOut[place] = row[p];
-      rankOut[place] = pivot;
-      std::copy(rowOut.begin() + lo, rowOut.begin() + hi + 1, row.begin() + lo);
-      std::copy(rankOut.begin() + lo, rankOut.begin() + hi + 1, rank.begin() + lo);
-
-      // Go on with the smaller side and keep the larger for later: at most log2(n)
-      // ranges wait, however unevenly the pivots split.
-      if (place - lo < hi - place) {
-        ranges.emplace_back(place + 1, hi);
-        hi = place - 1;
-      } else {
-        ranges.emplace_back(lo, place - 1);
-        lo = place + 1;
-      }
-    }
-  }
-  return row;
 }
 
 SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool ascending,

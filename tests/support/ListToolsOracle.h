@@ -59,11 +59,9 @@ class LiteralSort {
     int i = lo;
     while (i <= hi) {
       const int order = platform::StrComp(Key(i), pk, 0);
-      const bool after = m_ascending ? order > 0 : order < 0;
-      const bool before = m_ascending ? order < 0 : order > 0;
       int step = 0;
       if (i < p) {
-        if (after) {
+        if (m_ascending ? order > 0 : order < 0) {  // the row belongs after the pivot
           const QStringList moved = rows[i];
           rows.erase(rows.begin() + i);
           p = p - 1;
@@ -72,7 +70,7 @@ class LiteralSort {
           step = 1;
         }
       } else if (p < i) {
-        if (before) {
+        if (m_ascending ? order < 0 : order > 0) {  // the row belongs before the pivot
           const QStringList moved = rows[i];
           rows.erase(rows.begin() + i);
           rows.insert(rows.begin() + p, moved);
