@@ -136,6 +136,11 @@ QString ListModel::Cell(int row, int column) const {
   return m_cells[Slot(row) * m_columns + column];
 }
 
+QStringView ListModel::CellView(int row, int column) const {
+  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
+  return m_cells[Slot(row) * m_columns + column];
+}
+
 void ListModel::SetCell(int row, int column, const QString& text) {
   if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return;
   QString& cell = CellAt(row, column);
@@ -244,17 +249,26 @@ int ListModel::LastIndex() const {
   return m_lastIndex;
 }
 
-void ListModel::AppendRows(std::vector<QStringList> rows) {
-  if (rows.empty()) return;
+template <typename Fill>
+void ListModel::AppendBatch(int count, const Fill& fill) {
+  if (count <= 0) return;
   const int first = ListCount();
-  const int last = first + static_cast<int>(rows.size()) - 1;
+  const int last = first + count - 1;
   beginInsertRows({}, first, last);
   CloseGap();
   // Grow geometrically: a list filled in many batches must not be copied per batch.
   const size_t needed = static_cast<size_t>(last + 1) * m_columns;
   if (needed > m_cells.capacity()) m_cells.reserve(std::max(needed, m_cells.capacity() * 2));
   m_selected.resize(static_cast<size_t>(last) + 1, 0);
-  for (QStringList& cells : rows) {
+  for (int i = 0; i < count; ++i) fill(i);
+  m_lastIndex = last;
+  ++m_rowEdits;
+  endInsertRows();
+}
+
+void ListModel::AppendRows(std::vector<QStringList> rows) {
+  AppendBatch(static_cast<int>(rows.size()), [&](int i) {
+    QStringList& cells = rows[i];
     // Take the texts over from a list we own; copy (a reference count) from a shared
     // one, since writing to it would first copy the whole list.
     const bool owned = cells.isDetached();
@@ -267,10 +281,19 @@ void ListModel::AppendRows(std::vector<QStringList> rows) {
         m_cells.push_back(cells.at(c));
       }
     }
-  }
-  m_lastIndex = last;
-  ++m_rowEdits;
-  endInsertRows();
+  });
+}
+
+void ListModel::AppendFirstCells(QStringList texts) {
+  const bool owned = texts.isDetached();
+  AppendBatch(static_cast<int>(texts.size()), [&](int i) {
+    if (owned) {
+      m_cells.push_back(std::move(texts[i]));
+    } else {
+      m_cells.push_back(texts.at(i));
+    }
+    for (int c = 1; c < m_columns; ++c) m_cells.emplace_back();
+  });
 }
 
 void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {

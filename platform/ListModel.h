@@ -33,6 +33,10 @@ class ListModel : public QAbstractTableModel {
   void RemoveRow(int row);
   void DeleteAllRows();
   QString Cell(int row, int column) const;
+  // The cell's text without a copy (not even of the reference): for walks over many rows,
+  // where counting references would write to every cell's text. Valid until the cell or
+  // the rows change; empty outside the list.
+  QStringView CellView(int row, int column) const;
   void SetCell(int row, int column, const QString& text);
   bool Selected(int row) const;
   void SetSelected(int row, bool selected);
@@ -51,6 +55,8 @@ class ListModel : public QAbstractTableModel {
   // flags of the rows that stay are unchanged, and a removal walk over many selected
   // rows must not report once per row.
   void AppendRows(std::vector<QStringList> rows);
+  // One row per text, holding it in column 0 (results of a search, addresses of a drop).
+  void AppendFirstCells(QStringList texts);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
   void Reserve(int rows);
@@ -78,6 +84,9 @@ class ListModel : public QAbstractTableModel {
   QString& CellAt(int row, int column) { return m_cells[Slot(row) * m_columns + column]; }
   void MoveGapTo(int row);
   void CloseGap();
+  // Appends `count` rows with one signal; fill(i) pushes the m_columns cells of row i.
+  template <typename Fill>
+  void AppendBatch(int count, const Fill& fill);
 
   int m_columns;
   // Cells row-major, one slot of m_columns cells per row, and a flag per slot. Between

@@ -3,6 +3,7 @@
 #define PCRE2_CODE_UNIT_WIDTH 16
 #include <pcre2.h>
 
+#include <QElapsedTimer>
 #include <memory>
 
 #include "platform/EventLoop.h"
@@ -16,12 +17,16 @@ pcre2_code* Code(void* code) {
 }
 
 // What PCRE2 would refuse as a subject in UTF mode: a surrogate that is not half of a pair.
+// Most subjects hold none, which a loop without early exits finds fastest.
 bool IsValidUtf16(QStringView text) {
-  const char16_t* p = text.utf16();
-  const char16_t* const end = p + text.size();
-  for (; p < end; ++p) {
-    if (*p < 0xD800 || *p > 0xDFFF) continue;
-    if (*p >= 0xDC00 || p + 1 == end || p[1] < 0xDC00 || p[1] > 0xDFFF) return false;
+  const char16_t* const begin = text.utf16();
+  const char16_t* const end = begin + text.size();
+  bool surrogates = false;
+  for (const char16_t* p = begin; p < end; ++p) surrogates |= (*p & 0xF800) == 0xD800;
+  if (!surrogates) return true;
+  for (const char16_t* p = begin; p < end; ++p) {
+    if ((*p & 0xF800) != 0xD800) continue;
+    if (*p >= 0xDC00 || p + 1 == end || (p[1] & 0xFC00) != 0xDC00) return false;
     ++p;
   }
   return true;
@@ -81,12 +86,17 @@ bool AddressPattern::Matches(QStringView subject) const {
 }
 
 std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const FindAllHooks& hooks) {
+  // Results reach the window at most this often: every hand-over redraws its list.
+  constexpr qint64 kShowEveryMs = 100;
   QString text = hooks.pattern();
   auto pattern = std::make_unique<AddressPattern>(text);
-  std::vector<QStringList> found;
+  QStringList found;
+  QElapsedTimer shown;
+  shown.start();
   const auto flush = [&] {
-    if (!found.empty() && hooks.addRows) hooks.addRows(std::move(found));
-    found.clear();
+    if (!found.isEmpty() && hooks.addRows) hooks.addRows(std::move(found));
+    found = QStringList();
+    shown.restart();
   };
   unsigned long long loopRuns = platform::YieldRuns();
   for (int row = 0; list && row < list->ListCount(); ++row) {
@@ -94,15 +104,13 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
       flush();
       return pattern->ErrorText();
     }
-    const QString address = list->Cell(row, 0);
-    if (pattern->Matches(address)) found.push_back(QStringList{address});
+    if (pattern->Matches(list->CellView(row, 0))) found.append(list->Cell(row, 0));
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
-    // The event loop ran: the results so far may be shown, the windows may have gone and
-    // the pattern may have been edited.
+    // The event loop ran: the windows may have gone and the pattern may have been edited.
     loopRuns = platform::YieldRuns();
-    flush();
     if (hooks.stopped && hooks.stopped()) return std::nullopt;
+    if (shown.elapsed() >= kShowEveryMs) flush();
     const QString now = hooks.pattern();
     if (now != text) {
       text = now;

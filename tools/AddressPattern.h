@@ -6,7 +6,6 @@
 #include <QStringView>
 #include <functional>
 #include <optional>
-#include <vector>
 
 #include "platform/ListModel.h"
 
@@ -42,7 +41,7 @@ struct FindAllHooks {
   // The pattern's text; read at the start and again whenever the event loop has run.
   std::function<QString()> pattern;
   // Takes the matching addresses found since the last call, in list order.
-  std::function<void(std::vector<QStringList> rows)> addRows;
+  std::function<void(QStringList addresses)> addRows;
   // True once the search should end (its windows have gone).
   std::function<bool()> stopped;
 };

@@ -14,42 +14,17 @@ namespace {
 // rejects what it rejects with the same words: the Perl syntax of the help window, letter
 // case, anchors, Unicode and subjects that are not valid UTF-16.
 TEST(ListMatching, PatternsMatchAsQRegularExpression) {
-  const QStringList patterns = {"example\\.com$",
-                                "^A",
-                                "\\bbob\\b",
-                                "[aeiou]{2}",
-                                "[^a-z0-9@.]",
-                                "(a)\\1",
-                                "\\d+@",
-                                "x?",
-                                "[[]",
-                                "[]]",
-                                "\\x41",
-                                "\\w+@\\w+",
-                                "o",
-                                "\\x{e9}",
-                                "^$",
-                                ".",
-                                "(?i)ANN",
-                                "a|b|c",
-                                "(",
-                                "a{2,1}",
-                                "[z-a]",
-                                "\\",
-                                "(?<n",
-                                "*"};
-  const QStringList subjects = {"ann@example.com",
-                                "Ann@Example.COM",
-                                "bob@x.org",
-                                "a-b@x",
-                                "aa@x.org",
-                                "",
-                                "[x]@y.z",
-                                QString::fromUtf8("j\xC3\xA9r\xC3\xB4me@x.fr"),
-                                QString("ab") + QChar(0xDC80) + "cd",
-                                QString::fromUtf8("\xF0\x9F\x98\x80@x.org"),
-                                "A1@x",
-                                "x\ny"};
+  const QStringList patterns =
+      QString(
+          R"(example\.com$ ^A \bbob\b [aeiou]{2} [^a-z0-9@.] (a)\1 \d+@ x? [[] []] \x41 \w+@\w+ o \x{e9} ^$ . )"
+          R"((?i)ANN a|b|c ( a{2,1} [z-a] \ (?<n *)")
+          .split(' ');
+  // clang-format off
+  const QStringList subjects = {"ann@example.com", "Ann@Example.COM", "bob@x.org", "a-b@x", "aa@x.org", "", "[x]@y.z",
+      QString::fromUtf8("j\xC3\xA9r\xC3\xB4me@x.fr"), QString("ab") + QChar(0xDC80) + "cd",
+      QString::fromUtf8("\xF0\x9F\x98\x80@x.org"), "A1@x", "x\ny", QString("a@x") + QChar(0xD83D),
+      QString(QChar(0xDE00)) + QChar(0xD83D) + "o"};
+  // clang-format on
   for (const QString& text : patterns) {
     const QRegularExpression reference(text);
     const tools::AddressPattern pattern(text);
@@ -85,16 +60,17 @@ TEST(ListMatching, BulkRemovalAgreesWithTheLiteralWalk) {
     literal.Run();
 
     const tools::BulkRemoval plan = tools::PlanBulkRemoval(listed, main);
-    QStringList trash;
-    for (const int row : plan.mainRows) trash.append(main.Cell(row, 0));
-    std::vector<unsigned char> gone(static_cast<size_t>(main.ListCount()), 0);
-    for (const int row : plan.mainRows) gone[row] = 1;
-    listed.RemoveRowsIf([&](int row) { return plan.repeats[row] != 0; });
-    main.RemoveRowsIf([&](int row) { return gone[row] != 0; });
     QStringList listedLeft;
     QStringList mainLeft;
-    for (int r = 0; r < listed.ListCount(); ++r) listedLeft.append(listed.Cell(r, 0));
-    for (int r = 0; r < main.ListCount(); ++r) mainLeft.append(main.Cell(r, 0));
+    QStringList trash;
+    for (int r = 0; r < listed.ListCount(); ++r) {
+      if (plan.repeats[r] == 0) listedLeft.append(listed.Cell(r, 0));
+    }
+    for (const int row : plan.mainRows) trash.append(main.Cell(row, 0));
+    for (int r = 0; r < main.ListCount(); ++r) {
+      if (std::find(plan.mainRows.begin(), plan.mainRows.end(), r) == plan.mainRows.end())
+        mainLeft.append(main.Cell(r, 0));
+    }
     ASSERT_EQ(listedLeft, literal.listed) << trial;
     ASSERT_EQ(mainLeft, literal.main) << trial;
     ASSERT_EQ(trash, literal.trash) << trial;

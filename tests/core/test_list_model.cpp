@@ -76,6 +76,9 @@ struct ReferenceList {
   void AppendRows(const std::vector<QStringList>& rows) {
     for (const QStringList& row : rows) AddRow(row);
   }
+  void AppendFirstCells(const QStringList& texts) {
+    for (const QString& text : texts) AddRow({text});
+  }
   void InsertRow(int row, const QString& first) {
     row = std::clamp(row, 0, ListCount());
     cells.insert(cells.begin() + row, {first, QString()});
@@ -178,6 +181,9 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.SetAllSelected(on); }); },
           [&] { both([&](auto& list) { list.RemoveRowsIf([&](int r) { return bool(drop[r]); }); }); },
           [&] { both([&](auto& list) { list.AppendRows(rows); }); },
+          [&] { both([&](auto& list) {
+                  list.AppendFirstCells(QStringList{text, text + "b"});
+                }); },
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
           [&] { both([&](auto& list) { list.ReorderRows(order); }); },
       };

@@ -177,10 +177,7 @@ void MainWindow::oosocket_Error() {
   auto* window = new MessageWindow(this);
   window->OpenInFront();
   window->setWindowTitle(QStringLiteral("Opt-Out Addresses"));
-  std::vector<QStringList> rows;
-  rows.reserve(static_cast<size_t>(optedOut.size()));
-  for (const QString& address : optedOut) rows.push_back({address});
-  window->MessageList->Model()->AppendRows(std::move(rows));
+  window->MessageList->Model()->AppendFirstCells(optedOut);
   const QSet<QString> addresses(optedOut.begin(), optedOut.end());
   if (tools::SetStatusOfRows(*elist->Model(), addresses, QStringLiteral("Opted Out")) > 0) Changed = true;
   SetSlug(AddressesText(elist->ListCount()));

@@ -109,10 +109,7 @@ bool MessageWindow::Event_KeyDown(const QString& key) {
 // ---- Drops ------------------------------------------------------------------------------
 
 void MessageWindow::AddFound(const QString& found) {
-  if (found.isEmpty()) return;
-  std::vector<QStringList> rows;
-  for (const QString& address : found.split(QLatin1Char(' '))) rows.push_back({address});
-  MessageList->Model()->AppendRows(std::move(rows));
+  if (!found.isEmpty()) MessageList->Model()->AppendFirstCells(found.split(QLatin1Char(' ')));
 }
 
 void MessageWindow::getemailfromfile(const platform::FolderItem& item) {

@@ -80,8 +80,8 @@ void SearchWindow::RunFindAll() {
     if (self) pattern = self->Address->text();
     return pattern;
   };
-  hooks.addRows = [results](std::vector<QStringList> rows) {
-    if (results) results->MessageList->Model()->AppendRows(std::move(rows));
+  hooks.addRows = [results](QStringList addresses) {
+    if (results) results->MessageList->Model()->AppendFirstCells(std::move(addresses));
   };
   hooks.stopped = [results, main] { return !results || !main; };
   const std::optional<QString> error = tools::FindAll(main->elist->Model(), hooks);
