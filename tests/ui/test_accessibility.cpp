@@ -20,6 +20,9 @@
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/ui/Listbox.h"
+#include "tools/ui/MessageWindow.h"
+#include "tools/ui/SearchWindow.h"
+#include "tools/ui/SortWindow.h"
 
 namespace {
 
@@ -53,7 +56,9 @@ TEST_F(AccessibilityTest, EveryWindowAndControlHasAName) {
   lists::ui::InstallMainWindowHooks();
   StartCountingSaves();
   MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-  std::vector<QWidget*> dialogs = {new EditWindow, new NewAddressWin, new MLWindow};
+  std::vector<QWidget*> dialogs = {
+      new EditWindow,           new NewAddressWin,          new MLWindow, new SearchWindow(m_window),
+      new SortWindow(m_window), new MessageWindow(m_window)};
   for (QWidget* d : dialogs) d->show();
 
   int checked = 0;

@@ -51,6 +51,8 @@ SortWindow::SortWindow(QPointer<MainWindow> main, QWidget* parent)
       AddRadio(GroupBox2, QStringLiteral("Ascending"), QStringLiteral("Ascending"), {251, 44, 100, 20}, true);
   Descending = AddRadio(GroupBox2, QStringLiteral("Descending"), QStringLiteral("Descending"),
                         {251, 65, 93, 20}, false);
+  // The group boxes are known by their titles.
+  for (QGroupBox* box : {GroupBox1, GroupBox2}) box->setAccessibleName(box->title());
   SortCount = Place(new QLabel(this), QStringLiteral("SortCount"), {6, 159, 213, 20});
   PushButton2 = Place(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("PushButton2"),
                       {223, 154, 69, 20});
