@@ -38,7 +38,9 @@ inline constexpr int kSortProgressSteps = 2000;
 // pivot that stayed, the rows moved from after it (in their order), the pivot, the rows
 // moved from before it (in reverse order), the rows after it that stayed. The same
 // arrangement is built here in one linear pass per range, on integer ranks of the keys,
-// with a loop instead of recursion; nothing when `progress` stops the sort.
+// with a loop instead of recursion; runs of partitions that each put only a few rows in
+// place (few distinct keys, a list in reverse order) take time for those rows only. The
+// steps told to `progress` count the rows handled; nothing when it stops the sort.
 std::optional<std::vector<int>> QuicksortOrder(const std::vector<QStringView>& keys, bool ascending,
                                                const SortProgress& progress = {});
 
