@@ -150,8 +150,10 @@ void MainWindow::oosocket_DataAvailable() {
 
   const auto stop = [this](const QString& message) {
     oosocket->Close();
+    // The message box may run the event loop long enough for this window to go.
+    QPointer<MainWindow> self(this);
     platform::MsgBox(message);
-    SetSlug(AddressesText(elist->ListCount()));
+    if (self) SetSlug(AddressesText(elist->ListCount()));
   };
   // Only the new bytes, and the end of the old ones that a split refusal could start in.
   const QLatin1String tooLarge(tools::optout::kUriTooLarge);
