@@ -99,7 +99,10 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
     shown.restart();
   };
   unsigned long long loopRuns = platform::YieldRuns();
-  for (int row = 0; list && row < list->ListCount(); ++row) {
+  // Only the event loop can change the list, the windows or the pattern: what they are is
+  // read again after every step at which it ran.
+  int count = list ? list->ListCount() : 0;
+  for (int row = 0; row < count; ++row) {
     if (!pattern->IsValid()) {
       flush();
       return pattern->ErrorText();
@@ -107,9 +110,9 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
     if (pattern->Matches(list->CellView(row, 0))) found.append(list->Cell(row, 0));
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
-    // The event loop ran: the windows may have gone and the pattern may have been edited.
     loopRuns = platform::YieldRuns();
-    if (hooks.stopped && hooks.stopped()) return std::nullopt;
+    if (!list || (hooks.stopped && hooks.stopped())) return std::nullopt;
+    count = list->ListCount();
     if (shown.elapsed() >= kShowEveryMs) flush();
     const QString now = hooks.pattern();
     if (now != text) {
