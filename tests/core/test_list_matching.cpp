@@ -63,14 +63,13 @@ TEST(ListMatching, BulkRemovalAgreesWithTheLiteralWalk) {
     QStringList listedLeft;
     QStringList mainLeft;
     QStringList trash;
-    for (int r = 0; r < listed.ListCount(); ++r) {
-      if (plan.repeats[r] == 0) listedLeft.append(listed.Cell(r, 0));
-    }
+    std::vector<bool> gone(static_cast<size_t>(main.ListCount()));
     for (const int row : plan.mainRows) trash.append(main.Cell(row, 0));
-    for (int r = 0; r < main.ListCount(); ++r) {
-      if (std::find(plan.mainRows.begin(), plan.mainRows.end(), r) == plan.mainRows.end())
-        mainLeft.append(main.Cell(r, 0));
-    }
+    for (const int row : plan.mainRows) gone[row] = true;
+    for (int r = 0; r < listed.ListCount(); ++r)
+      if (plan.repeats[r] == 0) listedLeft.append(listed.Cell(r, 0));
+    for (int r = 0; r < main.ListCount(); ++r)
+      if (!gone[r]) mainLeft.append(main.Cell(r, 0));
     ASSERT_EQ(listedLeft, literal.listed) << trial;
     ASSERT_EQ(mainLeft, literal.main) << trial;
     ASSERT_EQ(trash, literal.trash) << trial;

@@ -10,11 +10,6 @@
 #include "tools/ui/MessageWindow.h"
 #include "ui/MainWindowFixture.h"
 
-// Texts in failure messages.
-void PrintTo(const QString& text, std::ostream* os) {
-  *os << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 // The status line, six lines in all with the headers and the blank line after them.
