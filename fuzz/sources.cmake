@@ -15,4 +15,7 @@ set(FUZZ_PARSER_SOURCES
   # Message files and the Preferences file.
   ${ROOT}/mailing/MessageFile.cpp
   ${ROOT}/app/Preferences.cpp
+  # The opt-out service's reply.
+  ${ROOT}/platform/ServerAddress.cpp
+  ${ROOT}/tools/OptOut.cpp
 )

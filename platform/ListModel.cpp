@@ -136,6 +136,11 @@ QString ListModel::Cell(int row, int column) const {
   return m_cells[Slot(row) * m_columns + column];
 }
 
+QStringView ListModel::CellView(int row, int column) const {
+  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
+  return m_cells[Slot(row) * m_columns + column];
+}
+
 void ListModel::SetCell(int row, int column, const QString& text) {
   if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return;
   QString& cell = CellAt(row, column);
@@ -286,6 +291,18 @@ void ListModel::AppendRows(std::vector<QString> firstCells) {
   });
 }
 
+void ListModel::AppendFirstCells(QStringList texts) {
+  const bool owned = texts.isDetached();
+  AppendRowsWith(static_cast<size_t>(texts.size()), [&](size_t i) {
+    if (owned) {
+      m_cells.push_back(std::move(texts[static_cast<qsizetype>(i)]));
+    } else {
+      m_cells.push_back(texts.at(static_cast<qsizetype>(i)));
+    }
+    for (int c = 1; c < m_columns; ++c) m_cells.emplace_back();
+  });
+}
+
 void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
   CloseGap();
   const int count = ListCount();
@@ -403,6 +420,47 @@ int ListModel::EditColumn(int column, const std::function<bool(int row, QString&
                      {Qt::DisplayRole, Qt::EditRole});
   }
   return acted;
+}
+
+void ListModel::ReorderRows(const std::vector<int>& order) {
+  const int count = ListCount();
+  if (order.size() != static_cast<size_t>(count)) return;
+  // Where each row goes, checking that order is a permutation.
+  std::vector<int> newRow(static_cast<size_t>(count), -1);
+  bool moves = false;
+  for (int i = 0; i < count; ++i) {
+    const int from = order[i];
+    if (from < 0 || from >= count || newRow[from] != -1) return;
+    newRow[from] = i;
+    moves = moves || from != i;
+  }
+  if (!moves) return;
+
+  emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  CloseGap();
+  std::vector<QString> cells(m_cells.size());
+  std::vector<unsigned char> selected(m_selected.size());
+  for (int i = 0; i < count; ++i) {
+    const size_t from = static_cast<size_t>(order[i]);
+    for (int c = 0; c < m_columns; ++c) {
+      cells[static_cast<size_t>(i) * m_columns + c] = std::move(m_cells[from * m_columns + c]);
+    }
+    selected[i] = m_selected[from];
+  }
+  m_cells = std::move(cells);
+  m_selected = std::move(selected);
+  if (m_lastIndex >= 0) m_lastIndex = newRow[m_lastIndex];
+  m_firstSelectedBound = 0;
+  ++m_rowEdits;
+
+  const QModelIndexList persistent = persistentIndexList();
+  QModelIndexList moved;
+  moved.reserve(persistent.size());
+  for (const QModelIndex& old : persistent) {
+    moved.append(old.row() < count ? index(newRow[old.row()], old.column()) : QModelIndex());
+  }
+  changePersistentIndexList(persistent, moved);
+  emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 void ListModel::Reserve(int rows) {

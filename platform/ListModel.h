@@ -33,6 +33,10 @@ class ListModel : public QAbstractTableModel {
   void RemoveRow(int row);
   void DeleteAllRows();
   QString Cell(int row, int column) const;
+  // The cell's text without a copy (not even of the reference): for walks over many rows,
+  // where counting references would write to every cell's text. Valid until the cell or
+  // the rows change; empty outside the list.
+  QStringView CellView(int row, int column) const;
   void SetCell(int row, int column, const QString& text);
   bool Selected(int row) const;
   void SetSelected(int row, bool selected);
@@ -53,6 +57,8 @@ class ListModel : public QAbstractTableModel {
   void AppendRows(std::vector<QStringList> rows);
   // Rows that hold only their first cell.
   void AppendRows(std::vector<QString> firstCells);
+  // One row per text, holding it in column 0 (results of a search, addresses of a drop).
+  void AppendFirstCells(QStringList texts);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
   // Sets every row's flag to select(row), replacing the selection; one change signal.
@@ -64,6 +70,10 @@ class ListModel : public QAbstractTableModel {
   // no rows.
   int EditColumn(int column, const std::function<bool(int row, QString& cell)>& edit);
   void Reserve(int rows);
+  // Puts every row in a new place: order[i] is the row (counted before the call) that
+  // becomes row i, each row once. The rows keep their cells and selected flags; one layout
+  // change, and none when nothing moves. Nothing happens unless order names every row.
+  void ReorderRows(const std::vector<int>& order);
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgmime-3.0-dev
+  libgmime-3.0-dev libpcre2-dev
   clang libclang-rt-14-dev clang-format clang-tidy
   python3 python3-aiosmtpd dovecot-pop3d openssl
   ripgrep coreutils grep

@@ -40,6 +40,7 @@ class DragItem;
 class Listbox;
 class POP3Socket;
 class SMTPSocket;
+class TCPSocket;
 }  // namespace platform
 
 // Every item of the menu bar, in the table's order; one accessor each on the main window.
@@ -103,7 +104,7 @@ class MainWindow : public QMainWindow {
   QTimer* SaveTimer = nullptr;
   platform::SMTPSocket* TCPSocket1 = nullptr;  // the SMTP client of the send engine
   std::array<QAction*, 3> ToolbarItem1{};      // 0 "Send", 1 "Delete", 2 "Sort"
-  // oosocket, the opt-out check's socket, comes with the opt-out check.
+  // oosocket, the opt-out check's socket, is among the list tools' members below.
   platform::Listbox* CheckList = nullptr;
   QPushButton* StopSending = nullptr;
   QTimer* SendTimer = nullptr;
@@ -288,4 +289,33 @@ class MainWindow : public QMainWindow {
   lists::DuplicateIndex* m_duplicates = nullptr;
   // Type-ahead walks of elist started so far; a walk that sees a later one stops.
   int m_typeAheadWalks = 0;
+
+  // ---- List tools (tools/ui/MainWindowTools.cpp) -----------------------------------------
+ public:
+  // The opt-out check's socket; made by the first check.
+  platform::TCPSocket* oosocket = nullptr;
+
+  // Edit > Find and Find Next: the search window, and the search for SearchField from the
+  // top (FindString) or on from the selected row, round to it (Find Next).
+  bool _EditFind_Action();
+  bool _EditFindNext_Action();
+  void FindString();
+  // The toolbar's Sort.
+  void OpenSortWindow();
+  // Addresses > Bulk Remove...: an address-list window to collect the addresses in.
+  bool _AddressesBulkRemove_Action();
+  // Addresses > Check OptOut List: sends the selected addresses to the opt-out service and
+  // marks those it lists "Opted Out".
+  bool _AddressesCheckOptOut_Action();
+  void oosocket_Connected();
+  void oosocket_DataAvailable();
+  void oosocket_Error();
+  // Sets column 1 of every row holding the address (exactly) to the status.
+  void SetAddressStatus(const QString& address, const QString& status);
+  qint32 ConvertHex2Dec(const QString& text);
+
+ private:
+  // Every byte of the opt-out reply so far (socketdata holds it as text).
+  QByteArray m_optOutReply;
+  // ---- end of the list tools' members -------------------------------------------------------
 };

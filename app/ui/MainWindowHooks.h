@@ -23,9 +23,8 @@ struct MainWindowHooks {
   std::function<void(MainWindow&)> saveFile;
   // Turns what was dropped on the window into addresses.
   std::function<void(MainWindow&, platform::DragItem&)> dropObject;
-  // The toolbar's Send and Sort open windows of the mailing and list-tool subsystems.
+  // The toolbar's Send opens a window of the mailing subsystem.
   std::function<void(MainWindow&)> openSendWindow;
-  std::function<void(MainWindow&)> openSortWindow;
 
   // The hooks in force.
   static MainWindowHooks& Installed();

@@ -42,6 +42,10 @@ void MainWindow::AddMenuHandlers() {
       {QStringLiteral("EditCopy"), &MainWindow::_EditCopy_Action},
       {QStringLiteral("EditUnselectAll"), &MainWindow::_EditUnselectAll_Action},
       {QStringLiteral("EditSelectUnsent"), &MainWindow::_EditSelectUnsent_Action},
+      {QStringLiteral("EditFind"), &MainWindow::_EditFind_Action},
+      {QStringLiteral("EditFindNext"), &MainWindow::_EditFindNext_Action},
+      {QStringLiteral("AddressesBulkRemove"), &MainWindow::_AddressesBulkRemove_Action},
+      {QStringLiteral("AddressesCheckOptOut"), &MainWindow::_AddressesCheckOptOut_Action},
   };
   auto& router = app::CommandRouter::Instance();
   for (const QString& name : app::MainWindowMenuHandlerOrder()) {

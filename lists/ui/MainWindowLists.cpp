@@ -251,7 +251,7 @@ void MainWindow::ToolbarItem1_Action(int index) {
       DeleteItems();
       break;
     case 2:
-      if (hooks.openSortWindow) hooks.openSortWindow(*this);
+      OpenSortWindow();
       break;
     default:
       break;

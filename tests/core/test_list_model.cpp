@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <memory>
+#include <random>
 
 #include "platform/ListModel.h"
 
@@ -76,6 +77,9 @@ struct ReferenceList {
   void AppendRows(const std::vector<Row>& rows) {
     for (const Row& row : rows) AddRow(QStringList(row));
   }
+  void AppendFirstCells(const QStringList& texts) {
+    for (const QString& text : texts) AddRow({text});
+  }
   void InsertRow(int row, const QString& first) {
     row = std::clamp(row, 0, ListCount());
     cells.insert(cells.begin() + row, {first, QString()});
@@ -113,6 +117,16 @@ struct ReferenceList {
   }
   void EditColumn(int column, const std::function<bool(int, QString&)>& edit) {
     for (int row = 0; Has(row, column); ++row) edit(row, cells[row][column]);
+  }
+  void ReorderRows(const std::vector<int>& order) {
+    if (order.size() != cells.size()) return;
+    ReferenceList moved;
+    for (const int from : order) {
+      moved.cells.push_back(cells[from]);
+      moved.selected.push_back(selected[from]);
+      if (from == lastIndex) moved.lastIndex = moved.ListCount() - 1;
+    }
+    *this = moved;
   }
 };
 
@@ -159,6 +173,11 @@ TEST(ListModel, RandomEditsMatchReference) {
       const auto dropEdit = [&](int r, QString& cell) { return drop[r] && (cell = on ? text : "h", true); };
       std::vector<QStringList> rows;
       for (int i = random.bounded(5); i > 0; --i) rows.push_back({text + QString::number(i)});
+      // A new order of the rows; now and then one that names a row too few.
+      std::vector<int> order(static_cast<size_t>(count));
+      for (int r = 0; r < count; ++r) order[r] = r;
+      std::shuffle(order.begin(), order.end(), std::mt19937(step));
+      if (count > 0 && random.bounded(4) == 0) order.pop_back();
       const std::function<void()> edits[] = {
           [&] { both([&](auto& list) { list.AddRow(cells); }); },
           [&] { both([&](auto& list) { list.InsertRow(row, text); }); },
@@ -174,6 +193,11 @@ TEST(ListModel, RandomEditsMatchReference) {
           [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
           [&] { both([&](auto& list) { list.SetSelectedWhere([&](int r) { return bool(drop[r]); }); }); },
           [&] { both([&](auto& list) { list.EditColumn(other % 3, dropEdit); }); },
+          [&] { both([&](auto& list) {
+                  list.AppendFirstCells(QStringList{text, text + "b"});
+                }); },
+          [&] { both([&](auto& list) { list.SetCell(row, other % 3, on ? text : "h"); }); },
+          [&] { both([&](auto& list) { list.ReorderRows(order); }); },
       };
       if (random.bounded(100) == 0) {  // now and then a fresh list
         both([](auto& list) { list.DeleteAllRows(); });

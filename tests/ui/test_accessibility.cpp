@@ -23,6 +23,9 @@
 #include "mailing/ui/SendWindow.h"
 #include "platform/ui/Listbox.h"
 #include "tools/ui/HelpWindow.h"
+#include "tools/ui/MessageWindow.h"
+#include "tools/ui/SearchWindow.h"
+#include "tools/ui/SortWindow.h"
 
 namespace {
 
@@ -56,8 +59,15 @@ TEST_F(AccessibilityTest, EveryWindowAndControlHasAName) {
   lists::ui::InstallMainWindowHooks();
   StartCountingSaves();
   MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-  std::vector<QWidget*> dialogs = {new EditWindow, new NewAddressWin,        new MLWindow,
-                                   new HelpWindow, new SendWindow(m_window), new PreferencesWindow(m_window)};
+  std::vector<QWidget*> dialogs = {new EditWindow,
+                                   new NewAddressWin(m_window),
+                                   new MLWindow,
+                                   new HelpWindow,
+                                   new SendWindow(m_window),
+                                   new PreferencesWindow(m_window),
+                                   new SearchWindow(m_window),
+                                   new SortWindow(m_window),
+                                   new MessageWindow(m_window)};
   for (QWidget* d : dialogs) d->show();
 
   int checked = 0;

@@ -1,0 +1,161 @@
+// The list tools on the million-address list, each the way a person runs it from its
+// window: the sort window's Sort by domain, "Remove all from Main List" of an address-list
+// window holding 100,000 addresses (Trash written), and Find all with its results window.
+// Each beside a peer tool given the same rows, single-threaded as ours is.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "BenchSupport.h"
+#include "app/ui/App.h"
+#include "app/ui/MainWindow.h"
+#include "platform/FolderItem.h"
+#include "platform/Seams.h"
+#include "platform/ui/Listbox.h"
+#include "tools/ui/MessageWindow.h"
+#include "tools/ui/SearchWindow.h"
+#include "tools/ui/SortWindow.h"
+
+namespace {
+
+constexpr const char* kFindAllPattern = "Example\\.org$";
+
+// A started program whose list holds the million addresses, in the file's order.
+class MillionRowProgram {
+ public:
+  MillionRowProgram() : m_seams(platform::Seams{}) {
+    platform::FolderItem::SetAppFolderForTests(m_dir.path());
+    App::SetQuitForTests([] {});
+    m_window = MainWindow::Instance();
+    QFile file(bench_support::MillionAddressFile());
+    if (file.open(QIODevice::ReadOnly)) {
+      for (const QByteArray& line : file.readAll().split('\n')) {
+        if (!line.isEmpty()) m_rows.push_back({QString::fromUtf8(line), QString()});
+      }
+    }
+    Restore();
+  }
+  ~MillionRowProgram() {
+    m_window->Changed = false;  // nothing to save on close
+    bench_support::CloseProgramWindows();
+    App::SetQuitForTests({});
+    platform::FolderItem::SetAppFolderForTests({});
+  }
+  void Restore() {
+    m_window->elist->DeleteAllRows();
+    m_window->elist->Model()->AppendRows(m_rows);
+    QApplication::processEvents();
+  }
+  MainWindow* Window() const { return m_window; }
+  const std::vector<QStringList>& Rows() const { return m_rows; }
+
+ private:
+  QTemporaryDir m_dir;
+  platform::ScopedSeams m_seams;
+  MainWindow* m_window = nullptr;
+  std::vector<QStringList> m_rows;
+};
+
+double BestPeerSeconds(const QString& program, const QStringList& args) {
+  double best = -1;
+  for (int i = 0; i < 3; ++i) {
+    const double s = bench_support::RunPeerSeconds(program, args);
+    if (s > 0 && (best < 0 || s < best)) best = s;
+  }
+  return best;
+}
+
+// Times one run of the program's path, events it leaves behind included; keeps the best.
+void TimeRun(benchmark::State& state, double& best, const std::function<void()>& run) {
+  QElapsedTimer t;
+  t.start();
+  run();
+  QApplication::processEvents();
+  const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
+  state.SetIterationTime(s);
+  if (best < 0 || s < best) best = s;
+}
+
+void BM_SortMillionRowsByDomain(benchmark::State& state) {
+  MillionRowProgram program;
+  auto* window = new SortWindow(program.Window());
+  window->DomainSort->setChecked(true);
+  double best = -1;
+  for (auto _ : state) {
+    program.Restore();
+    TimeRun(state, best, [&] { window->PushButton1->click(); });
+  }
+  delete window;
+  bench_support::ReportAgainstPeer(state, best,
+                                   BestPeerSeconds("env", {"LC_ALL=C", "sort", "--parallel=1", "-t@", "-k2",
+                                                           bench_support::MillionAddressFile()}),
+                                   "sort_t_k2");
+}
+BENCHMARK(BM_SortMillionRowsByDomain)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_BulkRemove100kFromMillionRows(benchmark::State& state) {
+  MillionRowProgram program;
+  // Every tenth address of the list.
+  std::vector<QStringList> listed;
+  QByteArray patterns;
+  for (size_t i = 0; i < program.Rows().size(); i += 10) {
+    listed.push_back({program.Rows()[i][0]});
+    patterns += program.Rows()[i][0].toUtf8() + '\n';
+  }
+  const QString patternFile = bench_support::ScratchDir() + "/bulk-remove-100k.txt";
+  QFile out(patternFile);
+  if (out.open(QIODevice::WriteOnly)) out.write(patterns);
+  out.close();
+  double best = -1;
+  int left = 0;
+  for (auto _ : state) {
+    program.Restore();
+    QFile::remove(program.Window()->database.Child("Trash").AbsolutePath());
+    auto window = std::make_unique<MessageWindow>(program.Window());
+    window->MessageList->Model()->AppendRows(listed);
+    TimeRun(state, best, [&] { window->RemoveFromMain->click(); });
+    left = program.Window()->elist->ListCount();
+  }
+  state.counters["rows_left"] = left;
+  bench_support::ReportAgainstPeer(
+      state, best,
+      BestPeerSeconds("env", {"LC_ALL=C", "grep", "-vxFf", patternFile, bench_support::MillionAddressFile()}),
+      "grep_vxFf");
+}
+BENCHMARK(BM_BulkRemove100kFromMillionRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+void BM_FindAllMillionRows(benchmark::State& state) {
+  MillionRowProgram program;
+  double best = -1;
+  int found = 0;
+  for (auto _ : state) {
+    program.Window()->_EditFind_Action();
+    SearchWindow* search = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* s = qobject_cast<SearchWindow*>(w); s && s->isVisible()) search = s;
+    }
+    search->Address->setText(kFindAllPattern);
+    TimeRun(state, best, [&] { search->FindAll->click(); });
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* results = qobject_cast<MessageWindow*>(w)) {
+        found = results->MessageList->ListCount();
+        delete results;
+      }
+    }
+  }
+  state.counters["found"] = found;
+  bench_support::ReportAgainstPeer(
+      state, best, BestPeerSeconds("rg", {"-c", kFindAllPattern, bench_support::MillionAddressFile()}),
+      "rg_c");
+}
+BENCHMARK(BM_FindAllMillionRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include "tools/OptOut.h"
+
+namespace {
+
+using namespace tools::optout;
+
+// Six lines before the first chunk's size: the status line, four headers, the blank line.
+const QByteArray kHead =
+    "HTTP/1.1 200 OK\r\nDate: x\r\nServer: y\r\nTransfer-Encoding: chunked\r\nContent-Type: "
+    "text/plain\r\n\r\n";
+
+TEST(OptOut, ConvertHex2Dec) {
+  const struct {
+    const char* text;
+    qint32 value;
+  } rows[] = {
+      // clang-format off
+      {"1a", 26}, {"1A", 26}, {"ff", 255}, {"0", 0}, {"", 0}, {"1g", 16}, {"a\r", 160}, {"a;x=1", 655361},
+      {"7fffffff", 2147483647}, {"80000000", -2147483647 - 1}, {"ffffffff", -1}, {"100000000", 0},
+      {"1234567890abcdef", static_cast<qint32>(0x90abcdef)},
+      // clang-format on
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(ConvertHex2Dec(QString::fromLatin1(row.text)), row.value) << row.text;
+}
+
+// The body as the check reads it: a line-based walk that trusts the sizes, including where
+// that walk stops short of what HTTP would read.
+TEST(OptOut, DecodeChunkedReply) {
+  const struct {
+    const char* name;
+    QByteArray reply;
+    QString body;
+  } rows[] = {
+      {"one chunk", kHead + "26\r\nann@example.com~In\nbob@example.com~Out\r\n0\r\n\r\n",
+       "ann@example.com~In\nbob@example.com~Out"},
+      {"chunks split inside lines",
+       kHead + "11\r\nann@example.com~I\r\n14\r\nn\nbob@example.com~In\r\n0\r\n\r\n",
+       "ann@example.com~In\nbob@example.com~In"},
+      {"a chunk ending in a line end stops the reading",
+       kHead + "13\r\nann@example.com~In\n\r\n12\r\nbob@example.com~In\r\n0\r\n\r\n", "ann@example.com~In\n"},
+      {"LF line ends", QByteArray(kHead).replace("\r\n", "\n") + "5\nab~In\n0\n\n", "ab~In"},
+      {"fewer than seven lines", "HTTP/1.1 200 OK\r\n\r\n", ""},
+      {"nothing", "", ""},
+      {"a size larger than the rest", kHead + "ffff\r\nab~In\r\ncd", "ab~In\ncd\n"},
+      {"a negative size", kHead + "ffffffff\r\nab~In\r\n", ""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(DecodeChunkedReply(row.reply), row.body) << row.name;
+}
+
+TEST(OptOut, OptedOutAddresses) {
+  EXPECT_EQ(OptedOutAddresses("ann@example.com~In\nbob@example.com~Out\r\ncid@example.com~in\nIn\n~In\n"
+                              "dan@example.com~In~more\reve@example.com"),
+            QStringList({"ann@example.com", "", "dan@example.com"}));
+}
+
+// The request, byte for byte: addresses in list order each with a comma, LF line ends,
+// an empty line last; the bytes that would break the request line are percent-encoded.
+TEST(OptOut, RequestBytes) {
+  const struct {
+    platform::ServerAddress service;
+    QString addresses;
+    QByteArray query;
+    QByteArray host;
+  } rows[] = {
+      // clang-format off
+      {{"::1", 8080}, "a b&c#d%e\r\nf\x01g\x7fh+i=j@x.org,", "a%20b%26c%23d%25e%0D%0Af%01g%7Fh+i=j@x.org,",
+       "[::1]:8080"},
+      {{kDefaultHost, 80}, QString::fromUtf8("j\xC3\xB6rg@x.org,") + QChar(0xDC80) + ",", "j%C3%B6rg@x.org,%80,",
+       "optout.example.com"},
+      // clang-format on
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(
+        RequestPieces(row.service, row.addresses).join(),
+        "GET /cgi-bin/optout.cgi?operation=Check+eMail+Address&address=" + row.query +
+            " HTTP/1.1\nHost: " + row.host +
+            "\nConnection: keep-alive\nUser-Agent: Velmora\nAccept: */*\nAccept-Language: en, ja;q=0.50\n\n");
+  }
+}
+
+// VELMORA_OPTOUT_SERVICE names the service as host or host:port; a value that names none
+// gives none rather than the default.
+TEST(OptOut, ServiceFromTheEnvironment) {
+  const char* rows[][2] = {
+      {"", "optout.example.com:80"}, {"127.0.0.1:8080", "127.0.0.1:8080"}, {"host:0", ""}, {"two words", ""}};
+  for (const auto& row : rows) {
+    qputenv("VELMORA_OPTOUT_SERVICE", row[0]);
+    const std::optional<platform::ServerAddress> service = Service();
+    EXPECT_EQ(service ? service->host + ":" + QString::number(service->port) : QString(), QString(row[1]));
+  }
+  qunsetenv("VELMORA_OPTOUT_SERVICE");
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+#include "tools/ui/MessageWindow.h"
+
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <memory>
+
+#include "app/CommandRouter.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/Menu.h"
+#include "lists/AddressScanner.h"
+#include "lists/FileImport.h"
+#include "lists/MailingLists.h"
+#include "lists/ui/DialogSupport.h"
+#include "lists/ui/NewAddressWin.h"
+#include "platform/EventLoop.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
+#include "platform/TextStream.h"
+#include "platform/ui/DragItem.h"
+#include "platform/ui/KeyText.h"
+#include "platform/ui/Listbox.h"
+#include "tools/AddressMatch.h"
+
+namespace {
+
+constexpr int kEscape = 27;
+constexpr int kReturn = 13;
+constexpr int kEnter = 3;
+
+const QString kTrashFailed =
+    QStringLiteral("The addresses could not be copied to Trash, so none of them was removed from the list.");
+
+}  // namespace
+
+MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_main(std::move(main)) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("MessageWindow"));
+  setWindowTitle(QStringLiteral("Untitled"));
+  setAccessibleName(windowTitle());
+  resize(466, 361);
+  setMinimumSize(64, 64);
+  setMaximumSize(32000, 32000);
+
+  using lists::ui::Place;
+  MessageList = Place(new platform::Listbox(1, this), QStringLiteral("MessageList"), {5, 5, 456, 292});
+  MessageList->Model()->SetHasHeading(false);
+  MessageList->SetMultipleSelection(true);
+  MessageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Close = Place(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("Close"), {199, 332, 69, 20});
+  Close->setDefault(true);
+  RemoveFromList = Place(new QPushButton(QStringLiteral("Remove from This List"), this),
+                         QStringLiteral("RemoveFromList"), {113, 304, 158, 20});
+  RemoveFromMain = Place(new QPushButton(QStringLiteral("Remove all from Main List"), this),
+                         QStringLiteral("RemoveFromMain"), {280, 304, 181, 20});
+  PushButton1 = Place(new QPushButton(QStringLiteral("Add Address"), this), QStringLiteral("PushButton1"),
+                      {5, 304, 96, 20});
+  Slug = Place(new QLabel(this), QStringLiteral("Slug"), {5, 341, 180, 20});
+
+  connect(MessageList, &platform::Listbox::Change, this, &MessageWindow::MessageList_Change);
+  connect(Close, &QPushButton::clicked, this, &MessageWindow::Close_Action);
+  connect(RemoveFromList, &QPushButton::clicked, this, &MessageWindow::RemoveFromList_Action);
+  connect(RemoveFromMain, &QPushButton::clicked, this, &MessageWindow::RemoveFromMain_Action);
+  connect(PushButton1, &QPushButton::clicked, this, &MessageWindow::PushButton1_Action);
+  AddMenuHandlers();
+  Event_Open();
+}
+
+void MessageWindow::OpenInFront() {
+  show();
+  raise();
+  activateWindow();
+}
+
+void MessageWindow::Event_Open() {
+  // Dropped text, and dropped files of the types "Text" and "Any": every file.
+  setAcceptDrops(true);
+}
+
+void MessageWindow::ShowCount() {
+  Slug->setText(platform::Str(static_cast<long long>(MessageList->ListCount())) +
+                QStringLiteral(" addresses."));
+}
+
+void MessageWindow::Event_Activate() {
+  ShowCount();
+}
+
+void MessageWindow::MessageList_Change() {
+  const int selected = MessageList->SelCount();
+  if (selected > 0)
+    Slug->setText(platform::Str(static_cast<long long>(selected)) + QStringLiteral(" selected."));
+}
+
+void MessageWindow::Close_Action() {
+  close();
+}
+
+bool MessageWindow::Event_KeyDown(const QString& key) {
+  if (platform::Asc(key) == kEscape) close();
+  return false;
+}
+
+// ---- Drops ------------------------------------------------------------------------------
+
+void MessageWindow::AddFound(const QString& found) {
+  if (!found.isEmpty()) MessageList->Model()->AppendFirstCells(found.split(QLatin1Char(' ')));
+}
+
+void MessageWindow::getemailfromfile(const platform::FolderItem& item) {
+  // Every address of every file, with no duplicate test and no reports; the import ends
+  // when this window goes.
+  QPointer<MessageWindow> self(this);
+  lists::ImportHooks hooks;
+  hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
+  hooks.addAddress = [self](const QString& address) {
+    if (self) self->MessageList->AddRow(address);
+  };
+  hooks.stopped = [self] { return self.isNull(); };
+  lists::FileImport(hooks).ImportItem(item);
+}
+
+void MessageWindow::Event_DropObject(platform::DragItem& item) {
+  QPointer<MessageWindow> self(this);
+  do {
+    const platform::FolderItem file = item.FolderItem();
+    if (!file.IsNull()) {
+      getemailfromfile(file);
+      if (!self) return;
+    }
+    if (item.TextAvailable()) AddFound(lists::FindEmails(item.Text()));
+    platform::YieldToEventLoop();
+    if (!self) return;
+  } while (item.NextItem());
+  ShowCount();
+}
+
+void MessageWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() || event->mimeData()->hasText()) event->acceptProposedAction();
+}
+
+void MessageWindow::dropEvent(QDropEvent* event) {
+  platform::DragItem item(*event->mimeData());
+  event->acceptProposedAction();
+  Event_DropObject(item);
+}
+
+// ---- Removing ---------------------------------------------------------------------------
+
+void MessageWindow::RemoveFromList_Action() {
+  platform::ListModel* list = MessageList->Model();
+  list->RemoveRowsIf([list](int row) { return list->Selected(row); });
+}
+
+void MessageWindow::RemoveFromMain_Action() {
+  if (!m_main) return;
+  MainWindow& main = *m_main;
+  platform::ListModel* listed = MessageList->Model();
+  platform::ListModel* elist = main.elist->Model();
+  const tools::BulkRemoval plan = tools::PlanBulkRemoval(*listed, *elist);
+  listed->RemoveRowsIf([&plan](int row) { return plan.repeats[row] != 0; });
+
+  // The addresses reach Trash before their rows go, and no row goes unless they all did.
+  bool trashFailed = false;
+  std::unique_ptr<platform::TextOutputStream> trash =
+      lists::OpenTrashForCopy(main.database, main.existingfile, &trashFailed);
+  if (trash) {
+    for (const int row : plan.mainRows) trash->WriteLine(elist->Cell(row, 0));
+    trashFailed = !trash->Close();
+  }
+  if (trashFailed) {
+    platform::MsgBox(kTrashFailed);
+    return;
+  }
+  if (!plan.mainRows.empty()) {
+    std::vector<unsigned char> gone(static_cast<size_t>(elist->ListCount()), 0);
+    for (const int row : plan.mainRows) gone[row] = 1;
+    elist->RemoveRowsIf([&gone](int row) { return gone[row] != 0; });
+    main.Changed = true;
+  }
+  main.SetSlug(platform::Str(static_cast<long long>(elist->ListCount())) + QStringLiteral(" addresses"));
+}
+
+// ---- Adding and the menu ------------------------------------------------------------------
+
+void MessageWindow::PushButton1_Action() {
+  auto* dialog = new NewAddressWin(m_main);
+  dialog->show();
+  dialog->list = MessageList;
+}
+
+bool MessageWindow::_AddressesNew_Action() {
+  PushButton1_Action();
+  return false;
+}
+
+void MessageWindow::AddMenuHandlers() {
+  auto& router = app::CommandRouter::Instance();
+  router.AddMenuHandler(this, QStringLiteral("AddressesNew"), [this] { return _AddressesNew_Action(); });
+  router.SetEnableMenuItems(this, [this] { Event_EnableMenuItems(); });
+}
+
+void MessageWindow::Event_EnableMenuItems() {
+  if (QAction* item = AddressesNew()) item->setEnabled(true);
+}
+
+// ---- Window events ------------------------------------------------------------------------
+
+void MessageWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) Event_Activate();
+  QWidget::changeEvent(event);
+}
+
+void MessageWindow::keyPressEvent(QKeyEvent* event) {
+  const QString key = platform::KeyText(*event);
+  const int code = platform::Asc(key);
+  // Return and Enter press the default button, Close.
+  if (code == kReturn || code == kEnter) {
+    Close->click();
+    return;
+  }
+  Event_KeyDown(key);
+  QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,122 @@
+#include "tools/ui/SortWindow.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <new>
+
+#include "app/ui/MainWindow.h"
+#include "lists/ui/DialogSupport.h"
+#include "platform/EventLoop.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
+#include "platform/ui/Listbox.h"
+
+namespace {
+
+QRadioButton* AddRadio(QGroupBox* box, const QString& caption, const QString& name, QRect bounds, bool on) {
+  // Bounds are given in the window; the button stands in its group box.
+  auto* button = lists::ui::Place(new QRadioButton(caption, box), name, bounds.translated(-box->pos()));
+  button->setChecked(on);
+  return button;
+}
+
+}  // namespace
+
+SortWindow::SortWindow(QPointer<MainWindow> main, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_main(std::move(main)) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setObjectName(QStringLiteral("SortWindow"));
+  setWindowTitle(QStringLiteral("Velmora Sort..."));
+  setAccessibleName(windowTitle());
+  resize(378, 183);
+
+  using lists::ui::Place;
+  StaticText1 = Place(new QLabel(QStringLiteral("Example email address: jane.doe@mail.example.com"), this),
+                      QStringLiteral("StaticText1"), {6, 5, 262, 20});
+  GroupBox1 =
+      Place(new QGroupBox(QStringLiteral("Sort By"), this), QStringLiteral("GroupBox1"), {6, 25, 229, 122});
+  IDSort =
+      AddRadio(GroupBox1, QStringLiteral("ID (jane.doe)"), QStringLiteral("IDSort"), {9, 44, 132, 20}, true);
+  DomainSort = AddRadio(GroupBox1, QStringLiteral("Domain (i.e. example.com)"), QStringLiteral("DomainSort"),
+                        {9, 66, 210, 20}, false);
+  SubdomainSort = AddRadio(GroupBox1, QStringLiteral("Subdomain (i.e. m.example.com)"),
+                           QStringLiteral("SubdomainSort"), {9, 88, 210, 20}, false);
+  DateSort =
+      AddRadio(GroupBox1, QStringLiteral("Date"), QStringLiteral("DateSort"), {9, 110, 210, 20}, false);
+  GroupBox2 =
+      Place(new QGroupBox(QStringLiteral("Order"), this), QStringLiteral("GroupBox2"), {247, 25, 126, 122});
+  Ascending =
+      AddRadio(GroupBox2, QStringLiteral("Ascending"), QStringLiteral("Ascending"), {251, 44, 100, 20}, true);
+  Descending = AddRadio(GroupBox2, QStringLiteral("Descending"), QStringLiteral("Descending"),
+                        {251, 65, 93, 20}, false);
+  // The group boxes are known by their titles.
+  for (QGroupBox* box : {GroupBox1, GroupBox2}) box->setAccessibleName(box->title());
+  SortCount = Place(new QLabel(this), QStringLiteral("SortCount"), {6, 159, 213, 20});
+  PushButton2 = Place(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("PushButton2"),
+                      {223, 154, 69, 20});
+  PushButton2->setShortcut(Qt::Key_Escape);  // the cancel button
+  PushButton1 =
+      Place(new QPushButton(QStringLiteral("Sort"), this), QStringLiteral("PushButton1"), {304, 154, 69, 20});
+  PushButton1->setDefault(true);
+  PushButton1->setShortcut(Qt::Key_Return);  // the default button
+
+  connect(PushButton1, &QPushButton::clicked, this, &SortWindow::PushButton1_Action);
+  connect(PushButton2, &QPushButton::clicked, this, &SortWindow::PushButton2_Action);
+}
+
+tools::SortBy SortWindow::Option() const {
+  if (DateSort->isChecked()) return tools::SortBy::Date;
+  if (DomainSort->isChecked()) return tools::SortBy::Domain;
+  if (SubdomainSort->isChecked()) return tools::SortBy::Subdomain;
+  return tools::SortBy::Id;
+}
+
+QString SortWindow::Process(const QString& address, const QString& history) const {
+  return tools::SortKey(address, history, Option());
+}
+
+void SortWindow::PushButton1_Action() {
+  if (!m_main) return;
+  QPointer<SortWindow> self(this);
+  QPointer<MainWindow> main = m_main;
+  thetable = main->elist;
+  columns = 2;
+  totalticks = 0;
+  SortTable(0, thetable->ListCount() - 1);
+  if (self) SortCount->setText(QString());
+  // The new order reaches the list file at the next save.
+  if (main) main->Changed = true;
+}
+
+void SortWindow::PushButton2_Action() {
+  close();
+}
+
+void SortWindow::SortTable(int lo, int hi) {
+  if (!thetable) return;
+  QPointer<SortWindow> self(this);
+  QPointer<MainWindow> main = m_main;
+  const tools::SortProgress progress = [this, self, main](long long steps, int first, int pivot, int last) {
+    if (!self || !main) return false;
+    totalticks = steps;
+    SortCount->setText(platform::Str(static_cast<long long>(first)) + QStringLiteral(", ") +
+                       platform::Str(static_cast<long long>(pivot)) + QStringLiteral(", ") +
+                       platform::Str(static_cast<long long>(last)));
+    platform::YieldToEventLoop();
+    return !self.isNull() && !main.isNull();
+  };
+  tools::SortOutcome outcome = tools::SortOutcome::Sorted;
+  try {
+    outcome = tools::SortRows(*thetable->Model(), lo, hi, Option(), Ascending->isChecked(), progress);
+  } catch (const std::bad_alloc&) {
+    // The keys of a very long list did not fit: the list is left as it was.
+    platform::MsgBox(QStringLiteral("The stack has overflowed!"));
+    return;
+  }
+  if (outcome == tools::SortOutcome::ListChanged && main) {
+    main->SetSlug(
+        QStringLiteral("The list changed while it was being sorted; nothing was moved. Sort it again."));
+  }
+}
