@@ -40,7 +40,7 @@ std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
   for (int row = 0; row < list.ListCount(); ++row) {
     if (list.Selected(row)) {
       if (any) joined += separator;
-      joined += list.Cell(row, 0);
+      list.AppendCellText(row, 0, joined);
       any = true;
     }
     platform::YieldToEventLoop();
@@ -52,21 +52,19 @@ std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
 
 int DuplicateSelected(platform::ListModel& list) {
   QPointer<platform::ListModel> guard(&list);
-  std::vector<QString> copies;
-  copies.reserve(static_cast<size_t>(list.SelCount()));
+  platform::ListModel::CellCopies copies;
   // The last row is fixed before the walk; a row gone meanwhile reads as not selected.
   for (int row = list.ListCount() - 1; row >= 0; --row) {
-    if (list.Selected(row)) copies.push_back(list.Cell(row, 0));
+    if (list.Selected(row)) list.CopyCell(row, 0, copies);
     platform::YieldToEventLoop();
     if (!guard) return 0;
   }
-  const int count = static_cast<int>(copies.size());
-  list.AppendRows(std::move(copies));
-  return count;
+  list.AppendFirstCells(copies);
+  return copies.Count();
 }
 
 void SelectUnsent(platform::ListModel& list) {
-  list.SetSelectedWhere([&list](int row) { return list.Cell(row, 1).isEmpty(); });
+  list.SetSelectedWhere([&list](int row) { return list.CellIsEmpty(row, 1); });
 }
 
 bool ToggleBlackList(platform::ListModel& list) {
@@ -104,7 +102,11 @@ RemoveResult RemoveSelectedToTrash(platform::ListModel& list, const platform::Fo
   // Nothing below yields, so the rows written are exactly the rows removed.
   if (trash) {
     for (int row = list.ListCount() - 1; row >= 0; --row) {
-      if (list.Selected(row)) trash->WriteLine(list.Cell(row, 0));
+      if (!list.Selected(row)) continue;
+      trash->WriteWith([&](QByteArray& buffer) {
+        list.AppendCellFileBytes(row, 0, buffer);
+        buffer.append('\n');
+      });
     }
     // An address leaves the list only once it is safely in Trash.
     if (!trash->Close()) return RemoveResult::TrashNotWritten;

@@ -1,6 +1,5 @@
 #include "mailing/AddressIndex.h"
 
-#include <QHash>
 #include <algorithm>
 #include <bit>
 
@@ -8,8 +7,8 @@ namespace mailing {
 
 namespace {
 
-std::uint32_t HashOf(const QString& address) {
-  return static_cast<std::uint32_t>(qHash(address, 0));
+std::uint32_t HashOf(size_t hash) {
+  return static_cast<std::uint32_t>(hash ^ (hash >> 32));
 }
 
 int FirstSlot(std::uint64_t entry) {
@@ -27,7 +26,9 @@ AddressIndex::AddressIndex(platform::ListModel* list, QObject* parent) : Tracked
 std::vector<int> AddressIndex::RowsOf(const QString& address) {
   Refresh();
   std::vector<int> rows;
-  const std::uint64_t entry = m_table[Find(address, HashOf(address))];
+  const std::uint64_t entry = m_table[Find(HashOf(platform::ListModel::TextHash(address)), [&](int slot) {
+    return Model()->CellEquals(RowOfSlot(slot), 0, address);
+  })];
   for (int slot = entry == 0 ? -1 : FirstSlot(entry); slot >= 0; slot = m_next[static_cast<size_t>(slot)]) {
     rows.push_back(RowOfSlot(slot));
   }
@@ -35,13 +36,18 @@ std::vector<int> AddressIndex::RowsOf(const QString& address) {
   return rows;
 }
 
-size_t AddressIndex::Find(const QString& address, std::uint32_t hash) const {
+template <typename Same>
+size_t AddressIndex::Find(std::uint32_t hash, Same same) const {
   const size_t mask = m_table.size() - 1;
   for (size_t at = hash & mask;; at = (at + 1) & mask) {
     const std::uint64_t entry = m_table[at];
     if (entry == 0) return at;
-    if (HashIn(entry) == hash && m_addresses[static_cast<size_t>(FirstSlot(entry))] == address) return at;
+    if (HashIn(entry) == hash && same(FirstSlot(entry))) return at;
   }
+}
+
+size_t AddressIndex::EntryOf(int slot) const {
+  return Find(m_hashes[static_cast<size_t>(slot)], [slot](int first) { return first == slot; });
 }
 
 void AddressIndex::SetEntry(size_t at, std::uint32_t hash, int firstSlot) {
@@ -76,7 +82,7 @@ void AddressIndex::Grow(size_t capacity) {
 }
 
 void AddressIndex::Clear(int slotCount) {
-  m_addresses.assign(static_cast<size_t>(slotCount), QString());
+  m_hashes.assign(static_cast<size_t>(slotCount), 0);
   m_next.assign(static_cast<size_t>(slotCount), -1);
   m_previous.assign(static_cast<size_t>(slotCount), -1);
   const int rows = Model() != nullptr ? Model()->ListCount() : 0;
@@ -86,16 +92,17 @@ void AddressIndex::Clear(int slotCount) {
 
 void AddressIndex::RowAdded(int slot, int row) {
   const auto at = static_cast<size_t>(slot);
-  if (at >= m_addresses.size()) {
-    const size_t size = std::max(at + 1, m_addresses.size() * 2);
-    m_addresses.resize(size);
+  if (at >= m_hashes.size()) {
+    const size_t size = std::max(at + 1, m_hashes.size() * 2);
+    m_hashes.resize(size);
     m_next.resize(size, -1);
     m_previous.resize(size, -1);
   }
   if ((m_entries + 1) * 2 > m_table.size()) Grow(m_table.size() * 2);
-  m_addresses[at] = Model()->Cell(row, 0);
-  const std::uint32_t hash = HashOf(m_addresses[at]);
-  const size_t entry = Find(m_addresses[at], hash);
+  platform::ListModel* list = Model();
+  const std::uint32_t hash = HashOf(list->CellHash(row, 0));
+  m_hashes[at] = hash;
+  const size_t entry = Find(hash, [&](int first) { return list->SameCell(RowOfSlot(first), row, 0); });
   m_previous[at] = -1;
   if (m_table[entry] == 0) {
     m_next[at] = -1;
@@ -115,22 +122,22 @@ void AddressIndex::RowRemoved(int slot) {
   if (previous >= 0) {
     m_next[static_cast<size_t>(previous)] = next;
   } else {
-    const std::uint32_t hash = HashOf(m_addresses[at]);
-    const size_t entry = Find(m_addresses[at], hash);
+    const size_t entry = EntryOf(slot);
     if (next >= 0) {
-      SetEntry(entry, hash, next);
+      SetEntry(entry, m_hashes[at], next);
     } else {
       Erase(entry);
     }
   }
   if (next >= 0) m_previous[static_cast<size_t>(next)] = previous;
-  m_addresses[at] = QString();
+  m_hashes[at] = 0;
   m_next[at] = -1;
   m_previous[at] = -1;
 }
 
 void AddressIndex::RowChanged(int slot, int row) {
-  if (Model()->Cell(row, 0) == m_addresses[static_cast<size_t>(slot)]) return;
+  // The row's old address is no longer in the list to compare with: take the slot out
+  // and put it back under its new address.
   RowRemoved(slot);
   RowAdded(slot, row);
 }

@@ -27,15 +27,19 @@ class AddressIndex : public TrackedRows {
   bool Watches(int firstColumn, int lastColumn) const override;
 
  private:
-  // Where the address's entry is in the table, or the empty place it would take.
-  size_t Find(const QString& address, std::uint32_t hash) const;
+  // Where the address's entry is in the table, or the empty place it would take; `same`
+  // tells whether a slot's row holds the address.
+  template <typename Same>
+  size_t Find(std::uint32_t hash, Same same) const;
+  // The entry whose first slot is this one.
+  size_t EntryOf(int slot) const;
   void SetEntry(size_t at, std::uint32_t hash, int firstSlot);
   void Erase(size_t at);
   void Grow(size_t capacity);
 
-  // Each slot's address (sharing the cell's characters) and the slots of the same address
-  // linked both ways.
-  std::vector<QString> m_addresses;
+  // Each slot's address hash (the text itself stays in the list) and the slots of the
+  // same address linked both ways.
+  std::vector<std::uint32_t> m_hashes;
   std::vector<int> m_next;
   std::vector<int> m_previous;
   // The first slot of each address: open addressing with linear probing, at most half

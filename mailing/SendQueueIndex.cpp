@@ -122,10 +122,13 @@ void SendQueueIndex::RowAdded(int slot, int row) {
     m_name.resize(size, -1);
   }
   platform::ListModel* queue = Model();
-  const QString status = queue->Cell(row, kStatus);
-  const int name = IdOfName(queue->Cell(row, kMailing));
+  // A batch names one message in every row: compared with the name looked up last, a
+  // row's name costs no text of its own.
+  const int name = m_lastNameId >= 0 && queue->CellEquals(row, kMailing, m_lastName)
+                       ? m_lastNameId
+                       : IdOfName(queue->Cell(row, kMailing));
   m_name[at] = name;
-  if (status == Queued()) {
+  if (queue->CellEquals(row, kStatus, Queued())) {
     m_status[at] = kQueued;
     m_queued.Set(slot);
     ++m_queuedOfName[static_cast<size_t>(name)];
@@ -133,7 +136,7 @@ void SendQueueIndex::RowAdded(int slot, int row) {
   }
   m_unqueued.Set(slot);
   m_status[at] = kOther;
-  if (status != Waiting()) return;
+  if (!queue->CellEquals(row, kStatus, Waiting())) return;
   m_status[at] = kWaiting;
   const QString address = queue->Cell(row, kAddress);
   m_waitingByAddress[address].push_back(slot);

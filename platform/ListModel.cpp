@@ -1,9 +1,164 @@
 #include "platform/ListModel.h"
 
+#include <QHashFunctions>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Text.h"
+
 namespace platform {
+
+namespace {
+
+using StoredCell = ListModel::StoredCell;
+using CellForm = ListModel::CellForm;
+
+// A record holds, for each column, a header, then the stored value's bytes. The header
+// is the byte count shifted left by two with the form in the low bits, written seven bits
+// a byte, low bits first, the high bit set on every byte but the last.
+char* PutHeader(char* p, quint64 value) {
+  while (value >= 0x80) {
+    *p++ = static_cast<char>(value | 0x80);
+    value >>= 7;
+  }
+  *p++ = static_cast<char>(value);
+  return p;
+}
+
+size_t HeaderSize(quint64 value) {
+  size_t size = 1;
+  while (value >= 0x80) {
+    value >>= 7;
+    ++size;
+  }
+  return size;
+}
+
+[[gnu::always_inline]] inline const char* GetHeader(const char* p, quint64* value) {
+  quint64 v = 0;
+  int shift = 0;
+  for (;;) {
+    const auto byte = static_cast<unsigned char>(*p++);
+    v |= quint64(byte & 0x7F) << shift;
+    if (byte < 0x80) break;
+    shift += 7;
+  }
+  *value = v;
+  return p;
+}
+
+quint64 HeaderOf(const StoredCell& cell) {
+  return quint64(cell.bytes.size()) << 2 | static_cast<quint64>(cell.form);
+}
+
+[[gnu::always_inline]] inline StoredCell CellIn(const char* record, int column) {
+  const char* p = record;
+  for (int c = 0;; ++c) {
+    quint64 header = 0;
+    p = GetHeader(p, &header);
+    const auto size = static_cast<qsizetype>(header >> 2);
+    if (c == column) return {QByteArrayView(p, size), static_cast<CellForm>(header & 3)};
+    p += size;
+  }
+}
+
+size_t RecordSize(const char* record, int columns) {
+  const char* p = record;
+  for (int c = 0; c < columns; ++c) {
+    quint64 header = 0;
+    p = GetHeader(p, &header);
+    p += header >> 2;
+  }
+  return static_cast<size_t>(p - record);
+}
+
+bool IsAscii(QByteArrayView bytes) {
+  const char* p = bytes.data();
+  const qsizetype n = bytes.size();
+  qsizetype i = 0;
+  quint64 any = 0;
+  for (; i + 8 <= n; i += 8) {
+    quint64 word;
+    std::memcpy(&word, p + i, sizeof word);
+    any |= word;
+  }
+  for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+  return (any & 0x8080808080808080ULL) == 0;
+}
+
+// The largest number of UTF-16 units the cell's text can take.
+[[gnu::always_inline]] inline qsizetype MostUnits(const StoredCell& cell) {
+  return cell.form == CellForm::Utf16 ? cell.bytes.size() / 2 : cell.bytes.size();
+}
+
+// Writes the cell's text at out (room for MostUnits); returns the units written.
+[[gnu::always_inline]] inline qsizetype WriteText(const StoredCell& cell, char16_t* out) {
+  const qsizetype n = cell.bytes.size();
+  switch (cell.form) {
+    case CellForm::Ascii: {
+      const auto* __restrict in = reinterpret_cast<const unsigned char*>(cell.bytes.data());
+      char16_t* __restrict to = out;
+      for (qsizetype i = 0; i < n; ++i) to[i] = in[i];
+      return n;
+    }
+    case CellForm::Bytes:
+      return DecodeBytesTo(cell.bytes, out);
+    case CellForm::Utf16:
+      std::memcpy(out, cell.bytes.data(), static_cast<size_t>(n));
+      return n / 2;
+  }
+  return 0;
+}
+
+QString TextOf(const StoredCell& cell) {
+  if (cell.bytes.isEmpty()) return QString();
+  if (cell.form == CellForm::Ascii) return QString::fromLatin1(cell.bytes);
+  QString text(MostUnits(cell), Qt::Uninitialized);
+  text.truncate(WriteText(cell, reinterpret_cast<char16_t*>(text.data())));
+  return text;
+}
+
+void AppendFileBytes(const StoredCell& cell, QByteArray& out) {
+  if (cell.form != CellForm::Utf16) {
+    out.append(cell.bytes);
+    return;
+  }
+  AppendEncodedText(out, TextOf(cell));
+}
+
+// Appends the text's stored value to `out` and returns its form.
+CellForm EncodeTo(QStringView text, QByteArray& out) {
+  const char16_t* units = text.utf16();
+  const qsizetype n = text.size();
+  char16_t all = 0;
+  for (qsizetype i = 0; i < n; ++i) all |= units[i];
+  const qsizetype start = out.size();
+  if (all < 0x80) {
+    out.resize(start + n);
+    char* p = out.data() + start;
+    for (qsizetype i = 0; i < n; ++i) p[i] = static_cast<char>(units[i]);
+    return CellForm::Ascii;
+  }
+  bool surrogate = false;
+  for (qsizetype i = 0; i < n && !surrogate; ++i) surrogate = QChar::isSurrogate(units[i]);
+  if (!surrogate) {
+    AppendEncodedText(out, text);
+    return CellForm::Bytes;
+  }
+  // Bytes kept from a file come back from their file form; a stray surrogate, or kept
+  // bytes that would join into a character, do not.
+  const QByteArray bytes = EncodeText(text.toString());
+  if (DecodeBytes(bytes) == text) {
+    out.append(bytes);
+    return CellForm::Bytes;
+  }
+  out.resize(start + n * 2);
+  std::memcpy(out.data() + start, units, static_cast<size_t>(n) * 2);
+  return CellForm::Utf16;
+}
+
+}  // namespace
 
 ListModel::ListModel(int columnCount, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::max(1, columnCount)) {}
@@ -35,12 +190,92 @@ void ListModel::AddRow(const QStringList& cells) {
   const int row = ListCount();
   beginInsertRows({}, row, row);
   // The last row's slot is the vector's end whether or not a gap lies before it.
-  for (int c = 0; c < m_columns; ++c) m_cells.push_back(cells.value(c));
+  AppendTextRows(1, [&](size_t, int c) { return c < cells.size() ? QStringView(cells[c]) : QStringView(); });
   m_selected.push_back(0);
   m_lastIndex = row;
   ++m_rowEdits;
   endInsertRows();
 }
+
+// ---- Records ----------------------------------------------------------------------------
+
+[[gnu::always_inline]] inline ListModel::StoredCell ListModel::CellOf(Ref record, int column) const {
+  if (record == kEmptyRow) return {};
+  return CellIn(m_arena.At(record), column);
+}
+
+ListModel::Ref ListModel::WriteRecord(const StoredCell* cells) {
+  size_t size = 0;
+  bool empty = true;
+  for (int c = 0; c < m_columns; ++c) {
+    size += HeaderSize(HeaderOf(cells[c])) + static_cast<size_t>(cells[c].bytes.size());
+    empty = empty && cells[c].bytes.isEmpty();
+  }
+  if (empty) return kEmptyRow;
+  Ref record = 0;
+  char* p = m_arena.Allocate(size, &record);
+  for (int c = 0; c < m_columns; ++c) {
+    p = PutHeader(p, HeaderOf(cells[c]));
+    if (!cells[c].bytes.isEmpty())
+      std::memcpy(p, cells[c].bytes.data(), static_cast<size_t>(cells[c].bytes.size()));
+    p += cells[c].bytes.size();
+  }
+  return record;
+}
+
+ListModel::Ref ListModel::ReplaceCell(Ref record, int column, const StoredCell& cell) {
+  QVarLengthArray<StoredCell, 8> cells(m_columns);
+  for (int c = 0; c < m_columns; ++c) cells[c] = c == column ? cell : CellOf(record, c);
+  return WriteRecord(cells.data());
+}
+
+ListModel::StoredCell ListModel::Encode(QStringView text) {
+  m_encoded.resize(0);
+  const CellForm form = EncodeTo(text, m_encoded);
+  return {QByteArrayView(m_encoded), form};
+}
+
+template <typename CellText>
+void ListModel::AppendTextRows(size_t count, CellText cellText) {
+  QVarLengthArray<qsizetype, 8> ends(m_columns);
+  QVarLengthArray<CellForm, 8> forms(m_columns);
+  QVarLengthArray<StoredCell, 8> cells(m_columns);
+  for (size_t i = 0; i < count; ++i) {
+    m_encoded.resize(0);
+    for (int c = 0; c < m_columns; ++c) {
+      forms[c] = EncodeTo(cellText(i, c), m_encoded);
+      ends[c] = m_encoded.size();
+    }
+    for (int c = 0; c < m_columns; ++c) {
+      const qsizetype start = c == 0 ? 0 : ends[c - 1];
+      cells[c] = {QByteArrayView(m_encoded).sliced(start, ends[c] - start), forms[c]};
+    }
+    m_rows.push_back(WriteRecord(cells.data()));
+  }
+}
+
+void ListModel::Discard(Ref record) {
+  if (record != kEmptyRow) m_wasted += RecordSize(m_arena.At(record), m_columns);
+}
+
+void ListModel::PackIfWasteful() {
+  // Each packing copies the rows once and at least halves the arena, so edits pay for
+  // it a few bytes each.
+  constexpr size_t kSmallest = size_t(1) << 20;
+  if (m_wasted < kSmallest || m_wasted * 2 < m_arena.Used()) return;
+  ByteArena packed;
+  packed.Reserve(m_arena.Used() - m_wasted);
+  for (Ref& record : m_rows) {
+    if (record == kEmptyRow) continue;
+    const char* from = m_arena.At(record);
+    const size_t size = RecordSize(from, m_columns);
+    std::memcpy(packed.Allocate(size, &record), from, size);
+  }
+  m_arena = std::move(packed);
+  m_wasted = 0;
+}
+
+// ---- Rows -------------------------------------------------------------------------------
 
 // Shifts the gap so that it starts at row, moving the rows in between across it.
 void ListModel::MoveGapTo(int row) {
@@ -48,10 +283,10 @@ void ListModel::MoveGapTo(int row) {
     m_gapRow = row;
     return;
   }
-  const size_t width = static_cast<size_t>(m_columns);
   const size_t gap = static_cast<size_t>(m_gapRows);
   const auto moveSlot = [&](size_t from, size_t to) {
-    for (size_t c = 0; c < width; ++c) std::swap(m_cells[from * width + c], m_cells[to * width + c]);
+    m_rows[to] = m_rows[from];
+    m_rows[from] = kEmptyRow;
     m_selected[to] = m_selected[from];
     m_selected[from] = 0;
   };
@@ -64,7 +299,7 @@ void ListModel::CloseGap() {
   if (m_gapRows == 0) return;
   const int count = ListCount();
   MoveGapTo(count);
-  m_cells.resize(static_cast<size_t>(count) * m_columns);
+  m_rows.resize(static_cast<size_t>(count));
   m_selected.resize(static_cast<size_t>(count));
   m_gapRows = 0;
   m_gapRow = 0;
@@ -78,8 +313,7 @@ void ListModel::InsertRow(int row, const QString& firstCell) {
     // Open a gap some rows wide, so a run of inserts at the top (the message log's
     // newest-first rows) does not shift every row each time.
     const int width = std::max(16, count / 16);
-    m_cells.insert(m_cells.begin() + static_cast<std::ptrdiff_t>(row) * m_columns,
-                   static_cast<size_t>(width) * m_columns, QString());
+    m_rows.insert(m_rows.begin() + row, static_cast<size_t>(width), kEmptyRow);
     m_selected.insert(m_selected.begin() + row, static_cast<size_t>(width), 0);
     m_gapRow = row;
     m_gapRows = width;
@@ -87,7 +321,9 @@ void ListModel::InsertRow(int row, const QString& firstCell) {
     MoveGapTo(row);
   }
   // The gap's first slot becomes the new row.
-  m_cells[static_cast<size_t>(row) * m_columns] = firstCell;
+  QVarLengthArray<StoredCell, 8> cells(m_columns);
+  cells[0] = Encode(firstCell);
+  m_rows[static_cast<size_t>(row)] = WriteRecord(cells.data());
   ++m_gapRow;
   --m_gapRows;
   // The new row is not selected, so every row below m_firstSelectedBound still isn't.
@@ -101,7 +337,8 @@ void ListModel::RemoveRow(int row) {
   beginRemoveRows({}, row, row);
   // Bring the gap to just after the row, then widen it over the row.
   MoveGapTo(row + 1);
-  for (int c = 0; c < m_columns; ++c) CellAt(row, c) = QString();
+  Discard(m_rows[row]);
+  m_rows[row] = kEmptyRow;
   if (m_selected[row] != 0) --m_selCount;
   m_selected[row] = 0;
   m_gapRow = row;
@@ -114,14 +351,17 @@ void ListModel::RemoveRow(int row) {
     m_lastIndex = -1;
   }
   ++m_rowEdits;
+  PackIfWasteful();
   endRemoveRows();
 }
 
 void ListModel::DeleteAllRows() {
   if (ListCount() == 0) return;
   beginResetModel();
-  m_cells.clear();
+  m_rows.clear();
   m_selected.clear();
+  m_arena.Clear();
+  m_wasted = 0;
   m_gapRow = 0;
   m_gapRows = 0;
   m_selCount = 0;
@@ -132,20 +372,94 @@ void ListModel::DeleteAllRows() {
 }
 
 QString ListModel::Cell(int row, int column) const {
-  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
-  return m_cells[Slot(row) * m_columns + column];
+  return TextOf(CellAt(row, column));
 }
 
-QStringView ListModel::CellView(int row, int column) const {
-  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return {};
-  return m_cells[Slot(row) * m_columns + column];
+ListModel::StoredCell ListModel::CellBytes(int row, int column) const {
+  return CellAt(row, column);
+}
+
+void ListModel::ReadCell(int row, int column, QString& into) const {
+  const StoredCell cell = CellAt(row, column);
+  const qsizetype most = MostUnits(cell);
+  QString::DataPointer& d = into.data_ptr();
+  // Into the buffer as it is when it is ours and large enough: no call into the string
+  // class for a row of a walk over a million.
+  if (d.isShared() || d.freeSpaceAtBegin() != 0 || d.constAllocatedCapacity() <= most) {
+    into = QString(std::max<qsizetype>(most, 64), Qt::Uninitialized);
+  }
+  char16_t* const units = d.data();
+  d.size = WriteText(cell, units);
+  units[d.size] = u'\0';
+}
+
+void ListModel::AppendCellText(int row, int column, QString& out) const {
+  const StoredCell cell = CellAt(row, column);
+  const qsizetype start = out.size();
+  out.resize(start + MostUnits(cell));
+  out.truncate(start + WriteText(cell, reinterpret_cast<char16_t*>(out.data()) + start));
+}
+
+void ListModel::AppendCellFileBytes(int row, int column, QByteArray& out) const {
+  AppendFileBytes(CellAt(row, column), out);
+}
+
+bool ListModel::CellEquals(int row, int column, QStringView text) const {
+  return Holds(CellAt(row, column), text);
+}
+
+bool ListModel::Holds(const StoredCell& cell, QStringView text) {
+  const qsizetype n = cell.bytes.size();
+  switch (cell.form) {
+    case CellForm::Ascii: {
+      if (n != text.size()) return false;
+      const auto* bytes = reinterpret_cast<const unsigned char*>(cell.bytes.data());
+      const char16_t* units = text.utf16();
+      for (qsizetype i = 0; i < n; ++i) {
+        if (units[i] != bytes[i]) return false;
+      }
+      return true;
+    }
+    case CellForm::Bytes: {
+      if (n < text.size()) return false;
+      QVarLengthArray<char16_t, 256> units(n);
+      const qsizetype length = WriteText(cell, units.data());
+      return QStringView(units.data(), length) == text;
+    }
+    case CellForm::Utf16:
+      return n / 2 == text.size() &&
+             std::memcmp(cell.bytes.data(), text.utf16(), static_cast<size_t>(n)) == 0;
+  }
+  return false;
+}
+
+bool ListModel::SameCell(int rowA, int rowB, int column) const {
+  const StoredCell a = CellAt(rowA, column);
+  const StoredCell b = CellAt(rowB, column);
+  return a.form == b.form && a.bytes == b.bytes;
+}
+
+size_t ListModel::CellHash(int row, int column) const {
+  const StoredCell cell = CellAt(row, column);
+  return qHashBits(cell.bytes.data(), static_cast<size_t>(cell.bytes.size()), cell.form == CellForm::Utf16);
+}
+
+size_t ListModel::TextHash(QStringView text) {
+  QByteArray bytes;
+  const CellForm form = EncodeTo(text, bytes);
+  return qHashBits(bytes.constData(), static_cast<size_t>(bytes.size()), form == CellForm::Utf16);
 }
 
 void ListModel::SetCell(int row, int column, const QString& text) {
-  if (row < 0 || row >= ListCount() || column < 0 || column >= m_columns) return;
-  QString& cell = CellAt(row, column);
-  if (cell == text) return;
-  cell = text;
+  if (!HasCell(row, column)) return;
+  const StoredCell cell = Encode(text);
+  const StoredCell old = CellAt(row, column);
+  if (old.form == cell.form && old.bytes == cell.bytes) return;
+  Ref& record = m_rows[Slot(row)];
+  const Ref updated = ReplaceCell(record, column, cell);
+  Discard(record);
+  record = updated;
+  PackIfWasteful();
   const QModelIndex changed = index(row, column);
   emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
 }
@@ -237,10 +551,6 @@ void ListModel::SetListIndex(int row) {
   SelectOnly(row, row);
 }
 
-int ListModel::ListCount() const {
-  return static_cast<int>(m_selected.size()) - m_gapRows;
-}
-
 int ListModel::SelCount() const {
   return m_selCount;
 }
@@ -249,57 +559,79 @@ int ListModel::LastIndex() const {
   return m_lastIndex;
 }
 
-template <typename FillRow>
-void ListModel::AppendRowsWith(size_t count, FillRow fillRow) {
+template <typename AppendRecords>
+void ListModel::AppendRowsWith(size_t count, AppendRecords appendRecords) {
   if (count == 0) return;
   const int first = ListCount();
   const int last = first + static_cast<int>(count) - 1;
   beginInsertRows({}, first, last);
   CloseGap();
   // Grow geometrically: a list filled in many batches must not be copied per batch.
-  const size_t needed = static_cast<size_t>(last + 1) * m_columns;
-  if (needed > m_cells.capacity()) m_cells.reserve(std::max(needed, m_cells.capacity() * 2));
-  m_selected.resize(static_cast<size_t>(last) + 1, 0);
-  for (size_t i = 0; i < count; ++i) fillRow(i);
+  const size_t needed = static_cast<size_t>(last) + 1;
+  if (needed > m_rows.capacity()) m_rows.reserve(std::max(needed, m_rows.capacity() * 2));
+  if (needed > m_selected.capacity()) m_selected.reserve(std::max(needed, m_selected.capacity() * 2));
+  appendRecords();
+  m_selected.resize(needed, 0);
   m_lastIndex = last;
   ++m_rowEdits;
   endInsertRows();
 }
 
 void ListModel::AppendRows(std::vector<QStringList> rows) {
-  AppendRowsWith(rows.size(), [&](size_t i) {
-    QStringList& cells = rows[i];
-    // Take the texts over from a list we own; copy (a reference count) from a shared
-    // one, since writing to it would first copy the whole list.
-    const bool owned = cells.isDetached();
-    for (int c = 0; c < m_columns; ++c) {
-      if (c >= cells.size()) {
-        m_cells.emplace_back();
-      } else if (owned) {
-        m_cells.push_back(std::move(cells[c]));
-      } else {
-        m_cells.push_back(cells.at(c));
-      }
-    }
+  AppendRowsWith(rows.size(), [&] {
+    AppendTextRows(rows.size(), [&](size_t i, int c) {
+      return c < rows[i].size() ? QStringView(rows[i][c]) : QStringView();
+    });
   });
 }
 
 void ListModel::AppendRows(std::vector<QString> firstCells) {
-  AppendRowsWith(firstCells.size(), [&](size_t i) {
-    m_cells.push_back(std::move(firstCells[i]));
-    for (int c = 1; c < m_columns; ++c) m_cells.emplace_back();
+  AppendRowsWith(firstCells.size(), [&] {
+    AppendTextRows(firstCells.size(),
+                   [&](size_t i, int c) { return c == 0 ? QStringView(firstCells[i]) : QStringView(); });
   });
 }
 
 void ListModel::AppendFirstCells(QStringList texts) {
-  const bool owned = texts.isDetached();
-  AppendRowsWith(static_cast<size_t>(texts.size()), [&](size_t i) {
-    if (owned) {
-      m_cells.push_back(std::move(texts[static_cast<qsizetype>(i)]));
-    } else {
-      m_cells.push_back(texts.at(static_cast<qsizetype>(i)));
+  const auto count = static_cast<size_t>(texts.size());
+  AppendRowsWith(count, [&] {
+    AppendTextRows(count, [&](size_t i, int c) {
+      return c == 0 ? QStringView(texts.at(static_cast<qsizetype>(i))) : QStringView();
+    });
+  });
+}
+
+void ListModel::CopyCell(int row, int column, CellCopies& into) const {
+  const StoredCell cell = CellAt(row, column);
+  into.m_bytes.append(cell.bytes);
+  into.m_cells.push_back({into.m_bytes.size(), cell.form});
+}
+
+void ListModel::AppendFirstCells(const CellCopies& copies) {
+  const auto count = static_cast<size_t>(copies.Count());
+  AppendRowsWith(count, [&] {
+    QVarLengthArray<StoredCell, 8> row(m_columns);
+    qsizetype start = 0;
+    for (size_t i = 0; i < count; ++i) {
+      const auto [end, form] = copies.m_cells[i];
+      row[0] = {QByteArrayView(copies.m_bytes).sliced(start, end - start), form};
+      start = end;
+      m_rows.push_back(WriteRecord(row.data()));
     }
-    for (int c = 1; c < m_columns; ++c) m_cells.emplace_back();
+  });
+}
+
+void ListModel::AppendRowsFromBytes(std::span<const QByteArrayView> cells) {
+  const size_t count = cells.size() / static_cast<size_t>(m_columns);
+  AppendRowsWith(count, [&] {
+    QVarLengthArray<StoredCell, 8> row(m_columns);
+    for (size_t i = 0; i < count; ++i) {
+      for (int c = 0; c < m_columns; ++c) {
+        const QByteArrayView bytes = cells[i * m_columns + c];
+        row[c] = {bytes, IsAscii(bytes) ? CellForm::Ascii : CellForm::Bytes};
+      }
+      m_rows.push_back(WriteRecord(row.data()));
+    }
   });
 }
 
@@ -340,24 +672,23 @@ void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
   for (int row = 0; row < count; ++row) {
     if (gone[row] != 0) {
       if (m_selected[row] != 0) --m_selCount;
+      Discard(m_rows[row]);
       continue;
     }
     if (kept != row) {
-      for (int c = 0; c < m_columns; ++c) {
-        m_cells[static_cast<size_t>(kept) * m_columns + c] =
-            std::move(m_cells[static_cast<size_t>(row) * m_columns + c]);
-      }
+      m_rows[kept] = m_rows[row];
       m_selected[kept] = m_selected[row];
     }
     if (row == m_lastIndex) lastIndex = kept;
     if (!newRow.empty()) newRow[row] = kept;
     ++kept;
   }
-  m_cells.resize(static_cast<size_t>(kept) * m_columns);
+  m_rows.resize(static_cast<size_t>(kept));
   m_selected.resize(static_cast<size_t>(kept));
   m_lastIndex = lastIndex;
   m_firstSelectedBound = 0;
   ++m_rowEdits;
+  PackIfWasteful();
 
   if (!persistent.isEmpty()) {
     QModelIndexList moved;
@@ -406,15 +737,35 @@ int ListModel::EditColumn(int column, const std::function<bool(int row, QString&
   int firstChanged = count;
   int lastChanged = -1;
   int acted = 0;
+  // Every row's text is read into one buffer and handed over as a shared copy, so a row
+  // the edit leaves alone costs no string of its own.
+  QString buffer;
+  QString cell;
+  // The text encoded last: an edit that sets many rows to one text (a marker) shares it.
+  QString encodedText;
+  QByteArray encodedBytes;
+  StoredCell encoded;
   for (int row = 0; row < count; ++row) {
-    QString& cell = CellAt(row, column);
-    const QString before = cell;  // shares the text: no copy unless edit replaces it
+    cell = QString();
+    ReadCell(row, column, buffer);
+    cell = buffer;
     if (!edit(row, cell)) continue;
     ++acted;
-    if (before.isSharedWith(cell) || before == cell) continue;
+    Ref& record = m_rows[Slot(row)];
+    if (cell.isSharedWith(buffer) || Holds(CellOf(record, column), cell)) continue;
+    if (!cell.isSharedWith(encodedText) || cell.isNull() != encodedText.isNull()) {
+      encodedText = cell;
+      encodedBytes.resize(0);
+      encoded.form = EncodeTo(cell, encodedBytes);
+      encoded.bytes = encodedBytes;
+    }
+    const Ref updated = ReplaceCell(record, column, encoded);
+    Discard(record);
+    record = updated;
     firstChanged = std::min(firstChanged, row);
     lastChanged = row;
   }
+  PackIfWasteful();
   if (lastChanged >= 0) {
     emit dataChanged(index(firstChanged, column), index(lastChanged, column),
                      {Qt::DisplayRole, Qt::EditRole});
@@ -438,16 +789,14 @@ void ListModel::ReorderRows(const std::vector<int>& order) {
 
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   CloseGap();
-  std::vector<QString> cells(m_cells.size());
+  std::vector<Ref> rows(m_rows.size());
   std::vector<unsigned char> selected(m_selected.size());
   for (int i = 0; i < count; ++i) {
-    const size_t from = static_cast<size_t>(order[i]);
-    for (int c = 0; c < m_columns; ++c) {
-      cells[static_cast<size_t>(i) * m_columns + c] = std::move(m_cells[from * m_columns + c]);
-    }
+    const auto from = static_cast<size_t>(order[i]);
+    rows[i] = m_rows[from];
     selected[i] = m_selected[from];
   }
-  m_cells = std::move(cells);
+  m_rows = std::move(rows);
   m_selected = std::move(selected);
   if (m_lastIndex >= 0) m_lastIndex = newRow[m_lastIndex];
   m_firstSelectedBound = 0;
@@ -465,8 +814,60 @@ void ListModel::ReorderRows(const std::vector<int>& order) {
 
 void ListModel::Reserve(int rows) {
   if (rows <= 0) return;
-  m_cells.reserve(static_cast<size_t>(rows) * m_columns);
-  m_selected.reserve(static_cast<size_t>(rows));
+  m_rows.reserve(static_cast<size_t>(rows) + m_gapRows);
+  m_selected.reserve(static_cast<size_t>(rows) + m_gapRows);
+}
+
+void ListModel::ReserveText(qsizetype bytes) {
+  if (bytes > 0) m_arena.Reserve(static_cast<size_t>(bytes));
+}
+
+ListModel::Snapshot ListModel::TakeSnapshot() const {
+  Snapshot snapshot;
+  snapshot.m_columns = m_columns;
+  snapshot.m_blocks = m_arena.Shared();
+  const auto before = m_rows.begin() + m_gapRow;
+  snapshot.m_rows.reserve(static_cast<size_t>(ListCount()));
+  snapshot.m_rows.insert(snapshot.m_rows.end(), m_rows.begin(), before);
+  snapshot.m_rows.insert(snapshot.m_rows.end(), before + m_gapRows, m_rows.end());
+  return snapshot;
+}
+
+void ListModel::Snapshot::AppendRowFileBytes(int row, char between, char end, QByteArray& out) const {
+  if (row < 0 || row >= RowCount()) return;
+  const Ref record = m_rows[static_cast<size_t>(row)];
+  QVarLengthArray<StoredCell, 8> cells(m_columns);
+  qsizetype size = m_columns;  // the separators and the end
+  bool utf16 = false;
+  for (int c = 0; c < m_columns; ++c) {
+    cells[c] = record == kEmptyRow ? StoredCell{} : CellIn(ByteArena::At(m_blocks, record), c);
+    size += cells[c].bytes.size();
+    utf16 = utf16 || cells[c].form == CellForm::Utf16;
+  }
+  if (utf16) {
+    for (int c = 0; c < m_columns; ++c) {
+      AppendFileBytes(cells[c], out);
+      out.append(c + 1 < m_columns ? between : end);
+    }
+    return;
+  }
+  // Stored as the file holds them: copied into room made once.
+  const qsizetype start = out.size();
+  out.resize(start + size);
+  char* p = out.data() + start;
+  for (int c = 0; c < m_columns; ++c) {
+    const qsizetype n = cells[c].bytes.size();
+    if (n > 0) std::memcpy(p, cells[c].bytes.data(), static_cast<size_t>(n));
+    p += n;
+    *p++ = c + 1 < m_columns ? between : end;
+  }
+}
+
+void ListModel::Snapshot::AppendCellFileBytes(int row, int column, QByteArray& out) const {
+  if (row < 0 || row >= RowCount() || column < 0 || column >= m_columns) return;
+  const Ref record = m_rows[static_cast<size_t>(row)];
+  if (record == kEmptyRow) return;
+  AppendFileBytes(CellIn(ByteArena::At(m_blocks, record), column), out);
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const {

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <span>
 #include <vector>
+
+#include "platform/ByteArena.h"
 
 namespace platform {
 
@@ -12,11 +17,27 @@ namespace platform {
 // row, kept here so that selection tests and counts are O(1) per row. Single-row edits
 // emit the precise insert/remove/change signals; bulk edits emit one signal for the
 // whole batch (a reset, or one insert range).
+//
+// The text is kept compactly: each row is one record in an arena of bytes, its cells in
+// the form a list file holds them (see CellForm), so a million-row list costs its file's
+// bytes and a few more per row, and reading or saving a list copies bytes.
 class ListModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   // The role under which data() reports a row's selected flag (bool).
   static constexpr int SelectedRole = Qt::UserRole + 1;
+
+  // How a cell's text is stored. Ascii: bytes below 0x80, one character each. Bytes: the
+  // text's file form, EncodeText(text), from which DecodeBytes gives the text back.
+  // Utf16: the text's UTF-16 units, for a text that no bytes decode to (one holding a
+  // surrogate that is no byte kept from a file, say). Each text has exactly one form and
+  // one stored value, so equal texts are stored alike.
+  enum class CellForm : unsigned char { Ascii = 0, Bytes = 1, Utf16 = 2 };
+  struct StoredCell {
+    // The stored value; UTF-16 units are not aligned. Valid until the rows are next edited.
+    QByteArrayView bytes;
+    CellForm form = CellForm::Ascii;
+  };
 
   explicit ListModel(int columnCount, QObject* parent = nullptr);
 
@@ -33,11 +54,24 @@ class ListModel : public QAbstractTableModel {
   void RemoveRow(int row);
   void DeleteAllRows();
   QString Cell(int row, int column) const;
-  // The cell's text without a copy (not even of the reference): for walks over many rows,
-  // where counting references would write to every cell's text. Valid until the cell or
-  // the rows change; empty outside the list.
-  QStringView CellView(int row, int column) const;
   void SetCell(int row, int column, const QString& text);
+
+  // Fast reads for walks over many rows; outside the list a cell reads as empty.
+  // The stored value, without a copy.
+  StoredCell CellBytes(int row, int column) const;
+  // The text, decoded into `into`, whose buffer is reused: no allocation per row.
+  void ReadCell(int row, int column, QString& into) const;
+  // The text appended to `out`.
+  void AppendCellText(int row, int column, QString& out) const;
+  // EncodeText(Cell(row, column)) appended to `out`: what a file holds for the cell.
+  void AppendCellFileBytes(int row, int column, QByteArray& out) const;
+  bool CellEquals(int row, int column, QStringView text) const;
+  bool CellIsEmpty(int row, int column) const { return CellBytes(row, column).bytes.isEmpty(); }
+  // Whether two rows hold the same text in a column.
+  bool SameCell(int rowA, int rowB, int column) const;
+  // A hash of the cell's text: TextHash(Cell(row, column)) == CellHash(row, column).
+  size_t CellHash(int row, int column) const;
+  static size_t TextHash(QStringView text);
   bool Selected(int row) const;
   void SetSelected(int row, bool selected);
   // Selects exactly the rows first..last (either order, clipped to the list) and
@@ -46,7 +80,7 @@ class ListModel : public QAbstractTableModel {
   // The first selected row, -1 when none; setting it selects that row alone (-1 clears).
   int ListIndex() const;
   void SetListIndex(int row);
-  int ListCount() const;
+  int ListCount() const { return static_cast<int>(m_selected.size()) - m_gapRows; }
   int SelCount() const;
   // The row most recently added or inserted; -1 before any.
   int LastIndex() const;
@@ -59,6 +93,23 @@ class ListModel : public QAbstractTableModel {
   void AppendRows(std::vector<QString> firstCells);
   // One row per text, holding it in column 0 (results of a search, addresses of a drop).
   void AppendFirstCells(QStringList texts);
+  // Texts of cells kept as they are stored, for rows appended later (the copies of Edit >
+  // Duplicate): neither decoded nor encoded again.
+  class CellCopies {
+   public:
+    int Count() const { return static_cast<int>(m_cells.size()); }
+
+   private:
+    friend class ListModel;
+    QByteArray m_bytes;
+    std::vector<std::pair<qsizetype, CellForm>> m_cells;  // where each ends, its form
+  };
+  void CopyCell(int row, int column, CellCopies& into) const;
+  // One row per copy, holding it in column 0.
+  void AppendFirstCells(const CellCopies& copies);
+  // Rows whose cells come in a file's form (a cell's text is DecodeBytes of its bytes):
+  // columnCount() views a row, row after row.
+  void AppendRowsFromBytes(std::span<const QByteArrayView> cells);
   void RemoveRowsIf(const std::function<bool(int row)>& remove);
   void SetAllSelected(bool selected);
   // Sets every row's flag to select(row), replacing the selection; one change signal.
@@ -70,10 +121,31 @@ class ListModel : public QAbstractTableModel {
   // no rows.
   int EditColumn(int column, const std::function<bool(int row, QString& cell)>& edit);
   void Reserve(int rows);
+  // Room for this many more bytes of text, so the rows about to come lie together.
+  void ReserveText(qsizetype bytes);
   // Puts every row in a new place: order[i] is the row (counted before the call) that
   // becomes row i, each row once. The rows keep their cells and selected flags; one layout
   // change, and none when nothing moves. Nothing happens unless order names every row.
   void ReorderRows(const std::vector<int>& order);
+
+  // The rows as they stand, for a walk that lets the event loop run (a save): edits made
+  // meanwhile leave it as it was. It costs a few bytes a row and shares the text.
+  class Snapshot {
+   public:
+    int RowCount() const { return static_cast<int>(m_rows.size()); }
+    // As ListModel::AppendCellFileBytes.
+    void AppendCellFileBytes(int row, int column, QByteArray& out) const;
+    // The row's cells the same way, with `between` after each but the last and `end` after
+    // the last: a line of a file, built in place.
+    void AppendRowFileBytes(int row, char between, char end, QByteArray& out) const;
+
+   private:
+    friend class ListModel;
+    std::vector<ByteArena::Ref> m_rows;
+    ByteArena::Blocks m_blocks;
+    int m_columns = 1;
+  };
+  Snapshot TakeSnapshot() const;
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -86,26 +158,54 @@ class ListModel : public QAbstractTableModel {
   void SelectionChanged();
 
  private:
+  using Ref = ByteArena::Ref;
+  // A row whose cells are all empty has no record.
+  static constexpr Ref kEmptyRow = ~Ref(0);
+
   void ChangeSelection(int firstChanged, int lastChanged);
   void ClearSelectionFlags(int& firstChanged, int& lastChanged);
-  // Where row's cells and flag are stored: rows from m_gapRow on sit after the gap.
+  // Where row's record and flag are stored: rows from m_gapRow on sit after the gap.
   size_t Slot(int row) const { return row < m_gapRow ? size_t(row) : size_t(row) + m_gapRows; }
   int RowOfSlot(size_t slot) const { return slot < size_t(m_gapRow) ? int(slot) : int(slot) - m_gapRows; }
-  QString& CellAt(int row, int column) { return m_cells[Slot(row) * m_columns + column]; }
+  bool HasCell(int row, int column) const {
+    return row >= 0 && row < ListCount() && column >= 0 && column < m_columns;
+  }
+  StoredCell CellOf(Ref record, int column) const;
+  static bool Holds(const StoredCell& cell, QStringView text);
+  StoredCell CellAt(int row, int column) const {
+    return HasCell(row, column) ? CellOf(m_rows[Slot(row)], column) : StoredCell{};
+  }
+  // A record for cells given in stored form; kEmptyRow when all are empty.
+  Ref WriteRecord(const StoredCell* cells);
+  // The row's record with one cell replaced.
+  Ref ReplaceCell(Ref record, int column, const StoredCell& cell);
+  // The text in stored form, in m_encoded until the next call.
+  StoredCell Encode(QStringView text);
+  // A record no row uses any more; the arena is packed once such records take more room
+  // than the rows.
+  void Discard(Ref record);
+  void PackIfWasteful();
   void MoveGapTo(int row);
-  // Appends count rows, fillRow(i) pushing the cells of the i-th; one insert signal.
-  template <typename FillRow>
-  void AppendRowsWith(size_t count, FillRow fillRow);
+  // Appends count rows, whose records appendRecords() pushes onto m_rows; one insert
+  // signal.
+  template <typename AppendRecords>
+  void AppendRowsWith(size_t count, AppendRecords appendRecords);
+  // Pushes the records of count rows, cellText(i, column) giving the texts of the i-th.
+  template <typename CellText>
+  void AppendTextRows(size_t count, CellText cellText);
   void CloseGap();
 
   int m_columns;
-  // Cells row-major, one slot of m_columns cells per row, and a flag per slot. Between
-  // the rows before m_gapRow and the rest lie m_gapRows unused slots (empty cells,
-  // clear flags): removing a row next to the gap widens it and inserting narrows it,
-  // so a walk that removes or inserts rows near one another moves each kept row once
-  // instead of shifting the whole tail every time.
-  std::vector<QString> m_cells;
+  // A record per slot and a flag per slot. Between the rows before m_gapRow and the rest
+  // lie m_gapRows unused slots (empty rows, clear flags): removing a row next to the gap
+  // widens it and inserting narrows it, so a walk that removes or inserts rows near one
+  // another moves each kept row once instead of shifting the whole tail every time.
+  std::vector<Ref> m_rows;
   std::vector<unsigned char> m_selected;
+  ByteArena m_arena;
+  // Bytes of records that no row uses any more.
+  size_t m_wasted = 0;
+  QByteArray m_encoded;
   int m_gapRow = 0;
   int m_gapRows = 0;
   int m_selCount = 0;

@@ -222,10 +222,14 @@ QString DecodeBytes(QByteArrayView bytes) {
   if (n == 0) return QString();
   // Every byte yields at most one UTF-16 unit, so n units always suffice.
   QString out(n, Qt::Uninitialized);
-  char16_t* dst = reinterpret_cast<char16_t*>(out.data());
+  out.truncate(DecodeBytesTo(bytes, reinterpret_cast<char16_t*>(out.data())));
+  return out;
+}
+
+qsizetype DecodeBytesTo(QByteArrayView bytes, char16_t* dst) {
   char16_t* const begin = dst;
   const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const unsigned char* const end = p + n;
+  const unsigned char* const end = p + bytes.size();
   while (p < end) {
     // Most files are mostly ASCII: widen eight bytes at a time.
     while (end - p >= 8 && AllAscii8(p)) {
@@ -254,13 +258,12 @@ QString DecodeBytes(QByteArrayView bytes) {
       p += len;
     }
   }
-  out.truncate(dst - begin);
-  return out;
+  return dst - begin;
 }
 
 namespace {
 
-bool HasSurrogate(const QString& text) {
+bool HasSurrogate(QStringView text) {
   for (QChar c : text) {
     if (c.isSurrogate()) return true;
   }
@@ -316,9 +319,9 @@ QByteArray EncodeText(const QString& text) {
   return out;
 }
 
-void AppendEncodedText(QByteArray& out, const QString& text) {
+void AppendEncodedText(QByteArray& out, QStringView text) {
   if (HasSurrogate(text)) {
-    out.append(EncodeText(text));
+    out.append(EncodeText(text.toString()));
     return;
   }
   // Plain Unicode, as in EncodeText: Qt's encoder is exact, and writes in place.

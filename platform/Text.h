@@ -58,9 +58,12 @@ int Asc(const QString& text);
 // EncodeText turns back into that byte. So any file survives a read and a write byte
 // for byte.
 QString DecodeBytes(QByteArrayView bytes);
+// DecodeBytes written to `out`, which has room for bytes.size() units; returns the units
+// written.
+qsizetype DecodeBytesTo(QByteArrayView bytes, char16_t* out);
 QByteArray EncodeText(const QString& text);
 // EncodeText(text) appended to `out`, without a byte array of its own per text (a save
 // writes a million lines).
-void AppendEncodedText(QByteArray& out, const QString& text);
+void AppendEncodedText(QByteArray& out, QStringView text);
 
 }  // namespace platform

@@ -309,6 +309,16 @@ void TextOutputStream::WriteLine(const QString& text) {
   m_impl->Add(text, true);
 }
 
+QByteArray* TextOutputStream::BufferForWriting() {
+  // After a failed write nothing more reaches the file (see Impl::Add).
+  if (m_impl->closed || m_impl->failed) return nullptr;
+  return &m_impl->buffer;
+}
+
+void TextOutputStream::Written() {
+  if (m_impl->buffer.size() >= kBufferLimit) m_impl->Flush();
+}
+
 bool TextOutputStream::Close() {
   Impl& impl = *m_impl;
   if (impl.closed) return !impl.failed;

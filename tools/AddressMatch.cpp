@@ -23,8 +23,10 @@ BulkRemoval PlanBulkRemoval(const platform::ListModel& listed, const platform::L
   const int mainCount = main.ListCount();
   std::vector<int> groupOfRow(static_cast<size_t>(mainCount), -1);
   std::vector<int> start(static_cast<size_t>(group.size()) + 1, 0);
+  QString address;  // one buffer for every row's address
   for (int row = 0; row < mainCount; ++row) {
-    const auto it = group.constFind(main.Cell(row, 0));
+    main.ReadCell(row, 0, address);
+    const auto it = group.constFind(address);
     if (it == group.constEnd()) continue;
     groupOfRow[row] = *it;
     ++start[*it + 1];
@@ -40,8 +42,10 @@ BulkRemoval PlanBulkRemoval(const platform::ListModel& listed, const platform::L
 int SetStatusOfRows(platform::ListModel& list, const QSet<QString>& addresses, const QString& status) {
   int marked = 0;
   if (addresses.isEmpty()) return marked;
+  QString address;  // one buffer for every row's address
   for (int row = list.ListCount() - 1; row >= 0; --row) {
-    if (!addresses.contains(list.Cell(row, 0))) continue;
+    list.ReadCell(row, 0, address);
+    if (!addresses.contains(address)) continue;
     list.SetCell(row, 1, status);
     ++marked;
   }

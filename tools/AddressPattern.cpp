@@ -102,12 +102,14 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
   // Only the event loop can change the list, the windows or the pattern: what they are is
   // read again after every step at which it ran.
   int count = list ? list->ListCount() : 0;
+  QString address;  // one buffer for every row's address
   for (int row = 0; row < count; ++row) {
     if (!pattern->IsValid()) {
       flush();
       return pattern->ErrorText();
     }
-    if (pattern->Matches(list->CellView(row, 0))) found.append(list->Cell(row, 0));
+    list->ReadCell(row, 0, address);
+    if (pattern->Matches(address)) found.append(address);
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
     loopRuns = platform::YieldRuns();

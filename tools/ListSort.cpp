@@ -117,16 +117,31 @@ SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool 
   QObject::connect(&list, &QAbstractItemModel::layoutChanged, &watcher, markChanged);
 
   const int count = hi - lo + 1;
-  std::vector<QString> texts(static_cast<size_t>(count));
   std::vector<QStringView> keys(static_cast<size_t>(count));
-  DateKeys dates;
-  for (int i = 0; i < count; ++i) {
-    if (by == SortBy::Date) {
-      texts[i] = dates.Key(list.Cell(lo + i, 1));
-      keys[i] = texts[i];
-    } else {
-      texts[i] = list.Cell(lo + i, 0);
-      keys[i] = AddressKey(texts[i], by);
+  // Date keys: a few distinct texts, shared. Address keys: views into one text that holds
+  // every address, read without a string per row.
+  std::vector<QString> dateKeys;
+  QString addresses;
+  std::vector<qsizetype> ends;
+  if (by == SortBy::Date) {
+    DateKeys dates;
+    QString history;
+    dateKeys.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      list.ReadCell(lo + i, 1, history);
+      dateKeys[i] = dates.Key(history);
+      keys[i] = dateKeys[i];
+    }
+  } else {
+    ends.resize(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      list.AppendCellText(lo + i, 0, addresses);
+      ends[i] = addresses.size();
+    }
+    const QStringView all(addresses);
+    for (int i = 0; i < count; ++i) {
+      const qsizetype start = i == 0 ? 0 : ends[i - 1];
+      keys[i] = AddressKey(all.sliced(start, ends[i] - start), by);
     }
   }
   const std::optional<std::vector<int>> order = QuicksortOrder(keys, ascending, progress);

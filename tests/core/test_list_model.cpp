@@ -8,8 +8,10 @@
 #include <random>
 
 #include "platform/ListModel.h"
+#include "platform/Text.h"
 
 using platform::ListModel;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -327,4 +329,62 @@ TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
   EXPECT_EQ(model.ListCount(), 3);
   EXPECT_EQ(QStringList({model.Cell(0, 0), model.Cell(1, 0), model.Cell(2, 0)}).join(' '),
             "new@x.org a1@x.org a2@x.org");
+}
+
+// Whatever text a caller sets comes back as it was, by every way of reading it, and a
+// snapshot writes it as a file holds it; bytes read from a file come back as their
+// decoded text and are written back unchanged. Many edits later (the store packed more
+// than once) the rows and an older snapshot are still right.
+TEST(ListModel, KeepsAnyTextAsItWas) {
+  const QString texts[] = {u""_s,
+                           u"a@b.de"_s,
+                           u"Caf\u00e9 (1/2/26) "_s,
+                           u"\u2014 M\u00e4rz"_s,
+                           u"\U0001F600@x.org"_s,
+                           QString(QChar(0xD83D)) + u"lone high"_s,
+                           QString(QChar(0xDE00)),
+                           QString(QChar(0xDC00)),
+                           QString(QChar(0xDCFF)) + u"kept byte"_s,
+                           QString(QChar(0xDCC3)) + QChar(0xDCA9),  // joins into "é"
+                           QString(300, u'x'),
+                           QString(20000, QChar(0x3042))};
+  ListModel model(2);
+  ListModel::CellCopies copies;
+  for (const QString& text : texts) {
+    SCOPED_TRACE(text.toStdString());
+    model.AppendRows(std::vector<QStringList>{{text, u"h"_s}});
+    const int row = model.ListCount() - 1;
+    model.SetCell(row, 1, text);
+    QString read = u"old"_s;
+    model.ReadCell(row, 1, read);
+    QString appended = u">"_s;
+    model.AppendCellText(row, 0, appended);
+    EXPECT_EQ(QStringList({model.Cell(row, 0), model.Cell(row, 1), read, appended}),
+              QStringList({text, text, text, u">"_s + text}));
+    EXPECT_EQ(model.CellEquals(row, 0, text), true);
+    EXPECT_EQ(model.CellHash(row, 1), ListModel::TextHash(text));
+    QByteArray file;
+    model.TakeSnapshot().AppendCellFileBytes(row, 1, file);
+    EXPECT_EQ(file, platform::EncodeText(text));
+    const QByteArrayView fromFile[] = {file, QByteArrayView("x")};
+    model.AppendRowsFromBytes(fromFile);
+    EXPECT_EQ(model.Cell(row + 1, 0), platform::DecodeBytes(file));
+    model.CopyCell(row, 0, copies);
+  }
+  model.AppendFirstCells(copies);
+  for (int i = 0; i < copies.Count(); ++i)
+    EXPECT_EQ(model.Cell(model.ListCount() - copies.Count() + i, 0), texts[i]);
+
+  const ListModel::Snapshot before = model.TakeSnapshot();
+  const QString big(5000, u'b');
+  for (int round = 0; round < 600; ++round)
+    model.SetCell(round % model.ListCount(), round % 2, big + QString::number(round));
+  for (int row = 0; row < model.ListCount(); ++row) {
+    QByteArray line;
+    before.AppendRowFileBytes(row, ' ', '\n', line);
+    const QString first = row < 24 ? texts[row / 2] : texts[row - 24];
+    const QString second = row >= 24 ? u""_s : (row % 2 == 1 ? u"x"_s : first);
+    EXPECT_EQ(line, platform::EncodeText(first) + ' ' + platform::EncodeText(second) + '\n');
+  }
+  EXPECT_EQ(model.Cell(599 % model.ListCount(), 1), big + u"599"_s);
 }
