@@ -3,6 +3,7 @@
 #include <QRandomGenerator>
 #include <functional>
 
+#include "lists/AddressAdder.h"
 #include "lists/DuplicateIndex.h"
 #include "platform/EventLoop.h"
 #include "platform/ListModel.h"
@@ -81,6 +82,62 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
       ExpectSameAnswers(index, list);
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+// An import's batches, against adding the same addresses one by one as AddAddress is
+// specified: the same reports in the same order and the same rows, with the list edited
+// between batches (as other handlers do while the event loop runs).
+TEST(DuplicateIndex, BatchesAgreeWithAddingOneByOne) {
+  QRandomGenerator random(1107);
+  const QStringList scanned =
+      u"john@example.com|JOHN@EXAMPLE.com|file@x.org|FILE@X.ORG|mary@example.org|"
+      u"STRASSE@X.DE|new@x.org|New@X.org|a@bc.de"_s.split(u'|');
+  for (int round = 0; round < 30; ++round) {
+    platform::ListModel list(2);
+    platform::ListModel literal(2);
+    for (int i = random.bounded(6); i > 0; --i) {
+      const QString address = Addresses()[random.bounded(static_cast<int>(Addresses().size()))];
+      list.AddRow(address);
+      literal.AddRow(address);
+    }
+    lists::DuplicateIndex index(&list);
+    QStringList reports;
+    QStringList expected;
+    lists::AddressAdder adder(&list, &index, [] { return true; },
+                              {[&](long long rows) { reports << QString::number(rows); },
+                               [&](QByteArrayView a) { reports << QString::fromLatin1(a) + u" exists"_s; }});
+    for (int step = 0; step < 200; ++step) {
+      const int pick = random.bounded(10);
+      const QString address = scanned[random.bounded(static_cast<int>(scanned.size()))];
+      if (pick < 7) {
+        adder.Add(address.toLatin1());
+        if (IsDuplicateByWalking(literal, address)) {
+          expected << address + u" exists"_s;
+        } else {
+          literal.AddRow(address);
+          expected << QString::number(literal.ListCount());
+        }
+      } else if (pick < 9) {
+        adder.Flush();
+      } else {
+        // Other handlers edit the list only once the batch is in it.
+        adder.Flush();
+        const int row = random.bounded(list.ListCount() + 1);
+        const bool remove = random.bounded(2) == 0;
+        for (platform::ListModel* l : {&list, &literal}) {
+          if (remove) {
+            l->RemoveRow(row);
+          } else {
+            l->SetCell(row, 0, scanned[step % scanned.size()]);
+          }
+        }
+      }
+    }
+    adder.Flush();
+    ASSERT_EQ(reports, expected);
+    ASSERT_EQ(list.ListCount(), literal.ListCount());
+    for (int row = 0; row < list.ListCount(); ++row) ASSERT_EQ(list.Cell(row, 0), literal.Cell(row, 0));
   }
 }
 
