@@ -52,6 +52,29 @@ QString Date::LongTime() const {
   return cache.text;
 }
 
+QString LongTimeNow() {
+  static qint64 shownSecond = -1;
+  static bool showsMilliseconds = false;
+  static QString shown;
+  if (ClockFn()) return Date().LongTime();
+  if (showsMilliseconds) {
+    showsMilliseconds = QLocale().timeFormat(QLocale::LongFormat).contains(QLatin1Char('z'));
+    if (showsMilliseconds) return Date().LongTime();
+    shownSecond = -1;
+  }
+  // The coarse clock costs a few nanoseconds and is at most a few milliseconds behind: the
+  // text changes that much after the second does, no more.
+  timespec now{};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  if (now.tv_sec == shownSecond) return shown;
+  // A new second: the text as Date makes it, in the locale now in force.
+  shown = Date(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(now.tv_sec) * 1000 + now.tv_nsec / 1000000))
+              .LongTime();
+  shownSecond = now.tv_sec;
+  showsMilliseconds = QLocale().timeFormat(QLocale::LongFormat).contains(QLatin1Char('z'));
+  return shown;
+}
+
 double Date::TotalSeconds() const {
   return static_cast<double>(m_moment.toMSecsSinceEpoch()) / 1000.0;
 }

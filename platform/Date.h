@@ -28,6 +28,11 @@ class Date {
   QDateTime m_moment;
 };
 
+// Date().LongTime(), for callers that ask many times a second (a report per address of an
+// import): the clock is read cheaply and the text made once a second (every time when the
+// form shows milliseconds).
+QString LongTimeNow();
+
 // Reads a date in the default locale's short form (as ShortDate writes it), or in ISO
 // form, as the start of that day. Nothing when the text is not such a date.
 std::optional<Date> ParseDate(const QString& text);

@@ -69,9 +69,8 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 }
 
 void MainWindow::SetSlug(const QString& text) {
-  const platform::Date now;
   Slug->setText(text);
-  m_log->InsertAtTop(now.LongTime() + QLatin1Char(' ') + text);
+  m_log->Report(text);
 }
 
 void MainWindow::AcceptFileDrop(const QString& fileTypeName) {
