@@ -26,9 +26,13 @@ class AddressChunker {
 
   explicit AddressChunker(qsizetype longestStretch = kLongestStretch) : m_longest(longestStretch) {}
 
-  // The addresses of the next piece that can be scanned now.
+  // The bytes that can be scanned now, given the next piece: what was held back and the
+  // piece up to its last boundary. Valid until the next call.
+  QByteArrayView Next(QByteArrayView bytes);
+  // The end of the stream: what was held back.
+  QByteArrayView Rest();
+  // The addresses of Next(bytes) and of Rest().
   QStringList Feed(QByteArrayView bytes);
-  // The end of the stream: the addresses of what was held back.
   QStringList Finish();
 
  private:
@@ -36,6 +40,7 @@ class AddressChunker {
   void HoldBack(QByteArrayView bytes);
 
   QByteArray m_held;
+  QByteArray m_ready;
   bool m_dropping = false;  // in a stretch too long to hold
   qsizetype m_longest;
 };
@@ -48,12 +53,14 @@ struct FileProgress {
 
 enum class FileScanResult { Done, Stopped, CouldNotOpen, ReadFailed };
 
-// Hands the addresses of each chunk of the file, in file order, to `chunk` with the
-// progress so far; `chunk` returns false to stop the reading. The last call is made at
-// the end of the file, with the addresses held back until then (perhaps none). Only
-// regular files are read: a pipe or a device would never end.
-using AddressChunkHandler = std::function<bool(const QStringList& addresses, const FileProgress& progress)>;
-FileScanResult ReadAddressesFromFile(const platform::FolderItem& file, const AddressChunkHandler& chunk,
-                                     qsizetype chunkBytes = 4 << 20);
+// Reads the file a chunk at a time and hands what of each can be scanned on its own (see
+// AddressChunker), in file order, to `chunk` with the progress so far; `chunk` scans it and
+// returns false to stop the reading. The bytes stay valid and unchanged while `chunk`
+// runs, also when it lets the event loop run. The last call is made at the end of the
+// file, with what was held back until then (perhaps nothing). Only regular files are
+// read: a pipe or a device would never end.
+using ScanChunkHandler = std::function<bool(QByteArrayView bytes, const FileProgress& progress)>;
+FileScanResult ReadFileForScanning(const platform::FolderItem& file, const ScanChunkHandler& chunk,
+                                   qsizetype chunkBytes = 4 << 20);
 
 }  // namespace lists

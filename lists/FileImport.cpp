@@ -4,10 +4,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "lists/AddressFileReader.h"
+#include "lists/AddressScanner.h"
 #include "platform/EventLoop.h"
 #include "platform/Text.h"
 
@@ -62,7 +64,8 @@ void FileImport::ImportFolder(const platform::FolderItem& folder) {
 
 void FileImport::ImportFile(const platform::FolderItem& file) {
   qint64 reportedLines = 0;
-  const auto chunk = [&](const QStringList& found, const FileProgress& progress) {
+  bool first = true;
+  const auto chunk = [&](QByteArrayView bytes, const FileProgress& progress) {
     if (progress.lines / kProgressLines > reportedLines / kProgressLines) {
       reportedLines = progress.lines;
       if (m_hooks.setSlug)
@@ -71,10 +74,17 @@ void FileImport::ImportFile(const platform::FolderItem& file) {
                         QStringLiteral("..."));
       if (m_hooks.refresh) m_hooks.refresh();
     }
-    AddFound(found);
+    // Room for the whole file's addresses, judged by the first chunk's.
+    if (first && m_hooks.reserve && progress.bytesRead > 0 && !bytes.isEmpty()) {
+      const qsizetype found = std::count(bytes.begin(), bytes.end(), '@');
+      m_hooks.reserve(
+          static_cast<qsizetype>(static_cast<double>(found) * progress.fileSize / progress.bytesRead));
+    }
+    first = false;
+    AddFound(bytes);
     return !Stopped();
   };
-  const FileScanResult result = ReadAddressesFromFile(file, chunk, m_chunkBytes);
+  const FileScanResult result = ReadFileForScanning(file, chunk, m_chunkBytes);
   if (result == FileScanResult::CouldNotOpen) {
     ++m_filesSkipped;
     if (m_hooks.setSlug)
@@ -91,17 +101,32 @@ void FileImport::ImportFile(const platform::FolderItem& file) {
 }
 
 void FileImport::ImportText(const QString& text) {
-  const QString found = m_hooks.findEmails ? m_hooks.findEmails(text) : QString();
-  // The fields that CountFields and NthField give, in one pass rather than one pass each.
-  if (!found.isEmpty()) AddFound(found.split(QLatin1Char(' ')));
+  // A shared copy keeps the characters alive whatever the event loop does to the caller's.
+  const QString kept = text;  // NOLINT(performance-unnecessary-copy-initialization)
+  if (m_hooks.reserve) m_hooks.reserve(kept.count(u'@'));
+  AddFound(QStringView(kept));
 }
 
-void FileImport::AddFound(const QStringList& found) {
-  for (const QString& address : found) {
-    if (Stopped()) return;
-    if (m_hooks.addAddress) m_hooks.addAddress(address);
-    platform::YieldToEventLoop();
-  }
+void FileImport::Add(QByteArrayView address) {
+  if (Stopped()) return;
+  if (m_hooks.addAddress) m_hooks.addAddress(address);
+  platform::YieldToEventLoop();
+}
+
+void FileImport::AddFound(QByteArrayView bytes) {
+  ForEachEmail(bytes, [&](qsizetype start, qsizetype length) { Add(bytes.sliced(start, length)); });
+}
+
+void FileImport::AddFound(QStringView text) {
+  QByteArray address;
+  ForEachEmail(text, [&](qsizetype start, qsizetype length) {
+    // An address is ASCII.
+    address.resize(length);
+    const char16_t* units = text.utf16() + start;
+    char* out = address.data();
+    for (qsizetype i = 0; i < length; ++i) out[i] = static_cast<char>(units[i]);
+    Add(address);
+  });
 }
 
 }  // namespace lists

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QSet>
 #include <QString>
 #include <functional>
@@ -10,14 +11,16 @@ namespace lists {
 
 // What an import needs from the main window.
 struct ImportHooks {
-  // The address scanner for dropped text: the addresses in a text, joined by single blanks.
-  // Files are scanned by the same scanner as their bytes come in.
-  std::function<QString(const QString& text)> findEmails;
-  // Adds one address to the open list (duplicate test, status, Changed).
-  std::function<void(const QString& address)> addAddress;
+  // Adds one address found (ASCII bytes, valid during the call) to the open list: the
+  // duplicate test, the report and Changed, as AddAddress does. The list, the status line
+  // and the view may catch up later, but before the event loop runs.
+  std::function<void(QByteArrayView address)> addAddress;
+  // About this many addresses are still to come.
+  std::function<void(qsizetype addresses)> reserve;
   std::function<void(const QString& text)> setSlug;
   // Redraws the main window so a long import shows progress.
   std::function<void()> refresh;
+  // The list's rows, the addresses added so far with them.
   std::function<int()> rowCount;
   // True once the import should end (the window it fills has gone): a drop of a large
   // folder must not go on reading every file of it for nobody.
@@ -44,7 +47,10 @@ class FileImport {
  private:
   void ImportFolder(const platform::FolderItem& folder);
   void ImportFile(const platform::FolderItem& file);
-  void AddFound(const QStringList& found);
+  // Scans bytes (or text) and adds each address found, letting the event loop run.
+  void AddFound(QByteArrayView bytes);
+  void AddFound(QStringView text);
+  void Add(QByteArrayView address);
   bool Stopped() const { return m_hooks.stopped && m_hooks.stopped(); }
   QString CountText() const;
 

@@ -3,6 +3,8 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <algorithm>
+#include <vector>
 
 namespace platform {
 
@@ -39,9 +41,40 @@ void WatchDispatcher() {
   g_watchingDispatcher = true;
 }
 
+std::vector<BeforeEventLoop*>& FlushScopes() {
+  static std::vector<BeforeEventLoop*> scopes;
+  return scopes;
+}
+
+// The longest interval a scope asks for.
+std::chrono::microseconds g_scopeInterval{0};
+
+void UpdateScopeInterval() {
+  g_scopeInterval = std::chrono::microseconds(0);
+  for (const BeforeEventLoop* scope : FlushScopes()) {
+    g_scopeInterval = std::max<std::chrono::microseconds>(g_scopeInterval, scope->AtMostEvery());
+  }
+}
+
 }  // namespace
 
+BeforeEventLoop::BeforeEventLoop(std::function<void()> flush, std::chrono::milliseconds atMostEvery)
+    : m_flush(std::move(flush)), m_atMostEvery(atMostEvery) {
+  FlushScopes().push_back(this);
+  UpdateScopeInterval();
+}
+
+BeforeEventLoop::~BeforeEventLoop() {
+  std::erase(FlushScopes(), this);
+  UpdateScopeInterval();
+}
+
+std::chrono::milliseconds BeforeEventLoop::AtMostEvery() const {
+  return m_atMostEvery;
+}
+
 void YieldNow() {
+  for (size_t i = 0; i < FlushScopes().size(); ++i) FlushScopes()[i]->Flush();
   g_last = Clock::now();
   ++g_runs;
   if (QCoreApplication::instance() != nullptr) {
@@ -62,7 +95,9 @@ void detail::YieldCheck() {
     g_stride = 1;
   }
   g_yieldCountdown = g_stride;
-  if (now - g_last >= g_interval) YieldNow();
+  const std::chrono::microseconds interval =
+      g_interval.count() == 0 ? g_interval : std::max(g_interval, g_scopeInterval);
+  if (now - g_last >= interval) YieldNow();
 }
 
 void SetYieldInterval(std::chrono::microseconds interval) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 namespace platform {
 
@@ -27,6 +28,29 @@ inline void YieldToEventLoop() {
 
 // Runs the event loop now, whatever the time since the last run.
 void YieldNow();
+
+// While it lives, `flush` runs each time YieldToEventLoop or YieldNow is about to run the
+// event loop: work held back for speed (rows not yet appended to a list, log rows not yet
+// shown) is put in place before any other handler can look. Scopes nest; the outer ones
+// flush first. A scope may also ask YieldToEventLoop to run the loop no more often than
+// every `atMostEvery` (a long import need not redraw its window more often than that),
+// unless the interval is zero and the loop runs at every step.
+class BeforeEventLoop {
+ public:
+  explicit BeforeEventLoop(std::function<void()> flush,
+                           std::chrono::milliseconds atMostEvery = std::chrono::milliseconds(0));
+  ~BeforeEventLoop();
+  BeforeEventLoop(const BeforeEventLoop&) = delete;
+  BeforeEventLoop& operator=(const BeforeEventLoop&) = delete;
+  void Flush() const {
+    if (m_flush) m_flush();
+  }
+  std::chrono::milliseconds AtMostEvery() const;
+
+ private:
+  std::function<void()> m_flush;
+  std::chrono::milliseconds m_atMostEvery;
+};
 
 // The interval between two real runs of the event loop; tests shorten it to zero.
 void SetYieldInterval(std::chrono::microseconds interval);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
 #include <array>
+#include <functional>
 #include <optional>
 
 #include "app/FileTypes.h"
@@ -29,6 +31,7 @@ class MessageLog;
 }
 namespace lists {
 class DuplicateIndex;
+class FileImport;
 class ListStore;
 }  // namespace lists
 namespace mailing {
@@ -153,6 +156,12 @@ class MainWindow : public QMainWindow {
   // The one way to report: shows the text in the status line and puts it, after the time,
   // at the top of the message log.
   void SetSlug(const QString& text);
+  // Reports made by the thousand during an import: "<n> addresses" and "<address> already
+  // exists in the database.", put in the log at once (shown with its next signal) and on
+  // the status line by a timer, at most every 50 ms; ShowPendingStatus shows it now.
+  void ReportAdded(long long rows);
+  void ReportExists(QByteArrayView address);
+  void ShowPendingStatus();
 
   // ---- Work that other subsystems provide (MainWindowHooks) ------------------------------
   void SaveFile();
@@ -190,6 +199,10 @@ class MainWindow : public QMainWindow {
   bool AddAddress(const QString& address);
   bool AddNewAddress(const QString& address);
   void getemailfromfile(const platform::FolderItem& item);
+  // Runs an import (dropped or pasted text, dropped files) into elist: each address goes
+  // through AddAddress's steps, in batches; the list and the log catch up before the event
+  // loop runs, and all is in place when this returns.
+  void ImportAddresses(const std::function<void(lists::FileImport&)>& import);
   bool Event_KeyDown(const QString& key);
   void Event_Activate();
   void Event_Deactivate();
@@ -287,6 +300,13 @@ class MainWindow : public QMainWindow {
   // Address lists: made on first use.
   lists::ListStore* m_listStore = nullptr;
   lists::DuplicateIndex* m_duplicates = nullptr;
+  // The status line's text still to show (ReportAdded, ReportExists) and its timer.
+  enum class PendingStatus { None, Added, Exists };
+  PendingStatus m_pendingStatus = PendingStatus::None;
+  long long m_pendingRows = 0;
+  QByteArray m_pendingAddress;
+  QTimer* m_statusTimer = nullptr;
+  void StartStatusTimer();
   // Type-ahead walks of elist started so far; a walk that sees a later one stops.
   int m_typeAheadWalks = 0;
 

@@ -43,8 +43,7 @@ bool MainWindow::_EditPaste_Action() {
   const QString text = platform::ClipboardText();
   if (text.isEmpty()) return true;
   // Pasted text is gathered as dropped text is, with the autosave waiting for the end.
-  lists::ListStore::ImportScope importing(&ListFiles());
-  lists::FileImport(lists::ui::ImportHooksFor(this)).ImportText(text);
+  ImportAddresses([&text](lists::FileImport& import) { import.ImportText(text); });
   return true;
 }
 

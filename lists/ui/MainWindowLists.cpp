@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QTabWidget>
 
+#include "app/MessageLog.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/DuplicateIndex.h"
 #include "lists/FileImport.h"
@@ -83,33 +85,53 @@ bool MainWindow::AddNewAddress(const QString& address) {
   return true;
 }
 
-namespace lists::ui {
-
-lists::ImportHooks ImportHooksFor(MainWindow* window) {
-  QPointer<MainWindow> self(window);
-  lists::ImportHooks hooks;
-  hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
-  hooks.addAddress = [self](const QString& address) {
-    if (self) self->AddAddress(address);
+void MainWindow::ImportAddresses(const std::function<void(lists::FileImport&)>& import) {
+  QPointer<MainWindow> self(this);
+  lists::ListStore::ImportScope importing(&ListFiles());
+  // Made now, it costs nothing until the duplicate test first asks it.
+  if (!m_duplicates) m_duplicates = new lists::DuplicateIndex(elist->Model(), this);
+  lists::AddressAdder::Reports reports;
+  reports.added = [self](long long rows) {
+    if (!self) return;
+    self->ReportAdded(rows);
+    self->Changed = true;
   };
-  hooks.setSlug = [self](const QString& text) {
+  reports.exists = [self](QByteArrayView address) {
+    if (self) self->ReportExists(address);
+  };
+  lists::AddressAdder adder(
+      elist->Model(), m_duplicates, [self] { return self && self->xduplicates; }, std::move(reports));
+  // The rows and log rows held back go in before anything else can look at them.
+  const auto flush = [self, &adder] {
+    adder.Flush();
+    if (self) self->m_log->Publish();
+  };
+  // The window is redrawn at most every 50 ms, so drawing does not take the import's time.
+  const platform::BeforeEventLoop flushing(flush, std::chrono::milliseconds(50));
+
+  lists::ImportHooks hooks;
+  hooks.addAddress = [self, &adder](QByteArrayView address) {
+    if (self) adder.Add(address);
+  };
+  hooks.reserve = [&adder](qsizetype addresses) { adder.Reserve(addresses); };
+  hooks.setSlug = [self, &adder](const QString& text) {
+    // The reports of the addresses before it come first.
+    adder.CatchUp();
     if (self) self->SetSlug(text);
   };
   hooks.refresh = [self] {
     if (self) self->update();
   };
-  hooks.rowCount = [self] { return self ? self->elist->ListCount() : 0; };
+  hooks.rowCount = [&adder] { return adder.RowCount(); };
   hooks.stopped = [self] { return self.isNull(); };
-  return hooks;
+  lists::FileImport fileImport(hooks);
+  import(fileImport);
+  flush();
+  if (self) ShowPendingStatus();
 }
 
-}  // namespace lists::ui
-
-using lists::ui::ImportHooksFor;
-
 void MainWindow::getemailfromfile(const platform::FolderItem& item) {
-  lists::ListStore::ImportScope importing(&ListFiles());
-  lists::FileImport(ImportHooksFor(this)).ImportItem(item);
+  ImportAddresses([&item](lists::FileImport& import) { import.ImportItem(item); });
 }
 
 // ---- Window events ------------------------------------------------------------------------
@@ -148,7 +170,8 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
       if (!self) return;
     }
     if (obj.TextAvailable()) {
-      lists::FileImport(ImportHooksFor(this)).ImportText(obj.Text());
+      const QString text = obj.Text();
+      ImportAddresses([&text](lists::FileImport& import) { import.ImportText(text); });
       if (!self) return;
     }
     platform::YieldToEventLoop();

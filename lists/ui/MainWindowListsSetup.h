@@ -1,7 +1,5 @@
 #pragma once
 
-#include "lists/FileImport.h"
-
 class MainWindow;
 
 namespace lists::ui {
@@ -10,10 +8,6 @@ namespace lists::ui {
 // saving and opening list files, the toolbar images with the side bar's rebuild, and drops.
 // Called once at start-up, before the main window is made.
 void InstallMainWindowHooks();
-
-// Hooks for an import (dropped or pasted text, dropped files) into the main window's list;
-// the import ends when the window goes.
-lists::ImportHooks ImportHooksFor(MainWindow* window);
 
 // The main window's UpdateLists: the Send and Delete toolbar images, then the side bar.
 void UpdateLists(MainWindow& window);

@@ -24,8 +24,10 @@
 #include "lists/ui/NewAddressWin.h"
 #include "lists/ui/SideBarWindow.h"
 #include "platform/EventLoop.h"
+#include "platform/Text.h"
 #include "platform/TextStream.h"
 #include "platform/ui/Listbox.h"
+#include "support/AddressScannerOracle.h"
 #include "support/TestSupport.h"
 
 using testing_support::ReadAll;
@@ -114,6 +116,52 @@ TEST_F(MainWindowListsTest, DropFolderAndTextThenSave) {
       ReadAll(Path("Friends")),
       QByteArray("ann@example.com News(1/2/26) \nbob@example.com \ncarl@example.org \ndora@example.net \n"
                  "eve@example.com \n"));
+}
+
+// A drop adds what AddAddress, done as specified address by address, adds: the same rows,
+// the same log rows in the same order and the same status line, though the addresses
+// reach the list in batches (of one address when the event loop runs at every step).
+TEST_F(MainWindowListsTest, DropAddsWhatAddingOneByOneAdds) {
+  QByteArray bytes;
+  for (int i = 0; i < 400; ++i) {
+    bytes += QString("n%1@Example.com, N%2@example.COM; ann@example.com\n").arg(i).arg(i / 2).toLatin1();
+  }
+  WriteAll(m_dir.filePath("drop.txt"), bytes);
+  m_window->xduplicates = true;
+  const QStringList before = Addresses();
+  platform::ListModel literal(2);
+  QStringList reports;
+  for (const QString& address : before) literal.AddRow(address);
+  for (const QByteArray& line : bytes.split('\n')) {
+    const QString found = oracle::FindEmailsLiterally(QString::fromLatin1(line));
+    for (const QString& address : found.isEmpty() ? QStringList() : found.split(' ')) {
+      bool exists = false;
+      for (int row = literal.ListCount() - 1; row >= 0 && !exists; --row) {
+        exists = platform::StrComp(platform::Uppercase(literal.Cell(row, 0)), platform::Uppercase(address),
+                                   0) == 0;
+      }
+      if (!exists) literal.AddRow(address);
+      reports << (exists ? address + " already exists in the database."
+                         : QString::number(literal.ListCount()) + " addresses");
+    }
+  }
+  reports << QString::number(literal.ListCount()) + " addresses...";
+  for (const auto interval : {0ms, 2ms}) {
+    platform::SetYieldInterval(interval);
+    m_window->elist->DeleteAllRows();
+    for (const QString& address : before) m_window->elist->AddRow(address);
+    const int logged = m_window->UserMessagesLog().Count();
+    m_window->getemailfromfile(platform::FolderItem(m_dir.filePath("drop.txt")));
+    QStringList log;
+    for (int row = m_window->UserMessagesLog().Count() - logged - 1; row >= 0; --row) {
+      log << m_window->UserMessagesLog().Row(row).mid(Logged("").size());
+    }
+    EXPECT_EQ(log, reports);
+    EXPECT_EQ(m_window->Slug->text(), reports.last());
+    ASSERT_EQ(m_window->elist->ListCount(), literal.ListCount());
+    for (int row = 0; row < literal.ListCount(); ++row)
+      EXPECT_EQ(m_window->elist->Cell(row, 0), literal.Cell(row, 0));
+  }
 }
 
 // A save that fails when the window closes, the program quits or another list opens never

@@ -12,6 +12,7 @@
 #include "app/CommandRouter.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Menu.h"
+#include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
 #include "lists/MailingLists.h"
@@ -116,13 +117,17 @@ void MessageWindow::getemailfromfile(const platform::FolderItem& item) {
   // Every address of every file, with no duplicate test and no reports; the import ends
   // when this window goes.
   QPointer<MessageWindow> self(this);
+  // The addresses reach the list in batches, before the event loop runs and at the end.
+  lists::AddressAdder adder(MessageList->Model(), nullptr, {}, {});
+  const platform::BeforeEventLoop flushing([&adder] { adder.Flush(); });
   lists::ImportHooks hooks;
-  hooks.findEmails = [](const QString& text) { return lists::FindEmails(text); };
-  hooks.addAddress = [self](const QString& address) {
-    if (self) self->MessageList->AddRow(address);
+  hooks.addAddress = [self, &adder](QByteArrayView address) {
+    if (self) adder.Add(address);
   };
+  hooks.reserve = [&adder](qsizetype addresses) { adder.Reserve(addresses); };
   hooks.stopped = [self] { return self.isNull(); };
   lists::FileImport(hooks).ImportItem(item);
+  adder.Flush();
 }
 
 void MessageWindow::Event_DropObject(platform::DragItem& item) {
