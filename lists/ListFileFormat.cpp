@@ -29,46 +29,20 @@ namespace {
 // A stretch of a line. Cutting the bytes at a blank or a line end before decoding gives
 // the same characters as decoding first: neither byte ever belongs to a multi-byte
 // character, and DecodeBytes keeps every other byte on its own.
-QString Decode(const char* start, qsizetype length, bool ascii) {
-  if (length == 0) return QString();
-  if (ascii) return QString::fromLatin1(start, length);
-  return platform::DecodeBytes(QByteArrayView(start, length));
+QString Decode(QByteArrayView bytes) {
+  if (bytes.isEmpty()) return QString();
+  return platform::DecodeBytes(bytes);
 }
 
 }  // namespace
 
 std::vector<QStringList> ParseListFile(QByteArrayView bytes) {
   std::vector<QStringList> rows;
-  const char* const data = bytes.data();
-  const qsizetype n = bytes.size();
-  if (n == 0) return rows;
-  rows.reserve(static_cast<size_t>(std::count(data, data + n, '\n')) + 1);
-
-  qsizetype pos = 0;
-  while (pos < n) {
-    const qsizetype lineStart = pos;
-    qsizetype blank = -1;
-    unsigned char high = 0;
-    while (pos < n) {
-      const unsigned char c = static_cast<unsigned char>(data[pos]);
-      if (c == '\n' || c == '\r') break;
-      if (c == ' ' && blank < 0) blank = pos;
-      high |= c;
-      ++pos;
-    }
-    const qsizetype lineEnd = pos;
-    // Any line end, CR LF included: the empty line between a CR and its LF is no row anyway.
-    if (pos < n) ++pos;
-
-    if (lineEnd == lineStart || blank == lineStart) continue;
-    const bool ascii = (high & 0x80) == 0;
-    if (blank < 0) {
-      rows.push_back(QStringList{Decode(data + lineStart, lineEnd - lineStart, ascii), QString()});
-    } else {
-      rows.push_back(QStringList{Decode(data + lineStart, blank - lineStart, ascii),
-                                 Decode(data + blank + 1, lineEnd - blank - 1, ascii)});
-    }
-  }
+  if (bytes.isEmpty()) return rows;
+  rows.reserve(static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+  SplitListLines(bytes, true, [&rows](QByteArrayView address, QByteArrayView mailings) {
+    rows.push_back(QStringList{Decode(address), Decode(mailings)});
+  });
   return rows;
 }
 

@@ -3,6 +3,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <climits>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,10 @@ namespace {
 // one per row keeps reading a million-row list fast, and the event loop still runs between
 // batches as often as between single rows.
 constexpr int kReadBatch = 1024;
+// Bytes read from a list file at a time, and the fewest a row's line takes, about (for
+// reserving room before the rows are counted).
+constexpr qint64 kReadPiece = 1 << 20;
+constexpr qint64 kShortestLine = 16;
 
 // Notes, while it lives, whether anyone but its owner edits the rows of a list.
 struct EditWatch {
@@ -291,18 +297,16 @@ bool ListStore::SaveAsFileNow(bool clearsChanged) {
 bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   // The rows as they stand now: the loop below yields, and whatever runs meanwhile (a
   // removal, another list being opened) must not change what goes into this file.
-  std::vector<std::pair<QString, QString>> rows;
-  if (m_list) {
-    const int count = m_list->ListCount();
-    rows.reserve(count);
-    for (int row = 0; row < count; ++row) rows.emplace_back(m_list->Cell(row, 0), m_list->Cell(row, 1));
-  }
+  const platform::ListModel::Snapshot rows =
+      m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
   // Nothing below touches the store, so the write completes even when the window that
   // owns the store goes away while it yields.
   std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
   if (!out) return false;
-  for (const auto& [address, mailings] : rows) {
-    out->WriteLine(FormatListLine(address, mailings));
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    // The line of FormatListLine (address, blank, Mailings) and its line end, encoded
+    // straight into the stream's buffer.
+    out->WriteWith([&](QByteArray& buffer) { rows.AppendRowFileBytes(row, ' ', '\n', buffer); });
     platform::YieldToEventLoop();
   }
   return out->Close();
@@ -377,42 +381,50 @@ void ListStore::ReadEmailsNow() {
     Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + QStringLiteral("."));
     return;
   }
-  QByteArray bytes = device.readAll();
-  device.close();
-  // Room for every line at once: growing the list batch by batch would copy it over and over.
+  // Room for every row at once: growing the list batch by batch would copy it over and
+  // over. A row takes about the bytes of its line.
   if (m_list) {
-    const auto lineEnds = std::max(std::count(bytes.cbegin(), bytes.cend(), '\n'),
-                                   std::count(bytes.cbegin(), bytes.cend(), '\r'));
-    m_list->Reserve(m_list->ListCount() + static_cast<int>(lineEnds) + 1);
+    const qint64 size = device.size();
+    m_list->ReserveText(static_cast<qsizetype>(size));
+    m_list->Reserve(m_list->ListCount() +
+                    static_cast<int>(std::min<qint64>(size / kShortestLine, INT_MAX / 2)));
   }
-  std::unique_ptr<platform::TextInputStream> in = platform::TextInputStream::FromBytes(std::move(bytes));
   QPointer<ListStore> self(this);
   // An edit made while the rows come in (an import adding addresses, a cell edited) is in
   // no file: the read must leave it marked unsaved.
   EditWatch edits(m_list);
-  std::vector<QStringList> batch;
-  batch.reserve(kReadBatch);
-  auto flush = [&] {
-    if (batch.empty()) return;
-    if (m_list) {
-      edits.ignoring = true;
-      m_list->AppendRows(std::move(batch));
-      edits.ignoring = false;
-    }
-    batch.clear();
-    batch.reserve(kReadBatch);
+  // The file is read a piece at a time and cut into rows as it comes, never held whole.
+  ListFileSplitter splitter;
+  QByteArray piece;
+  std::vector<QByteArrayView> cells;
+  const auto collect = [&cells](QByteArrayView address, QByteArrayView mailings) {
+    cells.push_back(address);
+    cells.push_back(mailings);
   };
-  do {
-    std::optional<QStringList> row = ParseListLine(in->ReadLine());
-    if (row) batch.push_back(std::move(*row));
-    if (static_cast<int>(batch.size()) >= kReadBatch) {
-      flush();
+  for (bool end = false; !end;) {
+    piece.resize(kReadPiece);
+    const qint64 read = device.read(piece.data(), kReadPiece);
+    piece.resize(std::max<qint64>(read, 0));
+    end = read <= 0;
+    cells.clear();
+    if (end) {
+      splitter.Finish(collect);
+    } else {
+      splitter.Feed(piece, collect);
+    }
+    // The rows of the piece reach the list in batches, the event loop running between.
+    const std::span<const QByteArrayView> all(cells);
+    for (size_t at = 0; at < all.size(); at += 2 * kReadBatch) {
+      if (m_list) {
+        edits.ignoring = true;
+        m_list->AppendRowsFromBytes(all.subspan(at, std::min<size_t>(2 * kReadBatch, all.size() - at)));
+        edits.ignoring = false;
+      }
       platform::YieldToEventLoop();
       if (!self) return;
     }
-  } while (!in->EOF_());
-  in->Close();
-  flush();
+  }
+  device.close();
   Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
          QStringLiteral(" addresses"));
   m_refs.changed = edits.edited;

@@ -66,7 +66,7 @@ TEST(ListFileFormat, ParsesWholeFiles) {
   }
 }
 
-TEST(ListFileFormat, AgreesWithReadingLineByLineOnRandomFiles) {
+TEST(ListFileFormat, AgreesWithReadingLineByLineOnRandomFilesWholeOrInPieces) {
   QRandomGenerator random(1105);
   QList<QByteArray> pieces =
       QByteArray("a|@|.| | |  |\n|\r|\r\n|\xc3\xa9|\xc3|\xa9|\xff|\xf0\x9f\x98\x80|\t|x@yz.com|Sent(1/2/26) ")
@@ -75,7 +75,20 @@ TEST(ListFileFormat, AgreesWithReadingLineByLineOnRandomFiles) {
   for (int round = 0; round < 20000; ++round) {
     QByteArray bytes;
     for (int i = random.bounded(0, 40); i > 0; --i) bytes += pieces[random.bounded(pieces.size())];
-    ASSERT_EQ(lists::ParseListFile(bytes), oracle::ReadListLiterally(bytes)) << bytes.toHex().toStdString();
+    const Rows literal = oracle::ReadListLiterally(bytes);
+    ASSERT_EQ(lists::ParseListFile(bytes), literal) << bytes.toHex().toStdString();
+    // A piece at a time, as a list is opened, cut anywhere.
+    lists::ListFileSplitter splitter;
+    Rows pieced;
+    const auto row = [&](QByteArrayView a, QByteArrayView m) {
+      pieced.push_back({platform::DecodeBytes(a), platform::DecodeBytes(m)});
+    };
+    for (qsizetype at = 0, n = 0; at < bytes.size(); at += n) {
+      n = std::min<qsizetype>(random.bounded(1, 6), bytes.size() - at);
+      splitter.Feed(QByteArrayView(bytes).sliced(at, n), row);
+    }
+    splitter.Finish(row);
+    ASSERT_EQ(pieced, literal) << bytes.toHex().toStdString();
   }
 }
 
