@@ -27,6 +27,8 @@ class ByteArena {
   size_t Used() const { return m_used; }
   // The blocks, shared: the pieces in them stay readable while the copy lives.
   const Blocks& Shared() const { return m_blocks; }
+  // Whether someone shares the block that holds the piece.
+  bool Shared(Ref ref) const { return m_blocks[ref >> kOffsetBits].use_count() > 1; }
   static const char* At(const Blocks& blocks, Ref ref) {
     return blocks[ref >> kOffsetBits].get() + (ref & kOffsetMask);
   }

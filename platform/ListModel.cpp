@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Text.h"
 
 namespace platform {
@@ -87,6 +91,48 @@ bool IsAscii(QByteArrayView bytes) {
   return (any & 0x8080808080808080ULL) == 0;
 }
 
+// Latin-1 bytes as UTF-16 units, eight at a time where the machine can.
+[[gnu::always_inline]] inline void Widen(const char* from, qsizetype n, char16_t* to) {
+  const auto* in = reinterpret_cast<const unsigned char*>(from);
+  qsizetype i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8) {
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_unpacklo_epi8(bytes, zero));
+  }
+#endif
+  for (; i < n; ++i) to[i] = in[i];
+}
+
+// UTF-16 units below 0x80 as bytes, eight at a time where the machine can.
+void Narrow(const char16_t* from, qsizetype n, char* to) {
+  qsizetype i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= n; i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(to + i), _mm_packus_epi16(units, units));
+  }
+#endif
+  for (; i < n; ++i) to[i] = static_cast<char>(from[i]);
+}
+
+// Every unit or-ed together: below 0x80 when the text is ASCII.
+char16_t OrOfUnits(const char16_t* units, qsizetype n) {
+  qsizetype i = 0;
+  char16_t all = 0;
+#if defined(__SSE2__)
+  __m128i any = _mm_setzero_si128();
+  for (; i + 8 <= n; i += 8)
+    any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + i)));
+  alignas(16) char16_t lanes[8];
+  _mm_store_si128(reinterpret_cast<__m128i*>(lanes), any);
+  for (const char16_t lane : lanes) all |= lane;
+#endif
+  for (; i < n; ++i) all |= units[i];
+  return all;
+}
+
 // The largest number of UTF-16 units the cell's text can take.
 [[gnu::always_inline]] inline qsizetype MostUnits(const StoredCell& cell) {
   return cell.form == CellForm::Utf16 ? cell.bytes.size() / 2 : cell.bytes.size();
@@ -96,12 +142,9 @@ bool IsAscii(QByteArrayView bytes) {
 [[gnu::always_inline]] inline qsizetype WriteText(const StoredCell& cell, char16_t* out) {
   const qsizetype n = cell.bytes.size();
   switch (cell.form) {
-    case CellForm::Ascii: {
-      const auto* __restrict in = reinterpret_cast<const unsigned char*>(cell.bytes.data());
-      char16_t* __restrict to = out;
-      for (qsizetype i = 0; i < n; ++i) to[i] = in[i];
+    case CellForm::Ascii:
+      Widen(cell.bytes.data(), n, out);
       return n;
-    }
     case CellForm::Bytes:
       return DecodeBytesTo(cell.bytes, out);
     case CellForm::Utf16:
@@ -131,13 +174,11 @@ void AppendFileBytes(const StoredCell& cell, QByteArray& out) {
 CellForm EncodeTo(QStringView text, QByteArray& out) {
   const char16_t* units = text.utf16();
   const qsizetype n = text.size();
-  char16_t all = 0;
-  for (qsizetype i = 0; i < n; ++i) all |= units[i];
+  const char16_t all = OrOfUnits(units, n);
   const qsizetype start = out.size();
   if (all < 0x80) {
     out.resize(start + n);
-    char* p = out.data() + start;
-    for (qsizetype i = 0; i < n; ++i) p[i] = static_cast<char>(units[i]);
+    Narrow(units, n, out.data() + start);
     return CellForm::Ascii;
   }
   bool surrogate = false;
@@ -223,10 +264,32 @@ ListModel::Ref ListModel::WriteRecord(const StoredCell* cells) {
   return record;
 }
 
-ListModel::Ref ListModel::ReplaceCell(Ref record, int column, const StoredCell& cell) {
+void ListModel::ReplaceCell(Ref& record, int column, const StoredCell& cell) {
   QVarLengthArray<StoredCell, 8> cells(m_columns);
-  for (int c = 0; c < m_columns; ++c) cells[c] = c == column ? cell : CellOf(record, c);
-  return WriteRecord(cells.data());
+  size_t size = 0;
+  for (int c = 0; c < m_columns; ++c) {
+    cells[c] = c == column ? cell : CellOf(record, c);
+    size += HeaderSize(HeaderOf(cells[c])) + static_cast<size_t>(cells[c].bytes.size());
+  }
+  const size_t old = record == kEmptyRow ? 0 : RecordSize(m_arena.At(record), m_columns);
+  // A record that no snapshot shares and that the new one fits in is written over (made
+  // aside first: the cells kept are read from it); otherwise a new one is written.
+  if (size <= old && !m_arena.Shared(record)) {
+    QVarLengthArray<char, 256> bytes(static_cast<qsizetype>(size));
+    char* p = bytes.data();
+    for (int c = 0; c < m_columns; ++c) {
+      p = PutHeader(p, HeaderOf(cells[c]));
+      if (!cells[c].bytes.isEmpty())
+        std::memcpy(p, cells[c].bytes.data(), static_cast<size_t>(cells[c].bytes.size()));
+      p += cells[c].bytes.size();
+    }
+    std::memcpy(const_cast<char*>(m_arena.At(record)), bytes.data(), size);
+    m_wasted += old - size;
+    return;
+  }
+  const Ref updated = WriteRecord(cells.data());
+  m_wasted += old;
+  record = updated;
 }
 
 ListModel::StoredCell ListModel::Encode(QStringView text) {
@@ -381,16 +444,9 @@ ListModel::StoredCell ListModel::CellBytes(int row, int column) const {
 
 void ListModel::ReadCell(int row, int column, QString& into) const {
   const StoredCell cell = CellAt(row, column);
-  const qsizetype most = MostUnits(cell);
-  QString::DataPointer& d = into.data_ptr();
-  // Into the buffer as it is when it is ours and large enough: no call into the string
-  // class for a row of a walk over a million.
-  if (d.isShared() || d.freeSpaceAtBegin() != 0 || d.constAllocatedCapacity() <= most) {
-    into = QString(std::max<qsizetype>(most, 64), Qt::Uninitialized);
-  }
-  char16_t* const units = d.data();
-  d.size = WriteText(cell, units);
-  units[d.size] = u'\0';
+  if (!into.isDetached()) into = QString();
+  into.resize(MostUnits(cell));
+  into.truncate(WriteText(cell, reinterpret_cast<char16_t*>(into.data())));
 }
 
 void ListModel::AppendCellText(int row, int column, QString& out) const {
@@ -455,10 +511,7 @@ void ListModel::SetCell(int row, int column, const QString& text) {
   const StoredCell cell = Encode(text);
   const StoredCell old = CellAt(row, column);
   if (old.form == cell.form && old.bytes == cell.bytes) return;
-  Ref& record = m_rows[Slot(row)];
-  const Ref updated = ReplaceCell(record, column, cell);
-  Discard(record);
-  record = updated;
+  ReplaceCell(m_rows[Slot(row)], column, cell);
   PackIfWasteful();
   const QModelIndex changed = index(row, column);
   emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
@@ -759,9 +812,7 @@ int ListModel::EditColumn(int column, const std::function<bool(int row, QString&
       encoded.form = EncodeTo(cell, encodedBytes);
       encoded.bytes = encodedBytes;
     }
-    const Ref updated = ReplaceCell(record, column, encoded);
-    Discard(record);
-    record = updated;
+    ReplaceCell(record, column, encoded);
     firstChanged = std::min(firstChanged, row);
     lastChanged = row;
   }

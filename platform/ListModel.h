@@ -177,8 +177,8 @@ class ListModel : public QAbstractTableModel {
   }
   // A record for cells given in stored form; kEmptyRow when all are empty.
   Ref WriteRecord(const StoredCell* cells);
-  // The row's record with one cell replaced.
-  Ref ReplaceCell(Ref record, int column, const StoredCell& cell);
+  // Replaces one cell of the row's record.
+  void ReplaceCell(Ref& record, int column, const StoredCell& cell);
   // The text in stored form, in m_encoded until the next call.
   StoredCell Encode(QStringView text);
   // A record no row uses any more; the arena is packed once such records take more room

@@ -90,12 +90,12 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
   constexpr qint64 kShowEveryMs = 100;
   QString text = hooks.pattern();
   auto pattern = std::make_unique<AddressPattern>(text);
-  QStringList found;
+  platform::ListModel::CellCopies found;
   QElapsedTimer shown;
   shown.start();
   const auto flush = [&] {
-    if (!found.isEmpty() && hooks.addRows) hooks.addRows(std::move(found));
-    found = QStringList();
+    if (found.Count() > 0 && hooks.addRows) hooks.addRows(found);
+    found = platform::ListModel::CellCopies();
     shown.restart();
   };
   unsigned long long loopRuns = platform::YieldRuns();
@@ -109,7 +109,7 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
       return pattern->ErrorText();
     }
     list->ReadCell(row, 0, address);
-    if (pattern->Matches(address)) found.append(address);
+    if (pattern->Matches(address)) list->CopyCell(row, 0, found);
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
     loopRuns = platform::YieldRuns();

@@ -40,8 +40,9 @@ class AddressPattern {
 struct FindAllHooks {
   // The pattern's text; read at the start and again whenever the event loop has run.
   std::function<QString()> pattern;
-  // Takes the matching addresses found since the last call, in list order.
-  std::function<void(QStringList addresses)> addRows;
+  // Takes the matching addresses found since the last call, in list order (as the list
+  // stores them, for AppendFirstCells).
+  std::function<void(const platform::ListModel::CellCopies& addresses)> addRows;
   // True once the search should end (its windows have gone).
   std::function<bool()> stopped;
 };

@@ -80,8 +80,8 @@ void SearchWindow::RunFindAll() {
     if (self) pattern = self->Address->text();
     return pattern;
   };
-  hooks.addRows = [results](QStringList addresses) {
-    if (results) results->MessageList->Model()->AppendFirstCells(std::move(addresses));
+  hooks.addRows = [results](const platform::ListModel::CellCopies& addresses) {
+    if (results) results->MessageList->Model()->AppendFirstCells(addresses);
   };
   hooks.stopped = [results, main] { return !results || !main; };
   const std::optional<QString> error = tools::FindAll(main->elist->Model(), hooks);
