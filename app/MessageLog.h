@@ -3,6 +3,7 @@
 #include <QAbstractListModel>
 #include <QByteArrayView>
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 #include "platform/ByteArena.h"
@@ -38,7 +39,10 @@ class MessageLog : public QAbstractListModel {
   // Row 0 is the newest entry.
   QString Row(int row) const;
   int Count() const { return m_published; }
-  void Reserve(int rows) { m_entries.reserve(static_cast<size_t>(rows)); }
+  // Room for this many more rows (an import's reports).
+  void Reserve(qsizetype more) {
+    m_entries.reserve(m_entries.size() + static_cast<size_t>(std::max<qsizetype>(more, 0)));
+  }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -113,7 +113,10 @@ void MainWindow::ImportAddresses(const std::function<void(lists::FileImport&)>& 
   hooks.addAddress = [self, &adder](QByteArrayView address) {
     if (self) adder.Add(address);
   };
-  hooks.reserve = [&adder](qsizetype addresses) { adder.Reserve(addresses); };
+  hooks.reserve = [self, &adder](qsizetype addresses) {
+    adder.Reserve(addresses);
+    if (self) self->m_log->Reserve(addresses);  // a report per address
+  };
   hooks.setSlug = [self, &adder](const QString& text) {
     // The reports of the addresses before it come first.
     adder.CatchUp();
