@@ -15,7 +15,6 @@ EditWindow::EditWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("EditWindow"));
   setWindowTitle(QStringLiteral("Edit an eMail Address..."));
-  setAccessibleName(windowTitle());
   resize(321, 139);
 
   Address = lists::ui::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});

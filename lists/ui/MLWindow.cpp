@@ -20,7 +20,6 @@ void MLWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MLWindow"));
   setWindowTitle(QStringLiteral("Mailing List"));
-  setAccessibleName(windowTitle());
   resize(245, 93);
   setMinimumSize(64, 64);
   setMaximumSize(32000, 32000);
@@ -34,6 +33,7 @@ void MLWindow::_CreateControls0() {
   StaticText1 = lists::ui::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
                                  QStringLiteral("StaticText1"), {8, 7, 284, 20});
   EditField1 = lists::ui::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
+  lists::ui::LabelField(StaticText1, EditField1);
   OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
   OK->setDefault(true);
   OK->setAutoDefault(true);
