@@ -11,7 +11,7 @@
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
 
-MLWindow::MLWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+MLWindow::MLWindow(QPointer<MainWindow> main) : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
   Layout();
   CreateControls();
 }
@@ -60,7 +60,11 @@ void MLWindow::Accept() {
     return;
   }
   QPointer<MLWindow> self(this);
-  QPointer<MainWindow> main(MainWindow::Instance());
+  QPointer<MainWindow> main = m_main;
+  if (!main) {
+    close();
+    return;
+  }
   const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
   // The dialog or the main window may have been closed while the name was looked for.
   if (!self || !main || !file) return;

@@ -11,8 +11,8 @@
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 
-NewAddressWin::NewAddressWin(QPointer<MainWindow> main)
-    : QWidget(nullptr, Qt::Dialog), m_main(std::move(main)) {
+NewAddressWin::NewAddressWin(QPointer<MainWindow> main, QWidget* opener)
+    : QWidget(opener, Qt::Dialog), m_main(std::move(main)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("NewAddressWin"));
   setWindowTitle(QStringLiteral("Add New eMail Address..."));

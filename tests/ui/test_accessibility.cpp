@@ -73,14 +73,10 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
   const QStringList internal = {"elist",     "CheckList",    "Slug",          "UserMessages",
                                 "TabPanel1", "ProgressBar1", "QueueStatus",   "Toolbar",
                                 "Rate",      "RatePer",      "SideBarWindow", "Menu"};
-  std::vector<QWidget*> dialogs = {new EditWindow,
-                                   new NewAddressWin(m_window),
-                                   new MLWindow,
-                                   new HelpWindow,
-                                   new SendWindow(m_window),
-                                   new PreferencesWindow(m_window),
-                                   new SearchWindow(m_window),
-                                   new SortWindow(m_window),
+  std::vector<QWidget*> dialogs = {new EditWindow(m_window),   new NewAddressWin(m_window),
+                                   new MLWindow(m_window),     new HelpWindow,
+                                   new SendWindow(m_window),   new PreferencesWindow(m_window),
+                                   new SearchWindow(m_window), new SortWindow(m_window),
                                    new MessageWindow(m_window)};
   for (QWidget* d : dialogs) d->show();
   // A window is read by its title as it stands now.

@@ -189,7 +189,7 @@ void MessageWindow::RemoveFromMain_Action() {
 // ---- Adding and the menu ------------------------------------------------------------------
 
 void MessageWindow::PushButton1_Action() {
-  auto* dialog = new NewAddressWin(m_main);
+  auto* dialog = new NewAddressWin(m_main, this);
   dialog->show();
   dialog->list = MessageList;
 }
