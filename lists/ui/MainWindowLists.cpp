@@ -203,7 +203,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::elist_DoubleClick() {
   const int row = elist->ListIndex();
   if (row < 0) return;
-  auto* edit = new EditWindow();
+  auto* edit = new EditWindow(this);
   edit->show();
   edit->Address->setText(elist->Cell(row, 0));
   edit->emaillist->setText(elist->Cell(row, 1));
@@ -261,7 +261,7 @@ void MainWindow::ToolbarItem1_Action(int index) {
 // ---- Mailing Lists menu -------------------------------------------------------------------
 
 bool MainWindow::_MailingListsNewMailingList_Action() {
-  auto* window = new MLWindow();
+  auto* window = new MLWindow(this);
   window->show();
   return true;
 }

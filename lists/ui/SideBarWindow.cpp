@@ -9,12 +9,12 @@
 SideBarWindow::SideBarWindow(Host host, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_host(std::move(host)) {
   setObjectName(QStringLiteral("SideBarWindow"));
-  setAccessibleName(QStringLiteral("SideBarWindow"));
+  setAccessibleName(QStringLiteral("Lists"));
   resize(170, 382);
 
   ScrollBar1 = new QScrollBar(Qt::Vertical, this);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-  ScrollBar1->setAccessibleName(QStringLiteral("ScrollBar1"));
+  ScrollBar1->setAccessibleName(QStringLiteral("Lists"));
   ScrollBar1->setGeometry(155, 0, 16, 382);
   ScrollBar1->setRange(0, 100);
   ScrollBar1->setValue(0);

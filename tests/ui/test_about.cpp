@@ -87,12 +87,4 @@ TEST_F(AboutTest, ContinueSurvivesTheWindowGoingDuringStartUp) {
   EXPECT_EQ(MainWindow::Existing()->isVisible(), true);
 }
 
-TEST_F(AboutTest, QuitWithoutAMainWindowCreatesNone) {
-  delete m_window;
-  m_about->_FileQuit_Action();
-  EXPECT_EQ(MainWindow::Existing(), nullptr);
-  EXPECT_EQ(m_saves, 0);
-  EXPECT_EQ(m_quits, 1);
-}
-
 }  // namespace

@@ -194,23 +194,6 @@ TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
   EXPECT_EQ(w->HTMLcoded->isChecked(), true);
 }
 
-// Closing the main window takes its send and preferences windows with it, even in the
-// middle of a send, and never brings up another main window.
-TEST_F(MailingWindowsTest, TheMainWindowGoesUnderItsWindows) {
-  QPointer<MainWindow> main(m_window);
-  QPointer<SendWindow> send(Open("smtp.x.org"));
-  m_window->_FilePreferences_Action();
-  QPointer<PreferencesWindow> preferences(m_window->findChild<PreferencesWindow*>());
-  const auto interval = platform::YieldInterval();
-  platform::SetYieldInterval(std::chrono::microseconds(0));
-  QTimer::singleShot(0, qApp, [main] { delete main.data(); });  // while OK walks the list
-  send->PushButton1->click();
-  platform::SetYieldInterval(interval);
-  EXPECT_EQ(testing_support::WaitUntil([&] { return !main && !send && !preferences; }), true);
-  EXPECT_EQ(MainWindow::Existing(), nullptr);
-  m_window = nullptr;
-}
-
 // The window shows the settings in force; OK applies the fields at once, starts the POP3
 // log-in for any user name but the empty one and keeps them for the next start. A file
 // that cannot be written is reported and changes nothing else.

@@ -43,7 +43,7 @@ TEST_F(MenuTest, TheBarFollowsTheTable) {
   const QList<QAction*> titles = m_window->menuBar()->actions();
   QStringList built;
   for (QAction* title : titles) {
-    built << title->objectName() + "|" + title->text();
+    built << title->objectName() + "|" + QString(title->text()).remove('&');
     for (QAction* item : title->menu()->actions()) {
       built << item->objectName() + "|" + (item->isSeparator() ? QString("-") : item->text()) + "|" +
                    item->shortcut().toString(QKeySequence::PortableText);

@@ -100,17 +100,34 @@ TEST_F(Startup, UnwritableDatabaseShowsTheMessageAndQuits) {
 }
 
 // Anything but a folder in the Database folder's place (a file, a pipe, a link to nothing)
-// is reported at start-up, as an unwritable folder is, and left as it is.
+// is reported at start-up, as an unwritable folder is, and left as it is. A folder that
+// cannot be made (another program puts a file in its place first) is reported on the status
+// line as well.
 TEST_F(Startup, DatabaseThatIsNoFolderIsReported) {
   const QString path = DatabasePath();
-  const std::function<bool()> makers[] = {
-      [&] { return QFile(path).open(QIODevice::WriteOnly); },
-      [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
-      [&] { return QFile::link(m_dir.filePath("gone"), path); }};
-  for (const auto& make : makers) {
-    ASSERT_EQ(make(), true);
+  const auto fileAtFirstReport = [&] {
+    auto& hook = MainWindowHooks::Installed().createSideBar;
+    hook = [path, side = hook](MainWindow& w) {
+      QObject::connect(&w.UserMessagesLog(), &QAbstractItemModel::rowsInserted, &w,
+                       [path] { QFile(path).open(QIODevice::WriteOnly); });
+      return side(w);
+    };
+    return true;
+  };
+  const struct {
+    std::function<bool()> make;
+    QStringList log;
+  } cases[] = {{[&] { return QFile(path).open(QIODevice::WriteOnly); }, {}},
+               {[&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }, {}},
+               {[&] { return QFile::link(m_dir.filePath("gone"), path); }, {}},
+               {fileAtFirstReport,
+                {Logged("Could not create the Database folder " + path + "."),
+                 Logged("Creating the Database folder.")}}};
+  for (const auto& [make, log] : cases) {
     RecordHooks();
-    MainWindow::Instance();
+    ASSERT_EQ(make(), true);
+    m_window = MainWindow::Instance();
+    EXPECT_EQ(LogRows(), log);
     ASSERT_EQ(m_recorded.messages.size(), 1);
     EXPECT_EQ(
         m_recorded.messages.takeFirst().startsWith("The 'Database' item beside Velmora is not a folder"),
@@ -122,7 +139,7 @@ TEST_F(Startup, DatabaseThatIsNoFolderIsReported) {
     m_calls.clear();
     QFile::remove(path);
   }
-  EXPECT_EQ(m_quits, 3);
+  EXPECT_EQ(m_quits, 4);
 }
 
 // A second copy of the program on the same Database folder says so and quits before it
