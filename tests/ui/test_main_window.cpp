@@ -3,6 +3,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include "MainWindowFixture.h"
@@ -62,6 +63,12 @@ TEST_F(MainWindowTest, TabsShowTheirOwnControls) {
       if (m_window->findChild<QWidget*>(name)->isVisible()) shown << name;
     EXPECT_EQ(shown, tabs[tab] + QStringList{"Slug"});
   }
+}
+
+// The autosave and the send queue's pace run from the start.
+TEST_F(MainWindowTest, TimersRunFromTheStart) {
+  EXPECT_EQ(std::make_pair(m_window->SaveTimer->isActive(), m_window->SendTimer->isActive()),
+            std::make_pair(true, true));
 }
 
 // Text and any file are taken; other data is not.
