@@ -1,11 +1,20 @@
+// The menu bar, and the about and help windows its items open.
 #include <QAction>
+#include <QEnterEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include "MainWindowFixture.h"
 #include "app/MenuTable.h"
 #include "app/ui/Menu.h"
+#include "platform/ui/Listbox.h"
+#include "tools/ui/HelpWindow.h"
+#include "tools/ui/LinkLabel.h"
 
 namespace {
 
@@ -15,10 +24,27 @@ class MenuTest : public MainWindowFixture {
     MainWindowFixture::SetUp();
     StartCountingSaves();
   }
+  void TearDown() override {
+    for (HelpWindow* help : HelpWindows()) delete help;
+    MainWindowFixture::TearDown();
+  }
   // Brings a window to the front, as the user clicking it would.
   static void BringToFront(QWidget* window) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  }
+  static QList<HelpWindow*> HelpWindows() {
+    QList<HelpWindow*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* help = qobject_cast<HelpWindow*>(w); help && help->isVisible()) found.append(help);
+    return found;
+  }
+  // Cmd+W in the window in front, as the user closes it.
+  static void PressClose(QWidget* front) {
+    BringToFront(front);
+    Menu::Instance().UpdateEnabling();
+    QTest::keyClick(front, Qt::Key_W, Qt::ControlModifier);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
   // The command items (not titles, not separators) enabled or not, in table order.
   static QStringList Items(bool enabled) {
@@ -73,6 +99,83 @@ TEST_F(MenuTest, QuitFromEitherWindow) {
     if (byShortcut) QTest::keyClick(front, Qt::Key_Q, Qt::ControlModifier);
     if (!byShortcut) FileQuit()->trigger();
     EXPECT_EQ(std::make_pair(m_quits, m_saves), std::make_pair(1, saves)) << aboutInFront << byShortcut;
+  }
+}
+
+// Each link turns red under the pointer on its own and back to blue after; every link
+// opens the maker's page and the window stays. The logo shows the whole name.
+TEST_F(MenuTest, AboutLinks) {
+  LinkLabel* links[] = {m_about->StaticText1, m_about->StaticText2, m_about->StaticText7};
+  const auto colours = [&] {
+    QStringList names;
+    for (LinkLabel* link : links) names << link->palette().color(QPalette::WindowText).name();
+    return names;
+  };
+  for (int i = 0; i < 3; ++i) {
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(links[i], &enter);
+    QStringList expected(3, "#001cff");
+    expected[i] = "#ff0000";
+    EXPECT_EQ(colours(), expected);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(links[i], &leave);
+    EXPECT_EQ(colours(), QStringList(3, "#001cff"));
+    QTest::mouseClick(links[i], Qt::LeftButton);
+  }
+  EXPECT_EQ(m_recorded.openedUrls, QStringList(3, AboutWindow::kMakerPage));
+  EXPECT_EQ(m_about->isVisible(), true);
+  EXPECT_GE(m_about->StaticText5->width(),
+            m_about->StaticText5->fontMetrics().horizontalAdvance(m_about->StaticText5->text()));
+}
+
+// Continue, the default button, is the one way out: no close box, no Escape.
+TEST_F(MenuTest, AboutReturnPressesContinue) {
+  EXPECT_EQ(m_about->windowFlags() & Qt::WindowCloseButtonHint, Qt::WindowFlags());
+  m_window->hide();
+  m_about->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_about));
+  QTest::keyClick(m_about, Qt::Key_Escape);
+  EXPECT_TRUE(m_about->isVisible());
+  QTest::keyClick(m_about, Qt::Key_Return);
+  EXPECT_TRUE(testing_support::WaitUntil([&] { return m_about.isNull(); }));
+  EXPECT_TRUE(m_window->isVisible());
+  EXPECT_EQ(MainWindow::Existing(), m_window);
+}
+
+// Continue without a main window starts one, whose start-up yields: the about window
+// closed and deleted meanwhile (by the window manager) is no fault.
+TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
+  delete m_window;
+  QPointer<AboutWindow> about = m_about;
+  MainWindowHooks::Installed().updateLists = [about](MainWindow&) { delete about.data(); };
+  about->CloseAbout->click();
+  EXPECT_EQ(about.isNull(), true);
+  ASSERT_NE(MainWindow::Existing(), nullptr);
+  EXPECT_EQ(MainWindow::Existing()->isVisible(), true);
+}
+
+// Every opening makes a window of its own; Close reaches only the help window in front,
+// and nothing with the main window in front.
+TEST_F(MenuTest, CloseReachesTheHelpWindowInFront) {
+  m_window->_HelpVelmoraHelp_Action();
+  m_window->_HelpVelmoraHelp_Action();
+  ASSERT_EQ(HelpWindows().size(), 2);
+  PressClose(HelpWindows().first());
+  ASSERT_EQ(HelpWindows().size(), 1);
+  PressClose(m_window);
+  EXPECT_EQ(HelpWindows().size(), 1);
+}
+
+// The tab panel, the text and the table follow the window's size, down to nothing.
+TEST_F(MenuTest, HelpWindowFollowsItsSize) {
+  auto* help = new HelpWindow();
+  help->OpenInFront();
+  EXPECT_EQ(QSize(help->Width(), help->Height()), QSize(667, 587));
+  for (const auto& [window, panel, inner] : {std::tuple{QSize(700, 600), QSize(684, 488), QSize(674, 448)},
+                                             std::tuple{QSize(100, 130), QSize(84, 18), QSize(74, 0)}}) {
+    help->SetSize(window.width(), window.height());
+    EXPECT_EQ(QList<QSize>({help->TabPanel1->size(), help->EditField1->size(), help->ListBox1->size()}),
+              QList<QSize>({panel, inner, inner}));
   }
 }
 
