@@ -64,6 +64,17 @@ class AccessibilityTest : public MainWindowFixture {
     lists::ui::InstallMainWindowHooks();
     StartCountingSaves();
   }
+  // Makes the main window the active one, as a click on it does, once start-up has put the
+  // about window in front. A window shown here takes the activation, so the side bar
+  // (which the main window shows when it becomes active) is shown first.
+  void ActivateMainWindow() {
+    using testing_support::WaitUntil;
+    ASSERT_TRUE(WaitUntil([this] { return m_about->isActiveWindow(); }));
+    m_window->SideBar->show();
+    ASSERT_TRUE(WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
+    m_window->activateWindow();
+    ASSERT_TRUE(WaitUntil([this] { return m_window->isActiveWindow(); }));
+  }
 };
 
 // Every window and control is read as the user sees it: a button by its caption, a text
@@ -154,6 +165,40 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   for (QAccessibleInterface* cell : cells) cellNames << cell->text(QAccessible::Name);
   EXPECT_EQ(cellNames.contains("ann@example.com"), true);
   EXPECT_EQ(cellNames.contains("News(1/2/26) "), true);
+}
+
+// The list keeps its selection in the rows' own flags: assistive technology reads it from
+// them, and the row the keyboard is on as the focused cell.
+TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
+  platform::Listbox* list = m_window->elist;
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 200000; ++i) rows.push_back({QString("a%1@example.com").arg(i), "News(1/2/26) "});
+  list->Model()->AppendRows(std::move(rows));
+  list->SetSelected(1, true);
+  list->SetSelected(3, true);
+  QAccessibleTableInterface* table = Iface(list)->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->selectedRows(), QList<int>({1, 3}));
+  EXPECT_EQ(table->selectedCellCount(), 4);
+  EXPECT_EQ(table->isRowSelected(2), false);
+  EXPECT_EQ(table->cellAt(3, 1)->state().selected, true);
+  EXPECT_EQ(table->cellAt(2, 0)->state().selected, false);
+  QStringList selected;
+  for (QAccessibleInterface* cell : table->selectedCells()) selected << cell->text(QAccessible::Name);
+  EXPECT_EQ(selected, QStringList({"a1@example.com", "News(1/2/26) ", "a3@example.com", "News(1/2/26) "}));
+
+  ActivateMainWindow();
+  list->setFocus();
+  list->SetListIndex(5);
+  QTest::keyClick(list, Qt::Key_Down);
+  QAccessibleInterface* current = Iface(list)->focusChild();
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(current->text(QAccessible::Name), QString("a6@example.com"));
+  EXPECT_EQ(current->state().focused, true);
+  EXPECT_EQ(table->selectedRows(), QList<int>({6}));
+  list->Model()->SetAllSelected(true);
+  EXPECT_EQ(table->cellAt(150000, 0)->state().selected, true);
+  EXPECT_EQ(table->selectedRowCount(), 200000);
 }
 
 // The side bar's buttons are drawn by hand: assistive technology still sees buttons named
