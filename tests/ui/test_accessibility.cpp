@@ -6,6 +6,7 @@
 #include "MainWindowFixture.h"
 #include "app/ui/LogView.h"
 #include "lists/ui/EditWindow.h"
+#include "lists/ui/FolderButton.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
@@ -202,7 +203,8 @@ TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
 }
 
 // The side bar's buttons are drawn by hand: assistive technology still sees buttons named
-// after their lists and can press one to open its list.
+// after their lists and can press one to open its list. F6 takes the keyboard there and
+// back; the arrows move between the buttons, Return opens a list, and the focus shows.
 TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QDir().mkpath(DatabasePath());
   testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
@@ -221,6 +223,26 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   friends->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(m_window->lastopen, QString("Friends"));
   EXPECT_EQ(m_window->elist->Cell(0, 0), QString("a@example.com"));
+
+  ActivateMainWindow();
+  QTest::keyClick(m_window->windowHandle(), Qt::Key_F6);
+  ASSERT_TRUE(testing_support::WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
+  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+  auto* marked = qobject_cast<FolderButton*>(QApplication::focusWidget());
+  ASSERT_NE(marked, nullptr);
+  EXPECT_EQ(marked->FolderName, QString("Friends"));
+  const QImage focusedLook = marked->grab().toImage();
+  QTest::keyClick(marked, Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), marked);  // the last button: the column does not wrap
+  QTest::keyClick(marked, Qt::Key_Up);
+  auto* clients = qobject_cast<FolderButton*>(QApplication::focusWidget());
+  ASSERT_NE(clients, nullptr);
+  EXPECT_NE(marked->grab().toImage(), focusedLook);  // the focus frame has gone with the focus
+  QTest::keyClick(clients, Qt::Key_Return);
+  EXPECT_EQ(m_window->lastopen, QString("Clients"));
+  QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
+  EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
+  EXPECT_EQ(m_window->SideBar->isVisible(), true);
 }
 
 }  // namespace
