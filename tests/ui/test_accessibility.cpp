@@ -1,6 +1,7 @@
 #include <QAccessible>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 
 #include "MainWindowFixture.h"
@@ -15,6 +16,7 @@
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
 #include "tools/ui/HelpWindow.h"
+#include "tools/ui/LinkLabel.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
 #include "tools/ui/SortWindow.h"
@@ -243,6 +245,23 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
   EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
   EXPECT_EQ(m_window->SideBar->isVisible(), true);
+}
+
+// The about window's links are reached with Tab from Continue and opened with Return or
+// Space, or pressed as links through assistive technology; the window stays.
+TEST_F(AccessibilityTest, AboutLinksOpenFromTheKeyboard) {
+  m_about->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_about));
+  QTest::keyClick(m_about->CloseAbout, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), m_about->StaticText1);
+  QTest::keyClick(m_about->StaticText1, Qt::Key_Return);
+  QTest::keyClick(m_about->StaticText2, Qt::Key_Space);
+  QAccessibleInterface* link = Iface(m_about->StaticText7);
+  EXPECT_EQ(link->role(), QAccessible::Link);
+  EXPECT_EQ(link->text(QAccessible::Name), AboutWindow::kMakerPage);
+  link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(m_recorded.openedUrls, QStringList(3, AboutWindow::kMakerPage));
+  EXPECT_EQ(m_about->isVisible(), true);
 }
 
 }  // namespace
