@@ -69,9 +69,7 @@ void SideBarWindow::UpdateLists() {
     connect(button, &FolderButton::MouseUp, this, [this, button] {
       QPointer<SideBarWindow> self(this);
       FolderButtons_MouseUp(button);
-      // The window manager made the side bar active for the click; the keyboard goes
-      // back to the main window, as if the side bar had never taken it.
-      if (self && isActiveWindow()) ReturnKeyboard();
+      if (self) KeepKeyboardAfterClick();
     });
     connect(button, &FolderButton::Pressed, this, [this, button] { FolderButtons_MouseUp(button); });
     connect(button, &FolderButton::FocusIn, this, [this, button] { ShowButton(button); });
@@ -122,8 +120,21 @@ void SideBarWindow::TakeKeyboard() {
       std::find_if(buttons.begin(), buttons.end(), [](FolderButton* b) { return b->Selected; });
   // The keyboard brought the focus here: show where it is.
   setAttribute(Qt::WA_KeyboardFocusChange);
+  m_keyboardTaken = true;
+  m_clickAwaitsActivation = false;
   activateWindow();
   (marked != buttons.end() ? *marked : buttons.front())->setFocus(Qt::ShortcutFocusReason);
+}
+
+void SideBarWindow::KeepKeyboardAfterClick() {
+  if (m_keyboardTaken) return;
+  // A window manager makes the side bar active for the click, before or after the click
+  // arrives: the keyboard goes back to the main window either way.
+  if (isActiveWindow()) {
+    ReturnKeyboard();
+  } else {
+    m_clickAwaitsActivation = true;
+  }
 }
 
 void SideBarWindow::ReturnKeyboard() {
@@ -169,7 +180,14 @@ void SideBarWindow::ShowButton(FolderButton* button) {
 
 void SideBarWindow::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
-  if (event->type() == QEvent::ActivationChange && m_host.activationChanged) m_host.activationChanged();
+  if (event->type() != QEvent::ActivationChange) return;
+  if (!isActiveWindow()) {
+    m_keyboardTaken = false;
+  } else if (m_clickAwaitsActivation) {
+    ReturnKeyboard();
+  }
+  m_clickAwaitsActivation = false;
+  if (m_host.activationChanged) m_host.activationChanged();
 }
 
 void SideBarWindow::ClearSelected() {

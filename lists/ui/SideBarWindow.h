@@ -38,7 +38,8 @@ class SideBarWindow : public QWidget {
 
   // Makes this the active window, with the keyboard on the open list's button (or the
   // first). Up and Down then move between the buttons, Space or Return opens a list,
-  // Escape gives the keyboard back to the main window, as ReturnKeyboard does.
+  // Escape gives the keyboard back to the main window, as ReturnKeyboard does. A click on
+  // a button leaves the keyboard where it was.
   void TakeKeyboard();
   void ReturnKeyboard();
 
@@ -49,6 +50,7 @@ class SideBarWindow : public QWidget {
 
  private:
   void FolderButtons_MouseUp(FolderButton* button);
+  void KeepKeyboardAfterClick();
   void StepFocus(int step);
   // Scrolls the column until the button stands wholly in the window.
   void ShowButton(FolderButton* button);
@@ -60,4 +62,8 @@ class SideBarWindow : public QWidget {
   Host m_host;
   std::vector<QPointer<FolderButton>> m_buttons;
   int m_rebuilds = 0;  // rebuilds started so far
+  // The keyboard was brought here (TakeKeyboard) and has not left.
+  bool m_keyboardTaken = false;
+  // A click on a button came before the activation that the window manager gives for it.
+  bool m_clickAwaitsActivation = false;
 };

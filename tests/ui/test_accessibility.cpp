@@ -2,6 +2,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "MainWindowFixture.h"
@@ -245,6 +246,15 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
   EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
   EXPECT_EQ(m_window->SideBar->isVisible(), true);
+
+  // A click leaves the keyboard with the main window, even when the window manager makes
+  // the side bar active for it only after the click.
+  QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
+  QTest::mouseClick(marked, Qt::LeftButton);
+  m_window->SideBar->activateWindow();
+  EXPECT_EQ(testing_support::WaitUntil([&] { return focusMoves.size() >= 2 && m_window->isActiveWindow(); }),
+            true);
+  EXPECT_EQ(m_window->lastopen, QString("Friends"));
 }
 
 // The about window's links are reached with Tab from Continue and opened with Return or
