@@ -1,5 +1,7 @@
 """Drives Velmora by keyboard over AT-SPI and prints what a screen reader hears: focus
-moves, window activations, name changes, and the tree of each window opened."""
+moves, window activations, name changes, selected and checked states, and the tree of each
+window opened."""
+import os
 import subprocess
 import sys
 import time
@@ -18,13 +20,17 @@ def describe(acc):
 
 
 def on_event(event):
-    if event.type.startswith("object:state-changed:focused") and not event.detail1:
+    kind = event.type.split(':')[-1] or event.type
+    if kind == "focused" and not event.detail1:
         return
-    HEARD.append(f"{event.type.split(':')[-1] or event.type}: {describe(event.source)}")
+    if kind in ("selected", "checked"):
+        kind += "" if event.detail1 else " off"
+    HEARD.append(f"{kind}: {describe(event.source)}")
 
 
 pyatspi.Registry.registerEventListener(
-    on_event, "object:state-changed:focused", "object:property-change:accessible-name",
+    on_event, "object:state-changed:focused", "object:state-changed:selected",
+    "object:state-changed:checked", "object:property-change:accessible-name",
     "object:children-changed:add", "window:activate")
 
 
@@ -38,8 +44,9 @@ def pump(seconds):
 
 
 def key(*keys):
-    print(">> " + " ".join(keys))
-    subprocess.run(["xdotool", "key", "--delay", "100", *keys], check=True)
+    if keys:
+        print(">> " + " ".join(keys))
+        subprocess.run(["xdotool", "key", "--delay", "100", *keys], check=True)
     pump(0.8)
     for line in HEARD:
         print("   heard " + line)
@@ -87,6 +94,55 @@ def window(title_start):
     return None
 
 
+def find(acc, role, name):
+    """The first control of that role and name under acc; a table's cells are not searched."""
+    if acc.getRoleName() == role and acc.name == name:
+        return acc
+    for i in range(acc.childCount if acc.getRoleName() != "table" else 0):
+        found = find(acc.getChildAtIndex(i), role, name)
+        if found is not None:
+            return found
+    return None
+
+
+def press(title_start, role, name):
+    """Presses a control through its first action, as a screen reader's command does."""
+    print(f">> press {role} {name!r}")
+    find(window(title_start), role, name).queryAction().doAction(0)
+    key()
+
+
+def click(title_start, role, name):
+    x, y, _, _ = find(window(title_start), role, name).queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    print(f">> click {role} {name!r}")
+    subprocess.run(["xdotool", "mousemove", str(x + 20), str(y + 10), "click", "1"], check=True)
+    key()
+
+
+def pages_opened():
+    try:
+        with open(os.path.join(os.environ["VELMORA_WALK_DIR"], "opened")) as f:
+            pages = f.read().split()
+    except FileNotFoundError:
+        pages = []
+    print(f"   browser opened {len(pages)} page(s): {sorted(set(pages))}")
+
+
+def selection(title_start, name):
+    table = find(window(title_start), "table", name)
+    t = table.queryTable()
+    rows = list(t.getSelectedRows())
+    cells = [t.getAccessibleAt(r, 0) for r in range(t.nRows)]
+    marked = [c.name for c in cells if c.getState().contains(pyatspi.STATE_SELECTED)]
+    print(f"   {name}: {t.nSelectedRows} of {t.nRows} rows selected {rows}; cells read as selected {marked}")
+
+
+def active():
+    name = subprocess.run(["xdotool", "getactivewindow", "getwindowname"],
+                          capture_output=True, text=True).stdout.strip()
+    print(f"   active window: {name!r}")
+
+
 def show(title_start):
     w = window(title_start)
     if w is None:
@@ -104,6 +160,14 @@ else:
 pump(1.5)
 print("== start-up")
 show("About")
+print("== the about window's links")
+key("Tab")
+key("Return")
+key("Tab")
+key("space")
+press("About", "link", "https://www.example.com/harlock/")
+pages_opened()
+key("shift+Tab", "shift+Tab")
 key("Return")  # Continue
 show("Velmora")
 print("== Addresses > New...")
@@ -114,7 +178,9 @@ key("Return")
 print("== select, Send eMail")
 key("Home")
 key("Down")
+selection("Velmora", "Addresses")
 key("ctrl+a")
+selection("Velmora", "Addresses")
 key("ctrl+s")
 show("Send")
 key("Escape")
@@ -124,6 +190,24 @@ key("Up")
 key("Return")
 show("Velmora Preferences")
 key("Escape")
+print("== the side bar by keyboard")
+key("F6")
+show("Lists")
+key("Up")
+key("Down")
+key("Up")
+key("Return")
+active()
+key("F6")
+active()
+print("== a bulk selection")
+key("Home")
+key("ctrl+a")
+selection("Velmora", "Addresses")
+print("== the side bar by mouse")
+click("Lists", "push button", "Friends")
+active()
+selection("Velmora", "Addresses")
 print("== the message log")
 key("ctrl+shift+Right")
 key("ctrl+shift+Right")

@@ -194,6 +194,9 @@ class MainWindow : public QMainWindow {
   bool Event_KeyDown(const QString& key);
   void Event_Activate();
   void Event_Deactivate();
+  // The side bar is a window of its own, which a click or the keyboard makes the active
+  // one: it shows while this window or the side bar is active, hides when neither is.
+  void ActivationChanged();
   void Event_DropObject(platform::DragItem& obj);
   // Saves unsaved edits and closes the side bar; false when the edits could not be saved
   // and the window must stay open.

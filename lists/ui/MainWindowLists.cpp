@@ -169,14 +169,16 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
-void MainWindow::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::ActivationChange) {
-    if (isActiveWindow()) {
-      Event_Activate();
-    } else {
-      Event_Deactivate();
-    }
+void MainWindow::ActivationChanged() {
+  if (isActiveWindow() || (SideBar && SideBar->isActiveWindow())) {
+    Event_Activate();
+  } else {
+    Event_Deactivate();
   }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) ActivationChanged();
   QMainWindow::changeEvent(event);
 }
 

@@ -1,11 +1,14 @@
 #include <QAccessible>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "MainWindowFixture.h"
 #include "app/ui/LogView.h"
 #include "lists/ui/EditWindow.h"
+#include "lists/ui/FolderButton.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
@@ -14,6 +17,7 @@
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
 #include "tools/ui/HelpWindow.h"
+#include "tools/ui/LinkLabel.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
 #include "tools/ui/SortWindow.h"
@@ -63,6 +67,17 @@ class AccessibilityTest : public MainWindowFixture {
     MainWindowFixture::SetUp();
     lists::ui::InstallMainWindowHooks();
     StartCountingSaves();
+  }
+  // Makes the main window the active one, as a click on it does, once start-up has put the
+  // about window in front. A window shown here takes the activation, so the side bar
+  // (which the main window shows when it becomes active) is shown first.
+  void ActivateMainWindow() {
+    using testing_support::WaitUntil;
+    ASSERT_TRUE(WaitUntil([this] { return m_about->isActiveWindow(); }));
+    m_window->SideBar->show();
+    ASSERT_TRUE(WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
+    m_window->activateWindow();
+    ASSERT_TRUE(WaitUntil([this] { return m_window->isActiveWindow(); }));
   }
 };
 
@@ -156,8 +171,43 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   EXPECT_EQ(cellNames.contains("News(1/2/26) "), true);
 }
 
+// The list keeps its selection in the rows' own flags: assistive technology reads it from
+// them, and the row the keyboard is on as the focused cell.
+TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
+  platform::Listbox* list = m_window->elist;
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 200000; ++i) rows.push_back({QString("a%1@example.com").arg(i), "News(1/2/26) "});
+  list->Model()->AppendRows(std::move(rows));
+  list->SetSelected(1, true);
+  list->SetSelected(3, true);
+  QAccessibleTableInterface* table = Iface(list)->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->selectedRows(), QList<int>({1, 3}));
+  EXPECT_EQ(table->selectedCellCount(), 4);
+  EXPECT_EQ(table->isRowSelected(2), false);
+  EXPECT_EQ(table->cellAt(3, 1)->state().selected, true);
+  EXPECT_EQ(table->cellAt(2, 0)->state().selected, false);
+  QStringList selected;
+  for (QAccessibleInterface* cell : table->selectedCells()) selected << cell->text(QAccessible::Name);
+  EXPECT_EQ(selected, QStringList({"a1@example.com", "News(1/2/26) ", "a3@example.com", "News(1/2/26) "}));
+
+  ActivateMainWindow();
+  list->setFocus();
+  list->SetListIndex(5);
+  QTest::keyClick(list, Qt::Key_Down);
+  QAccessibleInterface* current = Iface(list)->focusChild();
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(current->text(QAccessible::Name), QString("a6@example.com"));
+  EXPECT_EQ(current->state().focused, true);
+  EXPECT_EQ(table->selectedRows(), QList<int>({6}));
+  list->Model()->SetAllSelected(true);
+  EXPECT_EQ(table->cellAt(150000, 0)->state().selected, true);
+  EXPECT_EQ(table->selectedRowCount(), 200000);
+}
+
 // The side bar's buttons are drawn by hand: assistive technology still sees buttons named
-// after their lists and can press one to open its list.
+// after their lists and can press one to open its list. F6 takes the keyboard there and
+// back; the arrows move between the buttons, Return opens a list, and the focus shows.
 TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QDir().mkpath(DatabasePath());
   testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
@@ -176,6 +226,52 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   friends->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(m_window->lastopen, QString("Friends"));
   EXPECT_EQ(m_window->elist->Cell(0, 0), QString("a@example.com"));
+
+  ActivateMainWindow();
+  QTest::keyClick(m_window->windowHandle(), Qt::Key_F6);
+  ASSERT_TRUE(testing_support::WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
+  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+  auto* marked = qobject_cast<FolderButton*>(QApplication::focusWidget());
+  ASSERT_NE(marked, nullptr);
+  EXPECT_EQ(marked->FolderName, QString("Friends"));
+  const QImage focusedLook = marked->grab().toImage();
+  QTest::keyClick(marked, Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), marked);  // the last button: the column does not wrap
+  QTest::keyClick(marked, Qt::Key_Up);
+  auto* clients = qobject_cast<FolderButton*>(QApplication::focusWidget());
+  ASSERT_NE(clients, nullptr);
+  EXPECT_NE(marked->grab().toImage(), focusedLook);  // the focus frame has gone with the focus
+  QTest::keyClick(clients, Qt::Key_Return);
+  EXPECT_EQ(m_window->lastopen, QString("Clients"));
+  QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
+  EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
+  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+
+  // A click leaves the keyboard with the main window, even when the window manager makes
+  // the side bar active for it only after the click.
+  QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
+  QTest::mouseClick(marked, Qt::LeftButton);
+  m_window->SideBar->activateWindow();
+  EXPECT_EQ(testing_support::WaitUntil([&] { return focusMoves.size() >= 2 && m_window->isActiveWindow(); }),
+            true);
+  EXPECT_EQ(m_window->lastopen, QString("Friends"));
+}
+
+// The about window's links are reached with Tab from Continue and opened with Return or
+// Space, or pressed as links through assistive technology; the window stays.
+TEST_F(AccessibilityTest, AboutLinksOpenFromTheKeyboard) {
+  m_about->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_about));
+  QTest::keyClick(m_about->CloseAbout, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), m_about->StaticText1);
+  QTest::keyClick(m_about->StaticText1, Qt::Key_Return);
+  QTest::keyClick(m_about->StaticText2, Qt::Key_Space);
+  QAccessibleInterface* link = Iface(m_about->StaticText7);
+  EXPECT_EQ(link->role(), QAccessible::Link);
+  EXPECT_EQ(link->text(QAccessible::Name), AboutWindow::kMakerPage);
+  link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(m_recorded.openedUrls, QStringList(3, AboutWindow::kMakerPage));
+  EXPECT_EQ(m_about->isVisible(), true);
 }
 
 }  // namespace

@@ -58,6 +58,7 @@ LinkLabel* AboutWindow::AddLink(const QString& name, const QString& text, QRect 
   label->setGeometry(bounds);
   label->setFont(FontOfSize(pixelSize));
   label->SetTextColor(kLinkBlue);
+  connect(label, &LinkLabel::Opened, this, [] { platform::ShowURL(kMakerPage); });
   return label;
 }
 
@@ -119,6 +120,10 @@ void AboutWindow::_CreateControls0() {
   // fonts found here; widen it rightwards rather than cut the name off.
   StaticText5->resize(std::max(StaticText5->width(), StaticText5->sizeHint().width()), StaticText5->height());
 
+  // Tab goes from Continue down the links.
+  setTabOrder(CloseAbout, StaticText1);
+  setTabOrder(StaticText1, StaticText2);
+  setTabOrder(StaticText2, StaticText7);
   CloseAbout->setFocus();
 }
 
