@@ -73,13 +73,11 @@ class FakeByteStream : public platform::ByteStream {
   QByteArray Written() const { return m_written; }
   QString Host() const { return m_host; }
   quint16 Port() const { return m_port; }
-  bool ImplicitTls() const { return m_implicitTls; }
   bool Aborted() const { return m_aborted; }
 
   void ConnectToHost(const QString& host, quint16 port, bool implicitTls) override {
     m_host = host;
     m_port = port;
-    m_implicitTls = implicitTls;
     const char first = m_steps.isEmpty() ? 0 : m_steps.first().kind;
     if (first == 'U') return Post([this] { emit Failed(Failure::Unreachable, "unreachable"); });
     if (first != 'Z') {
@@ -191,7 +189,7 @@ class FakeByteStream : public platform::ByteStream {
   std::deque<std::function<void()>> m_outbox;
   QString m_host;
   quint16 m_port = 0;
-  bool m_implicitTls = false, m_encrypted = false, m_mismatch = false, m_aborted = false;
+  bool m_encrypted = false, m_mismatch = false, m_aborted = false;
 };
 
 }  // namespace testing_support

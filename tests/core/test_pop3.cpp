@@ -1,20 +1,70 @@
-// The POP3 client against a scripted server: FakeByteStream's steps in one string split at
-// '|'. The client is driven like the program drives it: CountMessages on LoginSuccessful,
-// Disconnect on MessageCount.
+// POP3: the reply parsers; the client against a scripted server (FakeByteStream's steps in
+// one string split at '|'), driven like the program drives it: CountMessages on
+// LoginSuccessful, Disconnect on MessageCount; and the log-in check, whose successful log-in
+// (three rows, newest first, the line dropped without QUIT) is checked through the main
+// window in tests/ui/test_startup_pop3.cpp.
 #include <gtest/gtest.h>
 
 #include <QPointer>
+#include <QString>
 #include <QStringList>
 #include <QTimer>
 
+#include "mailing/Pop3Login.h"
 #include "platform/POP3Socket.h"
+#include "platform/Pop3Reply.h"
 #include "support/FakeByteStream.h"
 #include "support/TestSupport.h"
 
 namespace {
 
+using mailing::Pop3Login;
 using platform::POP3Socket;
 using testing_support::FakeByteStream;
+
+// What the parser reads: "+OK text", "-ERR text", "bad" or "incomplete", then "/bytes consumed".
+std::string Read(const QByteArray& bytes) {
+  const platform::Pop3Reply r = platform::ParsePop3Reply(bytes);
+  const char* status[] = {"incomplete", "bad", "+OK", "-ERR"};
+  return QString("%1 %2/%3").arg(status[int(r.status)], r.text).arg(r.consumed).toStdString();
+}
+
+TEST(Pop3Reply, StatusLines) {
+  const std::pair<QByteArray, std::string> rows[] = {
+      {"+OK ready", "incomplete /0"},
+      {"+OK ready\r\n", "+OK ready/11"},
+      {"+OK\r\n-ERR next", "+OK /5"},
+      {"+OK bare lf\nmore", "+OK bare lf/12"},
+      {"-ERR [AUTH] bad password\r\n", "-ERR [AUTH] bad password/26"},
+      {"+OKAY\r\n", "bad /7"},
+      {"+ok lower\r\n", "bad /11"},
+      // A line is at most 512 bytes with its CR LF.
+      {"+OK " + QByteArray(506, 'x') + "\r\n", "+OK " + std::string(506, 'x') + "/512"},
+      {"+OK " + QByteArray(507, 'x') + "\r\n", "bad /0"},
+      {QByteArray(600, 'x'), "bad /0"},
+      {QByteArray(511, 'x'), "incomplete /0"},
+  };
+  for (const auto& [bytes, want] : rows) EXPECT_EQ(Read(bytes), want) << bytes.left(40).constData();
+}
+
+TEST(Pop3Reply, StatIsReadStrictly) {
+  const std::pair<QByteArray, const char*> rows[] = {
+      {"+OK 2 320", "2 320"},
+      {"+OK 2147483647 99999999999", "2147483647 99999999999"},
+      {"+OK 2147483648 1", ""},
+      {"+OK 1 9223372036854775808", ""},
+      {"+OK 2 320 extra", ""},
+      {"+OK 2  320", ""},
+      {"+OK 2", ""},
+      {"+OK -2 320", ""},
+      {"-ERR 2 320", ""},
+  };
+  for (const auto& [line, want] : rows) {
+    const auto stat = platform::ParsePop3Stat(line);
+    EXPECT_EQ(stat ? QString("%1 %2").arg(stat->count).arg(stat->size).toStdString() : "", want)
+        << line.data();
+  }
+}
 
 std::unique_ptr<FakeByteStream> Server(const QString& script, bool loopback = true, qsizetype cut = 0) {
   return std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(script.split('|')), loopback, cut);
@@ -191,6 +241,43 @@ TEST(Pop3Socket, SocketDeletedWhileAHandlerRunsTheEventLoop) {
     };
     c.ConnectAndWait();
     EXPECT_EQ(c.events.last().toStdString(), event.toStdString());
+  }
+}
+
+// Each start sets port 110 and the account anew and connects again, the last connection
+// dropping the first; a failure reports nothing, so the log holds only what went well.
+TEST(Pop3Login, RestartsAndFailures) {
+  const std::pair<const char*, const char*> rows[] = {
+      {"X:", ""},
+      {"S: +OK|C: CAPA|S: -ERR|C: USER bob|S: +OK|C: PASS pw|S: -ERR [AUTH] failed",
+       "POP3 connection established."},
+      {"S: +OK|C: CAPA|S: -ERR|C: USER bob|S: +OK|C: PASS pw|S: +OK|C: STAT|X:",
+       "You have successfully logged into pop.example.com. | POP3 connection established."},
+  };
+  for (const auto& [script, want] : rows) {
+    POP3Socket socket;
+    QStringList log;  // newest first, as SetSlug keeps it
+    Pop3Login login{&socket, [&](const QString& text) { log.prepend(text); }};
+    QObject::connect(&socket, &POP3Socket::ConnectionEstablished, &login,
+                     &Pop3Login::POPSocket_ConnectionEstablished);
+    QObject::connect(&socket, &POP3Socket::LoginSuccessful, &login, &Pop3Login::POPSocket_LoginSuccessful);
+    QObject::connect(&socket, &POP3Socket::MessageCount, &login, &Pop3Login::POPSocket_MessageCount);
+    QObject::connect(&socket, &POP3Socket::Disconnected, &login, &Pop3Login::POPSocket_Disconnected);
+    socket.SetStepTimeout(50);
+    socket.SetPort(995);
+    QList<QPointer<FakeByteStream>> streams;
+    socket.SetStreamFactory([&, script](const platform::TlsPolicy&) {
+      auto s =
+          std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(QString(script).split('|')), true, 0);
+      streams << s.get();
+      return s;
+    });
+    login.start("a.example", "u1", "p1");
+    login.start("pop.example.com", "bob", "pw");
+    EXPECT_EQ(streams.last()->Host() + ":" + QString::number(streams.last()->Port()), "pop.example.com:110");
+    testing_support::WaitUntil([&] { return !streams.last() || streams.last()->Aborted(); });
+    EXPECT_EQ(log.join(" | ").toStdString(), want) << script;
+    EXPECT_EQ(streams.size(), 2);
   }
 }
 
