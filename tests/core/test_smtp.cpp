@@ -133,29 +133,17 @@ TEST(SmtpData, MatchesLiteralRuleOnRandomInput) {
 
 // ---------------------------------------------------------------------------------------
 
-// What is read from each text ("host port"), or "" when it is refused.
+// Each row: a text => what is read from it ("host port"), nothing where it is refused.
 TEST(ServerAddress, Table) {
-  const std::pair<const char*, const char*> table[] = {
-      {"mail.example.com", "mail.example.com 25"},
-      {"  mail.example.com  ", "mail.example.com 25"},
-      {"mail.example.com:587", "mail.example.com 587"},
-      {"[::1]:2525", "::1 2525"},
-      {"[::1]", "::1 25"},
-      {"::1", "::1 25"},
-      {"", ""},
-      {":25", ""},
-      {"host:", ""},
-      {"host:0", ""},
-      {"host:65536", ""},
-      {"host:65535", "host 65535"},
-      {"host:25x", ""},
-      {"ho st", ""},
-      {"[::1", ""},
-      {"[::1]x", ""},
-  };
-  for (const auto& [text, want] : table) {
-    const auto got = platform::ParseServerAddress(text, 25);
-    EXPECT_EQ(got ? (got->host + " " + QString::number(got->port)).toStdString() : "", want) << text;
+  for (const QString row :
+       {"mail.example.com => mail.example.com 25", "  mail.example.com   => mail.example.com 25",
+        "mail.example.com:587 => mail.example.com 587", "[::1]:2525 => ::1 2525", "[::1] => ::1 25",
+        "::1 => ::1 25", " => ", ":25 => ", "host: => ", "host:0 => ", "host:65536 => ",
+        "host:65535 => host 65535", "host:25x => ", "ho st => ", "[::1 => ", "[::1]x => "}) {
+    const QStringList parts = row.split(" => ");
+    const auto got = platform::ParseServerAddress(parts[0], 25);
+    EXPECT_EQ((got ? got->host + " " + QString::number(got->port) : "").toStdString(), parts[1].toStdString())
+        << row.toStdString();
   }
 }
 

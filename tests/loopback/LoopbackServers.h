@@ -18,9 +18,33 @@
 
 namespace testing_support {
 
+// A port of 127.0.0.1 that nothing listens on (until something takes it).
+inline quint16 FreePort() {
+  QTcpServer probe;
+  probe.listen(QHostAddress::LocalHost, 0);
+  return probe.serverPort();
+}
+
+// A server process with its own temporary folder; it is stopped with the object (first
+// asked: its input closed and a SIGTERM; then killed).
+class ServerProcess {
+ public:
+  ~ServerProcess() {
+    m_process.closeWriteChannel();
+    m_process.terminate();
+    if (!m_process.waitForFinished(15000)) m_process.kill(), m_process.waitForFinished(5000);
+  }
+  quint16 Port() const { return m_port; }
+
+ protected:
+  QTemporaryDir m_dir;
+  QProcess m_process;
+  quint16 m_port = 0;
+};
+
 // smtp_server.py (aiosmtpd, from the system's Python) with STARTTLS and AUTH for alice /
 // s3cret. Every accepted message is msg-<n>.json in its folder, as Python's email reads it.
-class SmtpServer {
+class SmtpServer : public ServerProcess {
  public:
   explicit SmtpServer(const QStringList& args = {}) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -30,12 +54,7 @@ class SmtpServer {
     }
     m_port = m_process.readLine().mid(5).trimmed().toUShort();  // "PORT <n>"
   }
-  ~SmtpServer() {
-    m_process.closeWriteChannel();  // the server stops when its input closes
-    if (!m_process.waitForFinished(5000)) m_process.kill(), m_process.waitForFinished(5000);
-  }
 
-  quint16 Port() const { return m_port; }
   QString Address() const { return "127.0.0.1:" + QString::number(m_port); }
   QList<QSslCertificate> Authority() const { return QSslCertificate::fromPath(m_dir.filePath("cert.pem")); }
   QJsonObject Message(int n) const {
@@ -46,22 +65,14 @@ class SmtpServer {
     while (QFile::exists(m_dir.filePath(QString("msg-%1.json").arg(n + 1)))) ++n;
     return n;
   }
-
- private:
-  QTemporaryDir m_dir;
-  QProcess m_process;
-  quint16 m_port = 0;
 };
 
 // Dovecot's POP3 server (start_dovecot.sh) with user "tester" / "secret word" and a
 // mailbox of `messages` messages; with `tls`, STLS with a certificate for 127.0.0.1.
-class DovecotServer {
+class DovecotServer : public ServerProcess {
  public:
   DovecotServer(bool tls, int messages) {
-    QTcpServer probe;
-    if (!m_dir.isValid() || !probe.listen(QHostAddress::LocalHost, 0)) return;
-    m_port = probe.serverPort();
-    probe.close();
+    m_port = FreePort();
     m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.start("/bin/sh", {VELMORA_TEST_SCRIPTS "/start_dovecot.sh", m_dir.path(),
                                 QString::number(m_port), tls ? "yes" : "no", QString::number(messages)});
@@ -73,22 +84,12 @@ class DovecotServer {
         },
         30000);
   }
-  ~DovecotServer() {
-    m_process.terminate();
-    if (!m_process.waitForFinished(15000)) m_process.kill(), m_process.waitForFinished(5000);
-  }
 
   bool Ready() const { return m_process.state() == QProcess::Running; }
-  quint16 Port() const { return m_port; }
   QString Certificate() const { return m_dir.filePath("cert.pem"); }
   std::string Diagnostics() {
     return (m_process.readAll() + ReadAll(m_dir.filePath("dovecot.log"))).toStdString();
   }
-
- private:
-  QTemporaryDir m_dir;
-  QProcess m_process;
-  quint16 m_port = 0;
 };
 
 inline bool HaveDovecot() {

@@ -1,13 +1,9 @@
 #!/usr/bin/env python3
-"""A throw-away SMTP server (aiosmtpd) on 127.0.0.1 for the loopback tests.
-
-Makes a self-signed certificate for 127.0.0.1 in --dir, listens on a free port, prints
-"PORT <n>", and writes each message it accepts to --dir as msg-<n>.json, read by Python's
-email package. STARTTLS and AUTH (alice / s3cret) are required; --mode implicit speaks TLS
-from the first byte instead of STARTTLS. --exclude-auth drops log-in methods, --refuse
-ADDRESS answers RCPT TO for it with 550, --drop-after N resets the connection right after
-the N-th message. It stops when its standard input closes.
-"""
+"""A throw-away SMTP server (aiosmtpd) on 127.0.0.1 that requires STARTTLS (--mode implicit:
+TLS from the first byte; certificate in --dir/cert.pem) and AUTH as alice / s3cret. Prints
+"PORT <n>", writes each accepted message as Python's email reads it to --dir/msg-<n>.json, and
+stops when its input closes. --refuse ADDRESS: 550 to RCPT TO; --drop-after N: reset after
+the N-th message."""
 import argparse
 import asyncio
 import email

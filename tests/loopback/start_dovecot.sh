@@ -63,14 +63,6 @@ service pop3-login {
     port = 0
   }
 }
-service imap-login {
-  inet_listener imap {
-    port = 0
-  }
-  inet_listener imaps {
-    port = 0
-  }
-}
 CONF
 
 chown -R "$(id -u "$mail_user"):$(id -g "$mail_user")" "$dir/home"

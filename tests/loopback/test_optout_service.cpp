@@ -1,10 +1,9 @@
 // The opt-out check through the main window (offscreen) against a small HTTP service that
 // the test runs on loopback and names in VELMORA_OPTOUT_SERVICE.
 #include <QLabel>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTimer>
 
+#include "loopback/LoopbackServers.h"
 #include "platform/ui/Listbox.h"
 #include "tools/OptOut.h"
 #include "tools/ui/MessageWindow.h"
@@ -43,40 +42,29 @@ class OptOutService : public QTcpServer {
   bool m_answering = false;
 };
 
-class OptOutCheck : public MainWindowFixture {
- protected:
-  void SetUp() override {
-    MainWindowFixture::SetUp();
-    platform::SetByteStreamFactoryForTests({});  // real sockets, to this machine only
+QList<MessageWindow*> MessageWindows() {
+  QList<MessageWindow*> found;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* m = qobject_cast<MessageWindow*>(w)) found << m;
   }
-  void TearDown() override {
-    qDeleteAll(MessageWindows());
-    qunsetenv("VELMORA_OPTOUT_SERVICE");
-    MainWindowFixture::TearDown();
-  }
-  static QList<MessageWindow*> MessageWindows() {
-    QList<MessageWindow*> found;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* m = qobject_cast<MessageWindow*>(w)) found << m;
-    }
-    return found;
-  }
-  static QString Column(const platform::Listbox* list, int column) {
-    QStringList cells;
-    for (int r = 0; r < list->ListCount(); ++r) cells << list->Cell(r, column);
-    return cells.join('|');
-  }
-};
+  return found;
+}
+
+QString Column(const platform::Listbox* list, int column) {
+  QStringList cells;
+  for (int r = 0; r < list->ListCount(); ++r) cells << list->Cell(r, column);
+  return cells.join('|');
+}
+
+using OptOutCheck = MainWindowFixture;
 
 // The request goes out byte for byte; the reply's "In" addresses, however the reply is cut
 // into chunks and arrivals, are listed and marked in every row that holds them exactly. A
 // refused connection, a request the service finds too long and a reply without end each
 // end the check with their message instead, with nothing marked and no window.
 TEST_F(OptOutCheck, Replies) {
-  QTcpServer closed;
-  closed.listen(QHostAddress::LocalHost, 0);
-  const quint16 refusedPort = closed.serverPort();
-  closed.close();
+  platform::SetByteStreamFactoryForTests({});  // real sockets, to this machine only
+  const quint16 refusedPort = testing_support::FreePort();
   const QByteArray body = "ann@example.com~In\nbob@example.com~Out\nzed@example.com~In";
   const char* both = "ann@example.com|zed@example.com";
   const struct {
@@ -161,6 +149,7 @@ TEST_F(OptOutCheck, Replies) {
     for (QString& line : want) line = Logged(line);
     EXPECT_EQ((log.first(3) + log.last(4)).join('\n').toStdString(), want.join('\n').toStdString()) << c.name;
   }
+  qunsetenv("VELMORA_OPTOUT_SERVICE");
 }
 
 }  // namespace

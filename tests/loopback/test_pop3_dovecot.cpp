@@ -21,7 +21,7 @@ std::string LogIn(quint16 port, const QString& host, const QString& password, co
   socket.SetUsername("tester");
   socket.SetPassword(password);
   QStringList events;
-  bool done = false, encrypted = false;
+  bool encrypted = false;
   QObject::connect(&socket, &POP3Socket::ConnectionEstablished, [&] { events << "established"; });
   QObject::connect(&socket, &POP3Socket::LoginSuccessful, [&] {
     events << "login";
@@ -31,18 +31,12 @@ std::string LogIn(quint16 port, const QString& host, const QString& password, co
   QObject::connect(&socket, &POP3Socket::MessageCount, [&](int count) {
     events << QString("count %1").arg(count);
     socket.Disconnect();
-    done = true;
   });
-  QObject::connect(&socket, &POP3Socket::Disconnected, [&] {
-    events << "disconnected";
-    done = true;
-  });
-  QObject::connect(&socket, &POP3Socket::Error, [&](int code) {
-    events << QString("error %1").arg(code);
-    done = true;
-  });
+  QObject::connect(&socket, &POP3Socket::Disconnected, [&] { events << "disconnected"; });
+  QObject::connect(&socket, &POP3Socket::Error, [&](int code) { events << QString("error %1").arg(code); });
   socket.Connect();
-  testing_support::WaitUntil([&] { return done; }, 30000);
+  testing_support::WaitUntil(
+      [&] { return !events.isEmpty() && events.last() != "established" && events.last() != "login"; }, 30000);
   return QString("%1 / %2%3")
       .arg(events.join(" | "))
       .arg(socket.LastErrorCode())
