@@ -1,8 +1,7 @@
-// SMTP: the reply parser, the DATA encoder (against a literal transcription of its rule)
-// and the address reader; the session against a scripted server, each transcript replayed
-// whole and split at every byte, and cut by a 421, a drop or silence at every step of a full
-// session; the SMTPSocket's outgoing list. A script is one string of FakeByteStream's steps
-// split at '|', with "E: event" where the client must raise that event.
+// SMTP: the reply parser, the DATA encoder and the address reader; the session against a
+// scripted server, each transcript replayed whole and split at every byte, and cut at every
+// step of a full session; the SMTPSocket's outgoing list. A script is one string of
+// FakeByteStream's steps split at '|', with "E: event" where the client must raise it.
 
 #include <gtest/gtest.h>
 
@@ -28,11 +27,8 @@ std::string Read(QByteArrayView input, const platform::SmtpReplyLimits& limits) 
   const SmtpReply r = platform::ParseSmtpReply(input, limits);
   if (r.status != SmtpReply::Status::Complete)
     return r.status == SmtpReply::Status::Bad ? "bad" : "incomplete";
-  return QString("%1 %2 /%3")
-      .arg(r.code)
-      .arg(QByteArrayList(r.lines).join('|'))
-      .arg(r.consumed)
-      .toStdString();
+  const QByteArray lines = QByteArrayList(r.lines).join('|');
+  return std::to_string(r.code) + " " + lines.toStdString() + " /" + std::to_string(r.consumed);
 }
 
 TEST(SmtpReply, Table) {
@@ -68,27 +64,16 @@ TEST(SmtpReply, Table) {
   for (const auto& c : table) EXPECT_EQ(Read(c.input, c.limits), c.want) << c.name;
 }
 
-// ---------------------------------------------------------------------------------------
-
-TEST(SmtpData, Table) {
-  struct Case {
-    const char* name;
-    QByteArray source;
-    std::optional<QByteArray> wire;
+// The line limit, which the doubled dot does not count toward, and a NUL byte.
+TEST(SmtpData, Limits) {
+  const auto wire = [](const QByteArray& source) {
+    const auto got = platform::EncodeSmtpData(source);
+    return got ? got->toStdString() : "refused";
   };
-  const std::vector<Case> table = {
-      {"998 bytes", QByteArray(998, 'x'), QByteArray(998, 'x') + "\r\n.\r\n"},
-      {"999 bytes", QByteArray(999, 'x'), std::nullopt},
-      {"998 bytes after a stuffed dot", "." + QByteArray(997, 'x'),
-       ".." + QByteArray(997, 'x') + "\r\n.\r\n"},
-      {"NUL passes through", QByteArray("a\0b", 3), QByteArray("a\0b\r\n.\r\n", 8)},
-  };
-  for (const auto& c : table) {
-    SCOPED_TRACE(c.name);
-    const auto got = platform::EncodeSmtpData(c.source);
-    ASSERT_EQ(got.has_value(), c.wire.has_value());
-    if (got) EXPECT_EQ(got->toStdString(), c.wire->toStdString());
-  }
+  EXPECT_EQ(wire(QByteArray(998, 'x')), std::string(998, 'x') + "\r\n.\r\n");
+  EXPECT_EQ(wire(QByteArray(999, 'x')), "refused");
+  EXPECT_EQ(wire("." + QByteArray(997, 'x')), ".." + std::string(997, 'x') + "\r\n.\r\n");
+  EXPECT_EQ(wire(QByteArray("a\0b", 3)), std::string("a\0b\r\n.\r\n", 8));
 }
 
 // The rule written out literally: split into lines at CR LF, CR or LF; a line that starts
@@ -131,8 +116,6 @@ TEST(SmtpData, MatchesLiteralRuleOnRandomInput) {
   }
 }
 
-// ---------------------------------------------------------------------------------------
-
 // Each row: a text => what is read from it ("host port"), nothing where it is refused.
 TEST(ServerAddress, Table) {
   for (const QString row :
@@ -146,8 +129,6 @@ TEST(ServerAddress, Table) {
         << row.toStdString();
   }
 }
-
-// ---------------------------------------------------------------------------------------
 
 using platform::SmtpSession;
 using testing_support::FakeByteStream;
@@ -172,8 +153,7 @@ struct Options {
   QString user, password;
   bool loopback = false, implicitTls = false;
 };
-const Options kAnon, kRemoteUser{"alice", "secret"};
-const Options kLoopbackUser{"alice", "secret", true};
+const Options kAnon, kRemoteUser{"alice", "secret"}, kLoopbackUser{"alice", "secret", true};
 
 struct Transcript {
   const char* name;
@@ -405,7 +385,6 @@ TEST(SmtpTranscripts, EveryStepOfAFullSession) {
   }
 }
 
-// ---------------------------------------------------------------------------------------
 // SMTPSocket over the same fake server.
 
 using platform::EmailMessagePtr;

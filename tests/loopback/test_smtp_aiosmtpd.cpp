@@ -1,7 +1,6 @@
-// Mail against a real server (aiosmtpd) on 127.0.0.1 that requires STARTTLS, checked
-// against the test certificate, and AUTH, and reads each message back with Python's email
-// package: first the SMTP client alone, then the send engine through the main window
-// (offscreen), rows queued as the send window queues them and ticks run by hand.
+// Mail to a real server (aiosmtpd) on 127.0.0.1 that requires STARTTLS (the test's
+// certificate) and AUTH and reads each message back with Python's email package: the SMTP
+// client alone, then the send engine through the main window (offscreen), ticks run by hand.
 
 #include <QCheckBox>
 #include <QJsonArray>
@@ -93,8 +92,6 @@ TEST(SmtpLoopback, MessagesReadBackByPython) {
     }
   }
 }
-
-// ---------------------------------------------------------------------------------------
 
 const QString kSubject = "Grüße – ¡Oferta única!";
 
