@@ -40,7 +40,7 @@ class SendWindow {
       using testing_support::FakeByteStream;
       return std::make_unique<FakeByteStream>(FakeByteStream::ParseScript({QStringLiteral("Z:")}), false, 0);
     });
-    mailing::MessageFolder().CreateAsFolder();
+    if (!mailing::MessageFolder().CreateAsFolder()) qFatal("cannot make the eMail folder");
     const bool stored = mailing::WriteMessageFile(
         mailing::MessageFolder(), QStringLiteral("Offer"),
         {QStringLiteral("shop@example.com"), QStringLiteral("Spring offer"), true,

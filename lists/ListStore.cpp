@@ -454,7 +454,12 @@ void ListStore::RemoveOpenList() {
     return;
   }
   if (!m_refs.existingfile.IsNull()) {
-    m_refs.existingfile.Delete();
+    // A list whose file stays would come back at the next start: it is not removed.
+    if (!m_refs.existingfile.Delete()) {
+      Report(QStringLiteral("Could not delete the list file ") + m_refs.existingfile.AbsolutePath() +
+             QStringLiteral("; the list was not removed."));
+      return;
+    }
     m_refs.existingfile = platform::FolderItem();
     m_refs.changed = false;
   }
@@ -467,15 +472,17 @@ void ListStore::EmptyTrash() {
     return;
   }
   WorkScope scope(this, Work::Write);
-  if (IsTrash(m_refs.existingfile)) {
-    if (m_list) m_list->DeleteAllRows();
-    m_refs.changed = false;
-  }
   const platform::FolderItem file = m_refs.database.Child(QString::fromLatin1(kTrashName));
   std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
   if (!trash || !trash->Close()) {
+    // Trash shown empty while its file still holds the addresses would be a lie.
     Report(QStringLiteral("Could not empty Trash: ") + file.AbsolutePath() +
            QStringLiteral(" is no file that can be written."));
+    return;
+  }
+  if (IsTrash(m_refs.existingfile)) {
+    if (m_list) m_list->DeleteAllRows();
+    m_refs.changed = false;
   }
 }
 

@@ -54,9 +54,11 @@ class ListStore : public QObject {
   [[nodiscard]] bool SaveBeforeLeaving();
 
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
-  // is Trash), deletes the open list's file and empties the list.
+  // is Trash), deletes the open list's file and empties the list. When the copy or the
+  // deletion fails the list stays open as it was, and the status line says so.
   void RemoveOpenList();
   // Mailing Lists > Empty Tash: truncates Trash, emptying the shown list when Trash is open.
+  // When Trash cannot be written nothing changes, and the status line says so.
   void EmptyTrash();
 
   // An import (dropped text or files) is adding addresses while this lives.

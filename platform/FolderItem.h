@@ -39,9 +39,10 @@ class FolderItem {
   int Count() const;
   FolderItem Item(int index) const;
 
-  bool CreateAsFolder() const;
+  // Both say whether they did it; a caller that goes on regardless tells the user.
+  [[nodiscard]] bool CreateAsFolder() const;
   // Deletes a file or an empty folder.
-  bool Delete() const;
+  [[nodiscard]] bool Delete() const;
 
   friend bool operator==(const FolderItem& a, const FolderItem& b) { return a.m_path == b.m_path; }
 

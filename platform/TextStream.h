@@ -45,11 +45,11 @@ class TextOutputStream {
   // Nothing when the file cannot be written (its folder is missing or not writable, or
   // it is no regular file). A link is followed: the file it points to is replaced. The
   // replaced file's owner and permissions are kept.
-  static std::unique_ptr<TextOutputStream> Create(const FolderItem& file);
+  [[nodiscard]] static std::unique_ptr<TextOutputStream> Create(const FolderItem& file);
   // As Create, for a file that holds secrets: the file is readable and writable by its
   // owner only from its first byte on, also when the file it replaces allowed more.
-  static std::unique_ptr<TextOutputStream> CreatePrivate(const FolderItem& file);
-  static std::unique_ptr<TextOutputStream> Append(const FolderItem& file);
+  [[nodiscard]] static std::unique_ptr<TextOutputStream> CreatePrivate(const FolderItem& file);
+  [[nodiscard]] static std::unique_ptr<TextOutputStream> Append(const FolderItem& file);
   // Without a successful Close, a Create stream leaves the old file and removes its
   // temporary file; an Append stream still writes out what it was given (dropping it
   // would lose addresses bound for Trash), all or nothing as above.
@@ -68,7 +68,7 @@ class TextOutputStream {
     }
   }
   // Commits the file. False when any write or the commit failed; the old file then stands.
-  bool Close();
+  [[nodiscard]] bool Close();
   bool Failed() const;
 
   // Tests: every device a Create stream writes through comes from this factory (given the

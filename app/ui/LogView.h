@@ -23,6 +23,11 @@ class LogView : public QAbstractScrollArea {
   // The selected row, -1 when none; it stays on its text when rows are put in above it.
   int SelectedRow() const { return m_selected; }
   void SetSelectedRow(int row);
+  // The row's text and its place in the viewport (empty when out of sight), as assistive
+  // technology reads them.
+  QString RowText(int row) const;
+  QRect RowRect(int row) const;
+  int RowCount() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -36,9 +41,11 @@ class LogView : public QAbstractScrollArea {
   void UpdateScrollBar();
   // Re-ranges the scroll bar once the current handler is done, however many rows came in.
   void ScheduleScrollBarUpdate();
-  int RowCount() const;
+  // Tells assistive technology of rows put in at the top, once per turn of the event loop.
+  void AnnounceNewRows();
 
   QPointer<QAbstractItemModel> m_model;
   int m_selected = -1;
   bool m_scrollBarUpdatePending = false;
+  bool m_rowsInsertedSinceAnnounce = false;
 };

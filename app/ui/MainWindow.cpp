@@ -16,11 +16,13 @@
 #include "app/ui/MainWindowHooks.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
+#include "app/ui/StatusLine.h"
 #include "app/ui/WindowFrame.h"
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
+#include "platform/ui/AccessibleWindows.h"
 #include "platform/ui/Listbox.h"
 
 namespace {
@@ -75,7 +77,8 @@ void MainWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MainWindow"));
   setWindowTitle(QStringLiteral("Velmora"));
-  setAccessibleName(windowTitle());
+  // Every window of the program is created while this one stands.
+  platform::InstallAccessibleWindowRoles();
   m_content = InstallMenuBarAndContent(*this, {300, 250});
   setMaximumSize(32000, 32000);
   SetSize(483, 370);
@@ -85,10 +88,11 @@ void MainWindow::CreateControls() {
   _CreateControls0();
 }
 
+// The control names are the program's own; assistive technology reads each control as the
+// user sees it: a button by its caption, a text by itself, a list by its tab or purpose.
 template <typename T>
 T* MainWindow::AddControl(T* control, const QString& name, QRect bounds, int tabPage) {
   control->setObjectName(name);
-  if (control->accessibleName().isEmpty()) control->setAccessibleName(name);
   control->setGeometry(bounds);
   control->setFont(TextFont());
   if (tabPage > 0) m_tabControls[tabPage - 1].append(control);
@@ -109,6 +113,7 @@ void MainWindow::_CreateControls0() {
   elist->Model()->SetHeadings({QStringLiteral("Address"), QStringLiteral("Mailings")});
   elist->SetColumnWidths({200});
   elist->SetMultipleSelection(true);
+  elist->setAccessibleName(QStringLiteral("Addresses"));
   elist->setToolTip(
       QStringLiteral("To add email addresses to the list, drag and drop, copy and paste, or "
                      "select \"New\" from the \"Addresses\" menu."));
@@ -118,8 +123,8 @@ void MainWindow::_CreateControls0() {
   });
   connect(elist, &platform::Listbox::Change, this, &MainWindow::elist_Change);
 
-  Slug =
-      AddControl(new QLabel(QStringLiteral("Slug"), m_content), QStringLiteral("Slug"), {5, 351, 600, 15}, 0);
+  Slug = AddControl(new StatusLine(QStringLiteral("Slug"), m_content), QStringLiteral("Slug"),
+                    {5, 351, 600, 15}, 0);
   Slug->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
   SaveTimer = new QTimer(this);
@@ -132,9 +137,9 @@ void MainWindow::_CreateControls0() {
   TCPSocket1->setObjectName(QStringLiteral("TCPSocket1"));
   TCPSocket1->SetAddress(QString());
 
-  Toolbar = new QToolBar(QStringLiteral("Toolbar"), this);
+  // The title is what the toolbar is read and listed by.
+  Toolbar = new QToolBar(QStringLiteral("Main toolbar"), this);
   Toolbar->setObjectName(QStringLiteral("Toolbar"));
-  Toolbar->setAccessibleName(QStringLiteral("Toolbar"));
   Toolbar->setMovable(false);
   Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   addToolBar(Qt::TopToolBarArea, Toolbar);
@@ -155,11 +160,11 @@ void MainWindow::_CreateControls0() {
   CheckList->Model()->SetHeadings({QStringLiteral("Address"), QStringLiteral("Mailing"),
                                    QStringLiteral("Format"), QStringLiteral("Status")});
   CheckList->SetMultipleSelection(true);
+  CheckList->setAccessibleName(QStringLiteral("Send queue"));
 
   addToolbarItem(2, QStringLiteral("Sort"));
 
   StopSending = new QPushButton(QStringLiteral("Stop Sending"), m_content);
-  StopSending->setAccessibleName(StopSending->text());
   StopSending->setAutoDefault(false);
   StopSending->setDefault(false);
   AddControl(StopSending, QStringLiteral("StopSending"), {12, 219, 99, 16}, 2);
@@ -175,6 +180,7 @@ void MainWindow::_CreateControls0() {
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
+  ProgressBar1->setAccessibleName(QStringLiteral("Sending progress"));
 
   QueueStatus = AddControl(new QLabel(QStringLiteral("0 addresses"), m_content),
                            QStringLiteral("QueueStatus"), {233, 221, 230, 16}, 2);
@@ -197,6 +203,7 @@ void MainWindow::_CreateControls0() {
   m_log = new app::MessageLog(this);
   UserMessages = AddControl(new LogView(m_content), QStringLiteral("UserMessages"), {5, 35, 464, 224}, 3);
   UserMessages->SetModel(m_log);
+  UserMessages->setAccessibleName(QStringLiteral("Message log"));
 
   auto makeSlider = [this](const QString& name, QRect bounds, int maximum, int pageStep) {
     auto* slider = AddControl(new QSlider(Qt::Horizontal, m_content), name, bounds, 2);
@@ -209,9 +216,11 @@ void MainWindow::_CreateControls0() {
   };
   Rate = makeSlider(QStringLiteral("Rate"), {12, 245, 149, 14}, 5, 20);
   RatePer = makeSlider(QStringLiteral("RatePer"), {173, 245, 149, 14}, 180, 10);
+  // As the status line reads them when they move: "N messages every M seconds".
+  Rate->setAccessibleName(QStringLiteral("Messages at a time"));
+  RatePer->setAccessibleName(QStringLiteral("Seconds between sends"));
 
   RandRate = new QCheckBox(QStringLiteral("Random"), m_content);
-  RandRate->setAccessibleName(RandRate->text());
   RandRate->setChecked(false);
   AddControl(RandRate, QStringLiteral("RandRate"), {334, 240, 80, 20}, 2);
 
@@ -222,6 +231,8 @@ void MainWindow::_CreateControls0() {
   Slug->raise();
   connect(TabPanel1, &QTabWidget::currentChanged, this, &MainWindow::ShowControlsOfTab);
   ShowControlsOfTab(TabPanel1->currentIndex());
+  // The keyboard starts in the address list, not on the tabs.
+  elist->setFocus();
   CreateSendEngine();
 }
 

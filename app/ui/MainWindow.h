@@ -64,8 +64,9 @@ class TCPSocket;
 
 // The program's one main window and the hub of its subsystems: its properties hold the
 // settings and working values every window shares, its controls are the address list,
-// the send queue, the status line and the message log. Other windows reach it through
-// Instance().
+// the send queue, the status line and the message log. The windows it opens get it as a
+// guarded pointer when they are made; Instance() is for start-up and the about window's
+// Continue, which may have to bring it up.
 //
 // Sizes: Width() and Height() are those of the content area under the menu bar and the
 // toolbar, which is what the layout figures are given for.
@@ -206,6 +207,9 @@ class MainWindow : public QMainWindow {
   bool Event_KeyDown(const QString& key);
   void Event_Activate();
   void Event_Deactivate();
+  // The side bar is a window of its own, which a click or the keyboard makes the active
+  // one: it shows while this window or the side bar is active, hides when neither is.
+  void ActivationChanged();
   void Event_DropObject(platform::DragItem& obj);
   // Saves unsaved edits and closes the side bar; false when the edits could not be saved
   // and the window must stay open.

@@ -47,7 +47,11 @@ void MainWindow::Event_Open() {
   if (!database.Exists()) {
     SetSlug(QStringLiteral("Creating the Database folder."));
     database = platform::FolderItem::GetFolderItem(QStringLiteral("Database"));
-    database.CreateAsFolder();
+    // The check below then says why nothing can be kept, and the program stops.
+    if (!database.CreateAsFolder()) {
+      SetSlug(QStringLiteral("Could not create the Database folder ") + database.AbsolutePath() +
+              QStringLiteral("."));
+    }
   }
 
   // Anything but a folder there holds no lists; and a second copy of the program on the

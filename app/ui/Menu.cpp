@@ -67,7 +67,9 @@ void Menu::BuildMenu(const QString& titleName) {
   for (const app::MenuEntry& entry : app::MenuTable()) {
     if (entry.IsTitle()) {
       if (entry.name != titleName) continue;
-      auto* menu = new QMenu(entry.text);
+      // Alt and the title's first letter open the menu from the keyboard: the only way to
+      // reach the items without a shortcut of their own (Preferences, Bulk Remove, Help).
+      auto* menu = new QMenu(QLatin1Char('&') + entry.text);
       menu->setObjectName(entry.name);
       menu->setAccessibleName(entry.text);
       menu->menuAction()->setObjectName(entry.name);

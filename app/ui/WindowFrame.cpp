@@ -8,10 +8,8 @@
 
 QWidget* InstallMenuBarAndContent(QMainWindow& window, QSize minimum) {
   Menu::Instance().FillMenuBar(window.menuBar());
-  window.menuBar()->setAccessibleName(QStringLiteral("Menu"));
   auto* content = new QWidget(&window);
   content->setObjectName(QStringLiteral("Content"));
-  content->setAccessibleName(window.windowTitle());
   content->setMinimumSize(minimum);
   content->installEventFilter(&window);
   window.setCentralWidget(content);

@@ -1,8 +1,11 @@
 #pragma once
 
-#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QFont>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -11,23 +14,30 @@
 
 namespace lists::ui {
 
-// Every control of the list dialogs: its design name, accessible name, bounds and the
-// system font at size 12 (12 pixels, so texts fit their controls' pixel bounds).
+// Every control of the dialogs: its design name, bounds and the system font at size 12
+// (12 pixels, so texts fit their controls' pixel bounds).
+//
+// Assistive technology reads a button by its caption and a text by what it shows now (so
+// a text that changes is read anew); a field or a list without a label of its own keeps its
+// design name until LabelField or its window gives it a better one.
 template <typename T>
 T* Place(T* control, const QString& name, QRect bounds) {
   control->setObjectName(name);
-  // A control with a caption is known by it; the others by their design name.
-  QString accessible = name;
-  if constexpr (std::is_base_of_v<QAbstractButton, T>) accessible = control->text();
-  if constexpr (std::is_base_of_v<QLabel, T>) {
-    if (!control->text().isEmpty()) accessible = control->text();
-  }
-  control->setAccessibleName(accessible);
+  if constexpr (std::is_base_of_v<QLineEdit, T> || std::is_base_of_v<QPlainTextEdit, T> ||
+                std::is_base_of_v<QComboBox, T> || std::is_base_of_v<QAbstractItemView, T>)
+    control->setAccessibleName(name);
   control->setGeometry(bounds);
   QFont font = control->font();
   font.setPixelSize(12);
   control->setFont(font);
   return control;
+}
+
+// A field is known by its visible label: the label becomes its buddy and lends it its
+// text as the field's accessible name.
+inline void LabelField(QLabel* label, QWidget* field) {
+  label->setBuddy(field);
+  field->setAccessibleName(label->text());
 }
 
 // Runs a dialog's accept unless a run of it is still under way: accepting yields, and OK

@@ -11,11 +11,11 @@
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 
-EditWindow::EditWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+EditWindow::EditWindow(QPointer<MainWindow> main)
+    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("EditWindow"));
   setWindowTitle(QStringLiteral("Edit an eMail Address..."));
-  setAccessibleName(windowTitle());
   resize(321, 139);
 
   Address = lists::ui::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
@@ -34,9 +34,9 @@ EditWindow::EditWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
 }
 
 void EditWindow::PushButton1_Action() {
-  MainWindow* main = MainWindow::Instance();
+  MainWindow* main = m_main;
   // The row selected now, which may differ from the one the window was opened on.
-  const int row = main->elist->ListIndex();
+  const int row = main ? main->elist->ListIndex() : -1;
   // Without a selected row there is nothing to update.
   if (row >= 0) {
     // An address the list file could not give back as typed is refused, and the window

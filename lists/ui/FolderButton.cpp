@@ -1,8 +1,11 @@
 #include "lists/ui/FolderButton.h"
 
 #include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+
+#include "platform/ui/KeyboardFocus.h"
 
 namespace {
 
@@ -35,7 +38,9 @@ QAccessibleInterface* FolderButtonFactory(const QString& className, QObject* obj
 
 FolderButton::FolderButton(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("FolderButtons"));
-  setFocusPolicy(Qt::NoFocus);
+  // The keyboard reaches it by Tab only: a click opens the list and leaves the keyboard
+  // where it was.
+  setFocusPolicy(Qt::TabFocus);
   setToolTip(QStringLiteral("Cmd-Shift-Up/Down to cycle."));
   static const bool registered = [] {
     QAccessible::installFactory(FolderButtonFactory);
@@ -45,7 +50,7 @@ FolderButton::FolderButton(QWidget* parent) : QWidget(parent) {
 }
 
 void FolderButton::Press() {
-  emit MouseUp(1, 1);
+  emit Pressed();
 }
 
 void FolderButton::paintEvent(QPaintEvent*) {
@@ -53,6 +58,21 @@ void FolderButton::paintEvent(QPaintEvent*) {
   if (Selected) g.fillRect(0, 0, width(), height(), QColor(200, 200, 200));
   g.setPen(QColor(0, 0, 0));
   g.drawText(10, 20, FolderName);
+  platform::DrawKeyboardFocus(*this, g);
+}
+
+void FolderButton::keyPressEvent(QKeyEvent* event) {
+  if (!platform::IsPressKey(*event)) {
+    event->ignore();  // the side bar moves between buttons
+    return;
+  }
+  event->accept();
+  if (!event->isAutoRepeat()) Press();
+}
+
+void FolderButton::focusInEvent(QFocusEvent* event) {
+  QWidget::focusInEvent(event);
+  emit FocusIn();
 }
 
 void FolderButton::mousePressEvent(QMouseEvent* event) {

@@ -11,7 +11,7 @@
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
 
-MLWindow::MLWindow(QWidget* parent) : QWidget(parent, Qt::Dialog) {
+MLWindow::MLWindow(QPointer<MainWindow> main) : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
   Layout();
   CreateControls();
 }
@@ -20,7 +20,6 @@ void MLWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MLWindow"));
   setWindowTitle(QStringLiteral("Mailing List"));
-  setAccessibleName(windowTitle());
   resize(245, 93);
   setMinimumSize(64, 64);
   setMaximumSize(32000, 32000);
@@ -34,6 +33,7 @@ void MLWindow::_CreateControls0() {
   StaticText1 = lists::ui::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
                                  QStringLiteral("StaticText1"), {8, 7, 284, 20});
   EditField1 = lists::ui::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
+  lists::ui::LabelField(StaticText1, EditField1);
   OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
   OK->setDefault(true);
   OK->setAutoDefault(true);
@@ -60,7 +60,11 @@ void MLWindow::Accept() {
     return;
   }
   QPointer<MLWindow> self(this);
-  QPointer<MainWindow> main(MainWindow::Instance());
+  QPointer<MainWindow> main = m_main;
+  if (!main) {
+    close();
+    return;
+  }
   const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
   // The dialog or the main window may have been closed while the name was looked for.
   if (!self || !main || !file) return;

@@ -95,7 +95,7 @@ bool MainWindow::_EditCopy_Action() {
 }
 
 bool MainWindow::_AddressesNew_Action() {
-  auto* window = new NewAddressWin(QPointer<MainWindow>(this));
+  auto* window = new NewAddressWin(QPointer<MainWindow>(this), this);
   window->show();
   window->list = elist;
   return true;

@@ -195,14 +195,16 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
   QMainWindow::keyPressEvent(event);
 }
 
-void MainWindow::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::ActivationChange) {
-    if (isActiveWindow()) {
-      Event_Activate();
-    } else {
-      Event_Deactivate();
-    }
+void MainWindow::ActivationChanged() {
+  if (isActiveWindow() || (SideBar && SideBar->isActiveWindow())) {
+    Event_Activate();
+  } else {
+    Event_Deactivate();
   }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) ActivationChanged();
   QMainWindow::changeEvent(event);
 }
 
@@ -229,7 +231,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::elist_DoubleClick() {
   const int row = elist->ListIndex();
   if (row < 0) return;
-  auto* edit = new EditWindow();
+  auto* edit = new EditWindow(this);
   edit->show();
   edit->Address->setText(elist->Cell(row, 0));
   edit->emaillist->setText(elist->Cell(row, 1));
@@ -287,7 +289,7 @@ void MainWindow::ToolbarItem1_Action(int index) {
 // ---- Mailing Lists menu -------------------------------------------------------------------
 
 bool MainWindow::_MailingListsNewMailingList_Action() {
-  auto* window = new MLWindow();
+  auto* window = new MLWindow(this);
   window->show();
   return true;
 }

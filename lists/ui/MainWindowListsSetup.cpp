@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QIcon>
+#include <QShortcut>
 
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
@@ -22,8 +23,21 @@ QWidget* CreateSideBar(MainWindow& window) {
   host.openDatabase = [main](const QString& name) {
     if (main) main->OpenDatabase(name);
   };
+  host.activationChanged = [main] {
+    if (main) main->ActivationChanged();
+  };
   auto* bar = new SideBarWindow(host, &window);
   bar->show();
+  // F6 moves the keyboard between the window and its side bar, as between the panes of
+  // a window (the shortcut serves the side bar too).
+  auto* otherPane = new QShortcut(QKeySequence(Qt::Key_F6), &window);
+  QObject::connect(otherPane, &QShortcut::activated, bar, [bar] {
+    if (bar->isActiveWindow()) {
+      bar->ReturnKeyboard();
+    } else {
+      bar->TakeKeyboard();
+    }
+  });
 
   return bar;
 }

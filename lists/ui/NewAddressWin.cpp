@@ -11,12 +11,11 @@
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 
-NewAddressWin::NewAddressWin(QPointer<MainWindow> main)
-    : QWidget(nullptr, Qt::Dialog), m_main(std::move(main)) {
+NewAddressWin::NewAddressWin(QPointer<MainWindow> main, QWidget* opener)
+    : QWidget(opener, Qt::Dialog), m_main(std::move(main)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("NewAddressWin"));
   setWindowTitle(QStringLiteral("Add New eMail Address..."));
-  setAccessibleName(windowTitle());
   resize(278, 105);
 
   StaticText1 = lists::ui::Place(
@@ -26,6 +25,7 @@ NewAddressWin::NewAddressWin(QPointer<MainWindow> main)
       QStringLiteral("StaticText1"), {4, 5, 276, 30});
   StaticText1->setWordWrap(true);
   emailaddress = lists::ui::Place(new QLineEdit(this), QStringLiteral("emailaddress"), {27, 42, 224, 22});
+  lists::ui::LabelField(StaticText1, emailaddress);
   OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {145, 76, 69, 20});
   OK->setDefault(true);
   Cancel = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),

@@ -12,13 +12,14 @@ class Listbox;
 }
 
 // Adds the addresses found in typed text to a list: the main window's address list or
-// the list of an address-list window.
+// the list of an address-list window. It stands in front of the window that opened it, the
+// one whose list it fills, and goes with it.
 class NewAddressWin : public QWidget {
   Q_OBJECT
  public:
   // `main` is the main window when the opener has one: addresses aimed at its address list
   // go through its duplicate test and mark it changed.
-  explicit NewAddressWin(QPointer<MainWindow> main = {});
+  explicit NewAddressWin(QPointer<MainWindow> main, QWidget* opener = nullptr);
 
   // The list that receives the addresses; set by the opener after showing the window.
   QPointer<platform::Listbox> list;

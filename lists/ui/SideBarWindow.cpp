@@ -1,6 +1,9 @@
 #include "lists/ui/SideBarWindow.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "lists/SideBarModel.h"
 #include "lists/ui/FolderButton.h"
@@ -9,12 +12,13 @@
 SideBarWindow::SideBarWindow(Host host, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_host(std::move(host)) {
   setObjectName(QStringLiteral("SideBarWindow"));
-  setAccessibleName(QStringLiteral("SideBarWindow"));
+  setAccessibleName(QStringLiteral("Lists"));
+  setAttribute(Qt::WA_ShowWithoutActivating);
   resize(170, 382);
 
   ScrollBar1 = new QScrollBar(Qt::Vertical, this);
   ScrollBar1->setObjectName(QStringLiteral("ScrollBar1"));
-  ScrollBar1->setAccessibleName(QStringLiteral("ScrollBar1"));
+  ScrollBar1->setAccessibleName(QStringLiteral("Lists"));
   ScrollBar1->setGeometry(155, 0, 16, 382);
   ScrollBar1->setRange(0, 100);
   ScrollBar1->setValue(0);
@@ -62,7 +66,13 @@ void SideBarWindow::UpdateLists() {
     button->Selected = entry.selected;
     button->setGeometry(lists::kSideBarButtonLeft, lists::SideBarButtonTop(k, 0), lists::kSideBarButtonWidth,
                         lists::kSideBarButtonHeight);
-    connect(button, &FolderButton::MouseUp, this, [this, button] { FolderButtons_MouseUp(button); });
+    connect(button, &FolderButton::MouseUp, this, [this, button] {
+      QPointer<SideBarWindow> self(this);
+      FolderButtons_MouseUp(button);
+      if (self) KeepKeyboardAfterClick();
+    });
+    connect(button, &FolderButton::Pressed, this, [this, button] { FolderButtons_MouseUp(button); });
+    connect(button, &FolderButton::FocusIn, this, [this, button] { ShowButton(button); });
     button->show();
     m_buttons.emplace_back(button);
     ++k;
@@ -78,12 +88,106 @@ void SideBarWindow::FolderButtons_MouseUp(FolderButton* clicked) {
   const QString name = button->FolderName;
   if (m_host.openDatabase) m_host.openDatabase(name);
   if (!self) return;
+  std::vector<FolderButton*> markedBefore;
+  for (FolderButton* b : Buttons()) {
+    if (b->Selected) markedBefore.push_back(b);
+  }
   ClearSelected();
   if (button) button->Selected = true;
   update();
   for (const QPointer<FolderButton>& b : m_buttons) {
     if (b) b->update();
   }
+  AnnounceMarks(markedBefore);
+}
+
+void SideBarWindow::AnnounceMarks(const std::vector<FolderButton*>& markedBefore) {
+  if (!QAccessible::isActive()) return;
+  for (FolderButton* b : Buttons()) {
+    const bool was = std::find(markedBefore.begin(), markedBefore.end(), b) != markedBefore.end();
+    if (was == b->Selected) continue;
+    QAccessible::State checked;
+    checked.checked = true;
+    QAccessibleStateChangeEvent event(b, checked);
+    QAccessible::updateAccessibility(&event);
+  }
+}
+
+void SideBarWindow::TakeKeyboard() {
+  const std::vector<FolderButton*> buttons = Buttons();
+  if (buttons.empty()) return;
+  const auto marked =
+      std::find_if(buttons.begin(), buttons.end(), [](FolderButton* b) { return b->Selected; });
+  // The keyboard brought the focus here: show where it is.
+  setAttribute(Qt::WA_KeyboardFocusChange);
+  m_keyboardTaken = true;
+  m_clickAwaitsActivation = false;
+  activateWindow();
+  (marked != buttons.end() ? *marked : buttons.front())->setFocus(Qt::ShortcutFocusReason);
+}
+
+void SideBarWindow::KeepKeyboardAfterClick() {
+  if (m_keyboardTaken) return;
+  // A window manager makes the side bar active for the click, before or after the click
+  // arrives: the keyboard goes back to the main window either way.
+  if (isActiveWindow()) {
+    ReturnKeyboard();
+  } else {
+    m_clickAwaitsActivation = true;
+  }
+}
+
+void SideBarWindow::ReturnKeyboard() {
+  if (QWidget* main = parentWidget()) main->activateWindow();
+}
+
+void SideBarWindow::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Up:
+      StepFocus(-1);
+      break;
+    case Qt::Key_Down:
+      StepFocus(1);
+      break;
+    case Qt::Key_Escape:
+      ReturnKeyboard();
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  event->accept();
+}
+
+void SideBarWindow::StepFocus(int step) {
+  const std::vector<FolderButton*> buttons = Buttons();
+  const auto at = std::find(buttons.begin(), buttons.end(), focusWidget());
+  if (at == buttons.end()) return;
+  // The column does not wrap round.
+  const std::ptrdiff_t to = (at - buttons.begin()) + step;
+  if (to < 0 || to >= std::ssize(buttons)) return;
+  buttons[to]->setFocus(step > 0 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+}
+
+void SideBarWindow::ShowButton(FolderButton* button) {
+  while (button->y() < 0 && ScrollBar1->value() > ScrollBar1->minimum()) {
+    ScrollBar1->setValue(ScrollBar1->value() - 1);
+  }
+  while (button->y() + button->height() > height() && ScrollBar1->value() < ScrollBar1->maximum()) {
+    ScrollBar1->setValue(ScrollBar1->value() + 1);
+  }
+}
+
+void SideBarWindow::changeEvent(QEvent* event) {
+  QWidget::changeEvent(event);
+  if (event->type() != QEvent::ActivationChange) return;
+  if (!isActiveWindow()) {
+    m_keyboardTaken = false;
+  } else if (m_clickAwaitsActivation) {
+    ReturnKeyboard();
+  }
+  m_clickAwaitsActivation = false;
+  if (m_host.activationChanged) m_host.activationChanged();
 }
 
 void SideBarWindow::ClearSelected() {

@@ -21,6 +21,8 @@ class SideBarWindow : public QWidget {
     std::function<platform::FolderItem()> database;
     std::function<QString()> lastopen;
     std::function<void(const QString& name)> openDatabase;
+    // This window became or stopped being the active one.
+    std::function<void()> activationChanged;
   };
 
   explicit SideBarWindow(Host host, QWidget* parent = nullptr);
@@ -34,15 +36,34 @@ class SideBarWindow : public QWidget {
   std::vector<FolderButton*> Buttons() const;
   QScrollBar* ScrollBar1 = nullptr;
 
+  // Makes this the active window, with the keyboard on the open list's button (or the
+  // first). Up and Down then move between the buttons, Space or Return opens a list,
+  // Escape gives the keyboard back to the main window, as ReturnKeyboard does. A click on
+  // a button leaves the keyboard where it was.
+  void TakeKeyboard();
+  void ReturnKeyboard();
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void FolderButtons_MouseUp(FolderButton* button);
+  void KeepKeyboardAfterClick();
+  void StepFocus(int step);
+  // Scrolls the column until the button stands wholly in the window.
+  void ShowButton(FolderButton* button);
+  // Tells assistive technology of the buttons whose mark changed.
+  void AnnounceMarks(const std::vector<FolderButton*>& markedBefore);
   void ScrollBar1_ValueChanged();
   void Event_Resized();
 
   Host m_host;
   std::vector<QPointer<FolderButton>> m_buttons;
   int m_rebuilds = 0;  // rebuilds started so far
+  // The keyboard was brought here (TakeKeyboard) and has not left.
+  bool m_keyboardTaken = false;
+  // A click on a button came before the activation that the window manager gives for it.
+  bool m_clickAwaitsActivation = false;
 };

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 
 #include "app/CommandRouter.h"
@@ -12,12 +13,11 @@
 #include "app/ui/Menu.h"
 #include "lists/ui/DialogSupport.h"
 #include "mailing/Pop3Login.h"
-#include "mailing/ui/FieldLabel.h"
 
 namespace {
 
+using lists::ui::LabelField;
 using lists::ui::Place;
-using mailing::ui::LabelField;
 
 constexpr int kGeneral = 0;
 constexpr int kSmtp = 1;
@@ -46,7 +46,6 @@ void PreferencesWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("PreferencesWindow"));
   setWindowTitle(QStringLiteral("Velmora Preferences"));
-  setAccessibleName(windowTitle());
   resize(450, 315);
   setMinimumSize(64, 64);
 }
@@ -126,6 +125,9 @@ void PreferencesWindow::_CreateControls0() {
   ShowControlsOfPage(kGeneral);
 
   connect(PushButton1, &QPushButton::clicked, this, &PreferencesWindow::PushButton1_Action);
+  // Escape closes the window as its close box does, dropping the edits: from the keyboard
+  // there is otherwise no way out but OK.
+  connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, &QWidget::close);
   for (QLineEdit* edit : {Server, Username, Password, POPServer, POPUsername, POPPassword})
     connect(edit, &QLineEdit::returnPressed, this, &PreferencesWindow::PushButton1_Action);
 }

@@ -16,7 +16,6 @@
 #include "lists/ui/DialogSupport.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
-#include "mailing/ui/FieldLabel.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
@@ -50,7 +49,6 @@ void SendWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("SendWindow"));
   setWindowTitle(QStringLiteral("Send eMails..."));
-  setAccessibleName(windowTitle());
   setFixedSize(457, 304);
 }
 
@@ -78,7 +76,9 @@ void SendWindow::_CreateControls0() {
   StaticText4 =
       Place(new QLabel(QStringLiteral("From:"), this), QStringLiteral("StaticText4"), {7, 32, 36, 20});
   emails = Place(new QComboBox(this), QStringLiteral("emails"), {134, 6, 141, 20});
-  emails->view()->setAccessibleName(emails->accessibleName());  // its drop-down list
+  // The stored messages to pick from; its drop-down list is known by the same name.
+  emails->setAccessibleName(QStringLiteral("Stored messages"));
+  emails->view()->setAccessibleName(emails->accessibleName());
   Warning = Place(new QLabel(kWarning, this), QStringLiteral("Warning"), {7, 34, 443, 156});
   Warning->setWordWrap(true);
   Warning->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -92,10 +92,10 @@ void SendWindow::_CreateControls0() {
   HTMLcoded =
       Place(new QCheckBox(QStringLiteral("HTML"), this), QStringLiteral("HTMLcoded"), {7, 275, 60, 20});
 
-  mailing::ui::LabelField(StaticText1, Name);
-  mailing::ui::LabelField(StaticText4, From);
-  mailing::ui::LabelField(StaticText2, Subject);
-  mailing::ui::LabelField(StaticText3, Body);
+  lists::ui::LabelField(StaticText1, Name);
+  lists::ui::LabelField(StaticText4, From);
+  lists::ui::LabelField(StaticText2, Subject);
+  lists::ui::LabelField(StaticText3, Body);
 
   for (QLineEdit* field : {Name, From, Subject}) {
     field->installEventFilter(this);

@@ -1,5 +1,6 @@
 #include "platform/ui/Listbox.h"
 
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -9,12 +10,17 @@
 #include <algorithm>
 
 #include "platform/ui/KeyText.h"
+#include "platform/ui/ListboxAccessible.h"
 #include "platform/ui/RowCountModel.h"
 
 namespace platform {
 namespace {
 
 const QEvent::Type kSyncRowCountEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+
+// A change of the flags of at most this many rows is told row by row (an arrow key moves
+// the selection from one row to the next); a larger one as one change of the whole table.
+constexpr int kRowsToldOneByOne = 2;
 
 // Draws a row as selected from the model's flag rather than from a selection model,
 // so that selecting a million rows is one flag fill and one repaint.
@@ -45,6 +51,7 @@ class FlagSelectionDelegate : public QStyledItemDelegate {
 
 Listbox::Listbox(int columnCount, QWidget* parent)
     : QTableView(parent), m_model(new ListModel(columnCount, this)), m_rowCount(new RowCountModel(this)) {
+  InstallListboxAccessible();
   setModel(m_model);
   setItemDelegate(new FlagSelectionDelegate(this));
   // The selection lives in the model's flags; the view's own selection model stays empty.
@@ -88,6 +95,10 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   connect(m_model, &QAbstractItemModel::headerDataChanged, this,
           [this] { horizontalHeader()->setVisible(m_model->HasHeading()); });
   connect(m_model, &ListModel::SelectionChanged, this, &Listbox::Change);
+  connect(m_model, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
+            if (roles.contains(ListModel::SelectedRole)) AnnounceSelection(topLeft.row(), bottomRight.row());
+          });
 }
 
 int Listbox::RowHeight() const {
@@ -126,6 +137,42 @@ void Listbox::SetListIndex(int row) {
     m_anchor = row;
     MoveCurrent(row);
   }
+}
+
+void Listbox::AnnounceSelection(int first, int last) {
+  if (!QAccessible::isActive()) return;
+  first = std::max(first, 0);
+  last = std::min(last, m_model->ListCount() - 1);
+  if (first > last) return;
+  if (last - first < kRowsToldOneByOne) {
+    for (int row = first; row <= last; ++row) {
+      QAccessibleEvent event(
+          this, m_model->Selected(row) ? QAccessible::SelectionAdd : QAccessible::SelectionRemove);
+      event.setChild(ListboxAccessibleChild(*this, row, 0));
+      QAccessible::updateAccessibility(&event);
+    }
+    return;
+  }
+  // However many rows changed (Select All on a million): one event for the table, and
+  // the state of the row the keyboard is on, which a screen reader reads out.
+  QAccessibleEvent within(this, QAccessible::SelectionWithin);
+  QAccessible::updateAccessibility(&within);
+  const int current = currentIndex().row();
+  if (current >= first && current <= last) {
+    QAccessibleEvent event(this, QAccessible::Selection);
+    event.setChild(ListboxAccessibleChild(*this, current, 0));
+    QAccessible::updateAccessibility(&event);
+  }
+}
+
+void Listbox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+  // Not QTableView's: it counts the children of a table interface that this list does
+  // not have, and tells of the new row even when the list has not the keyboard.
+  QAbstractItemView::currentChanged(current, previous);
+  if (!current.isValid() || !hasFocus() || !QAccessible::isActive()) return;
+  QAccessibleEvent focus(this, QAccessible::Focus);
+  focus.setChild(ListboxAccessibleChild(*this, current.row(), current.column()));
+  QAccessible::updateAccessibility(&focus);
 }
 
 void Listbox::SetMultipleSelection(bool multiple) {

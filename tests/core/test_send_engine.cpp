@@ -28,6 +28,7 @@ using Rows = std::vector<QStringList>;
 
 const QDateTime kNow(QDate(2026, 5, 4), QTime(13, 14, 15));
 
+// The window's controls as the engine reads and sets them.
 struct FakeControls final : mailing::SendControls {
   int rate = 1, ratePer = 1, progressMaximum = 7, progressValue = 3, period = 1000;
   bool randRate = false, queueTab = true;
@@ -203,13 +204,11 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
                                               {slow.server, slow.username, slow.password}, slow.client));
         }
       }
-      ASSERT_EQ(Cells(fast.queue), Cells(slow.queue)) << round << " " << step;
-      ASSERT_EQ(Cells(fast.list), Cells(slow.list)) << round << " " << step;
-      ASSERT_EQ(Described(fast.client.Messages()), Described(slow.client.Messages())) << round << " " << step;
-      ASSERT_EQ(fast.client.Address() + fast.client.Username(),
-                slow.client.Address() + slow.client.Username());
-      ASSERT_EQ(fast.mailssent, slow.mailssent);
-      ASSERT_EQ(fast.changed, slow.changed);
+      const auto state = [](Rig& rig) {
+        return std::make_tuple(Cells(rig.queue), Cells(rig.list), Described(rig.client.Messages()),
+                               rig.client.Address() + rig.client.Username(), rig.mailssent, rig.changed);
+      };
+      ASSERT_EQ(state(fast), state(slow)) << round << " " << step;
     }
   }
 }
@@ -250,34 +249,27 @@ TEST(AddressIndex, FindsTheRowsOfEveryAddressAfterRandomEdits) {
 }
 
 TEST_F(SendEngineTest, ProgressAndSummary) {
-  struct Case {
-    int rows;
-    bool queueTab;
-    std::optional<qint64> queuedMsAgo;
-    int mailssent, progressMaximum, progressValue;
-    QString summary;
-  };
-  const std::vector<Case> table = {
+  // rows, queue tab in front, queued ms ago (-1: not yet), accepted, progress maximum and value, summary
+  using Case = std::tuple<int, bool, qint64, int, int, int, QString>;
+  const Case cases[] = {
       {0, true, 100000, 5, 100, 0, "0 addresses"},
-      {1, true, std::nullopt, 4, 7, 4, "1 addresses"},  // nothing queued yet
-      {10, true, 100000, 0, 7, 0, "10 addresses"},      // nothing accepted yet
+      {1, true, -1, 4, 7, 4, "1 addresses"},
+      {10, true, 100000, 0, 7, 0, "10 addresses"},  // nothing accepted yet
       {10, true, 100000, 5, 7, 5, "10 addresses, 3 minute(s)."},
       {10, true, 500, 1, 7, 1, "10 addresses, 0 minute(s)."},  // accepted within the first second
       {10, false, 100000, 5, 7, 5, "old"},
   };
-  for (const Case& c : table) {
-    SCOPED_TRACE(c.summary.toStdString());
+  for (const auto& [rows, queueTab, queuedMsAgo, mailssent, maximum, value, summary] : cases) {
     Rig rig;
-    for (int i = 0; i < c.rows; ++i)
+    for (int i = 0; i < rows; ++i)
       rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Held"});  // never handed over
-    rig.controls->queueTab = c.queueTab;
-    if (c.queuedMsAgo) rig.starttime = platform::Date(kNow.addMSecs(-*c.queuedMsAgo));
-    rig.mailssent = c.mailssent;
+    rig.controls->queueTab = queueTab;
+    if (queuedMsAgo >= 0) rig.starttime = platform::Date(kNow.addMSecs(-queuedMsAgo));
+    rig.mailssent = mailssent;
     rig.engine.Tick();
-    EXPECT_EQ(rig.controls->progressMaximum, c.progressMaximum);
-    EXPECT_EQ(rig.controls->progressValue, c.progressValue);
-    EXPECT_EQ(rig.controls->queueStatus, c.summary);
-    EXPECT_EQ(rig.controls->log, QStringList());
+    EXPECT_EQ(std::make_tuple(rig.controls->progressMaximum, rig.controls->progressValue,
+                              rig.controls->queueStatus, rig.controls->log),
+              std::make_tuple(maximum, value, summary, QStringList()));
   }
 }
 
@@ -289,7 +281,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
     int period;
     QString text;
   };
-  const std::vector<Case> table = {
+  const Case table[] = {
       {1, 10, false, {}, 10000, "1 messages every 10 seconds"},
       {3, 10, true, {0.9, 0.5}, 11000, "3 messages every 10 seconds +- 20%"},
       {3, 10, true, {0.5, 0.5}, 9000, "3 messages every 10 seconds +- 20%"},
@@ -307,9 +299,8 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
     });
     rig.engine.ShowRate();
     rig.engine.SetSendTimer();
-    EXPECT_EQ(rig.controls->period, c.period);
-    EXPECT_EQ(rig.controls->statusLine, c.text);
-    EXPECT_EQ(draws.size(), 0u);
+    EXPECT_EQ(std::make_tuple(rig.controls->period, rig.controls->statusLine, draws.size()),
+              std::make_tuple(c.period, c.text, 0u));
   }
 }
 
@@ -335,8 +326,8 @@ TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
   for (const EmailMessagePtr& m : rig.client.Messages()) outgoing << m->ToAddress();
   EXPECT_EQ(outgoing, QStringList({"b@x.org", "c@x.org"}));
   rig.engine.StopSending();
-  EXPECT_EQ(rig.queue.ListCount(), 0);
-  EXPECT_EQ(rig.client.Messages().size(), 0);
+  EXPECT_EQ(std::make_pair(rig.queue.ListCount(), rig.client.Messages().size()),
+            std::make_pair(0, qsizetype(0)));
 }
 
 // The timer may tick while a tick yields; that tick must not add its Rate to the other's.
@@ -348,8 +339,7 @@ TEST_F(SendEngineTest, ATickDuringATickHandsNothingOver) {
   int inner = 0;
   QTimer::singleShot(0, [&] { rig.engine.Tick(), ++inner; });
   rig.engine.Tick();
-  EXPECT_EQ(inner, 1);
-  EXPECT_EQ(rig.client.Messages().size(), 2);
+  EXPECT_EQ(std::make_tuple(inner, rig.client.Messages().size()), std::make_tuple(1, 2));
 }
 
 }  // namespace

@@ -1,51 +1,36 @@
 #!/bin/sh
-# Starts a throw-away Dovecot POP3 server in the foreground, for loopback tests:
+# Runs a throw-away Dovecot POP3 server in the foreground for the loopback tests:
 #   start_dovecot.sh DIR PORT TLS MESSAGES
-# DIR: an empty temporary folder for everything the server needs; PORT: a free port on
-# 127.0.0.1; TLS: "yes" (STLS offered, certificate for 127.0.0.1 written to DIR/cert.pem)
-# or "no"; MESSAGES: how many messages the mailbox of user "tester" (password "secret
-# word") holds. The script execs the server, so stopping this process stops it.
+# in the empty folder DIR, on PORT of 127.0.0.1; TLS "yes" offers STLS with a certificate
+# for 127.0.0.1 in DIR/cert.pem; user "tester" (password "secret word") has MESSAGES
+# messages. The script execs the server, so stopping this process stops it.
 set -eu
-dir=$1
-port=$2
-tls=$3
-messages=$4
+dir=$1 port=$2 tls=$3 messages=$4
+maildir=$dir/home/tester/Maildir
+mkdir -p "$dir/run" "$dir/state" "$maildir/cur" "$maildir/new" "$maildir/tmp"
+chmod 755 "$dir"  # the unprivileged login and mail processes need to reach their folders
 
-mkdir -p "$dir/run" "$dir/state" "$dir/home/tester/Maildir/cur" "$dir/home/tester/Maildir/new" \
-  "$dir/home/tester/Maildir/tmp"
-# The unprivileged login and mail processes need to reach their folders.
-chmod 755 "$dir"
-
-if [ "$(id -u)" = 0 ]; then
-  # Dovecot will not run mail processes as root; they run as "nobody".
-  internal_user=dovecot
-  login_user=dovenull
-  mail_user=nobody
+if [ "$(id -u)" = 0 ]; then  # Dovecot runs no mail process as root
+  internal_user=dovecot login_user=dovenull mail_user=nobody
 else
-  internal_user=$(id -un)
-  login_user=$(id -un)
-  mail_user=$(id -un)
+  internal_user=$(id -un) login_user=$(id -un) mail_user=$(id -un)
 fi
-mail_uid=$(id -u "$mail_user")
-mail_gid=$(id -g "$mail_user")
 
 i=1
 while [ "$i" -le "$messages" ]; do
   printf 'From: sender@example.com\r\nTo: tester@example.com\r\nSubject: Message %s\r\n\r\nBody %s.\r\n' \
-    "$i" "$i" >"$dir/home/tester/Maildir/new/100000000$i.M1P1.velmora"
+    "$i" "$i" >"$maildir/new/100000000$i.M1P1.velmora"
   i=$((i + 1))
 done
-
 printf 'tester:{PLAIN}secret word\n' >"$dir/passwd"
 
+ssl_lines="ssl = no"
 if [ "$tls" = yes ]; then
   openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 \
     -addext subjectAltName=IP:127.0.0.1 -keyout "$dir/key.pem" -out "$dir/cert.pem" 2>/dev/null
   ssl_lines="ssl = yes
 ssl_cert = <$dir/cert.pem
 ssl_key = <$dir/key.pem"
-else
-  ssl_lines="ssl = no"
 fi
 
 cat >"$dir/dovecot.conf" <<CONF
@@ -66,7 +51,7 @@ passdb {
 }
 userdb {
   driver = static
-  args = uid=$mail_uid gid=$mail_gid home=$dir/home/%u
+  args = uid=$(id -u "$mail_user") gid=$(id -g "$mail_user") home=$dir/home/%u
 }
 mail_location = maildir:~/Maildir
 service pop3-login {
@@ -78,15 +63,7 @@ service pop3-login {
     port = 0
   }
 }
-service imap-login {
-  inet_listener imap {
-    port = 0
-  }
-  inet_listener imaps {
-    port = 0
-  }
-}
 CONF
 
-chown -R "$mail_uid:$mail_gid" "$dir/home"
+chown -R "$(id -u "$mail_user"):$(id -g "$mail_user")" "$dir/home"
 exec dovecot -F -c "$dir/dovecot.conf"

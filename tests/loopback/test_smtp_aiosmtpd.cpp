@@ -1,188 +1,284 @@
-// The SMTP client against a real server (aiosmtpd) on 127.0.0.1: STARTTLS with a test
-// certificate, AUTH, and messages read back by Python's own email package, field by field.
+// Mail to a real server (aiosmtpd) on 127.0.0.1 that requires STARTTLS (the test's
+// certificate) and AUTH and reads each message back with Python's email package: the SMTP
+// client alone, then the send engine through the main window (offscreen), ticks run by hand.
 
-#include <gtest/gtest.h>
+#include <QCheckBox>
+#include <QJsonArray>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
 
-#include <memory>
-
-#include "loopback/SmtpServer.h"
+#include "lists/ui/MainWindowListsSetup.h"
+#include "loopback/LoopbackServers.h"
+#include "mailing/MessageFile.h"
+#include "mailing/ui/SendWindow.h"
 #include "platform/SMTPSocket.h"
-#include "platform/SmtpErrorCodes.h"
-#include "platform/SmtpSession.h"
-#include "support/TestSupport.h"
+#include "platform/ui/Listbox.h"
+#include "ui/MainWindowFixture.h"
 
 namespace {
 
-using platform::EmailMessagePtr;
 using platform::SMTPSocket;
 using platform::SpecialEmail;
-using Server = testing_support::SmtpServer;
+using testing_support::SmtpServer;
+using testing_support::WaitUntil;
 
-std::shared_ptr<SpecialEmail> Letter(const QString& name, const QString& to, const QString& subject,
-                                     const QString& plain, const QString& html) {
+std::shared_ptr<SpecialEmail> Letter(const QString& to, const QString& subject, const QString& plain,
+                                     const QString& html = "") {
   auto m = std::make_shared<SpecialEmail>();
-  m->SetName(name);
+  m->SetName(to.section('@', 0, 0));
   m->AddRecipient(to);
-  m->SetFromAddress(QStringLiteral("sender@example.com"));
+  m->SetFromAddress("sender@example.com");
   m->SetSubject(subject);
   m->SetBodyPlainText(plain);
   m->SetBodyHTML(html);
   return m;
 }
 
-struct SendResult {
-  QStringList sent;
-  int code = 0;
-  qint64 lastProgress = 0;
-  qint64 lastTotal = -1;
-};
-
-SendResult SendAll(SMTPSocket& socket) {
-  SendResult run;
-  bool over = false;
-  QObject::connect(&socket, &SMTPSocket::MessageSent, [&](EmailMessagePtr m) {
-    run.sent.append(std::dynamic_pointer_cast<SpecialEmail>(m)->Name());
-  });
-  QObject::connect(&socket, &SMTPSocket::SendProgress, [&](qint64 done, qint64 total) {
-    run.lastProgress = done;
-    run.lastTotal = total;
-  });
-  QObject::connect(&socket, &SMTPSocket::Error, [&] {
-    run.code = socket.LastErrorCode();
-    over = true;
-  });
-  socket.SendMail();
-  testing_support::WaitUntil([&] { return over; }, 60000);
-  return run;
-}
-
-// What a receiving mail program would show for a body written with CR LF line ends.
-QString Shown(QString text) {
-  text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-  while (text.endsWith(QLatin1Char('\n'))) text.chop(1);
-  return text;
-}
-
-// The client as the program sets it up, for the server's account.
-void Configure(SMTPSocket& socket, const Server& server, const QString& password = QStringLiteral("s3cret"),
-               bool trustTestAuthority = true) {
-  socket.SetAddress(server.Address());
-  socket.SetUsername(QStringLiteral("alice"));
-  socket.SetPassword(password);
-  if (trustTestAuthority) socket.SetTlsPolicy({server.Authority()});
-}
-
-TEST(SmtpLoopback, StartTlsAuthAndMessagesReadBackByPython) {
-  Server server;
-  ASSERT_NE(server.Port(), 0);
-  SMTPSocket socket;
-  Configure(socket, server);
-
-  struct Case {
-    QString name, to, subject, plain, html;
-  };
-  const std::vector<Case> table = {
-      {"plain", "bob@example.org", "Weekly news", "Hello Bob,\r\n.a line with a dot\r\nBye\r\n", ""},
-      {"accents", "zoe@example.org", QStringLiteral("Grüße aus Köln – ça va? 日本語"),
-       QStringLiteral("Grüße,\r\nZweite Zeile é 🙂\r\n") + QString(300, QLatin1Char('x')) + "\r\n", ""},
-      {"html", "carol@example.org", QStringLiteral("Offre spéciale"), "",
-       QStringLiteral("<html><body><p>Très <b>bien</b></p>\r\n.<p>point</p></body></html>\r\n")},
-      {"both", "dave@example.org", "Both parts", "Plain part\r\n", "<p>HTML part</p>\r\n"},
-  };
-  for (const auto& c : table) socket.Messages() << Letter(c.name, c.to, c.subject, c.plain, c.html);
-  const SendResult run = SendAll(socket);
-  EXPECT_EQ(run.code, platform::smtp::kServerClosed);
-  EXPECT_EQ(run.sent, QStringList({"plain", "accents", "html", "both"}));
-  EXPECT_EQ(socket.Messages().size(), 0);
-  // Progress over TLS counts the message's own bytes, up to all of them.
-  EXPECT_EQ(run.lastProgress, run.lastTotal);
-
-  for (int i = 0; i < static_cast<int>(table.size()); ++i) {
-    const Case& c = table[i];
-    SCOPED_TRACE(c.name.toStdString());
-    const QJsonObject got = server.Message(i + 1);
-    EXPECT_EQ(got.value("mail_from").toString(), "sender@example.com");
-    EXPECT_EQ(got.value("rcpt_tos").toVariant().toStringList(), QStringList{c.to});
-    EXPECT_EQ(got.value("subject").toString(), c.subject);
-    EXPECT_EQ(got.value("from").toString(), "sender@example.com");
-    EXPECT_EQ(got.value("to").toString(), c.to);
-    EXPECT_EQ(Shown(got.value("plain").toString()), Shown(c.plain));
-    EXPECT_EQ(Shown(got.value("html").toString()), Shown(c.html));
-    const char* type = c.plain.isEmpty()  ? "text/html"
-                       : c.html.isEmpty() ? "text/plain"
-                                          : "multipart/alternative";
-    EXPECT_EQ(got.value("content_type").toString(), type);
-    EXPECT_EQ(got.value("defects").toInt(), 0);
-    EXPECT_EQ(got.value("tls").toBool(), true);
-    EXPECT_EQ(got.value("authenticated").toBool(), true);
-  }
-}
-
-// One message each; on failure it stays in the list and the server holds nothing.
-TEST(SmtpLoopback, LogInVariants) {
-  struct Case {
+// Two messages through STARTTLS and AUTH PLAIN, LOGIN, TLS from the first byte and an
+// untrusted certificate, each read back field by field; what is not sent stays in the list.
+TEST(SmtpLoopback, MessagesReadBackByPython) {
+  const struct {
     const char* name;
     QStringList serverArgs;
-    QString password;
+    int port;  // 465 is TLS from the first byte; every port reaches the test's server
     bool trustTestAuthority;
-    int code;
+    const char* outcome;  // what went out, and the code the connection ended with
+  } rows[] = {
+      {"STARTTLS and AUTH PLAIN", {}, 2525, true, "bob carol / 102"},
+      {"LOGIN when PLAIN is not offered", {"--exclude-auth", "PLAIN"}, 2525, true, "bob carol / 102"},
+      {"TLS from the first byte", {"--mode", "implicit"}, 465, true, "bob carol / 102"},
+      {"certificate not trusted", {}, 2525, false, " / 107"},
   };
-  const std::vector<Case> table = {
-      {"LOGIN when PLAIN is not offered",
-       {"--exclude-auth", "PLAIN"},
-       "s3cret",
-       true,
-       platform::smtp::kServerClosed},
-      {"wrong password", {}, "wrong", true, platform::smtp::kAuthRefused},
-      {"certificate not trusted", {}, "s3cret", false, platform::smtp::kTlsFailed},
-  };
-  for (const auto& c : table) {
-    SCOPED_TRACE(c.name);
-    Server server(c.serverArgs);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SmtpServer server(row.serverArgs);
     ASSERT_NE(server.Port(), 0);
     SMTPSocket socket;
-    Configure(socket, server, c.password, c.trustTestAuthority);
-    socket.Messages() << Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
-    const SendResult run = SendAll(socket);
-    const bool sent = c.code == platform::smtp::kServerClosed;
-    EXPECT_EQ(run.code, c.code);
-    EXPECT_EQ(run.sent, sent ? QStringList{"one"} : QStringList());
-    EXPECT_EQ(socket.Messages().size(), sent ? 0 : 1);
-    EXPECT_EQ(server.HasMessage(1), sent);
-    if (sent) EXPECT_EQ(server.Message(1).value("authenticated").toBool(), true);
+    socket.SetAddress("127.0.0.1:" + QString::number(row.port));
+    socket.SetUsername("alice");
+    socket.SetPassword("s3cret");
+    if (row.trustTestAuthority) socket.SetTlsPolicy({server.Authority()});
+    socket.SetStreamFactory([port = server.Port()](const platform::TlsPolicy& policy) {
+      return std::make_unique<testing_support::PortMappedStream>(policy, port);
+    });
+    const QList<std::shared_ptr<SpecialEmail>> letters = {
+        Letter("bob@example.org", "Grüße aus Köln – ça va? 日本語",
+               "Hello Bob,\n.a line with a dot\nZweite Zeile é 🙂\n" + QString(300, 'x')),
+        Letter("carol@example.org", "Both parts", "Plain part", "<p>Très <b>bien</b></p>\n.<p>point</p>"),
+    };
+    for (const auto& letter : letters) socket.Messages() << letter;
+    QStringList sent;
+    int code = 0;
+    bool progressWhole = false;
+    QObject::connect(&socket, &SMTPSocket::MessageSent, [&](platform::EmailMessagePtr m) {
+      sent << std::dynamic_pointer_cast<SpecialEmail>(m)->Name();
+    });
+    QObject::connect(&socket, &SMTPSocket::SendProgress,
+                     [&](qint64 done, qint64 total) { progressWhole = done == total; });
+    QObject::connect(&socket, &SMTPSocket::Error, [&] { code = socket.LastErrorCode(); });
+    socket.SendMail();
+    WaitUntil([&] { return code != 0; }, 60000);
+    EXPECT_EQ(QString("%1 / %2").arg(sent.join(' ')).arg(code).toStdString(), row.outcome);
+    EXPECT_EQ(socket.Messages().size() + sent.size(), 2);
+    EXPECT_EQ(progressWhole, !sent.isEmpty());  // progress counts each message's bytes, up to all of them
+    for (int i = 0; i < server.MessageCount(); ++i) {
+      const auto& m = letters[i];
+      const QJsonObject want{{"mail_from", "sender@example.com"}, {"rcpt_tos", QJsonArray{m->ToAddress()}},
+                             {"from", "sender@example.com"},      {"subject", m->Subject()},
+                             {"plain", m->BodyPlainText()},       {"html", m->BodyHTML()}};
+      EXPECT_EQ(QJsonDocument(server.Message(i + 1)).toJson().toStdString(),
+                QJsonDocument(want).toJson().toStdString());
+    }
   }
 }
 
-// Port 465 cannot be opened by a test, so TLS from the first byte is checked on the session.
-TEST(SmtpLoopback, TlsFromTheFirstByte) {
-  Server server({QStringLiteral("--mode"), QStringLiteral("implicit")});
-  ASSERT_NE(server.Port(), 0);
-  platform::SmtpSessionSettings settings;
-  settings.host = QStringLiteral("127.0.0.1");
-  settings.port = server.Port();
-  settings.implicitTls = true;
-  settings.username = QStringLiteral("alice");
-  settings.password = QStringLiteral("s3cret");
-  auto message = Letter("one", "bob@example.org", "Hi", "Hi\r\n", "");
-  bool pending = true;
-  platform::SmtpMessageSource source;
-  source.hasMessage = [&] { return pending; };
-  source.nextMessage = [&] {
-    return platform::SmtpEnvelope{message->FromAddress(), message->Recipients(), message->Source()};
-  };
-  platform::SmtpSession session(platform::MakeByteStream({server.Authority()}), settings, source);
-  int accepted = 0;
-  int code = 0;
-  QObject::connect(&session, &platform::SmtpSession::MessageAccepted, [&] {
-    ++accepted;
-    pending = false;
+const QString kSubject = "Grüße – ¡Oferta única!";
+
+class SendLoopback : public MainWindowFixture {
+ protected:
+  // Starts the program with `server` for its SMTP server at 5 messages a second, the
+  // ticks run by hand.
+  void Start(const SmtpServer& server) {
+    ASSERT_NE(server.Port(), 0);
+    platform::SetByteStreamFactoryForTests({});  // real connections, to this machine only
+    m_window = MainWindow::Instance();
+    m_window->SendTimer->stop();
+    m_window->server = server.Address();
+    m_window->username = "alice";
+    m_window->password = "s3cret";
+    m_window->TCPSocket1->SetTlsPolicy({server.Authority()});
+    m_window->Rate->setValue(5);
+  }
+
+  // As the send window queues: the message stored, one batch of rows, the mailing's start.
+  void Queue(const QStringList& addresses) {
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath("eMail"));
+    ASSERT_TRUE(mailing::WriteMessageFile(mailing::MessageFolder(), "Offer",
+                                          {"shop@example.com", kSubject, true, "<p>Hola</p>\r<p>Adiós</p>"}));
+    std::vector<QStringList> rows;
+    for (const QString& address : addresses) rows.push_back({address, "Offer", "HTML", "Queued"});
+    m_window->CheckList->Model()->AppendRows(std::move(rows));
+    m_window->starttime = platform::Date();
+    m_window->mailssent = 0;
+  }
+
+  int Queued() const {
+    const auto* model = m_window->CheckList->Model();
+    return static_cast<int>(
+        model->match(model->index(0, 3), Qt::DisplayRole, "Queued", -1, Qt::MatchExactly).size());
+  }
+
+  // Ticks, each followed by the end of the connection it started, while rows are queued;
+  // returns the most rows one tick handed over.
+  int RunTicks(int ticks = 20) {
+    int most = 0;
+    for (int i = 0; i < ticks && m_window->CheckList->ListCount() > 0; ++i) {
+      const int before = Queued();
+      m_window->SendTimer_Action();
+      most = std::max(most, before - Queued());
+      WaitUntil([this] { return !m_window->TCPSocket1->IsConnected(); }, 30000);
+    }
+    return most;
+  }
+
+  // Who received a message, in order of address.
+  static std::string Recipients(const SmtpServer& server) {
+    QStringList to;
+    for (int n = 1; n <= server.MessageCount(); ++n) to << server.Message(n)["rcpt_tos"][0].toString();
+    to.sort();
+    return to.join(' ').toStdString();
+  }
+  int LogCount(const QString& text) const { return static_cast<int>(LogRows().count(Logged(text))); }
+};
+
+// The whole road: a saved list of fifty, some black-listed or opted out, all selected; the
+// message composed in the send window; OK; ticks at 5 messages a second; then a save.
+TEST_F(SendLoopback, EverySendableAddressGetsOneMessageAndTheSavedListHoldsItsEntry) {
+  const QString entry = "Offer(" + platform::Date().ShortDate() + ") ";
+  QByteArray file;
+  QStringList saved, sendable;
+  for (int i = 0; i < 50; ++i) {
+    const QString address = QString("member%1@example.org").arg(i);
+    const QString mailings = i % 7 == 3    ? "Black Listed"
+                             : i % 11 == 5 ? "Opted Out"
+                             : i % 5 == 0  ? "News(1/2/26) "
+                                           : "";
+    file += (address + " " + mailings + "\n").toUtf8();
+    const bool sends = mailings.isEmpty() || mailings.startsWith("News");
+    saved << address + " " + mailings + (sends ? entry : "");
+    if (sends) sendable << address;
+  }
+  ASSERT_TRUE(QDir(m_dir.path()).mkpath("Database"));
+  testing_support::WriteAll(DatabasePath() + "/Members", file);
+  testing_support::WriteAll(DatabasePath() + "/LastDatabase", "Members");
+  lists::ui::InstallMainWindowHooks();
+  mailing::ui::InstallSendWindowHook();
+  SmtpServer server;
+  Start(server);
+  ASSERT_EQ(m_window->elist->ListCount(), 50);
+  m_window->elist->Model()->SetAllSelected(true);
+
+  m_window->ToolbarItem1_Action(0);
+  auto* send = m_window->findChild<SendWindow*>();
+  ASSERT_NE(send, nullptr);
+  send->Name->setText("Offer");
+  send->From->setText("shop@example.com");
+  send->Subject->setText(kSubject);
+  send->HTMLcoded->setChecked(true);
+  send->SetBodyText("<p>Hola</p>\r<p>Adiós</p>");
+  send->PushButton1->click();
+  ASSERT_EQ(m_window->CheckList->ListCount(), sendable.size());
+
+  EXPECT_EQ(RunTicks(), 5);
+  EXPECT_EQ(m_window->CheckList->ListCount(), 0);
+  for (int n = 1; n <= server.MessageCount(); ++n) {
+    const QJsonObject got = server.Message(n);
+    EXPECT_EQ((got["from"].toString() + " | " + got["subject"].toString() + " | " + got["html"].toString())
+                  .toStdString(),
+              ("shop@example.com | " + kSubject + " | <p>Hola</p>\n<p>Adi&oacute;s</p>").toStdString());
+  }
+  sendable.sort();
+  EXPECT_EQ(Recipients(server), sendable.join(' ').toStdString());  // each exactly once
+  EXPECT_EQ(m_window->Changed, true);
+  m_window->SaveFile();
+  const QStringList written = QString(testing_support::ReadAll(DatabasePath() + "/Members")).split('\n');
+  EXPECT_EQ(written.mid(0, 50).join('\n').toStdString(), saved.join('\n').toStdString());
+}
+
+// The refused message leaves the queue with the reply in the log and no history entry,
+// and nothing reconnects for it.
+TEST_F(SendLoopback, ARefusedRecipientLeavesTheQueue) {
+  SmtpServer server({"--refuse", "bad@example.org"});
+  Start(server);
+  m_window->elist->Model()->AppendRows({{"good1@example.org", ""}, {"bad@example.org", ""}});
+  Queue({"good1@example.org", "bad@example.org", "good2@example.org"});
+  RunTicks();
+  m_window->SendTimer_Action();
+  EXPECT_EQ(m_window->CheckList->ListCount(), 0);
+  EXPECT_EQ(Recipients(server), "good1@example.org good2@example.org");
+  EXPECT_EQ(
+      LogCount("Message to bad@example.org refused: 550 5.1.1 <bad@example.org>: Recipient address rejected"),
+      1);
+  EXPECT_EQ(m_window->elist->Cell(1, 1), "");
+  EXPECT_EQ(LogCount("Connecting..."), 1);
+}
+
+// The server drops the connection after its third message: the server's close (102), so
+// the two rows still wait with their messages in the client's list, and the next tick
+// connects again to send them. Each address gets its message once.
+TEST_F(SendLoopback, AConnectionDroppedMidBatch) {
+  SmtpServer server({"--drop-after", "3"});
+  Start(server);
+  const QStringList addresses = {"p1@example.org", "p2@example.org", "p3@example.org", "p4@example.org",
+                                 "p5@example.org"};
+  Queue(addresses);
+  RunTicks(1);
+  EXPECT_EQ(server.MessageCount(), 3);
+  EXPECT_EQ(LogRows().first(), Logged("Error 102"));
+  EXPECT_EQ(m_window->CheckList->Cell(1, 3), "Waiting");
+  EXPECT_EQ(m_window->TCPSocket1->Messages().size(), 2);
+  EXPECT_EQ(RunTicks(), 0);
+  EXPECT_EQ(m_window->CheckList->ListCount(), 0);
+  EXPECT_EQ(Recipients(server), addresses.join(' ').toStdString());
+}
+
+// Failures before anything is sent: reported, the queue put back, the client's list emptied.
+TEST_F(SendLoopback, WrongPasswordAndNoServer) {
+  SmtpServer server;
+  Start(server);
+  const std::vector<QStringList> logs = {
+      // newest first
+      {"Check your SMTP username and password.", "SMTP Socket Error = 106", "Error 106"},
+      {"Error sending mail.  Please check your connection to the internet.", "Error 103"}};
+  for (const QStringList& log : logs) {
+    m_window->password = log.size() == 3 ? "wrong" : "s3cret";
+    if (log.size() == 2) m_window->server = "127.0.0.1:" + QString::number(testing_support::FreePort());
+    Queue({"a@example.org", "b@example.org"});
+    RunTicks(1);
+    for (int i = 0; i < log.size(); ++i) EXPECT_EQ(LogRows().value(i), Logged(log[i]));
+    EXPECT_EQ(m_window->CheckList->Cell(0, 3) + m_window->CheckList->Cell(1, 3), "QueuedQueued");
+    EXPECT_EQ(m_window->TCPSocket1->Messages().size(), 0);
+    m_window->CheckList->DeleteAllRows();
+  }
+  EXPECT_EQ(server.MessageCount(), 0);
+}
+
+// Stop Sending as the first message is accepted: the four others handed over with it never
+// reach the server, not even with a later mailing.
+TEST_F(SendLoopback, StopSendingMidBatch) {
+  SmtpServer server;
+  Start(server);
+  Queue({"s1@example.org", "s2@example.org", "s3@example.org", "s4@example.org", "s5@example.org"});
+  QObject::connect(m_window->TCPSocket1, &SMTPSocket::MessageSent, m_window, [this] {
+    if (m_window->CheckList->ListCount() > 0)
+      m_window->StopSending->click();  // after the window's own handler
   });
-  QObject::connect(&session, &platform::SmtpSession::Finished, [&](int c, const QString&) { code = c; });
-  session.Start();
-  testing_support::WaitUntil([&] { return code != 0; }, 60000);
-  EXPECT_EQ(code, platform::smtp::kServerClosed);
-  EXPECT_EQ(accepted, 1);
-  EXPECT_EQ(server.Message(1).value("tls").toBool(), true);
+  RunTicks(1);
+  EXPECT_EQ(m_window->CheckList->ListCount(), 0);
+  Queue({"later@example.org"});
+  RunTicks();
+  EXPECT_EQ(Recipients(server), "later@example.org s1@example.org");
 }
 
 }  // namespace

@@ -1,22 +1,19 @@
 #pragma once
 
-// A scripted server behind the ByteStream interface, for transcript tests of mail
-// clients. The script is a list of steps in the order they happen on the wire:
-//
-//   S: text   the server sends "text" CR LF (a written-out \r\n inside is a line end too)
-//   C: text   the client must write "text" CR LF next
-//   D:        the client writes a message's data, whatever it is, up to CR LF "." CR LF
-//   T:        the client must start TLS now; the handshake succeeds
-//   F:        the client must start TLS now; the handshake fails
-//   X:        the server closes the connection
-//   Z:        the server goes silent (the harness's onSilence hook runs)
-//   U:        (first step only) the host cannot be reached
-//   E: text   an expected event of the client, for the harness; the fake skips it
-//
-// Server bytes are delivered one chunk per event-loop turn, so a reply is never seen
-// whole by luck; `splitAt` cuts the server's byte stream once more at that offset.
-// What the client writes is checked against the C: steps as it comes; at the first
-// difference the server stops answering, and Written() shows what the client said.
+// A scripted server behind the ByteStream interface, for transcript tests of mail clients.
+// The script lists the steps in the order they happen on the wire:
+//   S: text  the server sends "text" CR LF (a written-out \r\n inside is a line end too)
+//   C: text  the client must write "text" CR LF next
+//   D:       the client writes a message's data, whatever it is, up to CR LF "." CR LF
+//   T: / F:  the client must start TLS now; the handshake succeeds / fails
+//   X:       the server closes the connection
+//   Z:       the server goes silent (onSilence runs)
+//   U:       (first step only) the host cannot be reached
+//   E: text  an event the harness expects of the client; the fake skips it
+// Server bytes arrive one chunk per event-loop turn, so a reply is never seen whole by
+// luck; `splitAt` cuts the server's byte stream once more at that offset. At the client's
+// first word off the script the server says no more (onSilence runs, so a failing test
+// ends at once), and Written() shows what the client said.
 
 #include <QByteArray>
 #include <QList>
@@ -39,11 +36,9 @@ class FakeByteStream : public platform::ByteStream {
   static QList<Step> ParseScript(const QStringList& lines) {
     QList<Step> steps;
     for (const QString& line : lines) {
-      if (line.size() < 2 || line.at(1) != QLatin1Char(':')) continue;
-      const char kind = line.at(0).toLatin1();
+      const char kind = line.size() < 2 || line.at(1) != ':' ? 'E' : line.at(0).toLatin1();
       if (kind == 'E') continue;
       QByteArray text = line.mid(3).toUtf8();
-      // "\r\n" written out puts two replies into one segment.
       if (kind == 'S') text.replace("\\r\\n", "\r\n");
       if (kind == 'S' || kind == 'C') text += "\r\n";
       steps.append({kind, text});
@@ -51,28 +46,22 @@ class FakeByteStream : public platform::ByteStream {
     return steps;
   }
 
-  // The bytes the client must write for the whole script, with "<STARTTLS>" where it
-  // must start TLS.
+  // The bytes the client must write for the whole script, "<STARTTLS>" where it starts TLS.
   static QByteArray ExpectedClientBytes(const QList<Step>& steps) {
     QByteArray out;
-    for (const Step& s : steps) {
-      if (s.kind == 'C') out += s.bytes;
-      if (s.kind == 'T' || s.kind == 'F') out += "<STARTTLS>";
-    }
+    for (const Step& s : steps)
+      out += s.kind == 'C' ? s.bytes : QByteArray(s.kind == 'T' || s.kind == 'F' ? "<STARTTLS>" : "");
     return out;
   }
 
   static qsizetype ServerByteCount(const QList<Step>& steps) {
     qsizetype n = 0;
-    for (const Step& s : steps) {
-      if (s.kind == 'S') n += s.bytes.size();
-    }
+    for (const Step& s : steps) n += s.kind == 'S' ? s.bytes.size() : 0;
     return n;
   }
 
   FakeByteStream(QList<Step> steps, bool peerIsLoopback, qsizetype splitAt)
       : m_steps(std::move(steps)), m_loopback(peerIsLoopback), m_splitAt(splitAt) {}
-
   ~FakeByteStream() override {
     if (onDestroyed) onDestroyed(*this);
   }
@@ -84,52 +73,39 @@ class FakeByteStream : public platform::ByteStream {
   QByteArray Written() const { return m_written; }
   QString Host() const { return m_host; }
   quint16 Port() const { return m_port; }
-  bool ImplicitTls() const { return m_implicitTls; }
   bool Aborted() const { return m_aborted; }
 
   void ConnectToHost(const QString& host, quint16 port, bool implicitTls) override {
     m_host = host;
     m_port = port;
-    m_implicitTls = implicitTls;
-    if (!m_steps.isEmpty() && m_steps.first().kind == 'U') {
-      Post([this] { emit Failed(Failure::Unreachable, QStringLiteral("unreachable")); });
-      return;
+    const char first = m_steps.isEmpty() ? 0 : m_steps.first().kind;
+    if (first == 'U') return Post([this] { emit Failed(Failure::Unreachable, "unreachable"); });
+    if (first != 'Z') {
+      m_encrypted = implicitTls;
+      Post([this] { emit Connected(); });
     }
-    if (!m_steps.isEmpty() && m_steps.first().kind == 'Z') {
-      Post([this] {
-        if (onSilence) onSilence();
-      });
-      return;
-    }
-    m_encrypted = implicitTls;
-    Post([this] { emit Connected(); });
     Play();
   }
 
   void StartTls() override {
     m_written += "<STARTTLS>";
-    if (m_pos < m_steps.size() && m_steps.at(m_pos).kind == 'T') {
-      ++m_pos;
-      // A real handshake throws away whatever plain bytes the client had not read.
-      Post([this] {
-        m_readable.clear();
-        m_encrypted = true;
-        emit Encrypted();
-      });
-      Play();
-    } else if (m_pos < m_steps.size() && m_steps.at(m_pos).kind == 'F') {
-      ++m_pos;
-      Post([this] { emit Failed(Failure::TlsFailed, QStringLiteral("handshake failed")); });
-    } else {
-      Mismatch();
-    }
+    const char kind = m_pos < m_steps.size() ? m_steps.at(m_pos).kind : 0;
+    if (kind != 'T' && kind != 'F') return Mismatch();
+    ++m_pos;
+    if (kind == 'F') return Post([this] { emit Failed(Failure::TlsFailed, "handshake failed"); });
+    // A real handshake throws away whatever plain bytes the client had not read.
+    Post([this] {
+      m_readable.clear();
+      m_encrypted = true;
+      emit Encrypted();
+    });
+    Play();
   }
 
   void Write(const QByteArray& bytes) override {
     if (m_aborted) return;
     m_written += bytes;
-    const qint64 n = bytes.size();
-    Post([this, n] { emit BytesWritten(n); });
+    Post([this, n = bytes.size()] { emit BytesWritten(n); });
     m_pending += bytes;
     while (!m_mismatch && m_pos < m_steps.size() && !m_pending.isEmpty()) {
       const Step& step = m_steps.at(m_pos);
@@ -138,11 +114,7 @@ class FakeByteStream : public platform::ByteStream {
         if (end < 0) return;
         m_pending.remove(0, end + 5);
       } else if (step.kind == 'C') {
-        const qsizetype n2 = qMin(step.bytes.size(), m_pending.size());
-        if (m_pending.left(n2) != step.bytes.left(n2)) {
-          Mismatch();
-          return;
-        }
+        if (!step.bytes.startsWith(m_pending.left(step.bytes.size()))) return Mismatch();
         if (m_pending.size() < step.bytes.size()) return;
         m_pending.remove(0, step.bytes.size());
       } else {
@@ -154,62 +126,40 @@ class FakeByteStream : public platform::ByteStream {
     if (!m_pending.isEmpty()) Mismatch();  // the client said more than the script has
   }
 
-  QByteArray ReadAll() override {
-    QByteArray out = std::move(m_readable);
-    m_readable.clear();
-    return out;
-  }
-
+  QByteArray ReadAll() override { return std::exchange(m_readable, {}); }
   void Abort() override {
     m_aborted = true;
     m_outbox.clear();
   }
-
   bool IsEncrypted() const override { return m_encrypted; }
   bool PeerIsLoopback() const override { return m_loopback; }
   QHostAddress LocalAddress() const override { return QHostAddress(QStringLiteral("127.0.0.1")); }
 
  private:
   void Play() {
-    while (!m_mismatch && m_pos < m_steps.size()) {
+    for (; !m_mismatch && m_pos < m_steps.size(); ++m_pos) {
       const Step& step = m_steps.at(m_pos);
-      if (step.kind == 'S') {
-        QByteArray bytes = step.bytes;
-        if (m_splitAt > m_offset && m_splitAt < m_offset + bytes.size()) {
-          const qsizetype cut = m_splitAt - m_offset;
-          Deliver(bytes.left(cut));
-          Deliver(bytes.mid(cut));
-        } else {
-          Deliver(bytes);
-        }
-        m_offset += bytes.size();
+      if (step.kind == 'X' || step.kind == 'Z') {
         ++m_pos;
-      } else if (step.kind == 'X') {
-        ++m_pos;
-        Post([this] { emit Failed(Failure::RemoteClosed, QStringLiteral("closed")); });
-        return;
-      } else if (step.kind == 'Z') {
-        ++m_pos;
-        Post([this] {
-          if (onSilence) onSilence();
-        });
-        return;
-      } else {
-        return;  // waiting for the client
+        if (step.kind == 'Z') return Silence();
+        return Post([this] { emit Failed(Failure::RemoteClosed, "closed"); });
       }
+      if (step.kind != 'S') return;  // waiting for the client
+      const qsizetype cut = m_splitAt > m_offset ? m_splitAt - m_offset : step.bytes.size();
+      Deliver(step.bytes.left(cut));
+      if (cut < step.bytes.size()) Deliver(step.bytes.mid(cut));
+      m_offset += step.bytes.size();
     }
   }
 
-  // The client went off the script: the server says no more (and a failing test ends
-  // at once rather than at the client's timeout).
   void Mismatch() {
-    if (m_mismatch) return;
-    m_mismatch = true;
+    if (!std::exchange(m_mismatch, true)) Silence();
+  }
+  void Silence() {
     Post([this] {
       if (onSilence) onSilence();
     });
   }
-
   void Deliver(const QByteArray& bytes) {
     Post([this, bytes] {
       m_readable += bytes;
@@ -222,7 +172,6 @@ class FakeByteStream : public platform::ByteStream {
     m_outbox.push_back(std::move(event));
     if (m_outbox.size() == 1) QTimer::singleShot(0, this, [this] { Pump(); });
   }
-
   void Pump() {
     if (m_aborted || m_outbox.empty()) return;
     auto event = std::move(m_outbox.front());
@@ -236,16 +185,11 @@ class FakeByteStream : public platform::ByteStream {
   qsizetype m_splitAt;
   qsizetype m_pos = 0;
   qsizetype m_offset = 0;
-  QByteArray m_written;
-  QByteArray m_pending;
-  QByteArray m_readable;
+  QByteArray m_written, m_pending, m_readable;
   std::deque<std::function<void()>> m_outbox;
   QString m_host;
   quint16 m_port = 0;
-  bool m_implicitTls = false;
-  bool m_encrypted = false;
-  bool m_mismatch = false;
-  bool m_aborted = false;
+  bool m_encrypted = false, m_mismatch = false, m_aborted = false;
 };
 
 }  // namespace testing_support

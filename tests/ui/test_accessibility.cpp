@@ -1,125 +1,277 @@
-#include <QAbstractButton>
-#include <QAbstractItemView>
-#include <QAbstractSlider>
 #include <QAccessible>
-#include <QHeaderView>
+#include <QDir>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
-#include <QTabBar>
-#include <QTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "MainWindowFixture.h"
-#include "support/TestSupport.h"
-
-#include <QDir>
-
+#include "app/ui/LogView.h"
 #include "lists/ui/EditWindow.h"
+#include "lists/ui/FolderButton.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/ui/Listbox.h"
+#include "support/TestSupport.h"
 #include "tools/ui/HelpWindow.h"
+#include "tools/ui/LinkLabel.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
 #include "tools/ui/SortWindow.h"
 
 namespace {
 
-// Widgets that Qt builds inside its own controls (scroll-area bars, header views, the tab
-// widget's bar) are reached through their owner's accessible interface.
-bool InsideQtInternals(const QWidget* w) {
-  for (const QObject* o = w; o != nullptr; o = o->parent()) {
-    if (o->objectName().startsWith(QLatin1String("qt_"))) return true;
-  }
-  return qobject_cast<const QHeaderView*>(w) != nullptr || w->inherits("QTableCornerButton");
+QAccessibleInterface* Iface(QObject* object) {
+  return QAccessible::queryAccessibleInterface(object);
 }
 
-bool IsControl(QWidget* w) {
-  return qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
-         qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QAbstractItemView*>(w) ||
-         qobject_cast<QAbstractSlider*>(w) || qobject_cast<QProgressBar*>(w) || qobject_cast<QTabBar*>(w) ||
-         qobject_cast<QLabel*>(w);
-}
-
-QString AccessibleName(QWidget* w) {
-  QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+QString Name(QObject* object) {
+  QAccessibleInterface* iface = Iface(object);
   return iface != nullptr ? iface->text(QAccessible::Name) : QString();
 }
 
-class AccessibilityTest : public MainWindowFixture {};
-
-// Assistive technology reads every window and every control a person can reach by a name:
-// the caption where there is one, the control's own name otherwise.
-TEST_F(AccessibilityTest, EveryWindowAndControlHasAName) {
-  MainWindowHooks saved = MainWindowHooks::Installed();
-  lists::ui::InstallMainWindowHooks();
-  StartCountingSaves();
-  MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
-  std::vector<QWidget*> dialogs = {new EditWindow,
-                                   new NewAddressWin(m_window),
-                                   new MLWindow,
-                                   new HelpWindow,
-                                   new SendWindow(m_window),
-                                   new PreferencesWindow(m_window),
-                                   new SearchWindow(m_window),
-                                   new SortWindow(m_window),
-                                   new MessageWindow(m_window)};
-  for (QWidget* d : dialogs) d->show();
-
-  int checked = 0;
-  for (QWidget* top : QApplication::topLevelWidgets()) {
-    if (!top->isVisible()) continue;
-    EXPECT_FALSE(AccessibleName(top).isEmpty()) << top->metaObject()->className();
-    for (QWidget* w : top->findChildren<QWidget*>()) {
-      if (!IsControl(w) || InsideQtInternals(w)) continue;
-      ++checked;
-      EXPECT_FALSE(AccessibleName(w).isEmpty())
-          << top->metaObject()->className() << " / " << w->metaObject()->className() << " '"
-          << w->objectName().toStdString() << "'";
-      // A labelled field is known by its label.
-      if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
-        EXPECT_EQ(AccessibleName(label->buddy()), label->text()) << w->objectName().toStdString();
-    }
-  }
-  EXPECT_GT(checked, 30);
-  for (QWidget* d : dialogs) delete d;
-  MainWindowHooks::Installed() = saved;
+// Everything assistive technology reaches from an interface, depth first.
+void Walk(QAccessibleInterface* iface, QList<QAccessibleInterface*>& out) {
+  if (iface == nullptr || !iface->isValid() || iface->state().invisible) return;
+  out.append(iface);
+  for (int i = 0; i < iface->childCount(); ++i) Walk(iface->child(i), out);
 }
 
-}  // namespace
+// Roles a person operates, which must each be read by a name.
+bool Operated(QAccessible::Role role) {
+  switch (role) {
+    case QAccessible::PushButton:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::EditableText:
+    case QAccessible::ComboBox:
+    case QAccessible::Slider:
+    case QAccessible::ProgressBar:
+    case QAccessible::List:
+    case QAccessible::Table:
+    case QAccessible::PageTab:
+    case QAccessible::Dialog:
+    case QAccessible::Window:
+      return true;
+    default:
+      return false;
+  }
+}
 
-namespace {
+class AccessibilityTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    lists::ui::InstallMainWindowHooks();
+    StartCountingSaves();
+  }
+  // Makes the main window the active one, as a click on it does, once start-up has put the
+  // about window in front. A window shown here takes the activation, so the side bar
+  // (which the main window shows when it becomes active) is shown first.
+  void ActivateMainWindow() {
+    using testing_support::WaitUntil;
+    ASSERT_TRUE(WaitUntil([this] { return m_about->isActiveWindow(); }));
+    m_window->SideBar->show();
+    ASSERT_TRUE(WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
+    m_window->activateWindow();
+    ASSERT_TRUE(WaitUntil([this] { return m_window->isActiveWindow(); }));
+  }
+};
+
+// Every window and control is read as the user sees it: a button by its caption, a text
+// by what it shows, a field by its label, a list by its purpose; the program's own control
+// names are never read out.
+TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
+  const QStringList internal = {"elist",     "CheckList",    "Slug",          "UserMessages",
+                                "TabPanel1", "ProgressBar1", "QueueStatus",   "Toolbar",
+                                "Rate",      "RatePer",      "SideBarWindow", "Menu"};
+  std::vector<QWidget*> dialogs = {new EditWindow(m_window),   new NewAddressWin(m_window),
+                                   new MLWindow(m_window),     new HelpWindow,
+                                   new SendWindow(m_window),   new PreferencesWindow(m_window),
+                                   new SearchWindow(m_window), new SortWindow(m_window),
+                                   new MessageWindow(m_window)};
+  for (QWidget* d : dialogs) d->show();
+  // A window is read by its title as it stands now.
+  dialogs.back()->setWindowTitle("Search results...");
+  EXPECT_EQ(Name(dialogs.back()), QString("Search results..."));
+  EXPECT_EQ(Iface(dialogs.front())->role(), QAccessible::Dialog);
+
+  int operated = 0;
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    if (!top->isVisible()) continue;
+    QList<QAccessibleInterface*> all;
+    Walk(Iface(top), all);
+    for (QAccessibleInterface* iface : all) {
+      const QString name = iface->text(QAccessible::Name);
+      const QString where = QString("%1 / %2 '%3'")
+                                .arg(top->metaObject()->className(),
+                                     iface->object() ? iface->object()->metaObject()->className() : "item",
+                                     iface->object() ? iface->object()->objectName() : name);
+      EXPECT_FALSE(internal.contains(name) || name.startsWith("StaticText")) << where.toStdString();
+      if (Operated(iface->role())) {
+        ++operated;
+        EXPECT_FALSE(name.isEmpty()) << where.toStdString();
+      }
+      // A labelled field is read by its label.
+      if (auto* label = qobject_cast<QLabel*>(iface->object()); label && label->buddy()) {
+        EXPECT_EQ(Name(label->buddy()), label->text()) << where.toStdString();
+      }
+    }
+  }
+  EXPECT_GT(operated, 60);
+
+  const QList<std::pair<QWidget*, QString>> purposes = {{m_window->elist, "Addresses"},
+                                                        {m_window->CheckList, "Send queue"},
+                                                        {m_window->UserMessages, "Message log"},
+                                                        {m_window->SideBar, "Lists"}};
+  for (const auto& [widget, purpose] : purposes) EXPECT_EQ(Name(widget), purpose);
+  QAccessibleInterface* status = Iface(m_window->Slug);
+  EXPECT_EQ(status->role(), QAccessible::StatusBar);
+  EXPECT_EQ(status->text(QAccessible::Description), QString("Status"));
+  for (QWidget* d : dialogs) delete d;
+}
+
+// The status line is read by its text, the message log as a list of its rows, newest
+// first; the address list's cells read as their text.
+TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
+  m_window->SetSlug("Reading Friends");
+  m_window->SetSlug("3 addresses");
+  EXPECT_EQ(Name(m_window->Slug), QString("3 addresses"));
+
+  QAccessibleInterface* log = Iface(m_window->UserMessages);
+  EXPECT_EQ(log->role(), QAccessible::List);
+  QStringList read;
+  for (int i = 0; i < log->childCount(); ++i) {
+    EXPECT_EQ(log->child(i)->role(), QAccessible::ListItem);
+    EXPECT_EQ(log->indexOfChild(log->child(i)), i);
+    read << log->child(i)->text(QAccessible::Name);
+  }
+  EXPECT_EQ(read.mid(0, 2), QStringList({Logged("3 addresses"), Logged("Reading Friends")}));
+  EXPECT_EQ(read, LogRows());
+
+  // The row the keyboard moves to is the selected item, and stays on its text when a new
+  // report moves the rows down.
+  QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
+  QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
+  EXPECT_EQ(log->child(1)->state().selected, true);
+  m_window->SetSlug("later");
+  EXPECT_EQ(log->child(1)->state().selected, false);
+  EXPECT_EQ(log->child(2)->state().selected, true);
+  EXPECT_EQ(log->child(2)->text(QAccessible::Name), Logged("Reading Friends"));
+
+  m_window->elist->AddRow(QStringList{"ann@example.com", "News(1/2/26) "});
+  QList<QAccessibleInterface*> cells;
+  Walk(Iface(m_window->elist), cells);
+  QStringList cellNames;
+  for (QAccessibleInterface* cell : cells) cellNames << cell->text(QAccessible::Name);
+  EXPECT_EQ(cellNames.contains("ann@example.com"), true);
+  EXPECT_EQ(cellNames.contains("News(1/2/26) "), true);
+}
+
+// The list keeps its selection in the rows' own flags: assistive technology reads it from
+// them, and the row the keyboard is on as the focused cell.
+TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
+  platform::Listbox* list = m_window->elist;
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 200000; ++i) rows.push_back({QString("a%1@example.com").arg(i), "News(1/2/26) "});
+  list->Model()->AppendRows(std::move(rows));
+  list->SetSelected(1, true);
+  list->SetSelected(3, true);
+  QAccessibleTableInterface* table = Iface(list)->tableInterface();
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->selectedRows(), QList<int>({1, 3}));
+  EXPECT_EQ(table->selectedCellCount(), 4);
+  EXPECT_EQ(table->isRowSelected(2), false);
+  EXPECT_EQ(table->cellAt(3, 1)->state().selected, true);
+  EXPECT_EQ(table->cellAt(2, 0)->state().selected, false);
+  QStringList selected;
+  for (QAccessibleInterface* cell : table->selectedCells()) selected << cell->text(QAccessible::Name);
+  EXPECT_EQ(selected, QStringList({"a1@example.com", "News(1/2/26) ", "a3@example.com", "News(1/2/26) "}));
+
+  ActivateMainWindow();
+  list->setFocus();
+  list->SetListIndex(5);
+  QTest::keyClick(list, Qt::Key_Down);
+  QAccessibleInterface* current = Iface(list)->focusChild();
+  ASSERT_NE(current, nullptr);
+  EXPECT_EQ(current->text(QAccessible::Name), QString("a6@example.com"));
+  EXPECT_EQ(current->state().focused, true);
+  EXPECT_EQ(table->selectedRows(), QList<int>({6}));
+  list->Model()->SetAllSelected(true);
+  EXPECT_EQ(table->cellAt(150000, 0)->state().selected, true);
+  EXPECT_EQ(table->selectedRowCount(), 200000);
+}
 
 // The side bar's buttons are drawn by hand: assistive technology still sees buttons named
-// after their lists and can press one to open its list.
+// after their lists and can press one to open its list. F6 takes the keyboard there and
+// back; the arrows move between the buttons, Return opens a list, and the focus shows.
 TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
-  MainWindowHooks saved = MainWindowHooks::Installed();
-  lists::ui::InstallMainWindowHooks();
   QDir().mkpath(DatabasePath());
   testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
   testing_support::WriteAll(DatabasePath() + "/Clients", "b@example.com \n");
-  StartCountingSaves();
+  m_window->UpdateLists();
+  m_window->SideBar->show();
 
+  QList<QAccessibleInterface*> all;
+  Walk(Iface(m_window->SideBar), all);
   QAccessibleInterface* friends = nullptr;
-  for (QWidget* top : QApplication::topLevelWidgets()) {
-    for (QWidget* w : top->findChildren<QWidget*>()) {
-      if (!w->inherits("FolderButton")) continue;
-      QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
-      ASSERT_NE(iface, nullptr);
-      EXPECT_EQ(iface->role(), QAccessible::Button);
-      if (iface->text(QAccessible::Name) == "Friends") friends = iface;
-    }
+  for (QAccessibleInterface* iface : all) {
+    if (iface->role() == QAccessible::Button && iface->text(QAccessible::Name) == "Friends") friends = iface;
   }
   ASSERT_NE(friends, nullptr);
   ASSERT_NE(friends->actionInterface(), nullptr);
   friends->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(m_window->lastopen, QString("Friends"));
   EXPECT_EQ(m_window->elist->Cell(0, 0), QString("a@example.com"));
-  MainWindowHooks::Installed() = saved;
+
+  ActivateMainWindow();
+  QTest::keyClick(m_window->windowHandle(), Qt::Key_F6);
+  ASSERT_TRUE(testing_support::WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
+  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+  auto* marked = qobject_cast<FolderButton*>(QApplication::focusWidget());
+  ASSERT_NE(marked, nullptr);
+  EXPECT_EQ(marked->FolderName, QString("Friends"));
+  const QImage focusedLook = marked->grab().toImage();
+  QTest::keyClick(marked, Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), marked);  // the last button: the column does not wrap
+  QTest::keyClick(marked, Qt::Key_Up);
+  auto* clients = qobject_cast<FolderButton*>(QApplication::focusWidget());
+  ASSERT_NE(clients, nullptr);
+  EXPECT_NE(marked->grab().toImage(), focusedLook);  // the focus frame has gone with the focus
+  QTest::keyClick(clients, Qt::Key_Return);
+  EXPECT_EQ(m_window->lastopen, QString("Clients"));
+  QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
+  EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
+  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+
+  // A click leaves the keyboard with the main window, even when the window manager makes
+  // the side bar active for it only after the click.
+  QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
+  QTest::mouseClick(marked, Qt::LeftButton);
+  m_window->SideBar->activateWindow();
+  EXPECT_EQ(testing_support::WaitUntil([&] { return focusMoves.size() >= 2 && m_window->isActiveWindow(); }),
+            true);
+  EXPECT_EQ(m_window->lastopen, QString("Friends"));
+}
+
+// The about window's links are reached with Tab from Continue and opened with Return or
+// Space, or pressed as links through assistive technology; the window stays.
+TEST_F(AccessibilityTest, AboutLinksOpenFromTheKeyboard) {
+  m_about->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_about));
+  QTest::keyClick(m_about->CloseAbout, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), m_about->StaticText1);
+  QTest::keyClick(m_about->StaticText1, Qt::Key_Return);
+  QTest::keyClick(m_about->StaticText2, Qt::Key_Space);
+  QAccessibleInterface* link = Iface(m_about->StaticText7);
+  EXPECT_EQ(link->role(), QAccessible::Link);
+  EXPECT_EQ(link->text(QAccessible::Name), AboutWindow::kMakerPage);
+  link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(m_recorded.openedUrls, QStringList(3, AboutWindow::kMakerPage));
+  EXPECT_EQ(m_about->isVisible(), true);
 }
 
 }  // namespace

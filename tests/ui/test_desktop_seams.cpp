@@ -27,18 +27,20 @@ class UrlCatcher : public QObject {
   void open(const QUrl& url) { urls.append(url); }
 };
 
-// Answers the next modal dialog once it is up: the seams block in exec() until then.
-void WhenModalShows(std::function<void(QWidget*)> answer) {
+// Answers the next modal dialog once it is up: the seams block in exec() until then. The
+// dialog is closed after unless `keep`; a test that keeps it must not hang on it.
+void WhenModalShows(std::function<void(QWidget*)> answer, bool keep = false) {
   auto* poll = new QTimer;
-  QObject::connect(poll, &QTimer::timeout, [poll, answer] {
+  QObject::connect(poll, &QTimer::timeout, [poll, answer, keep] {
     QWidget* modal = QApplication::activeModalWidget();
     if (modal == nullptr) return;
     poll->stop();
     poll->deleteLater();
     QPointer<QWidget> guard(modal);
     answer(modal);
-    // A failed check inside answer must not leave the test blocked in exec().
-    if (guard && guard->isVisible()) guard->close();
+    QTimer::singleShot(keep ? 2000 : 0, [guard] {
+      if (guard && guard->isVisible()) guard->close();
+    });
   });
   poll->start(10);
 }
@@ -55,7 +57,6 @@ TEST_F(DesktopSeamsTest, MessageBoxIsModalWithOneOkButton) {
   QString shown;
   WhenModalShows([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
     shown = box->text() + " / buttons: " + QString::number(box->buttons().size());
     box->button(QMessageBox::Ok)->click();
   });
@@ -65,23 +66,18 @@ TEST_F(DesktopSeamsTest, MessageBoxIsModalWithOneOkButton) {
 
 TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   QTemporaryDir folder;
-  const QString chosen = folder.filePath("My List");
   QString shownFolder;
   WhenModalShows([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
     shownFolder = dialog->directory().absolutePath();
     // Typed as a person would: selectFile() waits for the folder to be listed first.
-    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-    ASSERT_NE(name, nullptr);
-    name->setText("My List");
+    dialog->findChild<QLineEdit*>("fileNameEdit")->setText("My List");
     QMetaObject::invokeMethod(dialog, "accept");
   });
   platform::SaveDialogRequest request{
       "Select a name for your new email address file...", "text/plain", folder.path(), {}};
-  EXPECT_EQ(platform::ShowSaveDialog(request), std::optional<QString>(chosen));
+  EXPECT_EQ(platform::ShowSaveDialog(request), std::optional<QString>(folder.filePath("My List")));
   EXPECT_EQ(shownFolder, QDir(folder.path()).absolutePath());
-
   WhenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   EXPECT_EQ(platform::ShowSaveDialog(request), std::nullopt);
 }
@@ -113,21 +109,12 @@ TEST_F(DesktopSeamsTest, AWindowClosedUnderABoxTakesItAlong) {
     window->show();
     window->activateWindow();
     ASSERT_EQ(testing_support::WaitUntil([&] { return QApplication::activeWindow() == window; }), true);
-    // As WhenModalShows, but the box stays up for the window's deletion to take along.
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, &window] {
-      QWidget* modal = QApplication::activeModalWidget();
-      if (modal == nullptr) return;
-      poll->stop();
-      poll->deleteLater();
-      EXPECT_EQ(modal->parentWidget(), window.data());
-      window->close();
-      // Should the box outlive its window all the same, close it: the test must not hang.
-      QTimer::singleShot(2000, [guard = QPointer<QWidget>(modal)] {
-        if (guard) guard->close();
-      });
-    });
-    poll->start(10);
+    WhenModalShows(
+        [&window](QWidget* modal) {
+          EXPECT_EQ(modal->parentWidget(), window.data());
+          window->close();
+        },
+        true);
     show();
     EXPECT_EQ(window.isNull(), true);
   }

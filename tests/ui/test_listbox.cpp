@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <array>
 
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
@@ -17,24 +18,17 @@ using platform::Listbox;
 
 namespace {
 
-// Stands in for the window: records the keys that the list lets through.
-class KeyRecorder : public QWidget {
- public:
-  QStringList keys;
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override { keys.append(event->text()); }
-};
-
+// A list of rows "a0@x.org"... in a window that records the keys the list lets through.
 struct Fixture {
-  KeyRecorder window;
-  Listbox* list;
+  struct Window : QWidget {
+    QStringList keys;
+    void keyPressEvent(QKeyEvent* event) override { keys.append(event->text()); }
+  } window;
+  Listbox* list = new Listbox(2, &window);
 
   explicit Fixture(int rows, bool multiple = true) {
-    auto* layout = new QVBoxLayout(&window);
-    list = new Listbox(2, &window);
+    (new QVBoxLayout(&window))->addWidget(list);
     list->SetMultipleSelection(multiple);
-    layout->addWidget(list);
     window.resize(300, 400);
     std::vector<QStringList> cells;
     for (int i = 0; i < rows; ++i) cells.push_back({QString("a%1@x.org").arg(i), {}});
@@ -52,55 +46,59 @@ struct Fixture {
 
   std::vector<int> SelectedRows() const {
     std::vector<int> rows;
-    for (int row = 0; row < list->ListCount(); ++row) {
+    for (int row = 0; row < list->ListCount(); ++row)
       if (list->Selected(row)) rows.push_back(row);
-    }
     return rows;
   }
 };
 
-// One user action on the list: a click on a row (key Qt::Key_unknown) or a key, with modifiers.
-struct Action {
-  int row;
-  Qt::Key key = Qt::Key_unknown;
-  Qt::KeyboardModifiers modifiers = {};
-};
-constexpr Qt::Key Up = Qt::Key_Up, Down = Qt::Key_Down, End = Qt::Key_End;
 constexpr Qt::KeyboardModifiers Ctrl = Qt::ControlModifier, Shift = Qt::ShiftModifier;
 
 }  // namespace
 
-TEST(Listbox, ClicksAndKeysSetTheRowFlags) {
-  // name, several rows selectable, what the user does, the rows selected after
-  using Case = std::tuple<const char*, bool, std::vector<Action>, std::vector<int>>;
-  const std::vector<Case> cases = {
-      {"plain click selects one", true, {{2}, {4}}, {4}},
-      {"ctrl-click toggles", true, {{2}, {5, {}, Ctrl}, {2, {}, Ctrl}}, {5}},
-      {"shift-click selects a range", true, {{2}, {5, {}, Shift}}, {2, 3, 4, 5}},
-      {"shift-click again shrinks from the anchor", true, {{2}, {6, {}, Shift}, {3, {}, Shift}}, {2, 3}},
-      {"shift-click from a ctrl-click anchor", true, {{1}, {6, {}, Ctrl}, {8, {}, Shift}}, {6, 7, 8}},
-      {"single mode: ctrl-click replaces", false, {{2}, {5, {}, Ctrl}}, {5}},
-      {"single mode: shift-click replaces", false, {{2}, {5, {}, Shift}}, {5}},
-      {"down arrow moves", true, {{3}, {-1, Down}}, {4}},
-      {"up arrow stops at the top", true, {{0}, {-1, Up}}, {0}},
-      {"shift-up after shift-down",
+// What the user does, one action a word: a row number clicks it ("^" with Ctrl, "+" with
+// Shift); D, U, E are the Down, Up and End keys ("+" with Shift); p, m, r and a row press
+// the button on it, move to it and release it there.
+TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
+  using Case = std::tuple<const char*, bool, const char*, std::vector<int>>;  // several rows selectable
+  const Case cases[] = {
+      {"plain click selects one", true, "2 4", {4}},
+      {"ctrl-click toggles", true, "2 ^5 ^2", {5}},
+      {"shift-click selects a range", true, "2 +5", {2, 3, 4, 5}},
+      {"shift-click again shrinks from the anchor", true, "2 +6 +3", {2, 3}},
+      {"shift-click from a ctrl-click anchor", true, "1 ^6 +8", {6, 7, 8}},
+      {"single mode: ctrl-click replaces", false, "2 ^5", {5}},
+      {"single mode: shift-click replaces", false, "2 +5", {5}},
+      {"down arrow moves", true, "3 D", {4}},
+      {"up arrow stops at the top", true, "0 U", {0}},
+      {"shift-up after shift-down", true, "3 +D +D +U", {3, 4}},
+      {"shift-end", true, "26 +E", {26, 27, 28, 29}},
+      {"single mode: shift-down moves", false, "3 +D", {4}},
+      {"down with nothing selected takes the first row", true, "D", {0}},
+      {"arrows move from the ctrl-clicked row", true, "2 ^7 D", {8}},
+      {"a drag selects from the pressed row; moves after the release do nothing",
        true,
-       {{3}, {-1, Down, Shift}, {-1, Down, Shift}, {-1, Up, Shift}},
-       {3, 4}},
-      {"shift-end", true, {{26}, {-1, End, Shift}}, {26, 27, 28, 29}},
-      {"single mode: shift-down moves", false, {{3}, {-1, Down, Shift}}, {4}},
-      {"down with nothing selected takes the first row", true, {{-1, Down}}, {0}},
-      {"arrows move from the ctrl-clicked row", true, {{2}, {7, {}, Ctrl}, {-1, Down}}, {8}},
+       "p6 m4 m3 r3 m8",
+       {3, 4, 5, 6}},
+      {"single mode: a drag moves the one row", false, "p6 m4 m3 r3 m8", {3}},
   };
   for (const auto& [name, multiple, actions, selected] : cases) {
     SCOPED_TRACE(name);
     Fixture f(30, multiple);
-    for (const Action& action : actions) {
-      if (action.row >= 0) {
-        f.Click(action.row, action.modifiers);
-      } else {
-        f.Key(action.key, action.modifiers);
-      }
+    for (QString action : QString(actions).split(' ')) {
+      const Qt::KeyboardModifiers modifiers = action[0] == '^'   ? Ctrl
+                                              : action[0] == '+' ? Shift
+                                                                 : Qt::NoModifier;
+      if (modifiers != Qt::NoModifier) action.remove(0, 1);
+      const int row = action.mid(action[0].isDigit() ? 0 : 1).toInt();
+      QWidget* viewport = f.list->viewport();
+      if (action[0].isDigit()) f.Click(row, modifiers);
+      if (action[0] == 'p') QTest::mousePress(viewport, Qt::LeftButton, {}, f.At(row));
+      if (action[0] == 'm') QTest::mouseMove(viewport, f.At(row));
+      if (action[0] == 'r') QTest::mouseRelease(viewport, Qt::LeftButton, {}, f.At(row));
+      const QString keys = "DUE";
+      if (keys.contains(action[0]))
+        f.Key(std::array{Qt::Key_Down, Qt::Key_Up, Qt::Key_End}[keys.indexOf(action[0])], modifiers);
     }
     EXPECT_EQ(f.SelectedRows(), selected);
     EXPECT_EQ(f.list->SelCount(), static_cast<int>(selected.size()));
@@ -150,13 +148,20 @@ TEST(Listbox, EventsFireOncePerChange) {
   EXPECT_EQ(f.SelectedRows(), std::vector<int>{3});  // the handler finds its row
 }
 
-TEST(Listbox, HeadingRowFollowsTheModel) {
+// The heading row follows the model; rows grow with the font, all alike.
+TEST(Listbox, HeadingAndRowHeight) {
   Fixture f(3);
   f.list->Model()->SetHeadings({"Address", "Mailings"});
   EXPECT_EQ(f.list->horizontalHeader()->isVisible(), true);
   f.list->Model()->SetHasHeading(false);
-  EXPECT_EQ(f.list->horizontalHeader()->isVisible(), false);
-  EXPECT_EQ(f.list->verticalHeader()->isVisible(), false);
+  EXPECT_EQ(std::make_pair(f.list->horizontalHeader()->isVisible(), f.list->verticalHeader()->isVisible()),
+            std::make_pair(false, false));
+  const int before = f.list->rowHeight(0);
+  QFont larger = f.list->font();
+  larger.setPointSize(larger.pointSize() * 3);
+  f.list->setFont(larger);
+  EXPECT_GT(f.list->rowHeight(0), before);
+  EXPECT_EQ(f.list->rowHeight(0), f.list->rowHeight(2));
 }
 
 // A million rows: the view tracks bulk edits of the model without walking rows.
@@ -164,28 +169,15 @@ TEST(Listbox, MillionRows) {
   Fixture f(1000000);
   EXPECT_EQ(f.list->verticalHeader()->count(), 1000000);
   f.Click(0);
-  f.Key(End, Shift);
+  f.Key(Qt::Key_End, Shift);
   EXPECT_EQ(f.list->SelCount(), 1000000);
   EXPECT_EQ(f.list->verticalScrollBar()->value(), f.list->verticalScrollBar()->maximum());
   f.list->Model()->RemoveRowsIf([](int row) { return row % 2 == 1; });
   EXPECT_EQ(f.list->verticalHeader()->count(), 500000);
   f.list->SetListIndex(499999);
   EXPECT_EQ(f.list->Cell(499999, 0), "a999998@x.org");
-  f.Key(Up);
+  f.Key(Qt::Key_Up);
   EXPECT_EQ(f.list->ListIndex(), 499998);
-}
-
-TEST(Listbox, DraggingSelectsFromThePressedRow) {
-  for (const bool multiple : {true, false}) {
-    SCOPED_TRACE(multiple ? "several rows" : "one row");
-    Fixture f(10, multiple);
-    QTest::mousePress(f.list->viewport(), Qt::LeftButton, {}, f.At(6));
-    QTest::mouseMove(f.list->viewport(), f.At(4));
-    QTest::mouseMove(f.list->viewport(), f.At(3));
-    QTest::mouseRelease(f.list->viewport(), Qt::LeftButton, {}, f.At(3));
-    QTest::mouseMove(f.list->viewport(), f.At(8));  // button up: no effect
-    EXPECT_EQ(f.SelectedRows(), (multiple ? std::vector<int>{3, 4, 5, 6} : std::vector<int>{3}));
-  }
 }
 
 // The selection is drawn from the model's flags, not from the view's selection model.
@@ -212,7 +204,7 @@ TEST(Listbox, RowRemovalsReachTheViewBeforeItDrawsOrClicks) {
   for (int row = 39; row >= 30; --row) f.list->RemoveRow(row);
   QCoreApplication::processEvents();
   EXPECT_EQ(f.list->verticalHeader()->count(), 30);
-  f.Key(End);
+  f.Key(Qt::Key_End);
   EXPECT_EQ(f.list->ListIndex(), 29);
   EXPECT_EQ(f.list->verticalScrollBar()->value(), f.list->verticalScrollBar()->maximum());
   f.list->InsertRow(0, "first@x.org");
@@ -233,45 +225,27 @@ TEST(Listbox, LongCellsAreDrawnCut) {
   EXPECT_EQ(f.list->Cell(0, 0).size(), 1000000);
 }
 
-TEST(Listbox, RowsGrowWithTheFont) {
-  Fixture f(3);
-  const int before = f.list->rowHeight(0);
-  QFont larger = f.list->font();
-  larger.setPointSize(larger.pointSize() * 3);
-  f.list->setFont(larger);
-  EXPECT_GT(f.list->rowHeight(0), before);
-  EXPECT_EQ(f.list->rowHeight(0), f.list->rowHeight(2));
-}
-
 // The list's events run the program's handlers, which may run the event loop; the window
 // holding the list may be deleted meanwhile. The list must not touch itself afterwards.
 TEST(Listbox, ListDeletedWhileAHandlerRunsTheEventLoop) {
-  enum class Via { Click, Key, DoubleClick };
-  for (const Via via : {Via::Click, Via::Key, Via::DoubleClick}) {
-    SCOPED_TRACE(static_cast<int>(via));
+  // Only the event that starts it: a release or a second event would go to a list that is
+  // gone.
+  const std::function<void(Listbox*, QPoint)> starts[] = {
+      [](Listbox* list, QPoint at) { QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at); },
+      [](Listbox* list, QPoint) { QTest::keyPress(list, Qt::Key_Down); },
+      [](Listbox* list, QPoint at) {
+        QMouseEvent event(QEvent::MouseButtonDblClick, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(list->viewport(), &event);
+      }};
+  for (const auto& start : starts) {
     Fixture f(10);
     QPointer<Listbox> list = f.list;
-    const QPoint at = f.At(3);
     QObject::connect(list, &Listbox::Change, [&list] {
       QTimer::singleShot(0, [&list] { delete list.data(); });
       testing_support::WaitUntil([&list] { return list.isNull(); });
     });
-    // Only the event that starts it: a release or a second event would go to a list that
-    // is gone.
-    switch (via) {
-      case Via::Click:
-        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at);
-        break;
-      case Via::Key:
-        QTest::keyPress(list, Qt::Key_Down);
-        break;
-      case Via::DoubleClick: {
-        QMouseEvent event(QEvent::MouseButtonDblClick, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(list->viewport(), &event);
-        break;
-      }
-    }
+    start(list, f.At(3));
     EXPECT_EQ(list.isNull(), true);
   }
 }

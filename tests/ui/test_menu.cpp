@@ -1,13 +1,20 @@
+// The menu bar, and the about and help windows its items open.
 #include <QAction>
+#include <QEnterEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSet>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include "MainWindowFixture.h"
-#include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/Menu.h"
+#include "platform/ui/Listbox.h"
+#include "tools/ui/HelpWindow.h"
+#include "tools/ui/LinkLabel.h"
 
 namespace {
 
@@ -17,114 +24,159 @@ class MenuTest : public MainWindowFixture {
     MainWindowFixture::SetUp();
     StartCountingSaves();
   }
-
+  void TearDown() override {
+    for (HelpWindow* help : HelpWindows()) delete help;
+    MainWindowFixture::TearDown();
+  }
   // Brings a window to the front, as the user clicking it would.
   static void BringToFront(QWidget* window) {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-    ASSERT_EQ(QApplication::activeWindow(), window);
   }
-
-  // The command items (not titles, not separators) that pass the filter, in table order.
-  static QStringList Items(const std::function<bool(const app::MenuEntry&)>& keep) {
+  static QList<HelpWindow*> HelpWindows() {
+    QList<HelpWindow*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* help = qobject_cast<HelpWindow*>(w); help && help->isVisible()) found.append(help);
+    return found;
+  }
+  // Cmd+W in the window in front, as the user closes it.
+  static void PressClose(QWidget* front) {
+    BringToFront(front);
+    Menu::Instance().UpdateEnabling();
+    QTest::keyClick(front, Qt::Key_W, Qt::ControlModifier);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  // The command items (not titles, not separators) enabled or not, in table order.
+  static QStringList Items(bool enabled) {
+    Menu::Instance().UpdateEnabling();
     QStringList items;
     for (const app::MenuEntry& e : app::MenuTable()) {
-      if (!e.IsTitle() && !e.IsSeparator() && keep(e)) items.append(e.name);
+      if (!e.IsTitle() && !e.IsSeparator() && Menu::Instance().Lookup(e.name)->isEnabled() == enabled)
+        items.append(e.name);
     }
     return items;
-  }
-  static QStringList EnabledItems() {
-    Menu::Instance().UpdateEnabling();
-    return Items([](const app::MenuEntry& e) { return Menu::Instance().Lookup(e.name)->isEnabled(); });
   }
 };
 
 TEST_F(MenuTest, TheBarFollowsTheTable) {
-  const QList<QAction*> titles = m_window->menuBar()->actions();
-  QStringList built;
-  for (QAction* title : titles) {
-    built << title->objectName() + "|" + title->text();
+  QStringList built, expected;
+  for (QAction* title : m_window->menuBar()->actions()) {
+    built << title->objectName() + "|" + QString(title->text()).remove('&');
     for (QAction* item : title->menu()->actions()) {
       built << item->objectName() + "|" + (item->isSeparator() ? QString("-") : item->text()) + "|" +
                    item->shortcut().toString(QKeySequence::PortableText);
     }
   }
-  QStringList expected;
-  for (const app::MenuEntry& e : app::MenuTable()) {
-    expected << (e.IsTitle() ? e.name + "|" + e.text
-                             : e.name + "|" + e.text + "|" + app::PortableShortcut(e.shortcut));
-  }
+  for (const app::MenuEntry& e : app::MenuTable())
+    expected << e.name + "|" + e.text + (e.IsTitle() ? "" : "|" + app::PortableShortcut(e.shortcut));
   EXPECT_EQ(built, expected);
 }
 
-TEST_F(MenuTest, OneAccessorPerEntry) {
-#define NAME_OF(name) QStringLiteral(#name),
-  const QStringList accessors = {VELMORA_MENU_ITEMS(NAME_OF)};
-#undef NAME_OF
-  QStringList tableNames;
-  for (const app::MenuEntry& e : app::MenuTable()) tableNames << e.name;
-  EXPECT_EQ(accessors, tableNames);
-  EXPECT_EQ(m_window->EditSelectAll()->objectName(), QString("EditSelectAll"));
-  EXPECT_EQ(m_window->MenuItem("NoSuchItem"), nullptr);
-}
-
 // Each window in front enables the items it has handlers for: the main window all but
-// Undo, Close and the commands still to come; the about window only Quit.
-TEST_F(MenuTest, EnablingFollowsTheFrontWindow) {
+// Undo and Close; the about window only Quit. About goes to the main window's handler
+// only.
+TEST_F(MenuTest, EnablingAndCommandsFollowTheFrontWindow) {
   BringToFront(m_window);
-  EXPECT_EQ(Items([](const app::MenuEntry& e) { return !Menu::Instance().Lookup(e.name)->isEnabled(); }),
-            QStringList({"FileClose", "EditUndo"}));
+  EXPECT_EQ(Items(false), QStringList({"FileClose", "EditUndo"}));
   BringToFront(m_about);
-  EXPECT_EQ(m_window->FileSave()->isEnabled(), false);
-  EXPECT_EQ(EnabledItems(), QStringList{"FileQuit"});
-}
-
-TEST_F(MenuTest, MainWindowRegistersTheHandlersThatExist) {
-  EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_window), app::MainWindowMenuHandlerOrder());
-  EXPECT_EQ(app::CommandRouter::Instance().HandledItems(m_about), QStringList({"FileQuit"}));
-}
-
-// About goes to the main window's handler only; with the about window in front nothing
-// happens.
-TEST_F(MenuTest, AboutCommandGoesToTheFrontWindowOnly) {
-  BringToFront(m_about);
+  EXPECT_EQ(Items(true), QStringList{"FileQuit"});
   m_window->AppleAboutVelmora()->setEnabled(true);
   m_window->AppleAboutVelmora()->trigger();
   EXPECT_EQ(AboutWindows().size(), 1);
   BringToFront(m_window);
   m_window->AppleAboutVelmora()->trigger();
   EXPECT_EQ(AboutWindows().size(), 2);
-  EXPECT_EQ(m_quits, 0);
 }
 
 // Quit by menu or by shortcut: the about window's handler saves first; without a handler
 // it still quits (the main window saves when it closes, not here).
 TEST_F(MenuTest, QuitFromEitherWindow) {
-  struct Case {
-    bool aboutInFront;
-    bool byShortcut;
-    int saves;
-  };
-  for (const Case& c : {Case{true, false, 1}, Case{true, true, 1}, Case{false, false, 0}}) {
-    SCOPED_TRACE(testing::Message() << "about in front " << c.aboutInFront << ", shortcut " << c.byShortcut);
+  for (const auto& [aboutInFront, byShortcut, saves] :
+       {std::tuple{true, false, 1}, std::tuple{true, true, 1}, std::tuple{false, false, 0}}) {
     m_saves = m_quits = 0;
-    QWidget* front = c.aboutInFront ? static_cast<QWidget*>(m_about) : m_window;
+    QWidget* front = aboutInFront ? static_cast<QWidget*>(m_about) : m_window;
     BringToFront(front);
-    if (c.byShortcut) {
-      QTest::keyClick(front, Qt::Key_Q, Qt::ControlModifier);
-    } else {
-      FileQuit()->trigger();
-    }
-    EXPECT_EQ(m_quits, 1);
-    EXPECT_EQ(m_saves, c.saves);
+    if (byShortcut) QTest::keyClick(front, Qt::Key_Q, Qt::ControlModifier);
+    if (!byShortcut) FileQuit()->trigger();
+    EXPECT_EQ(std::make_pair(m_quits, m_saves), std::make_pair(1, saves)) << aboutInFront << byShortcut;
   }
 }
 
-TEST_F(MenuTest, CloseHasNoHandlerWithTheMainWindowInFront) {
-  BringToFront(m_window);
-  QTest::keyClick(m_window, Qt::Key_W, Qt::ControlModifier);
-  EXPECT_EQ(m_window->isVisible(), true);
-  EXPECT_EQ(m_quits, 0);
+// Each link turns red under the pointer on its own and back to blue after; every link
+// opens the maker's page and the window stays. The logo shows the whole name.
+TEST_F(MenuTest, AboutLinks) {
+  LinkLabel* links[] = {m_about->StaticText1, m_about->StaticText2, m_about->StaticText7};
+  const auto colours = [&] {
+    QStringList names;
+    for (LinkLabel* link : links) names << link->palette().color(QPalette::WindowText).name();
+    return names;
+  };
+  for (int i = 0; i < 3; ++i) {
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    QApplication::sendEvent(links[i], &enter);
+    QStringList expected(3, "#001cff");
+    expected[i] = "#ff0000";
+    EXPECT_EQ(colours(), expected);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(links[i], &leave);
+    EXPECT_EQ(colours(), QStringList(3, "#001cff"));
+    QTest::mouseClick(links[i], Qt::LeftButton);
+  }
+  EXPECT_EQ(m_recorded.openedUrls, QStringList(3, AboutWindow::kMakerPage));
+  EXPECT_EQ(m_about->isVisible(), true);
+  EXPECT_GE(m_about->StaticText5->width(),
+            m_about->StaticText5->fontMetrics().horizontalAdvance(m_about->StaticText5->text()));
+}
+
+// Continue, the default button, is the one way out: no close box, no Escape.
+TEST_F(MenuTest, AboutReturnPressesContinue) {
+  EXPECT_EQ(m_about->windowFlags() & Qt::WindowCloseButtonHint, Qt::WindowFlags());
+  m_window->hide();
+  m_about->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(m_about));
+  QTest::keyClick(m_about, Qt::Key_Escape);
+  EXPECT_TRUE(m_about->isVisible());
+  QTest::keyClick(m_about, Qt::Key_Return);
+  EXPECT_TRUE(testing_support::WaitUntil([&] { return m_about.isNull(); }));
+  EXPECT_TRUE(m_window->isVisible());
+  EXPECT_EQ(MainWindow::Existing(), m_window);
+}
+
+// Continue without a main window starts one, whose start-up yields: the about window
+// closed and deleted meanwhile (by the window manager) is no fault.
+TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
+  delete m_window;
+  QPointer<AboutWindow> about = m_about;
+  MainWindowHooks::Installed().updateLists = [about](MainWindow&) { delete about.data(); };
+  about->CloseAbout->click();
+  EXPECT_EQ(about.isNull(), true);
+  ASSERT_NE(MainWindow::Existing(), nullptr);
+  EXPECT_EQ(MainWindow::Existing()->isVisible(), true);
+}
+
+// Every opening makes a window of its own; Close reaches only the help window in front,
+// and nothing with the main window in front.
+TEST_F(MenuTest, CloseReachesTheHelpWindowInFront) {
+  m_window->_HelpVelmoraHelp_Action();
+  m_window->_HelpVelmoraHelp_Action();
+  ASSERT_EQ(HelpWindows().size(), 2);
+  PressClose(HelpWindows().first());
+  ASSERT_EQ(HelpWindows().size(), 1);
+  PressClose(m_window);
+  EXPECT_EQ(HelpWindows().size(), 1);
+}
+
+// The tab panel, the text and the table follow the window's size, down to nothing.
+TEST_F(MenuTest, HelpWindowFollowsItsSize) {
+  auto* help = new HelpWindow();
+  help->OpenInFront();
+  EXPECT_EQ(QSize(help->Width(), help->Height()), QSize(667, 587));
+  for (const auto& [window, panel, inner] : {std::tuple{QSize(700, 600), QSize(684, 488), QSize(674, 448)},
+                                             std::tuple{QSize(100, 130), QSize(84, 18), QSize(74, 0)}}) {
+    help->SetSize(window.width(), window.height());
+    EXPECT_EQ(QList<QSize>({help->TabPanel1->size(), help->EditField1->size(), help->ListBox1->size()}),
+              QList<QSize>({panel, inner, inner}));
+  }
 }
 
 }  // namespace

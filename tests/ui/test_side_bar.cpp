@@ -17,10 +17,8 @@ namespace {
 class SideBarTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_dir.isValid());
-    database = platform::FolderItem(m_dir.path());
     SideBarWindow::Host host;
-    host.database = [this] { return database; };
+    host.database = [this] { return platform::FolderItem(m_dir.path()); };
     host.lastopen = [this] { return lastopen; };
     host.openDatabase = [this](const QString& name) { opened.append(name); };
     bar = std::make_unique<SideBarWindow>(host);
@@ -36,7 +34,6 @@ class SideBarTest : public ::testing::Test {
   int TopOf(int place) const { return bar->Buttons().at(place)->y(); }
 
   QTemporaryDir m_dir;
-  platform::FolderItem database;
   QString lastopen;
   QStringList opened;
   std::unique_ptr<SideBarWindow> bar;
@@ -46,9 +43,8 @@ class SideBarTest : public ::testing::Test {
 // under the other; the last list opened is marked if it is still there.
 TEST_F(SideBarTest, ButtonsForListsOnly) {
   for (const char* name : {"Preferences", "LastDatabase", ".DS_Store", ".ds_store", "Trash", "News",
-                           "velmorastoredemails", ".News.velmora-save-k3j.tmp"}) {
+                           "velmorastoredemails", ".News.velmora-save-k3j.tmp"})
     Touch(name);
-  }
   QDir(m_dir.path()).mkdir("Sub");
   for (const auto& [last, news] : {std::pair{"News", "News*"}, std::pair{"Gone", "News"}}) {
     lastopen = last;
@@ -65,15 +61,13 @@ TEST_F(SideBarTest, ManyLists) {
   for (int i = 0; i < 130; ++i) Touch(QString("L%1").arg(i, 3, 10, QChar('0')));
   lastopen = "L120";
   bar->UpdateLists();
-  ASSERT_EQ(bar->CountFolderButtons(), 130);
   bar->UpdateLists();
-  EXPECT_EQ(bar->CountFolderButtons(), 130);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(bar->findChildren<FolderButton*>().size(), 130);
+  EXPECT_EQ(std::make_tuple(bar->CountFolderButtons(), bar->findChildren<FolderButton*>().size()),
+            std::make_tuple(130, 130));
 
   bar->ScrollBar1->setValue(3);
-  EXPECT_EQ(TopOf(3), 5);
-  EXPECT_EQ(TopOf(0), 5 - 3 * 35);
+  EXPECT_EQ(std::make_pair(TopOf(3), TopOf(0)), std::make_pair(5, 5 - 3 * 35));
   bar->ScrollBar1->setValue(0);
 
   FolderButton* first = bar->Buttons().front();
@@ -81,8 +75,7 @@ TEST_F(SideBarTest, ManyLists) {
   QTest::mouseRelease(first, Qt::LeftButton, {}, QPoint(3, 40));
   EXPECT_EQ(opened, QStringList{});
   QTest::mouseClick(first, Qt::LeftButton, {}, QPoint(3, 3));
-  EXPECT_EQ(opened, QStringList{"L000"});
-  EXPECT_EQ(Names().filter("*"), QStringList{"L000*"});
+  EXPECT_EQ(opened + Names().filter("*"), QStringList({"L000", "L000*"}));
 }
 
 // A rebuild asked for while another still reads the folder (it yields) wins, even when it

@@ -1,15 +1,10 @@
 #include <sys/stat.h>
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLockFile>
-#include <QTabWidget>
 
 #include "MainWindowFixture.h"
-#include "app/MessageLog.h"
 #include "lists/MailingLists.h"
-#include "support/TestSupport.h"
 
 using testing_support::WriteAll;
 
@@ -22,10 +17,7 @@ class Startup : public MainWindowFixture {
     auto& hooks = MainWindowHooks::Installed();
     hooks.createSideBar = [this](MainWindow&) -> QWidget* {
       m_calls << "createSideBar";
-      m_sideBar = new QWidget;
-      m_sideBar->setObjectName("SideBar");
-      m_sideBar->show();
-      return m_sideBar;
+      return m_sideBar = new QWidget;
     };
     hooks.openDatabase = [this](MainWindow& w, const QString& name) {
       m_calls << "openDatabase:" + name;
@@ -43,86 +35,103 @@ class Startup : public MainWindowFixture {
   QPointer<QWidget> m_sideBar;
 };
 
+// The first start makes the Database folder and says so; the window comes up at its size
+// with the side bar at its right edge and the about window in front.
 TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
   RecordHooks();
-  MainWindow* w = MainWindow::Instance();
-  EXPECT_TRUE(QFileInfo(DatabasePath()).isDir());
+  MainWindow* w = m_window = MainWindow::Instance();
   EXPECT_EQ(w->database.AbsolutePath(), QDir(DatabasePath()).absolutePath());
-  ASSERT_EQ(w->UserMessagesLog().Count(), 1);
-  EXPECT_EQ(w->UserMessagesLog().Row(0), Logged("Creating the Database folder."));
-  EXPECT_EQ(w->Slug->text(), QString("Creating the Database folder."));
-  // Nothing to read: settings empty, no list, no POP3 log-in.
+  EXPECT_EQ(QFileInfo(DatabasePath()).isDir(), true);
+  EXPECT_EQ(LogRows(), QStringList{Logged("Creating the Database folder.")});
   EXPECT_EQ(m_calls, QStringList({"createSideBar", "updateLists"}));
-  EXPECT_EQ(w->server, QString());
-  EXPECT_EQ(w->popusername, QString());
-  EXPECT_FALSE(w->xduplicates);
-  EXPECT_EQ(w->lastopen, QString());
-  EXPECT_TRUE(w->existingfile.IsNull());
-  EXPECT_FALSE(w->Changed);
-  EXPECT_EQ(m_quits, 0);
-  EXPECT_EQ(m_recorded.messages, QStringList());
-  // Sized and laid out, side bar docked to the right edge.
-  EXPECT_EQ(w->Width(), 475);
-  EXPECT_EQ(w->Height(), 370);
-  ASSERT_EQ(w->SideBar.data(), m_sideBar.data());
+  EXPECT_EQ(std::make_tuple(w->Changed, m_quits, m_recorded.messages.size(), w->Width(), w->Height()),
+            std::make_tuple(false, 0, 0, 475, 370));
   EXPECT_EQ(m_sideBar->geometry(), QRect(w->geometry().x() + 476, w->geometry().y(), 170, 370));
-  EXPECT_TRUE(w->acceptDrops());
-  // The about window in front of a visible main window.
-  EXPECT_TRUE(w->isVisible());
   ASSERT_EQ(AboutWindows().size(), 1);
-  EXPECT_TRUE(AboutWindows().first()->isVisible());
+  EXPECT_EQ(std::make_pair(w->isVisible(), AboutWindows().first()->isVisible()), std::make_pair(true, true));
 }
 
-TEST_F(Startup, SecondStartDoesNotReportTheFolder) {
+// Later starts open the list named in LastDatabase, report it when it is gone, and clear
+// the unsaved mark that reading it may set.
+TEST_F(Startup, LaterStartsOpenTheLastList) {
+  const struct {
+    QByteArray last;
+    bool listThere;
+    QString slug;
+    QStringList calls;
+  } cases[] = {
+      {{}, false, "Slug", {"createSideBar", "updateLists"}},
+      {"Customers", true, "Slug", {"createSideBar", "openDatabase:Customers", "updateLists"}},
+      {"Customers",
+       false,
+       "The list \"Customers\" that was open last is gone.",
+       {"createSideBar", "openDatabase:Customers", "updateLists"}},
+  };
   QDir(m_dir.path()).mkpath("Database");
-  MainWindow* w = MainWindow::Instance();
-  EXPECT_EQ(w->UserMessagesLog().Count(), 0);
-  EXPECT_EQ(w->Slug->text(), QString("Slug"));
-}
-
-TEST_F(Startup, UnwritableDatabaseShowsTheMessageAndQuits) {
-  // A folder no one may write in, even the superuser.
-  const QString locked = QStringLiteral("/proc/self");
-  platform::FolderItem::SetAppFolderForTests(locked);
-  if (platform::FolderItem::GetFolderItem("Database").IsWriteable()) GTEST_SKIP() << "no unwritable folder";
-  RecordHooks();
-  MainWindow* w = MainWindow::Instance();
-  EXPECT_EQ(
-      m_recorded.messages,
-      QStringList({"Permissions on this volume are not set to writeable for this user. Please move Velmora "
-                   "and it's 'Database' and 'eMail' folders to a new location (i.e. Desktop). This "
-                   "application will shut down now."}));
-  EXPECT_EQ(m_quits, 1);
-  // Start-up stops there: nothing created, read or opened.
-  EXPECT_EQ(w->UserMessagesLog().Count(), 0);
-  EXPECT_EQ(m_calls, QStringList({"createSideBar"}));
-  EXPECT_EQ(AboutWindows().size(), 0);
-}
-
-// Anything but a folder in the Database folder's place (a file, a pipe, a link to nothing)
-// is reported at start-up, as an unwritable folder is, and left as it is.
-TEST_F(Startup, DatabaseThatIsNoFolderIsReported) {
-  const QString path = DatabasePath();
-  const std::function<bool()> makers[] = {
-      [&] { return QFile(path).open(QIODevice::WriteOnly); },
-      [&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; },
-      [&] { return QFile::link(m_dir.filePath("gone"), path); }};
-  for (const auto& make : makers) {
-    ASSERT_EQ(make(), true);
+  for (const auto& c : cases) {
+    QFile::remove(DatabasePath() + "/Customers");
+    if (c.listThere) WriteAll(DatabasePath() + "/Customers", "");
+    if (!c.last.isNull()) WriteAll(DatabasePath() + "/LastDatabase", c.last);
     RecordHooks();
-    MainWindow::Instance();
+    m_window = MainWindow::Instance();
+    EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, m_window->Changed),
+              std::make_tuple(c.slug, c.calls, false));
+    EXPECT_EQ(m_window->lastopen, QString(c.last));
+    CloseAll();
+    delete m_sideBar;
+    m_calls.clear();
+  }
+}
+
+// A Database folder that cannot be written (even by the superuser), or anything but a
+// folder in its place (a file, a pipe, a link to nothing), is reported, left as it is, and
+// the program quits with nothing read or opened. A folder that cannot be made (another
+// program puts a file in its place first) is reported on the status line as well.
+TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
+  const QString path = DatabasePath();
+  const QString notFolder = "The 'Database' item beside Velmora is not a folder";
+  const auto fileAtFirstReport = [&] {
+    auto& hook = MainWindowHooks::Installed().createSideBar;
+    hook = [path, side = hook](MainWindow& w) {
+      QObject::connect(&w.UserMessagesLog(), &QAbstractItemModel::rowsInserted, &w,
+                       [path] { QFile(path).open(QIODevice::WriteOnly); });
+      return side(w);
+    };
+    return true;
+  };
+  const struct {
+    std::function<bool()> make;
+    QString message;
+    QStringList log;
+  } cases[] = {{[] {
+                  platform::FolderItem::SetAppFolderForTests("/proc/self");
+                  return !platform::FolderItem::GetFolderItem("Database").IsWriteable();
+                },
+                "Permissions on this volume are not set to writeable for this user.",
+                {}},
+               {[&] { return QFile(path).open(QIODevice::WriteOnly); }, notFolder, {}},
+               {[&] { return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }, notFolder, {}},
+               {[&] { return QFile::link(m_dir.filePath("gone"), path); }, notFolder, {}},
+               {fileAtFirstReport,
+                notFolder,
+                {Logged("Could not create the Database folder " + path + "."),
+                 Logged("Creating the Database folder.")}}};
+  for (const auto& [make, message, log] : cases) {
+    RecordHooks();
+    ASSERT_EQ(make(), true);
+    m_window = MainWindow::Instance();
+    EXPECT_EQ(LogRows(), log);
     ASSERT_EQ(m_recorded.messages.size(), 1);
-    EXPECT_EQ(
-        m_recorded.messages.takeFirst().startsWith("The 'Database' item beside Velmora is not a folder"),
-        true);
-    EXPECT_EQ(m_calls, QStringList({"createSideBar"}));
-    EXPECT_EQ(QFileInfo(path).isDir(), false);
+    EXPECT_EQ(m_recorded.messages.takeFirst().startsWith(message), true) << message.toStdString();
+    EXPECT_EQ(std::make_tuple(m_calls, AboutWindows().size(), QFileInfo(path).isDir()),
+              std::make_tuple(QStringList{"createSideBar"}, 0, false));
     CloseAll();
     delete m_sideBar;
     m_calls.clear();
     QFile::remove(path);
+    platform::FolderItem::SetAppFolderForTests(m_dir.path());
   }
-  EXPECT_EQ(m_quits, 3);
+  EXPECT_EQ(m_quits, 5);
 }
 
 // A second copy of the program on the same Database folder says so and quits before it
@@ -142,73 +151,18 @@ TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
   ASSERT_EQ(m_recorded.messages.size(), 1);
   EXPECT_EQ(m_recorded.messages.first().startsWith("Another copy of Velmora is using the 'Database' folder."),
             true);
-  EXPECT_EQ(m_quits, 1);
-  EXPECT_EQ(m_calls, QStringList({"createSideBar"}));
-  EXPECT_EQ(AboutWindows().size(), 0);
-  EXPECT_EQ(QFile::exists(stale), true);
+  EXPECT_EQ(std::make_tuple(m_quits, m_calls, AboutWindows().size(), QFile::exists(stale)),
+            std::make_tuple(1, QStringList{"createSideBar"}, 0, true));
   CloseAll();
   otherCopy.unlock();
 
   MainWindow::Instance();
-  EXPECT_EQ(m_quits, 1);
-  EXPECT_EQ(QFile::exists(stale), false);
-  EXPECT_EQ(testing_support::ReadAll(DatabasePath() + "/LastDatabase"), QByteArray("Customers"));
+  EXPECT_EQ(std::make_tuple(m_quits, QFile::exists(stale),
+                            testing_support::ReadAll(DatabasePath() + "/LastDatabase")),
+            std::make_tuple(1, false, QByteArray("Customers")));
   EXPECT_EQ(otherCopy.tryLock(), false);
   CloseAll();
   EXPECT_EQ(otherCopy.tryLock(), true);
-}
-
-// LastDatabase naming a list that is no longer there: the status line says so.
-TEST_F(Startup, LastListGoneIsReported) {
-  QDir(m_dir.path()).mkpath("Database");
-  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
-  EXPECT_EQ(MainWindow::Instance()->Slug->text(),
-            QString("The list \"Customers\" that was open last is gone."));
-}
-
-TEST_F(Startup, ReadsTheSevenPreferencesLines) {
-  WritePreferences("smtp.example.net\nsmtp-user\nsmtp-pass\nTrue\npop.example.net\npop-user\npop-pass\n");
-  RecordHooks();
-  MainWindow* w = MainWindow::Instance();
-  EXPECT_EQ(w->server, QString("smtp.example.net"));
-  EXPECT_EQ(w->username, QString("smtp-user"));
-  EXPECT_EQ(w->password, QString("smtp-pass"));
-  EXPECT_TRUE(w->xduplicates);
-  EXPECT_EQ(w->popserver, QString("pop.example.net"));
-  EXPECT_EQ(w->popusername, QString("pop-user"));
-  EXPECT_EQ(w->poppassword, QString("pop-pass"));
-  EXPECT_EQ(m_calls, QStringList({"createSideBar", "updateLists"}));
-}
-
-TEST_F(Startup, FourthPreferencesLineSetsTheDuplicateTest) {
-  const std::vector<std::pair<QByteArray, bool>> cases = {
-      {"True", true}, {"Truex", true}, {"False", false}, {"", false}, {" True", false}};
-  for (const auto& [line, on] : cases) {
-    WritePreferences("s\nu\np\n" + line + "\r\n\n\n\n");
-    MainWindow* w = MainWindow::Instance();
-    EXPECT_EQ(w->xduplicates, on) << '"' << line.toStdString() << '"';
-    CloseAll();
-  }
-}
-
-TEST_F(Startup, ShortPreferencesFileLeavesTheRestEmpty) {
-  WritePreferences("smtp.example.net\nuser");
-  MainWindow* w = MainWindow::Instance();
-  EXPECT_EQ(w->server, QString("smtp.example.net"));
-  EXPECT_EQ(w->username, QString("user"));
-  EXPECT_EQ(w->password, QString());
-  EXPECT_FALSE(w->xduplicates);
-  EXPECT_EQ(w->poppassword, QString());
-}
-
-TEST_F(Startup, OpensTheLastListAndClearsChanged) {
-  QDir(m_dir.path()).mkpath("Database");
-  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
-  RecordHooks();
-  MainWindow* w = MainWindow::Instance();
-  EXPECT_EQ(w->lastopen, QString("Customers"));
-  EXPECT_EQ(m_calls, QStringList({"createSideBar", "openDatabase:Customers", "updateLists"}));
-  EXPECT_FALSE(w->Changed);
 }
 
 // Opening the last list and filling the side bar yield: a window closed and deleted
@@ -216,33 +170,27 @@ TEST_F(Startup, OpensTheLastListAndClearsChanged) {
 TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
   QDir(m_dir.path()).mkpath("Database");
   WriteAll(DatabasePath() + "/LastDatabase", "Customers");
-  for (const char* step : {"openDatabase", "updateLists"}) {
-    SCOPED_TRACE(step);
+  for (const bool duringOpen : {true, false}) {
     RecordHooks();
-    auto& hooks = MainWindowHooks::Installed();
-    if (QString(step) == "openDatabase") {
-      hooks.openDatabase = [](MainWindow& w, const QString&) { delete &w; };
-    } else {
-      hooks.updateLists = [](MainWindow& w) { delete &w; };
-    }
+    if (duringOpen)
+      MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
+    if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
     EXPECT_EQ(MainWindow::Instance(), nullptr);
     EXPECT_EQ(AboutWindows().size(), 0);
     delete m_sideBar;
   }
 }
 
+// The one main window while it lives; reached after it closed, a new one starts.
 TEST_F(Startup, ReachingAClosedMainWindowStartsAgain) {
   RecordHooks();
   MainWindow* first = MainWindow::Instance();
-  EXPECT_EQ(MainWindow::Instance(), first);  // the one instance while it lives
-  EXPECT_EQ(m_calls.count("createSideBar"), 1);
+  EXPECT_EQ(MainWindow::Instance(), first);
   delete first;
   delete m_sideBar;
   EXPECT_EQ(MainWindow::Existing(), nullptr);
-  MainWindow* second = MainWindow::Instance();
-  ASSERT_NE(second, nullptr);
-  EXPECT_EQ(m_calls.count("createSideBar"), 2);
-  EXPECT_EQ(AboutWindows().size(), 2);
+  ASSERT_NE(MainWindow::Instance(), nullptr);
+  EXPECT_EQ(std::make_tuple(m_calls.count("createSideBar"), AboutWindows().size()), std::make_tuple(2, 2));
 }
 
 }  // namespace

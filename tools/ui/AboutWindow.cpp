@@ -42,7 +42,6 @@ void AboutWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("AboutWindow"));
   setWindowTitle(QStringLiteral("About Velmora"));
-  setAccessibleName(windowTitle());
   // No close, minimise or maximise button, and a fixed size.
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(480, 366);
@@ -56,10 +55,10 @@ void AboutWindow::CreateControls() {
 LinkLabel* AboutWindow::AddLink(const QString& name, const QString& text, QRect bounds, int pixelSize) {
   auto* label = new LinkLabel(text, this);
   label->setObjectName(name);
-  label->setAccessibleName(name);
   label->setGeometry(bounds);
   label->setFont(FontOfSize(pixelSize));
   label->SetTextColor(kLinkBlue);
+  connect(label, &LinkLabel::Opened, this, [] { platform::ShowURL(kMakerPage); });
   return label;
 }
 
@@ -67,7 +66,6 @@ QLabel* AboutWindow::AddLabel(const QString& name, const QString& text, QRect bo
                               QColor color) {
   auto* label = new QLabel(text, this);
   label->setObjectName(name);
-  label->setAccessibleName(name);
   label->setGeometry(bounds);
   label->setFont(FontOfSize(pixelSize));
   QPalette p = label->palette();
@@ -92,7 +90,6 @@ void AboutWindow::_CreateControls0() {
 
   CloseAbout = new QPushButton(QStringLiteral("Continue"), this);
   CloseAbout->setObjectName(QStringLiteral("CloseAbout"));
-  CloseAbout->setAccessibleName(CloseAbout->text());
   CloseAbout->setGeometry(398, 5, 74, 20);
   CloseAbout->setDefault(true);
   CloseAbout->setEnabled(true);
@@ -117,10 +114,16 @@ void AboutWindow::_CreateControls0() {
   StaticText3 = AddLabel(QStringLiteral("StaticText3"), kProductName.left(1), {148, 3, 30, 55}, 48, kLinkRed);
   StaticText5 =
       AddLabel(QStringLiteral("StaticText5"), kProductName.mid(1), {175, 3, 144, 55}, 48, Qt::black);
+  // Read aloud, the logo's first letter stands for the whole name.
+  StaticText3->setAccessibleName(kProductName);
   // The logo's design width is too narrow for the product name at 48 pixels in the
   // fonts found here; widen it rightwards rather than cut the name off.
   StaticText5->resize(std::max(StaticText5->width(), StaticText5->sizeHint().width()), StaticText5->height());
 
+  // Tab goes from Continue down the links.
+  setTabOrder(CloseAbout, StaticText1);
+  setTabOrder(StaticText1, StaticText2);
+  setTabOrder(StaticText2, StaticText7);
   CloseAbout->setFocus();
 }
 

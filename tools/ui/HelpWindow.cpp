@@ -175,7 +175,6 @@ void HelpWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("HelpWindow"));
   setWindowTitle(QStringLiteral("Help!"));
-  setAccessibleName(windowTitle());
   // The commands reach this window through the shared menu bar; File > Close is its own.
   m_content = InstallMenuBarAndContent(*this, {64, 64});
   SetSize(667, 587);
@@ -201,7 +200,6 @@ QLabel* HelpWindow::AddLabel(const QString& name, const QString& text, QRect bou
                              QColor color) {
   auto* label = new QLabel(text, m_content);
   label->setObjectName(name);
-  label->setAccessibleName(text);
   label->setGeometry(bounds);
   label->setFont(FontOfSize(pixelSize));
   QPalette palette = label->palette();
@@ -221,12 +219,13 @@ void HelpWindow::_CreateControls0() {
   StaticText5 = AddLabel(QStringLiteral("StaticText5"), kProductName.left(1), {241, 1, 30, 55}, 48, kLogoRed);
   StaticText6 =
       AddLabel(QStringLiteral("StaticText6"), kProductName.mid(1), {268, 1, 144, 55}, 48, Qt::black);
+  // Read aloud, the logo's first letter stands for the whole name.
+  StaticText5->setAccessibleName(kProductName);
   // Widened rightwards where the design width cuts the name off in the fonts at hand.
   StaticText6->resize(std::max(StaticText6->width(), StaticText6->sizeHint().width()), StaticText6->height());
 
   TabPanel1 = new QTabWidget(m_content);
   TabPanel1->setObjectName(QStringLiteral("TabPanel1"));
-  TabPanel1->setAccessibleName(QStringLiteral("TabPanel1"));
   TabPanel1->setGeometry(8, kTabTop, 651, 474);
   TabPanel1->setFont(FontOfSize(12));
   const QString tabs[] = {QStringLiteral("General"), QStringLiteral("Find all Syntax")};

@@ -43,7 +43,6 @@ MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MessageWindow"));
   setWindowTitle(QStringLiteral("Untitled"));
-  setAccessibleName(windowTitle());
   resize(466, 361);
   setMinimumSize(64, 64);
   setMaximumSize(32000, 32000);
@@ -53,6 +52,7 @@ MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
   MessageList->Model()->SetHasHeading(false);
   MessageList->SetMultipleSelection(true);
   MessageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  MessageList->setAccessibleName(QStringLiteral("Addresses"));
   Close = Place(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("Close"), {199, 332, 69, 20});
   Close->setDefault(true);
   RemoveFromList = Place(new QPushButton(QStringLiteral("Remove from This List"), this),
@@ -194,7 +194,7 @@ void MessageWindow::RemoveFromMain_Action() {
 // ---- Adding and the menu ------------------------------------------------------------------
 
 void MessageWindow::PushButton1_Action() {
-  auto* dialog = new NewAddressWin(m_main);
+  auto* dialog = new NewAddressWin(m_main, this);
   dialog->show();
   dialog->list = MessageList;
 }

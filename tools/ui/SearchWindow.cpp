@@ -15,7 +15,6 @@ SearchWindow::SearchWindow(QPointer<MainWindow> main, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("SearchWindow"));
   setWindowTitle(QStringLiteral("Search for an eMail Address..."));
-  setAccessibleName(windowTitle());
   resize(321, 99);
 
   using lists::ui::Place;

@@ -29,7 +29,6 @@ SortWindow::SortWindow(QPointer<MainWindow> main, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("SortWindow"));
   setWindowTitle(QStringLiteral("Velmora Sort..."));
-  setAccessibleName(windowTitle());
   resize(378, 183);
 
   using lists::ui::Place;

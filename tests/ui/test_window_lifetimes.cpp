@@ -1,0 +1,145 @@
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "MainWindowFixture.h"
+#include "app/CommandRouter.h"
+#include "lists/ui/MainWindowListsSetup.h"
+#include "mailing/ui/SendWindow.h"
+#include "platform/EventLoop.h"
+#include "platform/ui/Listbox.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+class WindowLifetimesTest : public MainWindowFixture {
+ protected:
+  void SetUp() override {
+    MainWindowFixture::SetUp();
+    lists::ui::InstallMainWindowHooks();
+    mailing::ui::InstallSendWindowHook();
+    platform::SetYieldInterval(0us);
+  }
+  void TearDown() override {
+    platform::SetYieldInterval(2ms);
+    QList<QPointer<QWidget>> others;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      // The menus are windows too, shared by every window for the life of the program.
+      if (!qobject_cast<QMenu*>(w) && !qobject_cast<MainWindow*>(w) && !qobject_cast<AboutWindow*>(w) &&
+          !w->parentWidget())
+        others.append(w);
+    }
+    for (const QPointer<QWidget>& w : others) delete w.data();
+    MainWindowFixture::TearDown();
+  }
+  // The open window of a kind made last.
+  static QWidget* Newest(const char* kind) {
+    QWidget* found = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->inherits(kind) && w->isVisible()) found = w;
+    return found;
+  }
+  // Types into a field of the newest window of a kind, or presses its button, or sends it
+  // the menu command of that name.
+  static void Type(const char* kind, const char* field, const QString& text) {
+    Newest(kind)->findChild<QLineEdit*>(field)->setText(text);
+  }
+  static void Press(QWidget* window, const QString& button) {
+    if (auto* b = window->findChild<QPushButton*>(button)) return b->click();
+    app::CommandRouter::Instance().Dispatch(window, button);
+  }
+};
+
+// The main window closes (or goes in the middle of the dialog's own work) while each kind
+// of window is open and its button is pressed: nothing crashes, no second main window comes
+// up, the dialogs that act on the main window go with it, the others stay and still work
+// on their own list.
+TEST_F(WindowLifetimesTest, TheMainWindowGoesWhileAnyWindowIsOpen) {
+  const struct {
+    const char* kind;
+    std::function<void(MainWindow&)> open;
+    QString press;
+    bool stays;  // the window is still open afterwards
+  } cases[] = {
+      {"EditWindow",
+       [](MainWindow& m) {
+         m.elist->SetListIndex(0);
+         m.elist_DoubleClick();
+       },
+       "PushButton1", false},
+      {"NewAddressWin",
+       [](MainWindow& m) {
+         m._AddressesNew_Action();
+         Type("NewAddressWin", "emailaddress", "new@example.com");
+       },
+       "OK", false},
+      {"MLWindow", [](MainWindow& m) { m._MailingListsNewMailingList_Action(); }, "OK", false},
+      {"SendWindow",
+       [](MainWindow& m) {
+         m.server = "smtp.example.com";
+         m.elist->Model()->SetAllSelected(true);
+         m.ToolbarItem1[0]->trigger();
+         Type("SendWindow", "Name", "Launch");
+       },
+       "PushButton1", false},
+      {"PreferencesWindow", [](MainWindow& m) { m._FilePreferences_Action(); }, "PushButton1", false},
+      {"SearchWindow",
+       [](MainWindow& m) {
+         m._EditFind_Action();
+         Type("SearchWindow", "Address", "m1");
+       },
+       "FindAll", false},
+      {"SortWindow", [](MainWindow& m) { m.OpenSortWindow(); }, "PushButton1", true},
+      {"MessageWindow",
+       [](MainWindow& m) {
+         m._AddressesBulkRemove_Action();
+         Newest("MessageWindow")
+             ->findChild<platform::Listbox*>("MessageList")
+             ->AddRow(QString("m1@example.com"));
+       },
+       "RemoveFromMain", true},
+      {"HelpWindow", [](MainWindow& m) { m._HelpVelmoraHelp_Action(); }, "FileClose", false},
+      {"AboutWindow", [](MainWindow& m) { m._AppleAboutVelmora_Action(); }, "FileQuit", true},
+  };
+  for (const auto& c : cases) {
+    // The main window is closed before the press, or goes at the first turn of the event
+    // loop after it, in the middle of the window's own work.
+    for (const bool during : {false, true}) {
+      SCOPED_TRACE(std::string(c.kind) + (during ? ", during the press" : ""));
+      StartCountingSaves();
+      for (int i = 0; i < 20000; ++i)
+        m_window->elist->AddRow(QStringList{QString("m%1@example.com").arg(i % 977), {}});
+      c.open(*m_window);
+      QPointer<QWidget> window = Newest(c.kind);
+      ASSERT_NE(window, nullptr);
+      QPointer<MainWindow> main(m_window);
+      if (during) {
+        QTimer::singleShot(0, [main] { delete main.data(); });
+      } else {
+        m_window->Changed = false;
+        m_window->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(main, nullptr);
+      }
+      // A window that went with the main window has nothing left to press.
+      if (window) Press(window, c.press);
+      EXPECT_EQ(testing_support::WaitUntil([&] { return main.isNull(); }), true);
+      QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      EXPECT_EQ(MainWindow::Existing(), nullptr);
+      EXPECT_EQ(window && window->isVisible(), c.stays);
+      if (window && c.press == "RemoveFromMain") {  // its own Add Address still fills its own list
+        Press(window, "PushButton1");
+        Type("NewAddressWin", "emailaddress", "new@example.com");
+        Press(Newest("NewAddressWin"), "OK");
+        EXPECT_EQ(window->findChild<platform::Listbox*>("MessageList")->ListCount(), 2);
+      }
+      TearDown();
+      SetUp();
+    }
+  }
+}
+
+}  // namespace
