@@ -1,6 +1,6 @@
 #include "tools/AddressPattern.h"
 
-#define PCRE2_CODE_UNIT_WIDTH 16
+#define PCRE2_CODE_UNIT_WIDTH 0
 #include <pcre2.h>
 
 #include <QElapsedTimer>
@@ -12,8 +12,8 @@ namespace tools {
 
 namespace {
 
-pcre2_code* Code(void* code) {
-  return static_cast<pcre2_code*>(code);
+pcre2_code_16* Code(void* code) {
+  return static_cast<pcre2_code_16*>(code);
 }
 
 // What PCRE2 would refuse as a subject in UTF mode: a surrogate that is not half of a pair.
@@ -35,54 +35,91 @@ bool IsValidUtf16(QStringView text) {
 }  // namespace
 
 struct AddressPattern::Engine {
-  pcre2_match_data* data = nullptr;
-  pcre2_match_context* context = nullptr;
-  pcre2_jit_stack* stack = nullptr;
+  pcre2_match_data_16* data = nullptr;
+  pcre2_match_context_16* context = nullptr;
+  pcre2_jit_stack_16* stack = nullptr;
   bool jit = false;
+  // The same pattern for subjects of ASCII bytes, matched without making them UTF-16 first;
+  // null when it cannot be compiled or JIT-compiled that way.
+  pcre2_code_8* ascii = nullptr;
+  pcre2_match_data_8* asciiData = nullptr;
+  pcre2_match_context_8* asciiContext = nullptr;
+  pcre2_jit_stack_8* asciiStack = nullptr;
 };
 
 AddressPattern::AddressPattern(const QString& pattern) {
   int error = 0;
   PCRE2_SIZE offset = 0;
-  pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.utf16()), pattern.size(), PCRE2_UTF,
-                                   &error, &offset, nullptr);
+  pcre2_code_16* code = pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(pattern.utf16()), pattern.size(),
+                                         PCRE2_UTF, &error, &offset, nullptr);
   if (!code) {
-    PCRE2_UCHAR buffer[256];
-    const int length = pcre2_get_error_message(error, buffer, 256);
+    PCRE2_UCHAR16 buffer[256];
+    const int length = pcre2_get_error_message_16(error, buffer, 256);
     m_error = length > 0 ? QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), length)
                          : QStringLiteral("unknown error");
     return;
   }
   m_code = code;
   m_engine = new Engine;
-  m_engine->jit = pcre2_jit_compile(code, PCRE2_JIT_COMPLETE) == 0;
-  m_engine->data = pcre2_match_data_create_from_pattern(code, nullptr);
+  m_engine->jit = pcre2_jit_compile_16(code, PCRE2_JIT_COMPLETE) == 0;
+  m_engine->data = pcre2_match_data_create_from_pattern_16(code, nullptr);
   // The JIT stack that QRegularExpression gives deep patterns.
-  m_engine->context = pcre2_match_context_create(nullptr);
-  m_engine->stack = pcre2_jit_stack_create(32 * 1024, 512 * 1024, nullptr);
-  pcre2_jit_stack_assign(m_engine->context, nullptr, m_engine->stack);
+  m_engine->context = pcre2_match_context_create_16(nullptr);
+  m_engine->stack = pcre2_jit_stack_create_16(32 * 1024, 512 * 1024, nullptr);
+  pcre2_jit_stack_assign_16(m_engine->context, nullptr, m_engine->stack);
+  // On an ASCII subject a pattern matches alike whatever the width of its code units: the
+  // subject's characters are the same and so are the pattern's.
+  if (!m_engine->jit) return;
+  const QByteArray utf8 = pattern.toUtf8();
+  if (QString::fromUtf8(utf8) != pattern) return;  // a lone surrogate has no UTF-8 form
+  pcre2_code_8* ascii = pcre2_compile_8(reinterpret_cast<PCRE2_SPTR8>(utf8.constData()), utf8.size(),
+                                        PCRE2_UTF, &error, &offset, nullptr);
+  if (!ascii || pcre2_jit_compile_8(ascii, PCRE2_JIT_COMPLETE) != 0) {
+    pcre2_code_free_8(ascii);
+    return;
+  }
+  m_engine->ascii = ascii;
+  m_engine->asciiData = pcre2_match_data_create_from_pattern_8(ascii, nullptr);
+  m_engine->asciiContext = pcre2_match_context_create_8(nullptr);
+  m_engine->asciiStack = pcre2_jit_stack_create_8(32 * 1024, 512 * 1024, nullptr);
+  pcre2_jit_stack_assign_8(m_engine->asciiContext, nullptr, m_engine->asciiStack);
 }
 
 AddressPattern::~AddressPattern() {
   if (m_engine) {
-    pcre2_jit_stack_free(m_engine->stack);
-    pcre2_match_context_free(m_engine->context);
-    pcre2_match_data_free(m_engine->data);
+    pcre2_jit_stack_free_16(m_engine->stack);
+    pcre2_match_context_free_16(m_engine->context);
+    pcre2_match_data_free_16(m_engine->data);
+    pcre2_jit_stack_free_8(m_engine->asciiStack);
+    pcre2_match_context_free_8(m_engine->asciiContext);
+    pcre2_match_data_free_8(m_engine->asciiData);
+    pcre2_code_free_8(m_engine->ascii);
     delete m_engine;
   }
-  pcre2_code_free(Code(m_code));
+  pcre2_code_free_16(Code(m_code));
 }
 
 bool AddressPattern::Matches(QStringView subject) const {
   if (!m_code) return false;
-  const auto* text = reinterpret_cast<PCRE2_SPTR>(subject.utf16());
+  const auto* text = reinterpret_cast<PCRE2_SPTR16>(subject.utf16());
   const auto length = static_cast<PCRE2_SIZE>(subject.size());
   if (m_engine->jit) {
     // The JIT entry skips the engine's own check of the subject.
     if (!IsValidUtf16(subject)) return false;
-    return pcre2_jit_match(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context) >= 0;
+    return pcre2_jit_match_16(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context) >= 0;
   }
-  return pcre2_match(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context) >= 0;
+  return pcre2_match_16(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context) >= 0;
+}
+
+bool AddressPattern::MatchesAscii(QByteArrayView subject, QString& scratch) const {
+  if (!m_code) return false;
+  if (!m_engine->ascii) {
+    scratch = QString::fromLatin1(subject);
+    return Matches(scratch);
+  }
+  return pcre2_jit_match_8(m_engine->ascii, reinterpret_cast<PCRE2_SPTR8>(subject.data()),
+                           static_cast<PCRE2_SIZE>(subject.size()), 0, 0, m_engine->asciiData,
+                           m_engine->asciiContext) >= 0;
 }
 
 std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const FindAllHooks& hooks) {
@@ -108,8 +145,16 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
       flush();
       return pattern->ErrorText();
     }
-    list->ReadCell(row, 0, address);
-    if (pattern->Matches(address)) list->CopyCell(row, 0, found);
+    // Most addresses are ASCII, which is matched where the list keeps it.
+    const platform::ListModel::StoredCell cell = list->CellBytes(row, 0);
+    bool matches = false;
+    if (cell.form == platform::ListModel::CellForm::Ascii) {
+      matches = pattern->MatchesAscii(cell.bytes, address);
+    } else {
+      list->ReadCell(row, 0, address);
+      matches = pattern->Matches(address);
+    }
+    if (matches) list->CopyCell(row, 0, found);
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
     loopRuns = platform::YieldRuns();

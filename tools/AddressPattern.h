@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -29,6 +30,9 @@ class AddressPattern {
   // Whether the pattern occurs anywhere in the subject (not only as the whole of it). A
   // subject that is not valid UTF-16 (a lone surrogate) matches nothing, as with Qt.
   bool Matches(QStringView subject) const;
+  // The same for a subject of ASCII bytes (each below 0x80). `scratch` is a buffer the
+  // call may use.
+  bool MatchesAscii(QByteArrayView subject, QString& scratch) const;
 
  private:
   struct Engine;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <random>
 
 #include "platform/ListModel.h"
@@ -32,9 +33,14 @@ TEST(ListMatching, PatternsMatchAsQRegularExpression) {
     EXPECT_EQ(pattern.ErrorText(), reference.isValid() ? QString() : reference.errorString())
         << text.toStdString();
     if (!reference.isValid()) continue;
+    QString scratch;
     for (const QString& subject : subjects) {
-      EXPECT_EQ(pattern.Matches(subject), reference.match(subject).hasMatch())
-          << text.toStdString() << " on " << subject.toStdString();
+      const bool expected = reference.match(subject).hasMatch();
+      EXPECT_EQ(pattern.Matches(subject), expected) << text.toStdString() << " on " << subject.toStdString();
+      if (std::all_of(subject.begin(), subject.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        EXPECT_EQ(pattern.MatchesAscii(subject.toLatin1(), scratch), expected)
+            << text.toStdString() << " on " << subject.toStdString();
+      }
     }
   }
 }
