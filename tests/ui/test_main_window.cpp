@@ -50,7 +50,8 @@ TEST_F(MainWindowTest, ControlsFollowTheWindowSize) {
   EXPECT_EQ(m_sideBar->geometry(), QRect(m_window->geometry().topLeft() + QPoint(301, 0), QSize(170, 250)));
 }
 
-TEST_F(MainWindowTest, TabsShowTheirOwnControls) {
+// Each tab shows its own controls; the autosave and the send queue's pace run from the start.
+TEST_F(MainWindowTest, TabsShowTheirOwnControlsAndTimersRun) {
   const QStringList tabs[] = {
       {"elist"},
       {"CheckList", "StopSending", "ProgressBar1", "QueueStatus", "Rate", "RatePer", "RandRate"},
@@ -63,10 +64,6 @@ TEST_F(MainWindowTest, TabsShowTheirOwnControls) {
       if (m_window->findChild<QWidget*>(name)->isVisible()) shown << name;
     EXPECT_EQ(shown, tabs[tab] + QStringList{"Slug"});
   }
-}
-
-// The autosave and the send queue's pace run from the start.
-TEST_F(MainWindowTest, TimersRunFromTheStart) {
   EXPECT_EQ(std::make_pair(m_window->SaveTimer->isActive(), m_window->SendTimer->isActive()),
             std::make_pair(true, true));
 }

@@ -1,4 +1,5 @@
 // The menu bar, and the about and help windows its items open.
+#include <QAccessible>
 #include <QAction>
 #include <QEnterEvent>
 #include <QLabel>
@@ -102,8 +103,10 @@ TEST_F(MenuTest, QuitFromEitherWindow) {
   }
 }
 
-// Each link turns red under the pointer on its own and back to blue after; every link
-// opens the maker's page and the window stays. The logo shows the whole name.
+// Each link turns red under the pointer on its own and back to blue after. Every link
+// opens the maker's page, by a click, by Return or Space once Tab has reached it from
+// Continue, or pressed as a link through assistive technology; the window stays. The logo
+// shows the whole name.
 TEST_F(MenuTest, AboutLinks) {
   LinkLabel* links[] = {m_about->StaticText1, m_about->StaticText2, m_about->StaticText7};
   const auto colours = [&] {
@@ -120,9 +123,18 @@ TEST_F(MenuTest, AboutLinks) {
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(links[i], &leave);
     EXPECT_EQ(colours(), QStringList(3, "#001cff"));
-    QTest::mouseClick(links[i], Qt::LeftButton);
   }
-  EXPECT_EQ(m_recorded.openedUrls, QStringList(3, AboutWindow::kMakerPage));
+  BringToFront(m_about);
+  QTest::keyClick(m_about->CloseAbout, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), links[0]);
+  QTest::keyClick(links[0], Qt::Key_Return);
+  QTest::keyClick(links[1], Qt::Key_Space);
+  QTest::mouseClick(links[2], Qt::LeftButton);
+  QAccessibleInterface* link = QAccessible::queryAccessibleInterface(links[2]);
+  EXPECT_EQ(std::make_pair(link->role(), link->text(QAccessible::Name)),
+            std::make_pair(QAccessible::Link, QString(AboutWindow::kMakerPage)));
+  link->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  EXPECT_EQ(m_recorded.openedUrls, QStringList(4, AboutWindow::kMakerPage));
   EXPECT_EQ(m_about->isVisible(), true);
   EXPECT_GE(m_about->StaticText5->width(),
             m_about->StaticText5->fontMetrics().horizontalAdvance(m_about->StaticText5->text()));
