@@ -1,6 +1,5 @@
-// The send engine without a display: its tick and its handling of accepted messages
-// against the literal walks over random queues and edits, its two indexes against walks,
-// the summary, the period, and handed-over mail taken back from the client.
+// The send engine without a display: tick and accepted messages against the literal walks,
+// the address index against a walk, the summary, the period, and mail taken back.
 
 #include <gtest/gtest.h>
 
@@ -80,13 +79,6 @@ QStringList Described(const QList<EmailMessagePtr>& messages) {
                      .join('|');
   }
   return described;
-}
-
-std::shared_ptr<SpecialEmail> Letter(const QString& to, const QString& name) {
-  auto message = std::make_shared<SpecialEmail>();
-  message->AddRecipient(to);
-  message->SetName(name);
-  return message;
 }
 
 class SendEngineTest : public ::testing::Test {
@@ -177,7 +169,10 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
           break;
         }
         case 5: {  // an accepted message: one handed over, or any other
-          EmailMessagePtr sentFast = Letter(address(), pick(names)), sentSlow = sentFast;
+          auto letter = std::make_shared<SpecialEmail>();
+          letter->AddRecipient(address());
+          letter->SetName(pick(names));
+          EmailMessagePtr sentFast = letter, sentSlow = letter;
           if (const int handed = static_cast<int>(slow.client.Messages().size()); handed > 0 && seed % 3) {
             sentFast = fast.client.Messages().takeAt(static_cast<int>(seed % handed));
             sentSlow = slow.client.Messages().takeAt(static_cast<int>(seed % handed));

@@ -1,9 +1,7 @@
 #include <QImage>
 #include <QMimeData>
 #include <QScrollBar>
-#include <QTabWidget>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
 #include "MainWindowFixture.h"

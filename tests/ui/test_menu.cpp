@@ -2,12 +2,10 @@
 #include <QAccessible>
 #include <QAction>
 #include <QEnterEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTabWidget>
 #include <QTest>
 
 #include "MainWindowFixture.h"
@@ -182,7 +180,6 @@ TEST_F(MenuTest, CloseReachesTheHelpWindowInFront) {
 TEST_F(MenuTest, HelpWindowFollowsItsSize) {
   auto* help = new HelpWindow();
   help->OpenInFront();
-  EXPECT_EQ(QSize(help->Width(), help->Height()), QSize(667, 587));
   for (const auto& [window, panel, inner] : {std::tuple{QSize(700, 600), QSize(684, 488), QSize(674, 448)},
                                              std::tuple{QSize(100, 130), QSize(84, 18), QSize(74, 0)}}) {
     help->SetSize(window.width(), window.height());
