@@ -72,8 +72,7 @@ TEST_F(MenuTest, TheBarFollowsTheTable) {
 }
 
 // Each window in front enables the items it has handlers for: the main window all but
-// Undo and Close; the about window only Quit. About goes to the main window's handler
-// only.
+// Undo and Close; the about window only Quit. About goes to the main window's handler.
 TEST_F(MenuTest, EnablingAndCommandsFollowTheFrontWindow) {
   BringToFront(m_window);
   EXPECT_EQ(Items(false), QStringList({"FileClose", "EditUndo"}));
@@ -101,10 +100,9 @@ TEST_F(MenuTest, QuitFromEitherWindow) {
   }
 }
 
-// Each link turns red under the pointer on its own and back to blue after. Every link
-// opens the maker's page, by a click, by Return or Space once Tab has reached it from
-// Continue, or pressed as a link through assistive technology; the window stays. The logo
-// shows the whole name.
+// Each link turns red under the pointer on its own and back to blue after. Every link opens
+// the maker's page (click, Return or Space after Tab from Continue, or pressed through
+// assistive technology) and the window stays. The logo shows the whole name.
 TEST_F(MenuTest, AboutLinks) {
   LinkLabel* links[] = {m_about->StaticText1, m_about->StaticText2, m_about->StaticText7};
   const auto colours = [&] {
