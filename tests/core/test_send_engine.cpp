@@ -1,6 +1,5 @@
-// The send engine without a display: its tick and its handling of accepted messages
-// against the literal walks over random queues and edits, its two indexes against walks,
-// the summary, the period, and handed-over mail taken back from the client.
+// The send engine without a display: tick and accepted messages against the literal walks,
+// the address index against a walk, the summary, the period, and mail taken back.
 
 #include <gtest/gtest.h>
 
@@ -80,13 +79,6 @@ QStringList Described(const QList<EmailMessagePtr>& messages) {
                      .join('|');
   }
   return described;
-}
-
-std::shared_ptr<SpecialEmail> Letter(const QString& to, const QString& name) {
-  auto message = std::make_shared<SpecialEmail>();
-  message->AddRecipient(to);
-  message->SetName(name);
-  return message;
 }
 
 class SendEngineTest : public ::testing::Test {
@@ -177,7 +169,10 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
           break;
         }
         case 5: {  // an accepted message: one handed over, or any other
-          EmailMessagePtr sentFast = Letter(address(), pick(names)), sentSlow = sentFast;
+          auto letter = std::make_shared<SpecialEmail>();
+          letter->AddRecipient(address());
+          letter->SetName(pick(names));
+          EmailMessagePtr sentFast = letter, sentSlow = letter;
           if (const int handed = static_cast<int>(slow.client.Messages().size()); handed > 0 && seed % 3) {
             sentFast = fast.client.Messages().takeAt(static_cast<int>(seed % handed));
             sentSlow = slow.client.Messages().takeAt(static_cast<int>(seed % handed));
@@ -274,13 +269,8 @@ TEST_F(SendEngineTest, ProgressAndSummary) {
 }
 
 TEST_F(SendEngineTest, PeriodAndRateText) {
-  struct Case {
-    int rate, ratePer;
-    bool randRate;
-    std::vector<double> draws;  // in the order they are taken
-    int period;
-    QString text;
-  };
+  // Rate, RatePer, RandRate, the random draws in the order taken, period, status line
+  using Case = std::tuple<int, int, bool, std::vector<double>, int, QString>;
   const Case table[] = {
       {1, 10, false, {}, 10000, "1 messages every 10 seconds"},
       {3, 10, true, {0.9, 0.5}, 11000, "3 messages every 10 seconds +- 20%"},
@@ -288,10 +278,9 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
       {5, 180, true, {0.51, 0.999}, 215964, "5 messages every 180 seconds +- 20%"},
       {2, 1, true, {0.0, 0.25}, 950, "2 messages every 1 seconds +- 20%"},
   };
-  for (const Case& c : table) {
+  for (auto [rate, ratePer, randRate, draws, period, text] : table) {
     Rig rig;
-    rig.controls->rate = c.rate, rig.controls->ratePer = c.ratePer, rig.controls->randRate = c.randRate;
-    std::vector<double> draws = c.draws;
+    rig.controls->rate = rate, rig.controls->ratePer = ratePer, rig.controls->randRate = randRate;
     platform::SetRandomForTests([&draws] {
       const double u = draws.at(0);
       draws.erase(draws.begin());
@@ -300,7 +289,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
     rig.engine.ShowRate();
     rig.engine.SetSendTimer();
     EXPECT_EQ(std::make_tuple(rig.controls->period, rig.controls->statusLine, draws.size()),
-              std::make_tuple(c.period, c.text, 0u));
+              std::make_tuple(period, text, 0u));
   }
 }
 
@@ -309,10 +298,8 @@ TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
   Rig rig;
   platform::RecordingSeams recorded;
   platform::ScopedSeams seams(recorded.seams());
-  rig.queue.AppendRows({{"a@x.org", "Offer", "HTML", "Queued"},
-                        {"b@x.org", "Offer", "HTML", "Queued"},
-                        {"c@x.org", "Offer", "HTML", "Queued"},
-                        {"d@x.org", "Offer", "HTML", "Queued"}});
+  for (const char* to : {"a@x.org", "b@x.org", "c@x.org", "d@x.org"})
+    rig.queue.AddRow({to, "Offer", "HTML", "Queued"});
   rig.controls->rate = 3;
   rig.engine.Tick();
   rig.engine.DeleteFromSendQueue();

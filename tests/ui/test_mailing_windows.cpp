@@ -1,6 +1,4 @@
-// The send and preferences windows over a real main window (offscreen): listing, storing
-// and queueing or marking the selected addresses, the arrow keys, the settings' OK and
-// Select All, and the main window going away under them.
+// The send and preferences windows over a real main window (offscreen).
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>

@@ -1,9 +1,15 @@
 #include <sys/stat.h>
 
+#include <QImage>
 #include <QLabel>
 #include <QLockFile>
+#include <QMimeData>
+#include <QScrollBar>
+#include <QTest>
+#include <QUrl>
 
 #include "MainWindowFixture.h"
+#include "app/ui/LogView.h"
 #include "lists/MailingLists.h"
 
 using testing_support::WriteAll;
@@ -35,18 +41,16 @@ class Startup : public MainWindowFixture {
   QPointer<QWidget> m_sideBar;
 };
 
-// The first start makes the Database folder and says so; the window comes up at its size
-// with the side bar at its right edge and the about window in front.
+// The first start makes the Database folder and says so; the window comes up with the about
+// window in front.
 TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
   RecordHooks();
   MainWindow* w = m_window = MainWindow::Instance();
-  EXPECT_EQ(w->database.AbsolutePath(), QDir(DatabasePath()).absolutePath());
-  EXPECT_EQ(QFileInfo(DatabasePath()).isDir(), true);
-  EXPECT_EQ(LogRows(), QStringList{Logged("Creating the Database folder.")});
-  EXPECT_EQ(m_calls, QStringList({"createSideBar", "updateLists"}));
-  EXPECT_EQ(std::make_tuple(w->Changed, m_quits, m_recorded.messages.size(), w->Width(), w->Height()),
-            std::make_tuple(false, 0, 0, 475, 370));
-  EXPECT_EQ(m_sideBar->geometry(), QRect(w->geometry().x() + 476, w->geometry().y(), 170, 370));
+  EXPECT_EQ(std::make_tuple(w->database.AbsolutePath(), QFileInfo(DatabasePath()).isDir(), LogRows(), m_calls,
+                            w->Changed, m_quits, m_recorded.messages.size()),
+            std::make_tuple(QDir(DatabasePath()).absolutePath(), true,
+                            QStringList{Logged("Creating the Database folder.")},
+                            QStringList({"createSideBar", "updateLists"}), false, 0, 0));
   ASSERT_EQ(AboutWindows().size(), 1);
   EXPECT_EQ(std::make_pair(w->isVisible(), AboutWindows().first()->isVisible()), std::make_pair(true, true));
 }
@@ -54,29 +58,21 @@ TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
 // Later starts open the list named in LastDatabase, report it when it is gone, and clear
 // the unsaved mark that reading it may set.
 TEST_F(Startup, LaterStartsOpenTheLastList) {
-  const struct {
-    QByteArray last;
-    bool listThere;
-    QString slug;
-    QStringList calls;
-  } cases[] = {
-      {{}, false, "Slug", {"createSideBar", "updateLists"}},
-      {"Customers", true, "Slug", {"createSideBar", "openDatabase:Customers", "updateLists"}},
-      {"Customers",
-       false,
-       "The list \"Customers\" that was open last is gone.",
-       {"createSideBar", "openDatabase:Customers", "updateLists"}},
-  };
+  using Case = std::tuple<QByteArray, bool, QString>;  // LastDatabase, the list there, status line
+  const Case cases[] = {{{}, false, "Slug"},
+                        {"Customers", true, "Slug"},
+                        {"Customers", false, "The list \"Customers\" that was open last is gone."}};
   QDir(m_dir.path()).mkpath("Database");
-  for (const auto& c : cases) {
+  for (const auto& [last, listThere, slug] : cases) {
     QFile::remove(DatabasePath() + "/Customers");
-    if (c.listThere) WriteAll(DatabasePath() + "/Customers", "");
-    if (!c.last.isNull()) WriteAll(DatabasePath() + "/LastDatabase", c.last);
+    if (listThere) WriteAll(DatabasePath() + "/Customers", "");
+    if (!last.isNull()) WriteAll(DatabasePath() + "/LastDatabase", last);
     RecordHooks();
     m_window = MainWindow::Instance();
-    EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, m_window->Changed),
-              std::make_tuple(c.slug, c.calls, false));
-    EXPECT_EQ(m_window->lastopen, QString(c.last));
+    const QStringList opened = last.isNull() ? QStringList() : QStringList{"openDatabase:" + last};
+    EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, m_window->Changed, m_window->lastopen),
+              std::make_tuple(slug, QStringList{"createSideBar"} + opened + QStringList{"updateLists"}, false,
+                              QString(last)));
     CloseAll();
     delete m_sideBar;
     m_calls.clear();
@@ -181,16 +177,86 @@ TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
   }
 }
 
-// The one main window while it lives; reached after it closed, a new one starts.
-TEST_F(Startup, ReachingAClosedMainWindowStartsAgain) {
-  RecordHooks();
-  MainWindow* first = MainWindow::Instance();
-  EXPECT_EQ(MainWindow::Instance(), first);
-  delete first;
-  delete m_sideBar;
-  EXPECT_EQ(MainWindow::Existing(), nullptr);
-  ASSERT_NE(MainWindow::Instance(), nullptr);
-  EXPECT_EQ(std::make_tuple(m_calls.count("createSideBar"), AboutWindows().size()), std::make_tuple(2, 2));
+// The main window as start-up leaves it.
+class MainWindowTest : public Startup {
+ protected:
+  void SetUp() override {
+    Startup::SetUp();
+    RecordHooks();
+    m_window = MainWindow::Instance();
+  }
+};
+
+// Every control follows the window's size, down to the smallest size; the side bar keeps
+// to the window's right edge.
+TEST_F(MainWindowTest, ControlsFollowTheWindowSize) {
+  m_window->SetSize(200, 100);
+  QStringList bounds;
+  for (const char* name : {"TabPanel1", "elist", "UserMessages", "CheckList", "StopSending", "ProgressBar1",
+                           "QueueStatus", "Rate", "RatePer", "RandRate", "Slug"}) {
+    const QRect r = m_window->findChild<QWidget*>(name)->geometry();
+    bounds << QString::asprintf("%s %d %d %d %d", name, r.x(), r.y(), r.width(), r.height());
+  }
+  EXPECT_EQ(bounds,
+            QStringList({"TabPanel1 5 5 290 220", "elist 5 35 290 190", "UserMessages 5 35 290 190",
+                         "CheckList 5 35 290 140", "StopSending 12 180 99 16", "ProgressBar1 123 184 100 12",
+                         "QueueStatus 233 182 230 16", "Rate 12 205 149 14", "RatePer 173 205 149 14",
+                         "RandRate 334 200 80 20", "Slug 5 230 600 15"}));
+  m_window->move(m_window->pos() + QPoint(40, 30));
+  EXPECT_EQ(m_sideBar->geometry(), QRect(m_window->geometry().topLeft() + QPoint(301, 0), QSize(170, 250)));
+}
+
+// Each tab shows its own controls; the autosave and the send queue's pace run from the start.
+TEST_F(MainWindowTest, TabsShowTheirOwnControlsAndTimersRun) {
+  const QStringList tabs[] = {
+      {"elist"},
+      {"CheckList", "StopSending", "ProgressBar1", "QueueStatus", "Rate", "RatePer", "RandRate"},
+      {"UserMessages"},
+  };
+  for (int tab = 0; tab < 3; ++tab) {
+    m_window->TabPanel1->setCurrentIndex(tab);
+    QStringList shown;
+    for (const QString& name : tabs[0] + tabs[1] + tabs[2] + QStringList{"Slug"})
+      if (m_window->findChild<QWidget*>(name)->isVisible()) shown << name;
+    EXPECT_EQ(shown, tabs[tab] + QStringList{"Slug"});
+  }
+  EXPECT_EQ(std::make_pair(m_window->SaveTimer->isActive(), m_window->SendTimer->isActive()),
+            std::make_pair(true, true));
+}
+
+// Text and any file are taken; other data is not.
+TEST_F(MainWindowTest, AcceptsDroppedTextAndEveryFile) {
+  QMimeData text, file, image;
+  text.setText("someone@example.com");
+  file.setUrls({QUrl::fromLocalFile("/tmp/anything.bin")});
+  image.setImageData(QImage(1, 1, QImage::Format_RGB32));
+  EXPECT_EQ(
+      QList<bool>({m_window->AcceptsDrop(text), m_window->AcceptsDrop(file), m_window->AcceptsDrop(image)}),
+      QList<bool>({true, true, false}));
+}
+
+// One row at most is selected, the selection stays on its text as reports come in, and
+// the scroll range follows the rows without scrolling.
+TEST(LogViewTest, SelectionAndScrollRange) {
+  app::MessageLog log;
+  LogView view;
+  view.resize(300, 100);
+  view.SetModel(&log);
+  for (const char* text : {"a", "b", "c"}) log.InsertAtTop(text);  // rows: c b a
+  view.show();
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, view.RowHeight() + 1));
+  ASSERT_EQ(view.SelectedRow(), 1);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, 1));
+  EXPECT_EQ(view.SelectedRow(), 0);
+  QTest::keyClick(&view, Qt::Key_End);
+  EXPECT_EQ(view.SelectedRow(), 2);
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, QPoint(5, 90));
+  EXPECT_EQ(view.SelectedRow(), -1);  // below the last row
+
+  for (int i = 0; i < 1000; ++i) log.InsertAtTop(QString::number(i));
+  QApplication::processEvents();
+  EXPECT_EQ(view.verticalScrollBar()->maximum(), 1003 - view.viewport()->height() / view.RowHeight());
+  EXPECT_EQ(view.TopRow(), 0);
 }
 
 }  // namespace
