@@ -3,8 +3,11 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
@@ -147,6 +150,41 @@ class ListModel : public QAbstractTableModel {
   };
   Snapshot TakeSnapshot() const;
 
+  // Loops that let the event loop run while they work on the rows. Such a loop either walks
+  // a Snapshot, which nothing done meanwhile can change, or holds a Busy token for its work
+  // as long as it runs: others ask IsBusy and leave to RunWhenIdle what must not run in the
+  // middle of that work (a second writer of the list's file, say).
+  enum Work : unsigned {
+    Writing = 1,    // the rows go to a file
+    Reading = 2,    // rows come in from a file
+    Importing = 4,  // addresses found in dropped text or files come in
+    Sorting = 8,    // the rows are put in a new order
+    Seeking = 16,   // a walk looks for a row; the newest such walk takes over
+  };
+  using Works = unsigned;
+  static constexpr Works kFileWork = Writing | Reading;
+  class Busy {
+   public:
+    // A token for no list (a list already gone) does nothing.
+    Busy(ListModel* list, Work work);
+    ~Busy();
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+    // A later token for the same work on the list was taken since this one (or the list
+    // went): the walk that holds this one should stop.
+    bool Superseded() const;
+
+   private:
+    QPointer<ListModel> m_list;
+    Work m_work;
+    unsigned m_serial = 0;
+  };
+  // Whether any of `works` is under way.
+  bool IsBusy(Works works) const;
+  // Runs `action` now when none of `works` is under way, otherwise once it has ended.
+  // Queued actions run in the order queued, each once every earlier one has run.
+  void RunWhenIdle(Works works, std::function<void()> action);
+
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -156,6 +194,8 @@ class ListModel : public QAbstractTableModel {
  signals:
   // The selection changed (the list control's Change event).
   void SelectionChanged();
+  // A Busy token ended, and the queued actions that could then run have run.
+  void WorkEnded();
 
  private:
   using Ref = ByteArena::Ref;
@@ -218,6 +258,19 @@ class ListModel : public QAbstractTableModel {
   mutable int m_firstSelectedBound = 0;
   bool m_hasHeading = true;
   QStringList m_headings;
+
+  // The Busy tokens held for each work (by bit), the serial of the newest, and the actions
+  // waiting for work to end.
+  static constexpr int kWorks = 5;
+  void EndWork(Work work);
+  std::array<int, kWorks> m_busyCount{};
+  std::array<unsigned, kWorks> m_busySerial{};
+  struct Waiting {
+    Works works;
+    std::function<void()> action;
+  };
+  std::deque<Waiting> m_whenIdle;
+  bool m_runningWhenIdle = false;
 };
 
 }  // namespace platform

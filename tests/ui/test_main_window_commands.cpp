@@ -2,10 +2,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QTabWidget>
+#include <QTimer>
+#include <chrono>
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
 #include "lists/ui/MainWindowListsSetup.h"
+#include "platform/EventLoop.h"
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
 
@@ -100,6 +103,21 @@ TEST_F(ListCommandsTest, Commands) {
     if (!c.trashAfter.isNull())
       EXPECT_EQ(QFile::exists(TrashPath()) ? ReadAll(TrashPath()) : "missing", c.trashAfter);
   }
+}
+
+// A key typed while a type-ahead walk still looks starts a walk of its own, and the later
+// key wins even when the earlier walk would find its row after it.
+TEST_F(ListCommandsTest, LaterTypeAheadKeyWins) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  QStringList rows;
+  for (int i = 0; i < 2000; ++i) rows << QString("x%1@x.com|").arg(i);
+  SetRows(*m_window->elist->Model(), rows << "b@x.com|"
+                                          << "a@x.com|");
+  QTimer::singleShot(0, [&] { m_window->elist_KeyDown("b"); });
+  m_window->elist_KeyDown("a");
+  EXPECT_EQ(m_window->elist->ListIndex(), 2000);
+  platform::SetYieldInterval(8ms);
 }
 
 }  // namespace

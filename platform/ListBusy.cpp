@@ -1,0 +1,62 @@
+#include <bit>
+
+#include "platform/ListModel.h"
+
+namespace platform {
+
+namespace {
+
+int WorkIndex(ListModel::Work work) {
+  return std::countr_zero(static_cast<unsigned>(work));
+}
+
+}  // namespace
+
+ListModel::Busy::Busy(ListModel* list, Work work) : m_list(list), m_work(work) {
+  if (!m_list) return;
+  const int index = WorkIndex(work);
+  ++m_list->m_busyCount[index];
+  m_serial = ++m_list->m_busySerial[index];
+}
+
+ListModel::Busy::~Busy() {
+  if (m_list) m_list->EndWork(m_work);
+}
+
+bool ListModel::Busy::Superseded() const {
+  return !m_list || m_list->m_busySerial[WorkIndex(m_work)] != m_serial;
+}
+
+bool ListModel::IsBusy(Works works) const {
+  for (int index = 0; index < kWorks; ++index) {
+    if ((works & (1u << index)) != 0 && m_busyCount[index] > 0) return true;
+  }
+  return false;
+}
+
+void ListModel::RunWhenIdle(Works works, std::function<void()> action) {
+  if (IsBusy(works)) {
+    m_whenIdle.push_back({works, std::move(action)});
+    return;
+  }
+  action();
+}
+
+void ListModel::EndWork(Work work) {
+  --m_busyCount[WorkIndex(work)];
+  // An action run from here that takes and ends a token of its own leaves the rest of the
+  // queue to this loop, so the queue keeps its order.
+  if (m_runningWhenIdle) return;
+  m_runningWhenIdle = true;
+  QPointer<ListModel> self(this);
+  while (!m_whenIdle.empty() && !IsBusy(m_whenIdle.front().works)) {
+    const std::function<void()> action = std::move(m_whenIdle.front().action);
+    m_whenIdle.pop_front();
+    action();
+    if (!self) return;
+  }
+  m_runningWhenIdle = false;
+  emit WorkEnded();
+}
+
+}  // namespace platform
