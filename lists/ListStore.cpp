@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <algorithm>
 #include <climits>
 #include <span>
@@ -62,6 +63,39 @@ struct EditWatch {
  private:
   std::vector<QMetaObject::Connection> m_connections;
 };
+
+// The texts of a row's cells, each followed by its length: rows hold the same texts exactly
+// when their keys are equal.
+template <typename Rows>
+void AppendRowKey(const Rows& rows, int row, int columns, QByteArray& key) {
+  key.clear();
+  for (int column = 0; column < columns; ++column) {
+    const qsizetype start = key.size();
+    rows.AppendCellFileBytes(row, column, key);
+    const qsizetype length = key.size() - start;
+    key.append(reinterpret_cast<const char*>(&length), sizeof length);
+  }
+}
+
+// Removes one row of the list for each row of the snapshot that holds the same texts, and
+// returns how many rows stay.
+int RemoveSnapshotRows(platform::ListModel& list, const platform::ListModel::Snapshot& rows) {
+  const int columns = list.columnCount();
+  QHash<QByteArray, int> left;
+  QByteArray key;
+  for (int row = 0; row < rows.RowCount(); ++row) {
+    AppendRowKey(rows, row, columns, key);
+    ++left[key];
+  }
+  list.RemoveRowsIf([&](int row) {
+    AppendRowKey(list, row, columns, key);
+    const auto it = left.find(key);
+    if (it == left.end() || *it == 0) return false;
+    --*it;
+    return true;
+  });
+  return list.ListCount();
+}
 
 }  // namespace
 
@@ -379,12 +413,19 @@ void ListStore::RemoveOpenList() {
   }
   const Busy writing(m_list, platform::ListModel::Writing);
   QPointer<ListStore> self(this);
+  // The rows as they stand now go to Trash, and only they leave the list.
+  const platform::ListModel::Snapshot rows =
+      m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
+  EditWatch edits(m_list);
   bool trashFailed = false;
   std::unique_ptr<platform::TextOutputStream> trash =
       OpenTrashForCopy(m_refs.database, m_refs.existingfile, &trashFailed);
   if (trash) {
-    for (int row = 0; m_list && row < m_list->ListCount(); ++row) {
-      trash->WriteLine(m_list->Cell(row, 0));
+    for (int row = 0; row < rows.RowCount(); ++row) {
+      trash->WriteWith([&](QByteArray& buffer) {
+        rows.AppendCellFileBytes(row, 0, buffer);
+        buffer.append('\n');
+      });
       platform::YieldToEventLoop();
       if (!self) return;
     }
@@ -405,7 +446,18 @@ void ListStore::RemoveOpenList() {
     m_refs.existingfile = platform::FolderItem();
     m_refs.changed = false;
   }
-  if (m_list) m_list->DeleteAllRows();
+  if (!m_list) return;
+  if (!edits.edited) {
+    m_list->DeleteAllRows();
+    return;
+  }
+  // Rows added or edited while Trash was written are in no file now: they stay, unsaved.
+  const int kept = RemoveSnapshotRows(*m_list, rows);
+  if (kept > 0) {
+    m_refs.changed = true;
+    Report(platform::Str(static_cast<long long>(kept)) +
+           QStringLiteral(" addresses added or changed during the removal stay in the list, unsaved."));
+  }
 }
 
 void ListStore::EmptyTrash() {

@@ -27,9 +27,9 @@ struct OpenListRefs {
 // arrive in the middle of a save or a read. The store keeps one writer per list file at a
 // time through the list's Busy tokens: while a list file is being written or read, another
 // save, an open, a removal or emptying Trash waits and runs as soon as the running work
-// ends, and an autosave tick waits as well while an import is adding addresses. A save
-// writes a snapshot of the rows taken when it starts, so edits made while it writes set
-// Changed again for the next save. An import belongs to the list it started on: opening
+// ends, and an autosave tick waits as well while an import is adding addresses. A save or a
+// removal writes a snapshot of the rows taken when it starts, so edits made while it writes
+// are neither lost nor marked saved. An import belongs to the list it started on: opening
 // another list or removing the open one waits until the import ends.
 class ListStore : public QObject {
   Q_OBJECT
@@ -54,8 +54,10 @@ class ListStore : public QObject {
   [[nodiscard]] bool SaveBeforeLeaving();
 
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
-  // is Trash), deletes the open list's file and empties the list. When the copy or the
-  // deletion fails the list stays open as it was, and the status line says so.
+  // is Trash), deletes the open list's file and removes the rows copied. When the copy or
+  // the deletion fails the list stays open as it was, and the status line says so. Rows
+  // added or edited while the copy is written are in no file and not in Trash: they stay
+  // in the list, marked unsaved.
   void RemoveOpenList();
   // Mailing Lists > Empty Tash: truncates Trash, emptying the shown list when Trash is open.
   // When Trash cannot be written nothing changes, and the status line says so.
