@@ -136,6 +136,9 @@ class ListModel : public QAbstractTableModel {
   class Snapshot {
    public:
     int RowCount() const { return static_cast<int>(m_rows.size()); }
+    // As the ListModel functions of the same names.
+    void AppendCellText(int row, int column, QString& out) const;
+    void CopyCell(int row, int column, CellCopies& into) const;
     // As ListModel::AppendCellFileBytes.
     void AppendCellFileBytes(int row, int column, QByteArray& out) const;
     // The row's cells the same way, with `between` after each but the last and `end` after
@@ -144,11 +147,14 @@ class ListModel : public QAbstractTableModel {
 
    private:
     friend class ListModel;
+    StoredCell CellAt(int row, int column) const;
     std::vector<ByteArena::Ref> m_rows;
     ByteArena::Blocks m_blocks;
     int m_columns = 1;
   };
   Snapshot TakeSnapshot() const;
+  // The selected rows alone, in their order.
+  Snapshot TakeSelectedSnapshot() const;
 
   // Loops that let the event loop run while they work on the rows. Such a loop either walks
   // a Snapshot, which nothing done meanwhile can change, or holds a Busy token for its work
@@ -212,6 +218,7 @@ class ListModel : public QAbstractTableModel {
   }
   StoredCell CellOf(Ref record, int column) const;
   static bool Holds(const StoredCell& cell, QStringView text);
+  static void AppendCopy(const StoredCell& cell, CellCopies& into);
   StoredCell CellAt(int row, int column) const {
     return HasCell(row, column) ? CellOf(m_rows[Slot(row)], column) : StoredCell{};
   }

@@ -170,7 +170,32 @@ TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
                                       : QStringList{"1 addresses added or changed during the removal stay "
                                                     "in the list, unsaved."});
   }
-  platform::SetYieldInterval(2ms);
+  platform::SetYieldInterval(8ms);
+}
+
+// Copy and Duplicate read the rows selected when they were given, whatever is done to the
+// list at their yields.
+TEST(ListCommands, CopyAndDuplicateReadTheRowsSelectedAtTheStart) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  const QStringList rows = {"*a@x.com|", "b@x.com|", "*c@x.com|H ", "*d@x.com|"};
+  const std::function<void(ListModel&)> edits[] = {
+      [](ListModel& l) { l.RemoveRow(0); },
+      [](ListModel& l) { l.InsertRow(0, "new@x.com"); },
+      [](ListModel& l) { l.SetAllSelected(false); },
+  };
+  for (const auto& edit : edits) {
+    ListModel list(2);
+    testing_support::SetRows(list, rows);
+    QTimer::singleShot(0, [&] { edit(list); });
+    EXPECT_EQ(lists::JoinSelectedAddresses(list), QString("a@x.com, c@x.com, d@x.com"));
+    testing_support::SetRows(list, rows);
+    QTimer::singleShot(0, [&] { edit(list); });
+    EXPECT_EQ(lists::DuplicateSelected(list), 3);
+    EXPECT_EQ(testing_support::Rows(list).mid(list.ListCount() - 3),
+              (QStringList{"d@x.com|", "c@x.com|", "a@x.com|"}));
+  }
+  platform::SetYieldInterval(8ms);
 }
 
 }  // namespace
