@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <algorithm>
 #include <climits>
 #include <span>
@@ -63,39 +62,6 @@ struct EditWatch {
  private:
   std::vector<QMetaObject::Connection> m_connections;
 };
-
-// The texts of a row's cells, each followed by its length: rows hold the same texts exactly
-// when their keys are equal.
-template <typename Rows>
-void AppendRowKey(const Rows& rows, int row, int columns, QByteArray& key) {
-  key.clear();
-  for (int column = 0; column < columns; ++column) {
-    const qsizetype start = key.size();
-    rows.AppendCellFileBytes(row, column, key);
-    const qsizetype length = key.size() - start;
-    key.append(reinterpret_cast<const char*>(&length), sizeof length);
-  }
-}
-
-// Removes one row of the list for each row of the snapshot that holds the same texts, and
-// returns how many rows stay.
-int RemoveSnapshotRows(platform::ListModel& list, const platform::ListModel::Snapshot& rows) {
-  const int columns = list.columnCount();
-  QHash<QByteArray, int> left;
-  QByteArray key;
-  for (int row = 0; row < rows.RowCount(); ++row) {
-    AppendRowKey(rows, row, columns, key);
-    ++left[key];
-  }
-  list.RemoveRowsIf([&](int row) {
-    AppendRowKey(list, row, columns, key);
-    const auto it = left.find(key);
-    if (it == left.end() || *it == 0) return false;
-    --*it;
-    return true;
-  });
-  return list.ListCount();
-}
 
 }  // namespace
 
@@ -452,7 +418,9 @@ void ListStore::RemoveOpenList() {
     return;
   }
   // Rows added or edited while Trash was written are in no file now: they stay, unsaved.
-  const int kept = RemoveSnapshotRows(*m_list, rows);
+  const std::vector<int> copied = m_list->MatchSnapshot(rows);
+  m_list->RemoveRowsIf([&copied](int row) { return copied[static_cast<size_t>(row)] >= 0; });
+  const int kept = m_list->ListCount();
   if (kept > 0) {
     m_refs.changed = true;
     Report(platform::Str(static_cast<long long>(kept)) +

@@ -155,6 +155,11 @@ class ListModel : public QAbstractTableModel {
   Snapshot TakeSnapshot() const;
   // The selected rows alone, in their order.
   Snapshot TakeSelectedSnapshot() const;
+  // Where the snapshot's rows are now, after the edits made since it was taken: for each
+  // row, the snapshot row that holds the same texts, or -1. Each snapshot row goes to the
+  // first row in list order that holds its texts and no other snapshot row took (rows with
+  // equal texts are alike); rows added or edited since match none.
+  std::vector<int> MatchSnapshot(const Snapshot& rows) const;
 
   // Loops that let the event loop run while they work on the rows. Such a loop either walks
   // a Snapshot, which nothing done meanwhile can change, or holds a Busy token for its work

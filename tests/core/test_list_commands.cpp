@@ -8,6 +8,7 @@
 
 #include "lists/ListCommands.h"
 #include "lists/ListStore.h"
+#include "mailing/MailSelection.h"
 #include "platform/EventLoop.h"
 #include "platform/ListModel.h"
 #include "platform/Text.h"
@@ -194,6 +195,44 @@ TEST(ListCommands, CopyAndDuplicateReadTheRowsSelectedAtTheStart) {
     EXPECT_EQ(lists::DuplicateSelected(list), 3);
     EXPECT_EQ(testing_support::Rows(list).mid(list.ListCount() - 3),
               (QStringList{"d@x.com|", "c@x.com|", "a@x.com|"}));
+  }
+  platform::SetYieldInterval(8ms);
+}
+
+// Mailing the selection marks the rows selected when it began: rows inserted or reordered
+// at its yields are neither marked twice nor skipped, and a row black listed meanwhile
+// keeps that without a mark.
+TEST(ListCommands, MarkingMailedRowsFollowsThemThroughEdits) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  const mailing::Mailing mailing{"M", false, true, platform::Date(QDateTime(QDate(2026, 5, 4), QTime(9, 0)))};
+  struct Case {
+    const char* name;
+    std::function<void(ListModel&)> edit;
+    QStringList after;
+  };
+  const Case cases[] = {
+      {"row inserted",
+       [](ListModel& l) { l.InsertRow(0, "new@x.com"); },
+       {"new@x.com|", "*a@x.com|%1", "*b@x.com|Black Listed", "*c@x.com|H %1", "d@x.com|"}},
+      {"sorted",
+       [](ListModel& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); },
+       {"d@x.com|", "*c@x.com|H %1", "*b@x.com|Black Listed", "*a@x.com|%1"}},
+      {"black listed",
+       [](ListModel& l) { l.SetCell(2, 1, "Black Listed"); },
+       {"*a@x.com|%1", "*b@x.com|Black Listed", "*c@x.com|Black Listed", "d@x.com|"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ListModel list(2);
+    testing_support::SetRows(list, {"*a@x.com|", "*b@x.com|Black Listed", "*c@x.com|H ", "d@x.com|"});
+    QTimer::singleShot(0, [&] { c.edit(list); });
+    int changes = 0;
+    EXPECT_EQ(mailing::MailSelectedRows(&list, nullptr, mailing, [&] { ++changes; }),
+              QString("a@x.com, c@x.com"));
+    EXPECT_EQ(testing_support::Rows(list).join("\n"),
+              c.after.join("\n").arg(mailing::HistoryEntry("M", mailing.date)));
+    EXPECT_EQ(changes, 1);
   }
   platform::SetYieldInterval(8ms);
 }

@@ -1,3 +1,4 @@
+#include <QHash>
 #include <bit>
 
 #include "platform/ListModel.h"
@@ -8,6 +9,19 @@ namespace {
 
 int WorkIndex(ListModel::Work work) {
   return std::countr_zero(static_cast<unsigned>(work));
+}
+
+// The texts of a row's cells, each followed by its length: rows hold the same texts exactly
+// when their keys are equal.
+template <typename Rows>
+void AppendRowKey(const Rows& rows, int row, int columns, QByteArray& key) {
+  key.clear();
+  for (int column = 0; column < columns; ++column) {
+    const qsizetype start = key.size();
+    rows.AppendCellFileBytes(row, column, key);
+    const qsizetype length = key.size() - start;
+    key.append(reinterpret_cast<const char*>(&length), sizeof length);
+  }
 }
 
 }  // namespace
@@ -57,6 +71,36 @@ void ListModel::EndWork(Work work) {
   }
   m_runningWhenIdle = false;
   emit WorkEnded();
+}
+
+std::vector<int> ListModel::MatchSnapshot(const Snapshot& rows) const {
+  // The snapshot rows of each key, first to last: the first by key, the next of each by row.
+  QHash<QByteArray, int> first;
+  std::vector<int> next(static_cast<size_t>(rows.RowCount()), -1);
+  QByteArray key;
+  {
+    QHash<QByteArray, int> lastOfKey;
+    for (int row = 0; row < rows.RowCount(); ++row) {
+      AppendRowKey(rows, row, m_columns, key);
+      const auto it = lastOfKey.find(key);
+      if (it == lastOfKey.end()) {
+        first.insert(key, row);
+        lastOfKey.insert(key, row);
+      } else {
+        next[static_cast<size_t>(*it)] = row;
+        *it = row;
+      }
+    }
+  }
+  std::vector<int> match(static_cast<size_t>(ListCount()), -1);
+  for (int row = 0; row < ListCount(); ++row) {
+    AppendRowKey(*this, row, m_columns, key);
+    const auto it = first.find(key);
+    if (it == first.end() || *it < 0) continue;
+    match[static_cast<size_t>(row)] = *it;
+    *it = next[static_cast<size_t>(*it)];
+  }
+  return match;
 }
 
 }  // namespace platform
