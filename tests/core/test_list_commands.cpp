@@ -13,6 +13,7 @@
 #include "platform/ListModel.h"
 #include "platform/Text.h"
 #include "support/TestSupport.h"
+#include "tools/AddressPattern.h"
 #include "tools/ListSort.h"
 
 using platform::ListModel;
@@ -174,9 +175,9 @@ TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
   platform::SetYieldInterval(8ms);
 }
 
-// Copy and Duplicate read the rows selected when they were given, whatever is done to the
-// list at their yields.
-TEST(ListCommands, CopyAndDuplicateReadTheRowsSelectedAtTheStart) {
+// Copy and Duplicate read the rows selected when they were given, and Find All the rows
+// there were, whatever is done to the list at their yields.
+TEST(ListCommands, CopyDuplicateAndFindAllReadTheRowsOfTheStart) {
   using namespace std::chrono_literals;
   platform::SetYieldInterval(0us);
   const QStringList rows = {"*a@x.com|", "b@x.com|", "*c@x.com|H ", "*d@x.com|"};
@@ -195,6 +196,15 @@ TEST(ListCommands, CopyAndDuplicateReadTheRowsSelectedAtTheStart) {
     EXPECT_EQ(lists::DuplicateSelected(list), 3);
     EXPECT_EQ(testing_support::Rows(list).mid(list.ListCount() - 3),
               (QStringList{"d@x.com|", "c@x.com|", "a@x.com|"}));
+    testing_support::SetRows(list, rows);
+    QTimer::singleShot(0, [&] { edit(list); });
+    ListModel found(2);
+    const tools::FindAllHooks hooks{
+        [] { return QString("x\\.com$"); },
+        [&](const ListModel::CellCopies& cells) { found.AppendFirstCells(cells); },
+        {}};
+    EXPECT_EQ(tools::FindAll(&list, hooks), std::nullopt);
+    EXPECT_EQ(testing_support::Rows(found), (QStringList{"a@x.com|", "b@x.com|", "c@x.com|", "d@x.com|"}));
   }
   platform::SetYieldInterval(8ms);
 }
