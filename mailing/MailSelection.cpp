@@ -44,10 +44,10 @@ std::optional<QString> MailSelectedRows(const QPointer<platform::ListModel>& eli
   QString address;
   QString mailings;
   for (int row = 0; row < selected.RowCount(); ++row) {
-    mailings.clear();
+    mailings.resize(0);
     selected.AppendCellText(row, 1, mailings);
     if (IsSendable(mailings)) {
-      address.clear();
+      address.resize(0);
       selected.AppendCellText(row, 0, address);
       if (!addresses.isEmpty()) addresses += QLatin1String(", ");
       addresses += address;
