@@ -41,13 +41,12 @@ std::optional<QString> MailSelectedRows(const QPointer<platform::ListModel>& eli
   // The walk yields: it reads the rows selected when the mailing began.
   const platform::ListModel::Snapshot selected = elist->TakeSelectedSnapshot();
   std::vector<unsigned char> mailed(static_cast<size_t>(selected.RowCount()), 0);
-  QString address;
-  QString mailings;
+  QString mailings;  // one buffer for every row's history
   for (int row = 0; row < selected.RowCount(); ++row) {
     mailings.resize(0);
     selected.AppendCellText(row, 1, mailings);
     if (IsSendable(mailings)) {
-      address.resize(0);
+      QString address;  // its own: the queue row shares it
       selected.AppendCellText(row, 0, address);
       if (!addresses.isEmpty()) addresses += QLatin1String(", ");
       addresses += address;

@@ -162,9 +162,11 @@ class ListModel : public QAbstractTableModel {
   std::vector<int> MatchSnapshot(const Snapshot& rows) const;
 
   // Loops that let the event loop run while they work on the rows. Such a loop either walks
-  // a Snapshot, which nothing done meanwhile can change, or holds a Busy token for its work
-  // as long as it runs: others ask IsBusy and leave to RunWhenIdle what must not run in the
-  // middle of that work (a second writer of the list's file, say).
+  // a Snapshot, which nothing done meanwhile can change (and finds its rows again after with
+  // MatchSnapshot), or holds a Busy token for its work as long as it runs: others ask IsBusy
+  // and leave to RunWhenIdle what must not run in the middle of that work (a second writer
+  // of the list's file, say). Only a search whose answer is a place in the list as it is
+  // when found (Find, Find Next) reads the live rows, checking the bounds at every step.
   enum Work : unsigned {
     Writing = 1,    // the rows go to a file
     Reading = 2,    // rows come in from a file
