@@ -118,8 +118,6 @@ TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
     QStringList left;
   };
   const Case cases[] = {
-      {"untouched", [](ListModel&) {}, {}},
-      {"selection changed", [](ListModel& l) { l.SetAllSelected(true); }, {}},
       {"row added",
        [](ListModel& l) {
          l.AddRow(QStringList{"new@x.com", ""});
@@ -175,73 +173,61 @@ TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
   platform::SetYieldInterval(8ms);
 }
 
-// Copy and Duplicate read the rows selected when they were given, and Find All the rows
-// there were, whatever is done to the list at their yields.
-TEST(ListCommands, CopyDuplicateAndFindAllReadTheRowsOfTheStart) {
-  using namespace std::chrono_literals;
-  platform::SetYieldInterval(0us);
-  const QStringList rows = {"*a@x.com|", "b@x.com|", "*c@x.com|H ", "*d@x.com|"};
-  const std::function<void(ListModel&)> edits[] = {
-      [](ListModel& l) { l.RemoveRow(0); },
-      [](ListModel& l) { l.InsertRow(0, "new@x.com"); },
-      [](ListModel& l) { l.SetAllSelected(false); },
-  };
-  for (const auto& edit : edits) {
-    ListModel list(2);
-    testing_support::SetRows(list, rows);
-    QTimer::singleShot(0, [&] { edit(list); });
-    EXPECT_EQ(lists::JoinSelectedAddresses(list), QString("a@x.com, c@x.com, d@x.com"));
-    testing_support::SetRows(list, rows);
-    QTimer::singleShot(0, [&] { edit(list); });
-    EXPECT_EQ(lists::DuplicateSelected(list), 3);
-    EXPECT_EQ(testing_support::Rows(list).mid(list.ListCount() - 3),
-              (QStringList{"d@x.com|", "c@x.com|", "a@x.com|"}));
-    testing_support::SetRows(list, rows);
-    QTimer::singleShot(0, [&] { edit(list); });
-    ListModel found(2);
-    const tools::FindAllHooks hooks{
-        [] { return QString("x\\.com$"); },
-        [&](const ListModel::CellCopies& cells) { found.AppendFirstCells(cells); },
-        {}};
-    EXPECT_EQ(tools::FindAll(&list, hooks), std::nullopt);
-    EXPECT_EQ(testing_support::Rows(found), (QStringList{"a@x.com|", "b@x.com|", "c@x.com|", "d@x.com|"}));
-  }
-  platform::SetYieldInterval(8ms);
-}
-
-// Mailing the selection marks the rows selected when it began: rows inserted or reordered
-// at its yields are neither marked twice nor skipped, and a row black listed meanwhile
-// keeps that without a mark.
-TEST(ListCommands, MarkingMailedRowsFollowsThemThroughEdits) {
+// The walks over the rows that yield read the rows of their start, whatever is done to the
+// list meanwhile: Copy, Duplicate and mailing the selection those selected then (the mail
+// marks follow their rows, and a row black listed meanwhile keeps that without a mark),
+// Find All every row.
+TEST(ListCommands, WalksReadTheRowsOfTheirStart) {
   using namespace std::chrono_literals;
   platform::SetYieldInterval(0us);
   const mailing::Mailing mailing{"M", false, true, platform::Date(QDateTime(QDate(2026, 5, 4), QTime(9, 0)))};
+  const QStringList rows = {"*a@x.com|", "*b@x.com|Black Listed", "*c@x.com|H ", "d@x.com|"};
   struct Case {
     const char* name;
     std::function<void(ListModel&)> edit;
-    QStringList after;
+    QStringList marked;  // %1: the mail's history entry
   };
   const Case cases[] = {
       {"row inserted",
        [](ListModel& l) { l.InsertRow(0, "new@x.com"); },
        {"new@x.com|", "*a@x.com|%1", "*b@x.com|Black Listed", "*c@x.com|H %1", "d@x.com|"}},
+      {"row removed",
+       [](ListModel& l) { l.RemoveRow(0); },
+       {"*b@x.com|Black Listed", "*c@x.com|H %1", "d@x.com|"}},
       {"sorted",
        [](ListModel& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); },
        {"d@x.com|", "*c@x.com|H %1", "*b@x.com|Black Listed", "*a@x.com|%1"}},
-      {"black listed",
-       [](ListModel& l) { l.SetCell(2, 1, "Black Listed"); },
-       {"*a@x.com|%1", "*b@x.com|Black Listed", "*c@x.com|Black Listed", "d@x.com|"}},
+      {"deselected, black listed",
+       [](ListModel& l) {
+         l.SetAllSelected(false);
+         l.SetCell(2, 1, "Black Listed");
+       },
+       {"a@x.com|%1", "b@x.com|Black Listed", "c@x.com|Black Listed", "d@x.com|"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ListModel list(2);
-    testing_support::SetRows(list, {"*a@x.com|", "*b@x.com|Black Listed", "*c@x.com|H ", "d@x.com|"});
-    QTimer::singleShot(0, [&] { c.edit(list); });
+    const auto walk = [&](const auto& run) {
+      testing_support::SetRows(list, rows);
+      QTimer::singleShot(0, [&] { c.edit(list); });
+      return run();
+    };
+    EXPECT_EQ(walk([&] { return lists::JoinSelectedAddresses(list); }), QString("a@x.com, b@x.com, c@x.com"));
+    EXPECT_EQ(walk([&] { return lists::DuplicateSelected(list); }), 3);
+    EXPECT_EQ(testing_support::Rows(list).mid(list.ListCount() - 3),
+              (QStringList{"c@x.com|", "b@x.com|", "a@x.com|"}));
+    ListModel found(2);
+    const tools::FindAllHooks hooks{
+        [] { return QString("x\\.com$"); },
+        [&](const ListModel::CellCopies& cells) { found.AppendFirstCells(cells); },
+        {}};
+    EXPECT_EQ(walk([&] { return tools::FindAll(&list, hooks); }), std::nullopt);
+    EXPECT_EQ(testing_support::Rows(found), (QStringList{"a@x.com|", "b@x.com|", "c@x.com|", "d@x.com|"}));
     int changes = 0;
-    EXPECT_EQ(mailing::MailSelectedRows(&list, nullptr, mailing, [&] { ++changes; }),
+    EXPECT_EQ(walk([&] { return mailing::MailSelectedRows(&list, nullptr, mailing, [&] { ++changes; }); }),
               QString("a@x.com, c@x.com"));
     EXPECT_EQ(testing_support::Rows(list).join("\n"),
-              c.after.join("\n").arg(mailing::HistoryEntry("M", mailing.date)));
+              c.marked.join("\n").arg(mailing::HistoryEntry("M", mailing.date)));
     EXPECT_EQ(changes, 1);
   }
   platform::SetYieldInterval(8ms);
