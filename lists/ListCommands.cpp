@@ -33,29 +33,26 @@ bool Holds(const QString& mailings, const QString& marker) {
 std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
   if (list.SelCount() == 0) return std::nullopt;
   QPointer<platform::ListModel> guard(&list);
+  // The walk yields: it reads the selected rows as they stood when the command was given.
+  const platform::ListModel::Snapshot selected = list.TakeSelectedSnapshot();
   const QString separator = QStringLiteral(", ");
   QString joined;
-  bool any = false;
-  // The count is read again at every row: the walk yields, and rows may go meanwhile.
-  for (int row = 0; row < list.ListCount(); ++row) {
-    if (list.Selected(row)) {
-      if (any) joined += separator;
-      list.AppendCellText(row, 0, joined);
-      any = true;
-    }
+  for (int row = 0; row < selected.RowCount(); ++row) {
+    if (row > 0) joined += separator;
+    selected.AppendCellText(row, 0, joined);
     platform::YieldToEventLoop();
     if (!guard) return std::nullopt;
   }
-  if (!any) return std::nullopt;
   return joined;
 }
 
 int DuplicateSelected(platform::ListModel& list) {
   QPointer<platform::ListModel> guard(&list);
+  // As in JoinSelectedAddresses, the rows selected when the command was given.
+  const platform::ListModel::Snapshot selected = list.TakeSelectedSnapshot();
   platform::ListModel::CellCopies copies;
-  // The last row is fixed before the walk; a row gone meanwhile reads as not selected.
-  for (int row = list.ListCount() - 1; row >= 0; --row) {
-    if (list.Selected(row)) list.CopyCell(row, 0, copies);
+  for (int row = selected.RowCount() - 1; row >= 0; --row) {
+    selected.CopyCell(row, 0, copies);
     platform::YieldToEventLoop();
     if (!guard) return 0;
   }

@@ -18,12 +18,13 @@ inline constexpr const char* kBlackListed = "Black Listed";
 inline constexpr const char* kOptedOut = "Opted Out";
 
 // Edit > Copy: the selected rows' addresses in row order, joined by ", "; nothing when no
-// row is selected. Yields to the event loop per row; rows removed meanwhile are not read.
+// row is selected. Yields to the event loop per row; the rows are read as they were selected
+// when it began, whatever is edited meanwhile.
 std::optional<QString> JoinSelectedAddresses(platform::ListModel& list);
 
 // Edit > Duplicate: appends a copy of each selected row's address (with an empty column
 // 1), walking from the last row to the first, so the copies come in the reverse order of
-// their rows. Returns the number of copies.
+// their rows. Yields as JoinSelectedAddresses does. Returns the number of copies.
 int DuplicateSelected(platform::ListModel& list);
 
 // Edit > Select Unsent: selects exactly the rows whose column 1 is empty.

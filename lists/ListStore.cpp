@@ -65,23 +65,11 @@ struct EditWatch {
 
 }  // namespace
 
-class ListStore::WorkScope {
- public:
-  WorkScope(ListStore* store, Work work) : m_store(store), m_work(work) { m_store->Enter(m_work); }
-  ~WorkScope() {
-    if (m_store) m_store->Leave(m_work);
-  }
-  WorkScope(const WorkScope&) = delete;
-  WorkScope& operator=(const WorkScope&) = delete;
-
- private:
-  QPointer<ListStore> m_store;
-  Work m_work;
-};
-
 ListStore::ListStore(platform::ListModel* list, OpenListRefs refs,
                      std::function<void(const QString&)> setSlug, QObject* parent)
-    : QObject(parent), m_list(list), m_refs(refs), m_setSlug(std::move(setSlug)) {}
+    : QObject(parent), m_list(list), m_refs(refs), m_setSlug(std::move(setSlug)) {
+  if (m_list) connect(m_list, &platform::ListModel::WorkEnded, this, &ListStore::AutoSaveIfIdle);
+}
 
 QString ListStore::PermissionMessage() {
   return QStringLiteral(
@@ -97,80 +85,34 @@ void ListStore::Report(const QString& text) {
   if (m_setSlug) m_setSlug(text);
 }
 
-void ListStore::Enter(Work work) {
-  switch (work) {
-    case Work::Write:
-      ++m_writing;
-      break;
-    case Work::Read:
-      ++m_reading;
-      break;
-    case Work::Import:
-      ++m_importing;
-      break;
-  }
-}
-
-void ListStore::Leave(Work work) {
-  switch (work) {
-    case Work::Write:
-      --m_writing;
-      break;
-    case Work::Read:
-      --m_reading;
-      break;
-    case Work::Import:
-      --m_importing;
-      break;
-  }
-  RunPending();
-}
-
-void ListStore::RunPending() {
-  if (m_runningPending) return;
-  m_runningPending = true;
-  QPointer<ListStore> self(this);
-  while (!m_pending.empty() && !MustWait(m_pending.front().waitsForImport)) {
-    std::function<void()> action = std::move(m_pending.front().action);
-    m_pending.pop_front();
+void ListStore::RunWhenIdle(platform::ListModel::Works works, std::function<void()> action) {
+  if (!m_list) {
     action();
-    if (!self) return;
+    return;
   }
-  // The autosave that waited runs once nothing at all is adding to or moving the list.
-  if (!FileBusy() && !ImportRunning() && m_autoSavePending) {
-    m_autoSavePending = false;
-    SaveFile();
-    if (!self) return;
-  }
-  m_runningPending = false;
-}
-
-void ListStore::Defer(std::function<void()> action, bool waitsForImport) {
-  m_pending.push_back({std::move(action), waitsForImport});
+  // The list may outlive the store: an action left waiting runs only while the store lives.
+  QPointer<ListStore> self(this);
+  m_list->RunWhenIdle(works, [self, action = std::move(action)] {
+    if (self) action();
+  });
 }
 
 void ListStore::RunWhenFileIdle(std::function<void()> action) {
-  if (FileBusy()) {
-    Defer(std::move(action));
-    return;
-  }
-  action();
+  RunWhenIdle(platform::ListModel::kFileWork, std::move(action));
 }
 
 void ListStore::RunWhenListIdle(std::function<void()> action) {
-  if (MustWait(true)) {
-    Defer(std::move(action), true);
-    return;
-  }
-  action();
+  RunWhenIdle(kListWork, std::move(action));
 }
 
-ListStore::ImportScope::ImportScope(ListStore* store) : m_store(store) {
-  if (m_store) m_store->Enter(Work::Import);
-}
+ListStore::ImportScope::ImportScope(ListStore* store)
+    : m_busy(store ? store->m_list.data() : nullptr, platform::ListModel::Importing) {}
 
-ListStore::ImportScope::~ImportScope() {
-  if (m_store) m_store->Leave(Work::Import);
+// The autosave that waited runs once nothing at all is adding to or moving the list.
+void ListStore::AutoSaveIfIdle() {
+  if (!m_autoSavePending || FileBusy() || ImportRunning()) return;
+  m_autoSavePending = false;
+  SaveFile();
 }
 
 void ListStore::AutoSave() {
@@ -186,10 +128,10 @@ void ListStore::SaveFile() {
   if (FileBusy()) {
     // A second writer on the file being written (or read) could commit older rows over
     // newer ones; this save runs when that work ends.
-    Defer([this] { SaveFile(); });
+    RunWhenFileIdle([this] { SaveFile(); });
     return;
   }
-  WorkScope scope(this, Work::Write);
+  const Busy writing(m_list, platform::ListModel::Writing);
   SaveFileNow();
 }
 
@@ -218,7 +160,7 @@ void ListStore::SaveFileNow() {
 
 bool ListStore::SaveBeforeLeaving() {
   if (FileBusy()) return false;
-  WorkScope scope(this, Work::Write);
+  const Busy writing(m_list, platform::ListModel::Writing);
   return SaveBeforeLeavingNow();
 }
 
@@ -253,10 +195,10 @@ bool ListStore::SaveBeforeLeavingNow() {
 
 bool ListStore::SaveAsFile() {
   if (FileBusy()) {
-    Defer([this] { SaveAsFile(); });
+    RunWhenFileIdle([this] { SaveAsFile(); });
     return false;
   }
-  WorkScope scope(this, Work::Write);
+  const Busy writing(m_list, platform::ListModel::Writing);
   return SaveAsFileNow(false);
 }
 
@@ -318,7 +260,7 @@ void ListStore::OpenDatabase(const QString& name) {
     if (ImportRunning() && !name.isEmpty()) {
       Report(QStringLiteral("The list \"") + name + QStringLiteral("\" opens once the import ends."));
     }
-    Defer([this, name] { OpenDatabase(name); }, true);
+    RunWhenListIdle([this, name] { OpenDatabase(name); });
     return;
   }
   OpenDatabaseNow(name);
@@ -327,7 +269,7 @@ void ListStore::OpenDatabase(const QString& name) {
 void ListStore::OpenDatabaseNow(const QString& name) {
   // One piece of work from the save to LastDatabase: an open or a save asked for meanwhile
   // runs after it, in the order asked.
-  WorkScope scope(this, Work::Read);
+  const Busy reading(m_list, platform::ListModel::Reading);
   QPointer<ListStore> self(this);
   if (name.isEmpty()) {
     SaveFileNow();
@@ -362,10 +304,10 @@ void ListStore::OpenDatabaseNow(const QString& name) {
 
 void ListStore::ReadEmails() {
   if (FileBusy()) {
-    Defer([this] { ReadEmails(); });
+    RunWhenFileIdle([this] { ReadEmails(); });
     return;
   }
-  WorkScope scope(this, Work::Read);
+  const Busy reading(m_list, platform::ListModel::Reading);
   ReadEmailsNow();
 }
 
@@ -432,17 +374,24 @@ void ListStore::ReadEmailsNow() {
 
 void ListStore::RemoveOpenList() {
   if (MustWait(true)) {
-    Defer([this] { RemoveOpenList(); }, true);
+    RunWhenListIdle([this] { RemoveOpenList(); });
     return;
   }
-  WorkScope scope(this, Work::Write);
+  const Busy writing(m_list, platform::ListModel::Writing);
   QPointer<ListStore> self(this);
+  // The rows as they stand now go to Trash, and only they leave the list.
+  const platform::ListModel::Snapshot rows =
+      m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
+  EditWatch edits(m_list);
   bool trashFailed = false;
   std::unique_ptr<platform::TextOutputStream> trash =
       OpenTrashForCopy(m_refs.database, m_refs.existingfile, &trashFailed);
   if (trash) {
-    for (int row = 0; m_list && row < m_list->ListCount(); ++row) {
-      trash->WriteLine(m_list->Cell(row, 0));
+    for (int row = 0; row < rows.RowCount(); ++row) {
+      trash->WriteWith([&](QByteArray& buffer) {
+        rows.AppendCellFileBytes(row, 0, buffer);
+        buffer.append('\n');
+      });
       platform::YieldToEventLoop();
       if (!self) return;
     }
@@ -463,15 +412,28 @@ void ListStore::RemoveOpenList() {
     m_refs.existingfile = platform::FolderItem();
     m_refs.changed = false;
   }
-  if (m_list) m_list->DeleteAllRows();
+  if (!m_list) return;
+  if (!edits.edited) {
+    m_list->DeleteAllRows();
+    return;
+  }
+  // Rows added or edited while Trash was written are in no file now: they stay, unsaved.
+  const std::vector<int> copied = m_list->MatchSnapshot(rows);
+  m_list->RemoveRowsIf([&copied](int row) { return copied[static_cast<size_t>(row)] >= 0; });
+  const int kept = m_list->ListCount();
+  if (kept > 0) {
+    m_refs.changed = true;
+    Report(platform::Str(static_cast<long long>(kept)) +
+           QStringLiteral(" addresses added or changed during the removal stay in the list, unsaved."));
+  }
 }
 
 void ListStore::EmptyTrash() {
   if (FileBusy()) {
-    Defer([this] { EmptyTrash(); });
+    RunWhenFileIdle([this] { EmptyTrash(); });
     return;
   }
-  WorkScope scope(this, Work::Write);
+  const Busy writing(m_list, platform::ListModel::Writing);
   const platform::FolderItem file = m_refs.database.Child(QString::fromLatin1(kTrashName));
   std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
   if (!trash || !trash->Close()) {

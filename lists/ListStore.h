@@ -25,12 +25,12 @@ struct OpenListRefs {
 //
 // Every long loop yields to the event loop, so a timer tick, a socket event or a click can
 // arrive in the middle of a save or a read. The store keeps one writer per list file at a
-// time: while a list file is being written or read, another save, an open, a removal or
-// emptying Trash waits and runs as soon as the running work ends, and an autosave tick
-// waits as well while an import is adding addresses. A save writes a snapshot of the rows
-// taken when it starts, so edits made while it writes set Changed again for the next save.
-// An import belongs to the list it started on: opening another list or removing the open
-// one waits until the import ends.
+// time through the list's Busy tokens: while a list file is being written or read, another
+// save, an open, a removal or emptying Trash waits and runs as soon as the running work
+// ends, and an autosave tick waits as well while an import is adding addresses. A save or a
+// removal writes a snapshot of the rows taken when it starts, so edits made while it writes
+// are neither lost nor marked saved. An import belongs to the list it started on: opening
+// another list or removing the open one waits until the import ends.
 class ListStore : public QObject {
   Q_OBJECT
  public:
@@ -54,8 +54,10 @@ class ListStore : public QObject {
   [[nodiscard]] bool SaveBeforeLeaving();
 
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
-  // is Trash), deletes the open list's file and empties the list. When the copy or the
-  // deletion fails the list stays open as it was, and the status line says so.
+  // is Trash), deletes the open list's file and removes the rows copied. When the copy or
+  // the deletion fails the list stays open as it was, and the status line says so. Rows
+  // added or edited while the copy is written are in no file and not in Trash: they stay
+  // in the list, marked unsaved.
   void RemoveOpenList();
   // Mailing Lists > Empty Tash: truncates Trash, emptying the shown list when Trash is open.
   // When Trash cannot be written nothing changes, and the status line says so.
@@ -65,17 +67,14 @@ class ListStore : public QObject {
   class ImportScope {
    public:
     explicit ImportScope(ListStore* store);
-    ~ImportScope();
-    ImportScope(const ImportScope&) = delete;
-    ImportScope& operator=(const ImportScope&) = delete;
 
    private:
-    QPointer<ListStore> m_store;
+    platform::ListModel::Busy m_busy;
   };
 
   // True while a list file is being written or read.
-  bool FileBusy() const { return m_writing > 0 || m_reading > 0; }
-  bool ImportRunning() const { return m_importing > 0; }
+  bool FileBusy() const { return m_list && m_list->IsBusy(platform::ListModel::kFileWork); }
+  bool ImportRunning() const { return m_list && m_list->IsBusy(platform::ListModel::Importing); }
   // Runs `action` now when no list file is being written or read, otherwise as soon as
   // that work ends; actions queued meanwhile run in order.
   void RunWhenFileIdle(std::function<void()> action);
@@ -87,8 +86,9 @@ class ListStore : public QObject {
   static QString SaveDialogTitle();
 
  private:
-  enum class Work { Write, Read, Import };
-  class WorkScope;
+  using Busy = platform::ListModel::Busy;
+  static constexpr platform::ListModel::Works kListWork =
+      platform::ListModel::kFileWork | platform::ListModel::Importing;
 
   void SaveFileNow();
   bool SaveBeforeLeavingNow();
@@ -100,25 +100,15 @@ class ListStore : public QObject {
   void ReadEmailsNow();
   bool WriteRowsTo(const platform::FolderItem& target);
   void Report(const QString& text);
-  void Enter(Work work);
-  void Leave(Work work);
-  void RunPending();
-  void Defer(std::function<void()> action, bool waitsForImport = false);
+  // Runs `action` on this store once none of `works` is under way on the list.
+  void RunWhenIdle(platform::ListModel::Works works, std::function<void()> action);
   bool MustWait(bool waitsForImport) const { return FileBusy() || (waitsForImport && ImportRunning()); }
+  void AutoSaveIfIdle();
 
   QPointer<platform::ListModel> m_list;
   OpenListRefs m_refs;
   std::function<void(const QString&)> m_setSlug;
-  int m_writing = 0;
-  int m_reading = 0;
-  int m_importing = 0;
   bool m_autoSavePending = false;
-  bool m_runningPending = false;
-  struct Pending {
-    std::function<void()> action;
-    bool waitsForImport = false;
-  };
-  std::deque<Pending> m_pending;
 };
 
 }  // namespace lists

@@ -38,15 +38,20 @@ std::optional<QString> MailSelectedRows(const QPointer<platform::ListModel>& eli
   };
   auto gone = [&] { return !elist || (!mailing.markAsSent && !queue); };
   if (gone()) return std::nullopt;
-  for (int row = 0; row < elist->ListCount(); ++row) {
-    if (elist->Selected(row) && IsSendable(elist->Cell(row, 1))) {
-      const QString address = elist->Cell(row, 0);
+  // The walk yields: it reads the rows selected when the mailing began.
+  const platform::ListModel::Snapshot selected = elist->TakeSelectedSnapshot();
+  std::vector<unsigned char> mailed(static_cast<size_t>(selected.RowCount()), 0);
+  QString mailings;  // one buffer for every row's history
+  for (int row = 0; row < selected.RowCount(); ++row) {
+    mailings.resize(0);
+    selected.AppendCellText(row, 1, mailings);
+    if (IsSendable(mailings)) {
+      QString address;  // its own: the queue row shares it
+      selected.AppendCellText(row, 0, address);
       if (!addresses.isEmpty()) addresses += QLatin1String(", ");
       addresses += address;
-      if (mailing.markAsSent) {
-        elist->SetCell(row, 1, elist->Cell(row, 1) + entry);
-        if (markChanged) markChanged();
-      } else {
+      mailed[static_cast<size_t>(row)] = 1;
+      if (!mailing.markAsSent) {
         batch.push_back({address, mailing.name, format, queued});
         if (batch.size() == kBatchRows) flush();
       }
@@ -55,6 +60,18 @@ std::optional<QString> MailSelectedRows(const QPointer<platform::ListModel>& eli
     if (gone()) return std::nullopt;
   }
   flush();
+  if (mailing.markAsSent) {
+    // The rows as they are now: a row edited meanwhile (black listed, say) keeps the
+    // user's edit and no mark.
+    const std::vector<int> was = elist->MatchSnapshot(selected);
+    const int marked = elist->EditColumn(1, [&](int row, QString& cell) {
+      const int from = was[static_cast<size_t>(row)];
+      if (from < 0 || mailed[static_cast<size_t>(from)] == 0) return false;
+      cell += entry;
+      return true;
+    });
+    if (marked > 0 && markChanged) markChanged();
+  }
   return addresses;
 }
 

@@ -29,16 +29,17 @@ struct Mailing {
   platform::Date date;      // the date of the history entries
 };
 
-// Walks the address list's rows in order, yielding to the event loop once per row and
-// reading the row count again at every step. The address of every selected row that may
-// be mailed joins the returned text, with ", " between two. Queueing gives each such
-// address a send-queue row (address, message name, "HTML" or "Plain Text", "Queued"); the
-// rows are appended in batches, one model signal per batch, so the engine may start on
-// the first rows before the last are in. Marking appends the history entry to the row's
-// Mailings column and calls markChanged.
+// Walks the rows of the address list that are selected when it begins, in order, yielding
+// to the event loop once per row. The address of every such row that may be mailed joins
+// the returned text, with ", " between two. Queueing gives each such address a send-queue
+// row (address, message name, "HTML" or "Plain Text", "Queued"); the rows are appended in
+// batches, one model signal per batch, so the engine may start on the first rows before the
+// last are in. Marking appends the history entry to the Mailings column of those rows once
+// the walk ends, in one change (a row edited meanwhile keeps the edit and gets no entry),
+// and calls markChanged.
 //
 // Nothing when a list went away during the walk (its window was closed); what was queued
-// or marked until then stays.
+// until then stays.
 std::optional<QString> MailSelectedRows(const QPointer<platform::ListModel>& elist,
                                         const QPointer<platform::ListModel>& queue, const Mailing& mailing,
                                         const std::function<void()>& markChanged);

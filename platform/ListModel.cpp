@@ -162,6 +162,12 @@ QString TextOf(const StoredCell& cell) {
   return text;
 }
 
+void AppendText(const StoredCell& cell, QString& out) {
+  const qsizetype start = out.size();
+  out.resize(start + MostUnits(cell));
+  out.truncate(start + WriteText(cell, reinterpret_cast<char16_t*>(out.data()) + start));
+}
+
 void AppendFileBytes(const StoredCell& cell, QByteArray& out) {
   if (cell.form != CellForm::Utf16) {
     out.append(cell.bytes);
@@ -450,10 +456,7 @@ void ListModel::ReadCell(int row, int column, QString& into) const {
 }
 
 void ListModel::AppendCellText(int row, int column, QString& out) const {
-  const StoredCell cell = CellAt(row, column);
-  const qsizetype start = out.size();
-  out.resize(start + MostUnits(cell));
-  out.truncate(start + WriteText(cell, reinterpret_cast<char16_t*>(out.data()) + start));
+  AppendText(CellAt(row, column), out);
 }
 
 void ListModel::AppendCellFileBytes(int row, int column, QByteArray& out) const {
@@ -655,7 +658,10 @@ void ListModel::AppendFirstCells(QStringList texts) {
 }
 
 void ListModel::CopyCell(int row, int column, CellCopies& into) const {
-  const StoredCell cell = CellAt(row, column);
+  AppendCopy(CellAt(row, column), into);
+}
+
+void ListModel::AppendCopy(const StoredCell& cell, CellCopies& into) {
   into.m_bytes.append(cell.bytes);
   into.m_cells.push_back({into.m_bytes.size(), cell.form});
 }
@@ -884,6 +890,31 @@ ListModel::Snapshot ListModel::TakeSnapshot() const {
   return snapshot;
 }
 
+ListModel::Snapshot ListModel::TakeSelectedSnapshot() const {
+  Snapshot snapshot;
+  snapshot.m_columns = m_columns;
+  snapshot.m_blocks = m_arena.Shared();
+  snapshot.m_rows.reserve(static_cast<size_t>(SelCount()));
+  for (size_t slot = 0; slot < m_rows.size(); ++slot) {
+    if (m_selected[slot] != 0) snapshot.m_rows.push_back(m_rows[slot]);
+  }
+  return snapshot;
+}
+
+ListModel::StoredCell ListModel::Snapshot::CellAt(int row, int column) const {
+  if (row < 0 || row >= RowCount() || column < 0 || column >= m_columns) return {};
+  const Ref record = m_rows[static_cast<size_t>(row)];
+  return record == kEmptyRow ? StoredCell{} : CellIn(ByteArena::At(m_blocks, record), column);
+}
+
+void ListModel::Snapshot::AppendCellText(int row, int column, QString& out) const {
+  AppendText(CellAt(row, column), out);
+}
+
+void ListModel::Snapshot::CopyCell(int row, int column, CellCopies& into) const {
+  AppendCopy(CellAt(row, column), into);
+}
+
 void ListModel::Snapshot::AppendRowFileBytes(int row, char between, char end, QByteArray& out) const {
   if (row < 0 || row >= RowCount()) return;
   const Ref record = m_rows[static_cast<size_t>(row)];
@@ -915,10 +946,7 @@ void ListModel::Snapshot::AppendRowFileBytes(int row, char between, char end, QB
 }
 
 void ListModel::Snapshot::AppendCellFileBytes(int row, int column, QByteArray& out) const {
-  if (row < 0 || row >= RowCount() || column < 0 || column >= m_columns) return;
-  const Ref record = m_rows[static_cast<size_t>(row)];
-  if (record == kEmptyRow) return;
-  AppendFileBytes(CellIn(ByteArena::At(m_blocks, record), column), out);
+  AppendFileBytes(CellAt(row, column), out);
 }
 
 int ListModel::rowCount(const QModelIndex& parent) const {

@@ -3,8 +3,11 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <array>
+#include <deque>
 #include <functional>
 #include <span>
 #include <vector>
@@ -133,6 +136,10 @@ class ListModel : public QAbstractTableModel {
   class Snapshot {
    public:
     int RowCount() const { return static_cast<int>(m_rows.size()); }
+    // As the ListModel functions of the same names.
+    StoredCell CellBytes(int row, int column) const { return CellAt(row, column); }
+    void AppendCellText(int row, int column, QString& out) const;
+    void CopyCell(int row, int column, CellCopies& into) const;
     // As ListModel::AppendCellFileBytes.
     void AppendCellFileBytes(int row, int column, QByteArray& out) const;
     // The row's cells the same way, with `between` after each but the last and `end` after
@@ -141,11 +148,56 @@ class ListModel : public QAbstractTableModel {
 
    private:
     friend class ListModel;
+    StoredCell CellAt(int row, int column) const;
     std::vector<ByteArena::Ref> m_rows;
     ByteArena::Blocks m_blocks;
     int m_columns = 1;
   };
   Snapshot TakeSnapshot() const;
+  // The selected rows alone, in their order.
+  Snapshot TakeSelectedSnapshot() const;
+  // Where the snapshot's rows are now, after the edits made since it was taken: for each
+  // row, the snapshot row that holds the same texts, or -1. Each snapshot row goes to the
+  // first row in list order that holds its texts and no other snapshot row took (rows with
+  // equal texts are alike); rows added or edited since match none.
+  std::vector<int> MatchSnapshot(const Snapshot& rows) const;
+
+  // Loops that let the event loop run while they work on the rows. Such a loop either walks
+  // a Snapshot, which nothing done meanwhile can change (and finds its rows again after with
+  // MatchSnapshot), or holds a Busy token for its work as long as it runs: others ask IsBusy
+  // and leave to RunWhenIdle what must not run in the middle of that work (a second writer
+  // of the list's file, say). Only a search whose answer is a place in the list as it is
+  // when found (Find, Find Next) reads the live rows, checking the bounds at every step.
+  enum Work : unsigned {
+    Writing = 1,    // the rows go to a file
+    Reading = 2,    // rows come in from a file
+    Importing = 4,  // addresses found in dropped text or files come in
+    Sorting = 8,    // the rows are put in a new order
+    Seeking = 16,   // a walk looks for a row; the newest such walk takes over
+  };
+  using Works = unsigned;
+  static constexpr Works kFileWork = Writing | Reading;
+  class Busy {
+   public:
+    // A token for no list (a list already gone) does nothing.
+    Busy(ListModel* list, Work work);
+    ~Busy();
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+    // A later token for the same work on the list was taken since this one (or the list
+    // went): the walk that holds this one should stop.
+    bool Superseded() const;
+
+   private:
+    QPointer<ListModel> m_list;
+    Work m_work;
+    unsigned m_serial = 0;
+  };
+  // Whether any of `works` is under way.
+  bool IsBusy(Works works) const;
+  // Runs `action` now when none of `works` is under way, otherwise once it has ended.
+  // Queued actions run in the order queued, each once every earlier one has run.
+  void RunWhenIdle(Works works, std::function<void()> action);
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -156,6 +208,8 @@ class ListModel : public QAbstractTableModel {
  signals:
   // The selection changed (the list control's Change event).
   void SelectionChanged();
+  // A Busy token ended, and the queued actions that could then run have run.
+  void WorkEnded();
 
  private:
   using Ref = ByteArena::Ref;
@@ -172,6 +226,7 @@ class ListModel : public QAbstractTableModel {
   }
   StoredCell CellOf(Ref record, int column) const;
   static bool Holds(const StoredCell& cell, QStringView text);
+  static void AppendCopy(const StoredCell& cell, CellCopies& into);
   StoredCell CellAt(int row, int column) const {
     return HasCell(row, column) ? CellOf(m_rows[Slot(row)], column) : StoredCell{};
   }
@@ -218,6 +273,19 @@ class ListModel : public QAbstractTableModel {
   mutable int m_firstSelectedBound = 0;
   bool m_hasHeading = true;
   QStringList m_headings;
+
+  // The Busy tokens held for each work (by bit), the serial of the newest, and the actions
+  // waiting for work to end.
+  static constexpr int kWorks = 5;
+  void EndWork(Work work);
+  std::array<int, kWorks> m_busyCount{};
+  std::array<unsigned, kWorks> m_busySerial{};
+  struct Waiting {
+    Works works;
+    std::function<void()> action;
+  };
+  std::deque<Waiting> m_whenIdle;
+  bool m_runningWhenIdle = false;
 };
 
 }  // namespace platform

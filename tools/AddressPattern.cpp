@@ -136,30 +136,32 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
     shown.restart();
   };
   unsigned long long loopRuns = platform::YieldRuns();
-  // Only the event loop can change the list, the windows or the pattern: what they are is
-  // read again after every step at which it ran.
-  int count = list ? list->ListCount() : 0;
+  // The rows as they stand now: edits made while the search yields neither make it skip a
+  // row nor find one twice.
+  const platform::ListModel::Snapshot rows = list ? list->TakeSnapshot() : platform::ListModel::Snapshot();
+  // Only the event loop can change the windows or the pattern: what they are is read again
+  // after every step at which it ran.
   QString address;  // one buffer for every row's address
-  for (int row = 0; row < count; ++row) {
+  for (int row = 0; row < rows.RowCount(); ++row) {
     if (!pattern->IsValid()) {
       flush();
       return pattern->ErrorText();
     }
     // Most addresses are ASCII, which is matched where the list keeps it.
-    const platform::ListModel::StoredCell cell = list->CellBytes(row, 0);
+    const platform::ListModel::StoredCell cell = rows.CellBytes(row, 0);
     bool matches = false;
     if (cell.form == platform::ListModel::CellForm::Ascii) {
       matches = pattern->MatchesAscii(cell.bytes, address);
     } else {
-      list->ReadCell(row, 0, address);
+      address.resize(0);
+      rows.AppendCellText(row, 0, address);
       matches = pattern->Matches(address);
     }
-    if (matches) list->CopyCell(row, 0, found);
+    if (matches) rows.CopyCell(row, 0, found);
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
     loopRuns = platform::YieldRuns();
     if (!list || (hooks.stopped && hooks.stopped())) return std::nullopt;
-    count = list->ListCount();
     if (shown.elapsed() >= kShowEveryMs) flush();
     const QString now = hooks.pattern();
     if (now != text) {

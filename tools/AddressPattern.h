@@ -52,9 +52,9 @@ struct FindAllHooks {
 };
 
 // Find all: every address of the list (column 0) that the pattern matches somewhere,
-// handed to addRows in order. The row count is read at every step and the event loop runs
-// as rows are searched. Returns the engine's message when it rejects the pattern, which
-// only a search of at least one row finds out.
+// handed to addRows in order. The event loop runs as rows are searched; the rows searched
+// are those of the list when the search began, whatever is edited meanwhile. Returns the engine's message
+// when it rejects the pattern, which only a search of at least one row finds out.
 std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const FindAllHooks& hooks);
 
 }  // namespace tools

@@ -3,7 +3,6 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <algorithm>
 #include <cstdint>
 #include <unordered_map>
@@ -78,13 +77,6 @@ class DateKeys {
   std::unordered_map<double, QString> m_texts;
 };
 
-// The lists being sorted: a second sort of the same list would interleave with the first
-// at its yields.
-QSet<const platform::ListModel*>& ListsBeingSorted() {
-  static QSet<const platform::ListModel*> lists;
-  return lists;
-}
-
 }  // namespace
 
 QString SortKey(const QString& address, const QString& history, SortBy by) {
@@ -97,14 +89,10 @@ SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool 
   lo = std::max(lo, 0);
   hi = std::min(hi, list.ListCount() - 1);
   if (lo >= hi) return SortOutcome::Sorted;
-  if (ListsBeingSorted().contains(&list)) return SortOutcome::Busy;
-  ListsBeingSorted().insert(&list);
+  // A second sort of the same list would interleave with the first at its yields.
+  if (list.IsBusy(platform::ListModel::Sorting)) return SortOutcome::Busy;
+  const platform::ListModel::Busy sorting(&list, platform::ListModel::Sorting);
   QPointer<platform::ListModel> guard(&list);
-  const platform::ListModel* const key = &list;
-  struct Release {
-    const platform::ListModel* key;
-    ~Release() { ListsBeingSorted().remove(key); }
-  } release{key};
 
   // Rows added, removed or reordered while the sort yields would not be where the order
   // says; edits of cells are carried along with their rows.

@@ -311,8 +311,6 @@ class MainWindow : public QMainWindow {
   QByteArray m_pendingAddress;
   QTimer* m_statusTimer = nullptr;
   void StartStatusTimer();
-  // Type-ahead walks of elist started so far; a walk that sees a later one stops.
-  int m_typeAheadWalks = 0;
 
   // ---- List tools (tools/ui/MainWindowTools.cpp) -----------------------------------------
  public:

@@ -241,7 +241,7 @@ bool MainWindow::elist_KeyDown(const QString& key) {
   if (key.isEmpty()) return false;
   QPointer<MainWindow> self(this);
   // A key typed while this walk yields starts a walk of its own, and the later key wins.
-  const int walk = ++m_typeAheadWalks;
+  const platform::ListModel::Busy seeking(elist->Model(), platform::ListModel::Seeking);
   for (int row = 0; row < elist->ListCount(); ++row) {
     // The first character, compared exactly, without a string made per row.
     if (QStringView(elist->Cell(row, 0)).left(1) == key) {
@@ -249,7 +249,7 @@ bool MainWindow::elist_KeyDown(const QString& key) {
       break;
     }
     platform::YieldToEventLoop();
-    if (!self || walk != m_typeAheadWalks) return false;
+    if (!self || seeking.Superseded()) return false;
   }
   return false;
 }

@@ -52,6 +52,9 @@ void NewAddressWin::Accept() {
   QPointer<NewAddressWin> self(this);
   if (!found.isEmpty()) {
     const QStringList addresses = found.split(QLatin1Char(' '));
+    // The addresses belong to the list they were typed for: opening another list in the
+    // main window waits until they are in.
+    const platform::ListModel::Busy importing(list->Model(), platform::ListModel::Importing);
     for (const QString& address : addresses) {
       // The target may be gone (its window closed) after a yield.
       if (!list) break;

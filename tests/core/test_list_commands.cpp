@@ -1,11 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
+#include <QTimer>
+#include <chrono>
 
 #include "lists/ListCommands.h"
+#include "lists/ListStore.h"
+#include "mailing/MailSelection.h"
+#include "platform/EventLoop.h"
 #include "platform/ListModel.h"
 #include "platform/Text.h"
 #include "support/TestSupport.h"
+#include "tools/AddressPattern.h"
+#include "tools/ListSort.h"
 
 using platform::ListModel;
 
@@ -93,6 +102,135 @@ TEST(ListCommands, MatchTheirLiteralDesign) {
     }
     EXPECT_EQ(testing_support::Rows(fast), testing_support::Rows(slow));
   }
+}
+
+// Removing the open list while the list is edited at its yields (by the user, an import, a
+// sort): the rows it started with go to Trash and leave the list, and what was added or
+// changed meanwhile stays in the list, unsaved, instead of being deleted with the file.
+TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  constexpr int kRows = 300;
+  const auto sort = [](ListModel& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); };
+  struct Case {
+    const char* name;
+    std::function<void(ListModel&)> edit;
+    QStringList left;
+  };
+  const Case cases[] = {
+      {"row added",
+       [](ListModel& l) {
+         l.AddRow(QStringList{"new@x.com", ""});
+       },
+       {"new@x.com|"}},
+      {"copy of a row added", [](ListModel& l) { l.InsertRow(0, "a6@x.com"); }, {"a6@x.com|"}},
+      {"history edited", [](ListModel& l) { l.SetCell(5, 1, "N(1/2/26) "); }, {"a5@x.com|N(1/2/26) "}},
+      {"row removed", [](ListModel& l) { l.RemoveRow(0); }, {}},
+      {"sorted", sort, {}},
+      {"sorted, then a copy added",
+       [&](ListModel& l) {
+         sort(l);
+         l.AddRow(QStringList{"a1@x.com", "H "});
+       },
+       {"a1@x.com|H "}},
+  };
+  QByteArray trashAfter = "old@x.com\n";
+  QStringList rows;
+  for (int i = 0; i < kRows; ++i) {
+    rows << QString("a%1@x.com|%2").arg(i).arg(i % 2 ? "H " : "");
+    trashAfter += QString("a%1@x.com\n").arg(i).toUtf8();
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("Database");
+    platform::FolderItem database(dir.path() + "/Database");
+    testing_support::WriteAll(database.AbsolutePath() + "/Trash", "old@x.com\n");
+    testing_support::WriteAll(database.AbsolutePath() + "/L", "");
+    ListModel list(2);
+    testing_support::SetRows(list, rows);
+    platform::FolderItem existingfile = database.Child("L");
+    QString lastopen = "L";
+    bool changed = false;
+    QStringList slugs;
+    lists::ListStore store(&list, {database, existingfile, lastopen, changed},
+                           [&](const QString& text) { slugs << text; });
+    bool edited = false;
+    QTimer::singleShot(0, [&] {
+      c.edit(list);
+      edited = true;
+    });
+    store.RemoveOpenList();
+    ASSERT_EQ(edited, true);
+    EXPECT_EQ(testing_support::ReadAll(database.AbsolutePath() + "/Trash"), trashAfter);
+    EXPECT_EQ(QFile::exists(database.AbsolutePath() + "/L"), false);
+    EXPECT_EQ(testing_support::Rows(list), c.left);
+    EXPECT_EQ(changed, !c.left.isEmpty());
+    EXPECT_EQ(slugs, c.left.isEmpty() ? QStringList()
+                                      : QStringList{"1 addresses added or changed during the removal stay "
+                                                    "in the list, unsaved."});
+  }
+  platform::SetYieldInterval(8ms);
+}
+
+// The walks over the rows that yield read the rows of their start, whatever is done to the
+// list meanwhile: Copy, Duplicate and mailing the selection those selected then (the mail
+// marks follow their rows, and a row black listed meanwhile keeps that without a mark),
+// Find All every row.
+TEST(ListCommands, WalksReadTheRowsOfTheirStart) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  const mailing::Mailing mailing{"M", false, true, platform::Date(QDateTime(QDate(2026, 5, 4), QTime(9, 0)))};
+  const QStringList rows = {"*a@x.com|", "*b@x.com|Black Listed", "*c@x.com|H ", "d@x.com|"};
+  struct Case {
+    const char* name;
+    std::function<void(ListModel&)> edit;
+    QStringList marked;  // %1: the mail's history entry
+  };
+  const Case cases[] = {
+      {"row inserted",
+       [](ListModel& l) { l.InsertRow(0, "new@x.com"); },
+       {"new@x.com|", "*a@x.com|%1", "*b@x.com|Black Listed", "*c@x.com|H %1", "d@x.com|"}},
+      {"row removed",
+       [](ListModel& l) { l.RemoveRow(0); },
+       {"*b@x.com|Black Listed", "*c@x.com|H %1", "d@x.com|"}},
+      {"sorted",
+       [](ListModel& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); },
+       {"d@x.com|", "*c@x.com|H %1", "*b@x.com|Black Listed", "*a@x.com|%1"}},
+      {"deselected, black listed",
+       [](ListModel& l) {
+         l.SetAllSelected(false);
+         l.SetCell(2, 1, "Black Listed");
+       },
+       {"a@x.com|%1", "b@x.com|Black Listed", "c@x.com|Black Listed", "d@x.com|"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ListModel list(2);
+    const auto walk = [&](const auto& run) {
+      testing_support::SetRows(list, rows);
+      QTimer::singleShot(0, [&] { c.edit(list); });
+      return run();
+    };
+    EXPECT_EQ(walk([&] { return lists::JoinSelectedAddresses(list); }), QString("a@x.com, b@x.com, c@x.com"));
+    EXPECT_EQ(walk([&] { return lists::DuplicateSelected(list); }), 3);
+    EXPECT_EQ(testing_support::Rows(list).mid(list.ListCount() - 3),
+              (QStringList{"c@x.com|", "b@x.com|", "a@x.com|"}));
+    ListModel found(2);
+    const tools::FindAllHooks hooks{
+        [] { return QString("x\\.com$"); },
+        [&](const ListModel::CellCopies& cells) { found.AppendFirstCells(cells); },
+        {}};
+    EXPECT_EQ(walk([&] { return tools::FindAll(&list, hooks); }), std::nullopt);
+    EXPECT_EQ(testing_support::Rows(found), (QStringList{"a@x.com|", "b@x.com|", "c@x.com|", "d@x.com|"}));
+    int changes = 0;
+    EXPECT_EQ(walk([&] { return mailing::MailSelectedRows(&list, nullptr, mailing, [&] { ++changes; }); }),
+              QString("a@x.com, c@x.com"));
+    EXPECT_EQ(testing_support::Rows(list).join("\n"),
+              c.marked.join("\n").arg(mailing::HistoryEntry("M", mailing.date)));
+    EXPECT_EQ(changes, 1);
+  }
+  platform::SetYieldInterval(8ms);
 }
 
 }  // namespace

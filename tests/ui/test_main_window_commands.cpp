@@ -1,11 +1,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTabWidget>
+#include <QTimer>
+#include <chrono>
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
 #include "lists/ui/MainWindowListsSetup.h"
+#include "lists/ui/NewAddressWin.h"
+#include "platform/EventLoop.h"
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
 
@@ -100,6 +105,41 @@ TEST_F(ListCommandsTest, Commands) {
     if (!c.trashAfter.isNull())
       EXPECT_EQ(QFile::exists(TrashPath()) ? ReadAll(TrashPath()) : "missing", c.trashAfter);
   }
+}
+
+// A key typed while a type-ahead walk still looks starts a walk of its own, and the later
+// key wins even when the earlier walk would find its row after it.
+TEST_F(ListCommandsTest, LaterTypeAheadKeyWins) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  QStringList rows;
+  for (int i = 0; i < 2000; ++i) rows << QString("x%1@x.com|").arg(i);
+  SetRows(*m_window->elist->Model(), rows << "b@x.com|"
+                                          << "a@x.com|");
+  QTimer::singleShot(0, [&] { m_window->elist_KeyDown("b"); });
+  m_window->elist_KeyDown("a");
+  EXPECT_EQ(m_window->elist->ListIndex(), 2000);
+  platform::SetYieldInterval(8ms);
+}
+
+// Addresses typed into New Address go to the list they were typed for: a list opened while
+// they are being added opens once they are in, and they are saved with their list.
+TEST_F(ListCommandsTest, NewAddressesStayInTheirListWhenAnotherOpens) {
+  using namespace std::chrono_literals;
+  platform::SetYieldInterval(0us);
+  WriteAll(DatabasePath() + "/Other", "o@x.com \n");
+  m_window->OpenDatabase("Friends");
+  ASSERT_EQ(Run("AddressesNew"), true);
+  auto* dialog = m_window->findChild<NewAddressWin*>();
+  ASSERT_NE(dialog, nullptr);
+  QStringList typed;
+  for (int i = 0; i < 20; ++i) typed << QString("a%1@x.com").arg(i);
+  dialog->emailaddress->setText(typed.join(' '));
+  QTimer::singleShot(0, [&] { m_window->OpenDatabase("Other"); });
+  dialog->OK_Action();
+  EXPECT_EQ(Rows(*m_window->elist->Model()), QStringList{"o@x.com|"});
+  EXPECT_EQ(ReadAll(DatabasePath() + "/Friends"), (typed.join(" \n") + " \n").toUtf8());
+  platform::SetYieldInterval(8ms);
 }
 
 }  // namespace
