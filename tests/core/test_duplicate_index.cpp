@@ -14,9 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The duplicate test as adding an address has always done it: walk the list from the last
-// row to the first and compare each upper-cased address with the upper-cased new one,
-// byte for byte.
+// The duplicate test as adding an address always did it: a walk from the last row up.
 bool IsDuplicateByWalking(const platform::ListModel& list, const QString& address) {
   const QString wanted = platform::Uppercase(address);
   for (int row = list.ListCount() - 1; row >= 0; --row) {
@@ -31,9 +29,8 @@ const QStringList kAddresses =
     u"john@example.com|JOHN@EXAMPLE.COM|John@Example.com|mary@example.org|jörg@example.de|JÖRG@EXAMPLE.DE|"
     u"straße@x.de|STRASSE@X.DE|fıle@x.org|FILE@X.ORG||a b@c.de|ǆ@x.org|Ǆ@X.ORG|ǅ@x.org|😀@x.org"_s.split(u'|');
 
-// Every kind of edit, rows present before the indexes exist, and addresses that differ
-// only in letter case: the duplicate test against the walk, and the rows of each address
-// (exactly as written) against a walk.
+// Every kind of edit: the duplicate test (letter case aside) and each address's rows
+// (exactly as written) against walks.
 TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
   QRandomGenerator random(1106);
   auto anyAddress = [&] { return kAddresses[random.bounded(static_cast<int>(kAddresses.size()))]; };
@@ -82,9 +79,8 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
   }
 }
 
-// An import's batches, against adding the same addresses one by one as AddAddress always
-// did: the same reports in the same order and the same rows, with the list edited between
-// batches (as other handlers do while the event loop runs).
+// An import's batches give the reports and rows of adding one by one, with the list
+// edited between batches.
 TEST(DuplicateIndex, BatchesAgreeWithAddingOneByOne) {
   QRandomGenerator random(1107);
   const QStringList scanned =

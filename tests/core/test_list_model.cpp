@@ -42,9 +42,7 @@ std::vector<QStringList> NumberedRows(int count) {
   return rows;
 }
 
-// A literal reference with the model's operations: one vector of rows, the selection as
-// plain booleans. Rows and columns out of range are ignored, which clips SelectOnly to
-// the list by itself.
+// A literal reference with the model's operations; rows and columns out of range are ignored.
 struct ReferenceList {
   struct Row {
     QString cells[2];
@@ -152,10 +150,8 @@ QString FirstCells(const ListModel& model) {
 
 }  // namespace
 
-// Random edit sequences, single-row and bulk, against the literal reference, with the
-// model checker watching every signal. Row numbers are sometimes out of range on purpose:
-// loops yield to the event loop between steps, so a row number may be stale when used.
-// An edit that changes nothing (a stale row, the same text or flags) must say nothing.
+// Random edits against the reference, rows out of range included (a row number may be
+// stale after a yield); an edit that changes nothing must say nothing.
 TEST(ListModel, RandomEditsMatchReference) {
   for (quint32 seed = 1; seed <= 12; ++seed) {
     CheckedModel checked;
@@ -214,8 +210,7 @@ TEST(ListModel, RandomEditsMatchReference) {
   }
 }
 
-// Bulk edits reach a view as one signal each, not one per row; a view's current row (a
-// persistent index) still names the same address after a bulk removal, or is gone with it.
+// Bulk edits emit one signal each; persistent indexes follow a bulk removal, or go with their row.
 TEST(ListModel, BulkEditsEmitOneSignal) {
   constexpr int kRows = 20000;
   ListModel model(2);
@@ -248,8 +243,7 @@ TEST(ListModel, BulkEditsEmitOneSignal) {
   EXPECT_EQ(model.ListIndex(), -1);
 }
 
-// The predicate may read rows; one that adds or removes any gets nothing removed rather
-// than the wrong rows, even when the count comes out the same.
+// A predicate that adds or removes rows (even keeping their count) gets nothing removed.
 TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
   ListModel model(2);
   model.AppendRows(NumberedRows(6));
@@ -266,10 +260,8 @@ TEST(ListModel, RemoveRowsIfRefusesAPredicateThatEdits) {
   EXPECT_EQ(FirstCells(model), "new@x.org a1@x.org a2@x.org a3@x.org");
 }
 
-// Whatever text a caller sets comes back as it was, by every way of reading it, and a
-// snapshot writes it as a file holds it; bytes read from a file come back as their
-// decoded text and are written back unchanged. Many edits later (the store packed more
-// than once) the rows and an older snapshot are still right.
+// Any text, bytes that are not UTF-8 included, comes back as it was by every way of reading
+// it, and as file bytes unchanged; so after many edits (the store packed), older snapshots too.
 TEST(ListModel, KeepsAnyTextAsItWas) {
   const QString texts[] = {u""_s,
                            u"a@b.de"_s,
@@ -309,8 +301,6 @@ TEST(ListModel, KeepsAnyTextAsItWas) {
   for (int i = 0; i < copies.Count(); ++i)
     EXPECT_EQ(model.Cell(model.ListCount() - copies.Count() + i, 0), texts[i]);
 
-  // Texts grown and shrunk, with a snapshot alive and then without (records rewritten
-  // where they lie, or packed): the rows and the snapshot keep what they held.
   std::map<std::pair<int, int>, QString> now;
   const auto edit = [&](int rounds) {
     for (int round = 0; round < rounds; ++round) {

@@ -105,10 +105,8 @@ TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
   }
 }
 
-// Change fires once per change of the selection, DoubleClick once, on the row it selects.
-// KeyDown sees every key first, as the control codes the program's handlers compare; a
-// handled key stops there (navigation too), a key the list has no use for goes on to the
-// window.
+// Change fires once per change, DoubleClick once on the row it selects. KeyDown sees every
+// key first (as control codes); a handled key stops there, an unused one reaches the window.
 TEST(Listbox, EventsAndKeyDown) {
   Fixture f(10);
   QSignalSpy change(f.list, &Listbox::Change);
@@ -133,10 +131,8 @@ TEST(Listbox, EventsAndKeyDown) {
   EXPECT_EQ(f.window.keys, (QStringList{"\b", "", "a"}));
 }
 
-// The heading row follows the model and rows grow with the font, all alike. The selection
-// is drawn from the model's flags, not from the view's selection model. A cell of
-// megabytes (a list file may hold any text) is drawn as its first few hundred characters:
-// laid out whole, it froze the window for seconds at every repaint.
+// The heading follows the model, rows grow with the font, selection is drawn from the flags,
+// and a cell of megabytes is drawn cut (laid out whole, it froze every repaint).
 TEST(Listbox, Drawing) {
   Fixture f(6);
   f.list->Model()->SetHeadings({"Address", "Mailings"});
@@ -167,9 +163,8 @@ TEST(Listbox, Drawing) {
   EXPECT_EQ(f.list->rowHeight(0), f.list->rowHeight(2));
 }
 
-// Page keys move by a page. A million rows: the view follows bulk edits of the model
-// without walking rows. Single-row removals reach its hidden row header in one batch; the
-// view must still agree with the model by the time it draws or takes a click.
+// A million rows: page keys, bulk edits, and single removals (batched to the row header)
+// leave the view in step with the model before it draws or takes a click.
 TEST(Listbox, ViewFollowsTheRows) {
   Fixture f(1000000);
   EXPECT_EQ(f.list->verticalHeader()->count(), 1000000);
@@ -204,11 +199,8 @@ TEST(Listbox, ViewFollowsTheRows) {
   EXPECT_EQ(f.list->verticalHeader()->count(), 32);
 }
 
-// The list's events run the program's handlers, which may run the event loop; the window
-// holding the list may be deleted meanwhile. The list must not touch itself afterwards.
+// A handler that runs the event loop may delete the list; it must not touch itself after.
 TEST(Listbox, ListDeletedWhileAHandlerRunsTheEventLoop) {
-  // Only the event that starts it: a release or a second event would go to a list that is
-  // gone.
   const std::function<void(Listbox*, QPoint)> starts[] = {
       [](Listbox* list, QPoint at) { QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at); },
       [](Listbox* list, QPoint) { QTest::keyPress(list, Qt::Key_Down); },

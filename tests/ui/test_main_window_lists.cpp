@@ -1,21 +1,12 @@
-#include <QApplication>
-#include <QDir>
-#include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTimer>
-#include <QUrl>
-#include <chrono>
-
 #include <QTest>
+#include <QTimer>
 
 #include "MainWindowFixture.h"
-#include "app/MessageLog.h"
 #include "lists/ListStore.h"
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/FolderButton.h"
@@ -28,7 +19,6 @@
 #include "platform/TextStream.h"
 #include "platform/ui/Listbox.h"
 #include "support/AddressScannerOracle.h"
-#include "support/TestSupport.h"
 
 using testing_support::ReadAll;
 using testing_support::WriteAll;
@@ -36,8 +26,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The real main window with the address lists' parts installed, started on a Database
-// folder that holds the list "Friends" (opened last) and Trash.
+// The main window with the lists' parts, started on the lists "Friends" (opened last) and Trash.
 class MainWindowListsTest : public MainWindowFixture {
  protected:
   void SetUp() override {
@@ -77,9 +66,8 @@ class MainWindowListsTest : public MainWindowFixture {
   }
 };
 
-// A drop of a folder (with a sub-folder and an unreadable entry) and a text clip: every
-// readable file first, then the clip's addresses, less those already listed in another
-// letter case.
+// A dropped folder (a sub-folder, an unreadable entry) and text clip: every readable file
+// first, then the clip, less addresses listed in another letter case.
 TEST_F(MainWindowListsTest, DropFolderAndText) {
   const QString folder = m_dir.path() + "/dropped";
   QDir().mkpath(folder + "/inner");
@@ -91,8 +79,7 @@ TEST_F(MainWindowListsTest, DropFolderAndText) {
   data.setText("ANN@example.com and eve@example.com, too");
   m_window->xduplicates = true;
   ASSERT_EQ(m_window->AcceptsDrop(data), true);
-  // Straight to the window: the application's event delivery drops a drop event that no
-  // real drag started.
+  // Straight to the window: the application drops a drop event that no real drag started.
   QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   static_cast<QObject*>(m_window)->event(&drop);
   EXPECT_EQ(Addresses(), (QStringList{"ann@example.com", "bob@example.com", "carl@example.org",
@@ -103,9 +90,8 @@ TEST_F(MainWindowListsTest, DropFolderAndText) {
   EXPECT_EQ(LogRows().filter("ANN@example.com already exists in the database.").size(), 1);
 }
 
-// A drop adds what AddAddress, called address by address, adds: the same rows,
-// the same log rows in the same order and the same status line, though the addresses
-// reach the list in batches (of one address when the event loop runs at every step).
+// A drop adds what AddAddress address by address adds: the same rows, log rows and status
+// line, though the addresses come in batches (of one when the event loop runs every step).
 TEST_F(MainWindowListsTest, DropAddsWhatAddingOneByOneAdds) {
   QByteArray bytes;
   for (int i = 0; i < 400; ++i) {
@@ -144,9 +130,8 @@ TEST_F(MainWindowListsTest, DropAddsWhatAddingOneByOneAdds) {
   }
 }
 
-// A save that fails when the window closes, the program quits or another list opens never
-// discards the edits: the user is told and offered Save As, and the list stays open until
-// it is saved somewhere.
+// A failed save on close, quit or opening another list discards nothing: the user is told and
+// offered Save As, and the list stays open until saved somewhere.
 TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
   // The disk that holds Friends is full; other files can be written.
   platform::TextOutputStream::SetDeviceFactoryForTests([](const QString& temp) -> std::unique_ptr<QIODevice> {
@@ -184,8 +169,7 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
   App::SetExitForTests({});
 }
 
-// An import belongs to the list it started on: a list opened while a drop still adds
-// addresses opens once the drop has ended, and the whole drop is in the first list.
+// A list opened during an import opens once it ends; the whole import is in the first list.
 TEST_F(MainWindowListsTest, SwitchingListsWaitsForTheImport) {
   QByteArray bytes;
   for (int i = 0; i < 100; ++i) bytes += QString("d%1@example.com\n").arg(i).toLatin1();
@@ -202,8 +186,7 @@ TEST_F(MainWindowListsTest, SwitchingListsWaitsForTheImport) {
   EXPECT_EQ(ReadAll(Path("Friends")).count('\n'), 102);
 }
 
-// Closing the window while a save still writes: the edit made meanwhile is saved before
-// the window goes, not dropped with the save that waited for the first.
+// Closing the window while a save writes: the edit made meanwhile is saved before it goes.
 TEST_F(MainWindowListsTest, CloseDuringSaveSavesTheLaterEdit) {
   m_window->elist->Model()->AppendRows(std::vector<QString>(3000, "a@example.com"));
   m_window->Changed = true;
@@ -236,8 +219,8 @@ TEST_F(MainWindowListsTest, WindowKeysAndActivation) {
   EXPECT_EQ(SideBar()->isVisible(), true);
 }
 
-// A key typed in the list selects by type-ahead there, then reaches the window's echo; a
-// key typed while the walk for the previous one still yields wins over it.
+// A key typed in the list selects by type-ahead, then reaches the window; a key typed while
+// the previous one's walk yields wins.
 TEST_F(MainWindowListsTest, TypeAheadAndSelectionReport) {
   m_window->elist->DeleteAllRows();
   for (const char* a : {"a@x.com", "b1@x.com", "b2@x.com"}) m_window->elist->AddRow(QString(a));
@@ -263,9 +246,8 @@ TEST_F(MainWindowListsTest, TypeAheadAndSelectionReport) {
   EXPECT_EQ(m_window->elist->ListIndex(), 3001);
 }
 
-// The edit window updates the selected row; blanks around a typed address are dropped,
-// and what the list file could not give back as typed is refused with a message while
-// the window stays to mend it.
+// The edit window updates the selected row, blanks trimmed; an address the list file could
+// not hold is refused with a message and the window stays.
 TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
   for (const auto& [typed, stored] :
        {std::pair{"  not-an-address ", "not-an-address"}, {"ann smith@example.org", ""}}) {
@@ -290,9 +272,8 @@ TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
   }
 }
 
-// The dialog adds what it finds to the list it was opened for, once however often OK is
-// pressed while it adds, and tests duplicates in that list; opened for no list it reports
-// the fault.
+// The dialog adds to its own list (duplicates tested there), once however often OK is
+// pressed; opened for no list it reports the fault.
 TEST_F(MainWindowListsTest, NewAddressWinTargets) {
   platform::Listbox other(1);
   m_window->xduplicates = true;
@@ -314,10 +295,8 @@ TEST_F(MainWindowListsTest, NewAddressWinTargets) {
   EXPECT_EQ(other.ListCount(), 2);
 }
 
-// A name kept for the program's own files is refused with a message, and the dialog stays
-// for another name (written as a list, "Preferences" would replace the settings). A new
-// list takes the first free name of the series, opens empty and joins the side bar; OK
-// pressed again while the first still looks for a free name (it yields) makes no second.
+// A program file's name is refused and the dialog stays; a new list takes the first free
+// name of the series, opens and joins the side bar, once however often OK is pressed.
 TEST_F(MainWindowListsTest, NewMailingList) {
   WriteAll(Path("News"), "");
   WriteAll(Path("News.1"), "");
