@@ -88,9 +88,8 @@ TEST_F(MainWindowListsTest, DropFolderAndText) {
 // line, though the addresses come in batches (of one when the event loop runs every step).
 TEST_F(MainWindowListsTest, DropAddsWhatAddingOneByOneAdds) {
   QByteArray bytes;
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 400; ++i)
     bytes += QString("n%1@Example.com, N%2@example.COM; ann@example.com\n").arg(i).arg(i / 2).toLatin1();
-  }
   WriteAll(m_dir.filePath("drop.txt"), bytes);
   m_window->xduplicates = true;
   const QStringList before = Addresses();
@@ -195,27 +194,10 @@ TEST_F(MainWindowListsTest, CloseDuringSaveSavesTheLaterEdit) {
   EXPECT_EQ(window.isNull() || !window->isVisible(), true);
 }
 
-// Cmd-Shift-arrows move between the tabs, stopping at either end; every key is echoed.
-// Activation shows and hides the side bar.
-TEST_F(MainWindowListsTest, WindowKeysAndActivation) {
-  m_window->Event_KeyDown("a");
-  EXPECT_EQ(m_window->Slug->text(), QString("Key down = 97"));
-  m_window->Event_KeyDown(QString(QChar(29)));
-  EXPECT_EQ(m_window->TabPanel1->currentIndex(), 0);
-  m_recorded.command = m_recorded.shift = true;
-  for (const auto [key, tab] : {std::pair{29, 1}, {29, 2}, {29, 2}, {28, 1}}) {
-    m_window->Event_KeyDown(QString(QChar(key)));
-    EXPECT_EQ(m_window->TabPanel1->currentIndex(), tab);
-  }
-  m_window->Event_Deactivate();
-  EXPECT_EQ(SideBar()->isVisible(), false);
-  m_window->Event_Activate();
-  EXPECT_EQ(SideBar()->isVisible(), true);
-}
-
 // A key typed in the list selects by type-ahead, then reaches the window; a key typed while
-// the previous one's walk yields wins.
-TEST_F(MainWindowListsTest, TypeAheadAndSelectionReport) {
+// the previous one's walk yields wins. Cmd-Shift-arrows move between the tabs, stopping at
+// either end; every key is echoed; activation shows and hides the side bar.
+TEST_F(MainWindowListsTest, KeysActivationAndTypeAhead) {
   m_window->elist->DeleteAllRows();
   for (const char* a : {"a@x.com", "b1@x.com", "b2@x.com"}) m_window->elist->AddRow(QString(a));
   m_window->elist->setFocus();
@@ -238,6 +220,19 @@ TEST_F(MainWindowListsTest, TypeAheadAndSelectionReport) {
   QTimer::singleShot(0, [&] { m_window->elist_KeyDown("b"); });
   m_window->elist_KeyDown("a");
   EXPECT_EQ(m_window->elist->ListIndex(), 3001);
+  m_window->Event_KeyDown("a");
+  EXPECT_EQ(m_window->Slug->text(), QString("Key down = 97"));
+  m_window->Event_KeyDown(QString(QChar(29)));
+  EXPECT_EQ(m_window->TabPanel1->currentIndex(), 0);
+  m_recorded.command = m_recorded.shift = true;
+  for (const auto [key, tab] : {std::pair{29, 1}, {29, 2}, {29, 2}, {28, 1}}) {
+    m_window->Event_KeyDown(QString(QChar(key)));
+    EXPECT_EQ(m_window->TabPanel1->currentIndex(), tab);
+  }
+  m_window->Event_Deactivate();
+  EXPECT_EQ(SideBar()->isVisible(), false);
+  m_window->Event_Activate();
+  EXPECT_EQ(SideBar()->isVisible(), true);
 }
 
 // The edit window updates the selected row, blanks trimmed; an address the list file could
