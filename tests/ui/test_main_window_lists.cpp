@@ -145,11 +145,10 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
     m_recorded.messages.clear();
     m_recorded.saveDialogTitles.clear();
     leave();  // the offered Save As is cancelled
-    EXPECT_EQ(m_recorded.messages.size(), 1);
-    EXPECT_EQ(m_recorded.saveDialogTitles.size(), 1);
-    EXPECT_EQ(m_window->isVisible(), true);
-    EXPECT_EQ(Addresses().size(), 3);
-    EXPECT_EQ(m_window->existingfile.DisplayName(), QString("Friends"));
+    EXPECT_EQ(
+        std::make_tuple(m_recorded.messages.size(), m_recorded.saveDialogTitles.size(), m_window->isVisible(),
+                        Addresses().size(), m_window->existingfile.DisplayName()),
+        std::make_tuple(1, 1, true, 3, QString("Friends")));
   }
   EXPECT_EQ(exits, 0);
   EXPECT_EQ(ReadAll(Path("Friends")), friends);
@@ -173,10 +172,9 @@ TEST_F(MainWindowListsTest, SwitchingListsWaitsForTheImport) {
     m_window->OpenDatabase("Trash");
   });
   m_window->getemailfromfile(platform::FolderItem(m_dir.filePath("drop.txt")));
-  EXPECT_EQ(duringImport, true);
-  EXPECT_EQ(Addresses(), QStringList{"old@example.com"});
-  EXPECT_EQ(m_window->lastopen, QString("Trash"));
-  EXPECT_EQ(ReadAll(Path("Friends")).count('\n'), 102);
+  EXPECT_EQ(
+      std::make_tuple(duringImport, Addresses(), m_window->lastopen, ReadAll(Path("Friends")).count('\n')),
+      std::make_tuple(true, QStringList{"old@example.com"}, QString("Trash"), 102));
 }
 
 // Closing the window while a save writes: the edit made meanwhile is saved before it goes.
@@ -288,17 +286,15 @@ TEST_F(MainWindowListsTest, NewMailingList) {
   ASSERT_NE(dialog, nullptr);
   dialog->EditField1->setText("Preferences");
   dialog->OK->click();
-  EXPECT_EQ(m_recorded.messages.size(), 1);
-  EXPECT_EQ(QFile::exists(Path("Preferences")), false);
-  ASSERT_EQ(Only<MLWindow>(), dialog.data());
+  ASSERT_EQ(std::make_tuple(m_recorded.messages.size(), QFile::exists(Path("Preferences")), Only<MLWindow>()),
+            std::make_tuple(1, false, dialog.data()));
   dialog->EditField1->setText("News");
   QTimer::singleShot(0, [&] {
     if (dialog) dialog->OK->click();
   });
   dialog->OK->click();
-  EXPECT_EQ(QFile::exists(Path("News.3")), false);
-  EXPECT_EQ(m_window->lastopen, QString("News.2"));
-  EXPECT_EQ(m_window->elist->ListCount(), 0);
+  EXPECT_EQ(std::make_tuple(QFile::exists(Path("News.3")), m_window->lastopen, m_window->elist->ListCount()),
+            std::make_tuple(false, QString("News.2"), 0));
   EXPECT_EQ(SideBarNames(), (QStringList{"Friends", "News", "News.1", "News.2*", "Trash"}));
 }
 
