@@ -14,13 +14,9 @@ TEST(MessageLog, NewestFirstOneInsertAtRowZeroEach) {
   QSignalSpy inserted(&log, &QAbstractItemModel::rowsInserted);
   QSignalSpy reset(&log, &QAbstractItemModel::modelReset);
   for (const char* text : {"first", "second", ""}) log.InsertAtTop(text);
-  EXPECT_EQ(log.Count(), 3);
-  EXPECT_EQ(log.Row(0), QString(""));
-  EXPECT_EQ(log.Row(1), QString("second"));
-  EXPECT_EQ(log.Row(2), QString("first"));
-  EXPECT_EQ(log.data(log.index(1)).toString(), QString("second"));
-  EXPECT_EQ(log.Row(3), QString());
-  EXPECT_EQ(log.Row(-1), QString());
+  EXPECT_EQ(QStringList({log.Row(-1), log.Row(0), log.Row(1), log.Row(2), log.Row(3),
+                         log.data(log.index(1)).toString()}),
+            QStringList({{}, "", "second", "first", {}, "second"}));
   ASSERT_EQ(inserted.count(), 3);
   for (const auto& args : inserted)
     EXPECT_EQ(std::make_pair(args.at(1).toInt(), args.at(2).toInt()), std::make_pair(0, 0));
