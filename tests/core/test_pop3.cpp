@@ -249,15 +249,12 @@ TEST(Pop3Login, RestartsAndFailures) {
                      &Pop3Login::POPSocket_ConnectionEstablished);
     QObject::connect(&socket, &POP3Socket::LoginSuccessful, &login, &Pop3Login::POPSocket_LoginSuccessful);
     QObject::connect(&socket, &POP3Socket::MessageCount, &login, &Pop3Login::POPSocket_MessageCount);
-    QObject::connect(&socket, &POP3Socket::Disconnected, &login, &Pop3Login::POPSocket_Disconnected);
     socket.SetStepTimeout(50);
     socket.SetPort(995);
     QList<QPointer<FakeByteStream>> streams;
     socket.SetStreamFactory([&, script](const platform::TlsPolicy&) {
-      auto s =
-          std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(QString(script).split('|')), true, 0);
-      streams << s.get();
-      return s;
+      streams << Server(script).release();
+      return std::unique_ptr<FakeByteStream>(streams.last());
     });
     login.start("a.example", "u1", "p1");
     login.start("pop.example.com", "bob", "pw");

@@ -64,18 +64,6 @@ TEST(SmtpReply, Table) {
   for (const auto& c : table) EXPECT_EQ(Read(c.input, c.limits), c.want) << c.name;
 }
 
-// The line limit, which the doubled dot does not count toward, and a NUL byte.
-TEST(SmtpData, Limits) {
-  const auto wire = [](const QByteArray& source) {
-    const auto got = platform::EncodeSmtpData(source);
-    return got ? got->toStdString() : "refused";
-  };
-  EXPECT_EQ(wire(QByteArray(998, 'x')), std::string(998, 'x') + "\r\n.\r\n");
-  EXPECT_EQ(wire(QByteArray(999, 'x')), "refused");
-  EXPECT_EQ(wire("." + QByteArray(997, 'x')), ".." + std::string(997, 'x') + "\r\n.\r\n");
-  EXPECT_EQ(wire(QByteArray("a\0b", 3)), std::string("a\0b\r\n.\r\n", 8));
-}
-
 // The rule written out literally: split into lines at CR LF, CR or LF; a line that starts
 // with "." gets another; each line ends in CR LF; then "." CR LF.
 std::optional<QByteArray> EncodeSlowly(const QByteArray& source) {
@@ -102,12 +90,14 @@ std::optional<QByteArray> EncodeSlowly(const QByteArray& source) {
 
 TEST(SmtpData, MatchesLiteralRuleOnRandomInput) {
   QRandomGenerator rng(20261206);
-  const char alphabet[] = {'.', '\r', '\n', 'a', ' ', '.', '\r', '\n'};
+  const char alphabet[] = {'.', '\r', '\n', 'a', ' ', '.', '\r', '\n', '\0'};
   for (int round = 0; round < 5000; ++round) {
     QByteArray source;
     const int length = rng.bounded(40);
-    for (int i = 0; i < length; ++i) source += alphabet[rng.bounded(8)];
-    if (round % 50 == 0) source += QByteArray(990 + rng.bounded(15), 'x');
+    for (int i = 0; i < length; ++i) source += alphabet[rng.bounded(9)];
+    // Lines of 996 to 1000 bytes, with and without a leading dot (which is not counted).
+    if (round % 25 == 0)
+      source += QByteArray(round % 50 ? "\n." : "\n") + QByteArray(996 + rng.bounded(4), 'x');
     SCOPED_TRACE(source.toStdString());
     const auto fast = platform::EncodeSmtpData(source);
     const auto slow = EncodeSlowly(source);
@@ -461,11 +451,6 @@ TEST(SMTPSocket, OutgoingList) {
   const std::vector<Case> table = {
       {"appended while connected: goes out on this connection", kHello + kAccept + kAccept + kQuit, 1,
        [](Client& c) { c.socket.Messages() << Letter("later"); }, "sent:a | sent:later | error:102"},
-      {"refused leaves the list, the next goes",
-       kHello + kMailRcpt.first(3) + T("S: 550 no such user") + kRset + kAccept + kQuit, 2, nullptr,
-       "refused:a:550 | sent:b | error:102"},
-      {"dropped connection keeps the unsent in order", kHello + kAccept + T("C: MAIL FROM:<a@x.org>|X:"), 3,
-       nullptr, "sent:a | error:102", "b c"},
       // The program's handlers run the event loop (once per list row); the client must
       // stay sound when its own events arrive inside them.
       {"server closes while the handler runs the event loop", kHello + kAccept + T("X:"), 2,
