@@ -227,7 +227,7 @@ TEST(Pop3Socket, SocketDeletedWhileAHandlerRunsTheEventLoop) {
   }
 }
 
-// Each start sets port 110 and the account anew and connects again, the last connection
+// Each start sets the account anew and connects again, the last connection
 // dropping the first; a failure reports nothing, so the log holds only what went well.
 TEST(Pop3Login, RestartsAndFailures) {
   const std::pair<const char*, const char*> rows[] = {
@@ -246,7 +246,6 @@ TEST(Pop3Login, RestartsAndFailures) {
     QObject::connect(&socket, &POP3Socket::LoginSuccessful, &login, &Pop3Login::POPSocket_LoginSuccessful);
     QObject::connect(&socket, &POP3Socket::MessageCount, &login, &Pop3Login::POPSocket_MessageCount);
     socket.SetStepTimeout(50);
-    socket.SetPort(995);
     QList<QPointer<FakeByteStream>> streams;
     socket.SetStreamFactory([&, script](const platform::TlsPolicy&) {
       streams << Server(script).release();
@@ -254,7 +253,6 @@ TEST(Pop3Login, RestartsAndFailures) {
     });
     login.start("a.example", "u1", "p1");
     login.start("pop.example.com", "bob", "pw");
-    EXPECT_EQ(streams.last()->Host() + ":" + QString::number(streams.last()->Port()), "pop.example.com:110");
     testing_support::WaitUntil([&] { return !streams.last() || streams.last()->Aborted(); });
     EXPECT_EQ(log.join(" | ").toStdString(), want) << script;
     EXPECT_EQ(streams.size(), 2);

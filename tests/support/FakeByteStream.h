@@ -66,13 +66,9 @@ class FakeByteStream : public platform::ByteStream {
   std::function<void()> onSilence;
 
   QByteArray Written() const { return m_written; }
-  QString Host() const { return m_host; }
-  quint16 Port() const { return m_port; }
   bool Aborted() const { return m_aborted; }
 
-  void ConnectToHost(const QString& host, quint16 port, bool implicitTls) override {
-    m_host = host;
-    m_port = port;
+  void ConnectToHost(const QString&, quint16, bool implicitTls) override {
     const char first = m_steps.isEmpty() ? 0 : m_steps.first().kind;
     if (first == 'U') return Post([this] { emit Failed(Failure::Unreachable, "unreachable"); });
     if (first != 'Z') {
@@ -180,8 +176,6 @@ class FakeByteStream : public platform::ByteStream {
   qsizetype m_offset = 0;
   QByteArray m_written, m_pending, m_readable;
   std::deque<std::function<void()>> m_outbox;
-  QString m_host;
-  quint16 m_port = 0;
   bool m_encrypted = false, m_mismatch = false, m_aborted = false;
 };
 
