@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTimer>
 
 #include "platform/SMTPSocket.h"
@@ -64,18 +65,6 @@ TEST(SmtpReply, Table) {
   for (const auto& c : table) EXPECT_EQ(Read(c.input, c.limits), c.want) << c.name;
 }
 
-// The line limit, which the doubled dot does not count toward, and a NUL byte.
-TEST(SmtpData, Limits) {
-  const auto wire = [](const QByteArray& source) {
-    const auto got = platform::EncodeSmtpData(source);
-    return got ? got->toStdString() : "refused";
-  };
-  EXPECT_EQ(wire(QByteArray(998, 'x')), std::string(998, 'x') + "\r\n.\r\n");
-  EXPECT_EQ(wire(QByteArray(999, 'x')), "refused");
-  EXPECT_EQ(wire("." + QByteArray(997, 'x')), ".." + std::string(997, 'x') + "\r\n.\r\n");
-  EXPECT_EQ(wire(QByteArray("a\0b", 3)), std::string("a\0b\r\n.\r\n", 8));
-}
-
 // The rule written out literally: split into lines at CR LF, CR or LF; a line that starts
 // with "." gets another; each line ends in CR LF; then "." CR LF.
 std::optional<QByteArray> EncodeSlowly(const QByteArray& source) {
@@ -102,12 +91,14 @@ std::optional<QByteArray> EncodeSlowly(const QByteArray& source) {
 
 TEST(SmtpData, MatchesLiteralRuleOnRandomInput) {
   QRandomGenerator rng(20261206);
-  const char alphabet[] = {'.', '\r', '\n', 'a', ' ', '.', '\r', '\n'};
+  const char alphabet[] = {'.', '\r', '\n', 'a', ' ', '.', '\r', '\n', '\0'};
   for (int round = 0; round < 5000; ++round) {
     QByteArray source;
     const int length = rng.bounded(40);
-    for (int i = 0; i < length; ++i) source += alphabet[rng.bounded(8)];
-    if (round % 50 == 0) source += QByteArray(990 + rng.bounded(15), 'x');
+    for (int i = 0; i < length; ++i) source += alphabet[rng.bounded(9)];
+    // Lines of 996 to 1000 bytes, with and without a leading dot (which is not counted).
+    if (round % 25 == 0)
+      source += QByteArray(round % 50 ? "\n." : "\n") + QByteArray(996 + rng.bounded(4), 'x');
     SCOPED_TRACE(source.toStdString());
     const auto fast = platform::EncodeSmtpData(source);
     const auto slow = EncodeSlowly(source);
@@ -205,10 +196,8 @@ void Check(const Transcript& t) {
   SCOPED_TRACE(t.name);
   const auto steps = FakeByteStream::ParseScript(t.script);
   const QByteArray want = FakeByteStream::ExpectedClientBytes(steps);
-  QStringList wantEvents;
-  for (const QString& line : t.script) {
-    if (line.startsWith("E: ")) wantEvents << line.mid(3);
-  }
+  const QRegularExpression event("^E: ");
+  const QStringList wantEvents = QStringList(t.script).filter(event).replaceInStrings(event, "");
   // Split at 0: the whole transcript.
   for (qsizetype split = 0; split < FakeByteStream::ServerByteCount(steps); ++split) {
     auto [events, written] = Run(t, split);
@@ -219,7 +208,7 @@ void Check(const Transcript& t) {
   }
 }
 
-void CheckAll(const std::vector<Transcript>& table) {
+void Check(const std::vector<Transcript>& table) {
   for (const auto& t : table) Check(t);
 }
 
@@ -243,7 +232,7 @@ const QStringList kSendM1 = Send("m1") + kQuit;
 
 TEST(SmtpTranscripts, GreetingHelloAndStartTls) {
   const QStringList offered = kGreet + T("S: 250-x|S: 250 STARTTLS|C: STARTTLS");
-  CheckAll({
+  Check({
       {"multi-line greeting: the event carries the first line",
        T("S: 220-first line here|S: 220-second|S: 220 third|E: greeting:first line here") +
            T("C: EHLO [127.0.0.1]|S: 250 hi") + kSendM1},
@@ -280,7 +269,7 @@ TEST(SmtpTranscripts, GreetingHelloAndStartTls) {
 TEST(SmtpTranscripts, Authentication) {
   const QStringList both = kGreet + T("S: 250-x|S: 250 AUTH LOGIN PLAIN CRAM-MD5");
   const QStringList login = kGreet + T("S: 250-x|S: 250 AUTH LOGIN");
-  CheckAll({
+  Check({
       {"PLAIN preferred", both + kAuthPlain + kSendM1, kLoopbackUser},
       {"PLAIN refused", both + kAuthPlain.first(1) + T("S: 535 5.7.8 bad credentials|E: end:106"),
        kLoopbackUser},
@@ -303,7 +292,7 @@ TEST(SmtpTranscripts, Messages) {
   twoRcpt.to << "c@y.org";
   const std::vector<Msg> twoRcptM3 = {twoRcpt, Simple("m3")}, twoRcptOnly = {twoRcpt},
                          intl = {{"intl", "jörg@x.org", {"zoë@y.org"}, "Hi \xc3\xa4"}};
-  CheckAll({
+  Check({
       {"refused sender: RSET, next message goes",
        hello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550") + kRset + Send("m2") + kQuit, kAnon,
        two},
@@ -348,7 +337,7 @@ TEST(SmtpTranscripts, Messages) {
 TEST(SmtpTranscripts, ReplyLimits) {
   QStringList endless;
   for (int i = 0; i < 250; ++i) endless << "S: 220-line";
-  CheckAll({
+  Check({
       {"endless reply line", {"S: 220 " + QString(4100, 'x'), "E: end:105"}},
       {"endless multi-line reply", endless << "E: end:105"},
       // The lines in so far are not taken for a reply.
@@ -461,11 +450,6 @@ TEST(SMTPSocket, OutgoingList) {
   const std::vector<Case> table = {
       {"appended while connected: goes out on this connection", kHello + kAccept + kAccept + kQuit, 1,
        [](Client& c) { c.socket.Messages() << Letter("later"); }, "sent:a | sent:later | error:102"},
-      {"refused leaves the list, the next goes",
-       kHello + kMailRcpt.first(3) + T("S: 550 no such user") + kRset + kAccept + kQuit, 2, nullptr,
-       "refused:a:550 | sent:b | error:102"},
-      {"dropped connection keeps the unsent in order", kHello + kAccept + T("C: MAIL FROM:<a@x.org>|X:"), 3,
-       nullptr, "sent:a | error:102", "b c"},
       // The program's handlers run the event loop (once per list row); the client must
       // stay sound when its own events arrive inside them.
       {"server closes while the handler runs the event loop", kHello + kAccept + T("X:"), 2,

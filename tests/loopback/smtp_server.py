@@ -37,9 +37,8 @@ class Handler:
 
         def body(kind):  # as a mail program shows it: LF line ends, no final line end
             part = msg.get_body(preferencelist=(kind,))
-            if part is None or part.get_content_type() != "text/" + kind:
-                return ""
-            return part.get_content().replace("\r\n", "\n").rstrip("\n")
+            ok = part is not None and part.get_content_type() == "text/" + kind
+            return part.get_content().replace("\r\n", "\n").rstrip("\n") if ok else ""
 
         record = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos, "from": str(msg["from"]),
                   "subject": str(msg["subject"]), "plain": body("plain"), "html": body("html")}

@@ -74,8 +74,9 @@ TEST(Pop3Dovecot, LogIn) {
   }
 }
 
-// Start-up logs into the account of the Preferences file; OK in the preferences window logs
-// into the one just entered. Start-up asks for port 110, which a test cannot listen on.
+// Start-up logs into the account of the Preferences file if it names a user; OK in the
+// preferences window logs into the one just entered. Start-up asks for port 110, which a
+// test cannot listen on.
 using StartupPop3Dovecot = MainWindowFixture;
 TEST_F(StartupPop3Dovecot, StartUpAndPreferencesOkLogIn) {
   if (!HaveDovecot()) GTEST_SKIP() << "dovecot is not installed";
@@ -84,8 +85,13 @@ TEST_F(StartupPop3Dovecot, StartUpAndPreferencesOkLogIn) {
   platform::SetByteStreamFactoryForTests([port = server.Port()](const platform::TlsPolicy& policy) {
     return std::make_unique<testing_support::PortMappedStream>(policy, port);
   });
+  WritePreferences("\n\n\nFalse\n127.0.0.1\n\nsecret word\n");  // no user name: no log-in
+  m_window = MainWindow::Instance();
+  EXPECT_EQ(m_window->POPSocket->Address(), QString());
+  CloseAll();
   WritePreferences("\n\n\nFalse\n127.0.0.1\ntester\nsecret word\n");
   m_window = MainWindow::Instance();
+  EXPECT_EQ(LogRows(), QStringList());  // start-up does not wait for the server
   const QStringList loggedIn = {Logged("You have 3 new messages in your inbox."),
                                 Logged("You have successfully logged into 127.0.0.1."),
                                 Logged("POP3 connection established.")};

@@ -62,22 +62,13 @@ class FakeByteStream : public platform::ByteStream {
 
   FakeByteStream(QList<Step> steps, bool peerIsLoopback, qsizetype splitAt)
       : m_steps(std::move(steps)), m_loopback(peerIsLoopback), m_splitAt(splitAt) {}
-  ~FakeByteStream() override {
-    if (onDestroyed) onDestroyed(*this);
-  }
 
   std::function<void()> onSilence;
-  // Lets a test read what the client did after the client has deleted the stream.
-  std::function<void(const FakeByteStream&)> onDestroyed;
 
   QByteArray Written() const { return m_written; }
-  QString Host() const { return m_host; }
-  quint16 Port() const { return m_port; }
   bool Aborted() const { return m_aborted; }
 
-  void ConnectToHost(const QString& host, quint16 port, bool implicitTls) override {
-    m_host = host;
-    m_port = port;
+  void ConnectToHost(const QString&, quint16, bool implicitTls) override {
     const char first = m_steps.isEmpty() ? 0 : m_steps.first().kind;
     if (first == 'U') return Post([this] { emit Failed(Failure::Unreachable, "unreachable"); });
     if (first != 'Z') {
@@ -156,9 +147,7 @@ class FakeByteStream : public platform::ByteStream {
     if (!std::exchange(m_mismatch, true)) Silence();
   }
   void Silence() {
-    Post([this] {
-      if (onSilence) onSilence();
-    });
+    Post([this] { onSilence ? onSilence() : void(); });
   }
   void Deliver(const QByteArray& bytes) {
     Post([this, bytes] {
@@ -187,8 +176,6 @@ class FakeByteStream : public platform::ByteStream {
   qsizetype m_offset = 0;
   QByteArray m_written, m_pending, m_readable;
   std::deque<std::function<void()>> m_outbox;
-  QString m_host;
-  quint16 m_port = 0;
   bool m_encrypted = false, m_mismatch = false, m_aborted = false;
 };
 

@@ -42,8 +42,7 @@ class WindowLifetimesTest : public MainWindowFixture {
       if (w->inherits(kind) && w->isVisible()) found = w;
     return found;
   }
-  // Types into a field of the newest window of a kind, or presses its button, or sends it
-  // the menu command of that name.
+  // Types into a field of the newest window of a kind; presses a button, else sends the command.
   static void Type(const char* kind, const char* field, const QString& text) {
     Newest(kind)->findChild<QLineEdit*>(field)->setText(text);
   }
@@ -64,49 +63,29 @@ TEST_F(WindowLifetimesTest, TheMainWindowGoesWhileAnyWindowIsOpen) {
     QString press;
     bool stays;  // the window is still open afterwards
   } cases[] = {
-      {"EditWindow",
-       [](MainWindow& m) {
-         m.elist->SetListIndex(0);
-         m.elist_DoubleClick();
-       },
-       "PushButton1", false},
+      // clang-format off
+      {"EditWindow", [](auto& m) { m.elist->SetListIndex(0), m.elist_DoubleClick(); }, "PushButton1", false},
       {"NewAddressWin",
-       [](MainWindow& m) {
-         m._AddressesNew_Action();
-         Type("NewAddressWin", "emailaddress", "new@example.com");
-       },
+       [](auto& m) { m._AddressesNew_Action(), Type("NewAddressWin", "emailaddress", "new@example.com"); },
        "OK", false},
-      {"MLWindow", [](MainWindow& m) { m._MailingListsNewMailingList_Action(); }, "OK", false},
-      {"SendWindow",
-       [](MainWindow& m) {
-         m.server = "smtp.example.com";
-         m.elist->Model()->SetAllSelected(true);
-         m.ToolbarItem1[0]->trigger();
-         Type("SendWindow", "Name", "Launch");
-       },
-       "PushButton1", false},
-      {"PreferencesWindow", [](MainWindow& m) { m._FilePreferences_Action(); }, "PushButton1", false},
-      {"SearchWindow",
-       [](MainWindow& m) {
-         m._EditFind_Action();
-         Type("SearchWindow", "Address", "m1");
-       },
+      {"MLWindow", [](auto& m) { m._MailingListsNewMailingList_Action(); }, "OK", false},
+      {"SendWindow", [](auto& m) {
+         m.server = "smtp.example.com", m.elist->Model()->SetAllSelected(true), m.ToolbarItem1[0]->trigger();
+         Type("SendWindow", "Name", "Launch"); }, "PushButton1", false},
+      {"PreferencesWindow", [](auto& m) { m._FilePreferences_Action(); }, "PushButton1", false},
+      {"SearchWindow", [](auto& m) { m._EditFind_Action(), Type("SearchWindow", "Address", "m1"); },
        "FindAll", false},
-      {"SortWindow", [](MainWindow& m) { m.OpenSortWindow(); }, "PushButton1", true},
-      {"MessageWindow",
-       [](MainWindow& m) {
+      {"SortWindow", [](auto& m) { m.OpenSortWindow(); }, "PushButton1", true},
+      {"MessageWindow", [](auto& m) {
          m._AddressesBulkRemove_Action();
-         Newest("MessageWindow")
-             ->findChild<platform::Listbox*>("MessageList")
-             ->AddRow(QString("m1@example.com"));
-       },
+         Newest("MessageWindow")->findChild<platform::Listbox*>("MessageList")->AddRow(
+             QString("m1@example.com")); },
        "RemoveFromMain", true},
-      {"HelpWindow", [](MainWindow& m) { m._HelpVelmoraHelp_Action(); }, "FileClose", false},
-      {"AboutWindow", [](MainWindow& m) { m._AppleAboutVelmora_Action(); }, "FileQuit", true},
+      {"HelpWindow", [](auto& m) { m._HelpVelmoraHelp_Action(); }, "FileClose", false},
+      {"AboutWindow", [](auto& m) { m._AppleAboutVelmora_Action(); }, "FileQuit", true},
+      // clang-format on
   };
   for (const auto& c : cases) {
-    // The main window is closed before the press, or goes at the first turn of the event
-    // loop after it, in the middle of the window's own work.
     for (const bool during : {false, true}) {
       SCOPED_TRACE(std::string(c.kind) + (during ? ", during the press" : ""));
       StartCountingSaves();
