@@ -13,8 +13,6 @@
 #include <optional>
 
 #include "app/Preferences.h"
-#include "platform/FolderItem.h"
-#include "platform/Text.h"
 #include "platform/TextStream.h"
 #include "support/TestSupport.h"
 
@@ -24,68 +22,68 @@ using testing_support::WriteAll;
 
 namespace {
 
+QStringList Listing(const FolderItem& folder) {
+  QStringList names;
+  for (int i = 1; i <= folder.Count(); ++i) names << folder.Item(i).DisplayName();
+  return names;
+}
+
+// Replaces the file with the lines through Create; the result of Close.
+bool Save(const QString& path, const QStringList& lines) {
+  auto out = TextOutputStream::Create(FolderItem(path));
+  if (!out) return false;
+  for (const QString& line : lines) out->WriteLine(line);
+  return out->Close();
+}
+
+struct stat Stat(const QString& path) {
+  struct stat info {};
+  ::stat(QFile::encodeName(path).constData(), &info);
+  return info;
+}
+
+QString Line(int version, int i) {
+  return QStringLiteral("v%1 person%2@example.com ").arg(version).arg(i);
+}
+
 class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override { FolderItem::SetAppFolderForTests(m_dir.path()); }
   void TearDown() override { FolderItem::SetAppFolderForTests(QString()); }
   QString Path(const QString& name) const { return m_dir.path() + '/' + name; }
   static FolderItem Item(const QString& name) { return FolderItem::GetFolderItem(name); }
-  QStringList FolderEntries() const {
-    return QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-  }
-  static QStringList Listing(const FolderItem& folder) {
-    QStringList names;
-    for (int i = 1; i <= folder.Count(); ++i) names << folder.Item(i).DisplayName();
-    return names;
-  }
-  // Replaces the file with the lines through Create; the result of Close.
-  static bool Save(const QString& path, const QStringList& lines) {
-    auto out = TextOutputStream::Create(FolderItem(path));
-    if (!out) return false;
-    for (const QString& line : lines) out->WriteLine(line);
-    return out->Close();
-  }
-  static mode_t Mode(const QString& path) {
-    struct stat info {};
-    ::stat(QFile::encodeName(path).constData(), &info);
-    return info.st_mode;
-  }
+  QStringList Entries() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
   QTemporaryDir m_dir;
 };
 
-// ---- FolderItem ----------------------------------------------------------------------
+// ---- FolderItem -----------------------------------------------------------------------
 
 // A child is an entry of its folder whatever its name holds: a typed list name must not
 // reach outside the Database folder, and the name shown opens the same entry again.
 TEST_F(FilesTest, PathsAndChildNamesStayInsideTheFolder) {
   const FolderItem database = Item("Database");
-  EXPECT_EQ(database.Parent(), FolderItem::AppFolder());
-  EXPECT_EQ(FolderItem(Path("a/./b/../c")).AbsolutePath(), Path("a/c"));
-  EXPECT_EQ(FolderItem("/").Parent().IsNull(), true);
-  // Name, the entry it names (none: "").
-  const std::pair<QString, QString> cases[] = {{"a b.1", "a b.1"},
-                                               {".hidden", ".hidden"},
-                                               {"../escape", "..:escape"},
-                                               {"a/b", "a:b"},
-                                               {"...", "..."},
-                                               {"", ""},
-                                               {".", ""},
-                                               {"..", ""}};
-  for (const auto& [name, entry] : cases) {
+  EXPECT_EQ(std::make_tuple(database.Parent(), FolderItem(Path("a/./b/../c")).AbsolutePath(),
+                            FolderItem("/").Parent()),
+            std::make_tuple(FolderItem::AppFolder(), Path("a/c"), FolderItem()));
+  // A name, and the entry it names (none: empty).
+  for (const QString c :
+       {"a b.1|a b.1", ".hidden|.hidden", "../escape|..:escape", "a/b|a:b", "...|...", "|", ".|", "..|"}) {
+    const QString name = c.section('|', 0, -2), entry = c.section('|', -1);
     const FolderItem child = database.Child(name);
     EXPECT_EQ(child.DisplayName(), entry) << name.toStdString();
-    if (!child.IsNull())
-      EXPECT_EQ(std::make_pair(child.Parent(), database.Child(entry)), std::make_pair(database, child));
+    if (child.IsNull()) continue;
+    EXPECT_EQ(std::make_pair(child.Parent(), database.Child(entry)), std::make_pair(database, child));
   }
 }
 
+// A folder missing but that can be made is writeable, so the start-up may go on; only an
+// empty folder is deleted.
 TEST_F(FilesTest, FoldersAreCreatedAndOnlyEmptyOnesDeleted) {
-  const FolderItem database = Item("Database");
-  EXPECT_EQ(database.IsWriteable(), true);  // missing but can be made, so the start-up may go on
-  EXPECT_EQ(Item("none/Database").IsWriteable(), false);
+  const FolderItem database = Item("Database"), list = Item("Database/Friends");
+  EXPECT_EQ(std::make_pair(database.IsWriteable(), Item("none/Database").IsWriteable()),
+            std::make_pair(true, false));
   EXPECT_EQ(std::make_pair(database.CreateAsFolder(), database.CreateAsFolder()), std::make_pair(true, true));
-  const FolderItem list = database.Child("Friends");
   WriteAll(list.AbsolutePath(), "a@b.com \n");
   EXPECT_EQ(
       QList<bool>({database.Delete(), list.Delete(), list.Delete(), database.Delete(), database.Exists()}),
@@ -99,27 +97,23 @@ TEST_F(FilesTest, ReadOnlyFolderIsNotWriteable) {
   ASSERT_TRUE(Item("locked").CreateAsFolder());
   WriteAll(Path("locked/list"), "a@b.com \n");
   QFile::setPermissions(Path("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-  EXPECT_EQ(std::make_pair(Item("locked").IsWriteable(), Item("locked/list").IsWriteable()),
-            std::make_pair(false, false));
-  EXPECT_EQ(TextOutputStream::Create(Item("locked/list")), nullptr);
+  EXPECT_EQ(std::make_tuple(Item("locked").IsWriteable(), Item("locked/list").IsWriteable(),
+                            TextOutputStream::Create(Item("locked/list"))),
+            std::make_tuple(false, false, nullptr));
   QFile::setPermissions(Path("locked"),
                         QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
-// Items count from one in name order, hidden ones too, but never a save's temporary file.
-// A folder's listing is reused until it changes: changes right after a listing, and to a
+// Items count from one in name order, hidden ones too, but never a save's temporary file. A
+// folder's listing is reused until it changes: changes right after a listing, and to a
 // folder left alone for a while, both show at the next Count.
 TEST_F(FilesTest, ListingFollowsEveryChange) {
-  const FolderItem drop = Item("drop");
-  ASSERT_TRUE(drop.CreateAsFolder());
+  const FolderItem drop = Item("drop"), folder = Item("Database");
+  ASSERT_EQ(drop.CreateAsFolder() && drop.Child("sub").CreateAsFolder() && folder.CreateAsFolder(), true);
   for (const char* name : {"b", ".hidden", "C", ".b.velmora-save-x1.tmp"})
     WriteAll(Path("drop/") + name, "x");
-  ASSERT_TRUE(drop.Child("sub").CreateAsFolder());
-  EXPECT_EQ(Listing(drop), (QStringList{".hidden", "C", "b", "sub"}));
-  EXPECT_EQ(std::make_tuple(drop.Item(0).IsNull(), drop.Item(5).IsNull(), drop.Child("b").Count()),
-            std::make_tuple(true, true, 0));
-  const FolderItem folder = Item("Database");
-  ASSERT_TRUE(folder.CreateAsFolder());
+  EXPECT_EQ(std::make_tuple(Listing(drop), drop.Item(0), drop.Item(5), drop.Child("b").Count()),
+            std::make_tuple(QStringList{".hidden", "C", "b", "sub"}, FolderItem(), FolderItem(), 0));
   for (bool settled : {false, true}) {
     for (const char* name : {"a", "b", "c"}) WriteAll(folder.Child(name).AbsolutePath(), "x");
     if (settled) QThread::sleep(4);
@@ -133,84 +127,70 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
   }
 }
 
-// ---- Reading -------------------------------------------------------------------------
+// ---- Reading --------------------------------------------------------------------------
 
 // An empty file gives one empty line; a lone CR ends a line, also at the very end; LF then
-// CR is two line ends; the last line needs no line end.
-TEST(TextInputStreamLines, LineEndsTable) {
+// CR is two line ends; the last line needs no line end. Every byte of a line survives a
+// read and a write: Latin-1, a cut UTF-8 sequence, NULs, a BOM.
+TEST_F(FilesTest, LinesAndTheirBytes) {
+  // Bytes, and the lines they give joined by |.
   const std::pair<QByteArray, QString> cases[] = {
-      // bytes, the lines joined by |
       {"", ""},        {"a", "a"},           {"a\r", "a"},       {"a\r\n", "a"},  {"\n", ""},
       {"a\nb", "a|b"}, {"a\n\nb\n", "a||b"}, {"a\r\rb", "a||b"}, {"a\n\r", "a|"}, {"a\r\n\r\nb", "a||b"}};
   for (const auto& [bytes, joined] : cases) {
     auto in = TextInputStream::FromBytes(bytes);
-    QStringList lines;
-    do {  // as the list reader does: the first line is read before the first end test
-      lines << in->ReadLine();
-    } while (!in->EOF_());
+    // As the list reader does: the first line is read before the first end test.
+    QStringList lines{in->ReadLine()};
+    while (!in->EOF_()) lines << in->ReadLine();
     EXPECT_EQ(std::make_pair(lines, in->ReadLine()), std::make_pair(joined.split('|'), QString()))
         << bytes.toHex().toStdString();
   }
   auto in = TextInputStream::FromBytes("first\r\nsecond\rthird\n\xff");
-  EXPECT_EQ(in->ReadLine(), "first");
-  EXPECT_EQ(in->ReadAll(), "second\rthird\n" + QString(QChar(char16_t(0xDCFF))));  // the rest unchanged
-  EXPECT_EQ(in->EOF_(), true);
-}
-
-// A pipe would block the program for ever, in a read or in a write; replacing it would
-// destroy what is not a list. A link to it is no different.
-TEST_F(FilesTest, OnlyRegularFilesAreReadOrWritten) {
-  EXPECT_EQ(TextInputStream::Open(Item("missing")), nullptr);
-  EXPECT_EQ(TextInputStream::Open(FolderItem::AppFolder()), nullptr);
-  EXPECT_EQ(TextOutputStream::Create(FolderItem::AppFolder()), nullptr);
-  EXPECT_EQ(TextOutputStream::Append(FolderItem::AppFolder()), nullptr);
-  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
-  ASSERT_TRUE(QFile::link(Path("pipe"), Path("link")));
-  for (const char* name : {"pipe", "link"}) {
-    EXPECT_EQ(TextInputStream::Open(Item(name)), nullptr) << name;
-    EXPECT_EQ(TextOutputStream::Append(Item(name)), nullptr) << name;
-    EXPECT_EQ(TextOutputStream::Create(Item(name)), nullptr) << name;
-  }
-  EXPECT_EQ(S_ISFIFO(Mode(Path("pipe"))), true);
-}
-
-// Latin-1, a cut UTF-8 sequence, NULs, CR LF, a lone CR, a BOM and a CR at the very end.
-TEST_F(FilesTest, EveryByteOfEveryLineSurvivesAReadAndAWrite) {
+  EXPECT_EQ((std::tuple{in->ReadLine(), in->ReadAll(), in->EOF_()}),
+            std::make_tuple("first", "second\rthird\n" + QString(QChar(char16_t(0xDCFF))), true));
   static const char raw[] =
       "\xef\xbb\xbf"
-      "caf\xe9 a@b.com\r\nnul\0inside\ncut \xe2\x82\r"
-      "\xc3\xa9t\xc3\xa9 \xf0\x9f\x98\x80\n\nlast\r";
+      "caf\xe9 a@b.com\r\nnul\0inside\ncut \xe2\x82\r\xc3\xa9t\xc3\xa9 "
+      "\xf0\x9f\x98\x80\n\nlast\r";
   const QByteArray original(raw, sizeof raw - 1);
   WriteAll(Path("list"), original);
-  auto in = TextInputStream::Open(Item("list"));
-  ASSERT_NE(in, nullptr);
   QStringList lines;
-  while (!in->EOF_()) lines << in->ReadLine();
+  for (auto list = TextInputStream::Open(Item("list")); list && !list->EOF_();) lines << list->ReadLine();
   ASSERT_TRUE(Save(Path("copy"), lines));
   EXPECT_EQ(ReadAll(Path("copy")), QByteArray(original).replace("\r\n", "\n").replace('\r', '\n'));
 }
 
-// ---- Writing -------------------------------------------------------------------------
+// A pipe would block the program for ever, in a read or in a write; replacing it would
+// destroy what is not a list. A link to it is no different; nor is a folder written.
+TEST_F(FilesTest, OnlyRegularFilesAreReadOrWritten) {
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
+  ASSERT_TRUE(QFile::link(Path("pipe"), Path("link")));
+  EXPECT_EQ(TextInputStream::Open(Item("missing")), nullptr);
+  for (const FolderItem& item : {Item("pipe"), Item("link"), FolderItem::AppFolder()}) {
+    EXPECT_EQ(std::make_tuple(TextInputStream::Open(item), TextOutputStream::Append(item),
+                              TextOutputStream::Create(item)),
+              std::make_tuple(nullptr, nullptr, nullptr))
+        << item.DisplayName().toStdString();
+  }
+  EXPECT_EQ(S_ISFIFO(Stat(Path("pipe")).st_mode), true);
+}
+
+// ---- Writing --------------------------------------------------------------------------
 
 TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   const QString path = Path("Friends");
   WriteAll(path, "old@list.com \n");
-  {
-    auto out = TextOutputStream::Create(FolderItem(path));
-    ASSERT_NE(out, nullptr);
-    out->WriteLine("lost");
-  }  // no Close: the old file stands
-  EXPECT_EQ(std::make_pair(ReadAll(path), FolderEntries()),
+  TextOutputStream::Create(FolderItem(path))->WriteLine("lost");  // no Close: the old file stands
+  EXPECT_EQ(std::make_pair(ReadAll(path), Entries()),
             std::make_pair(QByteArray("old@list.com \n"), QStringList{"Friends"}));
   auto out = TextOutputStream::Create(FolderItem(path));
-  ASSERT_NE(out, nullptr);
   out->WriteLine("new@list.com Launch(1/2/26) ");
   out->Write("tail");
-  EXPECT_EQ(ReadAll(path), QByteArray("old@list.com \n"));  // nothing visible before Close
+  EXPECT_EQ(ReadAll(path),
+            QByteArray("old@list.com \n"));  // nothing visible before Close
   EXPECT_EQ(std::make_pair(out->Close(), out->Close()), std::make_pair(true, true));
-  EXPECT_EQ(std::make_pair(ReadAll(path), FolderEntries()),
+  EXPECT_EQ(std::make_pair(ReadAll(path), Entries()),
             std::make_pair(QByteArray("new@list.com Launch(1/2/26) \ntail"), QStringList{"Friends"}));
-
   // Empty files, and names so long (in bytes: 120 two-byte letters are 240) that the
   // temporary name must be cut.
   for (const QString& name : {QString("Untitled"), QString(240, 'n'), QString(120, QChar(0x0436))}) {
@@ -227,13 +207,11 @@ TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
   WriteAll(path, "a@b.com \n");
   ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
   const bool root = ::geteuid() == 0;
-  if (root) ASSERT_EQ(::chown(QFile::encodeName(path).constData(), 4242, 4343), 0);
-  ASSERT_TRUE(QFile::link(path, Path("link")));
-  ASSERT_TRUE(QFile::link(Path("link"), Path("outer")));
+  ASSERT_EQ(root ? ::chown(QFile::encodeName(path).constData(), 4242, 4343) : 0, 0);
+  ASSERT_EQ(QFile::link(path, Path("link")) && QFile::link(Path("link"), Path("outer")), true);
   for (const char* name : {"Friends", "link", "outer"}) {
     ASSERT_TRUE(Save(Path(name), {name}));
-    struct stat info {};
-    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    const struct stat info = Stat(path);
     EXPECT_EQ(std::make_tuple(ReadAll(path), info.st_mode & 0777, info.st_uid, info.st_gid),
               std::make_tuple(QByteArray(name) + '\n', 0600u, root ? 4242u : ::geteuid(),
                               root ? 4343u : ::getegid()));
@@ -242,40 +220,38 @@ TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
             std::make_pair(true, true));
 }
 
-// The settings file holds passwords: readable by its owner only, whether new or replacing
-// a file that allowed more. A line break in a value stays on its line as a blank, or every
+// The settings file holds passwords: readable by its owner only, whether new or replacing a
+// file that allowed more. A line break in a value stays on its line as a blank, or every
 // later setting would move; the duplicate test is on only when its line begins with "True".
 TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
-  const app::Preferences settings{"smtp.host", "me", " p w ", true, "", "pop\r\nuser", "x\ny"};
-  const QByteArray file = "smtp.host\nme\n p w \nTrue\n\npop user\nx y\n";
   for (int round = 0; round < 2; ++round) {
-    ASSERT_EQ(app::WritePreferences(FolderItem(m_dir.path()), settings), true);
-    EXPECT_EQ(std::make_pair(ReadAll(Path("Preferences")), Mode(Path("Preferences")) & 0777),
-              std::make_pair(file, 0600u));
+    ASSERT_EQ(app::WritePreferences(FolderItem(m_dir.path()),
+                                    {"smtp", "me", " p w ", true, "", "pop\r\nuser", "x\ny"}),
+              true);
+    EXPECT_EQ(std::make_pair(ReadAll(Path("Preferences")), Stat(Path("Preferences")).st_mode & 0777),
+              std::make_pair(QByteArray("smtp\nme\n p w \nTrue\n\npop user\nx y\n"), 0600u));
     ::chmod(QFile::encodeName(Path("Preferences")).constData(), 0666);
   }
-  EXPECT_EQ(app::ParsePreferences(QString(file).split('\n')),
-            (app::Preferences{"smtp.host", "me", " p w ", true, "", "pop user", "x y"}));
   for (const auto& [line, on] :
        std::vector<std::pair<QString, bool>>{{"True and more", true}, {" True", false}, {"xTrue", false}})
-    EXPECT_EQ(app::ParsePreferences({"", "", "", line}).xduplicates, on) << line.toStdString();
+    EXPECT_EQ(app::ParsePreferences({"s", "u", "p", line}), (app::Preferences{"s", "u", "p", on, "", "", ""}))
+        << line.toStdString();
 }
 
+// An append adds to the end (a file edited by hand may lack its last line end, which comes
+// first), creating the file when missing, and keeps its lines without Close too.
 TEST_F(FilesTest, AppendAddsToTheEnd) {
   const QString path = Path("Trash");
   const auto append = [&](const char* line, bool close) {
     auto out = TextOutputStream::Append(FolderItem(path));
-    ASSERT_NE(out, nullptr);
     out->WriteLine(line);
-    if (close) EXPECT_EQ(out->Close(), true);
+    EXPECT_EQ(close ? out->Close() : true, true);
   };
-  append("a@b.com", true);   // created when missing
-  append("c@d.org", false);  // no Close: appended lines are still kept
+  append("a@b.com", true);
+  append("c@d.org", false);
   EXPECT_EQ(ReadAll(path), QByteArray("a@b.com\nc@d.org\n"));
-  // A last line without a line end (edited by hand) is ended before the new line.
-  const std::pair<QByteArray, QByteArray> cases[] = {
-      {"", "new\n"}, {"old", "old\nnew\n"}, {"old\r\n", "old\r\nnew\n"}, {"old\r", "old\rnew\n"}};
-  for (const auto& [before, after] : cases) {
+  for (const auto& [before, after] : std::vector<std::pair<QByteArray, QByteArray>>{
+           {"", "new\n"}, {"old", "old\nnew\n"}, {"old\r\n", "old\r\nnew\n"}, {"old\r", "old\rnew\n"}}) {
     WriteAll(path, before);
     append("new", true);
     EXPECT_EQ(ReadAll(path), after) << before.toStdString();
@@ -283,100 +259,78 @@ TEST_F(FilesTest, AppendAddsToTheEnd) {
 }
 
 // An append that fails half-way (the disk fills up) leaves the file as it was, or no file
-// when there was none, never a torn part of the lines; with or without Close.
+// when there was none, never a torn part of the lines; with or without Close. Past the
+// write buffer a write fails, or else the close, or the destructor's write.
 TEST_F(FilesTest, FailedAppendLeavesTheFileAsItWas) {
   const QString path = Path("Trash");
-  struct Case {
-    std::optional<QByteArray> before;  // none: no file yet
-    int lines;                         // of 20 bytes; past the write buffer, a write fails
-    bool close;
-  };
-  const Case cases[] = {{"old@b.com\n", 5000, true},  // a write fails
-                        {"old@b.com", 10, true},      // the close fails, no last line end
-                        {"old@b.com\n", 10, false},   // the destructor's write fails
-                        {std::nullopt, 5000, true}};
-  for (const Case& c : cases) {
+  for (const auto& [before, lines, close] :
+       std::vector<std::tuple<std::optional<QByteArray>, int, bool>>{{"old@b.com\n", 5000, true},
+                                                                     {"old@b.com", 10, true},
+                                                                     {"old@b.com\n", 10, false},
+                                                                     {std::nullopt, 5000, true}}) {
     QFile::remove(path);
-    if (c.before) WriteAll(path, *c.before);
+    if (before) WriteAll(path, *before);
     {
-      testing_support::FileSizeLimit full(c.before.value_or("").size() + 40);
+      testing_support::FileSizeLimit full(before.value_or("").size() + 40);
       auto out = TextOutputStream::Append(FolderItem(path));
-      ASSERT_NE(out, nullptr);
-      for (int i = 0; i < c.lines; ++i) out->WriteLine("someone@example.com");
-      if (c.close) EXPECT_EQ(out->Close(), false);
+      for (int i = 0; i < lines; ++i) out->WriteLine("someone@example.com");
+      EXPECT_EQ(close && out->Close(), false);
     }
     EXPECT_EQ(std::make_pair(QFile::exists(path), ReadAll(path)),
-              std::make_pair(c.before.has_value(), c.before.value_or("")))
-        << c.lines << c.close;
+              std::make_pair(before.has_value(), before.value_or("")))
+        << lines << close;
   }
 }
 
-// A save that fails at any point (the disk fills up) says so, keeps the old file and
-// leaves no temporary file behind; a short list at every byte, about a megabyte around
-// the write buffer's size.
+// A save that fails at any point (the disk fills up) says so, keeps the old file and leaves
+// no temporary file behind: a short list at every byte, a long one around the write
+// buffer's size.
 TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const QString path = Path("Friends");
-  const QByteArray old("old@list.com Welcome(3/4/25) \nsecond@list.com \n");
-  WriteAll(path, old);
-  const QStringList small(40, "person@example.com Issue(1/2/26) ");
-  const QStringList big(5000, "someone@example.com " + QString(200, 'x'));
+  WriteAll(path, "old@list.com \n");
+  const QStringList small(40, "person@example.com Issue(1/2/26) "), big(5000, QString(220, 'x'));
   const qsizetype smallSize = 40 * 34;
-  const auto failsAndKeepsTheOldFile = [&](qsizetype limit, const QStringList& lines) {
+  const auto fails = [&](qsizetype limit, const QStringList& lines) {
     testing_support::FileSizeLimit full(limit);
-    EXPECT_EQ(Save(path, lines), false) << limit;
-    EXPECT_EQ(std::make_pair(ReadAll(path), FolderEntries()), std::make_pair(old, QStringList{"Friends"}))
+    EXPECT_EQ((std::tuple{Save(path, lines), ReadAll(path), Entries()}),
+              std::make_tuple(false, QByteArray("old@list.com \n"), QStringList{"Friends"}))
         << limit;
   };
-  for (qsizetype limit = 0; limit < smallSize; ++limit) failsAndKeepsTheOldFile(limit, small);
-  for (qsizetype limit : {65535, 65536, 65537, 500000}) failsAndKeepsTheOldFile(limit, big);
+  for (qsizetype limit = 0; limit < smallSize; ++limit) fails(limit, small);
+  for (qsizetype limit : {65535, 65536, 65537, 500000}) fails(limit, big);
   testing_support::FileSizeLimit room(smallSize);
-  EXPECT_EQ(Save(path, small), true);
-  EXPECT_EQ(ReadAll(path).size(), smallSize);
+  EXPECT_EQ((std::pair{Save(path, small), ReadAll(path).size()}), std::make_pair(true, smallSize));
 }
 
-// Run only as the child of the test below: saves two versions of the list in turn until
+// Run only as the child of the test below: saves two versions of a list in turn until
 // killed.
 TEST(KillHelper, DISABLED_SavesUntilKilled) {
-  const QString path = qEnvironmentVariable("VELMORA_KILL_TARGET");
   for (int round = 0;; ++round) {
-    auto out = TextOutputStream::Create(FolderItem(path));
-    ASSERT_NE(out, nullptr);
-    for (int i = 0; i < 30000; ++i)
-      out->WriteLine(QStringLiteral("v%1 person%2@example.com ").arg(round % 2).arg(i));
+    auto out = TextOutputStream::Create(FolderItem(qEnvironmentVariable("VELMORA_KILL_TARGET")));
+    for (int i = 0; i < 30000; ++i) out->WriteLine(Line(round % 2, i));
     ASSERT_EQ(out->Close(), true);
   }
 }
 
-// A save killed at any moment, while it writes or while it commits, leaves the list
-// whole: the old content or the new, never a torn mix; its abandoned temporary file is
-// no list.
+// A save killed at any moment, while it writes or while it commits, leaves the list whole:
+// the old content or the new, never a torn mix; its abandoned temporary file is no list.
 TEST_F(FilesTest, KillDuringASaveLeavesAWholeFile) {
-  const QString path = Path("Friends");
-  QByteArray versions[2];
+  QList<QByteArray> versions(2);
   for (int i = 0; i < 30000; ++i)
-    for (int v : {0, 1})
-      versions[v] += QStringLiteral("v%1 person%2@example.com \n").arg(v).arg(i).toLatin1();
-  WriteAll(path, versions[1]);
+    for (int v : {0, 1}) versions[v] += Line(v, i).toLatin1() + '\n';
+  WriteAll(Path("Friends"), versions[1]);
+  qputenv("VELMORA_KILL_TARGET", QFile::encodeName(Path("Friends")));
   for (int run = 0; run < 12; ++run) {
     QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VELMORA_KILL_TARGET", path);
-    child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(),
                 {"--gtest_filter=KillHelper.*", "--gtest_also_run_disabled_tests"});
-    ASSERT_TRUE(child.waitForStarted());
-    ASSERT_TRUE(testing_support::WaitUntil([&] { return FolderEntries().size() > 1; }, 30000));
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return Entries().size() > 1; }, 30000));
     QThread::msleep(QRandomGenerator::global()->bounded(1 + run * 20));
     child.kill();
     child.waitForFinished();
-    const QByteArray now = ReadAll(path);
-    EXPECT_NE(now == versions[0]   ? 0
-              : now == versions[1] ? 1
-                                   : -1,
-              -1)
-        << "torn after run " << run << ": " << now.size();
-    EXPECT_EQ(Listing(FolderItem::AppFolder()), (QStringList{"Friends"}));
-    for (const QString& name : FolderEntries())
+    EXPECT_EQ(versions.count(ReadAll(Path("Friends"))), 1) << "torn after run " << run;
+    EXPECT_EQ(Listing(FolderItem::AppFolder()), QStringList{"Friends"});
+    for (const QString& name : Entries())
       if (name != "Friends") QFile::remove(Path(name));
   }
 }

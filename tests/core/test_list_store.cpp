@@ -26,22 +26,10 @@ namespace {
 
 using Rows = std::vector<QStringList>;
 
-// A Database folder, an address list and the main window's four properties. Every writer
-// a save opens is counted, through the stream's device factory.
+// A Database folder, an address list and the main window's four properties. The writers
+// that saves open are counted through the stream's device factory.
 class ListStoreTest : public ::testing::Test {
  protected:
-  class CountingFile : public QFile {
-   public:
-    CountingFile(const QString& path, ListStoreTest* test) : QFile(path), m_test(test) {
-      m_test->most = std::max(m_test->most, ++m_test->open);
-      ++m_test->created;
-    }
-    ~CountingFile() override { --m_test->open; }
-
-   private:
-    ListStoreTest* m_test;
-  };
-
   void SetUp() override {
     QDir(m_dir.path()).mkdir("Database");
     database = platform::FolderItem(m_dir.path() + "/Database");
@@ -49,8 +37,13 @@ class ListStoreTest : public ::testing::Test {
                                                lists::OpenListRefs{database, existingfile, lastopen, changed},
                                                [this](const QString& text) { slugs.append(text); });
     platform::SetYieldInterval(0us);
-    platform::TextOutputStream::SetDeviceFactoryForTests(
-        [this](const QString& path) { return std::make_unique<CountingFile>(path, this); });
+    platform::TextOutputStream::SetDeviceFactoryForTests([this](const QString& path) {
+      auto file = std::make_unique<QFile>(path);
+      most = std::max(most, ++open);
+      ++created;
+      QObject::connect(file.get(), &QObject::destroyed, [this] { --open; });
+      return file;
+    });
   }
   void TearDown() override {
     platform::TextOutputStream::SetDeviceFactoryForTests({});
@@ -71,11 +64,6 @@ class ListStoreTest : public ::testing::Test {
     list.AppendRows(std::move(rows));
     existingfile = file.isEmpty() ? platform::FolderItem() : platform::FolderItem(Path(file));
     changed = true;
-  }
-  static QByteArray ManyLines(int n) {
-    QByteArray bytes;
-    for (int i = 0; i < n; ++i) bytes += QString("a%1@b.com \n").arg(i).toLatin1();
-    return bytes;
   }
 
   QTemporaryDir m_dir;
@@ -145,49 +133,42 @@ TEST_F(ListStoreTest, OpenDatabaseOfNoReadableList) {
 }
 
 // Without a file the save asks for one. Cancelled, it keeps Changed, and opening another
-// list then keeps the rows rather than throw them away; the next save asks again.
+// list then keeps the rows rather than throw them away. A list is never saved as, nor
+// opened from, one of the program's own files in Database: a list written there would
+// overwrite the settings or LastDatabase.
 TEST_F(ListStoreTest, SaveWithoutFileAsksForOne) {
-  WriteAll(Path("Other"), "o@b.com \n");
-  SetUnsavedRows(1);
-  store->OpenDatabase("Other");
-  EXPECT_EQ(
-      std::make_tuple(GetRows(), changed, existingfile.IsNull(), recording.saveDialogTitles),
-      std::make_tuple(Rows{{"a@b.com", ""}}, true, true, QStringList{lists::ListStore::SaveDialogTitle()}));
-  recording.saveAnswers.append(Path("Chosen"));
-  store->SaveFile();
-  EXPECT_EQ(std::make_tuple(changed, ReadAll(Path("Chosen")), existingfile.AbsolutePath()),
-            std::make_tuple(false, QByteArray("a@b.com \n"), Path("Chosen")));
-}
-
-// A list is never opened from, nor saved as, one of the program's own files in Database:
-// a list written there would overwrite the settings or LastDatabase.
-TEST_F(ListStoreTest, ProgramFilesAreNoLists) {
   const QByteArray settings = "smtp.example.com\nuser\npass\nTrue\n\n\n\n";
   WriteAll(Path("Preferences"), settings);
   WriteAll(Path("LastDatabase"), "L");
-  SetUnsavedRows(1, "L");
+  SetUnsavedRows(1);
+  store->OpenDatabase("Preferences");
+  EXPECT_EQ(
+      std::make_tuple(GetRows(), changed, existingfile.IsNull(), recording.saveDialogTitles),
+      std::make_tuple(Rows{{"a@b.com", ""}}, true, true, QStringList{lists::ListStore::SaveDialogTitle()}));
   recording.saveAnswers = {Path("LastDatabase")};
   EXPECT_EQ(store->SaveAsFile(), false);
+  EXPECT_EQ(std::make_tuple(changed, existingfile.IsNull(), recording.messages.last()),
+            std::make_tuple(true, true, lists::ListNameProblem("LastDatabase").value_or("")));
+  recording.saveAnswers = {Path("L")};
   store->OpenDatabase("Preferences");
-  EXPECT_EQ(recording.messages, QStringList{lists::ListNameProblem("LastDatabase").value_or("")});
   EXPECT_EQ(slugs.last(), lists::ListNameProblem("Preferences").value_or(""));
-  EXPECT_EQ(std::make_tuple(existingfile.IsNull(), ReadAll(Path("L")), ReadAll(Path("LastDatabase")),
+  EXPECT_EQ(std::make_tuple(changed, existingfile.IsNull(), ReadAll(Path("L")), ReadAll(Path("LastDatabase")),
                             ReadAll(Path("Preferences"))),
-            std::make_tuple(true, QByteArray("a@b.com \n"), QByteArray("L"), settings));
+            std::make_tuple(false, true, QByteArray("a@b.com \n"), QByteArray("L"), settings));
 }
 
 // An edit made while a save writes is written by a save asked for meanwhile (an autosave
 // tick and a File > Save start no second writer), or else stays marked unsaved, whether
 // the list had a file or the save asked for one.
 TEST_F(ListStoreTest, EditDuringSave) {
-  for (const auto [hasFile, saveAgain] : {std::pair{true, true}, {true, false}, {false, false}}) {
+  for (const auto& [hasFile, saveAgain] : {std::pair{true, true}, {true, false}, {false, false}}) {
     SCOPED_TRACE(testing::Message() << "file " << hasFile << ", saved again " << saveAgain);
     open = most = created = 0;
     SetUnsavedRows(2000, hasFile ? "L" : "");
     if (!hasFile) recording.saveAnswers.append(Path("L"));
     int openAtTick = -1;
     QTimer::singleShot(0, [&] {
-      list.AddRow(QStringList{"late@b.com", ""});
+      list.AddRow("late@b.com");
       changed = true;
       if (saveAgain) {
         store->AutoSave();
@@ -207,14 +188,12 @@ TEST_F(ListStoreTest, EditDuringSave) {
 // An edit made meanwhile is in no file: the read must leave it marked unsaved (closing
 // the window would drop it otherwise), and the next save writes it.
 TEST_F(ListStoreTest, TicksAndEditsDuringRead) {
-  const QByteArray bytes = ManyLines(5000);
+  QByteArray bytes;
+  for (int i = 0; i < 5000; ++i) bytes += QString("a%1@b.com \n").arg(i).toLatin1();
   // What the tick does, and a line the next save writes once.
   const std::pair<std::function<void()>, QByteArray> cases[] = {
       {[&] { store->AutoSave(); }, "a0@b.com \n"},
-      {[&] {
-         list.AddRow(QStringList{"late@b.com", ""});
-       },
-       "late@b.com \n"},
+      {[&] { list.AddRow("late@b.com"); }, "late@b.com \n"},
       {[&] { list.SetCell(0, 0, "first@b.com"); }, "first@b.com \n"}};
   for (const auto& [tick, line] : cases) {
     WriteAll(Path("L"), bytes);
@@ -244,7 +223,7 @@ TEST_F(ListStoreTest, ImportAndOpenWaitForTheirTurn) {
     lists::ListStore::ImportScope import(store.get());
     store->AutoSave();
     EXPECT_EQ(created, 0);
-    list.AddRow(QStringList{"c@d.com", ""});
+    list.AddRow("c@d.com");
   }
   EXPECT_EQ(std::make_pair(created, ReadAll(Path("L"))),
             std::make_pair(1, QByteArray("late@b.com \nc@d.com \n")));
@@ -262,8 +241,7 @@ TEST_F(ListStoreTest, RemoveOpenList) {
   for (const QString open : {"L", "Trash", ""}) {
     WriteAll(Path("Trash"), "old@b.com\n");
     WriteAll(Path("L"), "a@b.com M(1) \nc@d.com \n");
-    if (open.isEmpty()) SetUnsavedRows(1);
-    if (!open.isEmpty()) store->OpenDatabase(open);
+    open.isEmpty() ? SetUnsavedRows(1) : store->OpenDatabase(open);
     changed = true;
     store->RemoveOpenList();
     const QByteArray trash = open == "L"  ? "old@b.com\na@b.com\nc@d.com\n"
@@ -332,25 +310,18 @@ TEST_F(ListStoreTest, EmptyTrash) {
 // A new list takes the first free name of its series; the program's own files, and names
 // LastDatabase could not hold on one line, are refused (empty).
 TEST_F(ListStoreTest, NewListTakesTheFirstFreeNameOfTheSeries) {
-  const std::tuple<QStringList, QString, QString> cases[] = {{{}, "News", "News"},
-                                                             {{"News", "News.1"}, "News", "News.2"},
-                                                             {{"News", "News.2"}, "News", "News.1"},
-                                                             {{}, "", "Untitled"},
-                                                             {{}, "a/b", "a:b"},
-                                                             {{}, "..", ""},
-                                                             {{}, "Trash", "Trash"},
-                                                             {{}, "Preferences", ""},
-                                                             {{}, "LastDatabase", ""},
-                                                             {{}, ".velmora-lock", ""},
-                                                             {{}, ".News.velmora-save-x1.tmp", ""},
-                                                             {{}, "two\nlines", ""},
-                                                             {{}, "tab\t", ""}};
-  for (const auto& [existing, typed, expected] : cases) {
-    QTemporaryDir dir;
-    for (const QString& name : existing) WriteAll(dir.filePath(name), "");
-    const auto file = lists::FreeListFile(platform::FolderItem(dir.path()), typed);
-    EXPECT_EQ(file ? file->DisplayName() : QString(), expected) << typed.toStdString();
+  // Typed, and the list made (none: refused).
+  for (const QString c :
+       {"News|News", "|Untitled", "a/b|a:b", "..|", "Trash|Trash", "Preferences|", "LastDatabase|",
+        ".velmora-lock|", ".News.velmora-save-x1.tmp|", "two\nlines|", "tab\t|"}) {
+    const auto file = lists::FreeListFile(database, c.section('|', 0, 0));
+    EXPECT_EQ(file ? file->DisplayName() : QString(), c.section('|', 1)) << c.toStdString();
   }
+  WriteAll(Path("News"), "");
+  WriteAll(Path("News.2"), "");
+  EXPECT_EQ(lists::FreeListFile(database, "News")->DisplayName(), "News.1");
+  WriteAll(Path("News.1"), "");
+  EXPECT_EQ(lists::FreeListFile(database, "News")->DisplayName(), "News.3");
 }
 
 }  // namespace
