@@ -91,17 +91,21 @@ TEST_F(FilesTest, FoldersAreCreatedAndOnlyEmptyOnesDeleted) {
 }
 
 // A file is saved by replacing it inside its folder: writable itself, it is still not
-// writeable in a folder that takes no new files.
+// writeable in a folder that takes no new files (checked as a user whom permissions bind).
 TEST_F(FilesTest, ReadOnlyFolderIsNotWriteable) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   ASSERT_TRUE(Item("locked").CreateAsFolder());
   WriteAll(Path("locked/list"), "a@b.com \n");
-  QFile::setPermissions(Path("locked"), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-  EXPECT_EQ(std::make_tuple(Item("locked").IsWriteable(), Item("locked/list").IsWriteable(),
-                            TextOutputStream::Create(Item("locked/list"))),
-            std::make_tuple(false, false, nullptr));
-  QFile::setPermissions(Path("locked"),
-                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  using P = QFileDevice;
+  QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | P::ExeOther);
+  QFile::setPermissions(Path("locked"), P::ReadOwner | P::ExeOwner | P::ReadOther | P::ExeOther);
+  QFile::setPermissions(Path("locked/list"), P::ReadOwner | P::WriteOwner | P::ReadOther | P::WriteOther);
+  EXPECT_EQ(testing_support::RunWithoutPrivileges([&] {
+              return QByteArray::number(Item("locked").IsWriteable()) +
+                     char('0' + Item("locked/list").IsWriteable()) +
+                     (TextOutputStream::Create(Item("locked/list")) ? "1" : "0");
+            }),
+            "000");
+  QFile::setPermissions(Path("locked"), P::ReadOwner | P::WriteOwner | P::ExeOwner);
 }
 
 // Items count from one in name order, hidden ones too, but never a save's temporary file. A
