@@ -243,8 +243,11 @@ TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
 }
 
 // An append adds to the end (a file edited by hand may lack its last line end, which comes
-// first), creating the file when missing, and keeps its lines without Close too.
-TEST_F(FilesTest, AppendAddsToTheEnd) {
+// first), creating the file when missing, and keeps its lines without Close too. One that
+// fails half-way (the disk fills up) leaves the file as it was, or no file when there was
+// none, never a torn part of the lines: past the write buffer a write fails, or else the
+// close, or the destructor's write.
+TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
   const QString path = Path("Trash");
   const auto append = [&](const char* line, bool close) {
     auto out = TextOutputStream::Append(FolderItem(path));
@@ -260,18 +263,11 @@ TEST_F(FilesTest, AppendAddsToTheEnd) {
     append("new", true);
     EXPECT_EQ(ReadAll(path), after) << before.toStdString();
   }
-}
-
-// An append that fails half-way (the disk fills up) leaves the file as it was, or no file
-// when there was none, never a torn part of the lines; with or without Close. Past the
-// write buffer a write fails, or else the close, or the destructor's write.
-TEST_F(FilesTest, FailedAppendLeavesTheFileAsItWas) {
-  const QString path = Path("Trash");
-  for (const auto& [before, lines, close] :
-       std::vector<std::tuple<std::optional<QByteArray>, int, bool>>{{"old@b.com\n", 5000, true},
-                                                                     {"old@b.com", 10, true},
-                                                                     {"old@b.com\n", 10, false},
-                                                                     {std::nullopt, 5000, true}}) {
+  const std::tuple<std::optional<QByteArray>, int, bool> failing[] = {{"old@b.com\n", 5000, true},
+                                                                      {"old@b.com", 10, true},
+                                                                      {"old@b.com\n", 10, false},
+                                                                      {std::nullopt, 5000, true}};
+  for (const auto& [before, lines, close] : failing) {
     QFile::remove(path);
     if (before) WriteAll(path, *before);
     {
