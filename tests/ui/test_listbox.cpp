@@ -154,7 +154,6 @@ TEST(Listbox, Drawing) {
 // leave the view in step with the model before it draws or takes a click.
 TEST(Listbox, ViewFollowsTheRows) {
   Fixture f(1000000);
-  EXPECT_EQ(f.list->verticalHeader()->count(), 1000000);
   f.Click(0);
   f.Key(Qt::Key_PageDown);
   const int page = f.list->ListIndex();
