@@ -63,12 +63,10 @@ TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
   const Case cases[] = {
       {"plain click selects one", true, "2 4", {4}},
       {"ctrl-click toggles", true, "2 ^5 ^2", {5}},
-      {"shift-click selects a range", true, "2 +5", {2, 3, 4, 5}},
-      {"shift-click again shrinks from the anchor", true, "2 +6 +3", {2, 3}},
+      {"shift-click selects from the anchor, again to shrink", true, "2 +6 +3", {2, 3}},
       {"shift-click from a ctrl-click anchor", true, "1 ^6 +8", {6, 7, 8}},
       {"single mode: ctrl-click replaces", false, "2 ^5", {5}},
       {"single mode: shift-click replaces", false, "2 +5", {5}},
-      {"down arrow moves", true, "3 D", {4}},
       {"up arrow stops at the top", true, "0 U", {0}},
       {"shift-up after shift-down", true, "3 +D +D +U", {3, 4}},
       {"shift-end", true, "26 +E", {26, 27, 28, 29}},
