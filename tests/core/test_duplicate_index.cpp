@@ -9,6 +9,7 @@
 #include "platform/EventLoop.h"
 #include "platform/ListModel.h"
 #include "platform/Text.h"
+#include "support/TestSupport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -44,11 +45,9 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
     const std::function<void()> edits[] = {
         [&] { list.AddRow(anyAddress()); },
         [&] {
-          // Tested, then added, as an import does.
-          const QString address = anyAddress();
-          index.Contains(address);
-          list.AddRow(address);
-        },
+          const QString a = anyAddress();
+          index.Contains(a), list.AddRow(a);
+        },  // tested, then added
         [&] { list.InsertRow(random.bounded(list.ListCount() + 1), anyAddress()); },
         [&] { list.RemoveRow(anyRow()); },
         [&] { list.SetCell(anyRow(), 0, anyAddress()); },
@@ -58,13 +57,8 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
         [&] {
           list.AppendRows({{anyAddress()}, {anyAddress(), anyAddress()}});
         },
-        [&] {
-          const int keepEvery = random.bounded(1, 4);
-          list.RemoveRowsIf([&](int r) { return r % keepEvery != 0; });
-        },
-        [&] {
-          if (random.bounded(10) == 0) list.DeleteAllRows();
-        },
+        [&] { list.RemoveRowsIf([keep = random.bounded(1, 4)](int r) { return r % keep != 0; }); },
+        [&] { random.bounded(10) == 0 ? list.DeleteAllRows() : void(); },
     };
     for (int step = 0; step < 300; ++step) {
       edits[random.bounded(static_cast<int>(std::size(edits)))]();
@@ -72,8 +66,9 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
         std::vector<int> rows;
         for (int row = 0; row < list.ListCount(); ++row)
           if (list.Cell(row, 0) == address) rows.push_back(row);
-        ASSERT_EQ(index.Contains(address), IsDuplicateByWalking(list, address)) << address.toStdString();
-        ASSERT_EQ(rowsIndex.RowsOf(address), rows) << address.toStdString() << " step " << step;
+        ASSERT_EQ(std::make_pair(index.Contains(address), rowsIndex.RowsOf(address)),
+                  std::make_pair(IsDuplicateByWalking(list, address), rows))
+            << address.toStdString() << " step " << step;
       }
     }
   }
@@ -87,16 +82,12 @@ TEST(DuplicateIndex, BatchesAgreeWithAddingOneByOne) {
       u"john@example.com|JOHN@EXAMPLE.com|file@x.org|FILE@X.ORG|mary@example.org|"
       u"STRASSE@X.DE|new@x.org|New@X.org|a@bc.de"_s.split(u'|');
   for (int round = 0; round < 30; ++round) {
-    platform::ListModel list(2);
-    platform::ListModel literal(2);
-    for (int i = random.bounded(6); i > 0; --i) {
-      const QString address = kAddresses[random.bounded(static_cast<int>(kAddresses.size()))];
-      list.AddRow(address);
-      literal.AddRow(address);
-    }
+    platform::ListModel list(2), literal(2);
+    for (int i = random.bounded(6); i > 0; --i)
+      list.AddRow(kAddresses[random.bounded(int(kAddresses.size()))]);
+    for (int row = 0; row < list.ListCount(); ++row) literal.AddRow(list.Cell(row, 0));
     lists::DuplicateIndex index(&list);
-    QStringList reports;
-    QStringList expected;
+    QStringList reports, expected;
     lists::AddressAdder adder(&list, &index, [] { return true; },
                               {[&](long long rows) { reports << QString::number(rows); },
                                [&](QByteArrayView a) { reports << QString::fromLatin1(a) + u" exists"_s; }});
@@ -115,15 +106,12 @@ TEST(DuplicateIndex, BatchesAgreeWithAddingOneByOne) {
       // Other handlers edit the list only once the batch is in it.
       const int row = random.bounded(list.ListCount() + 1);
       const bool remove = random.bounded(2) == 0;
-      for (platform::ListModel* l : {&list, &literal}) {
-        if (remove) l->RemoveRow(row);
-        if (!remove) l->SetCell(row, 0, scanned[step % scanned.size()]);
-      }
+      for (platform::ListModel* l : {&list, &literal})
+        remove ? l->RemoveRow(row) : l->SetCell(row, 0, scanned[step % scanned.size()]);
     }
     adder.Flush();
     ASSERT_EQ(reports, expected);
-    ASSERT_EQ(list.ListCount(), literal.ListCount());
-    for (int row = 0; row < list.ListCount(); ++row) ASSERT_EQ(list.Cell(row, 0), literal.Cell(row, 0));
+    ASSERT_EQ(testing_support::Rows(list), testing_support::Rows(literal));
   }
 }
 

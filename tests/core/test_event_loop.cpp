@@ -3,7 +3,6 @@
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
-#include <utility>
 
 #include "platform/EventLoop.h"
 
@@ -23,10 +22,7 @@ TEST(EventLoop, FastLoopsYieldRarelyAndSlowStepsAtOnce) {
   bool fired = false;
   QTimer::singleShot(0, [&] { fired = true; });
   int steps = 0;
-  for (; !fired && steps < 1000; ++steps) {
-    QThread::msleep(1);
-    platform::YieldToEventLoop();
-  }
+  for (; !fired && steps < 1000; ++steps) QThread::msleep(1), platform::YieldToEventLoop();
   EXPECT_LT(steps, 10);
 }
 
@@ -35,9 +31,7 @@ TEST(EventLoop, FastLoopsYieldRarelyAndSlowStepsAtOnce) {
 // runs less often (unless it runs at every step).
 TEST(EventLoop, HeldBackWorkIsInPlaceBeforeHandlersRun) {
   platform::SetYieldInterval(0ms);
-  int held = 0;
-  int flushed = 0;
-  int seenByTimer = -1;
+  int held = 0, flushed = 0, seenByTimer = -1;
   {
     const platform::BeforeEventLoop flushing([&] { flushed += std::exchange(held, 0); }, 200ms);
     QTimer::singleShot(0, [&] { seenByTimer = flushed; });
@@ -45,13 +39,10 @@ TEST(EventLoop, HeldBackWorkIsInPlaceBeforeHandlersRun) {
     platform::YieldToEventLoop();
   }
   EXPECT_EQ(seenByTimer, 3);
-
   platform::SetYieldInterval(2ms);
   const platform::BeforeEventLoop rarely({}, 200ms);
   const auto before = platform::YieldRuns();
-  for (const auto start = std::chrono::steady_clock::now();
-       std::chrono::steady_clock::now() - start < 50ms;) {
+  for (const auto start = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - start < 50ms;)
     platform::YieldToEventLoop();
-  }
   EXPECT_EQ(platform::YieldRuns() - before, 0u);
 }

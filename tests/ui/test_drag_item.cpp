@@ -6,33 +6,17 @@
 
 #include "platform/ui/DragItem.h"
 
-namespace {
-
-// Walks a drop the way the drop handlers do: the first item, then while NextItem. Each
-// item as the program sees it: a file's path, or "text: " and the text.
-QStringList Walk(const QMimeData& data) {
-  platform::DragItem drop(data);
-  QStringList seen;
-  do {
-    if (!drop.FolderItem().IsNull()) seen << drop.FolderItem().AbsolutePath();
-    if (drop.TextAvailable()) seen << "text: " + drop.Text();
-  } while (drop.NextItem());
-  return seen;
-}
-
-}  // namespace
-
+// A drop walked as the drop handlers walk it (the first item, then while NextItem), each
+// item as the program sees it: a file's path, or "text: " and the text. Walking past the
+// end stays on the last item.
 TEST(DragItem, FilesThenText) {
   QTemporaryDir dir;
-  const QString a = dir.filePath("a.txt");
-  const QString folder = dir.filePath("sub");
+  const QString a = dir.filePath("a.txt"), folder = dir.filePath("sub"), blank = dir.filePath("my list.txt");
   const QList<QUrl> files = {QUrl::fromLocalFile(a), QUrl::fromLocalFile(folder)};
   const QString names = files[0].toString() + "\r\n" + folder + "\n";  // as a URL and as a path
   // Most file managers write the addresses percent-encoded, as in a URI list.
-  const QList<QUrl> blanks = {QUrl::fromLocalFile(dir.filePath("my list.txt"))};
-  const QString encoded = blanks[0].toString(QUrl::FullyEncoded) + "\r\n";
-  const QString web = "https://velmora.example/list";
-  const QString markup = "<a href=\"mailto:c@z.org\">c</a>";
+  const QString encoded = QUrl::fromLocalFile(blank).toString(QUrl::FullyEncoded) + "\r\n";
+  const QString web = "https://velmora.example/list", markup = "<a href=\"mailto:c@z.org\">c</a>";
   struct Case {
     const char* name;
     QList<QUrl> urls;
@@ -42,7 +26,7 @@ TEST(DragItem, FilesThenText) {
   const Case cases[] = {
       {"two files and a text clip", files, "write to bob@x.org", {}, {a, folder, "text: write to bob@x.org"}},
       {"a file manager's drag names its files in the text too", files, names, {}, {a, folder}},
-      {"even percent-encoded", blanks, encoded, {}, {dir.filePath("my list.txt")}},
+      {"even percent-encoded", {QUrl::fromLocalFile(blank)}, encoded, {}, {blank}},
       {"a web link is text, not a file", {QUrl(web)}, web, {}, {"text: " + web}},
       {"markup alone", {}, {}, markup, {"text: " + markup}},
       {"nothing usable", {}, {}, {}, {}},
@@ -53,12 +37,16 @@ TEST(DragItem, FilesThenText) {
     if (!c.urls.isEmpty()) data.setUrls(c.urls);
     if (!c.text.isNull()) data.setText(c.text);
     if (!c.html.isEmpty()) data.setHtml(c.html);
-    EXPECT_EQ(Walk(data), c.expected);
+    platform::DragItem drop(data);
+    QStringList seen;
+    do {
+      if (!drop.FolderItem().IsNull()) seen << drop.FolderItem().AbsolutePath();
+      if (drop.TextAvailable()) seen << "text: " + drop.Text();
+    } while (drop.NextItem());
+    EXPECT_EQ(std::make_pair(seen, drop.NextItem()), std::make_pair(c.expected, false));
+    if (!c.expected.isEmpty()) {
+      EXPECT_EQ(seen.last(),
+                (drop.TextAvailable() ? "text: " + drop.Text() : drop.FolderItem().AbsolutePath()));
+    }
   }
-  // Walking past the end stays on the last item.
-  QMimeData one;
-  one.setText("d@w.org");
-  platform::DragItem drop(one);
-  EXPECT_EQ(drop.NextItem(), false);
-  EXPECT_EQ(drop.Text(), "d@w.org");
 }

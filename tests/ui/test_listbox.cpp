@@ -25,7 +25,6 @@ struct Fixture {
     void keyPressEvent(QKeyEvent* event) override { keys.append(event->text()); }
   } window;
   Listbox* list = new Listbox(2, &window);
-
   explicit Fixture(int rows, bool multiple = true) {
     (new QVBoxLayout(&window))->addWidget(list);
     list->SetMultipleSelection(multiple);
@@ -64,22 +63,17 @@ TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
   const Case cases[] = {
       {"plain click selects one", true, "2 4", {4}},
       {"ctrl-click toggles", true, "2 ^5 ^2", {5}},
-      {"shift-click selects a range", true, "2 +5", {2, 3, 4, 5}},
-      {"shift-click again shrinks from the anchor", true, "2 +6 +3", {2, 3}},
+      {"shift-click selects from the anchor, again to shrink", true, "2 +6 +3", {2, 3}},
       {"shift-click from a ctrl-click anchor", true, "1 ^6 +8", {6, 7, 8}},
       {"single mode: ctrl-click replaces", false, "2 ^5", {5}},
       {"single mode: shift-click replaces", false, "2 +5", {5}},
-      {"down arrow moves", true, "3 D", {4}},
       {"up arrow stops at the top", true, "0 U", {0}},
       {"shift-up after shift-down", true, "3 +D +D +U", {3, 4}},
       {"shift-end", true, "26 +E", {26, 27, 28, 29}},
       {"single mode: shift-down moves", false, "3 +D", {4}},
       {"down with nothing selected takes the first row", true, "D", {0}},
       {"arrows move from the ctrl-clicked row", true, "2 ^7 D", {8}},
-      {"a drag selects from the pressed row; moves after the release do nothing",
-       true,
-       "p6 m4 m3 r3 m8",
-       {3, 4, 5, 6}},
+      {"a drag selects from the pressed row; not after the release", true, "p6 m4 m3 r3 m8", {3, 4, 5, 6}},
       {"single mode: a drag moves the one row", false, "p6 m4 m3 r3 m8", {3}},
   };
   for (const auto& [name, multiple, actions, selected] : cases) {
@@ -100,8 +94,8 @@ TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
       if (keys.contains(action[0]))
         f.Key(std::array{Qt::Key_Down, Qt::Key_Up, Qt::Key_End}[keys.indexOf(action[0])], modifiers);
     }
-    EXPECT_EQ(f.SelectedRows(), selected);
-    EXPECT_EQ(f.list->SelCount(), static_cast<int>(selected.size()));
+    EXPECT_EQ(std::make_pair(f.SelectedRows(), f.list->SelCount()),
+              std::make_pair(selected, int(selected.size())));
   }
 }
 
@@ -116,8 +110,8 @@ TEST(Listbox, EventsAndKeyDown) {
   f.list->Model()->SetAllSelected(true);
   EXPECT_EQ(change.count(), 3);
   QTest::mouseDClick(f.list->viewport(), Qt::LeftButton, {}, f.At(2));
-  EXPECT_EQ(doubleClick.count(), 1);
-  EXPECT_EQ(f.SelectedRows(), std::vector<int>{2});
+  EXPECT_EQ(std::make_pair(doubleClick.count(), f.SelectedRows()),
+            std::make_pair(qsizetype(1), std::vector<int>{2}));
 
   QStringList seen;
   QObject::connect(f.list, &Listbox::KeyDown, [&](const QString& key, bool* handled) {
@@ -131,12 +125,10 @@ TEST(Listbox, EventsAndKeyDown) {
   EXPECT_EQ(f.window.keys, (QStringList{"\b", "", "a"}));
 }
 
-// The heading follows the model, rows grow with the font, selection is drawn from the flags,
-// and a cell of megabytes is drawn cut (laid out whole, it froze every repaint).
+// The heading follows the model, selection is drawn from the flags, and a cell of megabytes
+// is drawn cut (laid out whole, it froze every repaint).
 TEST(Listbox, Drawing) {
   Fixture f(6);
-  f.list->Model()->SetHeadings({"Address", "Mailings"});
-  EXPECT_EQ(f.list->horizontalHeader()->isVisible(), true);
   f.list->Model()->SetHasHeading(false);
   EXPECT_EQ(std::make_pair(f.list->horizontalHeader()->isVisible(), f.list->verticalHeader()->isVisible()),
             std::make_pair(false, false));
@@ -146,8 +138,7 @@ TEST(Listbox, Drawing) {
   const auto colourOf = [&](int row) {  // column 1 is empty
     return shot.pixelColor(f.list->visualRect(f.list->Model()->index(row, 1)).center());
   };
-  EXPECT_EQ(colourOf(1), colourOf(4));
-  EXPECT_EQ(colourOf(0), colourOf(2));
+  EXPECT_EQ(QList({colourOf(1), colourOf(0)}), QList({colourOf(4), colourOf(2)}));
   EXPECT_NE(colourOf(1), colourOf(2));
   f.list->SetCell(0, 0, QString(1000000, u'x'));
   f.list->SetCell(1, 0, QString(1000, u'x'));
@@ -155,19 +146,12 @@ TEST(Listbox, Drawing) {
     return f.list->itemDelegate()->sizeHint(QStyleOptionViewItem(), f.list->Model()->index(row, 0)).width();
   };
   EXPECT_EQ(width(0), width(1));
-  const int before = f.list->rowHeight(0);
-  QFont larger = f.list->font();
-  larger.setPointSize(larger.pointSize() * 3);
-  f.list->setFont(larger);
-  EXPECT_GT(f.list->rowHeight(0), before);
-  EXPECT_EQ(f.list->rowHeight(0), f.list->rowHeight(2));
 }
 
 // A million rows: page keys, bulk edits, and single removals (batched to the row header)
 // leave the view in step with the model before it draws or takes a click.
 TEST(Listbox, ViewFollowsTheRows) {
   Fixture f(1000000);
-  EXPECT_EQ(f.list->verticalHeader()->count(), 1000000);
   f.Click(0);
   f.Key(Qt::Key_PageDown);
   const int page = f.list->ListIndex();
@@ -178,22 +162,22 @@ TEST(Listbox, ViewFollowsTheRows) {
   EXPECT_EQ(f.list->ListIndex(), page);
   f.Click(0);
   f.Key(Qt::Key_End, Shift);
-  EXPECT_EQ(f.list->SelCount(), 1000000);
-  EXPECT_EQ(f.list->verticalScrollBar()->value(), f.list->verticalScrollBar()->maximum());
+  EXPECT_EQ(std::make_pair(f.list->SelCount(), f.list->verticalScrollBar()->value()),
+            std::make_pair(1000000, f.list->verticalScrollBar()->maximum()));
   f.list->Model()->RemoveRowsIf([](int row) { return row % 2 == 1 || row >= 120; });
   EXPECT_EQ(f.list->verticalHeader()->count(), 60);
   f.list->SetListIndex(59);
-  EXPECT_EQ(f.list->Cell(59, 0), "a118@x.org");
   f.Key(Qt::Key_Up);
-  EXPECT_EQ(f.list->ListIndex(), 58);
+  EXPECT_EQ(std::make_pair(f.list->ListIndex(), f.list->Cell(58, 0)),
+            std::make_pair(58, QString("a116@x.org")));
   for (int row = 59; row >= 20; row -= 2) f.list->RemoveRow(row);
   f.Click(5);  // at once, before the event loop ran
   EXPECT_EQ(f.SelectedRows(), std::vector<int>{5});
   for (int row = 39; row >= 30; --row) f.list->RemoveRow(row);
   EXPECT_EQ(testing_support::WaitUntil([&] { return f.list->verticalHeader()->count() == 30; }), true);
   f.Key(Qt::Key_End);
-  EXPECT_EQ(f.list->ListIndex(), 29);
-  EXPECT_EQ(f.list->verticalScrollBar()->value(), f.list->verticalScrollBar()->maximum());
+  EXPECT_EQ(std::make_pair(f.list->ListIndex(), f.list->verticalScrollBar()->value()),
+            std::make_pair(29, f.list->verticalScrollBar()->maximum()));
   f.list->InsertRow(0, "first@x.org");
   f.list->AddRow("last@x.org");
   EXPECT_EQ(f.list->verticalHeader()->count(), 32);
