@@ -142,6 +142,13 @@ void AddressIndex::RowChanged(int slot, int row) {
   RowAdded(slot, row);
 }
 
+void AddressIndex::RowsChanged(int first, int last) {
+  // Every changed row leaves before any is put back: an entry is found by comparing with
+  // its first row, which must not be a row of this edit already holding its new text.
+  for (int row = first; row <= last; ++row) RowRemoved(SlotOfRow(row));
+  for (int row = first; row <= last; ++row) RowAdded(SlotOfRow(row), row);
+}
+
 bool AddressIndex::Watches(int firstColumn, int lastColumn) const {
   return firstColumn == 0;
 }

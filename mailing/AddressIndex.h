@@ -24,6 +24,7 @@ class AddressIndex : public TrackedRows {
   void RowAdded(int slot, int row) override;
   void RowRemoved(int slot) override;
   void RowChanged(int slot, int row) override;
+  void RowsChanged(int first, int last) override;
   bool Watches(int firstColumn, int lastColumn) const override;
 
  private:

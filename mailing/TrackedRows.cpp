@@ -123,7 +123,7 @@ void TrackedRows::CellsChanged(int first, int last) {
     MarkStale();
     return;
   }
-  for (int row = first; row <= last; ++row) RowChanged(SlotOfRow(row), row);
+  RowsChanged(first, last);
 }
 
 }  // namespace mailing

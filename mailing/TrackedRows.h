@@ -42,6 +42,11 @@ class TrackedRows : public QObject {
   virtual void RowRemoved(int slot) = 0;
   // Cells of the row at `row` changed.
   virtual void RowChanged(int slot, int row) = 0;
+  // Cells of the rows `first` to `last` changed, all in one edit; row by row unless an
+  // index must see them together.
+  virtual void RowsChanged(int first, int last) {
+    for (int row = first; row <= last; ++row) RowChanged(SlotOfRow(row), row);
+  }
   // Whether a change of these columns (first to last) concerns the index.
   virtual bool Watches(int firstColumn, int lastColumn) const = 0;
 

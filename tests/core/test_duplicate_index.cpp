@@ -52,6 +52,9 @@ TEST(DuplicateIndex, AgreesWithTheWalkOverRandomEdits) {
         [&] { list.RemoveRow(anyRow()); },
         [&] { list.SetCell(anyRow(), 0, anyAddress()); },
         [&] { list.SetCell(anyRow(), 1, anyAddress()); },
+        [&] {
+          list.EditColumn(0, [&](int, QString& cell) { return coin() && (cell = anyAddress(), true); });
+        },
         [&] { list.SetSelected(anyRow(), coin()); },
         [&] { list.SetAllSelected(coin()); },
         [&] {
