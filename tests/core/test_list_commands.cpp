@@ -77,8 +77,7 @@ TEST(ListCommands, MatchTheirLiteralDesign) {
       rows << QString(random.bounded(2) ? "*" : "") + QString("a%1@x.com|").arg(random.bounded(6)) +
                   mailings[random.bounded(mailings.size())];
     }
-    ListModel fast(2);
-    ListModel slow(2);
+    ListModel fast(2), slow(2);
     testing_support::SetRows(fast, rows);
     testing_support::SetRows(slow, rows);
     switch (seed % 5) {
@@ -156,16 +155,13 @@ TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
     lists::ListStore store(&list, {database, existingfile, lastopen, changed},
                            [&](const QString& text) { slugs << text; });
     bool edited = false;
-    QTimer::singleShot(0, [&] {
-      c.edit(list);
-      edited = true;
-    });
+    QTimer::singleShot(0, [&] { c.edit(list), edited = true; });
     store.RemoveOpenList();
     ASSERT_EQ(edited, true);
-    EXPECT_EQ(testing_support::ReadAll(database.AbsolutePath() + "/Trash"), trashAfter);
-    EXPECT_EQ(QFile::exists(database.AbsolutePath() + "/L"), false);
-    EXPECT_EQ(testing_support::Rows(list), c.left);
-    EXPECT_EQ(changed, !c.left.isEmpty());
+    EXPECT_EQ(
+        std::make_tuple(testing_support::ReadAll(database.AbsolutePath() + "/Trash"),
+                        QFile::exists(database.AbsolutePath() + "/L"), testing_support::Rows(list), changed),
+        std::make_tuple(trashAfter, false, c.left, !c.left.isEmpty()));
     EXPECT_EQ(slugs, c.left.isEmpty() ? QStringList()
                                       : QStringList{"1 addresses added or changed during the removal stay "
                                                     "in the list, unsaved."});

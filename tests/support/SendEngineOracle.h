@@ -18,9 +18,7 @@
 namespace oracle {
 
 struct Account {
-  QString server;
-  QString username;
-  QString password;
+  QString server, username, password;
 };
 
 // One tick's hand-over: walks the queue from its first row, reading the row count anew
@@ -33,9 +31,7 @@ inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platfo
   bool waiting = false;
   for (int row = 0; row <= queue.ListCount() - 1; ++row) {
     if (taken < rate && queue.Cell(row, 3) == QLatin1String("Queued")) {
-      QString from;
-      QString subject;
-      QString body;
+      QString from, subject, body;
       if (mailing::LoadEmail(folder, queue.Cell(row, 1), from, subject, body)) {
         auto message = std::make_shared<platform::SpecialEmail>();
         message->AddRecipient(queue.Cell(row, 0));
@@ -43,8 +39,7 @@ inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platfo
         message->SetSubject(subject);
         message->SetName(queue.Cell(row, 1));
         QString built;
-        const QStringList fields = body.split(QLatin1Char('\r'));
-        for (const QString& field : fields) {
+        for (const QString& field : body.split(QLatin1Char('\r'))) {
           built += field + QLatin1String("\r\n");
           platform::YieldToEventLoop();
         }

@@ -1,5 +1,4 @@
 #include <QAccessible>
-#include <QDir>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSet>
@@ -78,7 +77,6 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
                                    new SearchWindow(m_window), new SortWindow(m_window),
                                    new MessageWindow(m_window)};
   for (QWidget* d : dialogs) d->show();
-  // A window is read by its title as it stands now.
   dialogs.back()->setWindowTitle("Search results...");
   EXPECT_EQ(Name(dialogs.back()), QString("Search results..."));
   EXPECT_EQ(Iface(dialogs.front())->role(), QAccessible::Dialog);
@@ -90,16 +88,13 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
     Walk(Iface(top), all);
     for (QAccessibleInterface* iface : all) {
       const QString name = iface->text(QAccessible::Name);
-      const QString where = QString("%1 / %2 '%3'")
-                                .arg(top->metaObject()->className(),
-                                     iface->object() ? iface->object()->metaObject()->className() : "item",
-                                     iface->object() ? iface->object()->objectName() : name);
+      const QString where = QString(top->metaObject()->className()) + " / " +
+                            (iface->object() ? iface->object()->objectName() : name);
       EXPECT_FALSE(internal.contains(name) || name.startsWith("StaticText")) << where.toStdString();
       if (kOperated.contains(iface->role())) {
         ++operated;
         EXPECT_FALSE(name.isEmpty()) << where.toStdString();
       }
-      // A labelled field is read by its label.
       if (auto* label = qobject_cast<QLabel*>(iface->object()); label && label->buddy()) {
         EXPECT_EQ(Name(label->buddy()), label->text()) << where.toStdString();
       }
@@ -112,7 +107,6 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
                          Name(m_window->SideBar), status->text(QAccessible::Description)}),
             QStringList({"Addresses", "Send queue", "Message log", "Lists", "Status"}));
   EXPECT_EQ(status->role(), QAccessible::StatusBar);
-  for (QWidget* d : dialogs) delete d;
 }
 
 // The status line is read by its text, the message log as a list of its rows, newest
@@ -126,8 +120,8 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   EXPECT_EQ(log->role(), QAccessible::List);
   QStringList read;
   for (int i = 0; i < log->childCount(); ++i) {
-    EXPECT_EQ(log->child(i)->role(), QAccessible::ListItem);
-    EXPECT_EQ(log->indexOfChild(log->child(i)), i);
+    EXPECT_EQ(std::make_pair(log->child(i)->role(), log->indexOfChild(log->child(i))),
+              std::make_pair(QAccessible::ListItem, i));
     read << log->child(i)->text(QAccessible::Name);
   }
   EXPECT_EQ(read.mid(0, 2), QStringList({Logged("3 addresses"), Logged("Reading Friends")}));
@@ -139,9 +133,9 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
   EXPECT_EQ(log->child(1)->state().selected, true);
   m_window->SetSlug("later");
-  EXPECT_EQ(log->child(1)->state().selected, false);
-  EXPECT_EQ(log->child(2)->state().selected, true);
-  EXPECT_EQ(log->child(2)->text(QAccessible::Name), Logged("Reading Friends"));
+  EXPECT_EQ(std::make_tuple(bool(log->child(1)->state().selected), bool(log->child(2)->state().selected),
+                            log->child(2)->text(QAccessible::Name)),
+            std::make_tuple(false, true, Logged("Reading Friends")));
 
   m_window->elist->AddRow(QStringList{"ann@example.com", "News(1/2/26) "});
   QList<QAccessibleInterface*> cells;
@@ -221,8 +215,9 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QTest::keyClick(clients, Qt::Key_Return);
   EXPECT_EQ(m_window->lastopen, QString("Clients"));
   QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
-  EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
-  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+  EXPECT_EQ(std::make_pair(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }),
+                           m_window->SideBar->isVisible()),
+            std::make_pair(true, true));
 
   // A click leaves the keyboard with the main window, even when the window manager makes
   // the side bar active for it only after the click.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,8 +38,8 @@ class SideBarTest : public ::testing::Test {
   std::unique_ptr<SideBarWindow> bar;
 };
 
-// Every entry but the program's own files becomes a button, Trash and sub-folders too, one
-// under the other; the last list opened is marked if it is still there.
+// Every entry but the program's own files becomes a button, Trash and sub-folders too; the
+// last list opened is marked if it is still there.
 TEST_F(SideBarTest, ButtonsForListsOnly) {
   for (const char* name : {"Preferences", "LastDatabase", ".DS_Store", ".ds_store", "Trash", "News",
                            "velmorastoredemails", ".News.velmora-save-k3j.tmp"})
@@ -51,7 +50,6 @@ TEST_F(SideBarTest, ButtonsForListsOnly) {
     bar->UpdateLists();
     EXPECT_EQ(Names(), (QStringList{".ds_store", news, "Sub", "Trash"}));
   }
-  EXPECT_EQ(TopOf(3), 5 + 3 * 35);
 }
 
 // More lists than the old fixed index walks covered: a rebuild leaves no old button behind,
@@ -66,8 +64,9 @@ TEST_F(SideBarTest, ManyLists) {
   EXPECT_EQ(std::make_tuple(bar->CountFolderButtons(), bar->findChildren<FolderButton*>().size()),
             std::make_tuple(130, 130));
 
+  const int top = TopOf(0);
   bar->ScrollBar1->setValue(3);
-  EXPECT_EQ(std::make_pair(TopOf(3), TopOf(0)), std::make_pair(5, 5 - 3 * 35));
+  EXPECT_EQ(TopOf(3), top);
   bar->ScrollBar1->setValue(0);
 
   FolderButton* first = bar->Buttons().front();
