@@ -1,5 +1,5 @@
-// The send engine without a display: tick and accepted messages against the literal walks
-// (the address index included), the summary, the period, and mail taken back.
+// The send engine without a display: tick and accepted messages against the literal walks,
+// the address index against a walk, the summary, the period, and mail taken back.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <chrono>
 
+#include "mailing/AddressIndex.h"
 #include "mailing/SendEngine.h"
 #include "platform/Random.h"
 #include "platform/Seams.h"
@@ -204,6 +205,33 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
       };
       ASSERT_EQ(state(fast), state(slow)) << round << " " << step;
     }
+  }
+}
+
+// Every address's rows against a walk after every kind of edit, with enough addresses
+// that the index grows and its entries share probe runs.
+TEST(AddressIndex, FindsTheRowsOfEveryAddressAfterRandomEdits) {
+  QRandomGenerator random(1102);
+  auto address = [](quint32 i) { return QString("m%1@x.org").arg(i); };
+  auto any = [&] { return address(random.bounded(700)); };
+  platform::ListModel list(2);
+  mailing::AddressIndex index(&list);
+  for (int step = 0; step < 3000; ++step) {
+    const int row = list.ListCount() > 0 ? static_cast<int>(random.bounded(list.ListCount())) : 0;
+    Rows added(1 + random.bounded(40));
+    for (QStringList& cells : added) cells = {any()};
+    const std::function<void()> edits[] = {
+        [&] { list.AppendRows(added); },
+        [&] { list.SetCell(row, 0, any()); },
+        [&] { list.InsertRow(row, any()); },
+        [&] { list.RemoveRowsIf([&](int) { return random.bounded(20) == 0; }); },
+        [&] { list.RemoveRow(row); },
+        [&] { list.RemoveRow(row); },
+    };
+    edits[random.bounded(list.ListCount() < 600 ? 3 : 6)]();
+    QHash<QString, std::vector<int>> walked;
+    for (int r = 0; r < list.ListCount(); ++r) walked[list.Cell(r, 0)].push_back(r);
+    for (quint32 i = 0; i < 700; ++i) ASSERT_EQ(index.RowsOf(address(i)), walked.value(address(i))) << step;
   }
 }
 
