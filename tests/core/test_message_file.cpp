@@ -101,9 +101,6 @@ TEST(ConvertHTMLTags, AgreesWithTheLiteralPasses) {
     const QString out = mailing::ConvertHTMLTags(text, [&](const QString& r) { reports << r; });
     return QStringList{out} + reports;
   };
-  EXPECT_EQ(convert(QString::fromUtf8("¡Sí!")),
-            QStringList({"&iexcl;S&iacute;!", QString::fromUtf8("Changing í to &iacute;"),
-                         QString::fromUtf8("Changing ¡ to &iexcl;")}));
   std::mt19937 random(13);
   const QString alphabet =
       QString::fromUtf8("áéíóúÁÉÍÓÚñÑ¡aeAE&;!àÜçÅ\r\u212B") + QChar(0xDCE1) + QChar(0xD835);

@@ -286,7 +286,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
 }
 
 // Removed rows' mail, handed over but not yet sent, does not go out later.
-TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
+TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   Rig rig;
   platform::RecordingSeams recorded;
   platform::ScopedSeams seams(recorded.seams());
@@ -304,9 +304,6 @@ TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
   QStringList outgoing;
   for (const EmailMessagePtr& m : rig.client.Messages()) outgoing << m->ToAddress();
   EXPECT_EQ(outgoing, QStringList({"b@x.org", "c@x.org"}));
-  rig.engine.StopSending();
-  EXPECT_EQ(std::make_pair(rig.queue.ListCount(), rig.client.Messages().size()),
-            std::make_pair(0, qsizetype(0)));
 }
 
 // The timer may tick while a tick yields; that tick must not add its Rate to the other's.
