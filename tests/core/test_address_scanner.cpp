@@ -127,8 +127,7 @@ TEST(AddressScanner, ChunkerDropsAStretchTooLongToHold) {
 }
 
 TEST(AddressScanner, LongTextsAgreeWithTheOracle) {
-  // Longer than the stretch scanned between two offers to run the event loop, so
-  // candidates straddle those boundaries, after a stretch with no "@" too.
+  // Candidates straddle the stretches scanned between yields, after no "@" too.
   QRandomGenerator random(99);
   for (int round = 0; round < 3; ++round) {
     const QString text = platform::DecodeBytes(RandomBytes(random, 12000));

@@ -64,8 +64,7 @@ bool ClearHistory(ListModel& l) {
 
 }  // namespace literal
 
-// Random lists, with repeated addresses and every kind of second column, through the
-// fast commands and their literal designs: the same rows, flags and results.
+// Random lists through the fast commands and their literal designs: the same results.
 TEST(ListCommands, MatchTheirLiteralDesign) {
   const QStringList mailings = {
       "", "N(1/2/26) ", "N(1/2/26) M(2/2/26) ", "Black Listed", "black listed", "Opted Out", "x Opted Out"};
@@ -103,9 +102,8 @@ TEST(ListCommands, MatchTheirLiteralDesign) {
   }
 }
 
-// Removing the open list while the list is edited at its yields (by the user, an import, a
-// sort): the rows it started with go to Trash and leave the list, and what was added or
-// changed meanwhile stays in the list, unsaved, instead of being deleted with the file.
+// Removing the open list while it is edited at its yields: its first rows go to Trash, and
+// what was added or changed meanwhile stays in the list, unsaved.
 TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
   using namespace std::chrono_literals;
   platform::SetYieldInterval(0us);
@@ -169,10 +167,8 @@ TEST(RemoveOpenList, KeepsRowsEditedWhileTrashIsWritten) {
   platform::SetYieldInterval(8ms);
 }
 
-// The walks over the rows that yield read the rows of their start, whatever is done to the
-// list meanwhile: Copy, Duplicate and mailing the selection those selected then (the mail
-// marks follow their rows, and a row black listed meanwhile keeps that without a mark),
-// Find All every row.
+// Walks that yield read the rows of their start, whatever is done to the list meanwhile;
+// mail marks follow their rows, and a row black listed meanwhile gets none.
 TEST(ListCommands, WalksReadTheRowsOfTheirStart) {
   using namespace std::chrono_literals;
   platform::SetYieldInterval(0us);

@@ -1,5 +1,3 @@
-// The send engine without a display: tick and accepted messages against the literal walks,
-// the address index against a walk, the summary, the period, and mail taken back.
 
 #include <gtest/gtest.h>
 
@@ -109,9 +107,8 @@ class SendEngineTest : public ::testing::Test {
   QTemporaryDir m_dir;
 };
 
-// Two rigs take the same random edits, one through the engine and its indexes (which see
-// the edits only through the models' signals), one through the literal walks; after each
-// edit their queues, lists, counts and outgoing mail must agree.
+// Two rigs take the same random edits, one through the engine, one through the literal
+// walks; after each their queues, lists, counts and outgoing mail agree.
 TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
   QRandomGenerator random(2101);
   const QStringList addresses = {"a@x.org", "b@x.org", "A@x.org", ""};
@@ -208,8 +205,7 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
   }
 }
 
-// Every address's rows against a walk after every kind of edit, with enough addresses
-// that the index grows and its entries share probe runs.
+// Every address's rows against a walk, with enough addresses that the index grows.
 TEST(AddressIndex, FindsTheRowsOfEveryAddressAfterRandomEdits) {
   QRandomGenerator random(1102);
   auto address = [](quint32 i) { return QString("m%1@x.org").arg(i); };

@@ -1,8 +1,7 @@
 #pragma once
 
-// The send engine's walks the slow, obvious way, row by row as the program's design
-// describes them: the reference for mailing::SendEngine's indexed tick and its handling
-// of an accepted message (tests and benchmarks).
+// The send engine's walks the slow, obvious way, row by row as designed: the reference for
+// mailing::SendEngine's tick and accepted message (tests and benchmarks).
 
 #include <QString>
 #include <QStringList>
@@ -21,10 +20,8 @@ struct Account {
   QString server, username, password;
 };
 
-// One tick's hand-over: walks the queue from its first row, reading the row count anew
-// before every row; each of the first `rate` "Queued" rows whose message file reads is
-// built into a message for the client and marked "Waiting". True when a row visited is
-// "Waiting" afterwards.
+// One tick: the first `rate` "Queued" rows whose message reads go to the client, marked
+// "Waiting"; the row count read anew per row. True when a visited row is "Waiting".
 inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platform::FolderItem& folder,
                               const Account& account, platform::SMTPSocket& client) {
   int taken = 0;

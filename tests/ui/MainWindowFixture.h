@@ -1,9 +1,7 @@
 #pragma once
 
-// A main window started in a temporary application folder, with recording seams, a
-// recorded quit, the hooks of later subsystems cleared and every mail connection going
-// to a host that cannot be reached (no test talks to the network unless it says so);
-// every window is gone after.
+// A main window in a temporary application folder, with recording seams and quit, later
+// subsystems' hooks cleared and mail going nowhere; every window is gone after.
 
 #include <gtest/gtest.h>
 

@@ -51,9 +51,7 @@ class AccessibilityTest : public MainWindowFixture {
     lists::ui::InstallMainWindowHooks();
     StartCountingSaves();
   }
-  // Makes the main window the active one, as a click on it does, once start-up has put the
-  // about window in front. A window shown here takes the activation, so the side bar
-  // (which the main window shows when it becomes active) is shown first.
+  // As a click on it does; the side bar, which it shows when active, is shown first.
   void ActivateMainWindow() {
     using testing_support::WaitUntil;
     ASSERT_TRUE(WaitUntil([this] { return m_about->isActiveWindow(); }));
@@ -64,9 +62,7 @@ class AccessibilityTest : public MainWindowFixture {
   }
 };
 
-// Every window and control is read as the user sees it: a button by its caption, a text
-// by what it shows, a field by its label, a list by its purpose; the program's own control
-// names are never read out.
+// Every window and control is read as the user sees it, never by the program's own names.
 TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
   const QStringList internal = {"elist",     "CheckList",    "Slug",          "UserMessages",
                                 "TabPanel1", "ProgressBar1", "QueueStatus",   "Toolbar",
@@ -109,8 +105,7 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
   EXPECT_EQ(status->role(), QAccessible::StatusBar);
 }
 
-// The status line is read by its text, the message log as a list of its rows, newest
-// first; the address list's cells read as their text.
+// The status line, the message log's rows (newest first) and the list's cells are read.
 TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   m_window->SetSlug("Reading Friends");
   m_window->SetSlug("3 addresses");
@@ -127,8 +122,7 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   EXPECT_EQ(read.mid(0, 2), QStringList({Logged("3 addresses"), Logged("Reading Friends")}));
   EXPECT_EQ(read, LogRows());
 
-  // The row the keyboard moves to is the selected item, and stays on its text when a new
-  // report moves the rows down.
+  // The keyboard's row is the selected item and stays on its text as reports come in.
   QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
   QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
   EXPECT_EQ(log->child(1)->state().selected, true);
@@ -145,8 +139,7 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   EXPECT_EQ(cellNames.filter(QRegularExpression("^(ann@example.com|News\\(1/2/26\\) )$")).size(), 2);
 }
 
-// The list keeps its selection in the rows' own flags: assistive technology reads it from
-// them, and the row the keyboard is on as the focused cell.
+// Assistive technology reads the selection from the rows' flags and the focused cell.
 TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
   platform::Listbox* list = m_window->elist;
   std::vector<QStringList> rows;
@@ -178,9 +171,8 @@ TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
             std::make_pair(true, 200000));
 }
 
-// The side bar's buttons are drawn by hand: assistive technology still sees buttons named
-// after their lists and can press one to open its list. F6 takes the keyboard there and
-// back; the arrows move between the buttons, Return opens a list, and the focus shows.
+// The hand-drawn side bar buttons are named buttons that open their list when pressed; F6
+// goes there and back, the arrows move, Return opens, and the focus shows.
 TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QDir().mkpath(DatabasePath());
   testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
@@ -219,8 +211,7 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
                            m_window->SideBar->isVisible()),
             std::make_pair(true, true));
 
-  // A click leaves the keyboard with the main window, even when the window manager makes
-  // the side bar active for it only after the click.
+  // A click leaves the keyboard with the main window, even if the side bar activates late.
   QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
   QTest::mouseClick(marked, Qt::LeftButton);
   m_window->SideBar->activateWindow();

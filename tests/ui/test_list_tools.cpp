@@ -95,8 +95,7 @@ TEST_F(ListToolsTest, FindAll) {
   }
 }
 
-// The toolbar's Sort opens the sort window; Sort reorders the list by the options chosen,
-// clears the progress and marks the list changed.
+// The toolbar's Sort opens the window that sorts the list by the options chosen.
 TEST_F(ListToolsTest, SortWindowSortsTheList) {
   Fill({"b@mail.example.com", "A@example.org", "zed", "c@host", "a@b.example.com"});
   m_window->ToolbarItem1[2]->trigger();
@@ -110,9 +109,8 @@ TEST_F(ListToolsTest, SortWindowSortsTheList) {
   EXPECT_EQ(std::make_pair(sort->SortCount->text(), m_window->Changed), std::make_pair(QString(), true));
 }
 
-// Bulk removal: the window's repeats go, every main row holding a listed address exactly
-// goes to Trash first; the open list Trash gets nothing appended; and when Trash cannot
-// be written no row leaves the list and the user is told.
+// Bulk removal: repeats go, matching main rows go to Trash first (none when Trash is open);
+// when Trash cannot be written no row leaves and the user is told.
 TEST_F(ListToolsTest, RemoveAllFromMainList) {
   const QString trash = DatabasePath() + "/Trash";
   // open list, Trash is a folder, the window's rows, the main rows; both after, and Trash

@@ -60,9 +60,8 @@ class MailingWindowsTest : public MainWindowFixture {
   }
 };
 
-// A missing eMail folder is made and reported; every entry but ".DS_Store" is listed and
-// none chosen; without an SMTP server the warning covers the message fields. The menu opens
-// the window only for a selection.
+// A missing eMail folder is made and reported; entries but ".DS_Store" listed, none chosen;
+// no SMTP server: the warning covers the message. No selection, no window.
 TEST_F(MailingWindowsTest, Opening) {
   QDir(m_dir.filePath("eMail")).removeRecursively();
   SendWindow* w = Open("smtp.x.org");
@@ -81,9 +80,8 @@ TEST_F(MailingWindowsTest, Opening) {
   EXPECT_EQ(m_recorded.messages, QStringList({"Please select a destination address..."}));
 }
 
-// OK stores the message (body converted and reported, a carriage return between its lines)
-// and appends a queue row per sendable selected row, in one model signal, after the
-// earlier rows; then the mailing's count starts.
+// OK stores the message (body converted and reported) and appends a queue row per sendable
+// selected row, in one model signal; then the mailing's count starts.
 TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   m_window->CheckList->AddRow(QStringList{"old@x.org", "Old", "Plain Text", "Waiting"});
   m_window->mailssent = 7;
@@ -154,8 +152,7 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
   }
 }
 
-// Up and down arrows in the three one-line fields step the popup once per key, within its
-// rows, and a chosen row loads its message.
+// Up and down in the one-line fields step the popup within its rows; a row loads its message.
 TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
   for (const char* name : {"A", "B"}) WriteAll(EMail(name), QByteArray("from ") + name + "\nS\nHTML\nX");
   SendWindow* w = Open("smtp.x.org");
@@ -176,9 +173,8 @@ TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
       std::make_tuple("A", "from A", "X\n", true));
 }
 
-// The window shows the settings in force; OK applies the fields at once, starts the POP3
-// log-in for any user name but the empty one and keeps them for the next start. A file
-// that cannot be written is reported and changes nothing else.
+// OK applies the settings, starts the POP3 log-in for any user name but the empty one and
+// keeps them; a file that cannot be written is reported and changes nothing else.
 TEST_F(MailingWindowsTest, PreferencesOk) {
   const app::Preferences first{"smtp.x.org", "me", "pass word", false, "pop.x.org", " ", "pop pass"};
   for (const auto& [settings, fileInTheWay, port] : std::vector<std::tuple<app::Preferences, bool, int>>{
@@ -202,8 +198,7 @@ TEST_F(MailingWindowsTest, PreferencesOk) {
   }
 }
 
-// Select All selects the whole text of the three SMTP fields, wherever the cursor is, and
-// leaves the POP3 fields alone.
+// Select All selects the three SMTP fields whole and leaves the POP3 fields alone.
 TEST_F(MailingWindowsTest, PreferencesSelectAll) {
   m_window->_FilePreferences_Action();
   PreferencesWindow* w = m_window->findChild<PreferencesWindow*>();

@@ -33,10 +33,7 @@ class ListCommandsTest : public MainWindowFixture {
   bool Run(const QString& command) { return app::CommandRouter::Instance().Dispatch(m_window, command); }
 };
 
-// Each command by its item name, as the user finds the rows, the clipboard, Trash, the
-// send queue, the messages and the unsaved mark after it (the rows each edit leaves are
-// checked against its design in tests/core/test_list_commands.cpp). An address leaves the
-// list only once it is in Trash, so a Trash that cannot be written loses nothing.
+// Each command by its item name; an address leaves the list only once it is in Trash.
 TEST_F(ListCommandsTest, Commands) {
   enum Trash { File, Missing, DiskFull, OpenTrash };
   struct Case {
@@ -104,8 +101,7 @@ TEST_F(ListCommandsTest, Commands) {
   }
 }
 
-// Addresses typed into New Address go to the list they were typed for: a list opened while
-// they are being added opens once they are in, and they are saved with their list.
+// New addresses stay in their list when another list is opened while they are added.
 TEST_F(ListCommandsTest, NewAddressesStayInTheirListWhenAnotherOpens) {
   using namespace std::chrono_literals;
   platform::SetYieldInterval(0us);

@@ -108,8 +108,7 @@ TEST_F(MenuTest, AboutReturnPressesContinue) {
   EXPECT_EQ(MainWindow::Existing(), m_window);
 }
 
-// Continue without a main window starts one, whose start-up yields: the about window
-// closed and deleted meanwhile (by the window manager) is no fault.
+// Continue starts a main window; the about window deleted during its start-up is no fault.
 TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
   delete m_window;
   QPointer<AboutWindow> about = m_about;
@@ -120,8 +119,7 @@ TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
   EXPECT_EQ(MainWindow::Existing()->isVisible(), true);
 }
 
-// Every opening makes a window of its own; Close reaches only the help window in front,
-// and nothing with the main window in front.
+// Each opening makes a help window; Close reaches only a help window in front.
 TEST_F(MenuTest, CloseReachesTheHelpWindowInFront) {
   m_window->_HelpVelmoraHelp_Action();
   m_window->_HelpVelmoraHelp_Action();

@@ -61,8 +61,7 @@ TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
             std::make_tuple(true, true, true, true));
 }
 
-// Later starts open the list named in LastDatabase, report it when it is gone, and clear
-// the unsaved mark that reading it may set.
+// Later starts open the last list or report it gone, and clear the unsaved mark.
 TEST_F(Startup, LaterStartsOpenTheLastList) {
   using Case = std::tuple<QByteArray, bool, QString>;  // LastDatabase, the list there, status line
   const Case cases[] = {{{}, false, "Slug"},
@@ -83,10 +82,8 @@ TEST_F(Startup, LaterStartsOpenTheLastList) {
   }
 }
 
-// A Database folder that cannot be written (even by the superuser), or anything but a
-// folder in its place (a file, a pipe, a link to nothing), is reported, left as it is, and
-// the program quits with nothing read or opened. A folder that cannot be made (another
-// program puts a file in its place first) is reported on the status line as well.
+// A Database that cannot be written or is no folder, or cannot be made, is reported and
+// left as it is, and the program quits with nothing read or opened.
 TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
   const QString path = DatabasePath();
   const QString notFolder = "The 'Database' item beside Velmora is not a folder";
@@ -132,9 +129,8 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
   EXPECT_EQ(m_quits, 5);
 }
 
-// A second copy of the program on the same Database folder says so and quits before it
-// reads, writes or clears anything there. The first copy's lock goes with its window; the
-// next copy then removes what an interrupted save left behind.
+// A second copy on the same Database quits before touching it; once the first goes, the
+// next removes what an interrupted save left.
 TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
   QDir(m_dir.path()).mkpath("Database");
   WriteAll(DatabasePath() + "/LastDatabase", "Customers");
@@ -163,8 +159,7 @@ TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
   EXPECT_EQ(otherCopy.tryLock(), true);
 }
 
-// Opening the last list and filling the side bar yield: a window closed and deleted
-// meanwhile ends the start-up there, with nothing more done to it.
+// A window deleted while start-up yields ends the start-up there.
 TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
   QDir(m_dir.path()).mkpath("Database");
   WriteAll(DatabasePath() + "/LastDatabase", "Customers");
@@ -192,8 +187,7 @@ TEST_F(Startup, AcceptsDroppedTextAndEveryFile) {
       QList<bool>({true, true, false}));
 }
 
-// One row at most is selected, the selection stays on its text as reports come in, and
-// the scroll range follows the rows without scrolling.
+// One row at most is selected; the scroll range follows the rows without scrolling.
 TEST(LogViewTest, SelectionAndScrollRange) {
   app::MessageLog log;
   LogView view;
