@@ -182,13 +182,12 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
 
   QList<QAccessibleInterface*> all;
   Walk(Iface(m_window->SideBar), all);
-  QAccessibleInterface* friends = nullptr;
-  for (QAccessibleInterface* iface : all) {
-    if (iface->role() == QAccessible::Button && iface->text(QAccessible::Name) == "Friends") friends = iface;
-  }
-  ASSERT_NE(friends, nullptr);
-  ASSERT_NE(friends->actionInterface(), nullptr);
-  friends->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  const auto friends = std::find_if(all.begin(), all.end(), [](QAccessibleInterface* i) {
+    return i->role() == QAccessible::Button && i->text(QAccessible::Name) == "Friends";
+  });
+  ASSERT_NE(friends, all.end());
+  ASSERT_NE((*friends)->actionInterface(), nullptr);
+  (*friends)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(m_window->lastopen, QString("Friends"));
 
   ActivateMainWindow();

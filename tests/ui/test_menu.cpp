@@ -103,9 +103,9 @@ TEST_F(MenuTest, AboutReturnPressesContinue) {
   QTest::keyClick(m_about, Qt::Key_Escape);
   EXPECT_TRUE(m_about->isVisible());
   QTest::keyClick(m_about, Qt::Key_Return);
-  EXPECT_TRUE(testing_support::WaitUntil([&] { return m_about.isNull(); }));
-  EXPECT_TRUE(m_window->isVisible());
-  EXPECT_EQ(MainWindow::Existing(), m_window);
+  EXPECT_EQ(std::make_tuple(testing_support::WaitUntil([&] { return m_about.isNull(); }),
+                            m_window->isVisible(), MainWindow::Existing()),
+            std::make_tuple(true, true, m_window));
 }
 
 // Continue starts a main window; the about window deleted during its start-up is no fault.
@@ -114,9 +114,8 @@ TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
   QPointer<AboutWindow> about = m_about;
   MainWindowHooks::Installed().updateLists = [about](MainWindow&) { delete about.data(); };
   about->CloseAbout->click();
-  EXPECT_EQ(about.isNull(), true);
-  ASSERT_NE(MainWindow::Existing(), nullptr);
-  EXPECT_EQ(MainWindow::Existing()->isVisible(), true);
+  EXPECT_EQ(std::make_pair(about.isNull(), MainWindow::Existing() && MainWindow::Existing()->isVisible()),
+            std::make_pair(true, true));
 }
 
 // Each opening makes a help window; Close reaches only a help window in front.

@@ -168,8 +168,7 @@ TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
     if (duringOpen)
       MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
     if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
-    EXPECT_EQ(MainWindow::Instance(), nullptr);
-    EXPECT_EQ(AboutWindows().size(), 0);
+    EXPECT_EQ(std::make_tuple(MainWindow::Instance(), AboutWindows().size()), std::make_tuple(nullptr, 0));
     delete m_sideBar;
   }
 }
