@@ -12,11 +12,6 @@
 
 using namespace Qt::StringLiterals;
 
-// Readable failures: gtest finds this through the argument's (global) namespace.
-void PrintTo(const QString& text, std::ostream* out) {
-  *out << '"' << text.toStdString() << '"';
-}
-
 namespace {
 
 // Expectations worked out by hand from the scanner's rules; the oracle must agree too.
@@ -41,11 +36,8 @@ TEST(AddressScanner, HandPickedCases) {
       {"accented letter ends the address", u"jöhn@example.com"_s, u"hn@example.com"_s},
       {"dotless i ends the address although it upper-cases to I", u"fıle@example.com"_s, u"le@example.com"_s},
       {"runs of at", u"@@@@ x@@y.com @@"_s, u""_s},
-      // The first trailing dot is consumed; the others start the rest of the text, so they
-      // lead the next candidate.
       {"trailing dots lead the next candidate", u"a@bc.de..@fg.hi"_s, u"a@bc.de .@fg.hi"_s},
-      // No path may be longer than 254 characters (RFC 5321); a token of megabytes is no
-      // address, and one row of it froze the list for seconds at every repaint.
+      // No path is longer than 254 characters (RFC 5321); a longer token is no address.
       {"254 characters", QString(248, u'a') + u"@ab.cd x@yz.com"_s,
        QString(248, u'a') + u"@ab.cd x@yz.com"_s},
       {"255 characters", QString(249, u'a') + u"@ab.cd x@yz.com"_s, u"x@yz.com"_s},
@@ -80,7 +72,6 @@ TEST(AddressScanner, AgreesWithTheOracleOnRandomTexts) {
     const QString expected = oracle::FindEmailsLiterally(text);
     ASSERT_EQ(lists::FindEmails(text), expected) << bytes.toHex().toStdString();
     ASSERT_EQ(lists::FindEmails(QByteArrayView(bytes)), expected) << bytes.toHex().toStdString();
-    // The positions handed out point at the same addresses, in the text and in the bytes.
     QStringList spans, byteSpans;
     lists::ForEachEmail(QStringView(text), [&](qsizetype at, qsizetype n) { spans << text.mid(at, n); });
     lists::ForEachEmail(QByteArrayView(bytes), [&](qsizetype at, qsizetype n) {
@@ -136,8 +127,7 @@ TEST(AddressScanner, ChunkerDropsAStretchTooLongToHold) {
 }
 
 TEST(AddressScanner, LongTextsAgreeWithTheOracle) {
-  // Longer than the stretch scanned between two offers to run the event loop, so
-  // candidates straddle those boundaries, after a stretch with no "@" too.
+  // Candidates straddle the stretches scanned between yields, after no "@" too.
   QRandomGenerator random(99);
   for (int round = 0; round < 3; ++round) {
     const QString text = platform::DecodeBytes(RandomBytes(random, 12000));

@@ -76,8 +76,7 @@ TEST(EmailMessageSource, ReadsBackInPython) {
     message.SetSubject(c.subject);
     message.SetBodyPlainText(c.plain);
     message.SetBodyHTML(c.html);
-    // Every line ends in CR LF and is no longer than SMTP allows; all 7-bit, for servers
-    // without 8BITMIME (encoded words in headers, quoted-printable or base64 in bodies).
+    // CR LF line ends, lines SMTP allows, all 7-bit (for servers without 8BITMIME).
     const QByteArray bytes = message.Source();
     EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
     EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n"));

@@ -11,9 +11,7 @@
 
 namespace {
 
-// Find all matches exactly what QRegularExpression with its default options matches, and
-// rejects what it rejects with the same words: the Perl syntax of the help window, letter
-// case, anchors, Unicode and subjects that are not valid UTF-16.
+// Find all matches and rejects exactly as QRegularExpression does, with the same words.
 TEST(ListMatching, PatternsMatchAsQRegularExpression) {
   const QStringList patterns =
       QString(
@@ -45,9 +43,8 @@ TEST(ListMatching, PatternsMatchAsQRegularExpression) {
   }
 }
 
-// "Remove all from Main List" against the literal walks, on lists full of repeats and of
-// addresses that differ only in letter case: the same rows leave both lists, and Trash
-// gets the same lines in the same order.
+// "Remove all from Main List" against the literal walks, on lists of repeats and case
+// variants: the same rows leave both lists, and Trash gets the same lines.
 TEST(ListMatching, BulkRemovalAgreesWithTheLiteralWalk) {
   std::mt19937 random(3104);
   const QStringList pool = {"ann@example.com", "Ann@example.com", "ANN@EXAMPLE.COM", "bob@x.org",

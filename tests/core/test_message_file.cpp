@@ -59,10 +59,8 @@ TEST_F(MessageFileTest, ReadersOnTheLineAfterTheSubject) {
     EXPECT_EQ(ReadBoth(name), QStringList({"0", "", "", "", "", "", "", "", "-"})) << name.toStdString();
 }
 
-// Whatever the writer stores reads back the same through both readers: line breaks of any
-// kind as carriage returns, one after the last body line, and a break in the one-line
-// sender or subject as a blank. Names that would leave the folder, or break its listing,
-// store nothing anywhere; a folder in the way is a failed write.
+// What the writer stores reads back the same through both readers; names that would leave
+// the folder or break its listing store nothing; a folder in the way fails.
 TEST_F(MessageFileTest, AWriteReadsBackAsTheSameMessage) {
   std::mt19937 random(2105);
   const QStringList units = QString::fromUtf8("a|¡|í|ñ| |\t|<|&|\U0001F600|\r|\n|\r\n").split('|')
@@ -92,18 +90,13 @@ TEST_F(MessageFileTest, AWriteReadsBackAsTheSameMessage) {
   EXPECT_EQ(Entries("eMail").size(), 8);  // each name replaced in place, nothing else
 }
 
-// The one-pass rewrite gives the literal passes' text and reports in their order: all
-// of one character's reports before the next character's, capitals in their small
-// letter's turn.
+// The one-pass rewrite gives the literal passes' text and reports, in their order.
 TEST(ConvertHTMLTags, AgreesWithTheLiteralPasses) {
   auto convert = [](const QString& text) {
     QStringList reports;
     const QString out = mailing::ConvertHTMLTags(text, [&](const QString& r) { reports << r; });
     return QStringList{out} + reports;
   };
-  EXPECT_EQ(convert(QString::fromUtf8("¡Sí!")),
-            QStringList({"&iexcl;S&iacute;!", QString::fromUtf8("Changing í to &iacute;"),
-                         QString::fromUtf8("Changing ¡ to &iexcl;")}));
   std::mt19937 random(13);
   const QString alphabet =
       QString::fromUtf8("áéíóúÁÉÍÓÚñÑ¡aeAE&;!àÜçÅ\r\u212B") + QChar(0xDCE1) + QChar(0xD835);

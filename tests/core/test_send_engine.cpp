@@ -1,5 +1,3 @@
-// The send engine without a display: tick and accepted messages against the literal walks,
-// the address index against a walk, the summary, the period, and mail taken back.
 
 #include <gtest/gtest.h>
 
@@ -109,9 +107,8 @@ class SendEngineTest : public ::testing::Test {
   QTemporaryDir m_dir;
 };
 
-// Two rigs take the same random edits, one through the engine and its indexes (which see
-// the edits only through the models' signals), one through the literal walks; after each
-// edit their queues, lists, counts and outgoing mail must agree.
+// Two rigs take the same random edits, one through the engine, one through the literal
+// walks; after each their queues, lists, counts and outgoing mail agree.
 TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
   QRandomGenerator random(2101);
   const QStringList addresses = {"a@x.org", "b@x.org", "A@x.org", ""};
@@ -208,35 +205,26 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
   }
 }
 
-// Every address's rows against a walk after every kind of edit, with enough addresses
-// that the index grows and its entries share probe runs.
+// Every address's rows against a walk, with enough addresses that the index grows.
 TEST(AddressIndex, FindsTheRowsOfEveryAddressAfterRandomEdits) {
   QRandomGenerator random(1102);
-  auto address = [&](quint32 i) { return QString("m%1@x.org").arg(i); };
+  auto address = [](quint32 i) { return QString("m%1@x.org").arg(i); };
+  auto any = [&] { return address(random.bounded(700)); };
   platform::ListModel list(2);
   mailing::AddressIndex index(&list);
   for (int step = 0; step < 3000; ++step) {
-    const int count = list.ListCount();
-    const int row = count > 0 ? static_cast<int>(random.bounded(count)) : 0;
-    switch (random.bounded(count < 600 ? 3 : 6)) {
-      case 0: {
-        Rows rows(1 + random.bounded(40));
-        for (QStringList& cells : rows) cells = {address(random.bounded(700))};
-        list.AppendRows(rows);
-        break;
-      }
-      case 1:
-        list.SetCell(row, 0, address(random.bounded(700)));
-        break;
-      case 2:
-        list.InsertRow(row, address(random.bounded(700)));
-        break;
-      case 3:
-        list.RemoveRowsIf([&](int) { return random.bounded(20) == 0; });
-        break;
-      default:
-        list.RemoveRow(row);
-    }
+    const int row = list.ListCount() > 0 ? static_cast<int>(random.bounded(list.ListCount())) : 0;
+    Rows added(1 + random.bounded(40));
+    for (QStringList& cells : added) cells = {any()};
+    const std::function<void()> edits[] = {
+        [&] { list.AppendRows(added); },
+        [&] { list.SetCell(row, 0, any()); },
+        [&] { list.InsertRow(row, any()); },
+        [&] { list.RemoveRowsIf([&](int) { return random.bounded(20) == 0; }); },
+        [&] { list.RemoveRow(row); },
+        [&] { list.RemoveRow(row); },
+    };
+    edits[random.bounded(list.ListCount() < 600 ? 3 : 6)]();
     QHash<QString, std::vector<int>> walked;
     for (int r = 0; r < list.ListCount(); ++r) walked[list.Cell(r, 0)].push_back(r);
     for (quint32 i = 0; i < 700; ++i) ASSERT_EQ(index.RowsOf(address(i)), walked.value(address(i))) << step;
@@ -294,7 +282,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
 }
 
 // Removed rows' mail, handed over but not yet sent, does not go out later.
-TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
+TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   Rig rig;
   platform::RecordingSeams recorded;
   platform::ScopedSeams seams(recorded.seams());
@@ -312,9 +300,6 @@ TEST_F(SendEngineTest, RemovalAndStopSendingTakeHandedOverMailBack) {
   QStringList outgoing;
   for (const EmailMessagePtr& m : rig.client.Messages()) outgoing << m->ToAddress();
   EXPECT_EQ(outgoing, QStringList({"b@x.org", "c@x.org"}));
-  rig.engine.StopSending();
-  EXPECT_EQ(std::make_pair(rig.queue.ListCount(), rig.client.Messages().size()),
-            std::make_pair(0, qsizetype(0)));
 }
 
 // The timer may tick while a tick yields; that tick must not add its Rate to the other's.

@@ -1,12 +1,7 @@
 #pragma once
 
-// The address scanner written the slow, obvious way, step for step as the program's
-// design describes it: the rest of the text is upper-cased and framed in "/" again for
-// every "@", and every character is looked at through Mid. It is quadratic and only
-// meant as the reference that lists::FindEmails must agree with (tests and fuzzing).
-//
-// One rule is the program's own, on top of the steps: a candidate longer than
-// lists::kMaxAddressLength characters is rejected like one that is too short.
+// The address scanner the slow, obvious way, step for step as designed (quadratic), plus
+// the program's own rule: a candidate over lists::kMaxAddressLength is rejected.
 
 #include <QString>
 
@@ -16,9 +11,7 @@
 
 namespace oracle {
 
-// `upper` is the character in the upper-cased scan text, `original` the same character in
-// the unconverted rest (empty for the two framing slashes). Characters above 127 never
-// count, whatever upper-casing makes of them.
+// `original` is `upper` before upper-casing (empty for the slashes); above 127 never counts.
 inline bool IsAddressCharacter(const QString& upper, const QString& original) {
   if (!original.isEmpty() && platform::Asc(original) > 127) return false;
   const int code = platform::Asc(upper);

@@ -1,10 +1,7 @@
 #pragma once
 
-// The entity rewrite of a message body written the slow, obvious way, step for step as the
-// program's design gives it: thirteen passes in a fixed order, each searching the whole
-// text from its start again (with the program's case-blind InStr) after every single
-// replacement and rebuilding the text around it. Quadratic; only the reference that
-// mailing::ConvertHTMLTags must agree with, in text and in reports.
+// The body's entity rewrite the slow, obvious way: thirteen passes, each searching from the
+// start again (case-blind InStr) after every replacement. The reference for ConvertHTMLTags.
 
 #include <QString>
 #include <QStringList>

@@ -1,8 +1,7 @@
 #pragma once
 
-// The send engine's walks the slow, obvious way, row by row as the program's design
-// describes them: the reference for mailing::SendEngine's indexed tick and its handling
-// of an accepted message (tests and benchmarks).
+// The send engine's walks the slow, obvious way, row by row as designed: the reference for
+// mailing::SendEngine's tick and accepted message (tests and benchmarks).
 
 #include <QString>
 #include <QStringList>
@@ -18,24 +17,18 @@
 namespace oracle {
 
 struct Account {
-  QString server;
-  QString username;
-  QString password;
+  QString server, username, password;
 };
 
-// One tick's hand-over: walks the queue from its first row, reading the row count anew
-// before every row; each of the first `rate` "Queued" rows whose message file reads is
-// built into a message for the client and marked "Waiting". True when a row visited is
-// "Waiting" afterwards.
+// One tick: the first `rate` "Queued" rows whose message reads go to the client, marked
+// "Waiting"; the row count read anew per row. True when a visited row is "Waiting".
 inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platform::FolderItem& folder,
                               const Account& account, platform::SMTPSocket& client) {
   int taken = 0;
   bool waiting = false;
   for (int row = 0; row <= queue.ListCount() - 1; ++row) {
     if (taken < rate && queue.Cell(row, 3) == QLatin1String("Queued")) {
-      QString from;
-      QString subject;
-      QString body;
+      QString from, subject, body;
       if (mailing::LoadEmail(folder, queue.Cell(row, 1), from, subject, body)) {
         auto message = std::make_shared<platform::SpecialEmail>();
         message->AddRecipient(queue.Cell(row, 0));
@@ -43,8 +36,7 @@ inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platfo
         message->SetSubject(subject);
         message->SetName(queue.Cell(row, 1));
         QString built;
-        const QStringList fields = body.split(QLatin1Char('\r'));
-        for (const QString& field : fields) {
+        for (const QString& field : body.split(QLatin1Char('\r'))) {
           built += field + QLatin1String("\r\n");
           platform::YieldToEventLoop();
         }

@@ -1,9 +1,7 @@
 #pragma once
 
-// A main window started in a temporary application folder, with recording seams, a
-// recorded quit, the hooks of later subsystems cleared and every mail connection going
-// to a host that cannot be reached (no test talks to the network unless it says so);
-// every window is gone after.
+// A main window in a temporary application folder, with recording seams and quit, later
+// subsystems' hooks cleared and mail going nowhere; every window is gone after.
 
 #include <gtest/gtest.h>
 
@@ -51,26 +49,32 @@ class MainWindowFixture : public ::testing::Test {
     platform::FolderItem::SetAppFolderForTests({});
   }
 
+  // Every window but the shared menus; deleting one may delete others it owns.
   static void CloseAll() {
-    // Deleting one window may delete others it owns, so hold them weakly.
     QList<QPointer<QWidget>> windows;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (qobject_cast<AboutWindow*>(w) || qobject_cast<MainWindow*>(w)) windows.append(w);
-    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (!w->parentWidget() && !w->inherits("QMenu")) windows.append(w);
     for (const QPointer<QWidget>& w : windows) delete w.data();
+  }
+
+  // The visible window of a kind made last.
+  template <typename T>
+  static T* Shown() {
+    T* found = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) found = t;
+    return found;
   }
 
   static QList<AboutWindow*> AboutWindows() {
     QList<AboutWindow*> found;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
+    for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* about = qobject_cast<AboutWindow*>(w)) found.append(about);
-    }
     return found;
   }
 
   QString DatabasePath() const { return m_dir.filePath("Database"); }
 
-  // The rows of m_window's message log, newest first.
   QStringList LogRows() const {
     QStringList rows;
     for (int i = 0; i < m_window->UserMessagesLog().Count(); ++i) rows << m_window->UserMessagesLog().Row(i);
@@ -82,7 +86,7 @@ class MainWindowFixture : public ::testing::Test {
     testing_support::WriteAll(DatabasePath() + "/Preferences", bytes);
   }
 
-  // What SetSlug writes for a text at the fixed clock.
+  // What SetSlug logs for a text at the fixed clock.
   static QString Logged(const QString& text) {
     return platform::Date(QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15))).LongTime() + " " + text;
   }

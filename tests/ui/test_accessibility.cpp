@@ -1,5 +1,4 @@
 #include <QAccessible>
-#include <QDir>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QSet>
@@ -52,9 +51,7 @@ class AccessibilityTest : public MainWindowFixture {
     lists::ui::InstallMainWindowHooks();
     StartCountingSaves();
   }
-  // Makes the main window the active one, as a click on it does, once start-up has put the
-  // about window in front. A window shown here takes the activation, so the side bar
-  // (which the main window shows when it becomes active) is shown first.
+  // As a click on it does; the side bar, which it shows when active, is shown first.
   void ActivateMainWindow() {
     using testing_support::WaitUntil;
     ASSERT_TRUE(WaitUntil([this] { return m_about->isActiveWindow(); }));
@@ -65,9 +62,7 @@ class AccessibilityTest : public MainWindowFixture {
   }
 };
 
-// Every window and control is read as the user sees it: a button by its caption, a text
-// by what it shows, a field by its label, a list by its purpose; the program's own control
-// names are never read out.
+// Every window and control is read as the user sees it, never by the program's own names.
 TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
   const QStringList internal = {"elist",     "CheckList",    "Slug",          "UserMessages",
                                 "TabPanel1", "ProgressBar1", "QueueStatus",   "Toolbar",
@@ -78,7 +73,6 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
                                    new SearchWindow(m_window), new SortWindow(m_window),
                                    new MessageWindow(m_window)};
   for (QWidget* d : dialogs) d->show();
-  // A window is read by its title as it stands now.
   dialogs.back()->setWindowTitle("Search results...");
   EXPECT_EQ(Name(dialogs.back()), QString("Search results..."));
   EXPECT_EQ(Iface(dialogs.front())->role(), QAccessible::Dialog);
@@ -90,16 +84,13 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
     Walk(Iface(top), all);
     for (QAccessibleInterface* iface : all) {
       const QString name = iface->text(QAccessible::Name);
-      const QString where = QString("%1 / %2 '%3'")
-                                .arg(top->metaObject()->className(),
-                                     iface->object() ? iface->object()->metaObject()->className() : "item",
-                                     iface->object() ? iface->object()->objectName() : name);
+      const QString where = QString(top->metaObject()->className()) + " / " +
+                            (iface->object() ? iface->object()->objectName() : name);
       EXPECT_FALSE(internal.contains(name) || name.startsWith("StaticText")) << where.toStdString();
       if (kOperated.contains(iface->role())) {
         ++operated;
         EXPECT_FALSE(name.isEmpty()) << where.toStdString();
       }
-      // A labelled field is read by its label.
       if (auto* label = qobject_cast<QLabel*>(iface->object()); label && label->buddy()) {
         EXPECT_EQ(Name(label->buddy()), label->text()) << where.toStdString();
       }
@@ -112,11 +103,9 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
                          Name(m_window->SideBar), status->text(QAccessible::Description)}),
             QStringList({"Addresses", "Send queue", "Message log", "Lists", "Status"}));
   EXPECT_EQ(status->role(), QAccessible::StatusBar);
-  for (QWidget* d : dialogs) delete d;
 }
 
-// The status line is read by its text, the message log as a list of its rows, newest
-// first; the address list's cells read as their text.
+// The status line, the message log's rows (newest first) and the list's cells are read.
 TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   m_window->SetSlug("Reading Friends");
   m_window->SetSlug("3 addresses");
@@ -126,22 +115,21 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   EXPECT_EQ(log->role(), QAccessible::List);
   QStringList read;
   for (int i = 0; i < log->childCount(); ++i) {
-    EXPECT_EQ(log->child(i)->role(), QAccessible::ListItem);
-    EXPECT_EQ(log->indexOfChild(log->child(i)), i);
+    EXPECT_EQ(std::make_pair(log->child(i)->role(), log->indexOfChild(log->child(i))),
+              std::make_pair(QAccessible::ListItem, i));
     read << log->child(i)->text(QAccessible::Name);
   }
   EXPECT_EQ(read.mid(0, 2), QStringList({Logged("3 addresses"), Logged("Reading Friends")}));
   EXPECT_EQ(read, LogRows());
 
-  // The row the keyboard moves to is the selected item, and stays on its text when a new
-  // report moves the rows down.
+  // The keyboard's row is the selected item and stays on its text as reports come in.
   QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
   QTest::keyClick(m_window->UserMessages, Qt::Key_Down);
   EXPECT_EQ(log->child(1)->state().selected, true);
   m_window->SetSlug("later");
-  EXPECT_EQ(log->child(1)->state().selected, false);
-  EXPECT_EQ(log->child(2)->state().selected, true);
-  EXPECT_EQ(log->child(2)->text(QAccessible::Name), Logged("Reading Friends"));
+  EXPECT_EQ(std::make_tuple(bool(log->child(1)->state().selected), bool(log->child(2)->state().selected),
+                            log->child(2)->text(QAccessible::Name)),
+            std::make_tuple(false, true, Logged("Reading Friends")));
 
   m_window->elist->AddRow(QStringList{"ann@example.com", "News(1/2/26) "});
   QList<QAccessibleInterface*> cells;
@@ -151,8 +139,7 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
   EXPECT_EQ(cellNames.filter(QRegularExpression("^(ann@example.com|News\\(1/2/26\\) )$")).size(), 2);
 }
 
-// The list keeps its selection in the rows' own flags: assistive technology reads it from
-// them, and the row the keyboard is on as the focused cell.
+// Assistive technology reads the selection from the rows' flags and the focused cell.
 TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
   platform::Listbox* list = m_window->elist;
   std::vector<QStringList> rows;
@@ -184,9 +171,8 @@ TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
             std::make_pair(true, 200000));
 }
 
-// The side bar's buttons are drawn by hand: assistive technology still sees buttons named
-// after their lists and can press one to open its list. F6 takes the keyboard there and
-// back; the arrows move between the buttons, Return opens a list, and the focus shows.
+// The hand-drawn side bar buttons are named buttons that open their list when pressed; F6
+// goes there and back, the arrows move, Return opens, and the focus shows.
 TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QDir().mkpath(DatabasePath());
   testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
@@ -196,13 +182,12 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
 
   QList<QAccessibleInterface*> all;
   Walk(Iface(m_window->SideBar), all);
-  QAccessibleInterface* friends = nullptr;
-  for (QAccessibleInterface* iface : all) {
-    if (iface->role() == QAccessible::Button && iface->text(QAccessible::Name) == "Friends") friends = iface;
-  }
-  ASSERT_NE(friends, nullptr);
-  ASSERT_NE(friends->actionInterface(), nullptr);
-  friends->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+  const auto friends = std::find_if(all.begin(), all.end(), [](QAccessibleInterface* i) {
+    return i->role() == QAccessible::Button && i->text(QAccessible::Name) == "Friends";
+  });
+  ASSERT_NE(friends, all.end());
+  ASSERT_NE((*friends)->actionInterface(), nullptr);
+  (*friends)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
   EXPECT_EQ(m_window->lastopen, QString("Friends"));
 
   ActivateMainWindow();
@@ -221,11 +206,11 @@ TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
   QTest::keyClick(clients, Qt::Key_Return);
   EXPECT_EQ(m_window->lastopen, QString("Clients"));
   QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
-  EXPECT_EQ(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }), true);
-  EXPECT_EQ(m_window->SideBar->isVisible(), true);
+  EXPECT_EQ(std::make_pair(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }),
+                           m_window->SideBar->isVisible()),
+            std::make_pair(true, true));
 
-  // A click leaves the keyboard with the main window, even when the window manager makes
-  // the side bar active for it only after the click.
+  // A click leaves the keyboard with the main window, even if the side bar activates late.
   QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
   QTest::mouseClick(marked, Qt::LeftButton);
   m_window->SideBar->activateWindow();

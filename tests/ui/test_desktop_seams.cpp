@@ -9,8 +9,6 @@
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUrl>
-#include <functional>
 
 #include "platform/Seams.h"
 #include "platform/ui/DesktopSeams.h"
@@ -70,7 +68,7 @@ TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   WhenModalShows([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     shownFolder = dialog->directory().absolutePath();
-    // Typed as a person would: selectFile() waits for the folder to be listed first.
+    // Typed: selectFile() would wait for the folder to be listed.
     dialog->findChild<QLineEdit*>("fileNameEdit")->setText("My List");
     QMetaObject::invokeMethod(dialog, "accept");
   });

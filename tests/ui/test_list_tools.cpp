@@ -6,7 +6,6 @@
 #include <QTest>
 
 #include "MainWindowFixture.h"
-#include "lists/ui/NewAddressWin.h"
 #include "platform/EventLoop.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/Listbox.h"
@@ -27,19 +26,7 @@ class ListToolsTest : public MainWindowFixture {
   }
   void TearDown() override {
     platform::SetYieldInterval(2ms);
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (qobject_cast<SearchWindow*>(w) || qobject_cast<SortWindow*>(w) || qobject_cast<MessageWindow*>(w) ||
-          qobject_cast<NewAddressWin*>(w))
-        delete w;
-    }
     MainWindowFixture::TearDown();
-  }
-  // The window of a kind on screen (closed ones wait for the event loop to go).
-  template <typename T>
-  static T* Shown() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) return t;
-    return nullptr;
   }
   void Fill(const QStringList& addresses) {
     m_window->elist->DeleteAllRows();
@@ -63,8 +50,8 @@ TEST_F(ListToolsTest, FindAndFindNext) {
   QStringList rows;
   for (int i = 0; i < 10; ++i)
     rows.append(QString("r%1%2@example.com").arg(i).arg(i == 3 || i == 8 ? "zz" : ""));
-  using Step =
-      std::tuple<bool, QString, int, int, QString>;  // Find (or Next), text, row selected before, after
+  // Find (or Next), text, row selected before (-2: as left), after, status line
+  using Step = std::tuple<bool, QString, int, int, QString>;
   const Step steps[] = {
       {true, "ZZ", -2, 3, "\"ZZ\" found on line 4."},  {false, "ZZ", -2, 8, "\"ZZ\" found on line 9."},
       {false, "ZZ", -2, 3, "\"ZZ\" found on line 4."}, {false, "r5", 5, 5, "\"r5\" not found."},
@@ -74,8 +61,7 @@ TEST_F(ListToolsTest, FindAndFindNext) {
   for (const auto& [find, text, before, selected, status] : steps) {
     if (before != -2) m_window->elist->SetListIndex(before);
     if (find) OpenSearch(text)->Find->click();
-    if (!find) m_window->SearchField = text;
-    if (!find) m_window->_EditFindNext_Action();
+    if (!find) m_window->SearchField = text, m_window->_EditFindNext_Action();
     EXPECT_EQ(std::make_tuple(Shown<SearchWindow>(), m_window->SearchField, m_window->elist->ListIndex(),
                               m_window->Slug->text()),
               std::make_tuple(nullptr, text, selected, status));
@@ -109,8 +95,7 @@ TEST_F(ListToolsTest, FindAll) {
   }
 }
 
-// The toolbar's Sort opens the sort window; Sort reorders the list by the options chosen,
-// clears the progress and marks the list changed.
+// The toolbar's Sort opens the window that sorts the list by the options chosen.
 TEST_F(ListToolsTest, SortWindowSortsTheList) {
   Fill({"b@mail.example.com", "A@example.org", "zed", "c@host", "a@b.example.com"});
   m_window->ToolbarItem1[2]->trigger();
@@ -124,13 +109,11 @@ TEST_F(ListToolsTest, SortWindowSortsTheList) {
   EXPECT_EQ(std::make_pair(sort->SortCount->text(), m_window->Changed), std::make_pair(QString(), true));
 }
 
-// Bulk removal: the window's repeats go, every main row holding a listed address exactly
-// goes to Trash first; the open list Trash gets nothing appended; and when Trash cannot
-// be written no row leaves the list and the user is told.
+// Bulk removal: repeats go, matching main rows go to Trash first (none when Trash is open);
+// when Trash cannot be written no row leaves and the user is told.
 TEST_F(ListToolsTest, RemoveAllFromMainList) {
   const QString trash = DatabasePath() + "/Trash";
-  // open list, Trash is a folder, the window's rows, the main rows; then both lists' rows
-  // and Trash after
+  // open list, Trash is a folder, the window's rows, the main rows; both after, and Trash
   using Case = std::tuple<QString, bool, QStringList, QStringList, QStringList, QStringList, QByteArray>;
   const Case cases[] = {
       {"", false, {"a@x", "a@x", "A@x"}, {"a@x", "A@X", "a@x"}, {"a@x", "A@x"}, {"A@X"}, "a@x\na@x\n"},
@@ -172,8 +155,8 @@ TEST_F(ListToolsTest, AddressListWindow) {
   text.setText("Write to ann@x.org, or to ann@x.org, bob@x.org or cid@x.org.");
   platform::DragItem item(text);
   window->Event_DropObject(item);
-  EXPECT_EQ(Column(window->MessageList), QStringList({"ann@x.org", "ann@x.org", "bob@x.org", "cid@x.org"}));
-  EXPECT_EQ(window->Slug->text(), QString("4 addresses."));
+  EXPECT_EQ(Column(window->MessageList) << window->Slug->text(),
+            QStringList({"ann@x.org", "ann@x.org", "bob@x.org", "cid@x.org", "4 addresses."}));
   for (int row : {0, 2, 3}) window->MessageList->SetSelected(row, true);
   window->MessageList->SetListIndex(-1);
   EXPECT_EQ(window->Slug->text(), QString("3 selected."));

@@ -23,11 +23,11 @@ using testing_support::WriteAll;
 
 namespace {
 
-// Address|Mailings|selected: ann (twice) and cat may be mailed, the others are marked
-// "Black Listed" or "Opted Out" (anywhere in the column) or not selected.
+// ann (twice) and cat may be mailed; the others are marked "Black Listed" or "Opted Out"
+// (anywhere in the column) or not selected.
 const QStringList kRows = {
-    "ann@x.org||1", "bob@x.org|Black Listed|1",          "cat@x.org|News(1/2/26) |1", "dan@x.org||0",
-    "ann@x.org||1", "eve@x.org|News(1/2/26) Opted Out|1"};
+    "*ann@x.org|", "*bob@x.org|Black Listed",          "*cat@x.org|News(1/2/26) ", "dan@x.org|",
+    "*ann@x.org|", "*eve@x.org|News(1/2/26) Opted Out"};
 const QString kMailed = "ann@x.org, cat@x.org, ann@x.org";
 
 class MailingWindowsTest : public MainWindowFixture {
@@ -36,29 +36,19 @@ class MailingWindowsTest : public MainWindowFixture {
     MainWindowFixture::SetUp();
     mailing::ui::InstallSendWindowHook();
     StartCountingSaves();
-    m_window->SendTimer->stop();  // the queue stays as the window leaves it
-    for (const QString& row : kRows) {
-      m_window->elist->AddRow(row.section('|', 0, 1).split('|'));
-      m_window->elist->SetSelected(m_window->elist->LastIndex(), row.endsWith('1'));
-    }
+    m_window->SendTimer->stop();
+    testing_support::SetRows(*m_window->elist->Model(), kRows);
     m_recorded.clipboard = "before";
     QDir(m_dir.path()).mkpath("eMail/Folder");
   }
 
   QString EMail(const QString& name) const { return m_dir.filePath("eMail/" + name); }
-  // Opens the window by the toolbar's Send with this SMTP server set.
   SendWindow* Open(const QString& server, const QString& name = "Launch") {
     m_window->server = server;
     m_window->ToolbarItem1[0]->trigger();
-    Current()->Name->setText(name);
-    return Current();
+    Shown<SendWindow>()->Name->setText(name);
+    return Shown<SendWindow>();
   }
-  SendWindow* Current() const {
-    for (SendWindow* w : m_window->findChildren<SendWindow*>())
-      if (w->isVisible()) return w;
-    return nullptr;
-  }
-  // The rows of a list, their cells joined by "|".
   static QStringList Rows(platform::Listbox* list) {
     QStringList rows;
     for (int r = 0; r < list->ListCount(); ++r) {
@@ -70,9 +60,8 @@ class MailingWindowsTest : public MainWindowFixture {
   }
 };
 
-// A missing eMail folder is made and reported; every entry but ".DS_Store" is listed and
-// none chosen; without an SMTP server the warning covers the message fields. The menu opens
-// the window only for a selection.
+// A missing eMail folder is made and reported; entries but ".DS_Store" listed, none chosen;
+// no SMTP server: the warning covers the message. No selection, no window.
 TEST_F(MailingWindowsTest, Opening) {
   QDir(m_dir.filePath("eMail")).removeRecursively();
   SendWindow* w = Open("smtp.x.org");
@@ -91,9 +80,8 @@ TEST_F(MailingWindowsTest, Opening) {
   EXPECT_EQ(m_recorded.messages, QStringList({"Please select a destination address..."}));
 }
 
-// OK stores the message (body converted and reported, a carriage return between its lines)
-// and appends a queue row per sendable selected row, in one model signal, after the
-// earlier rows; then the mailing's count starts.
+// OK stores the message (body converted and reported) and appends a queue row per sendable
+// selected row, in one model signal; then the mailing's count starts.
 TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   m_window->CheckList->AddRow(QStringList{"old@x.org", "Old", "Plain Text", "Waiting"});
   m_window->mailssent = 7;
@@ -111,7 +99,7 @@ TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   EXPECT_EQ(Rows(m_window->CheckList),
             QStringList({"old@x.org|Old|Plain Text|Waiting", queued, "cat" + queued.mid(3), queued}));
   EXPECT_EQ(std::make_tuple(inserted.count(), m_recorded.clipboard, m_window->mailssent,
-                            m_window->ProgressBar1->maximum(), m_window->Changed, Current()),
+                            m_window->ProgressBar1->maximum(), m_window->Changed, Shown<SendWindow>()),
             std::make_tuple(1, kMailed, 0, 4, false, nullptr));
   EXPECT_EQ(m_window->starttime->Moment(), platform::Date().Moment());
 }
@@ -154,7 +142,7 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
         std::make_tuple(m_window->CheckList->ListCount(), Rows(m_window->elist).filter("Launch(").size(),
                         m_recorded.clipboard, m_recorded.messages.size()),
         std::make_tuple(0, 0, QString("before"), 0));
-    EXPECT_EQ(Current(), button == 2 ? nullptr : w) << name.toStdString();
+    EXPECT_EQ(Shown<SendWindow>(), button == 2 ? nullptr : w) << name.toStdString();
     if (button == 2) continue;
     EXPECT_EQ(std::make_pair(
                   m_window->Slug->text().contains(button == 1 ? "nothing was queued" : "nothing was marked"),
@@ -164,11 +152,10 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
   }
 }
 
-// Up and down arrows in the three one-line fields step the popup once per key, within its
-// rows, and a chosen row loads its message.
+// Up and down in the one-line fields step the popup within its rows; a row loads its message.
 TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
   for (const char* name : {"A", "B"}) WriteAll(EMail(name), QByteArray("from ") + name + "\nS\nHTML\nX");
-  SendWindow* w = Open("smtp.x.org");  // lists A, B, Folder
+  SendWindow* w = Open("smtp.x.org");
   for (const auto& [from, key, field, to] :
        std::vector<std::tuple<int, Qt::Key, QLineEdit*, int>>{{-1, Qt::Key_Down, w->Name, 0},
                                                               {0, Qt::Key_Up, w->From, 0},
@@ -186,9 +173,8 @@ TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
       std::make_tuple("A", "from A", "X\n", true));
 }
 
-// The window shows the settings in force; OK applies the fields at once, starts the POP3
-// log-in for any user name but the empty one and keeps them for the next start. A file
-// that cannot be written is reported and changes nothing else.
+// OK applies the settings, starts the POP3 log-in for any user name but the empty one and
+// keeps them; a file that cannot be written is reported and changes nothing else.
 TEST_F(MailingWindowsTest, PreferencesOk) {
   const app::Preferences first{"smtp.x.org", "me", "pass word", false, "pop.x.org", " ", "pop pass"};
   for (const auto& [settings, fileInTheWay, port] : std::vector<std::tuple<app::Preferences, bool, int>>{
@@ -199,7 +185,7 @@ TEST_F(MailingWindowsTest, PreferencesOk) {
     w->SetSettings(settings);
     if (fileInTheWay)
       QFile::remove(DatabasePath() + "/Preferences") && QDir(DatabasePath()).mkdir("Preferences");
-    m_window->POPSocket->SetPort(0);  // start-up may have started a log-in of its own
+    m_window->POPSocket->SetPort(0);
     m_window->POPSocket->SetAddress({});
     w->PushButton1->click();
     EXPECT_EQ(std::make_tuple(SettingsOf(*m_window), m_window->POPSocket->Port(),
@@ -212,8 +198,7 @@ TEST_F(MailingWindowsTest, PreferencesOk) {
   }
 }
 
-// Select All selects the whole text of the three SMTP fields, wherever the cursor is, and
-// leaves the POP3 fields alone.
+// Select All selects the three SMTP fields whole and leaves the POP3 fields alone.
 TEST_F(MailingWindowsTest, PreferencesSelectAll) {
   m_window->_FilePreferences_Action();
   PreferencesWindow* w = m_window->findChild<PreferencesWindow*>();

@@ -18,7 +18,6 @@ namespace {
 
 class Startup : public MainWindowFixture {
  protected:
-  // Records the start-up's calls into later subsystems, in order.
   void RecordHooks() {
     auto& hooks = MainWindowHooks::Installed();
     hooks.createSideBar = [this](MainWindow&) -> QWidget* {
@@ -36,13 +35,18 @@ class Startup : public MainWindowFixture {
     delete m_sideBar;
     MainWindowFixture::TearDown();
   }
+  void CloseAndForget() {
+    CloseAll();
+    delete m_sideBar;
+    m_calls.clear();
+  }
 
   QStringList m_calls;
   QPointer<QWidget> m_sideBar;
 };
 
 // The first start makes the Database folder and says so; the window comes up with the about
-// window in front.
+// window in front and its autosave and send timers running.
 TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
   RecordHooks();
   MainWindow* w = m_window = MainWindow::Instance();
@@ -52,11 +56,12 @@ TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
                             QStringList{Logged("Creating the Database folder.")},
                             QStringList({"createSideBar", "updateLists"}), false, 0, 0));
   ASSERT_EQ(AboutWindows().size(), 1);
-  EXPECT_EQ(std::make_pair(w->isVisible(), AboutWindows().first()->isVisible()), std::make_pair(true, true));
+  EXPECT_EQ(std::make_tuple(w->isVisible(), AboutWindows().first()->isVisible(), w->SaveTimer->isActive(),
+                            w->SendTimer->isActive()),
+            std::make_tuple(true, true, true, true));
 }
 
-// Later starts open the list named in LastDatabase, report it when it is gone, and clear
-// the unsaved mark that reading it may set.
+// Later starts open the last list or report it gone, and clear the unsaved mark.
 TEST_F(Startup, LaterStartsOpenTheLastList) {
   using Case = std::tuple<QByteArray, bool, QString>;  // LastDatabase, the list there, status line
   const Case cases[] = {{{}, false, "Slug"},
@@ -73,16 +78,12 @@ TEST_F(Startup, LaterStartsOpenTheLastList) {
     EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, m_window->Changed, m_window->lastopen),
               std::make_tuple(slug, QStringList{"createSideBar"} + opened + QStringList{"updateLists"}, false,
                               QString(last)));
-    CloseAll();
-    delete m_sideBar;
-    m_calls.clear();
+    CloseAndForget();
   }
 }
 
-// A Database folder that cannot be written (even by the superuser), or anything but a
-// folder in its place (a file, a pipe, a link to nothing), is reported, left as it is, and
-// the program quits with nothing read or opened. A folder that cannot be made (another
-// program puts a file in its place first) is reported on the status line as well.
+// A Database that cannot be written or is no folder, or cannot be made, is reported and
+// left as it is, and the program quits with nothing read or opened.
 TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
   const QString path = DatabasePath();
   const QString notFolder = "The 'Database' item beside Velmora is not a folder";
@@ -121,18 +122,15 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
     EXPECT_EQ(m_recorded.messages.takeFirst().startsWith(message), true) << message.toStdString();
     EXPECT_EQ(std::make_tuple(m_calls, AboutWindows().size(), QFileInfo(path).isDir()),
               std::make_tuple(QStringList{"createSideBar"}, 0, false));
-    CloseAll();
-    delete m_sideBar;
-    m_calls.clear();
+    CloseAndForget();
     QFile::remove(path);
     platform::FolderItem::SetAppFolderForTests(m_dir.path());
   }
   EXPECT_EQ(m_quits, 5);
 }
 
-// A second copy of the program on the same Database folder says so and quits before it
-// reads, writes or clears anything there. The first copy's lock goes with its window; the
-// next copy then removes what an interrupted save left behind.
+// A second copy on the same Database quits before touching it; once the first goes, the
+// next removes what an interrupted save left.
 TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
   QDir(m_dir.path()).mkpath("Database");
   WriteAll(DatabasePath() + "/LastDatabase", "Customers");
@@ -161,8 +159,7 @@ TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
   EXPECT_EQ(otherCopy.tryLock(), true);
 }
 
-// Opening the last list and filling the side bar yield: a window closed and deleted
-// meanwhile ends the start-up there, with nothing more done to it.
+// A window deleted while start-up yields ends the start-up there.
 TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
   QDir(m_dir.path()).mkpath("Database");
   WriteAll(DatabasePath() + "/LastDatabase", "Customers");
@@ -171,61 +168,15 @@ TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
     if (duringOpen)
       MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
     if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
-    EXPECT_EQ(MainWindow::Instance(), nullptr);
-    EXPECT_EQ(AboutWindows().size(), 0);
+    EXPECT_EQ(std::make_tuple(MainWindow::Instance(), AboutWindows().size()), std::make_tuple(nullptr, 0));
     delete m_sideBar;
   }
 }
 
-// The main window as start-up leaves it.
-class MainWindowTest : public Startup {
- protected:
-  void SetUp() override {
-    Startup::SetUp();
-    RecordHooks();
-    m_window = MainWindow::Instance();
-  }
-};
-
-// Every control follows the window's size, down to the smallest size; the side bar keeps
-// to the window's right edge.
-TEST_F(MainWindowTest, ControlsFollowTheWindowSize) {
-  m_window->SetSize(200, 100);
-  QStringList bounds;
-  for (const char* name : {"TabPanel1", "elist", "UserMessages", "CheckList", "StopSending", "ProgressBar1",
-                           "QueueStatus", "Rate", "RatePer", "RandRate", "Slug"}) {
-    const QRect r = m_window->findChild<QWidget*>(name)->geometry();
-    bounds << QString::asprintf("%s %d %d %d %d", name, r.x(), r.y(), r.width(), r.height());
-  }
-  EXPECT_EQ(bounds,
-            QStringList({"TabPanel1 5 5 290 220", "elist 5 35 290 190", "UserMessages 5 35 290 190",
-                         "CheckList 5 35 290 140", "StopSending 12 180 99 16", "ProgressBar1 123 184 100 12",
-                         "QueueStatus 233 182 230 16", "Rate 12 205 149 14", "RatePer 173 205 149 14",
-                         "RandRate 334 200 80 20", "Slug 5 230 600 15"}));
-  m_window->move(m_window->pos() + QPoint(40, 30));
-  EXPECT_EQ(m_sideBar->geometry(), QRect(m_window->geometry().topLeft() + QPoint(301, 0), QSize(170, 250)));
-}
-
-// Each tab shows its own controls; the autosave and the send queue's pace run from the start.
-TEST_F(MainWindowTest, TabsShowTheirOwnControlsAndTimersRun) {
-  const QStringList tabs[] = {
-      {"elist"},
-      {"CheckList", "StopSending", "ProgressBar1", "QueueStatus", "Rate", "RatePer", "RandRate"},
-      {"UserMessages"},
-  };
-  for (int tab = 0; tab < 3; ++tab) {
-    m_window->TabPanel1->setCurrentIndex(tab);
-    QStringList shown;
-    for (const QString& name : tabs[0] + tabs[1] + tabs[2] + QStringList{"Slug"})
-      if (m_window->findChild<QWidget*>(name)->isVisible()) shown << name;
-    EXPECT_EQ(shown, tabs[tab] + QStringList{"Slug"});
-  }
-  EXPECT_EQ(std::make_pair(m_window->SaveTimer->isActive(), m_window->SendTimer->isActive()),
-            std::make_pair(true, true));
-}
-
 // Text and any file are taken; other data is not.
-TEST_F(MainWindowTest, AcceptsDroppedTextAndEveryFile) {
+TEST_F(Startup, AcceptsDroppedTextAndEveryFile) {
+  RecordHooks();
+  m_window = MainWindow::Instance();
   QMimeData text, file, image;
   text.setText("someone@example.com");
   file.setUrls({QUrl::fromLocalFile("/tmp/anything.bin")});
@@ -235,8 +186,7 @@ TEST_F(MainWindowTest, AcceptsDroppedTextAndEveryFile) {
       QList<bool>({true, true, false}));
 }
 
-// One row at most is selected, the selection stays on its text as reports come in, and
-// the scroll range follows the rows without scrolling.
+// One row at most is selected; the scroll range follows the rows without scrolling.
 TEST(LogViewTest, SelectionAndScrollRange) {
   app::MessageLog log;
   LogView view;
