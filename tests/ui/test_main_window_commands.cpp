@@ -80,7 +80,9 @@ TEST_F(ListCommandsTest, Commands) {
                                     << c.trash);
     QFile::remove(TrashPath());
     if (c.trash == File || c.trash == OpenTrash) WriteAll(TrashPath(), "old@x.com\n");
-    if (c.trash == DiskFull) ASSERT_TRUE(QFile::link("/dev/full", TrashPath()));
+    if (c.trash == DiskFull) {
+      ASSERT_TRUE(QFile::link("/dev/full", TrashPath()));
+    }
     m_window->Changed = false;
     m_window->OpenDatabase(c.trash == OpenTrash ? "Trash" : "Friends");
     SetRows(*m_window->elist->Model(), c.before);
@@ -96,8 +98,9 @@ TEST_F(ListCommandsTest, Commands) {
     EXPECT_EQ(m_window->CheckList->ListCount(), c.queueLeft);
     EXPECT_EQ(m_recorded.messages, c.messages);
     EXPECT_EQ(m_window->Changed, c.changed);
-    if (!c.trashAfter.isNull())
+    if (!c.trashAfter.isNull()) {
       EXPECT_EQ(QFile::exists(TrashPath()) ? ReadAll(TrashPath()) : "missing", c.trashAfter);
+    }
   }
 }
 

@@ -209,6 +209,15 @@ TEST_F(MainWindowListsTest, KeysActivationAndTypeAhead) {
   const bool hidden = m_window->SideBar->isHidden();
   m_window->Event_Activate();
   EXPECT_EQ(std::make_pair(hidden, m_window->SideBar->isVisible()), std::make_pair(true, true));
+  // A key typed while a long type-ahead walk yields starts its own walk, and wins.
+  platform::SetYieldInterval(std::chrono::microseconds(0));
+  QStringList rows(2000, "x@x.com|");
+  testing_support::SetRows(*m_window->elist->Model(), rows << "b@x.com|"
+                                                           << "a@x.com|");
+  QTimer::singleShot(0, [this] { m_window->elist_KeyDown("b"); });
+  m_window->elist_KeyDown("a");
+  platform::SetYieldInterval(std::chrono::milliseconds(8));
+  EXPECT_EQ(m_window->elist->ListIndex(), 2000);
 }
 
 // The edit window shows the selected row; an address the list file could not hold is
