@@ -204,8 +204,9 @@ TEST(LogViewTest, SelectionAndScrollRange) {
   EXPECT_EQ(view.SelectedRow(), -1);  // below the last row
 
   for (int i = 0; i < 1000; ++i) log.InsertAtTop(QString::number(i));
-  QApplication::processEvents();
-  EXPECT_EQ(view.verticalScrollBar()->maximum(), 1003 - view.viewport()->height() / view.RowHeight());
+  const int range = 1003 - view.viewport()->height() / view.RowHeight();
+  testing_support::WaitUntil([&] { return view.verticalScrollBar()->maximum() == range; });
+  EXPECT_EQ(view.verticalScrollBar()->maximum(), range);
   EXPECT_EQ(view.TopRow(), 0);
 }
 
