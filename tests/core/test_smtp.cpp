@@ -1,7 +1,6 @@
-// SMTP: the reply parser, the DATA encoder and the address reader; the session against a
-// scripted server, each transcript replayed whole and split at every byte, and cut at every
-// step of a full session; the SMTPSocket's outgoing list. A script is one string of
-// FakeByteStream's steps split at '|', with "E: event" where the client must raise it.
+// SMTP: the parsers; the session against a scripted server (FakeByteStream's steps split at
+// '|', "E: event" where the client must raise it), replayed whole, split at every byte and
+// cut at every step; the SMTPSocket's outgoing list.
 
 #include <gtest/gtest.h>
 
@@ -124,9 +123,7 @@ TEST(ServerAddress, Table) {
 using platform::SmtpSession;
 using testing_support::FakeByteStream;
 
-QStringList T(const QString& steps) {
-  return steps.split('|');
-}
+const auto T = [](const QString& steps) { return steps.split('|'); };
 
 struct Msg {
   QString name, from;
@@ -142,7 +139,7 @@ const std::vector<Msg> kM1 = {Simple("m1")};
 
 struct Options {
   QString user, password;
-  bool loopback = false, implicitTls = false;
+  bool loopback = false;
 };
 const Options kAnon, kRemoteUser{"alice", "secret"}, kLoopbackUser{"alice", "secret", true};
 
@@ -163,7 +160,7 @@ std::pair<QStringList, QByteArray> Run(const Transcript& t, qsizetype split) {
   FakeByteStream* stream = fake.get();
   const Options& o = t.options;
   // Silence is ended by the script, never by the clock.
-  platform::SmtpSessionSettings settings{"mail.example.com", 25, o.implicitTls, o.user, o.password, 60000};
+  platform::SmtpSessionSettings settings{"mail.example.com", 25, false, o.user, o.password, 60000};
   const std::vector<Msg>& q = t.queued;
   size_t next = 0;  // the message under way
   QStringList events;
@@ -366,8 +363,6 @@ TEST(SmtpTranscripts, EveryStepOfAFullSession) {
     }
   }
 }
-
-// SMTPSocket over the same fake server.
 
 using platform::EmailMessagePtr;
 using platform::SMTPSocket;

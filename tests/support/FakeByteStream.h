@@ -10,10 +10,8 @@
 //   Z:       the server goes silent (onSilence runs)
 //   U:       (first step only) the host cannot be reached
 //   E: text  an event the harness expects of the client; the fake skips it
-// Server bytes arrive one chunk per event-loop turn, so a reply is never seen whole by
-// luck; `splitAt` cuts the server's byte stream once more at that offset. At the client's
-// first word off the script the server says no more (onSilence runs, so a failing test
-// ends at once), and Written() shows what the client said.
+// Server bytes arrive one chunk per event-loop turn; `splitAt` cuts the server's bytes once
+// more there. At the client's first word off the script the server goes silent.
 
 #include <QByteArray>
 #include <QList>
