@@ -44,9 +44,8 @@ class OptOutService : public QTcpServer {
 
 QList<MessageWindow*> MessageWindows() {
   QList<MessageWindow*> found;
-  for (QWidget* w : QApplication::topLevelWidgets()) {
+  for (QWidget* w : QApplication::topLevelWidgets())
     if (auto* m = qobject_cast<MessageWindow*>(w)) found << m;
-  }
   return found;
 }
 
