@@ -20,7 +20,6 @@ class FileImportTest : public ::testing::Test {
  protected:
   void SetUp() override { QDir().mkpath(root); }
 
-  // Imports the item, `chunkBytes` at a time, until `stopped` says so.
   void Import(const QString& path, qsizetype chunkBytes = 4 << 20, std::function<bool()> stopped = {}) {
     lists::ImportHooks hooks;
     hooks.addAddress = [this](QByteArrayView a) { added.append(QString::fromLatin1(a)); };

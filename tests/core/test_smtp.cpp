@@ -195,8 +195,7 @@ void Check(const Transcript& t) {
   const QByteArray want = FakeByteStream::ExpectedClientBytes(steps);
   const QRegularExpression event("^E: ");
   const QStringList wantEvents = QStringList(t.script).filter(event).replaceInStrings(event, "");
-  // Split at 0: the whole transcript.
-  for (qsizetype split = 0; split < FakeByteStream::ServerByteCount(steps); ++split) {
+  for (qsizetype split = 0; split < FakeByteStream::ServerByteCount(steps); ++split) {  // 0: whole
     auto [events, written] = Run(t, split);
     if (t.handshakeMayStart && written == want + "<STARTTLS>") written = want;
     EXPECT_EQ(written.toStdString(), want.toStdString()) << "split at " << split;
@@ -418,7 +417,6 @@ struct Client {
                      [this] { events << "error:" + QString::number(socket.LastErrorCode()); });
   }
 
-  // Runs until the connection is over, and lets its last events arrive.
   void SendAndWait() {
     socket.SendMail();
     testing_support::WaitUntil([&] { return !socket.IsConnected(); }, 20000);

@@ -137,7 +137,6 @@ class SendLoopback : public MainWindowFixture {
     return most;
   }
 
-  // Who received a message, in order of address.
   static std::string Recipients(const SmtpServer& server) {
     QStringList to;
     for (int n = 1; n <= server.MessageCount(); ++n) to << server.Message(n)["rcpt_tos"][0].toString();
