@@ -408,9 +408,6 @@ struct Client {
       if (onFirstSent) std::exchange(onFirstSent, nullptr)(*this);
       events << "sent:" + NameOf(m);
     });
-    QObject::connect(&socket, &SMTPSocket::ServerError, [this](EmailMessagePtr m, int code) {
-      events << "refused:" + NameOf(m) + ":" + QString::number(code);
-    });
     QObject::connect(&socket, &SMTPSocket::SendProgress,
                      [this](qint64 done, qint64 total) { fullProgress += done == total; });
     QObject::connect(&socket, &SMTPSocket::Error,
