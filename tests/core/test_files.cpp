@@ -4,13 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QThread>
-#include <optional>
 
 #include "app/Preferences.h"
 #include "platform/TextStream.h"
@@ -57,10 +53,7 @@ class FilesTest : public ::testing::Test {
   QTemporaryDir m_dir;
 };
 
-// ---- FolderItem -----------------------------------------------------------------------
-
-// A child is an entry of its folder whatever its name holds: a typed list name must not
-// reach outside the Database folder, and the name shown opens the same entry again.
+// A typed list name never reaches outside the folder; the name shown opens the same entry.
 TEST_F(FilesTest, PathsAndChildNamesStayInsideTheFolder) {
   const FolderItem database = Item("Database");
   EXPECT_EQ(std::make_tuple(database.Parent(), FolderItem(Path("a/./b/../c")).AbsolutePath(),
@@ -77,8 +70,7 @@ TEST_F(FilesTest, PathsAndChildNamesStayInsideTheFolder) {
   }
 }
 
-// A folder missing but that can be made is writeable, so the start-up may go on; only an
-// empty folder is deleted.
+// A folder that can be made is writeable; only an empty folder is deleted.
 TEST_F(FilesTest, FoldersAreCreatedAndOnlyEmptyOnesDeleted) {
   const FolderItem database = Item("Database"), list = Item("Database/Friends");
   EXPECT_EQ(std::make_pair(database.IsWriteable(), Item("none/Database").IsWriteable()),
@@ -90,8 +82,8 @@ TEST_F(FilesTest, FoldersAreCreatedAndOnlyEmptyOnesDeleted) {
       QList<bool>({false, true, false, true, false}));
 }
 
-// A file is saved by replacing it inside its folder: writable itself, it is still not
-// writeable in a folder that takes no new files (checked as a user whom permissions bind).
+// A file is replaced inside its folder: in a folder that takes no new files it is not
+// writeable (checked as a user whom permissions bind).
 TEST_F(FilesTest, ReadOnlyFolderIsNotWriteable) {
   ASSERT_TRUE(Item("locked").CreateAsFolder());
   WriteAll(Path("locked/list"), "a@b.com \n");
@@ -108,9 +100,8 @@ TEST_F(FilesTest, ReadOnlyFolderIsNotWriteable) {
   QFile::setPermissions(Path("locked"), P::ReadOwner | P::WriteOwner | P::ExeOwner);
 }
 
-// Items count from one in name order, hidden ones too, but never a save's temporary file. A
-// folder's listing is reused until it changes: changes right after a listing, and to a
-// folder left alone for a while, both show at the next Count.
+// Items count from one in name order, hidden ones too, never a save's temporary file; a
+// change shows at the next Count, right after a listing or after a while.
 TEST_F(FilesTest, ListingFollowsEveryChange) {
   const FolderItem drop = Item("drop"), folder = Item("Database");
   ASSERT_EQ(drop.CreateAsFolder() && drop.Child("sub").CreateAsFolder() && folder.CreateAsFolder(), true);
@@ -131,13 +122,9 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
   }
 }
 
-// ---- Reading --------------------------------------------------------------------------
-
-// An empty file gives one empty line; a lone CR ends a line, also at the very end; LF then
-// CR is two line ends; the last line needs no line end. Every byte of a line survives a
-// read and a write: Latin-1, a cut UTF-8 sequence, NULs, a BOM.
+// Line ends (CR, LF, CR LF, none at the end); every byte of a line survives a read and a
+// write: Latin-1, a cut UTF-8 sequence, NULs, a BOM.
 TEST_F(FilesTest, LinesAndTheirBytes) {
-  // Bytes, and the lines they give joined by |.
   const std::pair<QByteArray, QString> cases[] = {
       {"", ""},        {"a", "a"},           {"a\r", "a"},       {"a\r\n", "a"},  {"\n", ""},
       {"a\nb", "a|b"}, {"a\n\nb\n", "a||b"}, {"a\r\rb", "a||b"}, {"a\n\r", "a|"}, {"a\r\n\r\nb", "a||b"}};
@@ -164,8 +151,8 @@ TEST_F(FilesTest, LinesAndTheirBytes) {
   EXPECT_EQ(ReadAll(Path("copy")), QByteArray(original).replace("\r\n", "\n").replace('\r', '\n'));
 }
 
-// A pipe would block the program for ever, in a read or in a write; replacing it would
-// destroy what is not a list. A link to it is no different; nor is a folder written.
+// A pipe (or a link to one) would block a read or a write for ever; neither it nor a folder
+// is opened.
 TEST_F(FilesTest, OnlyRegularFilesAreReadOrWritten) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
   ASSERT_TRUE(QFile::link(Path("pipe"), Path("link")));
@@ -179,8 +166,6 @@ TEST_F(FilesTest, OnlyRegularFilesAreReadOrWritten) {
   EXPECT_EQ(S_ISFIFO(Stat(Path("pipe")).st_mode), true);
 }
 
-// ---- Writing --------------------------------------------------------------------------
-
 TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   const QString path = Path("Friends");
   WriteAll(path, "old@list.com \n");
@@ -190,13 +175,11 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   auto out = TextOutputStream::Create(FolderItem(path));
   out->WriteLine("new@list.com Launch(1/2/26) ");
   out->Write("tail");
-  EXPECT_EQ(ReadAll(path),
-            QByteArray("old@list.com \n"));  // nothing visible before Close
+  EXPECT_EQ(ReadAll(path), QByteArray("old@list.com \n"));
   EXPECT_EQ(std::make_pair(out->Close(), out->Close()), std::make_pair(true, true));
   EXPECT_EQ(std::make_pair(ReadAll(path), Entries()),
             std::make_pair(QByteArray("new@list.com Launch(1/2/26) \ntail"), QStringList{"Friends"}));
-  // Empty files, and names so long (in bytes: 120 two-byte letters are 240) that the
-  // temporary name must be cut.
+  // Empty files, and names so long (in bytes) that the temporary name must be cut.
   for (const QString& name : {QString("Untitled"), QString(240, 'n'), QString(120, QChar(0x0436))}) {
     EXPECT_EQ(Save(Path(name), {}), true);
     EXPECT_EQ(QFileInfo(Path(name)).size(), 0);
@@ -204,8 +187,7 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   EXPECT_EQ(TextOutputStream::Create(Item("no/such/list")), nullptr);
 }
 
-// Saved by root, a user's file must stay the user's, or the user is locked out of it; the
-// mode stays too. A link (or a chain of links) stays, and the file at its end is replaced.
+// A replaced file keeps its owner (saved by root) and mode; links stay, their target is replaced.
 TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
   const QString path = Path("Friends");
   WriteAll(path, "a@b.com \n");
@@ -224,9 +206,8 @@ TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
             std::make_pair(true, true));
 }
 
-// The settings file holds passwords: readable by its owner only, whether new or replacing a
-// file that allowed more. A line break in a value stays on its line as a blank, or every
-// later setting would move; the duplicate test is on only when its line begins with "True".
+// The settings file is its owner's only; a line break in a value becomes a blank, or every
+// later setting would move; the duplicate test is on when its line begins with "True".
 TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(app::WritePreferences(FolderItem(m_dir.path()),
@@ -242,11 +223,9 @@ TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
         << line.toStdString();
 }
 
-// An append adds to the end (a file edited by hand may lack its last line end, which comes
-// first), creating the file when missing, and keeps its lines without Close too. One that
-// fails half-way (the disk fills up) leaves the file as it was, or no file when there was
-// none, never a torn part of the lines: past the write buffer a write fails, or else the
-// close, or the destructor's write.
+// An append adds to the end (after a missing last line end), creates the file, and keeps
+// its lines without Close. One that fails half-way (a full disk) leaves the file as it was,
+// or no file, never a torn part: in a write, the close or the destructor's write.
 TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
   const QString path = Path("Trash");
   const auto append = [&](const char* line, bool close) {
@@ -282,9 +261,8 @@ TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
   }
 }
 
-// A save that fails at any point (the disk fills up) says so, keeps the old file and leaves
-// no temporary file behind: a short list at every byte, a long one around the write
-// buffer's size.
+// A save that fails at any byte (a full disk) says so, keeps the old file and leaves no
+// temporary file.
 TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const QString path = Path("Friends");
   WriteAll(path, "old@list.com \n");
@@ -302,8 +280,7 @@ TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   EXPECT_EQ((std::pair{Save(path, small), ReadAll(path).size()}), std::make_pair(true, smallSize));
 }
 
-// Run only as the child of the test below: saves two versions of a list in turn until
-// killed.
+// Run only as the child of the test below: saves two versions in turn until killed.
 TEST(KillHelper, DISABLED_SavesUntilKilled) {
   for (int round = 0;; ++round) {
     auto out = TextOutputStream::Create(FolderItem(qEnvironmentVariable("VELMORA_KILL_TARGET")));
@@ -312,8 +289,8 @@ TEST(KillHelper, DISABLED_SavesUntilKilled) {
   }
 }
 
-// A save killed at any moment, while it writes or while it commits, leaves the list whole:
-// the old content or the new, never a torn mix; its abandoned temporary file is no list.
+// A save killed at any moment leaves the old list or the new, never a torn mix; its
+// abandoned temporary file is no list.
 TEST_F(FilesTest, KillDuringASaveLeavesAWholeFile) {
   QList<QByteArray> versions(2);
   for (int i = 0; i < 30000; ++i)

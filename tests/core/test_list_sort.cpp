@@ -13,12 +13,10 @@ namespace {
 
 using tools::SortBy;
 
-// Rows of (address, history, tag): addresses and histories drawn from small pools, so keys
-// repeat a lot, with the awkward forms (no "@", two "@", hosts without or with odd dots,
-// histories with markers, broken parentheses and dates whose day counts differ in length).
+// Rows of (address, history, tag) from small pools, so keys repeat, in awkward forms (no or
+// two "@", odd dots, markers, broken parentheses, dates of differing lengths).
 std::vector<QStringList> RandomRows(std::mt19937& random, int count) {
-  // Letters in and beyond the first plane, above and below the surrogates, and a byte that
-  // was not UTF-8 (a lone surrogate), for the exact order of code points.
+  // Code points in and beyond the first plane, and a lone surrogate (a byte that was not UTF-8).
   // clang-format off
   static const QStringList users = {"a", "A", "b", "ann", "Bob", "zed", "", QString::fromUtf8("\xC3\xA9"),
       QString(QChar(0xFFFD)), QString::fromUtf8("\xF0\x9F\x98\x80"), QString(QChar(0xDC80)) + "x"};
@@ -76,14 +74,12 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
   }
 }
 
-// Inputs on which the quicksort goes as many ranges deep as there are rows, each range a
-// few rows narrower than the last: every pivot the largest key of its range, and two long
-// blocks of keys in the wrong order. They sort with work near n log n, with no recursion
-// to run out of, and the result is in order.
+// Inputs that drive the quicksort as many ranges deep as there are rows (every pivot the
+// largest of its range; two long blocks in the wrong order) sort in order with work near
+// n log n and no recursion to run out of.
 TEST(ListSort, WorstCasesSortWithoutDeepWork) {
   constexpr int kRows = 100000;
-  // Give the largest remaining key to whatever row stands at the middle of the range, then
-  // arrange the rest as that partition does: all of them before the pivot, in order.
+  // The largest remaining key to the middle row, the rest placed as that partition does.
   std::vector<int> places(kRows);
   for (int i = 0; i < kRows; ++i) places[i] = i;
   std::vector<int> value(kRows);

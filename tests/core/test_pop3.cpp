@@ -1,6 +1,5 @@
 // POP3: the reply parsers; the client against a scripted server (FakeByteStream's steps in
-// one string split at '|'); the log-in check, whose successful log-in is checked through the
-// main window in tests/ui/test_startup_pop3.cpp.
+// one string split at '|').
 #include <gtest/gtest.h>
 
 #include <QPointer>
@@ -8,7 +7,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include "mailing/Pop3Login.h"
 #include "platform/POP3Socket.h"
 #include "platform/Pop3Reply.h"
 #include "support/FakeByteStream.h"
@@ -16,7 +14,6 @@
 
 namespace {
 
-using mailing::Pop3Login;
 using platform::POP3Socket;
 using testing_support::FakeByteStream;
 
@@ -67,7 +64,6 @@ const QString kCapaStls = "C: CAPA|S: +OK Capability list follows|S: TOP|S: stls
 const QString kCapaPlain = "C: CAPA|S: +OK|S: USER|S: UIDL|S: .|";
 const QString kUserPass = "C: USER bob|S: +OK|C: PASS s3cret pw|";
 const QString kLogin = kUserPass + "S: +OK Logged in.|";
-const QString kStls = "C: STLS|S: +OK Begin TLS negotiation now.|T:|";
 const QString kStat = "C: STAT|S: ";
 
 struct Transcript {
@@ -79,8 +75,6 @@ struct Transcript {
 
 const QString kPlain = kGreet + kCapaPlain;
 const Transcript kTranscripts[] = {
-    {"STLS offered", false, kGreet + kCapaStls + kStls + kLogin + kStat + "+OK 0 0",
-     "established | login | count 0"},
     {"no STLS, remote host: refused", false, kPlain, "established | error 109"},
     {"no CAPA, loopback", true, kGreet + "C: CAPA|S: -ERR unknown command|" + kLogin + kStat + "+OK 1 10",
      "established | login | count 1"},
@@ -93,7 +87,6 @@ const Transcript kTranscripts[] = {
     {"capability line too long", true, kGreet + "C: CAPA|S: +OK|S: " + QString(600, 'y'),
      "established | error 105"},
     {"STLS refused", false, kGreet + kCapaStls + "C: STLS|S: -ERR not now", "established | error 107"},
-    {"handshake fails", false, kGreet + kCapaStls + "C: STLS|S: +OK|F:", "established | error 107"},
     // Bytes after the go-ahead, in its segment or after, arrive in clear text and are
     // never taken as replies.
     {"clear text after STLS dropped", false,
@@ -106,14 +99,12 @@ const Transcript kTranscripts[] = {
     {"silent after the password", true, kPlain + kUserPass + "Z:", "established | error 101"},
 };
 
-// A POP3 socket whose n-th connection goes to the n-th script, driven as the program
-// drives it; records its events and, at each, what the client has written so far.
-struct Client {
-  QPointer<POP3Socket> socket = new POP3Socket;
+// A POP3 socket whose n-th connection goes to the n-th script; at each event it records
+// what the client has written so far.
+struct Client : testing_support::Pop3Recorder {
   QList<QPointer<FakeByteStream>> streams;
-  QStringList events;
   QByteArray written;
-  std::function<void(Client&)> inside;  // runs in each handler, once the event is recorded
+  std::function<void(Client&)> inside;
 
   explicit Client(const QStringList& scripts, bool loopback = true, qsizetype cut = 0) {
     socket->SetStreamFactory([=, this](const platform::TlsPolicy&) {
@@ -125,32 +116,10 @@ struct Client {
     socket->SetAddress("pop.example.com");
     socket->SetUsername("bob");
     socket->SetPassword("s3cret pw");
-    QObject::connect(socket, &POP3Socket::ConnectionEstablished, [this] { Record("established"); });
-    QObject::connect(socket, &POP3Socket::LoginSuccessful, [this] {
-      if (Record("login")) socket->CountMessages();
-    });
-    QObject::connect(socket, &POP3Socket::MessageCount, [this](int count) {
-      if (Record(QStringLiteral("count %1").arg(count))) socket->Disconnect();
-    });
-    QObject::connect(socket, &POP3Socket::Disconnected, [this] { Record("disconnected"); });
-    QObject::connect(socket, &POP3Socket::Error,
-                     [this](int code) { Record(QStringLiteral("error %1").arg(code)); });
-  }
-  ~Client() { delete socket.data(); }
-
-  // Whether the socket is still there after the hook.
-  bool Record(const QString& event) {
-    events << event;
-    if (!streams.isEmpty() && streams.last()) written = streams.last()->Written();
-    if (inside) inside(*this);
-    return socket;
-  }
-  bool Over() const {
-    return !socket || (!events.isEmpty() && events.last() != "established" && events.last() != "login");
-  }
-  void ConnectAndWait() {
-    socket->Connect();
-    testing_support::WaitUntil([this] { return Over(); }, 10000);
+    onEvent = [this] {
+      if (!streams.isEmpty() && streams.last()) written = streams.last()->Written();
+      if (inside) inside(*this);
+    };
   }
 };
 
@@ -224,38 +193,6 @@ TEST(Pop3Socket, SocketDeletedWhileAHandlerRunsTheEventLoop) {
     };
     c.ConnectAndWait();
     EXPECT_EQ(c.events.last().toStdString(), event.toStdString());
-  }
-}
-
-// Each start sets the account anew and connects again, the last connection
-// dropping the first; a failure reports nothing, so the log holds only what went well.
-TEST(Pop3Login, RestartsAndFailures) {
-  const std::pair<const char*, const char*> rows[] = {
-      {"X:", ""},
-      {"S: +OK|C: CAPA|S: -ERR|C: USER bob|S: +OK|C: PASS pw|S: -ERR [AUTH] failed",
-       "POP3 connection established."},
-      {"S: +OK|C: CAPA|S: -ERR|C: USER bob|S: +OK|C: PASS pw|S: +OK|C: STAT|X:",
-       "You have successfully logged into pop.example.com. | POP3 connection established."},
-  };
-  for (const auto& [script, want] : rows) {
-    POP3Socket socket;
-    QStringList log;  // newest first, as SetSlug keeps it
-    Pop3Login login{&socket, [&](const QString& text) { log.prepend(text); }};
-    QObject::connect(&socket, &POP3Socket::ConnectionEstablished, &login,
-                     &Pop3Login::POPSocket_ConnectionEstablished);
-    QObject::connect(&socket, &POP3Socket::LoginSuccessful, &login, &Pop3Login::POPSocket_LoginSuccessful);
-    QObject::connect(&socket, &POP3Socket::MessageCount, &login, &Pop3Login::POPSocket_MessageCount);
-    socket.SetStepTimeout(50);
-    QList<QPointer<FakeByteStream>> streams;
-    socket.SetStreamFactory([&, script](const platform::TlsPolicy&) {
-      streams << Server(script).release();
-      return std::unique_ptr<FakeByteStream>(streams.last());
-    });
-    login.start("a.example", "u1", "p1");
-    login.start("pop.example.com", "bob", "pw");
-    testing_support::WaitUntil([&] { return !streams.last() || streams.last()->Aborted(); });
-    EXPECT_EQ(log.join(" | ").toStdString(), want) << script;
-    EXPECT_EQ(streams.size(), 2);
   }
 }
 

@@ -56,7 +56,6 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dir", required=True)
     parser.add_argument("--mode", choices=["starttls", "implicit"], default="starttls")
-    parser.add_argument("--exclude-auth", default="")
     parser.add_argument("--refuse", default="")
     parser.add_argument("--drop-after", type=int, default=0)
     args = parser.parse_args()
@@ -78,12 +77,11 @@ def main():
         return AuthResult(success=ok, handled=False)  # not handled: the server answers 535 itself
 
     handler = Handler(args)
-    exclude = [m for m in args.exclude_auth.split(",") if m]
 
     def factory():
         return SMTP(handler, tls_context=None if implicit else context, require_starttls=not implicit,
                     authenticator=authenticator, auth_required=True, auth_require_tls=not implicit,
-                    auth_exclude_mechanism=exclude, enable_SMTPUTF8=True)
+                    enable_SMTPUTF8=True)
 
     loop = asyncio.new_event_loop()
     asyncio.set_event_loop(loop)

@@ -2,7 +2,7 @@
 // the preferences window's through the main window (offscreen).
 #include "loopback/LoopbackServers.h"
 #include "mailing/ui/PreferencesWindow.h"
-#include "platform/POP3Socket.h"
+#include "support/FakeByteStream.h"
 #include "ui/MainWindowFixture.h"
 
 namespace {
@@ -14,33 +14,17 @@ using testing_support::HaveDovecot;
 // Logs in the way the program does (count on log-in, drop the line on the count); the
 // events, the last error code and whether the log-in was encrypted.
 std::string LogIn(quint16 port, const QString& host, const QString& password, const QString& caFile) {
-  POP3Socket socket;
-  if (!caFile.isEmpty()) socket.SetTlsPolicy({QSslCertificate::fromPath(caFile)});
-  socket.SetAddress(host);
-  socket.SetPort(port);
-  socket.SetUsername("tester");
-  socket.SetPassword(password);
-  QStringList events;
-  bool encrypted = false;
-  QObject::connect(&socket, &POP3Socket::ConnectionEstablished, [&] { events << "established"; });
-  QObject::connect(&socket, &POP3Socket::LoginSuccessful, [&] {
-    events << "login";
-    encrypted = socket.IsEncrypted();
-    socket.CountMessages();
-  });
-  QObject::connect(&socket, &POP3Socket::MessageCount, [&](int count) {
-    events << QString("count %1").arg(count);
-    socket.Disconnect();
-  });
-  QObject::connect(&socket, &POP3Socket::Disconnected, [&] { events << "disconnected"; });
-  QObject::connect(&socket, &POP3Socket::Error, [&](int code) { events << QString("error %1").arg(code); });
-  socket.Connect();
-  testing_support::WaitUntil(
-      [&] { return !events.isEmpty() && events.last() != "established" && events.last() != "login"; }, 30000);
+  testing_support::Pop3Recorder r;
+  if (!caFile.isEmpty()) r.socket->SetTlsPolicy({QSslCertificate::fromPath(caFile)});
+  r.socket->SetAddress(host);
+  r.socket->SetPort(port);
+  r.socket->SetUsername("tester");
+  r.socket->SetPassword(password);
+  r.ConnectAndWait(30000);
   return QString("%1 / %2%3")
-      .arg(events.join(" | "))
-      .arg(socket.LastErrorCode())
-      .arg(encrypted ? " tls" : "")
+      .arg(r.events.join(" | "))
+      .arg(r.socket->LastErrorCode())
+      .arg(r.encrypted ? " tls" : "")
       .toStdString();
 }
 

@@ -10,19 +10,20 @@
 //   Z:       the server goes silent (onSilence runs)
 //   U:       (first step only) the host cannot be reached
 //   E: text  an event the harness expects of the client; the fake skips it
-// Server bytes arrive one chunk per event-loop turn, so a reply is never seen whole by
-// luck; `splitAt` cuts the server's byte stream once more at that offset. At the client's
-// first word off the script the server says no more (onSilence runs, so a failing test
-// ends at once), and Written() shows what the client said.
+// Server bytes arrive one chunk per event-loop turn; `splitAt` cuts the server's bytes once
+// more there. At the client's first word off the script the server goes silent.
 
 #include <QByteArray>
 #include <QList>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <deque>
 #include <functional>
 
 #include "platform/ByteStream.h"
+#include "platform/POP3Socket.h"
+#include "tests/support/TestSupport.h"
 
 namespace testing_support {
 
@@ -177,6 +178,46 @@ class FakeByteStream : public platform::ByteStream {
   QByteArray m_written, m_pending, m_readable;
   std::deque<std::function<void()>> m_outbox;
   bool m_encrypted = false, m_mismatch = false, m_aborted = false;
+};
+
+// A POP3 socket driven as the program drives it (count on log-in, drop the line on the
+// count), recording its events; onEvent runs in each handler once the event is recorded.
+struct Pop3Recorder {
+  QPointer<platform::POP3Socket> socket = new platform::POP3Socket;
+  QStringList events;
+  bool encrypted = false;  // at the log-in
+  std::function<void()> onEvent;
+
+  Pop3Recorder() {
+    using platform::POP3Socket;
+    QObject::connect(socket, &POP3Socket::ConnectionEstablished, [this] { Record("established"); });
+    QObject::connect(socket, &POP3Socket::LoginSuccessful, [this] {
+      encrypted = socket->IsEncrypted();
+      if (Record("login")) socket->CountMessages();
+    });
+    QObject::connect(socket, &POP3Socket::MessageCount, [this](int count) {
+      if (Record(QStringLiteral("count %1").arg(count))) socket->Disconnect();
+    });
+    QObject::connect(socket, &POP3Socket::Disconnected, [this] { Record("disconnected"); });
+    QObject::connect(socket, &POP3Socket::Error,
+                     [this](int code) { Record(QStringLiteral("error %1").arg(code)); });
+  }
+  ~Pop3Recorder() { delete socket.data(); }
+
+  // Whether the socket is still there after the hook.
+  bool Record(const QString& event) {
+    events << event;
+    if (onEvent) onEvent();
+    return socket;
+  }
+  void ConnectAndWait(int timeoutMs = 10000) {
+    socket->Connect();
+    WaitUntil(
+        [this] {
+          return !socket || (!events.isEmpty() && events.last() != "established" && events.last() != "login");
+        },
+        timeoutMs);
+  }
 };
 
 }  // namespace testing_support

@@ -35,7 +35,6 @@ class WindowLifetimesTest : public MainWindowFixture {
     for (const QPointer<QWidget>& w : others) delete w.data();
     MainWindowFixture::TearDown();
   }
-  // The open window of a kind made last.
   static QWidget* Newest(const char* kind) {
     QWidget* found = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
