@@ -11,6 +11,7 @@
 #include "platform/TextStream.h"
 #include "support/ListFileOracle.h"
 #include "support/TestSupport.h"
+#include "tools/ListSort.h"
 
 using testing_support::ReadAll;
 using testing_support::WriteAll;
@@ -236,6 +237,46 @@ TEST_F(ListStoreTest, RemoveOpenList) {
                               list.ListCount(), existingfile.IsNull(), changed),
               std::make_tuple(trash, open != "Trash", open != "L", 0, true, open.isEmpty()))
         << open.toStdString();
+  }
+}
+
+// Rows added or changed while Trash is written stay in the list, unsaved; the rest go.
+TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
+  using Edit = std::function<void(platform::ListModel&)>;
+  const Edit sort = [](auto& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); };
+  const std::vector<std::pair<Edit, QStringList>> cases = {
+      {[](auto& l) {
+         l.AddRow(QStringList{"new@x.com", ""});
+       },
+       {"new@x.com|"}},
+      {[](auto& l) { l.InsertRow(0, "a6@x.com"); }, {"a6@x.com|"}},
+      {[](auto& l) { l.SetCell(5, 1, "N(1/2/26) "); }, {"a5@x.com|N(1/2/26) "}},
+      {[](auto& l) { l.RemoveRow(0); }, {}},
+      {sort, {}},
+      {[&](auto& l) {
+         sort(l), l.AddRow(QStringList{"a1@x.com", "H "});
+       },
+       {"a1@x.com|H "}},
+  };
+  QStringList rows;
+  QByteArray trash = "old@x.com\n";
+  for (int i = 0; i < 300; ++i) {
+    rows << QString("a%1@x.com|%2").arg(i).arg(i % 2 ? "H " : "");
+    trash += QString("a%1@x.com\n").arg(i).toUtf8();
+  }
+  for (const auto& [edit, left] : cases) {
+    WriteAll(Path("Trash"), "old@x.com\n");
+    WriteAll(Path("L"), "");
+    existingfile = platform::FolderItem(Path("L"));
+    testing_support::SetRows(list, rows);
+    changed = false;
+    slugs.clear();
+    QTimer::singleShot(0, [&] { edit(list); });
+    store->RemoveOpenList();
+    const QStringList told = {"1 addresses added or changed during the removal stay in the list, unsaved."};
+    EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), QFile::exists(Path("L")), testing_support::Rows(list),
+                              changed, slugs),
+              std::make_tuple(trash, false, left, !left.isEmpty(), left.isEmpty() ? QStringList() : told));
   }
 }
 
