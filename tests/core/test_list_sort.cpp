@@ -141,8 +141,9 @@ TEST(ListSort, OneSignalAndNothingMovedWhenTheListChanges) {
         });
     EXPECT_EQ(std::make_tuple(outcome, layouts.count()), std::make_tuple(c.outcome, c.layoutChanges))
         << c.name;
-    if (c.outcome == tools::SortOutcome::ListChanged)
+    if (c.outcome == tools::SortOutcome::ListChanged) {
       EXPECT_EQ(model.Cell(0, 2) + model.Cell(4999, 2), rows[0][2] + rows[4999][2]) << c.name;
+    }
   }
 }
 

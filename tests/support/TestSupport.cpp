@@ -41,6 +41,12 @@ QStringList Rows(const platform::ListModel& list) {
   return rows;
 }
 
+QStringList Column(const platform::ListModel& list, int column) {
+  QStringList cells;
+  for (int r = 0; r < list.ListCount(); ++r) cells << list.Cell(r, column);
+  return cells;
+}
+
 void SetRows(platform::ListModel& list, const QStringList& rows) {
   list.DeleteAllRows();
   for (const QString& row : rows) {

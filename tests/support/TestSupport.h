@@ -23,6 +23,8 @@ void WriteAll(const QString& path, const QByteArray& bytes);
 // A two-column list's rows as "address|mailings", led by "*" when selected.
 QStringList Rows(const platform::ListModel& list);
 void SetRows(platform::ListModel& list, const QStringList& rows);
+// One column's cells, top to bottom.
+QStringList Column(const platform::ListModel& list, int column = 0);
 // Runs `body` in a child process, as the user nobody when this process runs as root (whom
 // no permission binds), so that a test can meet a folder the user may not read; returns
 // what `body` returned there.

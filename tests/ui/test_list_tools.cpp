@@ -32,11 +32,7 @@ class ListToolsTest : public MainWindowFixture {
     m_window->elist->DeleteAllRows();
     for (const QString& a : addresses) m_window->elist->AddRow(QStringList{a, "News(1/2/26) "});
   }
-  static QStringList Column(platform::Listbox* list) {
-    QStringList cells;
-    for (int r = 0; r < list->ListCount(); ++r) cells.append(list->Cell(r, 0));
-    return cells;
-  }
+  static QStringList Column(platform::Listbox* list) { return testing_support::Column(*list->Model()); }
   SearchWindow* OpenSearch(const QString& text) {
     m_window->_EditFind_Action();
     Shown<SearchWindow>()->Address->setText(text);

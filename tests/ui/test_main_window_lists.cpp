@@ -45,11 +45,7 @@ class MainWindowListsTest : public MainWindowFixture {
     MainWindowFixture::TearDown();
   }
   QString Path(const QString& name) const { return DatabasePath() + "/" + name; }
-  QStringList Addresses() const {
-    QStringList a;
-    for (int r = 0; r < m_window->elist->ListCount(); ++r) a.append(m_window->elist->Cell(r, 0));
-    return a;
-  }
+  QStringList Addresses() const { return testing_support::Column(*m_window->elist->Model()); }
   QStringList SideBarNames() const {
     QStringList names;
     for (FolderButton* b : qobject_cast<SideBarWindow*>(m_window->SideBar.data())->Buttons())
