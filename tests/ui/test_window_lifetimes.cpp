@@ -1,5 +1,4 @@
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <functional>
@@ -25,20 +24,12 @@ class WindowLifetimesTest : public MainWindowFixture {
   }
   void TearDown() override {
     platform::SetYieldInterval(2ms);
-    QList<QPointer<QWidget>> others;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      // The menus are windows too, shared by every window for the life of the program.
-      if (!qobject_cast<QMenu*>(w) && !qobject_cast<MainWindow*>(w) && !qobject_cast<AboutWindow*>(w) &&
-          !w->parentWidget())
-        others.append(w);
-    }
-    for (const QPointer<QWidget>& w : others) delete w.data();
     MainWindowFixture::TearDown();
   }
   static QWidget* Newest(const char* kind) {
     QWidget* found = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (w->inherits(kind) && w->isVisible()) found = w;
+      found = w->inherits(kind) && w->isVisible() ? w : found;
     return found;
   }
   // Types into a field of the newest window of a kind; presses a button, else sends the command.
