@@ -29,7 +29,7 @@ class WindowLifetimesTest : public MainWindowFixture {
   static QWidget* Newest(const char* kind) {
     QWidget* found = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
-      found = w->inherits(kind) && w->isVisible() ? w : found;
+      if (w->inherits(kind) && w->isVisible()) found = w;
     return found;
   }
   // Types into a field of the newest window of a kind; presses a button, else sends the command.
