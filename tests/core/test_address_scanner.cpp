@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/TextStream.h"
 #include "support/AddressScannerOracle.h"
+#include "support/TestSupport.h"
 
 using namespace Qt::StringLiterals;
 
@@ -140,7 +141,7 @@ TEST(AddressScanner, LongTextsAgreeWithTheOracle) {
 }
 
 TEST(AddressScanner, LetsTheEventLoopRunDuringALongScan) {
-  platform::SetYieldInterval(std::chrono::microseconds(0));
+  testing_support::YieldEveryStep yielding;
   const QString withAddresses = QString(u"filler text john@example.com "_s).repeated(100000);
   const QString withoutAt = QString(3000000, u'x');
   for (const QString& text : {withAddresses, withoutAt}) {
@@ -152,7 +153,6 @@ TEST(AddressScanner, LetsTheEventLoopRunDuringALongScan) {
     EXPECT_GT(ticks, 0);
     EXPECT_EQ(found.size(), text.contains(u'@') ? 100000 * 17 - 1 : 0);
   }
-  platform::SetYieldInterval(std::chrono::microseconds(8000));
 }
 
 }  // namespace

@@ -105,8 +105,7 @@ TEST(ListCommands, MatchTheirLiteralDesign) {
 // Walks that yield read the rows of their start, whatever is done to the list meanwhile;
 // mail marks follow their rows, and a row black listed meanwhile gets none.
 TEST(ListCommands, WalksReadTheRowsOfTheirStart) {
-  using namespace std::chrono_literals;
-  platform::SetYieldInterval(0us);
+  testing_support::YieldEveryStep yielding;
   const mailing::Mailing mailing{"M", false, true, platform::Date(QDateTime(QDate(2026, 5, 4), QTime(9, 0)))};
   const QStringList rows = {"*a@x.com|", "*b@x.com|Black Listed", "*c@x.com|H ", "d@x.com|"};
   struct Case {
@@ -157,7 +156,6 @@ TEST(ListCommands, WalksReadTheRowsOfTheirStart) {
               c.marked.join("\n").arg(mailing::HistoryEntry("M", mailing.date)));
     EXPECT_EQ(changes, 1);
   }
-  platform::SetYieldInterval(8ms);
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 
 using testing_support::ReadAll;
 using testing_support::WriteAll;
-using namespace std::chrono_literals;
 
 namespace {
 
@@ -31,7 +30,6 @@ class ListStoreTest : public ::testing::Test {
     store = std::make_unique<lists::ListStore>(&list,
                                                lists::OpenListRefs{database, existingfile, lastopen, changed},
                                                [this](const QString& text) { slugs.append(text); });
-    platform::SetYieldInterval(0us);
     platform::TextOutputStream::SetDeviceFactoryForTests([this](const QString& path) {
       auto file = std::make_unique<QFile>(path);
       most = std::max(most, ++open);
@@ -40,10 +38,8 @@ class ListStoreTest : public ::testing::Test {
       return file;
     });
   }
-  void TearDown() override {
-    platform::TextOutputStream::SetDeviceFactoryForTests({});
-    platform::SetYieldInterval(2ms);
-  }
+  void TearDown() override { platform::TextOutputStream::SetDeviceFactoryForTests({}); }
+  testing_support::YieldEveryStep m_yielding;
 
   QString Path(const QString& name) const { return database.AbsolutePath() + "/" + name; }
   Rows GetRows() const {

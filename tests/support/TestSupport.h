@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <functional>
 
+#include "platform/EventLoop.h"
+
 namespace platform {
 class ListModel;
 }
@@ -15,6 +17,16 @@ namespace testing_support {
 
 // Runs the event loop until the predicate holds or the timeout passes; returns the predicate.
 bool WaitUntil(const std::function<bool()>& predicate, int timeoutMs = 5000);
+
+// While it lives, a loop that yields runs the event loop at every step.
+class YieldEveryStep {
+ public:
+  YieldEveryStep() { platform::SetYieldInterval({}); }
+  ~YieldEveryStep() { platform::SetYieldInterval(m_saved); }
+
+ private:
+  std::chrono::microseconds m_saved = platform::YieldInterval();
+};
 
 // Whole-file helpers for arranging and checking test folders.
 QByteArray ReadAll(const QString& path);

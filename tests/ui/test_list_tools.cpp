@@ -13,8 +13,6 @@
 #include "tools/ui/SearchWindow.h"
 #include "tools/ui/SortWindow.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 class ListToolsTest : public MainWindowFixture {
@@ -22,12 +20,8 @@ class ListToolsTest : public MainWindowFixture {
   void SetUp() override {
     MainWindowFixture::SetUp();
     StartCountingSaves();
-    platform::SetYieldInterval(0us);
   }
-  void TearDown() override {
-    platform::SetYieldInterval(2ms);
-    MainWindowFixture::TearDown();
-  }
+  testing_support::YieldEveryStep m_yielding;
   void Fill(const QStringList& addresses) {
     m_window->elist->DeleteAllRows();
     for (const QString& a : addresses) m_window->elist->AddRow(QStringList{a, "News(1/2/26) "});

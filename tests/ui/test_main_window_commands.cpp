@@ -106,8 +106,7 @@ TEST_F(ListCommandsTest, Commands) {
 
 // New addresses stay in their list when another list is opened while they are added.
 TEST_F(ListCommandsTest, NewAddressesStayInTheirListWhenAnotherOpens) {
-  using namespace std::chrono_literals;
-  platform::SetYieldInterval(0us);
+  testing_support::YieldEveryStep yielding;
   WriteAll(DatabasePath() + "/Other", "o@x.com \n");
   m_window->OpenDatabase("Friends");
   ASSERT_EQ(Run("AddressesNew"), true);
@@ -120,7 +119,6 @@ TEST_F(ListCommandsTest, NewAddressesStayInTheirListWhenAnotherOpens) {
   dialog->OK_Action();
   EXPECT_EQ(Rows(*m_window->elist->Model()), QStringList{"o@x.com|"});
   EXPECT_EQ(ReadAll(DatabasePath() + "/Friends"), (typed.join(" \n") + " \n").toUtf8());
-  platform::SetYieldInterval(8ms);
 }
 
 }  // namespace

@@ -38,12 +38,8 @@ class MainWindowListsTest : public MainWindowFixture {
     WriteAll(DatabasePath() + "/LastDatabase", "Friends");
     lists::ui::InstallMainWindowHooks();
     m_window = MainWindow::Instance();
-    platform::SetYieldInterval(0us);
   }
-  void TearDown() override {
-    platform::SetYieldInterval(2ms);
-    MainWindowFixture::TearDown();
-  }
+  testing_support::YieldEveryStep m_yielding;
   QString Path(const QString& name) const { return DatabasePath() + "/" + name; }
   QStringList Addresses() const { return testing_support::Column(*m_window->elist->Model()); }
   QStringList SideBarNames() const {
@@ -206,13 +202,11 @@ TEST_F(MainWindowListsTest, KeysActivationAndTypeAhead) {
   m_window->Event_Activate();
   EXPECT_EQ(std::make_pair(hidden, m_window->SideBar->isVisible()), std::make_pair(true, true));
   // A key typed while a long type-ahead walk yields starts its own walk, and wins.
-  platform::SetYieldInterval(std::chrono::microseconds(0));
   QStringList rows(2000, "x@x.com|");
   testing_support::SetRows(*m_window->elist->Model(), rows << "b@x.com|"
                                                            << "a@x.com|");
   QTimer::singleShot(0, [this] { m_window->elist_KeyDown("b"); });
   m_window->elist_KeyDown("a");
-  platform::SetYieldInterval(std::chrono::milliseconds(8));
   EXPECT_EQ(m_window->elist->ListIndex(), 2000);
 }
 

@@ -10,8 +10,6 @@
 #include "platform/EventLoop.h"
 #include "platform/ui/Listbox.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 class WindowLifetimesTest : public MainWindowFixture {
@@ -20,12 +18,8 @@ class WindowLifetimesTest : public MainWindowFixture {
     MainWindowFixture::SetUp();
     lists::ui::InstallMainWindowHooks();
     mailing::ui::InstallSendWindowHook();
-    platform::SetYieldInterval(0us);
   }
-  void TearDown() override {
-    platform::SetYieldInterval(2ms);
-    MainWindowFixture::TearDown();
-  }
+  testing_support::YieldEveryStep m_yielding;
   static QWidget* Newest(const char* kind) {
     QWidget* found = nullptr;
     for (QWidget* w : QApplication::topLevelWidgets())
