@@ -121,14 +121,19 @@ ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QStrin
   bool exists = false;
   auto stream = OpenMessage(folder, name, exists);
   if (!exists) return {};
-  if (!stream) return {ChosenMessage::State::Unreadable};
+  if (!stream) {
+    ChosenMessage unreadable;
+    unreadable.state = ChosenMessage::State::Unreadable;
+    return unreadable;
+  }
   ChosenMessage chosen = ReadChosenMessage(*stream);
   stream->Close();
   return chosen;
 }
 
 ChosenMessage ReadChosenMessage(platform::TextInputStream& stream) {
-  ChosenMessage chosen{ChosenMessage::State::Read};
+  ChosenMessage chosen;
+  chosen.state = ChosenMessage::State::Read;
   bool formatLineSeen = false;
   for (int line = 1; !stream.EOF_(); ++line) {
     const QString text = stream.ReadLine();
