@@ -281,7 +281,8 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
   }
 }
 
-// Removed rows' mail, handed over but not yet sent, does not go out later.
+// Removed rows' mail, handed over but not yet sent, does not go out later; after Stop
+// Sending, nothing does.
 TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   Rig rig;
   platform::RecordingSeams recorded;
@@ -300,6 +301,9 @@ TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   QStringList outgoing;
   for (const EmailMessagePtr& m : rig.client.Messages()) outgoing << m->ToAddress();
   EXPECT_EQ(outgoing, QStringList({"b@x.org", "c@x.org"}));
+  rig.engine.StopSending();
+  EXPECT_EQ(std::make_tuple(rig.queue.ListCount(), rig.client.Messages().size()),
+            std::make_tuple(0, qsizetype(0)));
 }
 
 // The timer may tick while a tick yields; that tick must not add its Rate to the other's.

@@ -224,4 +224,24 @@ TEST_F(SendLoopback, ARefusedRecipientAndADroppedConnection) {
   EXPECT_EQ(LogCount("Connecting..."), 2);
 }
 
+// A wrong password, then no server listening: each failure's texts, nothing sent, the
+// client's list emptied and every row queued again for the next tick.
+TEST_F(SendLoopback, AWrongPasswordThenNoServer) {
+  SmtpServer server;
+  Start(server);
+  Queue({"p1@example.org", "p2@example.org"});
+  m_window->password = "wrong";
+  RunTicks(1);
+  m_window->server = "127.0.0.1:" + QString::number(testing_support::FreePort());
+  RunTicks(1);
+  QStringList texts;  // newest first
+  for (const char* text :
+       {"Error sending mail.  Please check your connection to the internet.", "Error 103", "Connecting...",
+        "Check your SMTP username and password.", "SMTP Socket Error = 106", "Error 106"})
+    texts << Logged(text);
+  EXPECT_EQ(LogRows().mid(0, 6).join('\n').toStdString(), texts.join('\n').toStdString());
+  EXPECT_EQ(std::make_tuple(server.MessageCount(), Queued(), m_window->TCPSocket1->Messages().size()),
+            std::make_tuple(0, 2, qsizetype(0)));
+}
+
 }  // namespace
