@@ -42,13 +42,6 @@ class OptOutService : public QTcpServer {
   bool m_answering = false;
 };
 
-QList<MessageWindow*> MessageWindows() {
-  QList<MessageWindow*> found;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* m = qobject_cast<MessageWindow*>(w)) found << m;
-  return found;
-}
-
 QString Column(const platform::Listbox* list, int column) {
   return testing_support::Column(*list->Model(), column).join('|');
 }
@@ -88,7 +81,7 @@ TEST_F(OptOutCheck, Replies) {
       // clang-format on
   };
   for (const auto& c : cases) {
-    qDeleteAll(MessageWindows());
+    qDeleteAll(Windows<MessageWindow>());
     CloseAll();
     m_recorded.messages.clear();
     m_window = MainWindow::Instance();
@@ -119,7 +112,7 @@ TEST_F(OptOutCheck, Replies) {
           << c.name;
     }
     EXPECT_EQ(m_recorded.messages.size(), c.fails ? 1 : 0) << c.name;
-    const QList<MessageWindow*> windows = MessageWindows();
+    const QList<MessageWindow*> windows = Windows<MessageWindow>();
     ASSERT_EQ(windows.size(), c.fails ? 0 : 1) << c.name;
     if (!c.fails) {
       EXPECT_EQ(Column(windows[0]->MessageList, 0), c.listed) << c.name;
