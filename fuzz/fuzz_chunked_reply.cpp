@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the opt-out check as the service's reply: the chunked decoding,
-// the reading of the decoded lines and the hexadecimal sizes.
+// the reading of the decoded lines, the hexadecimal sizes and the test for the last chunk.
 #include <cstddef>
 #include <cstdint>
 
@@ -13,5 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const QStringList addresses = tools::optout::OptedOutAddresses(body);
   if (addresses.size() > body.size()) __builtin_trap();
   tools::optout::ConvertHex2Dec(body);
+  if (tools::optout::ReplyComplete(reply) && !reply.endsWith('\n')) __builtin_trap();
   return 0;
 }

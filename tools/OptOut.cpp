@@ -1,5 +1,6 @@
 #include "tools/OptOut.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/Text.h"
@@ -34,6 +35,13 @@ int HexDigit(char16_t c) {
   if (c >= u'a' && c <= u'f') return c - u'a' + 10;
   if (c >= u'A' && c <= u'F') return c - u'A' + 10;
   return 0;
+}
+
+// Takes the line end (LF or CR LF) off the end of the bytes, if they end in one.
+bool ChopLineEnd(QByteArrayView& bytes) {
+  if (!bytes.endsWith('\n')) return false;
+  bytes.chop(bytes.endsWith("\r\n") ? 2 : 1);
+  return true;
 }
 
 }  // namespace
@@ -91,6 +99,17 @@ QString DecodeChunkedReply(QByteArrayView reply) {
     --n;
   }
   return body;
+}
+
+bool ReplyComplete(QByteArrayView reply) {
+  QByteArrayView rest = reply;
+  if (!ChopLineEnd(rest) || !ChopLineEnd(rest)) return false;
+  const qsizetype start = rest.lastIndexOf('\n');
+  if (start < 0) return false;
+  QByteArrayView size = rest.sliced(start + 1);
+  if (const qsizetype extension = size.indexOf(';'); extension >= 0) size.truncate(extension);
+  size = size.trimmed();
+  return !size.isEmpty() && std::all_of(size.begin(), size.end(), [](char c) { return c == '0'; });
 }
 
 QStringList OptedOutAddresses(const QString& body) {

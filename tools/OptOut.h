@@ -44,6 +44,11 @@ qint32 ConvertHex2Dec(QStringView text);
 // adds nothing and the body is complete, or the reply ends.
 QString DecodeChunkedReply(QByteArrayView reply);
 
+// Whether the reply so far ends with the last chunk: a line of zeros (an extension after
+// ";" aside) that starts after a line end, and the blank line after it (LF or CR LF). The
+// service may keep the connection open after it.
+bool ReplyComplete(QByteArrayView reply);
+
 // The addresses that a decoded body reports as opted out: the first "~"-separated field of
 // each line whose second field is exactly "In", in order.
 QStringList OptedOutAddresses(const QString& body);

@@ -316,6 +316,8 @@ class MainWindow : public QMainWindow {
  public:
   // The opt-out check's socket; made by the first check.
   platform::TCPSocket* oosocket = nullptr;
+  // How long a connected check waits for the service's next byte before it ends.
+  int optOutIdleMs = 30000;
 
   // Edit > Find and Find Next: the search window, and the search for SearchField from the
   // top (FindString) or on from the selected row, round to it (Find Next).
@@ -339,5 +341,12 @@ class MainWindow : public QMainWindow {
  private:
   // Every byte of the opt-out reply so far (socketdata holds it as text).
   QByteArray m_optOutReply;
+  // Runs while a connected check waits for a byte (optOutIdleMs); made with oosocket.
+  QTimer* m_optOutIdle = nullptr;
+  void oosocket_Idle();
+  // The ends of a check: closed with a message and nothing marked, or with the reply so
+  // far read and its addresses listed and marked. Both close the socket and the timer.
+  void StopOptOutCheck(const QString& message);
+  void FinishOptOutCheck();
   // ---- end of the list tools' members -------------------------------------------------------
 };

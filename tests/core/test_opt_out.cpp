@@ -19,20 +19,24 @@ TEST(OptOut, ConvertHex2Dec) {
   for (const auto& [text, value] : rows) EXPECT_EQ(ConvertHex2Dec(QString::fromLatin1(text)), value) << text;
 }
 
-// The body's edges (whole replies cut into chunks are read in the opt-out loopback test).
+// The body's edges and when a reply is complete (whole replies are read in the loopback test).
 TEST(OptOut, DecodeChunkedReply) {
   const struct {
     const char* name;
     QByteArray reply;
     QString body;
+    bool complete = false;
   } rows[] = {
-      {"LF line ends", QByteArray(kHead).replace("\r\n", "\n") + "5\nab~In\n0\n\n", "ab~In"},
+      {"LF, an extension", QByteArray(kHead).replace("\r\n", "\n") + "5\nab~In\n0;x\n\n", "ab~In", true},
+      {"a data line ending in 0", kHead + "8\r\nab~In0\r\n\r\n", "ab~In0\n\n"},
       {"fewer than seven lines", "HTTP/1.1 200 OK\r\n\r\n", ""},
-      {"nothing", "", ""},
       {"a size larger than the rest", kHead + "ffff\r\nab~In\r\ncd", "ab~In\ncd\n"},
       {"a negative size", kHead + "ffffffff\r\nab~In\r\n", ""},
   };
-  for (const auto& row : rows) EXPECT_EQ(DecodeChunkedReply(row.reply), row.body) << row.name;
+  for (const auto& row : rows) {
+    EXPECT_EQ(DecodeChunkedReply(row.reply), row.body) << row.name;
+    EXPECT_EQ(ReplyComplete(row.reply), row.complete) << row.name;
+  }
 }
 
 TEST(OptOut, OptedOutAddresses) {

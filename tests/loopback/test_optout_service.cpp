@@ -42,13 +42,6 @@ class OptOutService : public QTcpServer {
   bool m_answering = false;
 };
 
-QList<MessageWindow*> MessageWindows() {
-  QList<MessageWindow*> found;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* m = qobject_cast<MessageWindow*>(w)) found << m;
-  return found;
-}
-
 QString Column(const platform::Listbox* list, int column) {
   return testing_support::Column(*list->Model(), column).join('|');
 }
@@ -56,9 +49,9 @@ QString Column(const platform::Listbox* list, int column) {
 using OptOutCheck = MainWindowFixture;
 
 // The request goes out byte for byte; the reply's "In" addresses, however the reply is cut
-// into chunks and arrivals, are listed and marked in every row that holds them exactly. A
-// refused connection, a request the service finds too long and a reply without end each
-// end the check with a message instead, with nothing marked and no window.
+// into chunks and arrivals, are listed and marked in every row that holds them exactly once
+// the last chunk, the close or a silence ends it. A refused connection, a request the service
+// finds too long, a reply without end and no answer end the check with a message instead.
 TEST_F(OptOutCheck, Replies) {
   platform::SetByteStreamFactoryForTests({});  // real sockets, to this machine only
   const quint16 refusedPort = testing_support::FreePort();
@@ -69,21 +62,25 @@ TEST_F(OptOutCheck, Replies) {
     QList<QByteArray> pieces;  // nothing: no service listens
     const char* listed;
     bool fails = false;
+    bool keepsOpen = false;  // the service leaves the close to the client, as it does when the check fails
+    int idleMs = 30000;      // longer than the wait below
   } cases[] = {
       // clang-format off
-      {"one chunk", {kHead + "38\r\n" + body + "\r\n0\r\n\r\n"}, both},
+      {"one chunk, the connection kept open", {kHead + "38\r\n" + body + "\r\n0\r\n\r\n"}, both, false, true},
       {"chunks and arrivals cut inside lines", {kHead + "11\r\nann@example.com",
        "~I\r\n27\r\nn\nbob@example.com~Out\nzed@ex", "ample.com~In\r\n0\r\n\r\n"}, both},
       {"a chunk ending in a line end",
        {kHead + "13\r\nann@example.com~In\n\r\n24\r\n" + body.mid(19) + "\r\n0\r\n\r\n"}, "ann@example.com"},
-      {"nobody opted out", {kHead + "13\r\nbob@example.com~Out\r\n0\r\n\r\n"}, ""},
+      {"nobody opted out, closed before the last chunk", {kHead + "13\r\nbob@example.com~Out\r\n"}, ""},
+      {"silent after a part", {kHead + "12\r\nann@example.com~In\r\n"}, "ann@example.com", false, true, 300},
       {"refused", {}, "", true},
       {"request too long", {"HTTP/1.1 414 Request-URI Too Large\r\nConnection: close\r\n\r\n<html>"}, "", true},
       {"reply too large", {kHead + "4000001\r\n" + QByteArray(tools::optout::kMaxReplyBytes, 'x')}, "", true},
+      {"no answer", {""}, "", true, false, 300},
       // clang-format on
   };
   for (const auto& c : cases) {
-    qDeleteAll(MessageWindows());
+    qDeleteAll(Windows<MessageWindow>());
     CloseAll();
     m_recorded.messages.clear();
     m_window = MainWindow::Instance();
@@ -92,9 +89,10 @@ TEST_F(OptOutCheck, Replies) {
       m_window->elist->AddRow(QString::fromUtf8(row).split('|'));
     for (int row : {4, 1, 0}) m_window->elist->SetSelected(row, true);
     m_window->Changed = false;
+    m_window->optOutIdleMs = c.idleMs;
 
     const bool answers = !c.pieces.isEmpty();
-    OptOutService service(c.pieces, !c.fails);
+    OptOutService service(c.pieces, !c.fails && !c.keepsOpen);
     const quint16 port = answers ? service.serverPort() : refusedPort;
     qputenv("VELMORA_OPTOUT_SERVICE", "127.0.0.1:" + QByteArray::number(port));
     m_window->_AddressesCheckOptOut_Action();
@@ -113,7 +111,7 @@ TEST_F(OptOutCheck, Replies) {
           << c.name;
     }
     EXPECT_EQ(m_recorded.messages.size(), c.fails ? 1 : 0) << c.name;
-    const QList<MessageWindow*> windows = MessageWindows();
+    const QList<MessageWindow*> windows = Windows<MessageWindow>();
     ASSERT_EQ(windows.size(), c.fails ? 0 : 1) << c.name;
     if (!c.fails) {
       EXPECT_EQ(Column(windows[0]->MessageList, 0), c.listed) << c.name;

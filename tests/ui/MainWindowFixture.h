@@ -57,19 +57,21 @@ class MainWindowFixture : public ::testing::Test {
     for (const QPointer<QWidget>& w : windows) delete w.data();
   }
 
+  // Every window of a kind, shown or not.
+  template <typename T>
+  static QList<T*> Windows() {
+    QList<T*> found;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* t = qobject_cast<T*>(w)) found.append(t);
+    return found;
+  }
+
   // The visible window of a kind made last.
   template <typename T>
   static T* Shown() {
     T* found = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* t = qobject_cast<T*>(w); t && t->isVisible()) found = t;
-    return found;
-  }
-
-  static QList<AboutWindow*> AboutWindows() {
-    QList<AboutWindow*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* about = qobject_cast<AboutWindow*>(w)) found.append(about);
+    for (T* t : Windows<T>())
+      if (t->isVisible()) found = t;
     return found;
   }
 
@@ -95,8 +97,8 @@ class MainWindowFixture : public ::testing::Test {
   void StartCountingSaves() {
     MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
     m_window = MainWindow::Instance();
-    ASSERT_EQ(AboutWindows().size(), 1);
-    m_about = AboutWindows().first();
+    ASSERT_EQ(Windows<AboutWindow>().size(), 1);
+    m_about = Windows<AboutWindow>().first();
   }
 
   QTemporaryDir m_dir;

@@ -22,12 +22,6 @@ class MenuTest : public MainWindowFixture {
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window));
   }
-  static QList<HelpWindow*> HelpWindows() {
-    QList<HelpWindow*> found;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* help = qobject_cast<HelpWindow*>(w); help && help->isVisible()) found.append(help);
-    return found;
-  }
   // Cmd+W in the window in front, as the user closes it.
   static void PressClose(QWidget* front) {
     BringToFront(front);
@@ -56,10 +50,10 @@ TEST_F(MenuTest, EnablingAndCommandsFollowTheFrontWindow) {
   EXPECT_EQ(Items(true), QStringList{"FileQuit"});
   m_window->AppleAboutVelmora()->setEnabled(true);
   m_window->AppleAboutVelmora()->trigger();
-  EXPECT_EQ(AboutWindows().size(), 1);
+  EXPECT_EQ(Windows<AboutWindow>().size(), 1);
   BringToFront(m_window);
   m_window->AppleAboutVelmora()->trigger();
-  EXPECT_EQ(AboutWindows().size(), 2);
+  EXPECT_EQ(Windows<AboutWindow>().size(), 2);
 }
 
 // Quit by menu or by shortcut: the about window's handler saves first; without a handler
@@ -122,11 +116,11 @@ TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
 TEST_F(MenuTest, CloseReachesTheHelpWindowInFront) {
   m_window->_HelpVelmoraHelp_Action();
   m_window->_HelpVelmoraHelp_Action();
-  ASSERT_EQ(HelpWindows().size(), 2);
-  PressClose(HelpWindows().first());
-  ASSERT_EQ(HelpWindows().size(), 1);
+  ASSERT_EQ(Windows<HelpWindow>().size(), 2);
+  PressClose(Windows<HelpWindow>().first());
+  ASSERT_EQ(Windows<HelpWindow>().size(), 1);
   PressClose(m_window);
-  EXPECT_EQ(HelpWindows().size(), 1);
+  EXPECT_EQ(Windows<HelpWindow>().size(), 1);
 }
 
 }  // namespace

@@ -55,9 +55,9 @@ TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
             std::make_tuple(QDir(DatabasePath()).absolutePath(), true,
                             QStringList{Logged("Creating the Database folder.")},
                             QStringList({"createSideBar", "updateLists"}), false, 0, 0));
-  ASSERT_EQ(AboutWindows().size(), 1);
-  EXPECT_EQ(std::make_tuple(w->isVisible(), AboutWindows().first()->isVisible(), w->SaveTimer->isActive(),
-                            w->SendTimer->isActive()),
+  ASSERT_EQ(Windows<AboutWindow>().size(), 1);
+  EXPECT_EQ(std::make_tuple(w->isVisible(), Windows<AboutWindow>().first()->isVisible(),
+                            w->SaveTimer->isActive(), w->SendTimer->isActive()),
             std::make_tuple(true, true, true, true));
 }
 
@@ -120,7 +120,7 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
     EXPECT_EQ(LogRows(), log);
     ASSERT_EQ(m_recorded.messages.size(), 1);
     EXPECT_EQ(m_recorded.messages.takeFirst().startsWith(message), true) << message.toStdString();
-    EXPECT_EQ(std::make_tuple(m_calls, AboutWindows().size(), QFileInfo(path).isDir()),
+    EXPECT_EQ(std::make_tuple(m_calls, Windows<AboutWindow>().size(), QFileInfo(path).isDir()),
               std::make_tuple(QStringList{"createSideBar"}, 0, false));
     CloseAndForget();
     QFile::remove(path);
@@ -145,7 +145,7 @@ TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
   ASSERT_EQ(m_recorded.messages.size(), 1);
   EXPECT_EQ(m_recorded.messages.first().startsWith("Another copy of Velmora is using the 'Database' folder."),
             true);
-  EXPECT_EQ(std::make_tuple(m_quits, m_calls, AboutWindows().size(), QFile::exists(stale)),
+  EXPECT_EQ(std::make_tuple(m_quits, m_calls, Windows<AboutWindow>().size(), QFile::exists(stale)),
             std::make_tuple(1, QStringList{"createSideBar"}, 0, true));
   CloseAll();
   otherCopy.unlock();
@@ -168,7 +168,8 @@ TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
     if (duringOpen)
       MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
     if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
-    EXPECT_EQ(std::make_tuple(MainWindow::Instance(), AboutWindows().size()), std::make_tuple(nullptr, 0));
+    EXPECT_EQ(std::make_tuple(MainWindow::Instance(), Windows<AboutWindow>().size()),
+              std::make_tuple(nullptr, 0));
     delete m_sideBar;
   }
 }

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSet>
+#include <QTimer>
 
 #include "app/ui/MainWindow.h"
 #include "platform/EventLoop.h"
@@ -28,6 +29,7 @@ const QString kNoConnection = QStringLiteral(
 const QString kReplyTooLarge = QStringLiteral(
     "The opt-out service sent a reply larger than 64 MB, so the check was stopped and no address was "
     "marked.");
+const QString kNoAnswer = QStringLiteral("The Opt-Out Database did not answer. Nothing was checked.");
 
 QString AddressesText(int count) {
   return platform::Str(static_cast<long long>(count)) + QStringLiteral(" addresses");
@@ -121,14 +123,19 @@ bool MainWindow::_AddressesCheckOptOut_Action() {
     connect(oosocket, &platform::TCPSocket::Connected, this, &MainWindow::oosocket_Connected);
     connect(oosocket, &platform::TCPSocket::DataAvailable, this, &MainWindow::oosocket_DataAvailable);
     connect(oosocket, &platform::TCPSocket::Error, this, &MainWindow::oosocket_Error);
+    m_optOutIdle = new QTimer(this);
+    m_optOutIdle->setSingleShot(true);
+    connect(m_optOutIdle, &QTimer::timeout, this, &MainWindow::oosocket_Idle);
   }
   oosocket->SetAddress(service->host);
   oosocket->SetPort(service->port);
+  m_optOutIdle->stop();  // a check under way is dropped
   oosocket->Connect();
   return false;
 }
 
 void MainWindow::oosocket_Connected() {
+  m_optOutIdle->start(optOutIdleMs);
   SetSlug(QStringLiteral("Connected to Opt-Out Database - resolving addresses..."));
   SetSlug(QStringLiteral("Sent: ") + platform::Str(static_cast<long long>(checkaddresses.size())) +
           QStringLiteral(", Received: 0"));
@@ -148,30 +155,53 @@ void MainWindow::oosocket_DataAvailable() {
   SetSlug(platform::Left(status, platform::InStr(status, received) - 1) + received +
           platform::Str(static_cast<long long>(socketdata.size())));
 
-  const auto stop = [this](const QString& message) {
-    oosocket->Close();
-    // The message box may run the event loop long enough for this window to go.
-    QPointer<MainWindow> self(this);
-    platform::MsgBox(message);
-    if (self) SetSlug(AddressesText(elist->ListCount()));
-  };
   // Only the new bytes, and the end of the old ones that a split refusal could start in.
   const QLatin1String tooLarge(tools::optout::kUriTooLarge);
   const qsizetype from = std::max<qsizetype>(0, before - tooLarge.size() + 1);
   if (platform::InStr(platform::DecodeBytes(QByteArrayView(m_optOutReply).sliced(from)), tooLarge) != 0) {
-    stop(kTooManyAddresses);
+    StopOptOutCheck(kTooManyAddresses);
   } else if (m_optOutReply.size() > tools::optout::kMaxReplyBytes) {
-    stop(kReplyTooLarge);
+    StopOptOutCheck(kReplyTooLarge);
+  } else if (tools::optout::ReplyComplete(m_optOutReply)) {
+    // The service may keep the connection open: the last chunk ends the check.
+    FinishOptOutCheck();
+  } else if (!bytes.isEmpty()) {
+    m_optOutIdle->start(optOutIdleMs);
   }
 }
 
 void MainWindow::oosocket_Error() {
+  m_optOutIdle->stop();
   const int code = oosocket->LastErrorCode();
   SetSlug(QStringLiteral("Error = ") + platform::Str(static_cast<long long>(code)));
   if (code == platform::TCPSocket::CannotConnect) {
     platform::MsgBox(kNoConnection);
     return;
   }
+  FinishOptOutCheck();
+}
+
+// Nothing came for optOutIdleMs: what did come is read as when the service closes.
+void MainWindow::oosocket_Idle() {
+  if (m_optOutReply.isEmpty()) {
+    StopOptOutCheck(kNoAnswer);
+  } else {
+    FinishOptOutCheck();
+  }
+}
+
+void MainWindow::StopOptOutCheck(const QString& message) {
+  m_optOutIdle->stop();
+  oosocket->Close();
+  // The message box may run the event loop long enough for this window to go.
+  QPointer<MainWindow> self(this);
+  platform::MsgBox(message);
+  if (self) SetSlug(AddressesText(elist->ListCount()));
+}
+
+void MainWindow::FinishOptOutCheck() {
+  m_optOutIdle->stop();
+  oosocket->Close();  // nothing more is read, whether the service closed or not
   SetSlug(QStringLiteral("Marking addresses as opted out."));
   // The reply is decoded in memory: nothing of it is written to a shared folder.
   const QStringList optedOut =
