@@ -35,13 +35,18 @@ SslByteStream::SslByteStream(const TlsPolicy& policy, QObject* parent) : ByteStr
   connect(&m_socket, &QSslSocket::bytesWritten, this, [this](qint64 n) {
     if (!m_over) emit BytesWritten(n);
   });
-  // Certificate errors are collected for the message only; they are never ignored, so
-  // the handshake fails and errorOccurred follows.
-  connect(&m_socket, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
-    QStringList texts;
-    for (const QSslError& e : errors) texts.append(e.errorString());
-    m_sslErrorText = texts.join(QStringLiteral("; "));
-  });
+  // Certificate errors end the handshake (errorOccurred follows) and are collected for the
+  // message, unless the server is on this machine.
+  connect(&m_socket, &QSslSocket::sslErrors, this,
+          [this, verifyLoopback = policy.verifyLoopback](const QList<QSslError>& errors) {
+            if (!verifyLoopback && m_socket.peerAddress().isLoopback()) {
+              m_socket.ignoreSslErrors();
+              return;
+            }
+            QStringList texts;
+            for (const QSslError& e : errors) texts.append(e.errorString());
+            m_sslErrorText = texts.join(QStringLiteral("; "));
+          });
   connect(&m_socket, &QSslSocket::errorOccurred, this, &SslByteStream::OnSocketError);
   connect(&m_socket, &QSslSocket::disconnected, this, [this] {
     Fail(m_handshaking ? Failure::TlsFailed : Failure::RemoteClosed,

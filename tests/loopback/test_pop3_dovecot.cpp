@@ -15,7 +15,8 @@ using testing_support::HaveDovecot;
 // events, the last error code and whether the log-in was encrypted.
 std::string LogIn(quint16 port, const QString& host, const QString& password, const QString& caFile) {
   testing_support::Pop3Recorder r;
-  if (!caFile.isEmpty()) r.socket->SetTlsPolicy({QSslCertificate::fromPath(caFile)});
+  r.socket->SetTlsPolicy(
+      {caFile.isEmpty() ? QList<QSslCertificate>() : QSslCertificate::fromPath(caFile), true});
   r.socket->SetAddress(host);
   r.socket->SetPort(port);
   r.socket->SetUsername("tester");
