@@ -174,23 +174,29 @@ bool ListStore::SaveBeforeLeavingNow() {
   SaveFileNow();
   if (!self) return false;
   if (!EditsAtRisk()) return true;
-  if (file.IsNull()) {
-    // The save dialog was cancelled: the user chose not to save now.
+  // A list without a file had its save dialog cancelled. One with a file could not be
+  // written there: the user is told and offered another file.
+  if (!file.IsNull()) {
     platform::MsgBox(
-        QStringLiteral("The list has not been saved, so it stays open. Save it with File > Save As... to "
-                       "keep its addresses."));
-    return false;
+        QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
+        QStringLiteral(" (the disk may be full, or the file may not be writeable). So that no address "
+                       "is lost, it stays open: please choose another file to save it to."));
+    if (!self) return false;
+    const bool written = SaveAsFileNow(true);
+    if (!self) return false;
+    if (written) return !EditsAtRisk();
+    // Cancelled or failed again: the list keeps its own file for the next try.
+    m_refs.existingfile = file;
   }
-  platform::MsgBox(
-      QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
-      QStringLiteral(" (the disk may be full, or the file may not be writeable). So that no address "
-                     "is lost, it stays open: please choose another file to save it to."));
-  if (!self) return false;
-  const bool written = SaveAsFileNow(true);
-  if (!self) return false;
-  // Cancelled or failed again: the list keeps its own file for the next try.
-  if (!written) m_refs.existingfile = file;
-  return written && !EditsAtRisk();
+  // Leaving without saving loses the edits: only the user may choose that.
+  const bool discard = platform::Confirm(
+      platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
+          QStringLiteral(" addresses in this list have not been saved. Close the list without saving them?"),
+      QStringLiteral("Discard"), QStringLiteral("Keep Open"));
+  if (!self || !discard) return false;
+  // The edits go with the list: nothing is left for a later save to ask about.
+  m_refs.changed = false;
+  return true;
 }
 
 bool ListStore::SaveAsFile() {
@@ -276,7 +282,8 @@ void ListStore::OpenDatabaseNow(const QString& name) {
     return;
   }
   // Emptying the list when its edits could not be saved (a full disk, a read-only file,
-  // the save dialog cancelled) would lose them; the list stays open instead.
+  // the save dialog cancelled) would lose them; the list stays open unless the user chose
+  // to discard them.
   if (!SaveBeforeLeavingNow()) return;
   if (!self) return;
   if (m_list) m_list->DeleteAllRows();

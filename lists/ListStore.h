@@ -48,9 +48,10 @@ class ListStore : public QObject {
   // The autosave timer's work: saves now, or when the running save, read or import ends.
   void AutoSave();
   // Saves the open list before it is left (its window closes, the program quits). A save
-  // that fails never discards edits: the user is told in a message box and offered to save
-  // the list under another name; false while edits would be lost, and the list must stay.
-  // Also false while a list file is being written or read.
+  // that fails never discards edits unasked: the user is told in a message box and offered
+  // to save the list under another name; a list still unsaved then (or whose save dialog was
+  // cancelled) is discarded only when the user chooses so. False while edits would be lost,
+  // and the list must stay; also while a list file is being written or read.
   [[nodiscard]] bool SaveBeforeLeaving();
 
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list

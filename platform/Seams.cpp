@@ -19,6 +19,10 @@ void MsgBox(const QString& text) {
   if (CurrentSeams().messageBox) CurrentSeams().messageBox(text);
 }
 
+bool Confirm(const QString& text, const QString& acceptText, const QString& rejectText) {
+  return CurrentSeams().confirm && CurrentSeams().confirm(text, acceptText, rejectText);
+}
+
 std::optional<QString> ShowSaveDialog(const SaveDialogRequest& request) {
   if (CurrentSeams().saveDialog) return CurrentSeams().saveDialog(request);
   return std::nullopt;
@@ -47,6 +51,10 @@ void ShowURL(const QString& url) {
 Seams RecordingSeams::seams() {
   Seams s;
   s.messageBox = [this](const QString& text) { messages.append(text); };
+  s.confirm = [this](const QString& text, const QString&, const QString&) {
+    messages.append(text);
+    return !confirmAnswers.isEmpty() && confirmAnswers.takeFirst();
+  };
   s.saveDialog = [this](const SaveDialogRequest& r) -> std::optional<QString> {
     saveDialogTitles.append(r.title);
     if (saveAnswers.isEmpty()) return std::nullopt;

@@ -22,6 +22,9 @@ struct SaveDialogRequest {
 struct Seams {
   // Shows a modal message box with one OK button; returns when it is dismissed.
   std::function<void(const QString& text)> messageBox;
+  // Asks a modal question with two buttons captioned as given; true for the accept button.
+  // The reject button is the default and the Escape button.
+  std::function<bool(const QString& text, const QString& acceptText, const QString& rejectText)> confirm;
   // Shows the modal save dialog; an empty result means the user cancelled.
   std::function<std::optional<QString>(const SaveDialogRequest&)> saveDialog;
   std::function<QString()> clipboardText;
@@ -34,7 +37,8 @@ struct Seams {
 };
 
 // The seams in force. A member left unset does nothing: no box is shown, the save
-// dialog is cancelled, the clipboard is empty and no modifier key is down.
+// dialog is cancelled, a question gets its reject button's answer, the clipboard is
+// empty and no modifier key is down.
 Seams& CurrentSeams();
 
 // Replaces the seams for as long as the returned guard lives, then restores the old ones.
@@ -51,6 +55,7 @@ class ScopedSeams {
 
 // Convenience wrappers used by the program.
 void MsgBox(const QString& text);
+bool Confirm(const QString& text, const QString& acceptText, const QString& rejectText);
 std::optional<QString> ShowSaveDialog(const SaveDialogRequest& request);
 QString ClipboardText();
 void SetClipboardText(const QString& text);
@@ -58,13 +63,14 @@ bool AsyncCommandKey();
 bool AsyncShiftKey();
 void ShowURL(const QString& url);
 
-// A seam set that records every message box and answers the save dialog from a queue;
-// for tests.
+// A seam set that records every message box and question and answers the save dialog and
+// the questions from queues; for tests.
 struct RecordingSeams {
-  QStringList messages;
+  QStringList messages;  // the texts of the message boxes and the questions
   QStringList openedUrls;
   QStringList saveDialogTitles;
   QList<std::optional<QString>> saveAnswers;  // consumed front first; empty: cancel
+  QList<bool> confirmAnswers;                 // consumed front first; empty: reject
   QString clipboard;
   bool command = false;
   bool shift = false;

@@ -183,8 +183,8 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
 }
 
 bool MainWindow::Event_Close() {
-  // A save that fails (a full disk, a read-only file, the save dialog cancelled) must not
-  // take the edits with the window: it stays open, and the user has been told.
+  // A save that fails (a full disk, a read-only file, the save dialog cancelled) takes the
+  // edits with the window only when the user chooses to discard them; otherwise it stays open.
   if (Changed && !ListFiles().SaveBeforeLeaving()) return false;
   if (SideBar) SideBar->close();
   return true;

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPushButton>
 #include <QUrl>
 
 #include "platform/Seams.h"
@@ -24,6 +25,25 @@ void ShowMessageBox(const QString& text) {
   box->setAccessibleName(text);
   box->exec();
   delete box.data();
+}
+
+// Plain push buttons with the captions given: screen readers read them by their captions.
+bool AskConfirm(const QString& text, const QString& acceptText, const QString& rejectText) {
+  const QPointer<QMessageBox> box =
+      new QMessageBox(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                      QMessageBox::NoButton, QApplication::activeWindow());
+  box->setWindowModality(Qt::ApplicationModal);
+  box->setAccessibleName(text);
+  QPushButton* accept = box->addButton(acceptText, QMessageBox::AcceptRole);
+  QPushButton* reject = box->addButton(rejectText, QMessageBox::RejectRole);
+  box->setDefaultButton(reject);
+  box->setEscapeButton(reject);
+  box->exec();
+  // Gone with its window: the question is left unanswered, as with the reject button.
+  if (!box) return false;
+  const bool accepted = box->clickedButton() == accept;
+  delete box.data();
+  return accepted;
 }
 
 // The program names its save filter by file type ("text/plain"). List files carry no
@@ -60,6 +80,7 @@ bool ModifierDown(Qt::KeyboardModifier modifier) {
 void InstallDesktopSeams() {
   Seams seams;
   seams.messageBox = ShowMessageBox;
+  seams.confirm = AskConfirm;
   seams.saveDialog = ShowSave;
   seams.clipboardText = [] { return QGuiApplication::clipboard()->text(); };
   seams.setClipboardText = [](const QString& text) { QGuiApplication::clipboard()->setText(text); };

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include "platform/Seams.h"
@@ -80,6 +81,18 @@ TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   EXPECT_EQ(platform::ShowSaveDialog(request), std::nullopt);
 }
 
+// The question shows the captions given; Return and Escape answer with the second.
+TEST_F(DesktopSeamsTest, ConfirmAnswersTrueOnlyForTheAcceptButton) {
+  for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_unknown}) {
+    WhenModalShows([key](QWidget* modal) {
+      const QList<QAbstractButton*> buttons = qobject_cast<QMessageBox*>(modal)->buttons();
+      EXPECT_EQ(buttons.first()->text() + "|" + buttons.last()->text(), "Discard|Keep Open");
+      key == Qt::Key_unknown ? buttons.first()->click() : QTest::keyClick(modal, key);
+    });
+    EXPECT_EQ(platform::Confirm("Leave?", "Discard", "Keep Open"), key == Qt::Key_unknown);
+  }
+}
+
 // Only a well-formed address reaches the browser.
 TEST_F(DesktopSeamsTest, ShowUrlOpensOnlyWellFormedAddresses) {
   UrlCatcher catcher;
@@ -97,6 +110,7 @@ TEST_F(DesktopSeamsTest, ShowUrlOpensOnlyWellFormedAddresses) {
 TEST_F(DesktopSeamsTest, AWindowClosedUnderABoxTakesItAlong) {
   const std::function<void()> shows[] = {
       [] { platform::MsgBox("Saving..."); },
+      [] { EXPECT_EQ(platform::Confirm("Leave?", "Discard", "Keep Open"), false); },
       [] {
         EXPECT_EQ(platform::ShowSaveDialog({"Save", "text/plain", {}, {}}), std::nullopt);
       },
