@@ -48,11 +48,6 @@ class MainWindowListsTest : public MainWindowFixture {
       names.append(b->FolderName + (b->Selected ? "*" : ""));
     return names;
   }
-  template <typename T>
-  T* Shown() const {
-    T* found = m_window->findChild<T*>();
-    return found && found->isVisible() ? found : nullptr;
-  }
 };
 
 // A dropped folder and text clip: the files first, then the clip, less addresses listed in
