@@ -20,7 +20,7 @@ class Startup : public MainWindowFixture {
     auto& hooks = MainWindowHooks::Installed();
     hooks.createSideBar = [this](MainWindow&) -> QWidget* {
       m_calls << "createSideBar";
-      return m_sideBar = new QWidget;
+      return new QWidget;  // a window of its own: the fixture closes it with the others
     };
     hooks.openDatabase = [this](MainWindow& w, const QString& name) {
       m_calls << "openDatabase:" + name;
@@ -29,18 +29,12 @@ class Startup : public MainWindowFixture {
     hooks.updateLists = [this](MainWindow&) { m_calls << "updateLists"; };
   }
 
-  void TearDown() override {
-    delete m_sideBar;
-    MainWindowFixture::TearDown();
-  }
   void CloseAndForget() {
     CloseAll();
-    delete m_sideBar;
     m_calls.clear();
   }
 
   QStringList m_calls;
-  QPointer<QWidget> m_sideBar;
 };
 
 // The first start makes the Database folder and says so; the window comes up with the about
@@ -166,7 +160,6 @@ TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
       MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
     if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
     EXPECT_EQ(std::make_tuple(MainWindow::Instance(), AboutWindows().size()), std::make_tuple(nullptr, 0));
-    delete m_sideBar;
   }
 }
 
