@@ -78,7 +78,6 @@ const Transcript kTranscripts[] = {
     {"no STLS, remote host: refused", false, kPlain, "established | error 109"},
     {"no CAPA, loopback", true, kGreet + "C: CAPA|S: -ERR unknown command|" + kLogin + kStat + "+OK 1 10",
      "established | login | count 1"},
-    {"no CAPA, remote host: refused", false, kGreet + "C: CAPA|S: -ERR", "established | error 109"},
     {"bad user", true, kPlain + "C: USER bob|S: -ERR no such user", "established | error 106"},
     {"greeting -ERR", true, "S: -ERR too many connections", "error 104"},
     {"greeting not POP3", true, "S: * OK IMAP4rev1 ready", "error 105"},
