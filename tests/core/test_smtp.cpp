@@ -134,7 +134,7 @@ Msg Simple(const QString& name) {
   return {name, "a@x.org", {"b@y.org"}, "Subject: " + name.toUtf8() + "\r\n\r\nHello\r\n"};
 }
 
-const std::vector<Msg> kM1 = {Simple("m1")};
+const std::vector<Msg> kM1 = {Simple("m1")}, kM1M2 = {Simple("m1"), Simple("m2")};
 
 struct Options {
   QString user, password;
@@ -272,7 +272,6 @@ TEST(SmtpTranscripts, Authentication) {
 }
 
 TEST(SmtpTranscripts, Messages) {
-  const std::vector<Msg> two = {Simple("m1"), Simple("m2")};
   Msg twoRcpt = Simple("m2");
   twoRcpt.to << "c@y.org";
   const std::vector<Msg> twoRcptM3 = {twoRcpt, Simple("m3")}, twoRcptOnly = {twoRcpt},
@@ -280,7 +279,7 @@ TEST(SmtpTranscripts, Messages) {
   Check({
       {"refused sender: RSET, next message goes",
        kHello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550") + kRset + Send("m2") + kQuit, kAnon,
-       two},
+       kM1M2},
       {"second of two recipients refused: the whole message is refused",
        kHello + kMailRcpt + T("C: RCPT TO:<c@y.org>|S: 450 later|E: refused:m2:450") + kRset + Send("m3") +
            kQuit,
@@ -292,7 +291,7 @@ TEST(SmtpTranscripts, Messages) {
       {"DATA refused", kHello + kMailRcpt + T("C: DATA|S: 554 no|E: refused:m1:554") + kRset + kQuit},
       {"message refused after its data",
        kHello + Send("m1").first(10) + T("S: 552 too big|E: refused:m1:552") + kRset + Send("m2") + kQuit,
-       kAnon, two},
+       kAnon, kM1M2},
       {"RSET refused: protocol error",
        kHello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550|C: RSET|S: 500 what|E: end:105")},
       {"non-ASCII address and 8-bit body with SMTPUTF8 and 8BITMIME",
@@ -341,19 +340,18 @@ bool StartsReply(const QStringList& s, int i) {
 TEST(SmtpTranscripts, EveryStepOfAFullSession) {
   const QStringList full = kGreet + kTls + T("S: 250-mx|S: 250-STARTTLS|S: 250 AUTH LOGIN") + kAuthLogin +
                            T("S: 235 ok") + Send("m1") + Send("m2") + kQuit;
-  const std::vector<Msg> two = {Simple("m1"), Simple("m2")};
   for (int i = 0; i < full.size(); ++i) {
     const QStringList head = full.mid(0, i);
     const bool quit = i > 0 && full[i - 1] == "C: QUIT";
     if (StartsReply(full, i)) {
       Check({{"421 in place of a reply",
               head + T("S: 421 4.3.2 shutting down|X:|E: end:" + QString(quit ? "102" : "108")), kRemoteUser,
-              two}});
+              kM1M2}});
     }
     if (i > 0 && full[i - 1].startsWith("C: ") && !full[i].startsWith("C: ")) {
-      Check({{"dropped after a command", head + T("X:|E: end:102"), kRemoteUser, two},
+      Check({{"dropped after a command", head + T("X:|E: end:102"), kRemoteUser, kM1M2},
              {"silent after a command", head + T("Z:|E: end:" + QString(quit ? "102" : "101")), kRemoteUser,
-              two}});
+              kM1M2}});
     }
   }
 }
