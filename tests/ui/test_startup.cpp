@@ -37,8 +37,8 @@ class Startup : public MainWindowFixture {
   QStringList m_calls;
 };
 
-// The first start makes the Database folder and says so; the window comes up with the about
-// window in front and its autosave and send timers running.
+// The first start makes the Database folder and says so; the window comes up with its
+// autosave and send timers running (the about window in front: the menu tests' start).
 TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
   RecordHooks();
   MainWindow* w = m_window = MainWindow::Instance();
@@ -47,10 +47,8 @@ TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
             std::make_tuple(QDir(DatabasePath()).absolutePath(), true,
                             QStringList{Logged("Creating the Database folder.")},
                             QStringList({"createSideBar", "updateLists"}), false, 0, 0));
-  ASSERT_EQ(AboutWindows().size(), 1);
-  EXPECT_EQ(std::make_tuple(w->isVisible(), AboutWindows().first()->isVisible(), w->SaveTimer->isActive(),
-                            w->SendTimer->isActive()),
-            std::make_tuple(true, true, true, true));
+  EXPECT_EQ(std::make_tuple(w->isVisible(), w->SaveTimer->isActive(), w->SendTimer->isActive()),
+            std::make_tuple(true, true, true));
 }
 
 // Later starts open the last list or report it gone, and clear the unsaved mark.
