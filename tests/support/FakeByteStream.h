@@ -212,11 +212,8 @@ struct Pop3Recorder {
   }
   void ConnectAndWait(int timeoutMs = 10000) {
     socket->Connect();
-    WaitUntil(
-        [this] {
-          return !socket || (!events.isEmpty() && events.last() != "established" && events.last() != "login");
-        },
-        timeoutMs);
+    const QStringList midway = {"established", "login"};
+    WaitUntil([&] { return !socket || (!events.isEmpty() && !midway.contains(events.last())); }, timeoutMs);
   }
 };
 

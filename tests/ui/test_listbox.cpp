@@ -9,7 +9,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <array>
 
 #include "platform/ui/Listbox.h"
 #include "support/TestSupport.h"
@@ -56,7 +55,7 @@ constexpr Qt::KeyboardModifiers Ctrl = Qt::ControlModifier, Shift = Qt::ShiftMod
 }  // namespace
 
 // What the user does, one action a word: a row number clicks it ("^" with Ctrl, "+" with
-// Shift); D, U, E are the Down, Up and End keys ("+" with Shift); p, m, r and a row press
+// Shift); D and U are the Down and Up keys ("+" with Shift); p, m, r and a row press
 // the button on it, move to it and release it there.
 TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
   using Case = std::tuple<const char*, bool, const char*, std::vector<int>>;  // several rows selectable
@@ -66,11 +65,8 @@ TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
       {"shift-click selects from the anchor, again to shrink", true, "2 +6 +3", {2, 3}},
       {"shift-click from a ctrl-click anchor", true, "1 ^6 +8", {6, 7, 8}},
       {"single mode: ctrl-click replaces", false, "2 ^5", {5}},
-      {"single mode: shift-click replaces", false, "2 +5", {5}},
       {"up arrow stops at the top", true, "0 U", {0}},
       {"shift-up after shift-down", true, "3 +D +D +U", {3, 4}},
-      {"shift-end", true, "26 +E", {26, 27, 28, 29}},
-      {"single mode: shift-down moves", false, "3 +D", {4}},
       {"down with nothing selected takes the first row", true, "D", {0}},
       {"arrows move from the ctrl-clicked row", true, "2 ^7 D", {8}},
       {"a drag selects from the pressed row; not after the release", true, "p6 m4 m3 r3 m8", {3, 4, 5, 6}},
@@ -90,9 +86,8 @@ TEST(Listbox, ClicksKeysAndDragsSetTheRowFlags) {
       if (action[0] == 'p') QTest::mousePress(viewport, Qt::LeftButton, {}, f.At(row));
       if (action[0] == 'm') QTest::mouseMove(viewport, f.At(row));
       if (action[0] == 'r') QTest::mouseRelease(viewport, Qt::LeftButton, {}, f.At(row));
-      const QString keys = "DUE";
-      if (keys.contains(action[0]))
-        f.Key(std::array{Qt::Key_Down, Qt::Key_Up, Qt::Key_End}[keys.indexOf(action[0])], modifiers);
+      if (action[0] == 'D' || action[0] == 'U')
+        f.Key(action[0] == 'D' ? Qt::Key_Down : Qt::Key_Up, modifiers);
     }
     EXPECT_EQ(std::make_pair(f.SelectedRows(), f.list->SelCount()),
               std::make_pair(selected, int(selected.size())));

@@ -70,7 +70,6 @@ TEST_F(ListCommandsTest, Commands) {
       {"AddressesRemove", 0, File, rows, "", kept, "", "old@x.com\nd@x.com\nb@x.com\n", 2, {}, true},
       {"AddressesRemove", 0, OpenTrash, rows, "", kept, "", "old@x.com\n", 2, {}, true},
       {"AddressesRemove", 1, File, rows, "", rows, "", "old@x.com\n", 1, {}, false},
-      {"AddressesRemove", 2, File, rows, "", rows, "", "old@x.com\n", 1, {}, false},
       {"AddressesRemove", 0, Missing, kept, "", kept, "", "", 2, {"Select a list entry to delete."}, false},
       {"AddressesRemove", 0, DiskFull, rows, "", rows, "", {}, 2, {full}, false},
   };

