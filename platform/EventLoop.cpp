@@ -1,14 +1,17 @@
 #include "platform/EventLoop.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace platform {
 
-int detail::g_yieldCountdown = 1;
+std::atomic<bool> detail::g_yieldDue{true};
 
 namespace {
 
@@ -18,27 +21,40 @@ std::chrono::microseconds g_interval{8000};
 Clock::time_point g_last = Clock::now();
 unsigned long long g_runs = 0;
 
-// Steps between two clock readings. It doubles while a stride of steps takes less
-// than a sixteenth of the interval and drops back to one as soon as a stride takes
-// more than a quarter, so fast loops read the clock rarely and slow ones every step.
-constexpr int kMaxStride = 256;
-int g_stride = 1;
-Clock::time_point g_lastCheck = Clock::now();
-bool g_watchingDispatcher = false;
+// The timekeeper: a thread that sleeps until the deadline it was given, raises
+// g_yieldDue and sleeps again until it is given the next. When the program waits for
+// events nobody gives it one, so an idle program wakes no thread. Its state is never
+// freed: the thread may outlive every static destructor.
+struct Timekeeper {
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::optional<Clock::time_point> deadline;
 
-void RestartStride() {
-  g_stride = 1;
-  detail::g_yieldCountdown = 1;
-}
+  Timekeeper() {
+    std::thread([this] { Run(); }).detach();
+  }
+  void Arm(Clock::time_point at) {
+    {
+      const std::lock_guard lock(mutex);
+      deadline = at;
+    }
+    wake.notify_one();
+  }
+  void Run() {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      wake.wait(lock, [this] { return deadline.has_value(); });
+      const Clock::time_point at = *deadline;
+      if (wake.wait_until(lock, at, [&] { return deadline != at; })) continue;  // re-armed
+      deadline.reset();
+      detail::g_yieldDue.store(true, std::memory_order_relaxed);
+    }
+  }
+};
 
-// When the program goes back to waiting for events, the next loop may have steps of
-// any cost: it starts again with a clock reading per step.
-void WatchDispatcher() {
-  if (g_watchingDispatcher) return;
-  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-  if (dispatcher == nullptr) return;
-  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher, RestartStride);
-  g_watchingDispatcher = true;
+Timekeeper& Keeper() {
+  static Timekeeper* keeper = new Timekeeper;
+  return *keeper;
 }
 
 std::vector<BeforeEventLoop*>& FlushScopes() {
@@ -49,11 +65,26 @@ std::vector<BeforeEventLoop*>& FlushScopes() {
 // The longest interval a scope asks for.
 std::chrono::microseconds g_scopeInterval{0};
 
+std::chrono::microseconds EffectiveInterval() {
+  return g_interval.count() == 0 ? g_interval : std::max(g_interval, g_scopeInterval);
+}
+
 void UpdateScopeInterval() {
   g_scopeInterval = std::chrono::microseconds(0);
   for (const BeforeEventLoop* scope : FlushScopes()) {
     g_scopeInterval = std::max<std::chrono::microseconds>(g_scopeInterval, scope->AtMostEvery());
   }
+  // A shorter interval than the one armed counts from the last run at the next step.
+  detail::g_yieldDue.store(true, std::memory_order_relaxed);
+}
+
+// Waits for the next step that comes after the interval; an interval of zero is due at
+// every step.
+void ArmForNextRun() {
+  const std::chrono::microseconds interval = EffectiveInterval();
+  if (interval.count() == 0) return;
+  detail::g_yieldDue.store(false, std::memory_order_relaxed);
+  Keeper().Arm(g_last + interval);
 }
 
 }  // namespace
@@ -75,34 +106,27 @@ std::chrono::milliseconds BeforeEventLoop::AtMostEvery() const {
 
 void YieldNow() {
   for (size_t i = 0; i < FlushScopes().size(); ++i) FlushScopes()[i]->Flush();
-  g_last = Clock::now();
   ++g_runs;
   if (QCoreApplication::instance() != nullptr) {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
   }
-  RestartStride();
-  g_lastCheck = Clock::now();
+  // Counted from the end of the run: a paint that takes longer than the interval must not
+  // be followed by another after a single step.
+  g_last = Clock::now();
+  ArmForNextRun();
 }
 
 void detail::YieldCheck() {
-  WatchDispatcher();
-  const Clock::time_point now = Clock::now();
-  const Clock::duration sinceCheck = now - g_lastCheck;
-  g_lastCheck = now;
-  if (sinceCheck * 16 < g_interval) {
-    if (g_stride < kMaxStride) g_stride *= 2;
-  } else if (sinceCheck * 4 > g_interval) {
-    g_stride = 1;
+  if (Clock::now() - g_last >= EffectiveInterval()) {
+    YieldNow();
+  } else {
+    ArmForNextRun();
   }
-  g_yieldCountdown = g_stride;
-  const std::chrono::microseconds interval =
-      g_interval.count() == 0 ? g_interval : std::max(g_interval, g_scopeInterval);
-  if (now - g_last >= interval) YieldNow();
 }
 
 void SetYieldInterval(std::chrono::microseconds interval) {
   g_interval = interval;
-  RestartStride();
+  detail::g_yieldDue.store(true, std::memory_order_relaxed);
 }
 
 std::chrono::microseconds YieldInterval() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 
@@ -15,15 +16,15 @@ namespace platform {
 void YieldToEventLoop();
 
 namespace detail {
-// Steps left before YieldToEventLoop next reads the clock. Reading the clock costs as
-// much as a cheap loop step, so it is read once per a stride of steps that adapts to
-// how long the steps take; the count-down is inline so a step costs a decrement.
-extern int g_yieldCountdown;
+// Set by a timekeeper thread once the interval since the last run of the event loop has
+// passed, so that a step costs one load, whatever its pace: a loop whose steps turn slow
+// after a million fast ones still yields on time.
+extern std::atomic<bool> g_yieldDue;
 void YieldCheck();
 }  // namespace detail
 
 inline void YieldToEventLoop() {
-  if (--detail::g_yieldCountdown <= 0) detail::YieldCheck();
+  if (detail::g_yieldDue.load(std::memory_order_relaxed)) detail::YieldCheck();
 }
 
 // Runs the event loop now, whatever the time since the last run.
@@ -52,7 +53,8 @@ class BeforeEventLoop {
   std::chrono::milliseconds m_atMostEvery;
 };
 
-// The interval between two real runs of the event loop; tests shorten it to zero.
+// The interval between the end of one real run of the event loop and the start of the
+// next; tests shorten it to zero.
 void SetYieldInterval(std::chrono::microseconds interval);
 std::chrono::microseconds YieldInterval();
 
