@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs the built program as a screen reader meets it: under Xvfb with openbox and the AT-SPI
 # bus, it walks the accessibility tree and drives the windows by keyboard, printing what is
-# read out. Needs xvfb, openbox, at-spi2-core, python3-pyatspi and xdotool (not installed
-# by install-deps.sh). Usage: scripts/screen-reader-walk.sh [build/velmora]
+# read out. Needs xvfb, openbox, at-spi2-core, python3-pyatspi and xdotool, which
+# install-deps.sh installs. Usage: scripts/screen-reader-walk.sh [build/velmora]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 binary=$(realpath "${1:-build/velmora}")
