@@ -237,9 +237,18 @@ void MainWindow::_CreateControls0() {
 }
 
 void MainWindow::ShowControlsOfTab(int tab) {
+  // The keyboard goes with the tab to its first control: left to Qt, it would pass from the
+  // control that hides to the tab bar, where a plain arrow key switches tabs.
+  QWidget* focus = focusWidget();
+  bool focusGoes = false;
   for (int i = 0; i < static_cast<int>(m_tabControls.size()); ++i) {
-    for (QWidget* control : m_tabControls[i]) control->setVisible(i == tab);
+    for (QWidget* control : m_tabControls[i]) {
+      if (i != tab && focus && (control == focus || control->isAncestorOf(focus))) focusGoes = true;
+      control->setVisible(i == tab);
+    }
   }
+  if (focusGoes && tab >= 0 && tab < static_cast<int>(m_tabControls.size()) && !m_tabControls[tab].isEmpty())
+    m_tabControls[tab].front()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::ToolbarItem1_Open(int index) {
