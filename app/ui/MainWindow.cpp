@@ -24,20 +24,13 @@
 #include "platform/SMTPSocket.h"
 #include "platform/ui/AccessibleWindows.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/WindowFont.h"
 
 namespace {
 
 QPointer<MainWindow>& TheInstance() {
   static QPointer<MainWindow> instance;
   return instance;
-}
-
-QFont TextFont() {
-  // Size 12 in the points of a 72-dpi screen, that is 12 pixels, so texts fit the pixel
-  // bounds of their controls whatever the screen's resolution.
-  QFont font;
-  font.setPixelSize(12);
-  return font;
 }
 
 }  // namespace
@@ -94,7 +87,7 @@ template <typename T>
 T* MainWindow::AddControl(T* control, const QString& name, QRect bounds, int tabPage) {
   control->setObjectName(name);
   control->setGeometry(bounds);
-  control->setFont(TextFont());
+  control->setFont(platform::WindowFont(12));
   if (tabPage > 0) m_tabControls[tabPage - 1].append(control);
   return control;
 }
