@@ -1,4 +1,3 @@
-#include <QAbstractButton>
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
@@ -6,8 +5,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
-#include <QStyle>
-#include <QStyleOptionButton>
+#include <QStyleOption>
 #include <QTest>
 
 #include "MainWindowFixture.h"

@@ -209,17 +209,16 @@ TEST_F(MailingWindowsTest, PreferencesSelectAll) {
   w->SetSettings({"smtp.x.org", "me", "secret", false, "pop.x.org", "popme", "popsecret"});
   auto* bar = w->findChild<QMenuBar*>();
   ASSERT_NE(bar, nullptr);
-  QMenu* edit = bar->actions().at(1)->menu();
   for (bool byMenu : {false, true}) {
     w->POPUsername->setFocus();
     w->POPUsername->setSelection(1, 2);
     for (QLineEdit* smtp : {w->Server, w->Username, w->Password}) smtp->deselect();
-    if (!byMenu) QTest::keyClick(w->POPUsername, Qt::Key_A, Qt::ControlModifier);
-    if (byMenu) edit->actions().at(2)->trigger();
-    EXPECT_EQ(QStringList({edit->title(), w->Server->selectedText(), w->Username->selectedText(),
-                           w->Password->selectedText(), w->POPServer->selectedText(),
-                           w->POPUsername->selectedText()}),
-              QStringList({"&Edit", "smtp.x.org", "me", "secret", "", "op"}))
+    byMenu ? bar->actions().at(1)->menu()->actions().at(2)->trigger()
+           : QTest::keyClick(w->POPUsername, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(
+        QStringList({w->Server->selectedText(), w->Username->selectedText(), w->Password->selectedText(),
+                     w->POPServer->selectedText(), w->POPUsername->selectedText()}),
+        QStringList({"smtp.x.org", "me", "secret", "", "op"}))
         << byMenu;
   }
 }
