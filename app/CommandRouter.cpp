@@ -33,6 +33,15 @@ void CommandRouter::SetEnableMenuItems(QObject* window, Enabler enabler) {
   EntryFor(window).enabler = std::move(enabler);
 }
 
+void CommandRouter::KeepUnhandledItemsEnabled(QObject* window) {
+  if (window) EntryFor(window).keepUnhandled = true;
+}
+
+bool CommandRouter::KeepsUnhandledItemsEnabled(QObject* window) const {
+  auto it = m_windows.find(window);
+  return it != m_windows.end() && it->keepUnhandled;
+}
+
 QStringList CommandRouter::HandledItems(QObject* window) const {
   QStringList names;
   auto it = m_windows.find(window);

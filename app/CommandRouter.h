@@ -24,6 +24,10 @@ class CommandRouter : public QObject {
 
   void AddMenuHandler(QObject* window, const QString& itemName, Handler handler);
   void SetEnableMenuItems(QObject* window, Enabler enabler);
+  // While the window is in front, the items it has no handler for keep the menu bar's own
+  // enabling, rather than being shown disabled.
+  void KeepUnhandledItemsEnabled(QObject* window);
+  bool KeepsUnhandledItemsEnabled(QObject* window) const;
 
   // Item names the window registered, in registration order.
   QStringList HandledItems(QObject* window) const;
@@ -39,6 +43,7 @@ class CommandRouter : public QObject {
   struct WindowEntry {
     std::vector<std::pair<QString, Handler>> handlers;
     Enabler enabler;
+    bool keepUnhandled = false;
   };
   WindowEntry& EntryFor(QObject* window);
 

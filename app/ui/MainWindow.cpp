@@ -24,20 +24,13 @@
 #include "platform/SMTPSocket.h"
 #include "platform/ui/AccessibleWindows.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/WindowFont.h"
 
 namespace {
 
 QPointer<MainWindow>& TheInstance() {
   static QPointer<MainWindow> instance;
   return instance;
-}
-
-QFont TextFont() {
-  // Size 12 in the points of a 72-dpi screen, that is 12 pixels, so texts fit the pixel
-  // bounds of their controls whatever the screen's resolution.
-  QFont font;
-  font.setPixelSize(12);
-  return font;
 }
 
 }  // namespace
@@ -94,7 +87,7 @@ template <typename T>
 T* MainWindow::AddControl(T* control, const QString& name, QRect bounds, int tabPage) {
   control->setObjectName(name);
   control->setGeometry(bounds);
-  control->setFont(TextFont());
+  control->setFont(platform::WindowFont(12));
   if (tabPage > 0) m_tabControls[tabPage - 1].append(control);
   return control;
 }
@@ -237,9 +230,18 @@ void MainWindow::_CreateControls0() {
 }
 
 void MainWindow::ShowControlsOfTab(int tab) {
+  // The keyboard goes with the tab to its first control: left to Qt, it would pass from the
+  // control that hides to the tab bar, where a plain arrow key switches tabs.
+  QWidget* focus = focusWidget();
+  bool focusGoes = false;
   for (int i = 0; i < static_cast<int>(m_tabControls.size()); ++i) {
-    for (QWidget* control : m_tabControls[i]) control->setVisible(i == tab);
+    for (QWidget* control : m_tabControls[i]) {
+      if (i != tab && focus && (control == focus || control->isAncestorOf(focus))) focusGoes = true;
+      control->setVisible(i == tab);
+    }
   }
+  if (focusGoes && tab >= 0 && tab < static_cast<int>(m_tabControls.size()) && !m_tabControls[tab].isEmpty())
+    m_tabControls[tab].front()->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::ToolbarItem1_Open(int index) {

@@ -19,8 +19,7 @@ QAction* MainWindow::MenuItem(const QString& name) const {
 }
 
 void MainWindow::AddMenuHandlers() {
-  // The main window's handlers, registered in the table's order; the other commands of the
-  // table join as their work lands, and until then their items stay disabled.
+  // The main window's handlers, registered in the table's order.
   using Handler = bool (MainWindow::*)();
   static const std::map<QString, Handler> handlers = {
       {QStringLiteral("FileSave"), &MainWindow::_FileSave_Action},
@@ -55,6 +54,9 @@ void MainWindow::AddMenuHandlers() {
     router.AddMenuHandler(this, name, [this, handler] { return (this->*handler)(); });
   }
   router.SetEnableMenuItems(this, [this] { Event_EnableMenuItems(); });
+  // The main window keeps the menu bar's own enabling: every command but Undo is enabled
+  // there, Close too, though it does nothing while this window is in front.
+  router.KeepUnhandledItemsEnabled(this);
 }
 
 void MainWindow::Event_EnableMenuItems() {

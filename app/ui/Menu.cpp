@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,6 +46,30 @@ Menu::Menu() {
   Untitled5();
   connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this] { UpdateEnabling(); });
   UpdateEnabling();
+  qApp->installEventFilter(this);
+}
+
+bool Menu::eventFilter(QObject* watched, QEvent* event) {
+  // A text field claims the keys of its own editing commands (Ctrl+A selects its text)
+  // before any shortcut sees them. Where the window in front handles the command those
+  // keys stand for, the command comes first: the field is refused the keys, unaccepted.
+  if (event->type() == QEvent::ShortcutOverride && TakesKeysFromFields(*static_cast<QKeyEvent*>(event))) {
+    event->ignore();
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+bool Menu::TakesKeysFromFields(const QKeyEvent& event) const {
+  QWidget* front = FrontWindow();
+  if (!front) return false;
+  const QKeySequence keys(event.keyCombination());
+  const auto& router = app::CommandRouter::Instance();
+  for (auto it = m_items.cbegin(); it != m_items.cend(); ++it) {
+    if (it.value()->isEnabled() && it.value()->shortcut() == keys && router.Handles(front, it.key()))
+      return true;
+  }
+  return false;
 }
 
 void Menu::Untitled1() {
@@ -140,6 +165,7 @@ void Menu::UpdateEnabling() {
   if (front) router.EnableMenuItems(front);
   // An item the front window has no handler for would do nothing: it is shown disabled
   // rather than left silent. Quit quits whichever window is in front.
+  if (front && router.KeepsUnhandledItemsEnabled(front)) return;
   const QStringList handled = front ? router.HandledItems(front) : QStringList();
   for (const app::MenuEntry& entry : app::MenuTable()) {
     if (entry.IsTitle() || entry.itemClass == app::MenuItemClass::QuitMenuItem) continue;

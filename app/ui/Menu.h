@@ -6,6 +6,7 @@
 #include <QString>
 
 class QAction;
+class QKeyEvent;
 class QMenu;
 class QMenuBar;
 class QWidget;
@@ -19,7 +20,9 @@ class QWidget;
 // (app::CommandRouter). Items are enabled by their table's AutoEnable or by the front
 // window's enable-menu-items event, recomputed whenever another window comes to the front
 // and before a menu opens; an item the front window has no handler for stays disabled
-// (Quit excepted, which quits without one).
+// (Quit excepted, which quits without one) unless the window keeps them enabled. Where the
+// front window handles an item, its shortcut goes to the item even from a text field that
+// has a use of its own for those keys.
 class Menu : public QObject {
   Q_OBJECT
  public:
@@ -44,8 +47,12 @@ class Menu : public QObject {
   // What choosing the item does: the front window's handler for it.
   void Route(const QString& name);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   Menu();
+  bool TakesKeysFromFields(const QKeyEvent& event) const;
   // The five menu builders, in the bar's order: File, Edit, Mailing Lists, Addresses, Help.
   void Untitled1();
   void Untitled2();

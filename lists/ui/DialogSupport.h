@@ -2,7 +2,6 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -12,10 +11,11 @@
 #include <QWidget>
 #include <type_traits>
 
+#include "platform/ui/WindowFont.h"
+
 namespace lists::ui {
 
-// Every control of the dialogs: its design name, bounds and the system font at size 12
-// (12 pixels, so texts fit their controls' pixel bounds).
+// Every control of the dialogs: its design name, bounds and the windows' font at size 12.
 //
 // Assistive technology reads a button by its caption and a text by what it shows now (so
 // a text that changes is read anew); a field or a list without a label of its own keeps its
@@ -27,9 +27,7 @@ T* Place(T* control, const QString& name, QRect bounds) {
                 std::is_base_of_v<QComboBox, T> || std::is_base_of_v<QAbstractItemView, T>)
     control->setAccessibleName(name);
   control->setGeometry(bounds);
-  QFont font = control->font();
-  font.setPixelSize(12);
-  control->setFont(font);
+  control->setFont(platform::WindowFont(12));
   return control;
 }
 

@@ -191,7 +191,10 @@ bool MainWindow::Event_Close() {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
-  Event_KeyDown(platform::KeyText(*event));
+  // A modifier pressed alone types nothing and moves nothing: it is no key to echo, or every
+  // shortcut would leave a row "Key down = 0" behind.
+  const QString key = platform::KeyText(*event);
+  if (!key.isEmpty()) Event_KeyDown(key);
   QMainWindow::keyPressEvent(event);
 }
 

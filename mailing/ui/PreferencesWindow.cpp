@@ -11,6 +11,7 @@
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowSettings.h"
 #include "app/ui/Menu.h"
+#include "app/ui/WindowFrame.h"
 #include "lists/ui/DialogSupport.h"
 #include "mailing/Pop3Login.h"
 
@@ -46,8 +47,9 @@ void PreferencesWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("PreferencesWindow"));
   setWindowTitle(QStringLiteral("Velmora Preferences"));
-  resize(450, 315);
-  setMinimumSize(64, 64);
+  // Its own menu bar: Edit > Select All, chosen there, stays with this window.
+  m_content = InstallMenuBarAndContent(*this, {64, 64});
+  SizeContentArea(*this, {450, 315});
 }
 
 void PreferencesWindow::CreateControls() {
@@ -61,17 +63,17 @@ T* PreferencesWindow::OnPage(int page, T* control, const QString& name, QRect bo
 }
 
 void PreferencesWindow::_CreateControls0() {
-  TabPanel1 = Place(new QTabWidget(this), QStringLiteral("TabPanel1"), {4, 4, 438, 274});
+  TabPanel1 = Place(new QTabWidget(m_content), QStringLiteral("TabPanel1"), {4, 4, 438, 274});
   for (const char* tab : {"General", "SMTP Settings", "POP Settings"}) {
     auto* page = new QWidget;
     page->setAccessibleName(QString::fromLatin1(tab));
     TabPanel1->addTab(page, QString::fromLatin1(tab));
   }
   auto label = [this](int page, const QString& text, const QString& name, QRect bounds) {
-    return OnPage(page, new QLabel(text, this), name, bounds);
+    return OnPage(page, new QLabel(text, m_content), name, bounds);
   };
   auto field = [this](int page, const QString& name, QRect bounds) {
-    return OnPage(page, new QLineEdit(this), name, bounds);
+    return OnPage(page, new QLineEdit(m_content), name, bounds);
   };
   StaticText1 = label(kSmtp, QStringLiteral("SMTP Server:"), QStringLiteral("StaticText1"), {9, 138, 77, 20});
   Server = field(kSmtp, QStringLiteral("Server"), {90, 137, 168, 22});
@@ -87,13 +89,13 @@ void PreferencesWindow::_CreateControls0() {
   StaticText6 = label(kSmtp, kSmtpHelp, QStringLiteral("StaticText6"), {9, 40, 424, 92});
   StaticText6->setWordWrap(true);
   StaticText6->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PushButton1 =
-      Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("PushButton1"), {191, 288, 69, 20});
+  PushButton1 = Place(new QPushButton(QStringLiteral("OK"), m_content), QStringLiteral("PushButton1"),
+                      {191, 288, 69, 20});
   PushButton1->setDefault(true);
-  XDuplicates =
-      OnPage(kGeneral,
-             new QCheckBox(QStringLiteral("Exclude duplicates when importing (slower for big lists)."), this),
-             QStringLiteral("XDuplicates"), {9, 40, 380, 20});
+  XDuplicates = OnPage(
+      kGeneral,
+      new QCheckBox(QStringLiteral("Exclude duplicates when importing (slower for big lists)."), m_content),
+      QStringLiteral("XDuplicates"), {9, 40, 380, 20});
   StaticText7 = label(kPop, kPopHelp, QStringLiteral("StaticText7"), {9, 40, 424, 48});
   StaticText7->setWordWrap(true);
   StaticText7->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -65,5 +65,6 @@ class PreferencesWindow : public QWidget {
   void ShowControlsOfPage(int page);
 
   QPointer<MainWindow> m_main;
+  QWidget* m_content = nullptr;  // under the menu bar; the controls stand on it
   std::array<QList<QWidget*>, 3> m_pageControls;
 };

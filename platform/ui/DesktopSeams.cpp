@@ -47,8 +47,8 @@ bool AskConfirm(const QString& text, const QString& acceptText, const QString& r
 }
 
 // The program names its save filter by file type ("text/plain"). List files carry no
-// extension, so the dialog offers every file too; otherwise the lists already in the
-// folder would be hidden and could be overwritten unseen.
+// extension, so the dialog offers every file too, and starts on it: otherwise the lists
+// already in the folder would be hidden and could be overwritten unseen.
 std::optional<QString> ShowSave(const SaveDialogRequest& request) {
   const QPointer<QFileDialog> dialog =
       new QFileDialog(QApplication::activeWindow(), request.title, request.initialFolder);
@@ -56,7 +56,9 @@ std::optional<QString> ShowSave(const SaveDialogRequest& request) {
   dialog->setFileMode(QFileDialog::AnyFile);
   dialog->setAccessibleName(request.title);
   if (request.filter.contains('/') && !request.filter.contains('*')) {
-    dialog->setMimeTypeFilters({request.filter, QStringLiteral("application/octet-stream")});
+    const QString anyFile = QStringLiteral("application/octet-stream");
+    dialog->setMimeTypeFilters({request.filter, anyFile});
+    dialog->selectMimeTypeFilter(anyFile);
   } else if (!request.filter.isEmpty()) {
     dialog->setNameFilters({request.filter, QFileDialog::tr("All files (*)")});
   }

@@ -1,8 +1,11 @@
 #include <QAccessible>
+#include <QCheckBox>
 #include <QLabel>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSignalSpy>
+#include <QStyleOption>
 #include <QTest>
 
 #include "MainWindowFixture.h"
@@ -51,6 +54,16 @@ class AccessibilityTest : public MainWindowFixture {
     lists::ui::InstallMainWindowHooks();
     StartCountingSaves();
   }
+  // Every window of the program but the main and about windows of start-up, shown.
+  std::vector<QWidget*> OpenEveryWindow() {
+    std::vector<QWidget*> dialogs = {new EditWindow(m_window),   new NewAddressWin(m_window),
+                                     new MLWindow(m_window),     new HelpWindow,
+                                     new SendWindow(m_window),   new PreferencesWindow(m_window),
+                                     new SearchWindow(m_window), new SortWindow(m_window),
+                                     new MessageWindow(m_window)};
+    for (QWidget* d : dialogs) d->show();
+    return dialogs;
+  }
   // As a click on it does; the side bar, which it shows when active, is shown first.
   void ActivateMainWindow() {
     using testing_support::WaitUntil;
@@ -67,12 +80,7 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
   const QStringList internal = {"elist",     "CheckList",    "Slug",          "UserMessages",
                                 "TabPanel1", "ProgressBar1", "QueueStatus",   "Toolbar",
                                 "Rate",      "RatePer",      "SideBarWindow", "Menu"};
-  std::vector<QWidget*> dialogs = {new EditWindow(m_window),   new NewAddressWin(m_window),
-                                   new MLWindow(m_window),     new HelpWindow,
-                                   new SendWindow(m_window),   new PreferencesWindow(m_window),
-                                   new SearchWindow(m_window), new SortWindow(m_window),
-                                   new MessageWindow(m_window)};
-  for (QWidget* d : dialogs) d->show();
+  std::vector<QWidget*> dialogs = OpenEveryWindow();
   dialogs.back()->setWindowTitle("Search results...");
   EXPECT_EQ(Name(dialogs.back()), QString("Search results..."));
   EXPECT_EQ(Iface(dialogs.front())->role(), QAccessible::Dialog);
@@ -103,6 +111,35 @@ TEST_F(AccessibilityTest, EveryControlIsReadAsTheUserSeesIt) {
                          Name(m_window->SideBar), status->text(QAccessible::Description)}),
             QStringList({"Addresses", "Send queue", "Message log", "Lists", "Status"}));
   EXPECT_EQ(status->role(), QAccessible::StatusBar);
+}
+
+// Every caption of every window shows whole at its control's design size: a label's text
+// as the label sets it (wrapped or on one line), a button's, check box's or radio button's
+// beside its indicator.
+TEST_F(AccessibilityTest, EveryCaptionFitsItsControl) {
+  OpenEveryWindow();
+  for (QWidget* top : QApplication::topLevelWidgets()) {
+    for (QWidget* control : top->isVisible() ? top->findChildren<QWidget*>() : QList<QWidget*>()) {
+      auto* label = qobject_cast<QLabel*>(control);
+      auto* button = qobject_cast<QAbstractButton*>(control);
+      QStyleOptionButton option;
+      option.initFrom(control);
+      const auto element = qobject_cast<QCheckBox*>(button)      ? QStyle::SE_CheckBoxContents
+                           : qobject_cast<QRadioButton*>(button) ? QStyle::SE_RadioButtonContents
+                                                                 : QStyle::SE_PushButtonContents;
+      const QRect room =
+          label ? label->contentsRect() : control->style()->subElementRect(element, &option, control);
+      const QString text = label ? label->text() : button ? button->text().remove('&') : QString();
+      const bool wraps = label && label->wordWrap();
+      const QSize needed = control->fontMetrics()
+                               .boundingRect(QRect(0, 0, wraps ? room.width() : 1 << 20, 1 << 20),
+                                             wraps ? Qt::TextWordWrap : 0, text)
+                               .size();
+      EXPECT_TRUE(text.isEmpty() ||
+                  (needed.width() <= room.width() && (!wraps || needed.height() <= room.height())))
+          << control->objectName().toStdString() << ": " << text.toStdString();
+    }
+  }
 }
 
 // The status line, the message log's rows (newest first) and the list's cells are read.

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -63,12 +64,18 @@ TEST_F(DesktopSeamsTest, MessageBoxIsModalWithOneOkButton) {
   EXPECT_EQ(shown, "Select a list entry to delete. / buttons: 1");
 }
 
+// The dialog lists the list files, which have no extension, and returns the file chosen.
 TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   QTemporaryDir folder;
+  testing_support::WriteAll(folder.filePath("Friends"), "a@example.com \n");
   QString shownFolder;
+  bool listed = false;
   WhenModalShows([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     shownFolder = dialog->directory().absolutePath();
+    auto* view = dialog->findChild<QAbstractItemView*>("listView");
+    listed = testing_support::WaitUntil(
+        [view] { return view->model()->index(0, 0, view->rootIndex()).data() == "Friends"; });
     // Typed: selectFile() would wait for the folder to be listed.
     dialog->findChild<QLineEdit*>("fileNameEdit")->setText("My List");
     QMetaObject::invokeMethod(dialog, "accept");
@@ -76,7 +83,7 @@ TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   platform::SaveDialogRequest request{
       "Select a name for your new email address file...", "text/plain", folder.path(), {}};
   EXPECT_EQ(platform::ShowSaveDialog(request), std::optional<QString>(folder.filePath("My List")));
-  EXPECT_EQ(shownFolder, QDir(folder.path()).absolutePath());
+  EXPECT_EQ(std::make_pair(shownFolder, listed), std::make_pair(QDir(folder.path()).absolutePath(), true));
   WhenModalShows([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   EXPECT_EQ(platform::ShowSaveDialog(request), std::nullopt);
 }

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -198,16 +199,28 @@ TEST_F(MailingWindowsTest, PreferencesOk) {
   }
 }
 
-// Select All selects the three SMTP fields whole and leaves the POP3 fields alone.
+// Select All, by its shortcut from a POP3 field or from the window's own Edit menu, selects
+// the three SMTP fields whole and leaves the POP3 fields alone.
 TEST_F(MailingWindowsTest, PreferencesSelectAll) {
   m_window->_FilePreferences_Action();
   PreferencesWindow* w = m_window->findChild<PreferencesWindow*>();
+  w->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(w));
   w->SetSettings({"smtp.x.org", "me", "secret", false, "pop.x.org", "popme", "popsecret"});
-  w->POPUsername->setSelection(1, 2);
-  app::CommandRouter::Instance().Dispatch(w, "EditSelectAll");
-  EXPECT_EQ(QStringList({w->Server->selectedText(), w->Username->selectedText(), w->Password->selectedText(),
-                         w->POPServer->selectedText(), w->POPUsername->selectedText()}),
-            QStringList({"smtp.x.org", "me", "secret", "", "op"}));
+  auto* bar = w->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  for (bool byMenu : {false, true}) {
+    w->POPUsername->setFocus();
+    w->POPUsername->setSelection(1, 2);
+    for (QLineEdit* smtp : {w->Server, w->Username, w->Password}) smtp->deselect();
+    byMenu ? bar->actions().at(1)->menu()->actions().at(2)->trigger()
+           : QTest::keyClick(w->POPUsername, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(
+        QStringList({w->Server->selectedText(), w->Username->selectedText(), w->Password->selectedText(),
+                     w->POPServer->selectedText(), w->POPUsername->selectedText()}),
+        QStringList({"smtp.x.org", "me", "secret", "", "op"}))
+        << byMenu;
+  }
 }
 
 }  // namespace

@@ -175,8 +175,7 @@ TEST_F(MainWindowListsTest, CloseDuringSaveSavesTheLaterEdit) {
 }
 
 // A key typed in the list selects by type-ahead, then reaches the window (Backspace
-// deletes); the status line shows the selection; Cmd-Shift-arrows move between the tabs,
-// stopping at either end; activation shows and hides the side bar.
+// deletes); the status line shows the selection; activation shows and hides the side bar.
 TEST_F(MainWindowListsTest, KeysActivationAndTypeAhead) {
   testing_support::SetRows(*m_window->elist->Model(), {"a@x.com|", "b1@x.com|", "b2@x.com|"});
   m_window->elist->setFocus();
@@ -189,12 +188,6 @@ TEST_F(MainWindowListsTest, KeysActivationAndTypeAhead) {
   m_window->elist->Model()->SetAllSelected(false);
   EXPECT_EQ(std::make_pair(Addresses(), m_window->Slug->text()),
             std::make_pair(QStringList{"a@x.com", "b2@x.com"}, QString("2 addresses selected.")));
-  for (const auto& [cmdShift, key, tab] :
-       {std::tuple{false, 29, 0}, {true, 29, 1}, {true, 29, 2}, {true, 29, 2}, {true, 28, 1}}) {
-    m_recorded.command = m_recorded.shift = cmdShift;
-    m_window->Event_KeyDown(QString(QChar(key)));
-    EXPECT_EQ(m_window->TabPanel1->currentIndex(), tab);
-  }
   m_window->Event_Deactivate();
   const bool hidden = m_window->SideBar->isHidden();
   m_window->Event_Activate();

@@ -2,11 +2,14 @@
 #include <QAccessible>
 #include <QAction>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 
 #include "MainWindowFixture.h"
 #include "app/MenuTable.h"
 #include "app/ui/Menu.h"
+#include "app/ui/StatusLine.h"
+#include "platform/ui/Listbox.h"
 #include "tools/ui/HelpWindow.h"
 #include "tools/ui/LinkLabel.h"
 
@@ -41,11 +44,11 @@ class MenuTest : public MainWindowFixture {
   }
 };
 
-// Each window in front enables the items it has handlers for: the main window all but
-// Undo and Close; the about window only Quit. About goes to the main window's handler.
+// The main window in front enables every command but Undo (Close too, which it does not
+// handle); the about window only Quit. About goes to the main window's handler.
 TEST_F(MenuTest, EnablingAndCommandsFollowTheFrontWindow) {
   BringToFront(m_window);
-  EXPECT_EQ(Items(false), QStringList({"FileClose", "EditUndo"}));
+  EXPECT_EQ(Items(false), QStringList({"EditUndo"}));
   BringToFront(m_about);
   EXPECT_EQ(Items(true), QStringList{"FileQuit"});
   m_window->AppleAboutVelmora()->setEnabled(true);
@@ -54,6 +57,29 @@ TEST_F(MenuTest, EnablingAndCommandsFollowTheFrontWindow) {
   BringToFront(m_window);
   m_window->AppleAboutVelmora()->trigger();
   EXPECT_EQ(Windows<AboutWindow>().size(), 2);
+}
+
+// Only keys that type or move echo, not a modifier alone. Cmd-Shift-arrows move between the
+// tabs, stopping at either end, and the keyboard stays with the tab's list, where a plain
+// arrow only echoes.
+TEST_F(MenuTest, KeysEchoAndMoveBetweenTabs) {
+  BringToFront(m_window);
+  m_window->elist->setFocus();
+  const qsizetype rows = LogRows().size();
+  for (Qt::Key modifier : {Qt::Key_Shift, Qt::Key_Control})
+    QTest::keyClick(m_window->focusWidget(), modifier);
+  using std::tuple;
+  for (const auto& [cmdShift, key, tab] :
+       {tuple{false, Qt::Key_Right, 0}, tuple{true, Qt::Key_Right, 1}, tuple{false, Qt::Key_Right, 1},
+        tuple{true, Qt::Key_Right, 2}, tuple{false, Qt::Key_Left, 2}, tuple{true, Qt::Key_Right, 2},
+        tuple{true, Qt::Key_Left, 1}, tuple{false, Qt::Key_Left, 1}}) {
+    m_recorded.command = m_recorded.shift = cmdShift;
+    QTest::keyClick(m_window->focusWidget(), key,
+                    cmdShift ? Qt::ControlModifier | Qt::ShiftModifier : Qt::NoModifier);
+    EXPECT_EQ(std::make_pair(m_window->TabPanel1->currentIndex(), m_window->Slug->text()),
+              std::make_pair(tab, QString("Key down = %1").arg(key == Qt::Key_Right ? 29 : 28)));
+  }
+  EXPECT_EQ(LogRows().size(), rows + 8);
 }
 
 // Quit by menu or by shortcut: the about window's handler saves first; without a handler

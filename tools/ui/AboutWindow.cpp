@@ -12,6 +12,7 @@
 #include "app/ui/MainWindow.h"
 #include "app/ui/Menu.h"
 #include "platform/Seams.h"
+#include "platform/ui/WindowFont.h"
 #include "tools/ui/LinkLabel.h"
 
 namespace {
@@ -19,14 +20,6 @@ namespace {
 const QColor kLinkBlue(0, 28, 255);
 const QColor kLinkRed(255, 0, 0);
 const QString kProductName = QStringLiteral("Velmora");
-
-QFont FontOfSize(int pixelSize) {
-  // Sizes are given in the points of a 72-dpi screen, that is in pixels, so the texts fit
-  // the pixel bounds of their labels whatever the screen's resolution.
-  QFont font;
-  font.setPixelSize(pixelSize);
-  return font;
-}
 
 }  // namespace
 
@@ -56,7 +49,7 @@ LinkLabel* AboutWindow::AddLink(const QString& name, const QString& text, QRect 
   auto* label = new LinkLabel(text, this);
   label->setObjectName(name);
   label->setGeometry(bounds);
-  label->setFont(FontOfSize(pixelSize));
+  label->setFont(platform::WindowFont(pixelSize));
   label->SetTextColor(kLinkBlue);
   connect(label, &LinkLabel::Opened, this, [] { platform::ShowURL(kMakerPage); });
   return label;
@@ -67,7 +60,7 @@ QLabel* AboutWindow::AddLabel(const QString& name, const QString& text, QRect bo
   auto* label = new QLabel(text, this);
   label->setObjectName(name);
   label->setGeometry(bounds);
-  label->setFont(FontOfSize(pixelSize));
+  label->setFont(platform::WindowFont(pixelSize));
   QPalette p = label->palette();
   p.setColor(QPalette::WindowText, color);
   label->setPalette(p);

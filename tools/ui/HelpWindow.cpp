@@ -10,6 +10,7 @@
 #include "app/CommandRouter.h"
 #include "app/ui/WindowFrame.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/WindowFont.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace {
@@ -17,14 +18,6 @@ namespace {
 const QColor kMakerBlue(0, 28, 255);
 const QColor kLogoRed(255, 0, 0);
 const QString kProductName = QStringLiteral("Velmora");
-
-QFont FontOfSize(int pixelSize) {
-  // Sizes are given in the points of a 72-dpi screen, that is in pixels, so the texts fit
-  // the pixel bounds of their controls whatever the screen's resolution.
-  QFont font;
-  font.setPixelSize(pixelSize);
-  return font;
-}
 
 QString HelpText() {
   const QString page = AboutWindow::kMakerPage;
@@ -201,7 +194,7 @@ QLabel* HelpWindow::AddLabel(const QString& name, const QString& text, QRect bou
   auto* label = new QLabel(text, m_content);
   label->setObjectName(name);
   label->setGeometry(bounds);
-  label->setFont(FontOfSize(pixelSize));
+  label->setFont(platform::WindowFont(pixelSize));
   QPalette palette = label->palette();
   palette.setColor(QPalette::WindowText, color);
   label->setPalette(palette);
@@ -227,7 +220,7 @@ void HelpWindow::_CreateControls0() {
   TabPanel1 = new QTabWidget(m_content);
   TabPanel1->setObjectName(QStringLiteral("TabPanel1"));
   TabPanel1->setGeometry(8, kTabTop, 651, 474);
-  TabPanel1->setFont(FontOfSize(12));
+  TabPanel1->setFont(platform::WindowFont(12));
   const QString tabs[] = {QStringLiteral("General"), QStringLiteral("Find all Syntax")};
   for (const QString& tab : tabs) {
     auto* page = new QWidget;
@@ -241,7 +234,7 @@ void HelpWindow::_CreateControls0() {
   EditField1->setObjectName(QStringLiteral("EditField1"));
   EditField1->setAccessibleName(tabs[0]);
   EditField1->setGeometry(13, 143, 641, 433);
-  EditField1->setFont(FontOfSize(12));
+  EditField1->setFont(platform::WindowFont(12));
   EditField1->setReadOnly(true);
   EditField1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   EditField1->setPlainText(HelpText());
@@ -250,7 +243,7 @@ void HelpWindow::_CreateControls0() {
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
   ListBox1->setAccessibleName(tabs[1]);
   ListBox1->setGeometry(13, 143, 641, 433);
-  ListBox1->setFont(FontOfSize(12));
+  ListBox1->setFont(platform::WindowFont(12));
   ListBox1->SetMultipleSelection(false);
   ListBox1->SetColumnWidths({100});
   QStringList lines = SyntaxTable().split(QLatin1Char('\n'));

@@ -32,12 +32,11 @@ SortWindow::SortWindow(QPointer<MainWindow> main, QWidget* parent)
   resize(378, 183);
 
   using lists::ui::Place;
-  StaticText1 = Place(new QLabel(QStringLiteral("Example email address: jane.doe@mail.example.com"), this),
+  StaticText1 = Place(new QLabel(QStringLiteral("Example email address: jane@m.example.com"), this),
                       QStringLiteral("StaticText1"), {6, 5, 262, 20});
   GroupBox1 =
       Place(new QGroupBox(QStringLiteral("Sort By"), this), QStringLiteral("GroupBox1"), {6, 25, 229, 122});
-  IDSort =
-      AddRadio(GroupBox1, QStringLiteral("ID (jane.doe)"), QStringLiteral("IDSort"), {9, 44, 132, 20}, true);
+  IDSort = AddRadio(GroupBox1, QStringLiteral("ID (jane)"), QStringLiteral("IDSort"), {9, 44, 132, 20}, true);
   DomainSort = AddRadio(GroupBox1, QStringLiteral("Domain (i.e. example.com)"), QStringLiteral("DomainSort"),
                         {9, 66, 210, 20}, false);
   SubdomainSort = AddRadio(GroupBox1, QStringLiteral("Subdomain (i.e. m.example.com)"),
