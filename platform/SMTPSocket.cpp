@@ -50,7 +50,9 @@ void SMTPSocket::SendMail() {
   source.nextMessage = [this] {
     m_current = m_messages.first();
     SmtpEnvelope envelope;
-    envelope.from = m_current->FromAddress();
+    // The envelope takes the bare address; the From header keeps the display name.
+    const QString from = MailboxAddress(m_current->FromAddress());
+    envelope.from = from.isEmpty() ? m_current->FromAddress() : from;
     envelope.recipients = m_current->Recipients();
     envelope.source = m_current->Source();
     return envelope;
