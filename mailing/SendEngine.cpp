@@ -152,6 +152,7 @@ void SendEngine::HandOverRow(int row, const Loaded& stored) {
     message->SetBodyPlainText(stored.body);
   }
   m_client->Messages().append(message);
+  m_handedOver.insert(message.get(), QPersistentModelIndex(m_queue->index(row, 0)));
   m_client->SetUsername(m_refs.username);
   m_client->SetPassword(m_refs.password);
   m_client->SetAddress(m_refs.server);
@@ -189,6 +190,7 @@ void SendEngine::StopSending() {
   m_queue->DeleteAllRows();
   // Mail the user stopped must not go out with a later batch.
   m_client->DeleteAllMessages();
+  m_handedOver.clear();
   m_client->Disconnect();
 }
 
@@ -196,33 +198,20 @@ void SendEngine::DeleteFromSendQueue() {
   const QPointer<SendEngine> self(this);
   if (m_queue->SelCount() == 0) platform::MsgBox(QStringLiteral("Select a list entry to delete."));
   if (!self) return;
-  struct HandedOver {
-    QString address;
-    QString name;
-  };
-  std::vector<HandedOver> handedOver;
-  for (int row : m_queueIndex.WaitingRows()) {
-    if (m_queue->Selected(row))
-      handedOver.push_back({m_queue->Cell(row, kAddress), m_queue->Cell(row, kMailing)});
-  }
-  // One model signal for the whole removal, whatever the number of rows.
+  // A removed row's mail must not go out after the row has gone.
   platform::ListModel* queue = m_queue;
+  m_client->Messages().removeIf([this, queue](const platform::EmailMessagePtr& message) {
+    const auto handed = m_handedOver.constFind(message.get());
+    if (handed == m_handedOver.cend() || !handed->isValid() || !queue->Selected(handed->row())) return false;
+    m_handedOver.erase(handed);
+    return true;
+  });
+  // One model signal for the whole removal, whatever the number of rows.
   queue->RemoveRowsIf([queue](int row) { return queue->Selected(row); });
-  // A removed row's mail must not go out after the row has gone: take one message of
-  // that address and name back from the client for each.
-  QList<platform::EmailMessagePtr>& outgoing = m_client->Messages();
-  for (const HandedOver& row : handedOver) {
-    for (qsizetype i = 0; i < outgoing.size(); ++i) {
-      const auto* message = dynamic_cast<const platform::SpecialEmail*>(outgoing.at(i).get());
-      if (message != nullptr && message->Name() == row.name && message->ToAddress() == row.address) {
-        outgoing.removeAt(i);
-        break;
-      }
-    }
-  }
 }
 
 void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
+  m_handedOver.remove(message.get());
   const auto sent = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
   if (!sent) return;
   ++m_refs.mailssent;
@@ -240,17 +229,11 @@ void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
 
 void SendEngine::MessageRefused(const platform::EmailMessagePtr& message, const QString& reply) {
   if (!message) return;
-  const QString to = message->ToAddress();
-  const auto refused = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
-  const QString name = refused ? refused->Name() : QString();
-  m_controls->SetSlug(QStringLiteral("Message to ") + to + QStringLiteral(" refused: ") + reply);
+  const QPersistentModelIndex row = m_handedOver.take(message.get());
+  m_controls->SetSlug(QStringLiteral("Message to ") + message->ToAddress() + QStringLiteral(" refused: ") +
+                      reply);
   // Its row leaves the queue; otherwise it would wait for an answer that never comes.
-  for (int row : m_queueIndex.WaitingRowsOf(to)) {
-    if (m_queue->Cell(row, kMailing) == name) {
-      m_queue->RemoveRow(row);
-      return;
-    }
-  }
+  if (row.isValid()) m_queue->RemoveRow(row.row());
 }
 
 void SendEngine::ConnectionFailed() {
@@ -268,6 +251,7 @@ void SendEngine::ConnectionFailed() {
     }
   }
   m_client->DeleteAllMessages();
+  m_handedOver.clear();
   for (int row = m_queueIndex.LastUnqueuedRowBefore(m_queue->ListCount()); row >= 0;
        row = m_queueIndex.LastUnqueuedRowBefore(row)) {
     m_queue->SetCell(row, kStatus, SendQueueIndex::Queued());

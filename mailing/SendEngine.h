@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -79,7 +80,7 @@ class SendEngine : public QObject {
   // Empties the queue and the client's outgoing list and drops the connection.
   void StopSending();
   // Removes the selected queue rows; mail already handed over for them is taken back
-  // from the client unless it is going out right now.
+  // from the client's list (a message going out right now still gets its answer).
   void DeleteFromSendQueue();
 
   // The client's events.
@@ -104,6 +105,9 @@ class SendEngine : public QObject {
   platform::ListModel* m_queue;
   platform::ListModel* m_addresses;
   platform::SMTPSocket* m_client;
+  // The queue row of each message in the client's list. Two rows may name the same
+  // address and message, so the row itself is kept; it follows the row as others go.
+  QHash<const platform::EmailMessage*, QPersistentModelIndex> m_handedOver;
   SendRefs m_refs;
   std::unique_ptr<SendControls> m_controls;
   SendQueueIndex m_queueIndex;
