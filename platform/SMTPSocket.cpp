@@ -24,6 +24,7 @@ bool SMTPSocket::IsConnected() const {
 
 void SMTPSocket::SendMail() {
   if (IsConnected()) return;
+  m_unanswered.reset();
   const std::optional<ServerAddress> address = ParseServerAddress(m_address, kSmtpPort);
   if (!address) {
     // Reported from the event loop, like every other failure, so the caller's handler
@@ -91,6 +92,8 @@ void SMTPSocket::Disconnect() {
 }
 
 void SMTPSocket::Finish(int code, const QString& text) {
+  m_signedOff = m_session && m_session->SignedOff();
+  m_unanswered = m_session && m_session->DataUnanswered() ? m_current : nullptr;
   if (m_session) {
     m_session->deleteLater();
     m_session = nullptr;

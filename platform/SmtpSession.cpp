@@ -136,6 +136,7 @@ void SmtpSession::OnBytesWritten(qint64 bytes) {
   }
   m_dataSent = qMin<qint64>(m_dataSent + bytes, m_data.size());
   if (m_dataSent == m_data.size()) {
+    m_dataUnanswered = true;
     StartStep();  // the final "." is out: the reply is due
   } else {
     m_timer.start(StepTimeout());
@@ -173,6 +174,7 @@ void SmtpSession::OnReadyRead() {
     }
     m_buffer.remove(0, reply.consumed);
     m_timer.stop();
+    m_dataUnanswered = false;
     HandleReply(reply);
   }
   if (self) m_processing = false;
@@ -427,6 +429,7 @@ void SmtpSession::RefuseCurrent(int code, const QString& text) {
 }
 
 void SmtpSession::SendQuit() {
+  m_signedOff = true;
   Send(Step::Quit, "QUIT");
 }
 

@@ -60,6 +60,11 @@ class SmtpSession : public QObject {
   // Drops the connection at once; nothing is emitted afterwards.
   void Abort();
   bool IsFinished() const { return m_step == Step::Done; }
+  // Whether the session got as far as its sign-off (QUIT), as every session that went well does.
+  bool SignedOff() const { return m_signedOff; }
+  // Whether it ended after the whole of a message's data (its final ".") had gone out and
+  // before the server answered it: the server may have taken the message.
+  bool DataUnanswered() const { return m_dataUnanswered; }
 
  signals:
   // The first line of the 220 greeting after its code; only when there is a message to send.
@@ -137,6 +142,8 @@ class SmtpSession : public QObject {
   int m_nextRecipient = 0;
   QByteArray m_data;
   qint64 m_dataSent = 0;
+  bool m_dataUnanswered = false;
+  bool m_signedOff = false;
 };
 
 }  // namespace platform

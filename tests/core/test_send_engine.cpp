@@ -120,10 +120,13 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
   auto address = [&] {
     return random.bounded(3) ? pick(addresses) : QString("m%1@x.org").arg(random.bounded(3000));
   };
+  // Each step 5 minutes after the last, when the rest after failed connections is over.
+  static int steps = 0;
+  platform::SetClockForTests([] { return kNow.addSecs(300 * steps); });
   for (int round = 0; round < 30; ++round) {
     Rig fast, slow;
     auto both = [&](const std::function<void(Rig&)>& edit) { edit(fast), edit(slow); };
-    for (int step = 0; step < 60; ++step) {
+    for (int step = 0; step < 60; ++step, ++steps) {
       const int count = fast.queue.ListCount();
       const int row = count > 0 ? static_cast<int>(random.bounded(count)) : 0;
       const int listRow =
@@ -302,6 +305,48 @@ TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   rig.engine.StopSending();
   EXPECT_EQ(std::make_tuple(rig.queue.ListCount(), rig.client.Messages().size()),
             std::make_tuple(0, qsizetype(0)));
+}
+
+// A server that ends the connection during the data: after the final "." (it may have the
+// message), by a close or by silence (its row is queued again), or closes before the ".".
+// A message goes out twice at most, then leaves the queue with a log row; one cut short
+// stays. From the second failure in a row on, no connection for 1 s, then 2 s, 4 s..., and
+// the rate text says so.
+TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
+  for (const QString end : {"D:|X:", "D:|Z:", "X:"}) {
+    SCOPED_TRACE(end.toStdString());
+    Rig rig;
+    rig.username.clear();
+    QObject::connect(&rig.client, &platform::SMTPSocket::Error, [&] { rig.engine.ConnectionFailed(); });
+    rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Queued"});
+    static int second = 0;
+    platform::SetClockForTests([] { return kNow.addSecs(second); });
+    platform::SetByteStreamFactoryForTests([&](const platform::TlsPolicy&) {
+      using testing_support::FakeByteStream;
+      const QString script =
+          "S: 220 mx|C: EHLO [127.0.0.1]|S: 250 mx|C: MAIL FROM:<shop@x.org>|S: 250 ok|"
+          "C: RCPT TO:<a@x.org>|S: 250 ok|C: DATA|S: 354 go|" +
+          end;
+      auto fake = std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(script.split('|')), false, 0);
+      fake->onSilence = [&] { rig.client.findChild<QTimer*>("smtpStepTimer")->start(0); };
+      return fake;
+    });
+    QStringList connected;  // the seconds when a tick connected
+    for (second = 0; second < 8; ++second) {
+      const qsizetype logged = rig.controls->log.size();
+      rig.engine.Tick();
+      if (rig.controls->log.mid(logged).contains("Connecting...")) connected << QString::number(second);
+      testing_support::WaitUntil([&] { return !rig.client.IsConnected(); });
+    }
+    const QString rate = "1 messages every 1 seconds; the server failed ";
+    EXPECT_EQ(
+        std::make_tuple(connected.join(' '), rig.queue.ListCount(),
+                        rig.controls->log.filter("Message to a@x.org not sent again").size(),
+                        rig.controls->statusLine),
+        end != "X:"
+            ? std::make_tuple(QString("0 1"), 0, 1, rate + "2 times in a row, next try in 1 seconds")
+            : std::make_tuple(QString("0 1 2 4"), 1, 0, rate + "4 times in a row, next try in 4 seconds"));
+  }
 }
 
 // The timer may tick while a tick yields; that tick must not add its Rate to the other's.
