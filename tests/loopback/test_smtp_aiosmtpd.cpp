@@ -150,7 +150,8 @@ class SendLoopback : public MainWindowFixture {
 };
 
 // The whole road: a saved list of fifty, some black-listed or opted out, all selected; the
-// message composed in the send window; OK; ticks at 5 messages a second; then a save.
+// message composed in the send window, its sender with a display name; OK; ticks at 5
+// messages a second; then a save.
 TEST_F(SendLoopback, EverySendableAddressGetsOneMessageAndTheSavedListHoldsItsEntry) {
   const QString entry = "Offer(" + platform::Date().ShortDate() + ") ";
   QByteArray file;
@@ -180,7 +181,7 @@ TEST_F(SendLoopback, EverySendableAddressGetsOneMessageAndTheSavedListHoldsItsEn
   auto* send = m_window->findChild<SendWindow*>();
   ASSERT_NE(send, nullptr);
   send->Name->setText("Offer");
-  send->From->setText("shop@example.com");
+  send->From->setText("Café Team <shop@example.com>");
   send->Subject->setText(kSubject);
   send->HTMLcoded->setChecked(true);
   send->SetBodyText("<p>Hola</p>\r<p>Adiós</p>");
@@ -191,9 +192,12 @@ TEST_F(SendLoopback, EverySendableAddressGetsOneMessageAndTheSavedListHoldsItsEn
   EXPECT_EQ(m_window->CheckList->ListCount(), 0);
   for (int n = 1; n <= server.MessageCount(); ++n) {
     const QJsonObject got = server.Message(n);
-    EXPECT_EQ((got["from"].toString() + " | " + got["subject"].toString() + " | " + got["html"].toString())
+    EXPECT_EQ((got["mail_from"].toString() + " | " + got["from"].toString() + " | " +
+               got["subject"].toString() + " | " + got["html"].toString())
                   .toStdString(),
-              ("shop@example.com | " + kSubject + " | <p>Hola</p>\n<p>Adi&oacute;s</p>").toStdString());
+              ("shop@example.com | Café Team <shop@example.com> | " + kSubject +
+               " | <p>Hola</p>\n<p>Adi&oacute;s</p>")
+                  .toStdString());
   }
   sendable.sort();
   EXPECT_EQ(Recipients(server), sendable.join(' ').toStdString());  // each exactly once
