@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -82,6 +83,13 @@ class SendEngine : public QObject {
   // from the client unless it is going out right now.
   void DeleteFromSendQueue();
 
+  // Called with the recipient and the entry each time an accepted message has written its
+  // history entry into the address list, before the client may go on to its next message:
+  // where the entry is made to survive a crash.
+  void SetHistoryJournal(std::function<void(const QString& address, const QString& entry)> journal) {
+    m_journal = std::move(journal);
+  }
+
   // The client's events.
   void MessageSent(const platform::EmailMessagePtr& message);
   void MessageRefused(const platform::EmailMessagePtr& message, const QString& reply);
@@ -109,6 +117,7 @@ class SendEngine : public QObject {
   SendQueueIndex m_queueIndex;
   AddressIndex m_addressIndex;
   bool m_ticking = false;
+  std::function<void(const QString&, const QString&)> m_journal;
 };
 
 }  // namespace mailing
