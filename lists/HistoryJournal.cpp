@@ -7,9 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <optional>
 
-#include "platform/Text.h"
 #include "platform/TextStream.h"
 
 namespace lists {
@@ -37,40 +35,6 @@ QString JournalName(const QString& listName) {
   return QLatin1Char('.') + name + kSuffix;
 }
 
-bool Escaped(char c) {
-  return c == '%' || c == '\t' || c == '\n' || c == '\r';
-}
-
-void AppendEscaped(QByteArray& out, const QByteArray& bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (const char c : bytes) {
-    if (Escaped(c)) {
-      const auto byte = static_cast<unsigned char>(c);
-      out += '%';
-      out += kHex[byte >> 4];
-      out += kHex[byte & 15];
-    } else {
-      out += c;
-    }
-  }
-}
-
-QByteArray Check(QByteArrayView fields) {
-  return QByteArray::number(qChecksum(fields), 16).rightJustified(4, '0');
-}
-
-std::optional<HistoryJournal::Record> ParseLine(QByteArrayView line) {
-  const qsizetype checkAt = line.lastIndexOf('\t');
-  if (checkAt < 0) return std::nullopt;
-  const QByteArrayView fields = line.first(checkAt);
-  const qsizetype tab = fields.indexOf('\t');
-  if (tab < 0 || line.sliced(checkAt + 1) != Check(fields)) return std::nullopt;
-  const auto field = [](QByteArrayView escaped) {
-    return platform::DecodeBytes(QByteArray::fromPercentEncoding(escaped.toByteArray()));
-  };
-  return HistoryJournal::Record{field(fields.first(tab)), field(fields.sliced(tab + 1))};
-}
-
 // A file just made is on the disk only once its folder's entry is.
 bool SyncFolder(const platform::FolderItem& folder) {
   const int fd = ::open(QFile::encodeName(folder.AbsolutePath()).constData(), O_RDONLY | O_DIRECTORY);
@@ -96,33 +60,19 @@ bool HistoryJournal::Append(const QString& address, const QString& entry) const 
   // All or nothing: a line that cannot be written whole is taken back.
   std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Append(m_file);
   if (!out) return false;
-  out->WriteWith([&](QByteArray& buffer) {
-    const qsizetype start = buffer.size();
-    AppendEscaped(buffer, platform::EncodeText(address));
-    buffer += '\t';
-    AppendEscaped(buffer, platform::EncodeText(entry));
-    buffer += '\t' + Check(QByteArrayView(buffer).sliced(start)) + '\n';
-  });
+  out->WriteWith([&](QByteArray& buffer) { AppendJournalLine(buffer, address, entry); });
   return out->Close() && (!created || SyncFolder(m_file.Parent()));
 }
 
 std::optional<std::vector<HistoryJournal::Record>> HistoryJournal::Read() const {
-  std::vector<Record> records;
   const QString path = m_file.AbsolutePath();
-  if (m_file.IsNull() || !QFileInfo(path).exists()) return records;
+  if (m_file.IsNull() || !QFileInfo(path).exists()) return std::vector<Record>();
   QFile file(path);
   // Only a regular file: reading a pipe could wait for ever.
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
   const QByteArray bytes = file.readAll();
   if (file.error() != QFileDevice::NoError) return std::nullopt;
-  // Bytes after the last line end are a line that a crash cut short.
-  for (qsizetype start = 0, end = bytes.indexOf('\n'); end >= 0;
-       start = end + 1, end = bytes.indexOf('\n', start)) {
-    if (std::optional<Record> record = ParseLine(QByteArrayView(bytes).sliced(start, end - start))) {
-      records.push_back(std::move(*record));
-    }
-  }
-  return records;
+  return ParseJournal(bytes);
 }
 
 qint64 HistoryJournal::Size() const {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "lists/HistoryJournalFormat.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
 
@@ -16,9 +17,7 @@ namespace lists {
 //
 // The journal lies beside the list file, under a hidden name that no list may take and the
 // side bar leaves out. Opening the list applies it; a save drops the lines the rows it wrote
-// already held. A line is the address and the entry (their file bytes, with '%', tab, CR
-// and LF escaped, so any byte survives) and a checksum of both: a line that a crash cut
-// short fails it and is left out.
+// already held. A line that a crash cut short is left out (see HistoryJournalFormat.h).
 class HistoryJournal {
  public:
   explicit HistoryJournal(const platform::FolderItem& listFile);
@@ -29,10 +28,7 @@ class HistoryJournal {
   // Appends one line and forces it to disk; false when it is not safely there.
   [[nodiscard]] bool Append(const QString& address, const QString& entry) const;
 
-  struct Record {
-    QString address;
-    QString entry;
-  };
+  using Record = JournalRecord;
   // The whole lines in order; none when there is no journal, nothing when it is there but
   // cannot be read.
   std::optional<std::vector<Record>> Read() const;
