@@ -241,6 +241,8 @@ void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
     m_addresses->SetCell(*row, 1, m_addresses->Cell(*row, 1) + entry);
     m_refs.changed = true;
   }
+  // The client sends its next message only once this handler has returned.
+  if (!rows.empty() && m_journal) m_journal(to, entry);
   const std::vector<int> waiting = m_queueIndex.WaitingRowsOf(to);
   for (auto row = waiting.rbegin(); row != waiting.rend(); ++row) m_queue->RemoveRow(*row);
 }

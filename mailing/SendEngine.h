@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPersistentModelIndex>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -89,6 +90,13 @@ class SendEngine : public QObject {
   // from the client's list (a message going out right now still gets its answer).
   void DeleteFromSendQueue();
 
+  // Called with the recipient and the entry each time an accepted message has written its
+  // history entry into the address list, before the client may go on to its next message:
+  // where the entry is made to survive a crash.
+  void SetHistoryJournal(std::function<void(const QString& address, const QString& entry)> journal) {
+    m_journal = std::move(journal);
+  }
+
   // The client's events.
   void MessageSent(const platform::EmailMessagePtr& message);
   void MessageRefused(const platform::EmailMessagePtr& message, const QString& reply);
@@ -132,6 +140,7 @@ class SendEngine : public QObject {
   SendQueueIndex m_queueIndex;
   AddressIndex m_addressIndex;
   bool m_ticking = false;
+  std::function<void(const QString&, const QString&)> m_journal;
 };
 
 }  // namespace mailing
