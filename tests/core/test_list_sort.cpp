@@ -16,12 +16,16 @@ using tools::SortBy;
 // Rows of (address, history, tag) from small pools, so keys repeat, in awkward forms (no or
 // two "@", odd dots, markers, broken parentheses, dates of differing lengths).
 std::vector<QStringList> RandomRows(std::mt19937& random, int count) {
-  // Code points in and beyond the first plane, and a lone surrogate (a byte that was not UTF-8).
+  // Code points in and beyond the first plane, a lone surrogate (a byte that was not UTF-8),
+  // halves of pairs alone (first halves of the block of two of the characters and of the block
+  // before it, a second half), a NUL; keys of eight bytes and longer ones that begin with them.
   // clang-format off
   static const QStringList users = {"a", "A", "b", "ann", "Bob", "zed", "", QString::fromUtf8("\xC3\xA9"),
-      QString(QChar(0xFFFD)), QString::fromUtf8("\xF0\x9F\x98\x80"), QString(QChar(0xDC80)) + "x"};
+      QString(QChar(0xFFFD)), QString::fromUtf8("\xF0\x9F\x98\x80"), QString(QChar(0xDC80)) + "x",
+      QString(QChar(0xD83D)), QString(QChar(0xD83C)) + "b", QString(QChar(0xDFFF)),
+      QString::fromUtf8("\xF0\x9F\x90\x80"), QString("a") + QChar(0)};
   static const QStringList hosts = {"example.com", "mail.example.com", "example.org", "x.example.org", "host", "",
-      ".", "a.", "h.b.c.d", "b@c.d"};
+      ".", "a.", "h.b.c.d", "b@c.d", "mail.examples.org", "examplesx.org"};
   const auto day = [](int y, int m, int d) { return platform::Date(QDateTime(QDate(y, m, d), QTime(9, 0))).ShortDate(); };
   const QStringList histories = {"", "Black Listed", "Opted Out", "News(" + day(2026, 1, 2) + ") ",
       "News(" + day(2025, 12, 30) + ") Sale(" + day(2026, 1, 2) + ") ", "Old(" + day(1972, 3, 4) + ") ", "x(y) (",
