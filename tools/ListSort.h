@@ -75,9 +75,11 @@ class SortKeys {
 // pivot that stayed, the rows moved from after it (in their order), the pivot, the rows
 // moved from before it (in reverse order), the rows after it that stayed. The same
 // arrangement is built here in one linear pass per range, on integer ranks of the keys,
-// with a loop instead of recursion; runs of partitions that each put only a few rows in
-// place (few distinct keys, a list in reverse order) take time for those rows only. The
-// steps told to `progress` count the rows handled; nothing when it stops the sort.
+// with a loop instead of recursion; long runs of partitions that each put only a few rows
+// in place (few distinct keys, a list in reverse order) take time for those rows only. A
+// range whose keys all differ ends in the keys' order, whatever its pivots, and is put so
+// at once. The steps told to `progress` count the rows handled; nothing when it stops the
+// sort.
 std::optional<std::vector<int>> QuicksortOrder(SortKeys keys, bool ascending,
                                                const SortProgress& progress = {});
 

@@ -20,6 +20,9 @@ void Free(std::vector<T>& v) {
   std::vector<T>().swap(v);
 }
 
+// Ranks are doubled, with this bit set on those that more than one key has.
+constexpr uint32_t kShared = 1;
+
 // Runs of keys up to this long are ordered by whole keys, not pushed as runs of their own.
 constexpr size_t kShortRun = 16;
 
@@ -105,8 +108,10 @@ class EntryRun {
   bool m_reversed = false;
 };
 
-// Ranges up to this wide are partitioned in the arrays whatever their pivot.
+// Ranges up to this wide are partitioned in the arrays whatever their pivot, and wider
+// ones too until this many partitions in a row have put few of their rows in place.
 constexpr int kChainWidth = 16;
+constexpr int kChainAfter = 8;
 
 class QuicksortRun {
  public:
@@ -120,10 +125,16 @@ class QuicksortRun {
   // False when the progress callback stopped it.
   bool Run() {
     const int n = static_cast<int>(m_items.size());
-    std::vector<std::pair<int, int>> ranges;
-    if (n > 1) ranges.emplace_back(0, n - 1);
+    // A range, and how many partitions in a row put only a few rows of it in place.
+    struct Range {
+      int lo;
+      int hi;
+      int lopsided;
+    };
+    std::vector<Range> ranges;
+    if (n > 1) ranges.push_back({0, n - 1, 0});
     while (!ranges.empty()) {
-      auto [lo, hi] = ranges.back();
+      auto [lo, hi, lopsided] = ranges.back();
       ranges.pop_back();
       while (lo < hi) {
         const int p = lo + (hi - lo) / 2;
@@ -133,6 +144,7 @@ class QuicksortRun {
         int movedBefore = 0;
         bool less = false;
         bool greater = false;
+        uint32_t anyShared = pivot & kShared;  // whether a key of the range is shared
         // Without branches on the keys: on random keys they would be mispredicted half
         // the time.
         for (int i = lo; i < p; ++i) {
@@ -140,31 +152,41 @@ class QuicksortRun {
           stayBefore += static_cast<int>(r <= pivot);
           less |= r < pivot;
           greater |= r > pivot;
+          anyShared |= r & kShared;
         }
         for (int i = p + 1; i <= hi; ++i) {
           const uint32_t r = m_items[i].rank;
           movedBefore += static_cast<int>(r < pivot);
           less |= r < pivot;
           greater |= r > pivot;
+          anyShared |= r & kShared;
         }
         // Keys that all equal the pivot's never move.
         if (!less && !greater) break;
+        if (anyShared == 0) {
+          PlaceInOrder(lo, hi);
+          break;
+        }
         // A pivot with the largest key puts its equals after it at the end, one with the
-        // smallest its equals before it at the start. When that is only a few rows, a
-        // chain of such partitions is likely to follow.
+        // smallest its equals before it at the start. When that is only a few rows, time
+        // and again, a chain of such partitions is likely to go on: building the chain's
+        // sequence costs as much as several partitions, so a short chain runs here.
         const int peeled = !greater ? (hi - p) - movedBefore : stayBefore;
-        if ((!less || !greater) && hi - lo + 1 > kChainWidth && peeled < (hi - lo + 1) / 8) {
+        const bool fewPlaced = (!less || !greater) && hi - lo + 1 > kChainWidth && peeled < (hi - lo + 1) / 8;
+        lopsided = fewPlaced ? lopsided + 1 : 0;
+        if (lopsided > kChainAfter) {
           if (!RunChain(lo, hi)) return false;
+          lopsided = 0;
           continue;
         }
         const int place = Partition(lo, p, hi, stayBefore, movedBefore);
         // Go on with the smaller side and keep the larger for later: at most log2(n)
         // ranges wait, however unevenly the pivots split.
         if (place - lo < hi - place) {
-          ranges.emplace_back(place + 1, hi);
+          ranges.push_back({place + 1, hi, lopsided});
           hi = place - 1;
         } else {
-          ranges.emplace_back(lo, place - 1);
+          ranges.push_back({lo, place - 1, lopsided});
           lo = place + 1;
         }
       }
@@ -186,6 +208,16 @@ class QuicksortRun {
     }
     m_steps += work;
     return true;
+  }
+
+  // A range where no two keys are equal ends in the keys' order, whatever the pivots: and
+  // since the range holds the rows of its final places, its ranks follow one another.
+  void PlaceInOrder(int lo, int hi) {
+    uint32_t first = m_items[lo].rank;
+    for (int i = lo; i <= hi; ++i) first = std::min(first, m_items[i].rank);
+    for (int i = lo; i <= hi; ++i)
+      m_scratch[lo + static_cast<int>((m_items[i].rank - first) / 2)] = m_items[i];
+    std::copy(m_scratch.begin() + lo, m_scratch.begin() + hi + 1, m_items.begin() + lo);
   }
 
   // One partition in the arrays, in one pass; returns the pivot's place. Rows before the
@@ -387,7 +419,8 @@ std::optional<std::vector<int>> QuicksortOrder(SortKeys keys, bool ascending, co
   uint32_t r = 0;
   for (size_t i = 0; i < ordered.size(); ++i) {
     r += i > 0 && starts[i] ? 1 : 0;
-    rank[ordered[i].row] = ascending ? r : distinct - 1 - r;
+    const bool shared = !starts[i] || (i + 1 < ordered.size() && !starts[i + 1]);
+    rank[ordered[i].row] = (ascending ? r : distinct - 1 - r) * 2 + (shared ? kShared : 0);
   }
   Free(ordered);
   Free(starts);

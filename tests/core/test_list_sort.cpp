@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <numeric>
 #include <random>
 
 #include "platform/Date.h"
@@ -56,6 +57,30 @@ std::vector<QStringList> BlockRows(std::mt19937& random) {
   return rows;
 }
 
+// Rows that drive the quicksort into long chains of partitions that each place only their
+// pivot: the middle row of each range holds its smallest or largest key, at random. Some
+// keys are made equal, so that equal keys come into the chains.
+std::vector<QStringList> ChainRows(std::mt19937& random) {
+  std::vector<int> places(20 + random() % 180);
+  std::iota(places.begin(), places.end(), 0);
+  std::vector<int> value(places.size());
+  int low = 0;
+  int high = static_cast<int>(places.size());
+  while (!places.empty()) {
+    const auto middle = places.begin() + static_cast<std::ptrdiff_t>((places.size() - 1) / 2);
+    const bool largest = random() % 2 == 0;
+    value[*middle] = largest ? --high : low++;
+    // The smallest goes first and the rows before it after it, last first; the largest last.
+    if (!largest) std::reverse(places.begin(), middle);
+    places.erase(middle);
+  }
+  const int coarse = 1 + static_cast<int>(random() % 4);
+  std::vector<QStringList> rows;
+  for (const int v : value)
+    rows.push_back({QString::asprintf("u@h%03d.x", v / coarse), "", QString::number(rows.size())});
+  return rows;
+}
+
 // The sort leaves every row exactly where the literal row-moving quicksort does, for every
 // key and both directions, on lists full of equal keys.
 TEST(ListSort, AgreesWithTheLiteralQuicksort) {
@@ -63,8 +88,10 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
   for (const SortBy by : {SortBy::Id, SortBy::Domain, SortBy::Subdomain, SortBy::Date}) {
     for (const bool ascending : {true, false}) {
       for (int trial = 0; trial < 40; ++trial) {
-        const std::vector<QStringList> rows =
-            trial % 3 == 0 ? BlockRows(random) : RandomRows(random, static_cast<int>(random() % 160));
+        const std::vector<QStringList> rows = trial % 3 == 0 ? BlockRows(random)
+                                              : trial % 3 == 1
+                                                  ? ChainRows(random)
+                                                  : RandomRows(random, static_cast<int>(random() % 160));
         oracle::LiteralSort literal(rows, by, ascending);
         literal.SortTable(0, static_cast<int>(rows.size()) - 1);
         platform::ListModel model(3);
@@ -95,7 +122,8 @@ TEST(ListSort, WorstCasesSortWithoutDeepWork) {
   std::vector<QStringList> pivotsLargest;
   std::vector<QStringList> twoBlocks;
   for (int i = 0; i < kRows; ++i) {
-    pivotsLargest.push_back({QString::asprintf("%06d", value[i])});
+    // Two rows share the smallest key: keys that all differ would be placed without partitions.
+    pivotsLargest.push_back({QString::asprintf("%06d", std::max(value[i] - 1, 1))});
     twoBlocks.push_back({i < kRows / 2 ? "b" : "a"});
   }
   for (const auto& rows : {pivotsLargest, twoBlocks}) {
