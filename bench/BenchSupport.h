@@ -4,9 +4,15 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
+#include <string>
 
 class MainWindow;
+
+namespace platform {
+class ListModel;
+}
 
 namespace bench_support {
 
@@ -33,6 +39,13 @@ const QString& AddressFile(int rows);
 inline const QString& MillionAddressFile() {
   return AddressFile(1000000);
 }
+
+// A file of addresses, one a line, nearly each at a domain of its own (some behind a
+// "mail." host). Made once per size per benchmark process.
+const QString& DomainPerRowFile(int rows);
+
+// The rows of a list file, as the program reads them, in place of the list's rows.
+void RefillList(platform::ListModel& list, const QString& file);
 
 // About `bytes` of mixed text in lines: words, accented ones among them, and now and then
 // an address in one of the ways web pages and mails write them, or an "@" that is no
@@ -85,9 +98,22 @@ QString ScratchDir();
 // pastes one address (so the duplicate test has its index), in MiB; negative on failure.
 // Each measure runs in a process of its own (see RunPeakMemoryChild).
 double PeakMemoryMiB(const Program::Setup& setup);
-// The child's side: when the arguments ask for it, does the run, prints the figure and
-// returns true.
+// The child's side of PeakMemoryMiB and StepPeakBytes: when the arguments ask for it,
+// does the run, prints the figure and returns true (or ends the process).
 bool RunPeakMemoryChild(int argc, char** argv);
+
+// A step of the program whose memory is measured apart: StepPeakBytes starts a fresh
+// program on `list` (opened at start-up, its window shown) in a process of its own, runs the
+// step named `step` there and returns the resident memory it added at its peak, in bytes,
+// over what the program held before it; negative on failure. Steps register by name before
+// main() runs (a static object).
+bool RegisterMeasuredStep(const std::string& name, std::function<void(MainWindow*)> step);
+double StepPeakBytes(const QString& list, const std::string& step);
+
+// Records a run of `rows` rows taking `seconds` under `name`; when a smaller run of that
+// name was recorded before in this process, reports the cost per row against it as the
+// counter "growth_per_row" (1 is linear).
+void ReportGrowth(benchmark::State& state, const std::string& name, int rows, double seconds);
 
 void ProcessEvents();
 double SecondsSince(qint64 startNanoseconds);
