@@ -3,12 +3,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <chrono>
 
 #include "lists/FileImport.h"
 #include "platform/EventLoop.h"
 #include "platform/FolderItem.h"
+#include "platform/TextStream.h"
+#include "support/AddressScannerOracle.h"
 #include "support/TestSupport.h"
 
 using testing_support::WriteAll;
@@ -22,8 +25,10 @@ class FileImportTest : public ::testing::Test {
 
   void Import(const QString& path, qsizetype chunkBytes = 4 << 20, std::function<bool()> stopped = {}) {
     lists::ImportHooks hooks;
-    hooks.addAddress = [this](QByteArrayView a) { added.append(QString::fromLatin1(a)); };
-    hooks.setSlug = [this](const QString& t) { slugs.append(t); };
+    hooks.addAddress = [this](QByteArrayView a) {
+      events.append('+' + added.emplace_back(QString::fromLatin1(a)));
+    };
+    hooks.setSlug = [this](const QString& t) { events.append(slugs.emplace_back(t)); };
     hooks.refresh = [] {};
     hooks.rowCount = [this] { return static_cast<int>(added.size()); };
     hooks.stopped = std::move(stopped);
@@ -34,7 +39,7 @@ class FileImportTest : public ::testing::Test {
 
   QTemporaryDir m_dir;
   QString root = m_dir.path() + "/drop";
-  QStringList added, slugs;
+  QStringList added, slugs, events;  // events: both in order, an address led by "+"
   int filesRead = 0;
 };
 
@@ -88,6 +93,39 @@ TEST_F(FileImportTest, StopsWhenToldTo) {
     added.clear();
     Import(root, 4 << 20, [&] { return added.size() >= stopAfter; });
     EXPECT_EQ(std::make_pair(added.size(), filesRead), std::make_pair(qsizetype(stopAfter), 1));
+  }
+}
+
+// "Processing file line N..." comes as reading line by line gives it: once line N is read,
+// for every 500th line the file holds, before that line's addresses; whatever the line
+// ends and however the file is cut into pieces.
+TEST_F(FileImportTest, ProgressAtEvery500thLine) {
+  QRandomGenerator random(20261207);
+  const char* const ends[] = {"\n", "\r\n", "\r"};
+  const qsizetype pieces[] = {1, 2, 3, 7, 4096, 4 << 20};
+  for (int round = 0; round < 36; ++round) {
+    QByteArray bytes;
+    for (int line = 498 + round % 3 * 500 + random.bounded(5); line > 0; --line) {
+      const QString text[] = {"", "x", "m%1@x.com", "m%1@x.com, n%1@y.org"};
+      const int kind = random.bounded(4);
+      bytes +=
+          (kind < 2 ? text[kind] : text[kind].arg(line)).toLatin1() + ends[random.bounded(round % 2 ? 3 : 1)];
+    }
+    if (random.bounded(2)) bytes.chop(1);
+    WriteAll(root + "/f", bytes);
+    QStringList expected;
+    int lines = 0, addresses = 0;
+    for (auto in = platform::TextInputStream::FromBytes(bytes); !in->EOF_();) {
+      const QString found = oracle::FindEmailsLiterally(in->ReadLine());
+      if (++lines % 500 == 0) expected << QString("Processing file line %1...").arg(lines);
+      for (const QString& address : found.split(' ', Qt::SkipEmptyParts))
+        expected << '+' + address, ++addresses;
+    }
+    expected << QString("%1 addresses...").arg(addresses);
+    events.clear();
+    added.clear();
+    Import(root + "/f", pieces[round % 6]);
+    ASSERT_EQ(events.join("\n").toStdString(), expected.join("\n").toStdString()) << "round " << round;
   }
 }
 
