@@ -9,6 +9,7 @@
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
+#include "support/FailingFile.h"
 #include "support/ListFileOracle.h"
 #include "support/TestSupport.h"
 #include "tools/ListSort.h"
@@ -119,6 +120,33 @@ TEST_F(ListStoreTest, OpenDatabaseOfNoReadableList) {
         << name.toStdString();
   }
   EXPECT_EQ(slugs.filter("Could not read the list file").size(), 1);
+}
+
+// A read that fails part-way stops there and says why. The rows read stay, to be saved
+// elsewhere, but never over their file: the list has none, and Save As refuses that file.
+TEST_F(ListStoreTest, ReadErrorNeverSavesThePartOverTheWhole) {
+  QByteArray bytes;
+  for (int i = 0; i < 3000; ++i) bytes += QString("a%1@b.com H \n").arg(i, 4, 10, QChar('0')).toLatin1();
+  WriteAll(Path("L"), bytes);
+  platform::TextInputStream::SetDeviceFactoryForTests(
+      [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 20000, 0); });
+  lastopen = "Old";
+  store->OpenDatabase("L");
+  platform::TextInputStream::SetDeviceFactoryForTests({});
+  const int rows = 20000 / 15;
+  EXPECT_EQ(std::make_tuple(list.ListCount(), existingfile.IsNull(), changed, lastopen, slugs.last()),
+            std::make_tuple(rows, true, false, QString("Old"),
+                            "Could not read all of the list file " + Path("L") +
+                                ": Input/output error. Only part of it is shown."));
+  list.AddRow("new@b.com");
+  changed = true;
+  recording.saveAnswers = {Path("L"), Path("Part")};
+  store->SaveFile();
+  store->SaveAsFile();
+  EXPECT_EQ(
+      std::make_tuple(ReadAll(Path("L")), recording.messages.value(0).startsWith("Only part of " + Path("L")),
+                      ReadAll(Path("Part")).count('\n'), created),
+      std::make_tuple(bytes, true, rows + 1, 1));
 }
 
 // Without a file the save asks for one; refused, it keeps Changed and the rows. A list is
