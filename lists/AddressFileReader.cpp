@@ -113,9 +113,8 @@ class LineStarts {
           continue;
         }
         // A last LF at the piece's end begins its line only if the next piece has a byte.
-        const bool endsPiece = p[n - 1] == '\n';
-        if (found > 0) m_lines += found - (endsPiece ? 1 : 0);
-        m_atStart = found > 0 && endsPiece;
+        m_atStart = p[n - 1] == '\n';
+        m_lines += found - (m_atStart ? 1 : 0);
         return n;
       }
       const char c = p[i++];
