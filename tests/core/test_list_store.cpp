@@ -130,23 +130,19 @@ TEST_F(ListStoreTest, ReadErrorNeverSavesThePartOverTheWhole) {
   WriteAll(Path("L"), bytes);
   platform::TextInputStream::SetDeviceFactoryForTests(
       [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 20000, 0); });
-  lastopen = "Old";
   store->OpenDatabase("L");
   platform::TextInputStream::SetDeviceFactoryForTests({});
-  const int rows = 20000 / 15;
-  EXPECT_EQ(std::make_tuple(list.ListCount(), existingfile.IsNull(), changed, lastopen, slugs.last()),
-            std::make_tuple(rows, true, false, QString("Old"),
-                            "Could not read all of the list file " + Path("L") +
-                                ": Input/output error. Only part of it is shown."));
+  EXPECT_EQ(std::make_tuple(existingfile.IsNull(), changed), std::make_tuple(true, false));
   list.AddRow("new@b.com");
   changed = true;
   recording.saveAnswers = {Path("L"), Path("Part")};
-  store->SaveFile();
+  store->SaveFile();  // refused: the list's own file
   store->SaveAsFile();
-  EXPECT_EQ(
-      std::make_tuple(ReadAll(Path("L")), recording.messages.value(0).startsWith("Only part of " + Path("L")),
-                      ReadAll(Path("Part")).count('\n'), created),
-      std::make_tuple(bytes, true, rows + 1, 1));
+  EXPECT_EQ(std::make_tuple(slugs.last(), recording.messages.size(), ReadAll(Path("L")),
+                            ReadAll(Path("Part")).count('\n')),
+            std::make_tuple("Could not read all of the list file " + Path("L") +
+                                ": Input/output error. Only part of it is shown.",
+                            1, bytes, 20000 / 15 + 1));
 }
 
 // Without a file the save asks for one; refused, it keeps Changed and the rows. A list is

@@ -10,30 +10,24 @@ namespace testing_support {
 class FailingFile : public QFile {
  public:
   FailingFile(const QString& path, qint64 readable, qint64 writable)
-      : QFile(path), m_readable(readable), m_writable(writable) {}
+      : QFile(path), m_left{readable, writable} {}
 
  protected:
   qint64 readData(char* data, qint64 most) override {
-    if (m_readable <= 0) return Fail();
-    const qint64 read = QFile::readData(data, std::min(most, m_readable));
-    m_readable -= std::max<qint64>(read, 0);
-    return read;
+    return Count(m_left[0], m_left[0] > 0 ? QFile::readData(data, std::min(most, m_left[0])) : -1);
   }
   qint64 writeData(const char* data, qint64 length) override {
-    if (m_writable <= 0) return Fail();
-    const qint64 written = QFile::writeData(data, std::min(length, m_writable));
-    m_writable -= std::max<qint64>(written, 0);
-    return written;
+    return Count(m_left[1], m_left[1] > 0 ? QFile::writeData(data, std::min(length, m_left[1])) : -1);
   }
 
  private:
-  qint64 Fail() {
-    setErrorString(QStringLiteral("Input/output error"));
-    return -1;
+  qint64 Count(qint64& left, qint64 done) {
+    if (done < 0) setErrorString(QStringLiteral("Input/output error"));
+    left -= std::max<qint64>(done, 0);
+    return done;
   }
 
-  qint64 m_readable;
-  qint64 m_writable;
+  qint64 m_left[2];
 };
 
 }  // namespace testing_support
