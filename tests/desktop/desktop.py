@@ -170,6 +170,17 @@ class Program:
             return None
         return wait_until(find, "the window " + repr(name), timeout)
 
+    def message(self, start):
+        """The program's message box whose text begins with `start`."""
+        def find():
+            app = self.accessible()
+            for i in range(app.childCount):
+                w = app.getChildAtIndex(i)
+                if w is not None and w.name.startswith(start) and w.getState().contains(atspi().STATE_SHOWING):
+                    return w
+            return None
+        return wait_until(find, "the message " + repr(start))
+
     def exit_code(self, timeout=TIMEOUT):
         """The exit code once the program has ended; fails when it runs on."""
         try:
@@ -208,7 +219,7 @@ def mouse(*actions):
 
 def click(acc):
     x, y = centre(acc)
-    mouse("mousemove", "--sync", str(x), str(y), "click", "1")
+    mouse("mousemove", str(x), str(y), "click", "1")
 
 
 def key(*keys):
