@@ -72,7 +72,13 @@ void SideBarWindow::UpdateLists() {
       if (self) KeepKeyboardAfterClick();
     });
     connect(button, &FolderButton::Pressed, this, [this, button] { FolderButtons_MouseUp(button); });
-    connect(button, &FolderButton::FocusIn, this, [this, button] { ShowButton(button); });
+    connect(button, &FolderButton::FocusIn, this, [this, button](Qt::FocusReason reason) {
+      // Only the keyboard scrolls: a click on the side bar activates it, and the focus that
+      // the activation gives the first button must not move the column under the pointer.
+      if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+          reason == Qt::ShortcutFocusReason)
+        ShowButton(button);
+    });
     button->show();
     m_buttons.emplace_back(button);
     ++k;
@@ -213,7 +219,8 @@ void SideBarWindow::ScrollBar1_ValueChanged() {
 
 void SideBarWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  Event_Resized();
+  // The column stays where the user scrolled it unless the size really changed.
+  if (event->oldSize() != event->size()) Event_Resized();
 }
 
 void SideBarWindow::Event_Resized() {

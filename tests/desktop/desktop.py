@@ -96,6 +96,10 @@ def atspi():
     global _atspi
     if _atspi is None:
         import pyatspi
+        from gi.repository import Atspi
+        # Every answer comes from the program as it is now: a cache is kept fresh only by the
+        # events that someone listens to.
+        pyatspi.Registry.getDesktop(0).set_cache_mask(Atspi.Cache.NONE)
         _atspi = pyatspi
     return _atspi
 
@@ -201,6 +205,14 @@ def find(acc, role, name):
         if found is not None:
             return found
     return None
+
+
+def gone(acc):
+    """Whether a window or control no longer shows (or no longer exists)."""
+    try:
+        return not acc.getState().contains(atspi().STATE_SHOWING)
+    except Exception:
+        return True
 
 
 def control(window, role, name):

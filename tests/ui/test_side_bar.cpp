@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,9 +63,16 @@ TEST_F(SideBarTest, ManyLists) {
   EXPECT_EQ(std::make_tuple(bar->CountFolderButtons(), bar->findChildren<FolderButton*>().size()),
             std::make_tuple(130, 130));
 
+  // Scrolled, the column stays when the window is activated (which focuses its first button)
+  // or resized to the size it has.
+  bar->show();
   const int top = TopOf(0);
   bar->ScrollBar1->setValue(3);
-  EXPECT_EQ(TopOf(3), top);
+  bar->activateWindow();
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return bar->isActiveWindow(); }));
+  QResizeEvent same(bar->size(), bar->size());
+  QApplication::sendEvent(bar.get(), &same);
+  EXPECT_EQ(std::make_pair(TopOf(3), bar->ScrollBar1->value()), std::make_pair(top, 3));
   bar->ScrollBar1->setValue(0);
 
   FolderButton* first = bar->Buttons().front();
