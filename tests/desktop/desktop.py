@@ -80,8 +80,14 @@ def start_session():
     spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
           pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write)
-    number = os.read(read, 16).strip() if select.select([read], [], [], TIMEOUT)[0] else b""
+    number = b""  # read to the line's end: Xvfb ends when it cannot write that
+    while not number.endswith(b"\n") and select.select([read], [], [], TIMEOUT)[0]:
+        chunk = os.read(read, 16)
+        if not chunk:
+            break
+        number += chunk
     os.close(read)
+    number = number.strip()
     if not number:
         skip("Xvfb could not start an X server")
     os.environ["DISPLAY"] = ":" + number.decode()
