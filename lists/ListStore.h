@@ -41,8 +41,10 @@ class ListStore : public QObject {
   void SaveFile();
   // Asks for a file and writes the list into it; true when the list was written.
   bool SaveAsFile();
-  // Saves the open list, then opens the list named `name` from the Database folder.
-  void OpenDatabase(const QString& name);
+  // Saves the open list, then opens the list named `name` from the Database folder. Once
+  // that has run (it may wait for other work), `done` learns whether the open list was left:
+  // not when its edits could not be saved and it stays open.
+  void OpenDatabase(const QString& name, std::function<void(bool left)> done = {});
   // Appends the rows of the open list's file to the address list.
   void ReadEmails();
   // The autosave timer's work: saves now, or when the running save, read or import ends.
@@ -97,7 +99,7 @@ class ListStore : public QObject {
   bool EditsAtRisk() const;
   // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
   bool SaveAsFileNow(bool clearsChanged);
-  void OpenDatabaseNow(const QString& name);
+  bool OpenDatabaseNow(const QString& name);
   void ReadEmailsNow();
   bool WriteRowsTo(const platform::FolderItem& target);
   void Report(const QString& text);

@@ -91,9 +91,14 @@ void SideBarWindow::UpdateLists() {
 void SideBarWindow::FolderButtons_MouseUp(FolderButton* clicked) {
   QPointer<SideBarWindow> self(this);
   QPointer<FolderButton> button(clicked);
-  const QString name = button->FolderName;
-  if (m_host.openDatabase) m_host.openDatabase(name);
-  if (!self) return;
+  if (!m_host.openDatabase) return;
+  m_host.openDatabase(button->FolderName, [self, button](bool left) {
+    // A switch refused (the open list could not be saved and stays) leaves the mark on it.
+    if (self && left) self->MarkOpened(button);
+  });
+}
+
+void SideBarWindow::MarkOpened(FolderButton* button) {
   std::vector<FolderButton*> markedBefore;
   for (FolderButton* b : Buttons()) {
     if (b->Selected) markedBefore.push_back(b);

@@ -1,4 +1,6 @@
-"""The list side bar: scrolled, it opens the list clicked and stays where it was scrolled."""
+"""The list side bar: a switch refused (the save of the open list cancelled, "Keep Open"
+chosen) marks no other list; scrolled, the side bar opens the list clicked and stays where
+it was scrolled."""
 import os
 
 import desktop as d
@@ -9,11 +11,35 @@ def last_opened():
         return f.read()
 
 
+def checked(name):
+    return d.control(bar, "push button", name).getState().contains(d.atspi().STATE_CHECKED)
+
+
+def leave_unsaved_list_for(name, choice):
+    d.click(d.control(bar, "push button", name))
+    velmora.window("Select a name for your new email address file...")
+    d.key("Escape")
+    question = velmora.message("1 addresses in this list have not been saved.")
+    d.click(d.control(question, "push button", choice))
+    d.wait_until(lambda: d.gone(question), "the question answered")
+
+
 d.start_session()
-folder = d.app_folder(dict({"L%02d" % i: "" for i in range(1, 21)}, LastDatabase="L07"))
+folder = d.app_folder({"L%02d" % i: "" for i in range(1, 21)})
 velmora = d.Program(folder)
 d.click(d.control(velmora.window("About Velmora"), "push button", "Continue"))
 main, bar = velmora.window("Velmora"), velmora.window("Lists")
+
+# No list is open: an address typed in goes into a list without a file.
+d.key("ctrl+n")
+velmora.window("Add New eMail Address...")
+d.run("xdotool", "type", "new@example.com")
+d.key("Return")
+leave_unsaved_list_for("L07", "Keep Open")
+assert not checked("L07")
+leave_unsaved_list_for("L07", "Discard")
+d.wait_until(lambda: checked("L07"), "L07 marked")
+
 scroll = d.control(bar, "scroll bar", "Lists")
 x, y, width, height = scroll.queryComponent().getExtents(d.atspi().DESKTOP_COORDS)
 for _ in range(3):  # the arrow at the scroll bar's foot
