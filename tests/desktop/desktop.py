@@ -60,14 +60,18 @@ def skip(why):
 
 def wait_until(condition, what, timeout=TIMEOUT):
     """Polls `condition` (pumping accessibility events) until it returns something true."""
-    end = time.monotonic() + timeout
+    from gi.repository import GLib
+    end, error = time.monotonic() + timeout, ""
     while True:
         pump()
-        value = condition()
+        try:
+            value = condition()
+        except GLib.Error as e:  # an object went away while it was read: ask again
+            value, error = None, " (last: %s)" % e
         if value:
             return value
         if time.monotonic() > end:
-            raise AssertionError("timed out waiting for " + what)
+            raise AssertionError("timed out waiting for " + what + error)
         time.sleep(0.05)
 
 
@@ -111,10 +115,9 @@ def atspi():
 
 
 def pump():
-    if _atspi is not None:
-        from gi.repository import GLib
-        while GLib.MainContext.default().iteration(False):
-            pass
+    from gi.repository import GLib
+    while _atspi is not None and GLib.MainContext.default().iteration(False):
+        pass
 
 
 def app_folder(database=None):
@@ -252,6 +255,30 @@ def x_window(title):
 def x_property(window_id, name):
     """A property of an X window as xprop prints it."""
     return run("xprop", "-id", window_id, name)
+
+
+def close_request(window_id):
+    """Asks an X window to close, as a window manager or a task bar does (WM_DELETE_WINDOW)."""
+    import ctypes
+    x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XSync.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):  # XClientMessageEvent, padded to the size of an XEvent
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 24)]
+
+    display = x11.XOpenDisplay(None)
+    message = ClientMessage(type=33, window=int(window_id), format=32,  # 33: ClientMessage
+                            message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
+    message.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    x11.XSendEvent(display, int(window_id), 0, 0, ctypes.byref(message))
+    x11.XSync(display, 0)
+    x11.XCloseDisplay(display)
 
 
 class SmtpServer:
