@@ -1,14 +1,10 @@
-"""Drives the built program as its user does: on an X display of its own (Xvfb with openbox),
-read through the accessibility bus (AT-SPI) and worked with the mouse and keys (xdotool).
-
-A scenario calls start_session() once (one accessibility session per Python process); every
-process started here ends when the scenario does. Where no X server can start, the scenario
-is skipped (exit code SKIP) with a message saying why."""
+"""Drives the built program as its user does: on an X display of its own (Xvfb, openbox), read
+over the accessibility bus (AT-SPI), worked with mouse and keys (xdotool). A scenario calls
+start_session() once; what it starts ends with it. No X server: the scenario exits with SKIP."""
 import atexit
 import glob
 import json
 import os
-import select
 import shutil
 import signal
 import subprocess
@@ -53,6 +49,11 @@ def run(*args):
     return subprocess.run(args, check=True, capture_output=True, text=True).stdout
 
 
+def read(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
 def skip(why):
     print("SKIPPED: " + why, flush=True)
     sys.exit(SKIP)
@@ -84,18 +85,13 @@ def start_session():
     spawn(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
           pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write)
-    number = b""  # read to the line's end: Xvfb ends when it cannot write that
-    while not number.endswith(b"\n") and select.select([read], [], [], TIMEOUT)[0]:
-        chunk = os.read(read, 16)
-        if not chunk:
-            break
-        number += chunk
-    os.close(read)
-    number = number.strip()
+    with os.fdopen(read) as pipe:  # read to the line's end: Xvfb ends when it cannot write that
+        number = pipe.readline().strip()
     if not number:
         skip("Xvfb could not start an X server")
-    os.environ["DISPLAY"] = ":" + number.decode()
-    bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    os.environ["DISPLAY"] = ":" + number
+    bus = spawn(["dbus-daemon", "--session", "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL, text=True)
     os.environ["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
     spawn(["openbox"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wait_until(lambda: "window id" in run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"), "openbox")
@@ -158,8 +154,7 @@ class Program:
                                  stderr=subprocess.STDOUT)
 
     def log(self):
-        with open(os.path.join(self.folder, "velmora.log"), errors="replace") as f:
-            return f.read()
+        return read(os.path.join(self.folder, "velmora.log"))
 
     def accessible(self):
         """The program's root on the accessibility bus."""
@@ -172,27 +167,15 @@ class Program:
             return None
         return wait_until(find, "the program on the accessibility bus")
 
-    def window(self, name, timeout=TIMEOUT):
-        """The program's showing window (or message box) named `name`."""
+    def window(self, name, whole=True):
+        """The program's showing window named `name`, or (whole=False) whose name begins with it:
+        a message box is named by its text."""
         def find():
             app = self.accessible()
-            for i in range(app.childCount):
-                w = app.getChildAtIndex(i)
-                if w is not None and w.name == name and w.getState().contains(atspi().STATE_SHOWING):
-                    return w
-            return None
-        return wait_until(find, "the window " + repr(name), timeout)
-
-    def message(self, start):
-        """The program's message box whose text begins with `start`."""
-        def find():
-            app = self.accessible()
-            for i in range(app.childCount):
-                w = app.getChildAtIndex(i)
-                if w is not None and w.name.startswith(start) and w.getState().contains(atspi().STATE_SHOWING):
-                    return w
-            return None
-        return wait_until(find, "the message " + repr(start))
+            windows = [app.getChildAtIndex(i) for i in range(app.childCount)]
+            return next((w for w in windows if w is not None and (w.name == name or not whole and w.name.startswith(
+                name)) and w.getState().contains(atspi().STATE_SHOWING)), None)
+        return wait_until(find, "the window " + repr(name))
 
     def exit_code(self, timeout=TIMEOUT):
         """The exit code once the program has ended; fails when it runs on."""
@@ -228,19 +211,13 @@ def control(window, role, name):
     return wait_until(lambda: find(window, role, name), "the %s %r" % (role, name))
 
 
-def centre(acc):
-    x, y, width, height = acc.queryComponent().getExtents(atspi().DESKTOP_COORDS)
-    return x + width // 2, y + height // 2
-
-
-def mouse(*actions):
-    """xdotool mouse commands, e.g. mouse("mousemove", "10", "20", "click", "1")."""
-    run("xdotool", *actions)
+def extents(acc):
+    return acc.queryComponent().getExtents(atspi().DESKTOP_COORDS)
 
 
 def click(acc):
-    x, y = centre(acc)
-    mouse("mousemove", str(x), str(y), "click", "1")
+    x, y, width, height = extents(acc)
+    run("xdotool", "mousemove", str(x + width // 2), str(y + height // 2), "click", "1")
 
 
 def key(*keys):
@@ -252,33 +229,23 @@ def x_window(title):
     return wait_until(lambda: run("xdotool", "search", "--name", "^%s$" % title).split(), "X window " + title)[0]
 
 
-def x_property(window_id, name):
-    """A property of an X window as xprop prints it."""
-    return run("xprop", "-id", window_id, name)
-
-
 def close_request(window_id):
     """Asks an X window to close, as a window manager or a task bar does (WM_DELETE_WINDOW)."""
     import ctypes
+    from ctypes import c_int, c_long, c_ulong, c_void_p
     x11 = ctypes.cdll.LoadLibrary("libX11.so.6")
-    x11.XOpenDisplay.restype = ctypes.c_void_p
-    x11.XInternAtom.restype = ctypes.c_ulong
-    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
-    x11.XSync.argtypes = x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XOpenDisplay.restype, x11.XInternAtom.restype = c_void_p, c_ulong
 
     class ClientMessage(ctypes.Structure):  # XClientMessageEvent, padded to the size of an XEvent
-        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
-                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 24)]
+        _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int), ("display", c_void_p),
+                    ("window", c_ulong), ("message_type", c_ulong), ("format", c_int), ("data", c_long * 29)]
 
-    display = x11.XOpenDisplay(None)
+    display = c_void_p(x11.XOpenDisplay(None))
     message = ClientMessage(type=33, window=int(window_id), format=32,  # 33: ClientMessage
                             message_type=x11.XInternAtom(display, b"WM_PROTOCOLS", 0))
     message.data[0] = x11.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
-    x11.XSendEvent(display, int(window_id), 0, 0, ctypes.byref(message))
-    x11.XSync(display, 0)
-    x11.XCloseDisplay(display)
+    x11.XSendEvent(display, c_ulong(int(window_id)), 0, c_long(0), ctypes.byref(message))
+    x11.XCloseDisplay(display)  # sends it
 
 
 class SmtpServer:
@@ -293,10 +260,6 @@ class SmtpServer:
         self.port = int(self.process.stdout.readline().split()[1])
 
     def messages(self):
-        """Each accepted message as the server read it, in order of arrival."""
-        paths = sorted(glob.glob(os.path.join(self.dir, "msg-*.json")), key=lambda p: int(p[:-5].split("-")[-1]))
-        result = []
-        for path in paths:
-            with open(path, encoding="utf-8") as f:
-                result.append(json.load(f))
-        return result
+        """Each accepted message as the server read it (its fields: see smtp_server.py), in order."""
+        paths = glob.glob(os.path.join(self.dir, "msg-*.json"))
+        return [json.loads(read(p)) for p in sorted(paths, key=lambda p: int(p[:-5].split("-")[-1]))]

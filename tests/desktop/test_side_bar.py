@@ -7,8 +7,7 @@ import desktop as d
 
 
 def last_opened():
-    with open(os.path.join(folder, "Database", "LastDatabase")) as f:
-        return f.read()
+    return d.read(os.path.join(folder, "Database", "LastDatabase"))
 
 
 def checked(name):
@@ -19,7 +18,7 @@ def leave_unsaved_list_for(name, choice):
     d.click(d.control(bar, "push button", name))
     velmora.window("Select a name for your new email address file...")
     d.key("Escape")
-    question = velmora.message("1 addresses in this list have not been saved.")
+    question = velmora.window("1 addresses in this list have not been saved.", whole=False)
     d.click(d.control(question, "push button", choice))
     d.wait_until(lambda: d.gone(question), "the question answered")
 
@@ -41,9 +40,9 @@ leave_unsaved_list_for("L07", "Discard")
 d.wait_until(lambda: checked("L07"), "L07 marked")
 
 scroll = d.control(bar, "scroll bar", "Lists")
-x, y, width, height = scroll.queryComponent().getExtents(d.atspi().DESKTOP_COORDS)
+x, y, width, height = d.extents(scroll)
 for _ in range(3):  # the arrow at the scroll bar's foot
-    d.mouse("mousemove", str(x + width // 2), str(y + height - width // 2), "click", "1")
+    d.run("xdotool", "mousemove", str(x + width // 2), str(y + height - width // 2), "click", "1")
 d.wait_until(lambda: scroll.queryValue().currentValue == 3, "the side bar scrolled 3 steps down")
 d.click(d.control(main, "table", "Addresses"))
 d.click(d.control(bar, "push button", "L05"))

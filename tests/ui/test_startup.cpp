@@ -1,6 +1,5 @@
 #include <QImage>
 #include <QLabel>
-#include <QLockFile>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
@@ -125,36 +124,6 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
     QFile::remove(path);
     platform::FolderItem::SetAppFolderForTests(m_dir.path());
   }
-}
-
-// A second copy on the same Database ends before touching it; once the first goes, the
-// next removes what an interrupted save left.
-TEST_F(Startup, OneCopyAtATimeOnTheDatabaseFolder) {
-  QDir(m_dir.path()).mkpath("Database");
-  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
-  const QString stale = DatabasePath() + "/.Customers.velmora-save-1x.tmp";
-  WriteAll(stale, "half a save");
-  const QString lockPath = DatabasePath() + "/" + lists::kDatabaseLockName;
-  QLockFile otherCopy(lockPath);
-  otherCopy.setStaleLockTime(0);
-  ASSERT_EQ(otherCopy.tryLock(), true);
-  RecordHooks();
-  MainWindow::Instance();
-  ASSERT_EQ(m_recorded.messages.size(), 1);
-  EXPECT_EQ(m_recorded.messages.first().startsWith("Another copy of Velmora is using the 'Database' folder."),
-            true);
-  EXPECT_EQ(
-      std::make_tuple(EventLoopExitCode(), m_calls, Windows<AboutWindow>().size(), QFile::exists(stale)),
-      std::make_tuple(App::kRefusedStartExitCode, QStringList{"createSideBar"}, 0, true));
-  CloseAll();
-  otherCopy.unlock();
-
-  MainWindow::Instance();
-  EXPECT_EQ(std::make_pair(QFile::exists(stale), testing_support::ReadAll(DatabasePath() + "/LastDatabase")),
-            std::make_pair(false, QByteArray("Customers")));
-  EXPECT_EQ(otherCopy.tryLock(), false);
-  CloseAll();
-  EXPECT_EQ(otherCopy.tryLock(), true);
 }
 
 // A window deleted while start-up yields ends the start-up there.
