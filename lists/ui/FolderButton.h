@@ -22,8 +22,7 @@ class FolderButton : public QWidget {
   void MouseUp(int x, int y);
   // The button was pressed from the keyboard or through assistive technology.
   void Pressed();
-  // The focus came to the button, for this reason (the side bar scrolls it into sight when
-  // the keyboard brought it).
+  // The focus came to the button, for this reason (the side bar scrolls it into sight).
   void FocusIn(Qt::FocusReason reason);
 
  protected:

@@ -73,11 +73,9 @@ void SideBarWindow::UpdateLists() {
     });
     connect(button, &FolderButton::Pressed, this, [this, button] { FolderButtons_MouseUp(button); });
     connect(button, &FolderButton::FocusIn, this, [this, button](Qt::FocusReason reason) {
-      // Only the keyboard scrolls: a click on the side bar activates it, and the focus that
-      // the activation gives the first button must not move the column under the pointer.
-      if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
-          reason == Qt::ShortcutFocusReason)
-        ShowButton(button);
+      // A click on the side bar activates it, and the focus that the activation hands back
+      // to a button must not move the column under the pointer.
+      if (reason != Qt::ActiveWindowFocusReason) ShowButton(button);
     });
     button->show();
     m_buttons.emplace_back(button);

@@ -43,9 +43,9 @@ void AboutWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("AboutWindow"));
   setWindowTitle(QStringLiteral("About Velmora"));
-  // No close, minimise or maximise, and a fixed size. Window managers offer close on any
-  // window with a title bar, whatever the window asks (openbox does so), but none on the
-  // window a program shows while it starts, which this one is.
+  // No close, minimise or maximise, and a fixed size. Some window managers (openbox) offer
+  // close and minimise on every window with a title bar, whatever its hints ask; none does
+  // on the window a program shows as it starts, which this one is.
   setWindowFlags(Qt::SplashScreen | Qt::CustomizeWindowHint);
   // Left open, it keeps the program running like any other window.
   setAttribute(Qt::WA_QuitOnClose);
