@@ -221,6 +221,34 @@ TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
         << line.toStdString();
 }
 
+// Start-up reads only the first lines, each up to the longest length, of a regular file it
+// can read; anything else is told apart from a missing file.
+TEST_F(FilesTest, FirstLinesOfSettingsFiles) {
+  const qsizetype longest = app::kMaxSettingLineBytes;
+  WriteAll(Path("short"), "a\r\nb\rc\n" + QByteArray(longest, 'x') + "\r\ne");
+  WriteAll(Path("long"), "a\nb\n" + QByteArray(longest + 1, 'x') + "\n");
+  QFile gigabyte(Path("gigabyte"));  // sparse: a gigabyte of zero bytes on one line
+  ASSERT_EQ(gigabyte.open(QIODevice::WriteOnly) && gigabyte.resize(qint64(1) << 30), true);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
+  ASSERT_EQ(QFile::link("/proc/self/mem", Path("ioerror")), true);  // its first page cannot be read
+  using State = app::FirstLines::State;
+  const std::vector<std::tuple<QString, State, QStringList>> cases = {
+      {"missing", State::Missing, {}},
+      {"short", State::Read, {"a", "b", "c", QString(longest, 'x'), "e", "", ""}},
+      {"long", State::Unreadable, {}},
+      {"gigabyte", State::Unreadable, {}},
+      {"pipe", State::Unreadable, {}},
+      {"ioerror", State::Unreadable, {}},
+      {"", State::Unreadable, {}}};  // the folder itself
+  for (const auto& [name, state, lines] : cases) {
+    const app::FirstLines read =
+        app::ReadFirstLines(name.isEmpty() ? FolderItem(m_dir.path()) : Item(name), 7);
+    EXPECT_EQ(std::make_tuple(read.state, read.lines, read.problem.isEmpty()),
+              std::make_tuple(state, lines, state != State::Unreadable))
+        << name.toStdString() << " " << read.problem.toStdString();
+  }
+}
+
 // An append adds to the end (after a missing last line end), creates the file, and keeps
 // its lines without Close. One that fails half-way (a full disk) leaves the file as it was,
 // or no file, never a torn part: in a write, the close or the destructor's write.
