@@ -34,6 +34,9 @@ const QString kWarning = QStringLiteral(
     "selected email addresses.\n\n"
     "If you do not wish for this to happen, press the Cancel button now.");
 
+// The largest message file, in words.
+const QString kLargest = QString::number(mailing::kMaxMessageFileBytes >> 20) + QStringLiteral(" MB");
+
 constexpr int kUpArrow = 30;
 constexpr int kDownArrow = 31;
 
@@ -207,6 +210,11 @@ void SendWindow::emails_Change() {
   switch (chosen.state) {
     case mailing::ChosenMessage::State::Missing:
       break;  // the body stays as it was
+    case mailing::ChosenMessage::State::TooLarge:
+      if (m_main)
+        m_main->SetSlug(QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
+                        kLargest + QStringLiteral(" and cannot be read."));
+      [[fallthrough]];
     case mailing::ChosenMessage::State::Unreadable:
       Body->clear();
       break;
@@ -279,9 +287,12 @@ bool SendWindow::SendEmail() {
   if (!self || !main) return false;
   SetBodyText(body);
   const platform::FolderItem folder = mailing::MessageFolder();
-  if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body})) {
-    report(QStringLiteral("Could not store the message \"") + name + QStringLiteral("\" in ") +
-           folder.AbsolutePath() + QStringLiteral("; ") + unsent);
+  bool tooLarge = false;
+  if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge)) {
+    report(tooLarge ? QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
+                          kLargest + QStringLiteral(" and cannot be stored; ") + unsent
+                    : QStringLiteral("Could not store the message \"") + name + QStringLiteral("\" in ") +
+                          folder.AbsolutePath() + QStringLiteral("; ") + unsent);
     return false;
   }
 

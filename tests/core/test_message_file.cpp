@@ -21,7 +21,7 @@ class MessageFileTest : public ::testing::Test {
   void TearDown() override { platform::FolderItem::SetAppFolderForTests({}); }
 
   // What both readers make of the message: the send window's state ("0" missing, "1"
-  // unreadable, "2" read), sender, subject, HTML and body; then the sending read's result,
+  // unreadable, "2" read, "3" too large), sender, subject, HTML and body; then the sending read's result,
   // sender, subject and body ("-" when it left the body alone).
   static QStringList ReadBoth(const QString& name) {
     const mailing::ChosenMessage c = mailing::ReadChosenMessage(mailing::MessageFolder(), name);
@@ -88,6 +88,27 @@ TEST_F(MessageFileTest, AWriteReadsBackAsTheSameMessage) {
     EXPECT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, {}), false) << name.toStdString();
   EXPECT_EQ(Entries(""), QStringList({"eMail"}));
   EXPECT_EQ(Entries("eMail").size(), 8);  // each name replaced in place, nothing else
+}
+
+// A message file may take up to the largest size: written at it, it reads back; one byte
+// more is not written (the old file stays) and not read.
+TEST_F(MessageFileTest, MessagesUpToTheLargestSize) {
+  const qsizetype header = QByteArray("A\nB\nPlain Text\n").size();
+  mailing::StoredMessage m{"A", "B", false, QString(mailing::kMaxMessageFileBytes - header, 'x')};
+  bool tooLarge = true;
+  ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge) && !tooLarge, true);
+  QString from, subject, body;
+  const bool loaded = mailing::LoadEmail(mailing::MessageFolder(), "Big", from, subject, body);
+  EXPECT_EQ(std::make_tuple(loaded, from, body.size()), std::make_tuple(true, "A", m.body.size() + 1));
+  m.body += "x";
+  EXPECT_EQ(
+      std::make_pair(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge), tooLarge),
+      std::make_pair(false, true));
+  EXPECT_EQ(QFileInfo(m_dir.filePath("eMail/Big")).size(), mailing::kMaxMessageFileBytes);
+  QFile huge(m_dir.filePath("eMail/Big"));
+  ASSERT_EQ(huge.open(QIODevice::Append) && huge.write("y") == 1, true);
+  huge.close();
+  EXPECT_EQ(ReadBoth("Big"), QStringList({"3", "", "", "", "", "", "", "", "-"}));
 }
 
 // The one-pass rewrite gives the literal passes' text and reports, in their order.

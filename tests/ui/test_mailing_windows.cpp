@@ -13,6 +13,7 @@
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
 #include "app/ui/MainWindowSettings.h"
+#include "mailing/MessageFile.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/POP3Socket.h"
@@ -171,6 +172,17 @@ TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
   EXPECT_EQ(
       std::make_tuple(w->Name->text(), w->From->text(), w->Body->toPlainText(), w->HTMLcoded->isChecked()),
       std::make_tuple("A", "from A", "X\n", true));
+}
+
+// A message file larger than the program reads is refused with a message, its fields empty.
+TEST_F(MailingWindowsTest, ChoosingAMessageTooLargeToRead) {
+  QFile huge(EMail("Huge"));
+  ASSERT_EQ(huge.open(QIODevice::WriteOnly) && huge.resize(mailing::kMaxMessageFileBytes + 1), true);
+  SendWindow* w = Open("smtp.x.org");
+  w->Body->setPlainText("before");
+  w->emails->setCurrentIndex(1);
+  EXPECT_EQ(std::make_tuple(w->Name->text(), w->Body->toPlainText(), m_window->Slug->text()),
+            std::make_tuple("Huge", "", "The message \"Huge\" is larger than 64 MB and cannot be read."));
 }
 
 // OK applies the settings, starts the POP3 log-in for any user name but the empty one and
