@@ -6,9 +6,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 
 #include "app/ui/MainWindow.h"
@@ -63,7 +63,7 @@ void SendWindow::_CreateControls0() {
   Name = Place(new QLineEdit(this), QStringLiteral("Name"), {47, 5, 80, 22});
   From = Place(new QLineEdit(this), QStringLiteral("From"), {43, 31, 232, 21});
   Subject = Place(new QLineEdit(this), QStringLiteral("Subject"), {58, 57, 232, 20});
-  Body = Place(new QPlainTextEdit(this), QStringLiteral("Body"), {7, 103, 442, 166});
+  Body = Place(new BodyField(this), QStringLiteral("Body"), {7, 103, 442, 166});
   PushButton1 =
       Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("PushButton1"), {82, 275, 69, 20});
   PushButton1->setDefault(true);
@@ -188,13 +188,27 @@ void SendWindow::ShowWarning() {
 // ---- A stored message -----------------------------------------------------------------------
 
 QString SendWindow::BodyText() const {
-  return Body->toPlainText().replace(QLatin1Char('\n'), QLatin1Char('\r'));
+  return Body->Text();
 }
 
-void SendWindow::SetBodyText(const QString& body) {
-  QString shown = body;
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  Body->setPlainText(shown);
+bool SendWindow::SetBodyText(const QString& body) {
+  return Body->Show(body);
+}
+
+void SendWindow::Loading(int change) {
+  m_loading += change;
+  for (QPushButton* button : {PushButton1, PushButton3}) button->setEnabled(m_loading == 0);
+  if (m_loading == 0 && m_deleteAfterLoad) deleteLater();
+}
+
+void SendWindow::closeEvent(QCloseEvent* event) {
+  if (m_loading > 0) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_deleteAfterLoad = true;
+    ++m_loads;       // the load stops at its next turn
+    Body->Show({});  // and so does the body it was showing
+  }
+  QWidget::closeEvent(event);
 }
 
 void SendWindow::emails_Change() {
@@ -205,6 +219,10 @@ void SendWindow::emails_Change() {
   HTMLcoded->setChecked(false);
   QPointer<SendWindow> self(this);
   const int load = ++m_loads;
+  Loading(+1);
+  const auto loaded = qScopeGuard([self] {
+    if (self) self->Loading(-1);
+  });
   const mailing::ChosenMessage chosen = mailing::ReadChosenMessage(mailing::MessageFolder(), name);
   if (!self || load != m_loads) return;
   switch (chosen.state) {
@@ -222,7 +240,12 @@ void SendWindow::emails_Change() {
       From->setText(chosen.from);
       Subject->setText(chosen.subject);
       HTMLcoded->setChecked(chosen.html);
-      SetBodyText(chosen.body);
+      if (SetBodyText(chosen.body) && Body->ShownBroken() && m_main) {
+        m_main->SetSlug(
+            QStringLiteral("The message \"") + name +
+            QStringLiteral("\" has lines too long to edit here: they are shown broken into parts, "
+                           "and OK stores the message as it is."));
+      }
       break;
   }
 }
@@ -230,7 +253,7 @@ void SendWindow::emails_Change() {
 // ---- Buttons ---------------------------------------------------------------------------------
 
 void SendWindow::PushButton1_Action() {
-  lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
 }
 
 void SendWindow::PushButton2_Action() {
@@ -238,7 +261,7 @@ void SendWindow::PushButton2_Action() {
 }
 
 void SendWindow::PushButton3_Action() {
-  lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
 }
 
 void SendWindow::SendAndClose() {
@@ -283,9 +306,11 @@ bool SendWindow::SendEmail() {
            unsent);
     return false;
   }
-  const QString body = mailing::ConvertHTMLTags(BodyText(), report);
+  const QString typed = BodyText();
+  const QString body = mailing::ConvertHTMLTags(typed, report);
+  // Showing a long body again takes a while; an unchanged one need not be.
+  if (self && body != typed) SetBodyText(body);
   if (!self || !main) return false;
-  SetBodyText(body);
   const platform::FolderItem folder = mailing::MessageFolder();
   bool tooLarge = false;
   if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge)) {

@@ -1,5 +1,6 @@
 // The send and preferences windows over a real main window (offscreen).
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
@@ -16,6 +18,7 @@
 #include "mailing/MessageFile.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
+#include "platform/EventLoop.h"
 #include "platform/POP3Socket.h"
 #include "platform/ui/Listbox.h"
 
@@ -172,6 +175,61 @@ TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
   EXPECT_EQ(
       std::make_tuple(w->Name->text(), w->From->text(), w->Body->toPlainText(), w->HTMLcoded->isChecked()),
       std::make_tuple("A", "from A", "X\n", true));
+}
+
+// A chosen body comes back as it was read, OK stores it as it stood; lines too long for word
+// wrap break anywhere (also when pasted), and past a million characters show in parts,
+// read-only.
+TEST_F(MailingWindowsTest, LongLinesShowAndStoreAsTheyWere) {
+  const QString emoji = QString::fromUtf8("\U0001F600"), wide(5000, 'w');
+  const QString huge = QString(65535, 'h') + emoji + QString(1 << 20, 'h');
+  using Case = std::tuple<QString, QTextOption::WrapMode, bool>;  // body, wrap, shown in parts
+  for (const auto& [body, wrap, parts] :
+       {Case{QString::fromUtf8("a\u00A0b\u2028c\rd\r"), QTextOption::WrapAtWordBoundaryOrAnywhere, false},
+        Case{"x\r" + wide + "\r", QTextOption::WrapAnywhere, false},
+        Case{"x\r" + huge + "\r", QTextOption::WrapAnywhere, true}}) {
+    const QByteArray file = "me@x.org\nNews\nPlain Text\n" + body.toUtf8();
+    WriteAll(EMail("Launch"), file);
+    SendWindow* w = Open("smtp.x.org");
+    w->emails->setCurrentIndex(1);  // after "Folder"
+    EXPECT_EQ(std::make_tuple(w->Body->Text() == body, w->Body->toPlainText().contains(emoji),
+                              w->Body->wordWrapMode(), w->Body->isReadOnly(),
+                              m_window->Slug->text().contains("too long to edit")),
+              std::make_tuple(true, parts, wrap, parts, parts));
+    w->PushButton1->click();
+    EXPECT_EQ(ReadAll(EMail("Launch")) == file, true);
+  }
+  SendWindow* w = Open("smtp.x.org");
+  QGuiApplication::clipboard()->setText(wide);
+  w->Body->paste();
+  EXPECT_EQ(std::make_pair(w->Body->Text(), w->Body->wordWrapMode()),
+            std::make_pair(wide, QTextOption::WrapAnywhere));
+}
+
+// While a chosen message is read, OK (Return) and Copy to Clipboard wait: pressed meanwhile,
+// they store nothing over it. A window closed meanwhile goes, and is deleted once the read
+// has stopped.
+TEST_F(MailingWindowsTest, ButtonsWhileTheChosenMessageIsRead) {
+  const QByteArray file = "me@x.org\nNews\nHTML\nX\nY";
+  for (const char* name : {"A", "B"}) WriteAll(EMail(name), file);
+  const auto interval = platform::YieldInterval();
+  platform::SetYieldInterval(std::chrono::microseconds(0));  // the read yields after each line
+  QPointer<SendWindow> w = Open("smtp.x.org");
+  const std::vector<std::function<void()>> presses = {[w] { QTest::keyClick(w->Name, Qt::Key_Return); },
+                                                      [w] { w->PushButton3->click(); },
+                                                      [w] { w->PushButton2->click(); }};
+  for (size_t i = 0; i < presses.size(); ++i) {
+    QTimer::singleShot(0, w, presses[i]);
+    w->emails->setCurrentIndex(i % 2);
+    const bool closed = i == 2;
+    ASSERT_EQ(
+        std::make_tuple(ReadAll(EMail(i % 2 ? "B" : "A")), w->isVisible(), w->Body->Text(),
+                        m_window->CheckList->ListCount(), m_recorded.clipboard, w->PushButton1->isEnabled()),
+        std::make_tuple(file, !closed, closed ? "" : "X\rY\r", 0, "before", true));
+  }
+  platform::SetYieldInterval(interval);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(w.isNull(), true);
 }
 
 // A message file larger than the program reads is refused with a message, its fields empty.
