@@ -99,15 +99,15 @@ TEST_F(MessageFileTest, MessagesUpToTheLargestSize) {
   ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge) && !tooLarge, true);
   QString from, subject, body;
   const bool loaded = mailing::LoadEmail(mailing::MessageFolder(), "Big", from, subject, body);
-  EXPECT_EQ(std::make_tuple(loaded, from, body.size()), std::make_tuple(true, "A", m.body.size() + 1));
+  EXPECT_EQ(std::make_pair(loaded, body.size()), std::make_pair(true, m.body.size() + 1));
   m.body += "x";
   EXPECT_EQ(
       std::make_pair(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge), tooLarge),
       std::make_pair(false, true));
-  EXPECT_EQ(QFileInfo(m_dir.filePath("eMail/Big")).size(), mailing::kMaxMessageFileBytes);
-  QFile huge(m_dir.filePath("eMail/Big"));
-  ASSERT_EQ(huge.open(QIODevice::Append) && huge.write("y") == 1, true);
-  huge.close();
+  QFile big(m_dir.filePath("eMail/Big"));
+  ASSERT_EQ(big.size() == mailing::kMaxMessageFileBytes && big.open(QIODevice::Append) && big.write("y") == 1,
+            true);
+  big.close();
   EXPECT_EQ(ReadBoth("Big"), QStringList({"3", "", "", "", "", "", "", "", "-"}));
 }
 
