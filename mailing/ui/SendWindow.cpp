@@ -107,9 +107,15 @@ void SendWindow::_CreateControls0() {
   connect(PushButton1, &QPushButton::clicked, this, &SendWindow::PushButton1_Action);
   connect(PushButton2, &QPushButton::clicked, this, &SendWindow::PushButton2_Action);
   connect(PushButton3, &QPushButton::clicked, this, &SendWindow::PushButton3_Action);
-  connect(emails, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (index >= 0) emails_Change();
-  });
+  // The load yields while a long message comes in, and whatever runs meanwhile may close the
+  // window: it must not run inside the popup's own change, which would then go on in a
+  // deleted popup.
+  connect(
+      emails, &QComboBox::currentIndexChanged, this,
+      [this] {
+        if (emails->currentIndex() >= 0) emails_Change();
+      },
+      Qt::QueuedConnection);
 }
 
 void SendWindow::Open() {
@@ -198,17 +204,6 @@ bool SendWindow::SetBodyText(const QString& body) {
 void SendWindow::Loading(int change) {
   m_loading += change;
   for (QPushButton* button : {PushButton1, PushButton3}) button->setEnabled(m_loading == 0);
-  if (m_loading == 0 && m_deleteAfterLoad) deleteLater();
-}
-
-void SendWindow::closeEvent(QCloseEvent* event) {
-  if (m_loading > 0) {
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    m_deleteAfterLoad = true;
-    ++m_loads;       // the load stops at its next turn
-    Body->Show({});  // and so does the body it was showing
-  }
-  QWidget::closeEvent(event);
 }
 
 void SendWindow::emails_Change() {

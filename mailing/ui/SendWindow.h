@@ -65,7 +65,6 @@ class SendWindow : public QWidget {
   bool SetBodyText(const QString& body);
 
  protected:
-  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
@@ -77,16 +76,13 @@ class SendWindow : public QWidget {
   void SendAndClose();
   void CopyAndClose();
   // While a chosen message is read and shown, OK and Copy to Clipboard do nothing: they
-  // would store the message half read over its file. A window closed meanwhile is deleted
-  // only once the load has stopped: the load runs inside the popup's change, and the popup
-  // must not be deleted under it.
+  // would store the message half read over its file.
   void Loading(int change);
 
   QPointer<MainWindow> m_main;
   bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
   int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
   int m_loading = 0;       // loads under way
-  bool m_deleteAfterLoad = false;
 };
 
 namespace mailing::ui {
