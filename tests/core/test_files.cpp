@@ -233,7 +233,6 @@ TEST_F(FilesTest, FirstLinesOfSettingsFiles) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
   using State = app::FirstLines::State;
   for (const auto& [name, state, lines] : std::vector<std::tuple<QString, State, QStringList>>{
-           {"missing", State::Missing, {}},
            {"short", State::Read, {"a", QString(longest, 'x'), "b", ""}},
            {"long", State::Unreadable, {}},
            {"gigabyte", State::Unreadable, {}},
