@@ -34,7 +34,7 @@ QStringList PreferencesLines(const Preferences& preferences);
 // The longest line read from the small files start-up reads (Preferences, LastDatabase):
 // their writers never make a longer one (a field holds at most 32767 characters), and a
 // file with a line of a gigabyte must not take a gigabyte of memory at every start.
-constexpr qsizetype kMaxSettingLineBytes = 128 * 1024;
+constexpr qsizetype kMaxSettingLineBytes = qsizetype(128) << 10;
 
 // The first `count` lines of such a file, split as text streams split them (LF, CR LF or
 // a lone CR; a line past the end of a short file reads as empty), so that only their bytes
