@@ -50,11 +50,11 @@ FirstLines ReadFirstLines(const platform::FolderItem& file, int count) {
   const QFileInfo info(file.AbsolutePath());
   if (file.IsNull() || !info.exists()) return read;
   read.state = FirstLines::State::Unreadable;
-  // A pipe or a device would block the start-up or never end.
   if (info.isDir()) {
     read.problem = QStringLiteral("a folder stands in its place");
     return read;
   }
+  // A pipe or a device would block the start-up or never end.
   if (!info.isFile()) {
     read.problem = QStringLiteral("it is no regular file");
     return read;
