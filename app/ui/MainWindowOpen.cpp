@@ -1,5 +1,4 @@
 // The main window's open handler: the program's own start-up road.
-#include <QStringList>
 #include <optional>
 
 #include "app/Preferences.h"
@@ -10,7 +9,6 @@
 #include "lists/DatabaseFolder.h"
 #include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
-#include "platform/TextStream.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace {
@@ -67,29 +65,31 @@ void MainWindow::Event_Open() {
   // Under the lock no save is running: a save's temporary file is what a crash left.
   lists::RemoveStaleSaveTemporaries(database);
 
-  // 5. Settings.
+  // 5. Settings. A file that is there but cannot be read is reported: the settings are
+  // then left empty, and OK in the preferences window would replace it.
   const platform::FolderItem preferences = database.Child(QStringLiteral("Preferences"));
-  if (preferences.Exists()) {
-    if (auto stream = platform::TextInputStream::Open(preferences)) {
-      QStringList lines;
-      for (int i = 0; i < kPreferencesLines; ++i) lines.append(stream->ReadLine());
-      stream->Close();
-      ApplySettings(*this, app::ParsePreferences(lines));
-    }
+  const app::FirstLines settings = app::ReadFirstLines(preferences, kPreferencesLines);
+  if (settings.state == app::FirstLines::State::Read)
+    ApplySettings(*this, app::ParsePreferences(settings.lines));
+  if (settings.state == app::FirstLines::State::Unreadable) {
+    SetSlug(QStringLiteral("Could not read the settings in ") + preferences.AbsolutePath() +
+            QStringLiteral(" (") + settings.problem + QStringLiteral("); they are left empty."));
   }
 
   // 6. The list opened last.
   const platform::FolderItem last = database.Child(QStringLiteral("LastDatabase"));
-  if (last.Exists()) {
-    if (auto stream = platform::TextInputStream::Open(last)) {
-      lastopen = stream->ReadLine();
-      stream->Close();
-      if (!lastopen.isEmpty() && !database.Child(lastopen).Exists()) {
-        SetSlug(QStringLiteral("The list \"") + lastopen + QStringLiteral("\" that was open last is gone."));
-      }
-      OpenDatabase(lastopen);
-      if (!self) return;
+  const app::FirstLines lastList = app::ReadFirstLines(last, 1);
+  if (lastList.state == app::FirstLines::State::Unreadable) {
+    SetSlug(QStringLiteral("Could not read ") + last.AbsolutePath() + QStringLiteral(" (") +
+            lastList.problem + QStringLiteral("); no list was opened."));
+  }
+  if (lastList.state == app::FirstLines::State::Read) {
+    lastopen = lastList.lines.first();
+    if (!lastopen.isEmpty() && !database.Child(lastopen).Exists()) {
+      SetSlug(QStringLiteral("The list \"") + lastopen + QStringLiteral("\" that was open last is gone."));
     }
+    OpenDatabase(lastopen);
+    if (!self) return;
   }
 
   // 7. Toolbar images and the side bar's lists.

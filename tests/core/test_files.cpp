@@ -221,6 +221,27 @@ TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
         << line.toStdString();
 }
 
+// Start-up reads the first lines of a regular file only, each up to the longest length; a
+// longer line, however long, is refused once that much is read. (A folder and a read error
+// are the start-up test's.)
+TEST_F(FilesTest, FirstLinesOfSettingsFiles) {
+  const qsizetype longest = app::kMaxSettingLineBytes;
+  WriteAll(Path("short"), "a\r\n" + QByteArray(longest, 'x') + "\rb");
+  WriteAll(Path("long"), "a\n" + QByteArray(longest + 1, 'x'));
+  QFile gigabyte(Path("gigabyte"));  // sparse: a gigabyte of zero bytes on one line
+  ASSERT_EQ(gigabyte.open(QIODevice::WriteOnly) && gigabyte.resize(qint64(1) << 30), true);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
+  using State = app::FirstLines::State;
+  for (const auto& [name, state, lines] : std::vector<std::tuple<QString, State, QStringList>>{
+           {"short", State::Read, {"a", QString(longest, 'x'), "b", ""}},
+           {"long", State::Unreadable, {}},
+           {"gigabyte", State::Unreadable, {}},
+           {"pipe", State::Unreadable, {}}}) {
+    const app::FirstLines read = app::ReadFirstLines(Item(name), 4);
+    EXPECT_EQ(std::make_tuple(read.state, read.lines), std::make_tuple(state, lines)) << name.toStdString();
+  }
+}
+
 // An append adds to the end (after a missing last line end), creates the file, and keeps
 // its lines without Close. One that fails half-way (a full disk) leaves the file as it was,
 // or no file, never a torn part: in a write, the close or the destructor's write.
