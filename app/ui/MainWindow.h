@@ -90,16 +90,18 @@ class MainWindow : public QMainWindow {
   QString server;                     // SMTP server, user name and password
   QString username;
   QString password;
-  QPointer<QWidget> SideBar;                // the list side bar docked beside the window (a SideBarWindow)
-  QString lastopen;                         // the name of the list opened last
-  QString socketdata;                       // the opt-out reply as received so far
-  bool xduplicates = false;                 // test for duplicates when adding addresses
-  QString checkaddresses;                   // the addresses of the opt-out request, each with a comma
-  std::optional<platform::Date> starttime;  // when the running mailing was queued
-  qint32 mailssent = 0;                     // messages accepted since starttime
-  QString popserver;                        // POP3 server, user name and password
+  QPointer<QWidget> SideBar;  // the list side bar docked beside the window (a SideBarWindow)
+  QString lastopen;           // the name of the list opened last
+  QString socketdata;         // the opt-out reply as received so far
+  bool xduplicates = false;   // test for duplicates when adding addresses
+  QString checkaddresses;     // the addresses of the opt-out request, each with a comma
+  QString popserver;          // POP3 server, user name and password
   QString popusername;
   QString poppassword;
+  // When the running mailing was queued, and the messages accepted since: the send
+  // session's (SendSession()), read here.
+  std::optional<platform::Date> starttime() const;
+  qint32 mailssent() const;
 
   // ---- Controls, in creation order ---------------------------------------------------
   QTabWidget* TabPanel1 = nullptr;
@@ -245,6 +247,9 @@ class MainWindow : public QMainWindow {
   // ---- end of the list editing commands ---------------------------------------------------
 
   // ---- Send queue and engine (mailing/ui/MainWindowSend.cpp) ----------------------------
+  // The send session: the queue's sending, its pace, counters and progress. The send window
+  // queues its batch through it.
+  mailing::SendEngine* SendSession() const;
   // The work is mailing::SendEngine's; these forward to it.
   // The send timer's tick: hands up to Rate queued rows to TCPSocket1 and connects.
   void SendTimer_Action();

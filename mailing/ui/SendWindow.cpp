@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSignalBlocker>
@@ -16,6 +15,7 @@
 #include "lists/ui/DialogSupport.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
+#include "mailing/SendEngine.h"
 #include "platform/EmailMessage.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
@@ -43,8 +43,8 @@ constexpr int kDownArrow = 31;
 
 }  // namespace
 
-SendWindow::SendWindow(QPointer<MainWindow> main)
-    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
+SendWindow::SendWindow(QPointer<MainWindow> main, QPointer<mailing::SendEngine> session)
+    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)), m_session(std::move(session)) {
   Layout();
   CreateControls();
 }
@@ -282,6 +282,7 @@ void SendWindow::CopyAndClose() {
 bool SendWindow::SendEmail() {
   QPointer<MainWindow> main = m_main;
   if (!main) return true;  // nothing left to mail to
+  const QPointer<mailing::SendEngine> session = m_session;
   QPointer<SendWindow> self(this);
   // Everything the mailing needs from the window is taken now: the steps below yield, and
   // the window may be closed meanwhile.
@@ -328,7 +329,7 @@ bool SendWindow::SendEmail() {
   // 2. The addresses.
   const mailing::Mailing mailing{name, html, markAsSent, platform::Date()};
   const std::optional<QString> addresses =
-      mailing::MailSelectedRows(main->elist->Model(), main->CheckList->Model(), mailing, [main] {
+      mailing::MailSelectedRows(main->elist->Model(), session ? session->Queue() : nullptr, mailing, [main] {
         if (main) main->Changed = true;
       });
   if (!addresses || !main) return false;
@@ -337,10 +338,8 @@ bool SendWindow::SendEmail() {
     platform::MsgBox(
         QStringLiteral("The selected entries in the list have been copied to the clipboard and updated to "
                        "reflect that email has been sent to them."));
-  } else {
-    main->starttime = platform::Date();
-    main->mailssent = 0;
-    main->ProgressBar1->setMaximum(main->CheckList->ListCount());
+  } else if (session) {
+    session->StartMailing();
   }
   return true;
 }
@@ -348,7 +347,7 @@ bool SendWindow::SendEmail() {
 namespace mailing::ui {
 
 void OpenSendWindow(MainWindow& main) {
-  (new SendWindow(QPointer<MainWindow>(&main)))->Open();
+  (new SendWindow(QPointer<MainWindow>(&main), main.SendSession()))->Open();
 }
 
 void InstallSendWindowHook() {

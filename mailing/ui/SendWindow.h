@@ -11,6 +11,9 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace mailing {
+class SendEngine;
+}
 
 // Where a mailing starts: the user picks a stored message or composes one, and OK stores
 // it and queues it for the selected addresses of the main window's list. Without an SMTP
@@ -19,8 +22,9 @@ class QPushButton;
 class SendWindow : public QWidget {
   Q_OBJECT
  public:
-  // The window stands in front of the main window and goes with it.
-  explicit SendWindow(QPointer<MainWindow> main);
+  // The window stands in front of the main window and goes with it; it queues through the
+  // send session.
+  SendWindow(QPointer<MainWindow> main, QPointer<mailing::SendEngine> session);
 
   // Shows the window and runs its open event.
   void Open();
@@ -81,6 +85,7 @@ class SendWindow : public QWidget {
   void Loading(int change);
 
   QPointer<MainWindow> m_main;
+  QPointer<mailing::SendEngine> m_session;
   bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
   int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
   int m_loading = 0;       // loads under way

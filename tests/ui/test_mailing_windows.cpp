@@ -88,7 +88,7 @@ TEST_F(MailingWindowsTest, Opening) {
 // selected row, in one model signal; then the mailing's count starts.
 TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   m_window->CheckList->AddRow(QStringList{"old@x.org", "Old", "Plain Text", "Waiting"});
-  m_window->mailssent = 7;
+  m_window->TCPSocket1_MessageSent(std::make_shared<platform::SpecialEmail>());  // counted before
   SendWindow* w = Open("smtp.x.org");
   w->From->setText("me@x.org");
   w->Subject->setText(QString::fromUtf8("¡Hola!"));
@@ -102,10 +102,30 @@ TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   const QString queued = "ann@x.org|Launch|HTML|Queued";
   EXPECT_EQ(Rows(m_window->CheckList),
             QStringList({"old@x.org|Old|Plain Text|Waiting", queued, "cat" + queued.mid(3), queued}));
-  EXPECT_EQ(std::make_tuple(inserted.count(), m_recorded.clipboard, m_window->mailssent,
+  EXPECT_EQ(std::make_tuple(inserted.count(), m_recorded.clipboard, m_window->mailssent(),
                             m_window->ProgressBar1->maximum(), m_window->Changed, Shown<SendWindow>()),
             std::make_tuple(1, kMailed, 0, 4, false, nullptr));
-  EXPECT_EQ(m_window->starttime->Moment(), platform::Date().Moment());
+  EXPECT_EQ(m_window->starttime()->Moment(), platform::Date().Moment());
+}
+
+// The Queue tab passes the pace to the send session and shows what it reports, the summary
+// only while the tab is in front; an accepted message leaves the list unsaved.
+TEST_F(MailingWindowsTest, QueueTabFollowsTheSendSession) {
+  m_window->TabPanel1->setCurrentIndex(1);
+  m_window->CheckList->AddRow(QStringList{"a@x.org", "Missing", "HTML", "Queued"});
+  auto letter = std::make_shared<platform::SpecialEmail>();
+  letter->AddRecipient("ann@x.org");
+  m_window->TCPSocket1_MessageSent(letter);
+  m_window->Rate->setValue(3);
+  m_window->RatePer->setValue(10);
+  m_window->SendTimer_Action();
+  m_window->TabPanel1->setCurrentIndex(0);
+  m_window->CheckList->AddRow(QStringList{"b@x.org", "Missing", "HTML", "Queued"});
+  m_window->SendTimer_Action();
+  EXPECT_EQ(
+      std::make_tuple(m_window->Slug->text(), m_window->SendTimer->interval(), m_window->QueueStatus->text(),
+                      m_window->ProgressBar1->value(), m_window->Changed),
+      std::make_tuple("3 messages every 10 seconds", 10000, "1 addresses", 1, true));
 }
 
 // Without a server OK, and with one Copy to Clipboard, mark the rows at once with one
