@@ -7,10 +7,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -28,19 +30,26 @@ namespace {
 
 constexpr const char* kFindAllPattern = "Example\\.org$";
 
-// A started program whose list holds the million addresses, in the file's order.
+std::vector<QStringList> MillionRows() {
+  std::vector<QStringList> rows;
+  QFile file(bench_support::MillionAddressFile());
+  if (file.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      if (!line.isEmpty()) rows.push_back({QString::fromUtf8(line), QString()});
+    }
+  }
+  return rows;
+}
+
+// A started program whose list holds the given rows (the million addresses, in the file's
+// order, unless told).
 class MillionRowProgram {
  public:
-  MillionRowProgram() : m_seams(platform::Seams{}) {
+  explicit MillionRowProgram(std::vector<QStringList> rows = MillionRows())
+      : m_seams(platform::Seams{}), m_rows(std::move(rows)) {
     platform::FolderItem::SetAppFolderForTests(m_dir.path());
     App::SetQuitForTests([] {});
     m_window = MainWindow::Instance();
-    QFile file(bench_support::MillionAddressFile());
-    if (file.open(QIODevice::ReadOnly)) {
-      for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty()) m_rows.push_back({QString::fromUtf8(line), QString()});
-      }
-    }
     Restore();
   }
   ~MillionRowProgram() {
@@ -60,9 +69,29 @@ class MillionRowProgram {
  private:
   QTemporaryDir m_dir;
   platform::ScopedSeams m_seams;
-  MainWindow* m_window = nullptr;
   std::vector<QStringList> m_rows;
+  MainWindow* m_window = nullptr;
 };
+
+// Presses Find all with the pattern in a new search window; returns the results window's
+// row count, the results window closed.
+int FindAll(MainWindow* window, const QString& pattern, const std::function<void(SearchWindow*)>& press) {
+  window->_EditFind_Action();
+  SearchWindow* search = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* s = qobject_cast<SearchWindow*>(w); s && s->isVisible()) search = s;
+  }
+  search->Address->setText(pattern);
+  press(search);
+  int found = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* results = qobject_cast<MessageWindow*>(w)) {
+      found = results->MessageList->ListCount();
+      delete results;
+    }
+  }
+  return found;
+}
 
 double BestPeerSeconds(const QString& program, const QStringList& args) {
   double best = -1;
@@ -137,19 +166,8 @@ void BM_FindAllMillionRows(benchmark::State& state) {
   double best = -1;
   int found = 0;
   for (auto _ : state) {
-    program.Window()->_EditFind_Action();
-    SearchWindow* search = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* s = qobject_cast<SearchWindow*>(w); s && s->isVisible()) search = s;
-    }
-    search->Address->setText(kFindAllPattern);
-    TimeRun(state, best, [&] { search->FindAll->click(); });
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* results = qobject_cast<MessageWindow*>(w)) {
-        found = results->MessageList->ListCount();
-        delete results;
-      }
-    }
+    found = FindAll(program.Window(), kFindAllPattern,
+                    [&](SearchWindow* search) { TimeRun(state, best, [&] { search->FindAll->click(); }); });
   }
   state.counters["found"] = found;
   bench_support::ReportAgainstPeer(
@@ -157,5 +175,44 @@ void BM_FindAllMillionRows(benchmark::State& state) {
       "rg_c");
 }
 BENCHMARK(BM_FindAllMillionRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// Find all of a pattern that backtracks: 20,000 short rows, then 600 rows of `as` times
+// "a" on which each match takes milliseconds (28) or runs into the engine's match limit
+// (60). Reports the longest the window went without its event loop running, and whether
+// the search ended with the engine's words.
+void BM_FindAllBacktracking(benchmark::State& state) {
+  const auto as = static_cast<int>(state.range(0));
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 20000; ++i) rows.push_back({QStringLiteral("a%1@example.org").arg(i), QString()});
+  for (int i = 0; i < 600; ++i) rows.push_back({QString(as, QLatin1Char('a')) + "@example.org", QString()});
+  MillionRowProgram program(std::move(rows));
+  QTimer everyRun;  // a zero timer runs once each time the event loop runs
+  QElapsedTimer sinceRun;
+  qint64 longestGap = 0;
+  QObject::connect(&everyRun, &QTimer::timeout,
+                   [&] { longestGap = std::max(longestGap, sinceRun.restart()); });
+  double best = -1;
+  int found = 0;
+  for (auto _ : state) {
+    found = FindAll(program.Window(), "(a|aa)+$", [&](SearchWindow* search) {
+      TimeRun(state, best, [&] {
+        everyRun.start(0);
+        sinceRun.start();
+        search->FindAll->click();
+        everyRun.stop();
+        longestGap = std::max(longestGap, sinceRun.elapsed());
+      });
+    });
+  }
+  state.counters["found"] = found;
+  state.counters["longest_gap_ms"] = static_cast<double>(longestGap);
+  state.counters["gave_up"] = program.Window()->Slug->text().startsWith("Search error = ") ? 1 : 0;
+}
+BENCHMARK(BM_FindAllBacktracking)
+    ->Arg(28)
+    ->Arg(60)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
