@@ -45,6 +45,9 @@ class POP3Socket;
 class SMTPSocket;
 class TCPSocket;
 }  // namespace platform
+namespace tools {
+class OptOutCheck;
+}  // namespace tools
 
 // Every item of the menu bar, in the table's order; one accessor each on the main window.
 // clang-format off
@@ -92,7 +95,6 @@ class MainWindow : public QMainWindow {
   QString password;
   QPointer<QWidget> SideBar;  // the list side bar docked beside the window (a SideBarWindow)
   QString lastopen;           // the name of the list opened last
-  QString socketdata;         // the opt-out reply as received so far
   bool xduplicates = false;   // test for duplicates when adding addresses
   QString checkaddresses;     // the addresses of the opt-out request, each with a comma
   QString popserver;          // POP3 server, user name and password
@@ -321,7 +323,7 @@ class MainWindow : public QMainWindow {
  public:
   // The opt-out check's socket; made by the first check.
   platform::TCPSocket* oosocket = nullptr;
-  // How long a connected check waits for the service's next byte before it ends.
+  // How long a connected check waits for the service's next byte before it reads what came.
   int optOutIdleMs = 30000;
 
   // Edit > Find and Find Next: the search window, and the search for SearchField from the
@@ -344,14 +346,7 @@ class MainWindow : public QMainWindow {
   qint32 ConvertHex2Dec(const QString& text);
 
  private:
-  // Every byte of the opt-out reply so far (socketdata holds it as text).
-  QByteArray m_optOutReply;
-  // Runs while a connected check waits for a byte (optOutIdleMs); made with oosocket.
-  QTimer* m_optOutIdle = nullptr;
-  void oosocket_Idle();
-  // The ends of a check: closed with a message and nothing marked, or with the reply so
-  // far read and its addresses listed and marked. Both close the socket and the timer.
-  void StopOptOutCheck(const QString& message);
-  void FinishOptOutCheck();
+  // The check that oosocket's events go to; made with oosocket.
+  tools::OptOutCheck* m_optOutCheck = nullptr;
   // ---- end of the list tools' members -------------------------------------------------------
 };
