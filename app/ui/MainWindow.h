@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/FileTypes.h"
+#include "app/Settings.h"
 #include "platform/Date.h"
 #include "platform/EmailMessage.h"
 #include "platform/FolderItem.h"
@@ -66,10 +67,10 @@ class OptOutCheck;
 // clang-format on
 
 // The program's one main window and the hub of its subsystems: its properties hold the
-// settings and working values every window shares, its controls are the address list,
-// the send queue, the status line and the message log. The windows it opens get it as a
-// guarded pointer when they are made; Instance() is for start-up and the about window's
-// Continue, which may have to bring it up.
+// working values every window shares and name the settings (app::Settings holds them),
+// its controls are the address list, the send queue, the status line and the message
+// log. The windows it opens get it as a guarded pointer when they are made; Instance() is
+// for start-up and the about window's Continue, which may have to bring it up.
 //
 // Sizes: Width() and Height() are those of the content area under the menu bar and the
 // toolbar, which is what the layout figures are given for.
@@ -85,21 +86,32 @@ class MainWindow : public QMainWindow {
 
   ~MainWindow() override;
 
+  // The settings, read at start-up and replaced by the preferences window.
+  app::Settings& Settings() { return m_settings; }
+
+ private:
+  // Declared before the settings below, which reach it.
+  app::Settings m_settings;
+
+ public:
   // ---- Properties (settings and working values) --------------------------------------
   platform::FolderItem database;      // the Database folder beside the application
   bool Changed = false;               // the open list has edits not yet saved
   platform::FolderItem existingfile;  // the open list's file; null when none
   QString SearchField;                // the last search text
-  QString server;                     // SMTP server, user name and password
-  QString username;
-  QString password;
+  // SMTP server, user name and password
+  app::Setting<&app::Preferences::server> server{m_settings};
+  app::Setting<&app::Preferences::username> username{m_settings};
+  app::Setting<&app::Preferences::password> password{m_settings};
   QPointer<QWidget> SideBar;  // the list side bar docked beside the window (a SideBarWindow)
   QString lastopen;           // the name of the list opened last
-  bool xduplicates = false;   // test for duplicates when adding addresses
-  QString checkaddresses;     // the addresses of the opt-out request, each with a comma
-  QString popserver;          // POP3 server, user name and password
-  QString popusername;
-  QString poppassword;
+  // test for duplicates when adding addresses
+  app::Setting<&app::Preferences::xduplicates> xduplicates{m_settings};
+  QString checkaddresses;  // the addresses of the opt-out request, each with a comma
+  // POP3 server, user name and password
+  app::Setting<&app::Preferences::popserver> popserver{m_settings};
+  app::Setting<&app::Preferences::popusername> popusername{m_settings};
+  app::Setting<&app::Preferences::poppassword> poppassword{m_settings};
   // When the running mailing was queued, and the messages accepted since: the send
   // session's (SendSession()), read here.
   std::optional<platform::Date> starttime() const;
@@ -174,9 +186,9 @@ class MainWindow : public QMainWindow {
   void UpdateLists();
 
   // ---- POP3 log-in (mailing/ui/MainWindowPop3.cpp) -------------------------------------
-  // Sets POPSocket to port 110 with the server and account and connects; the events below
-  // do the rest, and nothing waits for them.
-  void StartPopLogIn(const QString& server, const QString& user, const QString& password);
+  // When the settings name a POP3 user, sets POPSocket to port 110 with their server and
+  // account and connects; the events below do the rest, and nothing waits for them.
+  void StartPopLogIn();
   void POPSocket_Disconnected();
   void POPSocket_LoginSuccessful();
   void POPSocket_ConnectionEstablished();

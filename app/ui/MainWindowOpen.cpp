@@ -1,13 +1,10 @@
 // The main window's open handler: the program's own start-up road.
 #include <optional>
 
-#include "app/Preferences.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
-#include "app/ui/MainWindowSettings.h"
 #include "lists/DatabaseFolder.h"
-#include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
 #include "tools/ui/AboutWindow.h"
 
@@ -16,8 +13,6 @@ namespace {
 const QString kNotWriteable = QStringLiteral(
     "Permissions on this volume are not set to writeable for this user. Please move Velmora and it's "
     "'Database' and 'eMail' folders to a new location (i.e. Desktop). This application will shut down now.");
-
-constexpr int kPreferencesLines = 7;
 
 }  // namespace
 
@@ -67,13 +62,9 @@ void MainWindow::Event_Open() {
 
   // 5. Settings. A file that is there but cannot be read is reported: the settings are
   // then left empty, and OK in the preferences window would replace it.
-  const platform::FolderItem preferences = database.Child(QStringLiteral("Preferences"));
-  const app::FirstLines settings = app::ReadFirstLines(preferences, kPreferencesLines);
-  if (settings.state == app::FirstLines::State::Read)
-    ApplySettings(*this, app::ParsePreferences(settings.lines));
-  if (settings.state == app::FirstLines::State::Unreadable) {
-    SetSlug(QStringLiteral("Could not read the settings in ") + preferences.AbsolutePath() +
-            QStringLiteral(" (") + settings.problem + QStringLiteral("); they are left empty."));
+  if (const std::optional<QString> unread = m_settings.Load(database)) {
+    SetSlug(QStringLiteral("Could not read the settings in ") + m_settings.File().AbsolutePath() +
+            QStringLiteral(" (") + *unread + QStringLiteral("); they are left empty."));
   }
 
   // 6. The list opened last.
@@ -97,7 +88,7 @@ void MainWindow::Event_Open() {
   if (!self) return;
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
-  if (mailing::Pop3Login::ShouldStart(popusername)) StartPopLogIn(popserver, popusername, poppassword);
+  StartPopLogIn();
 
   // 9.
   Changed = false;

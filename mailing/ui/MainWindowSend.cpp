@@ -23,7 +23,8 @@ void MainWindow::CreateSendEngine() {
   m_sendEngine = new SendEngine(
       CheckList->Model(), elist->Model(), TCPSocket1,
       [this] {
-        return mailing::SmtpAccount{server, username, password};
+        const app::Preferences& settings = m_settings.Values();
+        return mailing::SmtpAccount{settings.server, settings.username, settings.password};
       },
       this);
   m_sendEngine->SetRate(Rate->value());

@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QThread>
 
 #include "app/Preferences.h"
+#include "app/Settings.h"
 #include "platform/TextStream.h"
 #include "support/TestSupport.h"
 
@@ -219,6 +221,23 @@ TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
        std::vector<std::pair<QString, bool>>{{"True and more", true}, {" True", false}, {"xTrue", false}})
     EXPECT_EQ(app::ParsePreferences({"s", "u", "p", line}), (app::Preferences{"s", "u", "p", on, "", "", ""}))
         << line.toStdString();
+}
+
+// The one copy of the settings says when they change and only then; its values change in
+// place, since the send engine holds references to them; it writes to the folder it read from.
+TEST_F(FilesTest, SettingsOwner) {
+  app::Settings settings;
+  QSignalSpy changed(&settings, &app::Settings::changed);
+  const QString& server = settings.Values().server;
+  EXPECT_EQ(settings.Save(), false);
+  WriteAll(Path("Preferences"), "smtp\nme\n");
+  EXPECT_EQ(settings.Load(FolderItem(m_dir.path())), std::nullopt);
+  settings.Set(&app::Preferences::username, QString("me"));
+  settings.Set(&app::Preferences::xduplicates, true);
+  ASSERT_EQ(settings.Save(), true);
+  EXPECT_EQ(
+      std::make_tuple(server.toStdString(), changed.count(), ReadAll(Path("Preferences")).toStdString()),
+      std::make_tuple("smtp", 2, "smtp\nme\n\nTrue\n\n\n\n"));
 }
 
 // Start-up reads the first lines of a regular file only, each up to the longest length; a

@@ -57,11 +57,15 @@ class AccessibilityTest : public MainWindowFixture {
   }
   // Every window of the program but the main and about windows of start-up, shown.
   std::vector<QWidget*> OpenEveryWindow() {
-    std::vector<QWidget*> dialogs = {new EditWindow(m_window),        new NewAddressWin(m_window),
-                                     new MLWindow(m_window),          new HelpWindow,
-                                     new PreferencesWindow(m_window), new SearchWindow(m_window),
-                                     new SortWindow(m_window),        new MessageWindow(m_window)};
-    dialogs.insert(dialogs.begin() + 1, new SendWindow(m_window, m_window->SendSession()));
+    std::vector<QWidget*> dialogs = {new EditWindow(m_window),
+                                     new NewAddressWin(m_window),
+                                     new MLWindow(m_window),
+                                     new HelpWindow,
+                                     new SendWindow(m_window, m_window->SendSession()),
+                                     new PreferencesWindow(m_window->Settings(), m_window),
+                                     new SearchWindow(m_window),
+                                     new SortWindow(m_window),
+                                     new MessageWindow(m_window)};
     for (QWidget* d : dialogs) d->show();
     return dialogs;
   }

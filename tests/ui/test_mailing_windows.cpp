@@ -15,7 +15,6 @@
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
-#include "app/ui/MainWindowSettings.h"
 #include "mailing/MessageFile.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
@@ -266,20 +265,20 @@ TEST_F(MailingWindowsTest, PreferencesOk) {
            {first, false, 110}, {{"", "", "", true, "", "", ""}, false, 0}, {first, true, 110}}) {
     m_window->_FilePreferences_Action();
     QPointer<PreferencesWindow> w = m_window->findChild<PreferencesWindow*>();
-    EXPECT_EQ(w->Settings(), SettingsOf(*m_window));
+    EXPECT_EQ(w->Settings(), m_window->Settings().Values());
     w->SetSettings(settings);
     if (fileInTheWay)
       QFile::remove(DatabasePath() + "/Preferences") && QDir(DatabasePath()).mkdir("Preferences");
     m_window->POPSocket->SetPort(0);
     m_window->POPSocket->SetAddress({});
     w->PushButton1->click();
-    EXPECT_EQ(std::make_tuple(SettingsOf(*m_window), m_window->POPSocket->Port(),
+    EXPECT_EQ(std::make_tuple(m_window->Settings().Values(), m_window->POPSocket->Port(),
                               m_window->POPSocket->Address(), m_window->Slug->text().contains("Preferences")),
               std::make_tuple(settings, port, port ? settings.popserver : "", fileInTheWay));
     EXPECT_EQ(testing_support::WaitUntil([&] { return w.isNull(); }), true);
     CloseAll();
     m_window = MainWindow::Instance();  // a start-up that reports the folder in the file's place
-    EXPECT_EQ(std::make_pair(SettingsOf(*m_window),
+    EXPECT_EQ(std::make_pair(m_window->Settings().Values(),
                              m_window->Slug->text().contains("a folder stands in its place")),
               std::make_pair(fileInTheWay ? app::Preferences() : settings, fileInTheWay));
   }
