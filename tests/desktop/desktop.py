@@ -185,18 +185,21 @@ class Program:
             raise AssertionError("the program still runs %g seconds on" % timeout) from None
 
 
-def find(acc, role, name):
-    """The first control of that role and name under acc; tables' cells are not walked."""
-    if acc.getRoleName() == role and acc.name == name:
-        return acc
+def controls(acc, *roles):
+    """The controls of those roles under acc, depth first; tables' cells are not walked."""
+    if acc.getRoleName() in roles:
+        yield acc
     if acc.getRoleName() in ("table", "list", "tree table"):
-        return None
+        return
     for i in range(acc.childCount):
         child = acc.getChildAtIndex(i)
-        found = find(child, role, name) if child is not None else None
-        if found is not None:
-            return found
-    return None
+        if child is not None:
+            yield from controls(child, *roles)
+
+
+def find(acc, role, name):
+    """The first control of that role and name under acc."""
+    return next((c for c in controls(acc, role) if c.name == name), None)
 
 
 def gone(acc):
