@@ -1,6 +1,7 @@
 """The list side bar: a switch refused (the save of the open list cancelled, "Keep Open"
-chosen) marks no other list; scrolled, the side bar opens the list clicked and stays where
-it was scrolled."""
+chosen) marks no other list; scrolled, the side bar opens the list clicked, stays where it
+was scrolled and leaves the keyboard with the main window. F6 takes the keyboard there and
+back, the arrows and Return open a list, and so does assistive technology's press."""
 import os
 
 import desktop as d
@@ -12,6 +13,14 @@ def last_opened():
 
 def checked(name):
     return d.control(bar, "push button", name).getState().contains(d.atspi().STATE_CHECKED)
+
+
+def active(window):
+    return window.getState().contains(d.atspi().STATE_ACTIVE)
+
+
+def focused(name):
+    return d.control(bar, "push button", name).getState().contains(d.atspi().STATE_FOCUSED)
 
 
 def leave_unsaved_list_for(name, choice):
@@ -48,3 +57,14 @@ d.click(d.control(main, "table", "Addresses"))
 d.click(d.control(bar, "push button", "L05"))
 d.wait_until(lambda: last_opened() != "L07", "another list opened")
 assert (last_opened(), scroll.queryValue().currentValue) == ("L05", 3)
+d.wait_until(lambda: active(main) and not active(bar), "the keyboard left with the main window")
+
+# The keyboard: F6 goes to the side bar's open list, Up moves, Return opens, F6 goes back.
+d.key("F6")
+d.wait_until(lambda: focused("L05"), "the open list's button focused")
+d.key("Up", "Return")
+d.wait_until(lambda: last_opened() == "L04", "L04 opened from the keyboard")
+d.key("F6")
+d.wait_until(lambda: active(main), "the main window in front again")
+d.control(bar, "push button", "L09").queryAction().doAction(0)  # as assistive technology presses it
+d.wait_until(lambda: last_opened() == "L09", "L09 opened by its press action")

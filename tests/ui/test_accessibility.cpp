@@ -4,14 +4,12 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSet>
-#include <QSignalSpy>
 #include <QStyleOption>
 #include <QTest>
 
 #include "MainWindowFixture.h"
 #include "app/ui/LogView.h"
 #include "lists/ui/EditWindow.h"
-#include "lists/ui/FolderButton.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
@@ -205,54 +203,6 @@ TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
   list->Model()->SetAllSelected(true);
   EXPECT_EQ(std::make_pair(bool(table->cellAt(150000, 0)->state().selected), table->selectedRowCount()),
             std::make_pair(true, 200000));
-}
-
-// The hand-drawn side bar buttons are named buttons that open their list when pressed; F6
-// goes there and back, the arrows move, Return opens, and the focus shows.
-TEST_F(AccessibilityTest, SideBarButtonsCanBePressed) {
-  QDir().mkpath(DatabasePath());
-  testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
-  testing_support::WriteAll(DatabasePath() + "/Clients", "b@example.com \n");
-  m_window->UpdateLists();
-  m_window->SideBar->show();
-
-  QList<QAccessibleInterface*> all;
-  Walk(Iface(m_window->SideBar), all);
-  const auto friends = std::find_if(all.begin(), all.end(), [](QAccessibleInterface* i) {
-    return i->role() == QAccessible::Button && i->text(QAccessible::Name) == "Friends";
-  });
-  ASSERT_NE(friends, all.end());
-  ASSERT_NE((*friends)->actionInterface(), nullptr);
-  (*friends)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-  EXPECT_EQ(m_window->lastopen, QString("Friends"));
-
-  ActivateMainWindow();
-  QTest::keyClick(m_window->windowHandle(), Qt::Key_F6);
-  ASSERT_TRUE(testing_support::WaitUntil([this] { return m_window->SideBar->isActiveWindow(); }));
-  auto* marked = qobject_cast<FolderButton*>(QApplication::focusWidget());
-  ASSERT_NE(marked, nullptr);
-  EXPECT_EQ(marked->FolderName, QString("Friends"));
-  const QImage focusedLook = marked->grab().toImage();
-  QTest::keyClick(marked, Qt::Key_Down);
-  EXPECT_EQ(QApplication::focusWidget(), marked);  // the last button: the column does not wrap
-  QTest::keyClick(marked, Qt::Key_Up);
-  auto* clients = qobject_cast<FolderButton*>(QApplication::focusWidget());
-  ASSERT_NE(clients, nullptr);
-  EXPECT_NE(marked->grab().toImage(), focusedLook);  // the focus frame has gone with the focus
-  QTest::keyClick(clients, Qt::Key_Return);
-  EXPECT_EQ(m_window->lastopen, QString("Clients"));
-  QTest::keyClick(m_window->SideBar->windowHandle(), Qt::Key_F6);
-  EXPECT_EQ(std::make_pair(testing_support::WaitUntil([this] { return m_window->isActiveWindow(); }),
-                           m_window->SideBar->isVisible()),
-            std::make_pair(true, true));
-
-  // A click leaves the keyboard with the main window, even if the side bar activates late.
-  QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
-  QTest::mouseClick(marked, Qt::LeftButton);
-  m_window->SideBar->activateWindow();
-  EXPECT_EQ(testing_support::WaitUntil([&] { return focusMoves.size() >= 2 && m_window->isActiveWindow(); }),
-            true);
-  EXPECT_EQ(m_window->lastopen, QString("Friends"));
 }
 
 }  // namespace

@@ -56,6 +56,24 @@ TEST_F(SideBarTest, ButtonsForListsOnly) {
   }
 }
 
+// The keyboard's button shows its focus; the arrows stop at the column's ends.
+TEST_F(SideBarTest, KeyboardFocusShowsAndStopsAtTheEnds) {
+  Touch("Clients");
+  Touch("Friends");
+  lastopen = "Friends";
+  bar->UpdateLists();
+  bar->show();
+  bar->TakeKeyboard();  // as F6 gives it
+  ASSERT_TRUE(QTest::qWaitForWindowActive(bar.get()));
+  const std::vector<FolderButton*> buttons = bar->Buttons();
+  const QImage focusedLook = buttons[1]->grab().toImage();
+  QTest::keyClick(buttons[1], Qt::Key_Down);
+  EXPECT_EQ(QApplication::focusWidget(), buttons[1]);
+  QTest::keyClick(buttons[1], Qt::Key_Up);
+  EXPECT_EQ(std::make_pair(QApplication::focusWidget(), buttons[1]->grab().toImage() != focusedLook),
+            std::make_pair(static_cast<QWidget*>(buttons[0]), true));
+}
+
 // Many lists: a rebuild leaves no old button, scrolling shifts the column, a release outside
 // a button opens nothing, and a click clears every other mark unless the switch is refused.
 TEST_F(SideBarTest, ManyLists) {
