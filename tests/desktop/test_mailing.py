@@ -33,9 +33,12 @@ velmora, table = started()
 d.click(table)
 d.key("ctrl+a", "ctrl+s")  # Select All, Send eMail
 send = velmora.window("Send eMails...")
-for field, text in (("Name:", "Offer"), ("From:", SENDER), ("Subject:", "News"), ("Body:", "Hello")):
+for field, text in (("Name:", "Offer"), ("Subject:", "News"), ("Body:", "Hello")):
     d.click(d.control(send, "text", field))
     d.run("xdotool", "type", "--delay", "20", text)
+# xdotool types a letter missing from the keyboard map by remapping a key, which the program
+# may read too late: the sender is put in as assistive technology writes into a field.
+d.control(send, "text", "From:").queryEditableText().setTextContents(SENDER)
 d.click(d.control(send, "push button", "OK"))
 
 # One message a second: the kill comes once four rows show their entry, before the last.
