@@ -2,16 +2,11 @@
 // certificate) and AUTH and reads each message back with Python's email package: the SMTP
 // client alone, then the send engine through the main window (offscreen), ticks run by hand.
 
-#include <QCheckBox>
 #include <QJsonArray>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
 
-#include "lists/ui/MainWindowListsSetup.h"
 #include "loopback/LoopbackServers.h"
 #include "mailing/MessageFile.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/SMTPSocket.h"
 #include "platform/ui/Listbox.h"
 #include "ui/MainWindowFixture.h"
@@ -91,8 +86,6 @@ TEST(SmtpLoopback, MessagesReadBackByPython) {
   }
 }
 
-const QString kSubject = "Grüße – ¡Oferta única!";
-
 class SendLoopback : public MainWindowFixture {
  protected:
   // Starts the program with `server` for its SMTP server at 5 messages a second, the
@@ -113,7 +106,7 @@ class SendLoopback : public MainWindowFixture {
   void Queue(const QStringList& addresses) {
     ASSERT_TRUE(QDir(m_dir.path()).mkpath("eMail"));
     ASSERT_TRUE(mailing::WriteMessageFile(mailing::MessageFolder(), "Offer",
-                                          {"shop@example.com", kSubject, true, "<p>Hola</p>\r<p>Adiós</p>"}));
+                                          {"shop@example.com", "Grüße", true, "<p>Hola</p>\r<p>Adiós</p>"}));
     std::vector<QStringList> rows;
     for (const QString& address : addresses) rows.push_back({address, "Offer", "HTML", "Queued"});
     m_window->CheckList->Model()->AppendRows(std::move(rows));
@@ -147,69 +140,7 @@ class SendLoopback : public MainWindowFixture {
     return to.join(' ').toStdString();
   }
   int LogCount(const QString& text) const { return static_cast<int>(LogRows().count(Logged(text))); }
-
-  // As a person mails the selected rows: the message composed in the send window, then OK.
-  void MailSelection() {
-    m_window->ToolbarItem1_Action(0);
-    auto* send = m_window->findChild<SendWindow*>();
-    ASSERT_NE(send, nullptr);
-    send->Name->setText("Offer");
-    send->From->setText("Café Team <shop@example.com>");
-    send->Subject->setText(kSubject);
-    send->HTMLcoded->setChecked(true);
-    send->SetBodyText("<p>Hola</p>\r<p>Adiós</p>");
-    send->PushButton1->click();
-  }
 };
-
-// The whole road: a saved list of fifty, some black-listed or opted out, all selected; the
-// message composed in the send window, its sender with a display name; OK; ticks at 5
-// messages a second; then a save.
-TEST_F(SendLoopback, EverySendableAddressGetsOneMessageAndTheSavedListHoldsItsEntry) {
-  const QString entry = "Offer(" + platform::Date().ShortDate() + ") ";
-  QByteArray file;
-  QStringList saved, sendable;
-  for (int i = 0; i < 50; ++i) {
-    const QString address = QString("member%1@example.org").arg(i);
-    const QString mailings = i % 7 == 3    ? "Black Listed"
-                             : i % 11 == 5 ? "Opted Out"
-                             : i % 5 == 0  ? "News(1/2/26) "
-                                           : "";
-    file += (address + " " + mailings + "\n").toUtf8();
-    const bool sends = mailings.isEmpty() || mailings.startsWith("News");
-    saved << address + " " + mailings + (sends ? entry : "");
-    if (sends) sendable << address;
-  }
-  ASSERT_TRUE(QDir(m_dir.path()).mkpath("Database"));
-  testing_support::WriteAll(DatabasePath() + "/Members", file);
-  testing_support::WriteAll(DatabasePath() + "/LastDatabase", "Members");
-  lists::ui::InstallMainWindowHooks();
-  mailing::ui::InstallSendWindowHook();
-  SmtpServer server;
-  Start(server);
-  ASSERT_EQ(m_window->elist->ListCount(), 50);
-  m_window->elist->Model()->SetAllSelected(true);
-  MailSelection();
-  ASSERT_EQ(m_window->CheckList->ListCount(), sendable.size());
-
-  EXPECT_EQ(RunTicks(), 5);
-  EXPECT_EQ(m_window->CheckList->ListCount(), 0);
-  for (int n = 1; n <= server.MessageCount(); ++n) {
-    const QJsonObject got = server.Message(n);
-    EXPECT_EQ((got["mail_from"].toString() + " | " + got["from"].toString() + " | " +
-               got["subject"].toString() + " | " + got["html"].toString())
-                  .toStdString(),
-              ("shop@example.com | Café Team <shop@example.com> | " + kSubject +
-               " | <p>Hola</p>\n<p>Adi&oacute;s</p>")
-                  .toStdString());
-  }
-  sendable.sort();
-  EXPECT_EQ(Recipients(server), sendable.join(' ').toStdString());  // each exactly once
-  EXPECT_EQ(m_window->Changed, true);
-  m_window->SaveFile();
-  const QStringList written = QString(testing_support::ReadAll(DatabasePath() + "/Members")).split('\n');
-  EXPECT_EQ(written.mid(0, 50).join('\n').toStdString(), saved.join('\n').toStdString());
-}
 
 // A server that refuses one recipient and drops the connection after its third message.
 // The refused message leaves the queue with the reply in the log and no history entry;
