@@ -1,8 +1,9 @@
-"""Keys and menus as a user meets them: a modifier alone echoes nothing; after Ctrl+Shift+Right
-a plain Right stays on the "Queue" tab; with the main window in front Close is enabled and
-Undo is not; Ctrl+A in a POP field of the preferences selects the three SMTP fields only; the
-help, address-list and about windows take File > Close, Addresses > New... and File > Quit
-chosen from their own menu bar."""
+"""Keys and menus as a user meets them: a modifier alone echoes nothing, an arrow does;
+Ctrl+Shift+arrows move between the tabs, stopping at either end, and a plain arrow after them
+stays on the tab; with the main window in front Close is enabled and Undo is not; Ctrl+A in
+a POP field of the preferences selects the three SMTP fields only; the help, address-list
+and about windows take File > Close, Addresses > New... and File > Quit chosen from their
+own menu bar."""
 import desktop as d
 
 
@@ -37,10 +38,16 @@ d.click(d.control(velmora.window("About Velmora"), "push button", "Continue"))
 main = velmora.window("Velmora")
 d.click(d.control(main, "table", "Addresses"))
 log = d.control(main, "list", "Message log")
-d.key("shift", "ctrl+shift+Right", "Right")
 echoes = lambda: [log.getChildAtIndex(i).name.split(" = ")[-1] for i in range(log.childCount)]
-assert d.wait_until(lambda: echoes().count("29") == 2 and echoes(), "two arrows echoed") == ["29", "29"]
-assert d.find(main, "page tab list", "Queue"), "the tabs are named after the tab shown"
+d.key("shift")
+for n, (keys, tab) in enumerate((("Right", "Addresses"), ("ctrl+shift+Right", "Queue"), ("Right", "Queue"),
+                                 ("ctrl+shift+Right", "User Messages"), ("Left", "User Messages"),
+                                 ("ctrl+shift+Right", "User Messages"), ("ctrl+shift+Left", "Queue"),
+                                 ("Left", "Queue")), 1):
+    d.key(keys)
+    d.wait_until(lambda: len(echoes()) >= n, keys + " echoed")
+    assert d.find(main, "page tab list", tab), (keys, tab)  # the tabs are named after the tab shown
+assert echoes() == ["28", "28", "29", "28", "29", "29", "29", "29"], echoes()
 
 for title, name, on in (("File", "Close", True), ("Edit", "Undo", False)):
     shown = item(main, title, name)
