@@ -1,15 +1,13 @@
 // Mail to a real server (aiosmtpd) on 127.0.0.1 that requires STARTTLS (the test's
-// certificate) and AUTH and reads each message back with Python's email package: the SMTP
-// client alone, then the send engine through the main window (offscreen), ticks run by hand.
+// certificate) and AUTH and reads each message back with Python's email package, sent by the
+// SMTP client alone (the desktop scenarios mail through the whole program).
+
+#include <gtest/gtest.h>
 
 #include <QJsonArray>
-#include <QSlider>
 
 #include "loopback/LoopbackServers.h"
-#include "mailing/MessageFile.h"
 #include "platform/SMTPSocket.h"
-#include "platform/ui/Listbox.h"
-#include "ui/MainWindowFixture.h"
 
 namespace {
 
@@ -84,106 +82,6 @@ TEST(SmtpLoopback, MessagesReadBackByPython) {
                 QJsonDocument(want).toJson().toStdString());
     }
   }
-}
-
-class SendLoopback : public MainWindowFixture {
- protected:
-  // Starts the program with `server` for its SMTP server at 5 messages a second, the
-  // ticks run by hand.
-  void Start(const SmtpServer& server) {
-    ASSERT_NE(server.Port(), 0);
-    platform::SetByteStreamFactoryForTests({});  // real connections, to this machine only
-    m_window = MainWindow::Instance();
-    m_window->SendTimer->stop();
-    m_window->server = server.Address();
-    m_window->username = "alice";
-    m_window->password = "s3cret";
-    m_window->TCPSocket1->SetTlsPolicy({server.Authority()});
-    m_window->Rate->setValue(5);
-  }
-
-  // As the send window queues: the message stored, one batch of rows, the mailing's start.
-  void Queue(const QStringList& addresses) {
-    ASSERT_TRUE(QDir(m_dir.path()).mkpath("eMail"));
-    ASSERT_TRUE(mailing::WriteMessageFile(mailing::MessageFolder(), "Offer",
-                                          {"shop@example.com", "Grüße", true, "<p>Hola</p>\r<p>Adiós</p>"}));
-    std::vector<QStringList> rows;
-    for (const QString& address : addresses) rows.push_back({address, "Offer", "HTML", "Queued"});
-    m_window->CheckList->Model()->AppendRows(std::move(rows));
-    m_window->starttime = platform::Date();
-    m_window->mailssent = 0;
-  }
-
-  int Queued() const {
-    const auto* model = m_window->CheckList->Model();
-    return static_cast<int>(
-        model->match(model->index(0, 3), Qt::DisplayRole, "Queued", -1, Qt::MatchExactly).size());
-  }
-
-  // Ticks, each followed by the end of the connection it started, while rows are queued;
-  // returns the most rows one tick handed over.
-  int RunTicks(int ticks = 20) {
-    int most = 0;
-    for (int i = 0; i < ticks && m_window->CheckList->ListCount() > 0; ++i) {
-      const int before = Queued();
-      m_window->SendTimer_Action();
-      most = std::max(most, before - Queued());
-      WaitUntil([this] { return !m_window->TCPSocket1->IsConnected(); }, 30000);
-    }
-    return most;
-  }
-
-  static std::string Recipients(const SmtpServer& server) {
-    QStringList to;
-    for (int n = 1; n <= server.MessageCount(); ++n) to << server.Message(n)["rcpt_tos"][0].toString();
-    to.sort();
-    return to.join(' ').toStdString();
-  }
-  int LogCount(const QString& text) const { return static_cast<int>(LogRows().count(Logged(text))); }
-};
-
-// A server that refuses one recipient and drops the connection after its third message.
-// The refused message leaves the queue with the reply in the log and no history entry;
-// the drop is the server's close (102), so the row handed over but not sent waits with its
-// message in the client's list, and the next tick connects again for it, and only for it.
-TEST_F(SendLoopback, ARefusedRecipientAndADroppedConnection) {
-  SmtpServer server({"--refuse", "bad@example.org", "--drop-after", "3"});
-  Start(server);
-  m_window->elist->Model()->AppendRows({{"p1@example.org", ""}, {"bad@example.org", ""}});
-  Queue({"p1@example.org", "bad@example.org", "p2@example.org", "p3@example.org", "p4@example.org"});
-  RunTicks(1);
-  EXPECT_EQ(std::make_tuple(server.MessageCount(), LogRows().first(), m_window->CheckList->Cell(0, 3),
-                            m_window->TCPSocket1->Messages().size()),
-            std::make_tuple(3, Logged("Error 102"), QString("Waiting"), qsizetype(1)));
-  EXPECT_EQ(RunTicks(), 0);
-  m_window->SendTimer_Action();
-  EXPECT_EQ(m_window->CheckList->ListCount(), 0);
-  EXPECT_EQ(Recipients(server), "p1@example.org p2@example.org p3@example.org p4@example.org");
-  EXPECT_EQ(
-      LogCount("Message to bad@example.org refused: 550 5.1.1 <bad@example.org>: Recipient address rejected"),
-      1);
-  EXPECT_EQ(m_window->elist->Cell(1, 1), "");
-  EXPECT_EQ(LogCount("Connecting..."), 2);
-}
-
-// A wrong password, then no server listening: each failure's texts, nothing sent, the
-// client's list emptied and every row queued again for the next tick.
-TEST_F(SendLoopback, AWrongPasswordThenNoServer) {
-  SmtpServer server;
-  Start(server);
-  Queue({"p1@example.org", "p2@example.org"});
-  m_window->password = "wrong";
-  RunTicks(1);
-  m_window->server = "127.0.0.1:" + QString::number(testing_support::FreePort());
-  RunTicks(1);
-  QStringList texts;  // newest first
-  for (const char* text :
-       {"Error sending mail.  Please check your connection to the internet.", "Error 103", "Connecting...",
-        "Check your SMTP username and password.", "SMTP Socket Error = 106", "Error 106"})
-    texts << Logged(text);
-  EXPECT_EQ(LogRows().mid(0, 6).join('\n').toStdString(), texts.join('\n').toStdString());
-  EXPECT_EQ(std::make_tuple(server.MessageCount(), Queued(), m_window->TCPSocket1->Messages().size()),
-            std::make_tuple(0, 2, qsizetype(0)));
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <QLabel>
 #include <QRadioButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QStyleOption>
 #include <QTest>
 
 #include "MainWindowFixture.h"
 #include "app/ui/LogView.h"
 #include "lists/ui/EditWindow.h"
+#include "lists/ui/FolderButton.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
@@ -195,6 +197,21 @@ TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
   list->Model()->SetAllSelected(true);
   EXPECT_EQ(std::make_pair(bool(table->cellAt(150000, 0)->state().selected), table->selectedRowCount()),
             std::make_pair(true, 200000));
+}
+
+// A click on a side bar button leaves the keyboard with the main window, even where the
+// side bar is made active only after the click.
+TEST_F(AccessibilityTest, SideBarClickLeavesTheKeyboardWithTheMainWindow) {
+  QDir().mkpath(DatabasePath());
+  testing_support::WriteAll(DatabasePath() + "/Friends", "a@example.com \n");
+  m_window->UpdateLists();
+  ActivateMainWindow();
+  QSignalSpy focusMoves(qApp, &QGuiApplication::focusWindowChanged);
+  QTest::mouseClick(m_window->SideBar->findChild<FolderButton*>(), Qt::LeftButton);
+  m_window->SideBar->activateWindow();
+  EXPECT_EQ(testing_support::WaitUntil([&] { return focusMoves.size() >= 2 && m_window->isActiveWindow(); }),
+            true);
+  EXPECT_EQ(m_window->lastopen, QString("Friends"));
 }
 
 }  // namespace
