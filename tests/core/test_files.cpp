@@ -305,7 +305,7 @@ TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const QString path = Path("Friends");
   WriteAll(path, "old@list.com \n");
   const QStringList small(40, "person@example.com Issue(1/2/26) "), big(5000, QString(220, 'x'));
-  const qsizetype smallSize = 40 * 34;
+  const qsizetype smallSize = small.size() * 34;
   const auto fails = [&](qsizetype limit, const QStringList& lines) {
     testing_support::FileSizeLimit full(limit);
     EXPECT_EQ((std::tuple{Save(path, lines), ReadAll(path), Entries()}),

@@ -34,7 +34,7 @@ std::vector<QStringList> RandomRows(std::mt19937& random, int count) {
   // clang-format on
   std::vector<QStringList> rows;
   for (int i = 0; i < count; ++i) {
-    const QString user = users[random() % users.size()];
+    const QString& user = users[random() % users.size()];
     const int shape = random() % 10;
     const QString address = shape == 0 ? user : user + "@" + hosts[random() % hosts.size()];
     rows.push_back({address, histories[random() % histories.size()], QString::number(i)});
@@ -49,7 +49,7 @@ std::vector<QStringList> BlockRows(std::mt19937& random) {
                                         "e"};
   std::vector<QStringList> rows;
   for (int block = static_cast<int>(random() % 5); block >= 0; --block) {
-    const QString address = addresses[random() % addresses.size()];
+    const QString& address = addresses[random() % addresses.size()];
     for (int i = static_cast<int>(random() % 70); i >= 0; --i) {
       rows.push_back({address, "", QString::number(rows.size())});
     }
@@ -76,6 +76,7 @@ std::vector<QStringList> ChainRows(std::mt19937& random) {
   }
   const int coarse = 1 + static_cast<int>(random() % 4);
   std::vector<QStringList> rows;
+  rows.reserve(value.size());
   for (const int v : value)
     rows.push_back({QString::asprintf("u@h%03d.x", v / coarse), "", QString::number(rows.size())});
   return rows;

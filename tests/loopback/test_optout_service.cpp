@@ -68,9 +68,9 @@ TEST_F(OptOutCheck, Replies) {
   QList<QByteArray> bytes;
   for (const char c : kHead + "38\r\n" + body + "\r\n0\r\n\r\n") bytes.append(QByteArray(1, c));
   const struct {
-    const char* name;
+    const char* name{};
     QList<QByteArray> pieces;  // nothing: no service listens
-    const char* listed;
+    const char* listed{};
     bool fails = false;
     bool keepsOpen = false;  // the service leaves the close to the client, as it does when the check fails
     int idleMs = 30000;      // longer than the wait below

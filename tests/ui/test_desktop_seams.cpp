@@ -29,7 +29,7 @@ class UrlCatcher : public QObject {
 
 // Answers the next modal dialog once it is up: the seams block in exec() until then. The
 // dialog is closed after unless `keep`; a test that keeps it must not hang on it.
-void WhenModalShows(std::function<void(QWidget*)> answer, bool keep = false) {
+void WhenModalShows(const std::function<void(QWidget*)>& answer, bool keep = false) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, [poll, answer, keep] {
     QWidget* modal = QApplication::activeModalWidget();
