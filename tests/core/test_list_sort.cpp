@@ -89,6 +89,8 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
   for (const SortBy by : {SortBy::Id, SortBy::Domain, SortBy::Subdomain, SortBy::Date}) {
     for (const bool ascending : {true, false}) {
       for (int trial = 0; trial < 40; ++trial) {
+        SCOPED_TRACE(testing::Message()
+                     << "key " << int(by) << ", ascending " << ascending << ", trial " << trial);
         const std::vector<QStringList> rows = trial % 3 == 0 ? BlockRows(random)
                                               : trial % 3 == 1
                                                   ? ChainRows(random)
@@ -100,7 +102,7 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
         EXPECT_EQ(tools::SortRows(model, 0, model.ListCount() - 1, by, ascending),
                   tools::SortOutcome::Sorted);
         for (int r = 0; r < model.ListCount(); ++r)
-          ASSERT_EQ(model.Cell(r, 2), literal.rows[r][2]) << int(by) << ascending << trial << " row " << r;
+          ASSERT_EQ(model.Cell(r, 2), literal.rows[r][2]) << "row " << r;
       }
     }
   }
@@ -127,9 +129,10 @@ TEST(ListSort, WorstCasesSortWithoutDeepWork) {
     pivotsLargest.push_back({QString::asprintf("%06d", std::max(value[i] - 1, 1))});
     twoBlocks.push_back({i < kRows / 2 ? "b" : "a"});
   }
-  for (const auto& rows : {pivotsLargest, twoBlocks}) {
+  for (const auto* rows : {&pivotsLargest, &twoBlocks}) {
+    SCOPED_TRACE(rows == &twoBlocks ? "two blocks" : "pivots largest");
     platform::ListModel model(2);
-    model.AppendRows(rows);
+    model.AppendRows(*rows);
     long long steps = 0;
     const tools::SortOutcome outcome =
         tools::SortRows(model, 0, kRows - 1, SortBy::Id, true, [&](long long s, int, int, int) {

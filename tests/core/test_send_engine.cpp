@@ -268,6 +268,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
       {2, 1, true, {0.0, 0.25}, 950, "2 messages every 1 seconds +- 20%"},
   };
   for (auto [rate, ratePer, randRate, draws, period, text] : table) {
+    SCOPED_TRACE(text.toStdString() + ", draws " + testing::PrintToString(draws));
     Rig rig;
     rig.engine.SetRate(rate), rig.engine.SetRatePer(ratePer), rig.engine.SetRandRate(randRate);
     platform::SetRandomForTests([&draws = draws] {
@@ -313,6 +314,7 @@ TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
            {"D:|X:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
            {"D:|Z:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
            {"X:", "0 1 2 4 / 1 / 0 / failed 4 times in a row, next try in 4 seconds"}}) {
+    SCOPED_TRACE(end.toStdString());
     Rig rig;
     rig.account.username.clear();
     QObject::connect(&rig.client, &platform::SMTPSocket::Error, [&] { rig.engine.ConnectionFailed(); });
