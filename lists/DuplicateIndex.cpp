@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -103,9 +104,11 @@ void DuplicateIndex::Slots::Assign(size_t size) {
     const size_t mapped = bytes + kHugePage;
     void* mapping = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (mapping != MAP_FAILED) {
-      const auto start = (reinterpret_cast<std::uintptr_t>(mapping) + kHugePage - 1) & ~(kHugePage - 1);
-      ::madvise(reinterpret_cast<void*>(start), bytes, MADV_HUGEPAGE);
-      m_data = reinterpret_cast<quint64*>(start);
+      void* start = mapping;
+      size_t room = mapped;
+      std::align(kHugePage, bytes, start, room);
+      ::madvise(start, bytes, MADV_HUGEPAGE);
+      m_data = static_cast<quint64*>(start);
       m_size = size;
       m_mapping = mapping;
       m_mapped = mapped;

@@ -3,7 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
-#include <cstdint>
+#include <memory>
 
 namespace platform {
 
@@ -21,11 +21,10 @@ void ByteArena::NewBlock(size_t atLeast) {
   m_blocks.emplace_back(new char[size]);
   // A large block in huge pages: reading rows scattered over a big list (the duplicate
   // test compares with them) then waits for fewer page-table walks.
-  constexpr std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
-  const auto start =
-      (reinterpret_cast<std::uintptr_t>(m_blocks.back().get()) + kHugePage - 1) & ~(kHugePage - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(m_blocks.back().get()) + size) & ~(kHugePage - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+  constexpr size_t kHugePage = size_t(2) << 20;
+  void* start = m_blocks.back().get();
+  size_t room = size;
+  if (std::align(kHugePage, kHugePage, start, room)) ::madvise(start, room & ~(kHugePage - 1), MADV_HUGEPAGE);
   m_bases.push_back(m_blocks.back().get());
   m_blockSize = size;
   m_blockUsed = 0;

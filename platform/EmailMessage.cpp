@@ -148,8 +148,7 @@ QString MailboxAddress(const QString& text) {
   if (!parsed || internet_address_list_length(parsed.get()) != 1) return {};
   InternetAddress* address = internet_address_list_get_address(parsed.get(), 0);
   if (!INTERNET_ADDRESS_IS_MAILBOX(address)) return {};
-  const QString addr =
-      QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+  QString addr = QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
   const qsizetype at = addr.lastIndexOf(QLatin1Char('@'));
   if (at <= 0 || at == addr.size() - 1) return {};
   for (QChar c : addr) {

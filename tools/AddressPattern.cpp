@@ -12,6 +12,10 @@ namespace tools {
 
 namespace {
 
+// The JIT stack that QRegularExpression gives deep patterns.
+constexpr PCRE2_SIZE kJitStackStart = PCRE2_SIZE{32} * 1024;
+constexpr PCRE2_SIZE kJitStackMax = PCRE2_SIZE{512} * 1024;
+
 pcre2_code_16* Code(void* code) {
   return static_cast<pcre2_code_16*>(code);
 }
@@ -67,9 +71,8 @@ AddressPattern::AddressPattern(const QString& pattern) {
   m_engine = new Engine;
   m_engine->jit = pcre2_jit_compile_16(code, PCRE2_JIT_COMPLETE) == 0;
   m_engine->data = pcre2_match_data_create_from_pattern_16(code, nullptr);
-  // The JIT stack that QRegularExpression gives deep patterns.
   m_engine->context = pcre2_match_context_create_16(nullptr);
-  m_engine->stack = pcre2_jit_stack_create_16(32 * 1024, 512 * 1024, nullptr);
+  m_engine->stack = pcre2_jit_stack_create_16(kJitStackStart, kJitStackMax, nullptr);
   pcre2_jit_stack_assign_16(m_engine->context, nullptr, m_engine->stack);
   // On an ASCII subject a pattern matches alike whatever the width of its code units: the
   // subject's characters are the same and so are the pattern's.
@@ -85,7 +88,7 @@ AddressPattern::AddressPattern(const QString& pattern) {
   m_engine->ascii = ascii;
   m_engine->asciiData = pcre2_match_data_create_from_pattern_8(ascii, nullptr);
   m_engine->asciiContext = pcre2_match_context_create_8(nullptr);
-  m_engine->asciiStack = pcre2_jit_stack_create_8(32 * 1024, 512 * 1024, nullptr);
+  m_engine->asciiStack = pcre2_jit_stack_create_8(kJitStackStart, kJitStackMax, nullptr);
   pcre2_jit_stack_assign_8(m_engine->asciiContext, nullptr, m_engine->asciiStack);
 }
 

@@ -23,7 +23,7 @@ inline constexpr quint16 kDefaultPort = 80;
 inline constexpr const char* kDefaultHost = "optout.example.com";
 // A reply larger than this ends the check: a sane service answers a few addresses with a
 // few kilobytes, and the whole reply is held in memory.
-inline constexpr qsizetype kMaxReplyBytes = 64 * 1024 * 1024;
+inline constexpr qsizetype kMaxReplyBytes = qsizetype{64} * 1024 * 1024;
 
 // The service to connect to: VELMORA_OPTOUT_SERVICE ("host" or "host:port") when it is
 // set, else kDefaultHost on port 80. Nothing when the variable is set but names no host.

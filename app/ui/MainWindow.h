@@ -282,8 +282,8 @@ class MainWindow : public QMainWindow {
   // missing or cannot be opened. `format` is the caller's copy and comes back unchanged.
   bool LoadEmail(const QString& name, QString& from, QString& subject, QString& body, QString format);
   // TCPSocket1's events; a refused message (ServerError) leaves the queue with a log row.
-  void TCPSocket1_MessageSent(platform::EmailMessagePtr message);
-  void TCPSocket1_ServerError(platform::EmailMessagePtr message, int code, const QString& reply);
+  void TCPSocket1_MessageSent(const platform::EmailMessagePtr& message);
+  void TCPSocket1_ServerError(const platform::EmailMessagePtr& message, int code, const QString& reply);
   void TCPSocket1_Error();
   void TCPSocket1_ConnectionEstablished(const QString& greeting);
   bool TCPSocket1_SendProgress(qint64 bytesSent, qint64 bytesTotal);

@@ -115,11 +115,11 @@ bool MainWindow::LoadEmail(const QString& name, QString& from, QString& subject,
   return mailing::LoadEmail(mailing::MessageFolder(), name, from, subject, body);
 }
 
-void MainWindow::TCPSocket1_MessageSent(platform::EmailMessagePtr message) {
+void MainWindow::TCPSocket1_MessageSent(const platform::EmailMessagePtr& message) {
   if (m_sendEngine) m_sendEngine->MessageSent(message);
 }
 
-void MainWindow::TCPSocket1_ServerError(platform::EmailMessagePtr message, int, const QString& reply) {
+void MainWindow::TCPSocket1_ServerError(const platform::EmailMessagePtr& message, int, const QString& reply) {
   if (m_sendEngine) m_sendEngine->MessageRefused(message, reply);
 }
 

@@ -165,6 +165,7 @@ TEST(AddressScanner, LetsTheEventLoopRunDuringALongScan) {
   const QString withAddresses = QString(u"filler text john@example.com "_s).repeated(100000);
   const QString withoutAt = QString(3000000, u'x');
   for (const QString& text : {withAddresses, withoutAt}) {
+    SCOPED_TRACE(text.contains(u'@') ? "with addresses" : "without an \"@\"");
     int ticks = 0;
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });

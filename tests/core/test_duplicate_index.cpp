@@ -96,7 +96,7 @@ TEST(DuplicateIndex, BatchesAgreeWithAddingOneByOne) {
                                [&](QByteArrayView a) { reports << QString::fromLatin1(a) + u" exists"_s; }});
     for (int step = 0; step < 200; ++step) {
       const int pick = random.bounded(10);
-      const QString address = scanned[random.bounded(static_cast<int>(scanned.size()))];
+      const QString& address = scanned[random.bounded(static_cast<int>(scanned.size()))];
       if (pick < 7) {
         adder.Add(address.toLatin1());
         const bool exists = IsDuplicateByWalking(literal, address);

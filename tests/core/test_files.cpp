@@ -112,6 +112,7 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
   EXPECT_EQ(std::make_tuple(Listing(drop), drop.Item(0), drop.Item(5), drop.Child("b").Count()),
             std::make_tuple(QStringList{".hidden", "C", "b", "sub"}, FolderItem(), FolderItem(), 0));
   for (bool settled : {false, true}) {
+    SCOPED_TRACE(settled ? "after a while" : "at once");
     for (const char* name : {"a", "b", "c"}) WriteAll(folder.Child(name).AbsolutePath(), "x");
     if (settled) QThread::sleep(4);
     EXPECT_EQ(Listing(folder), (QStringList{"a", "b", "c"}));
@@ -120,7 +121,7 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
     ASSERT_TRUE(QFile::rename(folder.Child("a").AbsolutePath(), folder.Child("e").AbsolutePath()));
     EXPECT_EQ(Listing(folder), (QStringList{"b", "c", "d", "e"}));
     for (const char* name : {"b", "c", "d", "e"}) ASSERT_TRUE(folder.Child(name).Delete());
-    EXPECT_EQ(folder.Count(), 0) << settled;
+    EXPECT_EQ(folder.Count(), 0);
   }
 }
 
@@ -181,6 +182,7 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
             std::make_pair(QByteArray("new@list.com Launch(1/2/26) \ntail"), QStringList{"Friends"}));
   // Empty files, and names so long (in bytes) that the temporary name must be cut.
   for (const QString& name : {QString("Untitled"), QString(240, 'n'), QString(120, QChar(0x0436))}) {
+    SCOPED_TRACE(name.toStdString());
     EXPECT_EQ(Save(Path(name), {}), true);
     EXPECT_EQ(QFileInfo(Path(name)).size(), 0);
   }
@@ -196,6 +198,7 @@ TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
   ASSERT_EQ(root ? ::chown(QFile::encodeName(path).constData(), 4242, 4343) : 0, 0);
   ASSERT_EQ(QFile::link(path, Path("link")) && QFile::link(Path("link"), Path("outer")), true);
   for (const char* name : {"Friends", "link", "outer"}) {
+    SCOPED_TRACE(name);
     ASSERT_TRUE(Save(Path(name), {name}));
     const struct stat info = Stat(path);
     EXPECT_EQ(std::make_tuple(ReadAll(path), info.st_mode & 0777, info.st_uid, info.st_gid),
@@ -285,6 +288,7 @@ TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
                                                                       {"old@b.com\n", 10, false},
                                                                       {std::nullopt, 5000, true}};
   for (const auto& [before, lines, close] : failing) {
+    SCOPED_TRACE(std::to_string(lines) + (close ? " lines, closed" : " lines") + (before ? "" : ", no file"));
     QFile::remove(path);
     if (before) WriteAll(path, *before);
     {
@@ -294,8 +298,7 @@ TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
       EXPECT_EQ(close && out->Close(), false);
     }
     EXPECT_EQ(std::make_pair(QFile::exists(path), ReadAll(path)),
-              std::make_pair(before.has_value(), before.value_or("")))
-        << lines << close;
+              std::make_pair(before.has_value(), before.value_or("")));
   }
 }
 
@@ -305,7 +308,7 @@ TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const QString path = Path("Friends");
   WriteAll(path, "old@list.com \n");
   const QStringList small(40, "person@example.com Issue(1/2/26) "), big(5000, QString(220, 'x'));
-  const qsizetype smallSize = 40 * 34;
+  const qsizetype smallSize = small.size() * 34;
   const auto fails = [&](qsizetype limit, const QStringList& lines) {
     testing_support::FileSizeLimit full(limit);
     EXPECT_EQ((std::tuple{Save(path, lines), ReadAll(path), Entries()}),

@@ -74,6 +74,7 @@ TEST(ListFileFormat, TypedAddressesSurviveAReadBack) {
        std::vector<std::pair<QString, QString>>{{u" a@bc.de  "_s, u"a@bc.de"_s},
                                                 {u"no\u00a0break@x.org"_s, u"no\u00a0break@x.org"_s},
                                                 {longest, longest}}) {
+    SCOPED_TRACE(typed.toStdString());
     EXPECT_EQ(std::make_pair(lists::StorableAddress(typed), lists::AddressProblem(typed)),
               std::make_pair(std::optional(stored), std::optional<QString>()));
     EXPECT_EQ(

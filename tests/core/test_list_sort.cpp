@@ -34,7 +34,7 @@ std::vector<QStringList> RandomRows(std::mt19937& random, int count) {
   // clang-format on
   std::vector<QStringList> rows;
   for (int i = 0; i < count; ++i) {
-    const QString user = users[random() % users.size()];
+    const QString& user = users[random() % users.size()];
     const int shape = random() % 10;
     const QString address = shape == 0 ? user : user + "@" + hosts[random() % hosts.size()];
     rows.push_back({address, histories[random() % histories.size()], QString::number(i)});
@@ -49,7 +49,7 @@ std::vector<QStringList> BlockRows(std::mt19937& random) {
                                         "e"};
   std::vector<QStringList> rows;
   for (int block = static_cast<int>(random() % 5); block >= 0; --block) {
-    const QString address = addresses[random() % addresses.size()];
+    const QString& address = addresses[random() % addresses.size()];
     for (int i = static_cast<int>(random() % 70); i >= 0; --i) {
       rows.push_back({address, "", QString::number(rows.size())});
     }
@@ -76,6 +76,7 @@ std::vector<QStringList> ChainRows(std::mt19937& random) {
   }
   const int coarse = 1 + static_cast<int>(random() % 4);
   std::vector<QStringList> rows;
+  rows.reserve(value.size());
   for (const int v : value)
     rows.push_back({QString::asprintf("u@h%03d.x", v / coarse), "", QString::number(rows.size())});
   return rows;
@@ -88,6 +89,8 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
   for (const SortBy by : {SortBy::Id, SortBy::Domain, SortBy::Subdomain, SortBy::Date}) {
     for (const bool ascending : {true, false}) {
       for (int trial = 0; trial < 40; ++trial) {
+        SCOPED_TRACE(testing::Message()
+                     << "key " << int(by) << ", ascending " << ascending << ", trial " << trial);
         const std::vector<QStringList> rows = trial % 3 == 0 ? BlockRows(random)
                                               : trial % 3 == 1
                                                   ? ChainRows(random)
@@ -99,7 +102,7 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
         EXPECT_EQ(tools::SortRows(model, 0, model.ListCount() - 1, by, ascending),
                   tools::SortOutcome::Sorted);
         for (int r = 0; r < model.ListCount(); ++r)
-          ASSERT_EQ(model.Cell(r, 2), literal.rows[r][2]) << int(by) << ascending << trial << " row " << r;
+          ASSERT_EQ(model.Cell(r, 2), literal.rows[r][2]) << "row " << r;
       }
     }
   }
@@ -126,9 +129,10 @@ TEST(ListSort, WorstCasesSortWithoutDeepWork) {
     pivotsLargest.push_back({QString::asprintf("%06d", std::max(value[i] - 1, 1))});
     twoBlocks.push_back({i < kRows / 2 ? "b" : "a"});
   }
-  for (const auto& rows : {pivotsLargest, twoBlocks}) {
+  for (const auto* rows : {&pivotsLargest, &twoBlocks}) {
+    SCOPED_TRACE(rows == &twoBlocks ? "two blocks" : "pivots largest");
     platform::ListModel model(2);
-    model.AppendRows(rows);
+    model.AppendRows(*rows);
     long long steps = 0;
     const tools::SortOutcome outcome =
         tools::SortRows(model, 0, kRows - 1, SortBy::Id, true, [&](long long s, int, int, int) {

@@ -78,7 +78,8 @@ TEST(OptOut, ServiceFromTheEnvironment) {
   for (const auto& row : rows) {
     qputenv("VELMORA_OPTOUT_SERVICE", row[0]);
     const std::optional<platform::ServerAddress> service = Service();
-    EXPECT_EQ(service ? service->host + ":" + QString::number(service->port) : QString(), QString(row[1]));
+    EXPECT_EQ(service ? service->host + ":" + QString::number(service->port) : QString(), QString(row[1]))
+        << row[0];
   }
   qunsetenv("VELMORA_OPTOUT_SERVICE");
 }

@@ -152,6 +152,7 @@ TEST(Pop3Socket, UnsafeCredentialsAndBadPortsConnectNowhere) {
       {"bob", "pw", 70000, "error 111"},
   };
   for (const auto& [username, password, port, events] : rows) {
+    SCOPED_TRACE((username + " / " + password + " / " + QString::number(port)).toStdString());
     Client c({"Z:"});
     c.socket->SetUsername(username);
     c.socket->SetPassword(password);

@@ -111,7 +111,7 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
     return random.bounded(3) ? pick(addresses) : QString("m%1@x.org").arg(random.bounded(3000));
   };
   static int steps = 0;  // each 5 minutes after the last: a rest after failures is over
-  platform::SetClockForTests([] { return kNow.addSecs(300 * steps); });
+  platform::SetClockForTests([] { return kNow.addSecs(qint64{300} * steps); });
   for (int round = 0; round < 30; ++round) {
     Rig fast, slow;
     auto both = [&](const std::function<void(Rig&)>& edit) { edit(fast), edit(slow); };
@@ -268,9 +268,10 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
       {2, 1, true, {0.0, 0.25}, 950, "2 messages every 1 seconds +- 20%"},
   };
   for (auto [rate, ratePer, randRate, draws, period, text] : table) {
+    SCOPED_TRACE(text.toStdString() + ", draws " + testing::PrintToString(draws));
     Rig rig;
     rig.engine.SetRate(rate), rig.engine.SetRatePer(ratePer), rig.engine.SetRandRate(randRate);
-    platform::SetRandomForTests([&draws] {
+    platform::SetRandomForTests([&draws = draws] {
       const double u = draws.at(0);
       draws.erase(draws.begin());
       return u;
@@ -313,17 +314,18 @@ TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
            {"D:|X:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
            {"D:|Z:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
            {"X:", "0 1 2 4 / 1 / 0 / failed 4 times in a row, next try in 4 seconds"}}) {
+    SCOPED_TRACE(end.toStdString());
     Rig rig;
     rig.account.username.clear();
     QObject::connect(&rig.client, &platform::SMTPSocket::Error, [&] { rig.engine.ConnectionFailed(); });
     rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Queued"});
     static int second = 0;
     platform::SetClockForTests([] { return kNow.addSecs(second); });
+    const QString script =
+        "S: 220 mx|C: EHLO [127.0.0.1]|S: 250 mx|C: MAIL FROM:<shop@x.org>|S: 250 ok|"
+        "C: RCPT TO:<a@x.org>|S: 250 ok|C: DATA|S: 354 go|" +
+        end;
     platform::SetByteStreamFactoryForTests([&](const platform::TlsPolicy&) {
-      const QString script =
-          "S: 220 mx|C: EHLO [127.0.0.1]|S: 250 mx|C: MAIL FROM:<shop@x.org>|S: 250 ok|"
-          "C: RCPT TO:<a@x.org>|S: 250 ok|C: DATA|S: 354 go|" +
-          end;
       auto fake = std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(script.split('|')), false, 0);
       fake->onSilence = [&] { rig.client.findChild<QTimer*>("smtpStepTimer")->start(0); };
       return fake;

@@ -402,7 +402,7 @@ struct Client {
     });
     QObject::connect(&socket, &SMTPSocket::ConnectionEstablished,
                      [this](const QString& text) { events << text; });
-    QObject::connect(&socket, &SMTPSocket::MessageSent, [this](EmailMessagePtr m) {
+    QObject::connect(&socket, &SMTPSocket::MessageSent, [this](const EmailMessagePtr& m) {
       sent << m;
       if (onFirstSent) std::exchange(onFirstSent, nullptr)(*this);
       events << "sent:" + NameOf(m);

@@ -68,9 +68,9 @@ TEST_F(OptOutCheck, Replies) {
   QList<QByteArray> bytes;
   for (const char c : kHead + "38\r\n" + body + "\r\n0\r\n\r\n") bytes.append(QByteArray(1, c));
   const struct {
-    const char* name;
+    const char* name{};
     QList<QByteArray> pieces;  // nothing: no service listens
-    const char* listed;
+    const char* listed{};
     bool fails = false;
     bool keepsOpen = false;  // the service leaves the close to the client, as it does when the check fails
     int idleMs = 30000;      // longer than the wait below
@@ -94,6 +94,7 @@ TEST_F(OptOutCheck, Replies) {
       // clang-format on
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     qDeleteAll(Windows<MessageWindow>());
     CloseAll();
     m_recorded.messages.clear();
@@ -124,14 +125,13 @@ TEST_F(OptOutCheck, Replies) {
           "j%C3%B6rg%26co@x.org, HTTP/1.1\nHost: 127.0.0.1:" +
               QByteArray::number(port) +
               "\nConnection: keep-alive\nUser-Agent: Velmora\nAccept: */*\nAccept-Language: en, "
-              "ja;q=0.50\n\n")
-          << c.name;
+              "ja;q=0.50\n\n");
     }
-    EXPECT_EQ(m_recorded.messages.size(), c.fails ? 1 : 0) << c.name;
+    EXPECT_EQ(m_recorded.messages.size(), c.fails ? 1 : 0);
     const QList<MessageWindow*> windows = Windows<MessageWindow>();
-    ASSERT_EQ(windows.size(), c.fails ? 0 : 1) << c.name;
+    ASSERT_EQ(windows.size(), c.fails ? 0 : 1);
     if (!c.fails) {
-      EXPECT_EQ(Column(windows[0]->MessageList, 0), c.listed) << c.name;
+      EXPECT_EQ(Column(windows[0]->MessageList, 0), c.listed);
       qsizetype received = 0;
       for (qsizetype i = 0; i < (c.late ? 2 : c.pieces.size()); ++i) received += c.pieces[i].size();
       QStringList ends;  // newest first
@@ -141,14 +141,14 @@ TEST_F(OptOutCheck, Replies) {
                 ", Received: " + QString::number(received)})
         ends << platform::Date().LongTime() + " " + text;
       const QStringList log = LogRows();
-      EXPECT_EQ(log.mid(0, 4), ends) << c.name;
+      EXPECT_EQ(log.mid(0, 4), ends);
       // Sent with 0, the first count, one each 100 ms and the last.
-      EXPECT_LE(log.filter("Received: ").size(), 3 + checking.elapsed() / 100) << c.name;
+      EXPECT_LE(log.filter("Received: ").size(), 3 + checking.elapsed() / 100);
     }
     const bool annOut = QString(c.listed).startsWith("ann@");
-    EXPECT_EQ(Column(m_window->elist, 1), annOut ? "Opted Out||Opted Out||" : "News(1/2/26) ||Black Listed||")
-        << c.name;
-    EXPECT_EQ(m_window->Changed, annOut) << c.name;
+    EXPECT_EQ(Column(m_window->elist, 1),
+              annOut ? "Opted Out||Opted Out||" : "News(1/2/26) ||Black Listed||");
+    EXPECT_EQ(m_window->Changed, annOut);
   }
   qunsetenv("VELMORA_OPTOUT_SERVICE");
 }

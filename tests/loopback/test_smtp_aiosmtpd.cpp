@@ -33,11 +33,11 @@ std::shared_ptr<SpecialEmail> Letter(const QString& to, const QString& subject, 
 // back field by field; what is not sent stays in the list.
 TEST(SmtpLoopback, MessagesReadBackByPython) {
   const struct {
-    const char* name;
+    const char* name{};
     QStringList serverArgs;
-    int port;  // 465 is TLS from the first byte; every port reaches the test's server
-    bool trustTestAuthority, verifyLoopback;
-    const char* outcome;  // what went out, and the code the connection ended with
+    int port{};  // 465 is TLS from the first byte; every port reaches the test's server
+    bool trustTestAuthority{}, verifyLoopback{};
+    const char* outcome{};  // what went out, and the code the connection ended with
   } rows[] = {
       {"STARTTLS and AUTH PLAIN", {}, 2525, true, true, "bob carol / 102"},
       {"TLS from the first byte", {"--mode", "implicit"}, 465, true, true, "bob carol / 102"},
@@ -65,7 +65,7 @@ TEST(SmtpLoopback, MessagesReadBackByPython) {
     for (const auto& letter : letters) socket.Messages() << letter;
     QStringList sent;
     int code = 0;
-    QObject::connect(&socket, &SMTPSocket::MessageSent, [&](platform::EmailMessagePtr m) {
+    QObject::connect(&socket, &SMTPSocket::MessageSent, [&](const platform::EmailMessagePtr& m) {
       sent << std::dynamic_pointer_cast<SpecialEmail>(m)->Name();
     });
     QObject::connect(&socket, &SMTPSocket::Error, [&] { code = socket.LastErrorCode(); });

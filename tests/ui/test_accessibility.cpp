@@ -176,6 +176,7 @@ TEST_F(AccessibilityTest, StatusLineLogRowsAndCellsAreRead) {
 TEST_F(AccessibilityTest, ListSelectionIsReadFromTheRowsFlags) {
   platform::Listbox* list = m_window->elist;
   std::vector<QStringList> rows;
+  rows.reserve(200000);
   for (int i = 0; i < 200000; ++i) rows.push_back({QString("a%1@example.com").arg(i), "News(1/2/26) "});
   list->Model()->AppendRows(std::move(rows));
   list->SetSelected(1, true);

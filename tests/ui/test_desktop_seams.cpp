@@ -29,7 +29,7 @@ class UrlCatcher : public QObject {
 
 // Answers the next modal dialog once it is up: the seams block in exec() until then. The
 // dialog is closed after unless `keep`; a test that keeps it must not hang on it.
-void WhenModalShows(std::function<void(QWidget*)> answer, bool keep = false) {
+void WhenModalShows(const std::function<void(QWidget*)>& answer, bool keep = false) {
   auto* poll = new QTimer;
   QObject::connect(poll, &QTimer::timeout, [poll, answer, keep] {
     QWidget* modal = QApplication::activeModalWidget();
@@ -80,6 +80,7 @@ TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
 // The question shows the captions given; Return and Escape answer with the second.
 TEST_F(DesktopSeamsTest, ConfirmAnswersTrueOnlyForTheAcceptButton) {
   for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_unknown}) {
+    SCOPED_TRACE(key == Qt::Key_Return ? "Return" : key == Qt::Key_Escape ? "Escape" : "Discard clicked");
     WhenModalShows([key](QWidget* modal) {
       const QList<QAbstractButton*> buttons = qobject_cast<QMessageBox*>(modal)->buttons();
       EXPECT_EQ(buttons.first()->text() + "|" + buttons.last()->text(), "Discard|Keep Open");
@@ -104,14 +105,16 @@ TEST_F(DesktopSeamsTest, ShowUrlOpensOnlyWellFormedAddresses) {
 // The boxes take the active window as parent. Should that window close for good while
 // one is up (a timer, the network), the box goes with it: what follows must not touch it.
 TEST_F(DesktopSeamsTest, AWindowClosedUnderABoxTakesItAlong) {
-  const std::function<void()> shows[] = {
-      [] { platform::MsgBox("Saving..."); },
-      [] { EXPECT_EQ(platform::Confirm("Leave?", "Discard", "Keep Open"), false); },
-      [] {
-        EXPECT_EQ(platform::ShowSaveDialog({"Save", "text/plain", {}, {}}), std::nullopt);
-      },
+  const std::pair<const char*, std::function<void()>> shows[] = {
+      {"message", [] { platform::MsgBox("Saving..."); }},
+      {"question", [] { EXPECT_EQ(platform::Confirm("Leave?", "Discard", "Keep Open"), false); }},
+      {"save",
+       [] {
+         EXPECT_EQ(platform::ShowSaveDialog({"Save", "text/plain", {}, {}}), std::nullopt);
+       }},
   };
-  for (const auto& show : shows) {
+  for (const auto& [box, show] : shows) {
+    SCOPED_TRACE(box);
     QPointer<QWidget> window = new QWidget;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

@@ -51,6 +51,7 @@ TEST_F(ListToolsTest, FindAndFindNext) {
   };
   Fill(rows);
   for (const auto& [find, text, before, selected, status] : steps) {
+    SCOPED_TRACE((find ? "Find " : "Find Next ") + text.toStdString() + " from " + std::to_string(before));
     if (before != -2) m_window->elist->SetListIndex(before);
     if (find) OpenSearch(text)->Find->click();
     if (!find) m_window->SearchField = text, m_window->_EditFindNext_Action();
@@ -81,6 +82,7 @@ TEST_F(ListToolsTest, FindAll) {
       {{}, "(", {}, "Slug"},
   };
   for (const auto& [list, pattern, found, status] : cases) {
+    SCOPED_TRACE(pattern.toStdString() + (list.isEmpty() ? " in an empty list" : ""));
     Fill(list);
     m_window->Slug->setText("Slug");
     OpenSearch(pattern)->FindAll->click();
@@ -119,6 +121,7 @@ TEST_F(ListToolsTest, RemoveAllFromMainList) {
       {"", true, {"bob@x.org"}, {"bob@x.org"}, {"bob@x.org"}, {"bob@x.org"}, ""},
   };
   for (const auto& [openList, trashFails, listed, main, listedAfter, mainAfter, trashAfter] : cases) {
+    SCOPED_TRACE("open list \"" + openList.toStdString() + (trashFails ? "\", Trash fails" : "\""));
     QFile::remove(trash);
     if (trashFails) {
       platform::TextOutputStream::SetDeviceFactoryForTests(

@@ -133,6 +133,7 @@ TEST_F(MailingWindowsTest, ClipboardModeMarksTheRows) {
   static int reads = 0;
   platform::SetClockForTests([] { return QDateTime(QDate(2026, 5, 4 + reads++ % 20), QTime(23, 59)); });
   for (const bool copyButton : {false, true}) {
+    SCOPED_TRACE(copyButton ? "Copy to Clipboard" : "OK without a server");
     m_window->Changed = false;
     const QStringList before = Rows(m_window->elist);
     SendWindow* w = Open(copyButton ? "smtp.x.org" : "");
@@ -157,6 +158,7 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
   // Each row: the name, the button, the sender.
   for (const QString row : {"Launch 2", ".. 1 me@x.org", "a/b 3", "Folder 1 Me <me@x.org>", "Folder 3",
                             "Launch 1", "Launch 1 Me me@x.org", "Launch 1 me@x.org, you@x.org"}) {
+    SCOPED_TRACE(row.toStdString());
     const QString name = row.section(' ', 0, 0), from = row.section(' ', 2);
     const int button = row.section(' ', 1, 1).toInt();
     SendWindow* w = Open("smtp.x.org", name);
@@ -170,7 +172,7 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
         std::make_tuple(m_window->CheckList->ListCount(), Rows(m_window->elist).filter("Launch(").size(),
                         m_recorded.clipboard, m_recorded.messages.size()),
         std::make_tuple(0, 0, QString("before"), 0));
-    EXPECT_EQ(Shown<SendWindow>(), button == 2 ? nullptr : w) << row.toStdString();
+    EXPECT_EQ(Shown<SendWindow>(), button == 2 ? nullptr : w);
     if (button == 2) continue;
     EXPECT_EQ(std::make_pair(
                   m_window->Slug->text().contains(button == 1 ? "nothing was queued" : "nothing was marked"),
@@ -208,6 +210,7 @@ TEST_F(MailingWindowsTest, LongLinesShowAndStoreAsTheyWere) {
        {Case{QString::fromUtf8("a\u00A0b\u2028c\rd\r"), QTextOption::WrapAtWordBoundaryOrAnywhere, false},
         Case{"x\r" + wide + "\r", QTextOption::WrapAnywhere, false},
         Case{QString(65535, 'h') + emoji + QString(1 << 20, 'h') + "\r", QTextOption::WrapAnywhere, true}}) {
+    SCOPED_TRACE(testing::Message() << "a body of " << body.size() << " characters");
     const QByteArray file = "me@x.org\nNews\nHTML\n" + body.toUtf8();
     WriteAll(EMail("Launch"), file);
     SendWindow* w = Open("smtp.x.org");
@@ -263,6 +266,7 @@ TEST_F(MailingWindowsTest, PreferencesOk) {
   const app::Preferences first{"smtp.x.org", "me", "pass word", false, "pop.x.org", " ", "pop pass"};
   for (const auto& [settings, fileInTheWay, port] : std::vector<std::tuple<app::Preferences, bool, int>>{
            {first, false, 110}, {{"", "", "", true, "", "", ""}, false, 0}, {first, true, 110}}) {
+    SCOPED_TRACE(fileInTheWay ? "a folder in the way" : settings.server.isEmpty() ? "no server" : "a server");
     m_window->_FilePreferences_Action();
     QPointer<PreferencesWindow> w = m_window->findChild<PreferencesWindow*>();
     EXPECT_EQ(w->Settings(), m_window->Settings().Values());

@@ -90,6 +90,7 @@ TEST_F(MainWindowListsTest, DropAddsWhatAddingOneByOneAdds) {
   }
   reports << QString::number(literal.size()) + " addresses...";
   for (const auto interval : {0ms, 2ms}) {
+    SCOPED_TRACE(testing::Message() << "a yield every " << interval.count() << " ms");
     platform::SetYieldInterval(interval);
     m_window->elist->DeleteAllRows();
     for (const QString& address : before) m_window->elist->AddRow(address);
@@ -115,9 +116,12 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
   App::SetExitForTests([&] { ++exits; });
   m_window->elist->AddRow(QString("new@example.com"));
   m_window->Changed = true;
-  const std::function<void()> ways[] = {[&] { m_window->close(); }, [] { App::Quit(); },
-                                        [&] { m_window->OpenDatabase("Trash"); }};
-  for (const auto& leave : ways) {
+  const std::pair<const char*, std::function<void()>> ways[] = {
+      {"close", [&] { m_window->close(); }},
+      {"quit", [] { App::Quit(); }},
+      {"open another", [&] { m_window->OpenDatabase("Trash"); }}};
+  for (const auto& [way, leave] : ways) {
+    SCOPED_TRACE(way);
     m_recorded = {};
     leave();  // the offered Save As is cancelled, and the list kept open
     EXPECT_EQ(
@@ -180,7 +184,7 @@ TEST_F(MainWindowListsTest, KeysActivationAndTypeAhead) {
   m_window->elist->setFocus();
   for (auto modifier : {Qt::ShiftModifier, Qt::NoModifier}) {
     QTest::keyClick(m_window->elist, Qt::Key_B, modifier);
-    EXPECT_EQ(m_window->elist->ListIndex(), 1);
+    EXPECT_EQ(m_window->elist->ListIndex(), 1) << (modifier == Qt::ShiftModifier ? "Shift+B" : "B");
   }
   QTest::keyClick(m_window->elist, Qt::Key_Backspace);
   m_window->elist->Model()->SetAllSelected(true);

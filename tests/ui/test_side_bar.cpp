@@ -46,6 +46,7 @@ TEST_F(SideBarTest, ButtonsForListsOnly) {
     Touch(name);
   QDir(m_dir.path()).mkdir("Sub");
   for (const auto& [last, news] : {std::pair{"News", "News*"}, std::pair{"Gone", "News"}}) {
+    SCOPED_TRACE(last);
     lastopen = last;
     bar->UpdateLists();
     EXPECT_EQ(Names(), (QStringList{".ds_store", news, "Sub", "Trash"}));

@@ -67,6 +67,7 @@ TEST_F(Startup, LaterStartsOpenTheLastList) {
                         {"Customers", false, "The list \"Customers\" that was open last is gone."}};
   QDir(m_dir.path()).mkpath("Database");
   for (const auto& [last, listThere, slug] : cases) {
+    SCOPED_TRACE("last list \"" + last.toStdString() + (listThere ? "\", there" : "\", not there"));
     QFile::remove(DatabasePath() + "/Customers");
     if (listThere) WriteAll(DatabasePath() + "/Customers", "");
     if (!last.isNull()) WriteAll(DatabasePath() + "/LastDatabase", last);
@@ -112,6 +113,7 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
        {Logged("Could not create the Database folder " + path + "."),
         Logged("Creating the Database folder.")}}};
   for (const auto& [make, log] : cases) {
+    SCOPED_TRACE(log.isEmpty() ? "a link to nothing" : "a file made at the first report");
     RecordHooks();
     ASSERT_EQ(make(), true);
     m_window = MainWindow::Instance();
@@ -137,7 +139,8 @@ TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
       MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
     if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
     EXPECT_EQ(std::make_tuple(MainWindow::Instance(), Windows<AboutWindow>().size()),
-              std::make_tuple(nullptr, 0));
+              std::make_tuple(nullptr, 0))
+        << (duringOpen ? "deleted while the list opens" : "deleted while the side bar fills");
   }
 }
 
