@@ -8,6 +8,8 @@ set(FUZZ_PARSER_SOURCES
   ${ROOT}/lists/AddressScanner.cpp
   ${ROOT}/lists/AddressFileReader.cpp
   ${ROOT}/lists/ListFileFormat.cpp
+  # The lines of the lists' history journals.
+  ${ROOT}/lists/HistoryJournalFormat.cpp
   # Mail protocol replies and the outgoing message data.
   ${ROOT}/platform/Pop3Reply.cpp
   ${ROOT}/platform/SmtpReply.cpp

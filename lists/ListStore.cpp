@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "lists/HistoryJournal.h"
 #include "lists/ListFileFormat.h"
 #include "lists/MailingLists.h"
 #include "platform/EventLoop.h"
@@ -244,7 +245,10 @@ bool ListStore::SaveAsFileNow(bool clearsChanged) {
 
 bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   // The rows as they stand now: the loop below yields, and whatever runs meanwhile (a
-  // removal, another list being opened) must not change what goes into this file.
+  // removal, another list being opened) must not change what goes into this file. They
+  // hold every history entry journaled so far for the target.
+  const HistoryJournal journal(target);
+  const qint64 journaled = journal.Size();
   const platform::ListModel::Snapshot rows =
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
   // Nothing below touches the store, so the write completes even when the window that
@@ -257,7 +261,11 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
     out->WriteWith([&](QByteArray& buffer) { rows.AppendRowFileBytes(row, ' ', '\n', buffer); });
     platform::YieldToEventLoop();
   }
-  return out->Close();
+  if (!out->Close()) return false;
+  // A journal that keeps lines the file now holds too costs at most an entry written twice
+  // after a crash, never one lost: the next save drops them.
+  (void)journal.DropWritten(journaled);
+  return true;
 }
 
 void ListStore::OpenDatabase(const QString& name) {
@@ -330,6 +338,10 @@ void ListStore::ReadEmailsNow() {
     Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + QStringLiteral("."));
     return;
   }
+  // What the program had journaled before it last ended without saving, as the file stood:
+  // a line journaled while the rows come in is in the rows already.
+  const HistoryJournal journal(file);
+  const std::optional<std::vector<HistoryJournal::Record>> journaled = journal.Read();
   // Room for every row at once: growing the list batch by batch would copy it over and
   // over. A row takes about the bytes of its line.
   if (m_list) {
@@ -377,6 +389,14 @@ void ListStore::ReadEmailsNow() {
   Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
          QStringLiteral(" addresses"));
   m_refs.changed = edits.edited;
+  if (!journaled) {
+    Report(QStringLiteral("Could not read ") + journal.File().AbsolutePath() +
+           QStringLiteral(": mailings of the last session may be missing from the list."));
+  } else if (!journaled->empty()) {
+    // Unsaved, so that the next save writes the entries into the file and drops the journal.
+    if (m_list) HistoryJournal::Apply(*m_list, *journaled);
+    m_refs.changed = true;
+  }
 }
 
 void ListStore::RemoveOpenList() {
@@ -416,6 +436,9 @@ void ListStore::RemoveOpenList() {
              QStringLiteral("; the list was not removed."));
       return;
     }
+    // The history of a removed list is nobody's; left behind, it could reach a new list of
+    // the same name. A journal that stays is applied only to rows of its addresses.
+    (void)HistoryJournal(m_refs.existingfile).Remove();
     m_refs.existingfile = platform::FolderItem();
     m_refs.changed = false;
   }
@@ -449,10 +472,19 @@ void ListStore::EmptyTrash() {
            QStringLiteral(" is no file that can be written."));
     return;
   }
+  (void)HistoryJournal(file).Remove();  // its rows are gone, as in RemoveOpenList
   if (IsTrash(m_refs.existingfile)) {
     if (m_list) m_list->DeleteAllRows();
     m_refs.changed = false;
   }
+}
+
+void ListStore::JournalMailing(const QString& address, const QString& entry) {
+  if (m_refs.existingfile.IsNull()) return;
+  const HistoryJournal journal(m_refs.existingfile);
+  if (journal.Append(address, entry)) return;
+  Report(QStringLiteral("Could not record the mailing to ") + address + QStringLiteral(" in ") +
+         journal.File().AbsolutePath() + QStringLiteral(": it is kept only once the list is saved."));
 }
 
 }  // namespace lists

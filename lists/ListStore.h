@@ -54,6 +54,11 @@ class ListStore : public QObject {
   // and the list must stay; also while a list file is being written or read.
   [[nodiscard]] bool SaveBeforeLeaving();
 
+  // Keeps the history entry that an accepted message just wrote into the rows of `address`
+  // safe on disk until the next save writes the list file (see HistoryJournal); says so on
+  // the status line when it cannot. A list without a file has nowhere to keep it.
+  void JournalMailing(const QString& address, const QString& entry);
+
   // Mailing Lists > Remove Mailing List: copies the addresses to Trash (unless the open list
   // is Trash), deletes the open list's file and removes the rows copied. When the copy or
   // the deletion fails the list stays open as it was, and the status line says so. Rows

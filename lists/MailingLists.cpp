@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "lists/HistoryJournal.h"
 #include "platform/EventLoop.h"
 #include "platform/TemporarySaveName.h"
 #include "platform/Text.h"
@@ -20,7 +21,7 @@ bool IsProgramFileName(const QString& name) {
   for (const QString& own : kProgramFiles) {
     if (platform::StrComp(name, own, 0) == 0) return true;
   }
-  return platform::IsTemporarySaveName(name);
+  return platform::IsTemporarySaveName(name) || HistoryJournal::IsJournalName(name);
 }
 
 }  // namespace

@@ -18,9 +18,9 @@ inline constexpr const char* kDatabaseLockName = ".velmora-lock";
 
 // Why `name` cannot name a list file in the Database folder, or nothing when it can. The
 // program keeps some names for its own files (Preferences, LastDatabase, its lock, the
-// temporary files of saves, and the names the side bar leaves out): a list under such a
-// name would overwrite them or never show. A control character (a line end above all)
-// would break LastDatabase, which holds the name on one line. "." and ".." name no file.
+// temporary files of saves, the lists' history journals, and the names the side bar leaves
+// out): a list under such a name would overwrite them or never show. A control character (a line end above
+// all) would break LastDatabase, which holds the name on one line. "." and ".." name no file.
 std::optional<QString> ListNameProblem(const QString& name);
 
 // The file for a new list named `typed` ("Untitled" when empty): the typed name when no

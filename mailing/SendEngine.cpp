@@ -57,10 +57,13 @@ void SendEngine::Tick() {
   if (m_ticking) return;
   m_ticking = true;
   ShowProgressAndSummary();
-  if (!HandOver()) return;
-  if (m_queueIndex.WaitingCount() > 0 && !m_client->IsConnected()) {
-    m_controls->SetSlug(QStringLiteral("Connecting..."));
-    m_client->SendMail();
+  // Mail handed over during a rest would all go out at once when it ends, past the pace.
+  if (!BackingOff()) {
+    if (!HandOver()) return;
+    if (m_queueIndex.WaitingCount() > 0 && !m_client->IsConnected()) {
+      m_controls->SetSlug(QStringLiteral("Connecting..."));
+      m_client->SendMail();
+    }
   }
   SetSendTimer();
   m_ticking = false;
@@ -152,6 +155,14 @@ void SendEngine::HandOverRow(int row, const Loaded& stored) {
     message->SetBodyPlainText(stored.body);
   }
   m_client->Messages().append(message);
+  int unanswered = 0;
+  std::erase_if(m_unansweredRows, [&](const std::pair<QPersistentModelIndex, int>& put) {
+    if (!put.first.isValid()) return true;  // the row has gone
+    if (put.first.row() != row) return false;
+    unanswered = put.second;
+    return true;
+  });
+  m_handedOver.insert(message.get(), {QPersistentModelIndex(m_queue->index(row, 0)), unanswered});
   m_client->SetUsername(m_refs.username);
   m_client->SetPassword(m_refs.password);
   m_client->SetAddress(m_refs.server);
@@ -175,6 +186,12 @@ void SendEngine::ShowRate() {
   QString text = QString::number(m_controls->Rate()) + QStringLiteral(" messages every ") +
                  QString::number(m_controls->RatePer()) + QStringLiteral(" seconds");
   if (m_controls->RandRate()) text += QStringLiteral(" +- 20%");
+  if (BackingOff()) {
+    const int wait = ToInteger(std::ceil(m_retryAt - platform::Date::Now().TotalSeconds()));
+    text += QStringLiteral("; the server failed ") + QString::number(m_failures) +
+            QStringLiteral(" times in a row, next try in ") + QString::number(wait) +
+            QStringLiteral(" seconds");
+  }
   m_controls->SetStatusLine(text);
 }
 
@@ -189,6 +206,7 @@ void SendEngine::StopSending() {
   m_queue->DeleteAllRows();
   // Mail the user stopped must not go out with a later batch.
   m_client->DeleteAllMessages();
+  m_handedOver.clear();
   m_client->Disconnect();
 }
 
@@ -196,33 +214,22 @@ void SendEngine::DeleteFromSendQueue() {
   const QPointer<SendEngine> self(this);
   if (m_queue->SelCount() == 0) platform::MsgBox(QStringLiteral("Select a list entry to delete."));
   if (!self) return;
-  struct HandedOver {
-    QString address;
-    QString name;
-  };
-  std::vector<HandedOver> handedOver;
-  for (int row : m_queueIndex.WaitingRows()) {
-    if (m_queue->Selected(row))
-      handedOver.push_back({m_queue->Cell(row, kAddress), m_queue->Cell(row, kMailing)});
-  }
-  // One model signal for the whole removal, whatever the number of rows.
+  // A removed row's mail must not go out after the row has gone.
   platform::ListModel* queue = m_queue;
+  m_client->Messages().removeIf([this, queue](const platform::EmailMessagePtr& message) {
+    const auto handed = m_handedOver.constFind(message.get());
+    if (handed == m_handedOver.cend() || !handed->row.isValid() || !queue->Selected(handed->row.row()))
+      return false;
+    m_handedOver.erase(handed);
+    return true;
+  });
+  // One model signal for the whole removal, whatever the number of rows.
   queue->RemoveRowsIf([queue](int row) { return queue->Selected(row); });
-  // A removed row's mail must not go out after the row has gone: take one message of
-  // that address and name back from the client for each.
-  QList<platform::EmailMessagePtr>& outgoing = m_client->Messages();
-  for (const HandedOver& row : handedOver) {
-    for (qsizetype i = 0; i < outgoing.size(); ++i) {
-      const auto* message = dynamic_cast<const platform::SpecialEmail*>(outgoing.at(i).get());
-      if (message != nullptr && message->Name() == row.name && message->ToAddress() == row.address) {
-        outgoing.removeAt(i);
-        break;
-      }
-    }
-  }
 }
 
 void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
+  m_handedOver.remove(message.get());
+  m_failures = 0;
   const auto sent = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
   if (!sent) return;
   ++m_refs.mailssent;
@@ -234,31 +241,35 @@ void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
     m_addresses->SetCell(*row, 1, m_addresses->Cell(*row, 1) + entry);
     m_refs.changed = true;
   }
+  // The client sends its next message only once this handler has returned.
+  if (!rows.empty() && m_journal) m_journal(to, entry);
   const std::vector<int> waiting = m_queueIndex.WaitingRowsOf(to);
   for (auto row = waiting.rbegin(); row != waiting.rend(); ++row) m_queue->RemoveRow(*row);
 }
 
 void SendEngine::MessageRefused(const platform::EmailMessagePtr& message, const QString& reply) {
   if (!message) return;
-  const QString to = message->ToAddress();
-  const auto refused = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
-  const QString name = refused ? refused->Name() : QString();
-  m_controls->SetSlug(QStringLiteral("Message to ") + to + QStringLiteral(" refused: ") + reply);
+  const QPersistentModelIndex row = m_handedOver.take(message.get()).row;
+  m_controls->SetSlug(QStringLiteral("Message to ") + message->ToAddress() + QStringLiteral(" refused: ") +
+                      reply);
   // Its row leaves the queue; otherwise it would wait for an answer that never comes.
-  for (int row : m_queueIndex.WaitingRowsOf(to)) {
-    if (m_queue->Cell(row, kMailing) == name) {
-      m_queue->RemoveRow(row);
-      return;
-    }
-  }
+  if (row.isValid()) m_queue->RemoveRow(row.row());
 }
 
 void SendEngine::ConnectionFailed() {
   const int code = m_client->LastErrorCode();
   m_controls->SetSlug(QStringLiteral("Error ") + QString::number(code));
+  if (const platform::EmailMessagePtr unanswered = m_client->UnansweredMessage()) CountUnanswered(unanswered);
   // 102 is the server's close, also after every sign-off: what is still in the client's
   // list goes out on the next connection.
-  if (code == platform::smtp::kServerClosed) return;
+  if (code == platform::smtp::kServerClosed) {
+    if (m_client->SignedOff()) {
+      m_failures = 0;
+    } else {
+      CountFailure();
+    }
+    return;
+  }
   if (code == platform::smtp::kCannotConnect) {
     m_controls->SetSlug(QStringLiteral("Error sending mail.  Please check your connection to the internet."));
   } else {
@@ -267,11 +278,43 @@ void SendEngine::ConnectionFailed() {
       m_controls->SetSlug(QStringLiteral("Check your SMTP username and password."));
     }
   }
+  // The message built again for a row still counts what went out unanswered before.
+  for (const HandedOver& handed : std::as_const(m_handedOver)) {
+    if (handed.unanswered > 0 && handed.row.isValid())
+      m_unansweredRows.emplace_back(handed.row, handed.unanswered);
+  }
   m_client->DeleteAllMessages();
+  m_handedOver.clear();
   for (int row = m_queueIndex.LastUnqueuedRowBefore(m_queue->ListCount()); row >= 0;
        row = m_queueIndex.LastUnqueuedRowBefore(row)) {
     m_queue->SetCell(row, kStatus, SendQueueIndex::Queued());
   }
+  CountFailure();
+}
+
+void SendEngine::CountUnanswered(const platform::EmailMessagePtr& message) {
+  const auto handed = m_handedOver.find(message.get());
+  if (handed == m_handedOver.end() || ++handed->unanswered < 2) return;
+  // Sent twice, and perhaps delivered twice: a third time would be spam.
+  const QPersistentModelIndex row = handed->row;
+  m_handedOver.erase(handed);
+  m_client->Messages().removeOne(message);
+  m_controls->SetSlug(QStringLiteral("Message to ") + message->ToAddress() +
+                      QStringLiteral(" not sent again: the server took it twice without saying whether it "
+                                     "accepted it."));
+  if (row.isValid()) m_queue->RemoveRow(row.row());
+}
+
+void SendEngine::CountFailure() {
+  ++m_failures;
+  if (m_failures < 2) return;
+  // 1 s after the second failure in a row, doubling up to 5 minutes.
+  m_retryAt = platform::Date::Now().TotalSeconds() + std::min(300, 1 << std::min(m_failures - 2, 9));
+  ShowRate();
+}
+
+bool SendEngine::BackingOff() const {
+  return m_failures >= 2 && platform::Date::Now().TotalSeconds() < m_retryAt;
 }
 
 void SendEngine::ConnectionEstablished(const QString& greeting) {

@@ -2,7 +2,9 @@
 
 #include <QHash>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -56,6 +58,11 @@ class SendControls {
 // recipient and takes the recipient's waiting rows off the queue; a refused one leaves
 // the queue with a log row; a failed connection puts the queue back to "Queued".
 //
+// A server that keeps failing gets a rest: from the second failed connection in a row on,
+// no tick hands over or connects for 1 s, then 2 s, 4 s and so on up to 5 minutes, until
+// a connection goes well. A message whose data the server took without answering is sent
+// once more at most; after that its row leaves the queue with a log row.
+//
 // Queue and address list are indexed (SendQueueIndex, AddressIndex), so a tick and an
 // answer cost the same for ten rows or a million.
 //
@@ -72,15 +79,23 @@ class SendEngine : public QObject {
   // Sets the send timer's period from RatePer, spread by up to 20 % either way when
   // RandRate is checked.
   void SetSendTimer();
-  // "<Rate> messages every <RatePer> seconds", with " +- 20%" when random, on the status line.
+  // "<Rate> messages every <RatePer> seconds", with " +- 20%" when random, on the status
+  // line; while failures hold the connection back, with how long.
   void ShowRate();
   // Reports how many queue rows are selected, when any is.
   void QueueSelectionChanged();
   // Empties the queue and the client's outgoing list and drops the connection.
   void StopSending();
   // Removes the selected queue rows; mail already handed over for them is taken back
-  // from the client unless it is going out right now.
+  // from the client's list (a message going out right now still gets its answer).
   void DeleteFromSendQueue();
+
+  // Called with the recipient and the entry each time an accepted message has written its
+  // history entry into the address list, before the client may go on to its next message:
+  // where the entry is made to survive a crash.
+  void SetHistoryJournal(std::function<void(const QString& address, const QString& entry)> journal) {
+    m_journal = std::move(journal);
+  }
 
   // The client's events.
   void MessageSent(const platform::EmailMessagePtr& message);
@@ -100,15 +115,32 @@ class SendEngine : public QObject {
   // Hands over up to Rate rows; false when the engine went away while it yielded.
   bool HandOver();
   void HandOverRow(int row, const Loaded& message);
+  // The message may have reached the server without an answer; the second time its row
+  // leaves the queue rather than mail the address a third time.
+  void CountUnanswered(const platform::EmailMessagePtr& message);
+  void CountFailure();
+  bool BackingOff() const;
 
   platform::ListModel* m_queue;
   platform::ListModel* m_addresses;
   platform::SMTPSocket* m_client;
+  // The queue row of each message in the client's list. Two rows may name the same
+  // address and message, so the row itself is kept; it follows the row as others go.
+  struct HandedOver {
+    QPersistentModelIndex row;
+    int unanswered = 0;  // times its data went out without an answer
+  };
+  QHash<const platform::EmailMessage*, HandedOver> m_handedOver;
+  // Rows put back to "Queued" whose message went out unanswered, and how often.
+  std::vector<std::pair<QPersistentModelIndex, int>> m_unansweredRows;
+  int m_failures = 0;    // failed connections in a row
+  double m_retryAt = 0;  // no connection before this, in the clock's total seconds
   SendRefs m_refs;
   std::unique_ptr<SendControls> m_controls;
   SendQueueIndex m_queueIndex;
   AddressIndex m_addressIndex;
   bool m_ticking = false;
+  std::function<void(const QString&, const QString&)> m_journal;
 };
 
 }  // namespace mailing

@@ -77,14 +77,6 @@ std::vector<int> SendQueueIndex::WaitingRowsOf(const QString& address) {
   return it == m_waitingByAddress.cend() ? std::vector<int>() : RowsOfSlots(it.value());
 }
 
-std::vector<int> SendQueueIndex::WaitingRows() {
-  Refresh();
-  std::vector<int> taken;
-  taken.reserve(static_cast<size_t>(m_waitingAddress.size()));
-  for (auto it = m_waitingAddress.cbegin(); it != m_waitingAddress.cend(); ++it) taken.push_back(it.key());
-  return RowsOfSlots(taken);
-}
-
 int SendQueueIndex::IdOfName(const QString& name) {
   if (m_lastNameId >= 0 && name.constData() == m_lastName.constData() && name.size() == m_lastName.size()) {
     return m_lastNameId;

@@ -44,8 +44,6 @@ class SendQueueIndex : public TrackedRows {
   int LastUnqueuedRowBefore(int row);
   // The "Waiting" rows of the address (exact comparison), in list order.
   std::vector<int> WaitingRowsOf(const QString& address);
-  // Every "Waiting" row, in list order.
-  std::vector<int> WaitingRows();
 
  protected:
   void Clear(int slotCount) override;

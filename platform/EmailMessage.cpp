@@ -140,6 +140,24 @@ QByteArray NormaliseLineEnds(const QByteArray& in) {
 
 }  // namespace
 
+QString MailboxAddress(const QString& text) {
+  EnsureGMime();
+  const QByteArray value = HeaderValue(text).trimmed();
+  if (value.isEmpty()) return {};
+  GPtr<InternetAddressList> parsed(internet_address_list_parse(nullptr, value.constData()));
+  if (!parsed || internet_address_list_length(parsed.get()) != 1) return {};
+  InternetAddress* address = internet_address_list_get_address(parsed.get(), 0);
+  if (!INTERNET_ADDRESS_IS_MAILBOX(address)) return {};
+  const QString addr =
+      QString::fromUtf8(internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address)));
+  const qsizetype at = addr.lastIndexOf(QLatin1Char('@'));
+  if (at <= 0 || at == addr.size() - 1) return {};
+  for (QChar c : addr) {
+    if (c.isSpace() || c.unicode() < 0x20 || c == QLatin1Char('<') || c == QLatin1Char('>')) return {};
+  }
+  return addr;
+}
+
 QByteArray EmailMessage::Source() const {
   EnsureGMime();
   GPtr<GMimeMessage> message(g_mime_message_new(TRUE));

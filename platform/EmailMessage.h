@@ -54,4 +54,10 @@ class SpecialEmail : public EmailMessage {
 
 using EmailMessagePtr = std::shared_ptr<EmailMessage>;
 
+// The address of the one mailbox that `text` names, read as the From header's writer reads
+// it: "news@example.org" from "news@example.org" or "Café Team <news@example.org>". Empty
+// when the text names no mailbox, several, a group, or an address that lacks its local
+// part or its domain: such a sender would leave the message without a usable From.
+QString MailboxAddress(const QString& text);
+
 }  // namespace platform

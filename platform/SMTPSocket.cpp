@@ -24,6 +24,7 @@ bool SMTPSocket::IsConnected() const {
 
 void SMTPSocket::SendMail() {
   if (IsConnected()) return;
+  m_unanswered.reset();
   const std::optional<ServerAddress> address = ParseServerAddress(m_address, kSmtpPort);
   if (!address) {
     // Reported from the event loop, like every other failure, so the caller's handler
@@ -50,7 +51,9 @@ void SMTPSocket::SendMail() {
   source.nextMessage = [this] {
     m_current = m_messages.first();
     SmtpEnvelope envelope;
-    envelope.from = m_current->FromAddress();
+    // The envelope takes the bare address; the From header keeps the display name.
+    const QString from = MailboxAddress(m_current->FromAddress());
+    envelope.from = from.isEmpty() ? m_current->FromAddress() : from;
     envelope.recipients = m_current->Recipients();
     envelope.source = m_current->Source();
     return envelope;
@@ -89,6 +92,8 @@ void SMTPSocket::Disconnect() {
 }
 
 void SMTPSocket::Finish(int code, const QString& text) {
+  m_signedOff = m_session && m_session->SignedOff();
+  m_unanswered = m_session && m_session->DataUnanswered() ? m_current : nullptr;
   if (m_session) {
     m_session->deleteLater();
     m_session = nullptr;

@@ -34,7 +34,9 @@ class SmtpSession;
 //   unencrypted, 110 no usable log-in method, 111 bad server address, 112 other socket
 //   failure.
 // Messages not yet accepted or refused when a connection fails stay in the list, in
-// order, for the owner to send again (102) or to drop with DeleteAllMessages.
+// order, for the owner to send again (102) or to drop with DeleteAllMessages. Whether the
+// connection went well (SignedOff) and which message may have reached the server without
+// an answer (UnansweredMessage) are for the owner to read in its Error handler.
 class SMTPSocket : public QObject {
   Q_OBJECT
  public:
@@ -62,6 +64,11 @@ class SMTPSocket : public QObject {
   int LastErrorCode() const { return m_lastErrorCode; }
   // Words for the last error (the server's reply or the socket's reason); never credentials.
   QString LastErrorText() const { return m_lastErrorText; }
+  // Whether the last connection got as far as the sign-off (QUIT): its 102 is the normal end.
+  bool SignedOff() const { return m_signedOff; }
+  // The message whose data the last connection sent in full, final "." included, before it
+  // ended without the server's answer: it may have been delivered. It stays in the list.
+  EmailMessagePtr UnansweredMessage() const { return m_unanswered; }
 
   // Seams for tests and policy: the streams the client connects through, the trust
   // decisions, and how long one step may stay silent.
@@ -94,6 +101,8 @@ class SMTPSocket : public QObject {
   bool m_failing = false;
   int m_lastErrorCode = 0;
   QString m_lastErrorText;
+  bool m_signedOff = false;
+  EmailMessagePtr m_unanswered;
   ByteStreamFactory m_factory = MakeByteStream;
   TlsPolicy m_tlsPolicy;
   int m_stepTimeoutMs = 120000;

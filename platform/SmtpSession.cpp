@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "platform/Date.h"
 #include "platform/SmtpData.h"
 #include "platform/SmtpErrorCodes.h"
 
@@ -31,6 +32,10 @@ bool IsAscii(const QString& text) {
     if (c.unicode() > 0x7f) return false;
   }
   return true;
+}
+
+qint64 ClockMs() {
+  return Date::Now().Moment().toMSecsSinceEpoch();
 }
 
 bool HasEightBit(const QByteArray& bytes) {
@@ -73,10 +78,29 @@ int SmtpSession::StepTimeout() const {
   return m_step == Step::DataBody ? m_settings.stepTimeoutMs * 5 : m_settings.stepTimeoutMs;
 }
 
+void SmtpSession::StartStep() {
+  m_deadline = ClockMs() + qMax<qint64>(m_settings.replyDeadlineMs, StepTimeout());
+  m_timer.start(StepTimeout());
+}
+
+void SmtpSession::StepAlive() {
+  if (m_deadline == 0) {
+    m_timer.start(StepTimeout());
+    return;
+  }
+  // A byte every few seconds must not hold the connection open for ever.
+  const qint64 left = m_deadline - ClockMs();
+  if (left <= 0) {
+    OnTimeout();
+    return;
+  }
+  m_timer.start(static_cast<int>(qMin<qint64>(StepTimeout(), left)));
+}
+
 void SmtpSession::Start() {
   if (m_step != Step::Idle) return;
   m_step = Step::Connecting;
-  m_timer.start(StepTimeout());
+  StartStep();
   m_stream->ConnectToHost(m_settings.host, m_settings.port, m_settings.implicitTls);
 }
 
@@ -91,7 +115,7 @@ void SmtpSession::Abort() {
 void SmtpSession::OnConnected() {
   if (m_step != Step::Connecting) return;
   m_step = Step::Greeting;
-  m_timer.start(StepTimeout());
+  StartStep();
 }
 
 void SmtpSession::OnEncrypted() {
@@ -105,12 +129,19 @@ void SmtpSession::OnEncrypted() {
 
 void SmtpSession::OnBytesWritten(qint64 bytes) {
   if (m_step == Step::Done) return;
-  // Progress on a long write is not silence.
-  if (m_timer.isActive()) m_timer.start(StepTimeout());
-  if (m_step == Step::DataBody && m_dataSent < m_data.size()) {
-    m_dataSent = qMin<qint64>(m_dataSent + bytes, m_data.size());
-    emit Progress(m_dataSent, m_data.size());
+  if (m_step != Step::DataBody || m_dataSent >= m_data.size()) {
+    // Progress on a long write is not silence.
+    if (m_timer.isActive()) StepAlive();
+    return;
   }
+  m_dataSent = qMin<qint64>(m_dataSent + bytes, m_data.size());
+  if (m_dataSent == m_data.size()) {
+    m_dataUnanswered = true;
+    StartStep();  // the final "." is out: the reply is due
+  } else {
+    m_timer.start(StepTimeout());
+  }
+  emit Progress(m_dataSent, m_data.size());
 }
 
 void SmtpSession::OnReadyRead() {
@@ -134,7 +165,7 @@ void SmtpSession::OnReadyRead() {
     const SmtpReply reply = ParseSmtpReply(m_buffer);
     if (reply.status == SmtpReply::Status::Incomplete) {
       // Bytes are arriving: the step is alive.
-      m_timer.start(StepTimeout());
+      StepAlive();
       break;
     }
     if (reply.status == SmtpReply::Status::Bad) {
@@ -143,6 +174,7 @@ void SmtpSession::OnReadyRead() {
     }
     m_buffer.remove(0, reply.consumed);
     m_timer.stop();
+    m_dataUnanswered = false;
     HandleReply(reply);
   }
   if (self) m_processing = false;
@@ -202,7 +234,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
         return;
       }
       m_step = Step::Handshake;
-      m_timer.start(StepTimeout());
+      StartStep();
       m_stream->StartTls();
       return;
     case Step::AuthPlain:
@@ -252,6 +284,8 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
       }
       m_step = Step::DataBody;
       m_dataSent = 0;
+      // While the data goes out no reply is due; only silence ends the step.
+      m_deadline = 0;
       m_timer.start(StepTimeout());
       m_stream->Write(m_data);
       return;
@@ -395,12 +429,13 @@ void SmtpSession::RefuseCurrent(int code, const QString& text) {
 }
 
 void SmtpSession::SendQuit() {
+  m_signedOff = true;
   Send(Step::Quit, "QUIT");
 }
 
 void SmtpSession::Send(Step step, const QByteArray& line) {
   m_step = step;
-  m_timer.start(StepTimeout());
+  StartStep();
   m_stream->Write(line + "\r\n");
 }
 

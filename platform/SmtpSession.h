@@ -30,7 +30,10 @@ struct SmtpSessionSettings {
   QString username;          // empty: no authentication
   QString password;
   int stepTimeoutMs = 120000;  // no reply or progress for this long ends the connection
-  int quitTimeoutMs = 5000;    // how long to wait for the server's close after QUIT
+  // However its bytes trickle in, a reply is complete this long after it became due, or the
+  // connection ends as on silence (never sooner than the step's own silence allows).
+  int replyDeadlineMs = 300000;
+  int quitTimeoutMs = 5000;  // how long to wait for the server's close after QUIT
 };
 
 // Where the session takes its messages from, one at a time, so that messages added while
@@ -57,6 +60,11 @@ class SmtpSession : public QObject {
   // Drops the connection at once; nothing is emitted afterwards.
   void Abort();
   bool IsFinished() const { return m_step == Step::Done; }
+  // Whether the session got as far as its sign-off (QUIT), as every session that went well does.
+  bool SignedOff() const { return m_signedOff; }
+  // Whether it ended after the whole of a message's data (its final ".") had gone out and
+  // before the server answered it: the server may have taken the message.
+  bool DataUnanswered() const { return m_dataUnanswered; }
 
  signals:
   // The first line of the 220 greeting after its code; only when there is a message to send.
@@ -111,11 +119,16 @@ class SmtpSession : public QObject {
   void Finish(int code, const QString& text);
   QByteArray HelloDomain() const;
   int StepTimeout() const;
+  // A reply is due from now: the silence timer and the reply's deadline start.
+  void StartStep();
+  // Bytes came or went: the silence timer starts again, within the deadline.
+  void StepAlive();
 
   std::unique_ptr<ByteStream> m_stream;
   SmtpSessionSettings m_settings;
   SmtpMessageSource m_source;
   QTimer m_timer;
+  qint64 m_deadline = 0;  // on the program's clock, in ms since the epoch; 0: none
   Step m_step = Step::Idle;
   QByteArray m_buffer;
   bool m_processing = false;
@@ -129,6 +142,8 @@ class SmtpSession : public QObject {
   int m_nextRecipient = 0;
   QByteArray m_data;
   qint64 m_dataSent = 0;
+  bool m_dataUnanswered = false;
+  bool m_signedOff = false;
 };
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/ui/MainWindow.h"
+#include "lists/ListStore.h"
 #include "mailing/MessageFile.h"
 #include "mailing/SendEngine.h"
 #include "platform/SMTPSocket.h"
@@ -42,6 +43,8 @@ void MainWindow::CreateSendEngine() {
   m_sendEngine = new mailing::SendEngine(CheckList->Model(), elist->Model(), TCPSocket1,
                                          {server, username, password, starttime, mailssent, Changed},
                                          std::make_unique<WindowSendControls>(*this), this);
+  m_sendEngine->SetHistoryJournal(
+      [this](const QString& address, const QString& entry) { ListFiles().JournalMailing(address, entry); });
   using platform::SMTPSocket;
   connect(TCPSocket1, &SMTPSocket::MessageSent, this, &MainWindow::TCPSocket1_MessageSent);
   connect(TCPSocket1, &SMTPSocket::ServerError, this, &MainWindow::TCPSocket1_ServerError);

@@ -16,6 +16,7 @@
 #include "lists/ui/DialogSupport.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
+#include "platform/EmailMessage.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
@@ -272,6 +273,14 @@ bool SendWindow::SendEmail() {
     report(QStringLiteral("A message cannot be stored under the name \"") + name +
            QStringLiteral("\" (it must not be empty, \".\" or \"..\", nor hold \"/\", \"\\\" or a control "
                           "character); ") +
+           unsent);
+    return false;
+  }
+  // Mail without a usable sender goes out without a From header, and providers refuse it.
+  if (!markAsSent && platform::MailboxAddress(From->text()).isEmpty()) {
+    report(QStringLiteral("The sender \"") + From->text() +
+           QStringLiteral("\" is not one e-mail address (write it as news@example.org or as "
+                          "News Team <news@example.org>); ") +
            unsent);
     return false;
   }

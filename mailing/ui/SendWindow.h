@@ -52,8 +52,9 @@ class SendWindow : public QWidget {
   void Event_Open();
   void ShowWarning();
   // Stores the message, then queues, or marks and copies, the selected addresses. False
-  // when the message could not be stored: nothing is queued, marked or copied and the
-  // window stays open so the name can be changed.
+  // when the message could not be stored, or is to be queued with a sender that is no
+  // e-mail address: nothing is queued, marked or copied and the window stays open so the
+  // name or the sender can be changed.
   bool SendEmail();
   void ProcessKeyDown(const QString& key);
 

@@ -21,6 +21,7 @@ namespace {
 using namespace std::chrono_literals;
 using platform::EmailMessagePtr;
 using platform::SpecialEmail;
+using testing_support::FakeByteStream;
 using Rows = std::vector<QStringList>;
 
 const QDateTime kNow(QDate(2026, 5, 4), QTime(13, 14, 15));
@@ -87,7 +88,6 @@ class SendEngineTest : public ::testing::Test {
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("eMail"));
     platform::SetClockForTests([] { return kNow; });
     platform::SetByteStreamFactoryForTests([](const platform::TlsPolicy&) {  // no server is reached
-      using testing_support::FakeByteStream;
       return std::make_unique<FakeByteStream>(FakeByteStream::ParseScript({"U:"}), false, 0);
     });
     const auto folder = mailing::MessageFolder();
@@ -120,10 +120,12 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
   auto address = [&] {
     return random.bounded(3) ? pick(addresses) : QString("m%1@x.org").arg(random.bounded(3000));
   };
+  static int steps = 0;  // each 5 minutes after the last: a rest after failures is over
+  platform::SetClockForTests([] { return kNow.addSecs(300 * steps); });
   for (int round = 0; round < 30; ++round) {
     Rig fast, slow;
     auto both = [&](const std::function<void(Rig&)>& edit) { edit(fast), edit(slow); };
-    for (int step = 0; step < 60; ++step) {
+    for (int step = 0; step < 60; ++step, ++steps) {
       const int count = fast.queue.ListCount();
       const int row = count > 0 ? static_cast<int>(random.bounded(count)) : 0;
       const int listRow =
@@ -281,29 +283,68 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
   }
 }
 
-// Removed rows' mail, handed over but not yet sent, does not go out later; after Stop
-// Sending, nothing does.
+// Removed rows' mail, handed over but not yet sent, does not go out later, even where
+// another row names the same address and message; after Stop Sending, nothing does.
 TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   Rig rig;
   platform::RecordingSeams recorded;
   platform::ScopedSeams seams(recorded.seams());
-  for (const char* to : {"a@x.org", "b@x.org", "c@x.org", "d@x.org"})
+  for (const char* to : {"a@x.org", "a@x.org", "b@x.org", "c@x.org", "d@x.org"})
     rig.queue.AddRow({to, "Offer", "HTML", "Queued"});
-  rig.controls->rate = 3;
+  rig.controls->rate = 4;
   rig.engine.Tick();
+  const QList<EmailMessagePtr> handed = rig.client.Messages();
   rig.engine.DeleteFromSendQueue();
   EXPECT_EQ(recorded.messages, QStringList{"Select a list entry to delete."});
-  rig.queue.SetSelected(0, true);
-  rig.queue.SetSelected(3, true);
+  for (int row : {1, 2, 4}) rig.queue.SetSelected(row, true);
   rig.engine.DeleteFromSendQueue();
   EXPECT_EQ(Cells(rig.queue),
-            Rows({{"b@x.org", "Offer", "HTML", "Waiting"}, {"c@x.org", "Offer", "HTML", "Waiting"}}));
-  QStringList outgoing;
-  for (const EmailMessagePtr& m : rig.client.Messages()) outgoing << m->ToAddress();
-  EXPECT_EQ(outgoing, QStringList({"b@x.org", "c@x.org"}));
+            Rows({{"a@x.org", "Offer", "HTML", "Waiting"}, {"c@x.org", "Offer", "HTML", "Waiting"}}));
+  EXPECT_EQ(rig.client.Messages(), QList<EmailMessagePtr>({handed[0], handed[3]}));
   rig.engine.StopSending();
   EXPECT_EQ(std::make_tuple(rig.queue.ListCount(), rig.client.Messages().size()),
             std::make_tuple(0, qsizetype(0)));
+}
+
+// A server that ends the connection after the final "." (by a close, or by silence that
+// queues the row again) gets the message twice at most; one that closes before the "." gets
+// it again. From the second failure in a row on, connections wait 1 s, 2 s, 4 s...
+TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
+  // The end; the seconds when ticks connected / rows left / messages given up / rate text.
+  for (const auto& [end, want] : std::vector<std::pair<QString, QString>>{
+           {"D:|X:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
+           {"D:|Z:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
+           {"X:", "0 1 2 4 / 1 / 0 / failed 4 times in a row, next try in 4 seconds"}}) {
+    Rig rig;
+    rig.username.clear();
+    QObject::connect(&rig.client, &platform::SMTPSocket::Error, [&] { rig.engine.ConnectionFailed(); });
+    rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Queued"});
+    static int second = 0;
+    platform::SetClockForTests([] { return kNow.addSecs(second); });
+    platform::SetByteStreamFactoryForTests([&](const platform::TlsPolicy&) {
+      const QString script =
+          "S: 220 mx|C: EHLO [127.0.0.1]|S: 250 mx|C: MAIL FROM:<shop@x.org>|S: 250 ok|"
+          "C: RCPT TO:<a@x.org>|S: 250 ok|C: DATA|S: 354 go|" +
+          end;
+      auto fake = std::make_unique<FakeByteStream>(FakeByteStream::ParseScript(script.split('|')), false, 0);
+      fake->onSilence = [&] { rig.client.findChild<QTimer*>("smtpStepTimer")->start(0); };
+      return fake;
+    });
+    QStringList connected;
+    for (second = 0; second < 8; ++second) {
+      const qsizetype logged = rig.controls->log.size();
+      rig.engine.Tick();
+      if (rig.controls->log.mid(logged).contains("Connecting...")) connected << QString::number(second);
+      testing_support::WaitUntil([&] { return !rig.client.IsConnected(); });
+    }
+    EXPECT_EQ(
+        QStringList({connected.join(' '), QString::number(rig.queue.ListCount()),
+                     QString::number(rig.controls->log.filter("Message to a@x.org not sent again").size()),
+                     rig.controls->statusLine.section("; the server ", 1)})
+            .join(" / ")
+            .toStdString(),
+        want.toStdString());
+  }
 }
 
 // The timer may tick while a tick yields; that tick must not add its Rate to the other's.

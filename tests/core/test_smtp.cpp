@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QTimer>
 
+#include "platform/Date.h"
 #include "platform/SMTPSocket.h"
 #include "platform/ServerAddress.h"
 #include "platform/SmtpData.h"
@@ -326,6 +327,12 @@ TEST(SmtpTranscripts, ReplyLimits) {
       // The lines in so far are not taken for a reply.
       {"silent mid-reply", kGreet + T("S: 250-x|Z:|E: end:101")},
   });
+  // A line every 15 s (the clock moves on at each reading) never lets the step fall silent;
+  // the reply's 5 minutes end it.
+  static qint64 clock = 1e12;
+  platform::SetClockForTests([] { return QDateTime::fromMSecsSinceEpoch(clock += 15000); });
+  Check({{"reply trickling in", kGreet + QStringList(25, "S: 250-x") << "E: end:101"}});
+  platform::SetClockForTests({});
 }
 
 // The first line of a server reply: the server line before it was no continuation line.

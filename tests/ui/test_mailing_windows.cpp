@@ -128,12 +128,17 @@ TEST_F(MailingWindowsTest, ClipboardModeMarksTheRows) {
   }
 }
 
-// Cancel, and any button when the message cannot be stored, store, queue, mark and copy
-// nothing; a failure is reported and leaves the window open as it was, for another name.
+// Cancel, and any button when the message cannot be stored, or OK when its sender is no
+// e-mail address, store, queue, mark and copy nothing; a failure is reported and leaves the
+// window open as it was, for another name or sender.
 TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
-  for (const auto& [name, button] : std::vector<std::pair<QString, int>>{
-           {"Launch", 2}, {"..", 1}, {"a/b", 3}, {"Folder", 1}, {"Folder", 3}}) {
+  // Each row: the name, the button, the sender.
+  for (const QString row : {"Launch 2", ".. 1 me@x.org", "a/b 3", "Folder 1 Me <me@x.org>", "Folder 3",
+                            "Launch 1", "Launch 1 Me me@x.org", "Launch 1 me@x.org, you@x.org"}) {
+    const QString name = row.section(' ', 0, 0), from = row.section(' ', 2);
+    const int button = row.section(' ', 1, 1).toInt();
     SendWindow* w = Open("smtp.x.org", name);
+    w->From->setText(from);
     w->Body->setPlainText(QString::fromUtf8("Sí"));
     QList<QPushButton*>{w->PushButton1, w->PushButton2, w->PushButton3}[button - 1]->click();
     const auto entries = QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden;
@@ -143,7 +148,7 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
         std::make_tuple(m_window->CheckList->ListCount(), Rows(m_window->elist).filter("Launch(").size(),
                         m_recorded.clipboard, m_recorded.messages.size()),
         std::make_tuple(0, 0, QString("before"), 0));
-    EXPECT_EQ(Shown<SendWindow>(), button == 2 ? nullptr : w) << name.toStdString();
+    EXPECT_EQ(Shown<SendWindow>(), button == 2 ? nullptr : w) << row.toStdString();
     if (button == 2) continue;
     EXPECT_EQ(std::make_pair(
                   m_window->Slug->text().contains(button == 1 ? "nothing was queued" : "nothing was marked"),
