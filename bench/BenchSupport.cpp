@@ -1,5 +1,6 @@
 #include "BenchSupport.h"
 
+#include <malloc.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -26,8 +27,10 @@
 
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
+#include "lists/ListFileFormat.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "platform/FolderItem.h"
+#include "platform/ListModel.h"
 #include "platform/Seams.h"
 #include "tools/ui/AboutWindow.h"
 
@@ -78,18 +81,6 @@ void ReportAgainstPeer(benchmark::State& state, double oursSeconds, double peerS
   state.counters[std::string(peerName) + "_s"] = peerSeconds;
   state.counters["ours_s"] = oursSeconds;
   if (peerSeconds > 0) state.counters["ratio_vs_" + std::string(peerName)] = oursSeconds / peerSeconds;
-}
-
-void ReportPerRow(benchmark::State& state, const std::string& path, int rows, double seconds) {
-  static std::map<std::string, std::pair<int, double>> fewest;  // rows, seconds per row
-  const double perRow = seconds / rows;
-  state.counters["ns_per_row"] = perRow * 1e9;
-  auto it = fewest.find(path);
-  if (it == fewest.end() || rows < it->second.first) {
-    fewest[path] = {rows, perRow};
-  } else if (rows > it->second.first && it->second.second > 0) {
-    state.counters["growth_vs_" + std::to_string(it->second.first / 1000) + "k"] = perRow / it->second.second;
-  }
 }
 
 double ProcessCpuSeconds() {
@@ -258,6 +249,44 @@ const QString& AddressFile(int rows) {
   });
 }
 
+const QString& DomainPerRowFile(int rows) {
+  return MadeOnce(QStringLiteral("domain-per-row-%1.txt").arg(rows), [rows] {
+    std::mt19937 random(3103);
+    const char* const tlds[] = {"com", "org", "net", "de", "io"};
+    const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray bytes;
+    bytes.reserve(qsizetype(rows) * 32);
+    for (int i = 0; i < rows; ++i) {
+      bytes += "member." + QByteArray::number(static_cast<int>(random() % 100000000)) + '@';
+      if (random() % 4 == 0) bytes += "mail.";
+      for (int c = 6 + static_cast<int>(random() % 5); c > 0; --c) bytes += letters[random() % 36];
+      bytes += '.';
+      bytes += tlds[random() % std::size(tlds)];
+      bytes += '\n';
+    }
+    return bytes;
+  });
+}
+
+void RefillList(platform::ListModel& list, const QString& file) {
+  QFile in(file);
+  const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+  list.DeleteAllRows();
+  list.ReserveText(bytes.size());
+  std::vector<QByteArrayView> cells;
+  const auto flush = [&] {
+    list.AppendRowsFromBytes(cells);
+    cells.clear();
+  };
+  lists::SplitListLines(bytes, true, [&](QByteArrayView address, QByteArrayView mailings) {
+    cells.push_back(address);
+    cells.push_back(mailings);
+    if (cells.size() >= (1 << 17)) flush();
+  });
+  flush();
+  QApplication::processEvents();
+}
+
 namespace {
 
 const char* const kWords[] = {"the",     "mailing", "list",  "of",     "our",     "members", "and",
@@ -393,14 +422,48 @@ void CloseProgramWindows() {
 namespace {
 
 constexpr const char* kPeakMemoryChild = "--peak-memory-child";
+constexpr const char* kStepMemoryChild = "--step-memory-child";
 
-long PeakResidentKiB() {
+long StatusKiB(const char* field) {
   QFile status(QStringLiteral("/proc/self/status"));
   if (!status.open(QIODevice::ReadOnly)) return -1;
   for (const QByteArray& line : status.readAll().split('\n')) {
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toLong();
+    if (line.startsWith(field)) return line.mid(qstrlen(field)).trimmed().split(' ').first().toLong();
   }
   return -1;
+}
+
+long PeakResidentKiB() {
+  return StatusKiB("VmHWM:");
+}
+
+std::map<std::string, std::function<void(MainWindow*)>>& MeasuredSteps() {
+  static std::map<std::string, std::function<void(MainWindow*)>> steps;
+  return steps;
+}
+
+// The child's side of StepPeakBytes.
+[[noreturn]] void RunStepMemoryChild(const QString& folder, const std::string& step) {
+  platform::FolderItem::SetAppFolderForTests(folder);
+  platform::ScopedSeams scoped(platform::Seams{});
+  App::SetQuitForTests([] {});
+  lists::ui::InstallMainWindowHooks();
+  MainWindow* window = MainWindow::Instance();
+  window->show();
+  QApplication::processEvents();
+  const auto found = MeasuredSteps().find(step);
+  if (found == MeasuredSteps().end()) ::_exit(1);
+  // Freed memory handed back, and the peak so far (the list's open) forgotten, so that the
+  // peak read after the step is the step's own.
+  ::malloc_trim(0);
+  QFile clear(QStringLiteral("/proc/self/clear_refs"));
+  if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1) ::_exit(1);
+  clear.close();
+  const long before = StatusKiB("VmRSS:");
+  found->second(window);
+  std::printf("%ld\n", PeakResidentKiB() - before);
+  std::fflush(stdout);
+  ::_exit(0);
 }
 
 }  // namespace
@@ -428,7 +491,40 @@ double PeakMemoryMiB(const Program::Setup& setup, const QString& drop) {
   return kib > 0 ? static_cast<double>(kib) / 1024 : -1;
 }
 
+bool RegisterMeasuredStep(const std::string& name, std::function<void(MainWindow*)> step) {
+  MeasuredSteps()[name] = std::move(step);
+  return true;
+}
+
+double StepPeakBytes(const QString& list, const std::string& step) {
+  static int runs = 0;
+  const QString folder = ScratchDir() + QStringLiteral("/step-%1").arg(++runs);
+  PrepareFolder(folder, {list, false, {}});
+  QProcess child;
+  child.setProcessChannelMode(QProcess::SeparateChannels);
+  child.start(QCoreApplication::applicationFilePath(),
+              {QString::fromLatin1(kStepMemoryChild), folder, QString::fromStdString(step)});
+  const bool ran =
+      child.waitForFinished(-1) && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+  QDir(folder).removeRecursively();
+  bool ok = false;
+  const long kib = child.readAllStandardOutput().trimmed().toLong(&ok);
+  return ran && ok ? static_cast<double>(kib) * 1024 : -1;
+}
+
+void ReportGrowth(benchmark::State& state, const std::string& name, int rows, double seconds) {
+  static std::map<std::string, std::pair<int, double>> first;
+  const auto [it, added] = first.emplace(name, std::make_pair(rows, seconds));
+  const auto [firstRows, firstSeconds] = it->second;
+  if (!added && firstRows < rows && firstSeconds > 0 && seconds > 0) {
+    state.counters["growth_per_row"] = (seconds / rows) / (firstSeconds / firstRows);
+  }
+}
+
 bool RunPeakMemoryChild(int argc, char** argv) {
+  if (argc >= 4 && qstrcmp(argv[1], kStepMemoryChild) == 0) {
+    RunStepMemoryChild(QString::fromLocal8Bit(argv[2]), argv[3]);
+  }
   if (argc < 5 || qstrcmp(argv[1], kPeakMemoryChild) != 0) return false;
   platform::FolderItem::SetAppFolderForTests(QString::fromLocal8Bit(argv[2]));
   platform::Seams seams;

@@ -4,10 +4,15 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <string>
 
 class MainWindow;
+
+namespace platform {
+class ListModel;
+}
 
 namespace bench_support {
 
@@ -27,11 +32,6 @@ double BestIteration(benchmark::State& state, Prepare prepare, Step step);
 
 // Records the peer's time and the ratio ours/peer as counters of the running benchmark.
 void ReportAgainstPeer(benchmark::State& state, double oursSeconds, double peerSeconds, const char* peerName);
-// Records the cost per row of the path `path` at `rows` rows, and its growth against the
-// fewest rows the same path was measured at before in this process (the smaller sizes run
-// first): 1.0 is linear.
-void ReportPerRow(benchmark::State& state, const std::string& path, int rows, double seconds);
-
 // What a whole process cost: CPU (user and system) and wall seconds, peak resident MiB.
 struct ProcessCost {
   double cpu = -1;
@@ -55,6 +55,13 @@ const QString& AddressFile(int rows);
 inline const QString& MillionAddressFile() {
   return AddressFile(1000000);
 }
+
+// A file of addresses, one a line, nearly each at a domain of its own (some behind a
+// "mail." host). Made once per size per benchmark process.
+const QString& DomainPerRowFile(int rows);
+
+// The rows of a list file, as the program reads them, in place of the list's rows.
+void RefillList(platform::ListModel& list, const QString& file);
 
 // About `bytes` of mixed text in lines: words, accented ones among them, and now and then
 // an address in one of the ways web pages and mails write them, or an "@" that is no
@@ -111,9 +118,22 @@ void DropFile(MainWindow* window, const QString& file);
 // given, in MiB; negative on failure. Each measure runs in a process of its own (see
 // RunPeakMemoryChild).
 double PeakMemoryMiB(const Program::Setup& setup, const QString& drop = {});
-// The child's side: when the arguments ask for it, does the run, prints the figure and
-// returns true.
+// The child's side of PeakMemoryMiB and StepPeakBytes: when the arguments ask for it,
+// does the run, prints the figure and returns true (or ends the process).
 bool RunPeakMemoryChild(int argc, char** argv);
+
+// A step of the program whose memory is measured apart: StepPeakBytes starts a fresh
+// program on `list` (opened at start-up, its window shown) in a process of its own, runs the
+// step named `step` there and returns the resident memory it added at its peak, in bytes,
+// over what the program held before it; negative on failure. Steps register by name before
+// main() runs (a static object).
+bool RegisterMeasuredStep(const std::string& name, std::function<void(MainWindow*)> step);
+double StepPeakBytes(const QString& list, const std::string& step);
+
+// Records a run of `rows` rows taking `seconds` under `name`; when a smaller run of that
+// name was recorded before in this process, reports the cost per row against it as the
+// counter "growth_per_row" (1 is linear).
+void ReportGrowth(benchmark::State& state, const std::string& name, int rows, double seconds);
 
 void ProcessEvents();
 double SecondsSince(qint64 startNanoseconds);

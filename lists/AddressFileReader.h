@@ -46,12 +46,20 @@ class AddressChunker {
 };
 
 struct FileProgress {
-  qint64 bytesRead = 0;
+  qint64 bytesRead = 0;  // up to the end of the bytes handed over
   qint64 fileSize = 0;
-  qint64 lines = 0;  // line ends read so far (LF, CR LF or a lone CR)
 };
 
 enum class FileScanResult { Done, Stopped, CouldNotOpen, ReadFailed };
+
+// Every `every`-th line of a file, the lines counted as a line reader reads them (each
+// ended by LF, CR LF or a lone CR, the last one also without an end): `reached(n)` is
+// called for each such line n that the file holds, after the scan has had every byte
+// before that line and before it has any byte of it.
+struct LineMarks {
+  qint64 every = 0;  // 0: none
+  std::function<void(qint64 line)> reached;
+};
 
 // Reads the file a chunk at a time and hands what of each can be scanned on its own (see
 // AddressChunker), in file order, to `chunk` with the progress so far; `chunk` scans it and
@@ -61,6 +69,6 @@ enum class FileScanResult { Done, Stopped, CouldNotOpen, ReadFailed };
 // read: a pipe or a device would never end.
 using ScanChunkHandler = std::function<bool(QByteArrayView bytes, const FileProgress& progress)>;
 FileScanResult ReadFileForScanning(const platform::FolderItem& file, const ScanChunkHandler& chunk,
-                                   qsizetype chunkBytes = 4 << 20);
+                                   const LineMarks& marks = {}, qsizetype chunkBytes = 4 << 20);
 
 }  // namespace lists

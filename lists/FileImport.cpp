@@ -63,28 +63,29 @@ void FileImport::ImportFolder(const platform::FolderItem& folder) {
 }
 
 void FileImport::ImportFile(const platform::FolderItem& file) {
-  qint64 reportedLines = 0;
   bool first = true;
   const auto chunk = [&](QByteArrayView bytes, const FileProgress& progress) {
-    if (progress.lines / kProgressLines > reportedLines / kProgressLines) {
-      reportedLines = progress.lines;
-      if (m_hooks.setSlug)
-        m_hooks.setSlug(QStringLiteral("Processing file line ") +
-                        platform::Str(progress.lines / kProgressLines * kProgressLines) +
-                        QStringLiteral("..."));
-      if (m_hooks.refresh) m_hooks.refresh();
-    }
-    // Room for the whole file's addresses, judged by the first chunk's.
+    // Room for the whole file's addresses, judged by the first bytes'.
     if (first && m_hooks.reserve && progress.bytesRead > 0 && !bytes.isEmpty()) {
+      first = false;
       const qsizetype found = std::count(bytes.begin(), bytes.end(), '@');
       m_hooks.reserve(
           static_cast<qsizetype>(static_cast<double>(found) * progress.fileSize / progress.bytesRead));
     }
-    first = false;
     AddFound(bytes);
     return !Stopped();
   };
-  const FileScanResult result = ReadFileForScanning(file, chunk, m_chunkBytes);
+  LineMarks progress;
+  if (m_hooks.setSlug || m_hooks.refresh) {
+    progress.every = kProgressLines;
+    progress.reached = [this](qint64 line) {
+      if (m_hooks.setSlug)
+        m_hooks.setSlug(QStringLiteral("Processing file line ") + platform::Str(line) +
+                        QStringLiteral("..."));
+      if (m_hooks.refresh) m_hooks.refresh();
+    };
+  }
+  const FileScanResult result = ReadFileForScanning(file, chunk, progress, m_chunkBytes);
   if (result == FileScanResult::CouldNotOpen) {
     ++m_filesSkipped;
     if (m_hooks.setSlug)

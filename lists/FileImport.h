@@ -33,7 +33,8 @@ class FileImport {
   explicit FileImport(ImportHooks hooks, qsizetype chunkBytes = 4 << 20);
 
   // A file: its addresses, read `chunkBytes` at a time, with "Processing file line N..."
-  // on the status line as every 500 more lines are read. A folder: every file in it and in its
+  // on the status line once line N is read, for every 500th line, before the addresses of
+  // that line are added. A folder: every file in it and in its
   // sub-folders. A file or folder that cannot be read is reported and skipped, and the rest of the
   // drop goes on; a folder reached again through a link inside itself is not entered again,
   // so a link loop ends.

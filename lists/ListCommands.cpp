@@ -85,31 +85,40 @@ bool ClearHistory(platform::ListModel& list) {
   return acted > 0;
 }
 
-RemoveResult RemoveSelectedToTrash(platform::ListModel& list, const platform::FolderItem& database,
-                                   const platform::FolderItem& openFile) {
-  if (!database.Child(QString::fromLatin1(kTrashName)).IsWriteable()) return RemoveResult::TrashNotWriteable;
+bool MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
+                     const platform::FolderItem& database, const platform::FolderItem& openFile) {
   bool trashFailed = false;
-  // Opened (and so created) before the selection is looked at.
+  // Opened (and so created) whether or not a row is to go.
   std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(database, openFile, &trashFailed);
-  if (trashFailed) return RemoveResult::TrashNotWritten;
-  if (list.SelCount() == 0) {
-    if (trash && !trash->Close()) return RemoveResult::TrashNotWritten;
-    return RemoveResult::NothingSelected;
-  }
+  if (trashFailed) return false;
   // Nothing below yields, so the rows written are exactly the rows removed.
   if (trash) {
-    for (int row = list.ListCount() - 1; row >= 0; --row) {
-      if (!list.Selected(row)) continue;
+    for (const int row : rows) {
       trash->WriteWith([&](QByteArray& buffer) {
         list.AppendCellFileBytes(row, 0, buffer);
         buffer.append('\n');
       });
     }
-    // An address leaves the list only once it is safely in Trash.
-    if (!trash->Close()) return RemoveResult::TrashNotWritten;
+    // An address leaves the list only once it is safely in Trash: the last write (at the
+    // close) may be the one that fails.
+    if (!trash->Close()) return false;
   }
-  list.RemoveRowsIf([&list](int row) { return list.Selected(row); });
-  return RemoveResult::Removed;
+  if (rows.empty()) return true;
+  std::vector<unsigned char> gone(static_cast<size_t>(list.ListCount()), 0);
+  for (const int row : rows) gone[static_cast<size_t>(row)] = 1;
+  list.RemoveRowsIf([&gone](int row) { return gone[static_cast<size_t>(row)] != 0; });
+  return true;
+}
+
+RemoveResult RemoveSelectedToTrash(platform::ListModel& list, const platform::FolderItem& database,
+                                   const platform::FolderItem& openFile) {
+  if (!database.Child(QString::fromLatin1(kTrashName)).IsWriteable()) return RemoveResult::TrashNotWriteable;
+  std::vector<int> selected;
+  for (int row = list.ListCount() - 1; row >= 0; --row) {
+    if (list.Selected(row)) selected.push_back(row);
+  }
+  if (!MoveRowsToTrash(list, selected, database, openFile)) return RemoveResult::TrashNotWritten;
+  return selected.empty() ? RemoveResult::NothingSelected : RemoveResult::Removed;
 }
 
 }  // namespace lists

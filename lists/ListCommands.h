@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <optional>
+#include <vector>
 
 #include "platform/FolderItem.h"
 
@@ -38,6 +39,14 @@ bool ToggleBlackList(platform::ListModel& list);
 // Addresses > Clear History: empties column 1 of the selected rows that hold neither
 // marker. True when it acted on any row, even one already empty.
 bool ClearHistory(platform::ListModel& list);
+
+// Appends the addresses of `rows` to Trash in the order given (Trash is created when
+// missing, also for no rows), and only once that write has reached the disk removes those
+// rows. When the open list is Trash itself, the rows are removed without a copy. False,
+// with no row removed, when Trash could not be opened or written.
+[[nodiscard]] bool MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
+                                   const platform::FolderItem& database,
+                                   const platform::FolderItem& openFile);
 
 enum class RemoveResult {
   TrashNotWriteable,  // Trash cannot be written: nothing was tried

@@ -1,6 +1,5 @@
 #include "lists/ListStore.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <climits>
@@ -28,6 +27,17 @@ constexpr int kReadBatch = 1024;
 // reserving room before the rows are counted).
 constexpr qint64 kReadPiece = 1 << 20;
 constexpr qint64 kShortestLine = 16;
+
+bool IsSameFile(const platform::FolderItem& a, const platform::FolderItem& b) {
+  if (a.IsNull() || b.IsNull()) return false;
+  const QString path = QFileInfo(a.AbsolutePath()).canonicalFilePath();
+  return !path.isEmpty() && path == QFileInfo(b.AbsolutePath()).canonicalFilePath();
+}
+
+// The system's words for a failure, as the end of a sentence.
+QString Because(const QString& reason) {
+  return reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason + QStringLiteral(".");
+}
 
 // Notes, while it lives, whether anyone but its owner edits the rows of a list.
 struct EditWatch {
@@ -226,6 +236,13 @@ bool ListStore::SaveAsFileNow(bool clearsChanged) {
       return false;
     }
   }
+  // The rows shown are only part of that file: written over it, they would lose the rest.
+  if (IsSameFile(file, m_partlyRead)) {
+    platform::MsgBox(QStringLiteral("Only part of ") + file.AbsolutePath() +
+                     QStringLiteral(" could be read, so this list is not saved over it. Please choose "
+                                    "another file to save it to."));
+    return false;
+  }
   m_refs.existingfile = file;
   if (m_refs.existingfile.IsNull()) return false;
   if (!m_refs.existingfile.IsWriteable()) {
@@ -295,6 +312,7 @@ void ListStore::OpenDatabaseNow(const QString& name) {
   if (!SaveBeforeLeavingNow()) return;
   if (!self) return;
   if (m_list) m_list->DeleteAllRows();
+  m_partlyRead = platform::FolderItem();
   // A name kept for the program's own files opens no list: saving the list would
   // overwrite that file (the settings, say).
   const std::optional<QString> problem = ListNameProblem(name);
@@ -329,13 +347,13 @@ void ListStore::ReadEmails() {
 void ListStore::ReadEmailsNow() {
   if (m_refs.existingfile.IsNull()) return;
   const platform::FolderItem file = m_refs.existingfile;
-  QFile device(file.AbsolutePath());
-  // Only a regular file: reading a pipe or a device could block for ever.
-  if (!QFileInfo(file.AbsolutePath()).isFile() || !device.open(QIODevice::ReadOnly)) {
+  QString reason;
+  const std::unique_ptr<QIODevice> device = platform::TextInputStream::OpenDevice(file, &reason);
+  if (!device) {
     // Left as the open file, an unreadable list would be overwritten by the next save
     // with whatever the empty list then holds.
     m_refs.existingfile = platform::FolderItem();
-    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + QStringLiteral("."));
+    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + Because(reason));
     return;
   }
   // What the program had journaled before it last ended without saving, as the file stood:
@@ -345,7 +363,7 @@ void ListStore::ReadEmailsNow() {
   // Room for every row at once: growing the list batch by batch would copy it over and
   // over. A row takes about the bytes of its line.
   if (m_list) {
-    const qint64 size = device.size();
+    const qint64 size = device->size();
     m_list->ReserveText(static_cast<qsizetype>(size));
     m_list->Reserve(m_list->ListCount() +
                     static_cast<int>(std::min<qint64>(size / kShortestLine, INT_MAX / 2)));
@@ -364,9 +382,19 @@ void ListStore::ReadEmailsNow() {
   };
   for (bool end = false; !end;) {
     piece.resize(kReadPiece);
-    const qint64 read = device.read(piece.data(), kReadPiece);
-    piece.resize(std::max<qint64>(read, 0));
-    end = read <= 0;
+    const qint64 read = device->read(piece.data(), kReadPiece);
+    if (read < 0) {
+      // What was read is no whole list. The rows stay for the user to save elsewhere; the
+      // file is no longer the list's, so that no save writes them over the rest of it.
+      m_refs.existingfile = platform::FolderItem();
+      m_partlyRead = file;
+      m_refs.changed = edits.edited;
+      Report(QStringLiteral("Could not read all of the list file ") + file.AbsolutePath() +
+             Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
+      return;
+    }
+    piece.resize(read);
+    end = read == 0;
     cells.clear();
     if (end) {
       splitter.Finish(collect);
@@ -385,7 +413,6 @@ void ListStore::ReadEmailsNow() {
       if (!self) return;
     }
   }
-  device.close();
   Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
          QStringLiteral(" addresses"));
   m_refs.changed = edits.edited;

@@ -43,7 +43,9 @@ class ListStore : public QObject {
   bool SaveAsFile();
   // Saves the open list, then opens the list named `name` from the Database folder.
   void OpenDatabase(const QString& name);
-  // Appends the rows of the open list's file to the address list.
+  // Appends the rows of the open list's file to the address list. A read that fails
+  // part-way keeps the rows read but leaves the list without a file, and Save As refuses
+  // that file until another list is opened: the part must never replace the whole.
   void ReadEmails();
   // The autosave timer's work: saves now, or when the running save, read or import ends.
   void AutoSave();
@@ -113,6 +115,8 @@ class ListStore : public QObject {
 
   QPointer<platform::ListModel> m_list;
   OpenListRefs m_refs;
+  // The file that the list was read from in part, until another list is opened.
+  platform::FolderItem m_partlyRead;
   std::function<void(const QString&)> m_setSlug;
   bool m_autoSavePending = false;
 };

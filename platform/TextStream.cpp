@@ -18,17 +18,52 @@ namespace platform {
 
 // ---- Reading ------------------------------------------------------------------------
 
+namespace {
+
+TextInputStream::DeviceFactory& ReadFactoryForTests() {
+  static TextInputStream::DeviceFactory factory;
+  return factory;
+}
+
+}  // namespace
+
 TextInputStream::TextInputStream(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
-std::unique_ptr<TextInputStream> TextInputStream::Open(const FolderItem& file) {
+std::unique_ptr<QIODevice> TextInputStream::OpenDevice(const FolderItem& file, QString* reason) {
   // Only regular files (or links to them): a dropped pipe or device would block the
   // program or never end.
   if (file.IsNull() || !QFileInfo(file.AbsolutePath()).isFile()) return nullptr;
-  QFile f(file.AbsolutePath());
-  if (!f.open(QIODevice::ReadOnly)) return nullptr;
-  QByteArray bytes = f.readAll();
-  if (f.error() != QFileDevice::NoError) return nullptr;
+  std::unique_ptr<QIODevice> device = ReadFactoryForTests() ? ReadFactoryForTests()(file.AbsolutePath())
+                                                            : std::make_unique<QFile>(file.AbsolutePath());
+  if (!device) return nullptr;
+  if (!device->isOpen() && !device->open(QIODevice::ReadOnly)) {
+    if (reason) *reason = device->errorString();
+    return nullptr;
+  }
+  return device;
+}
+
+std::unique_ptr<TextInputStream> TextInputStream::Open(const FolderItem& file, QString* reason) {
+  const std::unique_ptr<QIODevice> device = OpenDevice(file, reason);
+  if (!device) return nullptr;
+  constexpr qint64 kPiece = 1 << 16;
+  QByteArray bytes;
+  for (qint64 read = kPiece; read > 0;) {
+    const qsizetype at = bytes.size();
+    bytes.resize(at + kPiece);
+    read = device->read(bytes.data() + at, kPiece);
+    if (read < 0) {
+      // A file read in part is no file read: its lines would stand for the whole.
+      if (reason) *reason = device->errorString();
+      return nullptr;
+    }
+    bytes.resize(at + read);
+  }
   return std::unique_ptr<TextInputStream>(new TextInputStream(std::move(bytes)));
+}
+
+void TextInputStream::SetDeviceFactoryForTests(DeviceFactory factory) {
+  ReadFactoryForTests() = std::move(factory);
 }
 
 std::unique_ptr<TextInputStream> TextInputStream::FromBytes(QByteArray bytes) {
@@ -274,20 +309,30 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   impl->appendFrom = info.st_size;
-  auto qfile = std::make_unique<QFile>(impl->target);
-  const QIODevice::OpenMode mode =
-      (readable ? QIODevice::ReadWrite : QIODevice::WriteOnly) | QIODevice::Append;
-  if (!qfile->open(fd, mode, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    return nullptr;
-  }
   // A file edited by hand may end without a line end; the first appended line must not
   // run on into its last line (two addresses would become one).
-  if (info.st_size > 0 && readable && qfile->seek(info.st_size - 1)) {
-    char last = 0;
-    if (qfile->getChar(&last) && last != '\n' && last != '\r') impl->buffer.append('\n');
+  char last = 0;
+  if (info.st_size > 0 && readable && ::pread(fd, &last, 1, info.st_size - 1) == 1 && last != '\n' &&
+      last != '\r') {
+    impl->buffer.append('\n');
   }
-  impl->device = std::move(qfile);
+  constexpr QIODevice::OpenMode kMode = QIODevice::WriteOnly | QIODevice::Append;
+  if (FactoryForTests()) {
+    ::close(fd);
+    impl->device = FactoryForTests()(impl->target);
+    if (impl->device && !impl->device->isOpen() && !impl->device->open(kMode)) impl->device.reset();
+  } else {
+    auto qfile = std::make_unique<QFile>(impl->target);
+    if (qfile->open(fd, kMode, QFileDevice::AutoCloseHandle)) {
+      impl->device = std::move(qfile);
+    } else {
+      ::close(fd);
+    }
+  }
+  if (!impl->device) {
+    if (impl->createdByAppend) ::unlink(path.constData());
+    return nullptr;
+  }
   return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
 }
 

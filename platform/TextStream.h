@@ -14,10 +14,21 @@ namespace platform {
 // decoded with DecodeBytes, so bytes that are not UTF-8 survive a read and a write.
 class TextInputStream {
  public:
-  // Reads the whole file at once. Nothing when it cannot be opened or is not a regular
-  // file (a folder, a pipe, a device).
-  static std::unique_ptr<TextInputStream> Open(const FolderItem& file);
+  // Reads the whole file at once. Nothing when it cannot be opened or read to its end, or
+  // is not a regular file (a folder, a pipe, a device); `reason` then gets the system's
+  // words for it, when it gave any.
+  static std::unique_ptr<TextInputStream> Open(const FolderItem& file, QString* reason = nullptr);
   static std::unique_ptr<TextInputStream> FromBytes(QByteArray bytes);
+  // The file opened for reading a piece at a time, for readers that never hold it whole.
+  // Only regular files, as Open. A read that fails returns -1, with the reason in the
+  // device's errorString(): it is no end of the file.
+  static std::unique_ptr<QIODevice> OpenDevice(const FolderItem& file, QString* reason = nullptr);
+
+  // Tests: every file read is opened through this factory (given its path), so a device
+  // that fails after N bytes can be injected. A device it returns unopened is opened
+  // read-only; an empty factory restores plain files.
+  using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
+  static void SetDeviceFactoryForTests(DeviceFactory factory);
 
   QString ReadLine();
   QString ReadAll();
@@ -71,10 +82,11 @@ class TextOutputStream {
   [[nodiscard]] bool Close();
   bool Failed() const;
 
-  // Tests: every device a Create stream writes through comes from this factory (given the
-  // temporary file's path), so a device that fails after N bytes can be injected. The
-  // factory returns nothing when it cannot make the file; a device it returns unopened
-  // is opened write-only. An empty factory restores plain files.
+  // Tests: every device a stream writes through comes from this factory, given the path
+  // written (a Create stream's temporary file, an Append stream's file itself), so a
+  // device that fails after N bytes can be injected. The factory returns nothing when it
+  // cannot make the file; a device it returns unopened is opened write-only (to append,
+  // for an Append stream). An empty factory restores plain files.
   using DeviceFactory = std::function<std::unique_ptr<QIODevice>(const QString& path)>;
   static void SetDeviceFactoryForTests(DeviceFactory factory);
 

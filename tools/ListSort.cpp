@@ -5,8 +5,11 @@
 #include <QPointer>
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <numeric>
 #include <unordered_map>
 
+#include "platform/ByteArena.h"
 #include "platform/Date.h"
 #include "platform/ListModel.h"
 #include "platform/Text.h"
@@ -15,26 +18,78 @@ namespace tools {
 
 namespace {
 
-// The host part: from after the first "@" up to a second one or the end; nothing when
-// the address holds no "@".
-std::optional<QStringView> HostPart(QStringView address) {
-  const qsizetype at = address.indexOf(QLatin1Char('@'));
-  if (at < 0) return std::nullopt;
-  const qsizetype end = address.indexOf(QLatin1Char('@'), at + 1);
-  return address.mid(at + 1, end < 0 ? -1 : end - at - 1);
+const char16_t* Units(QStringView text) {
+  return text.utf16();
+}
+const char* Units(QByteArrayView bytes) {
+  return bytes.data();
 }
 
-// The key of the address options, as a view into the address.
-QStringView AddressKey(QStringView address, SortBy by) {
+// The key of the address options, as a view into the address, of its text or of its bytes
+// alike ("@" and "." are never part of a longer character in UTF-8). The host part runs
+// from after the first "@" up to a second one or the end; an address without "@" is its
+// own key. The domain is the next-to-last "."-separated label of a host part that holds a
+// ".". One pass, since a million addresses are keyed at a time.
+template <typename View>
+View AddressKey(View address, SortBy by) {
   if (by == SortBy::Id) return address;
-  const std::optional<QStringView> host = HostPart(address);
-  if (!host) return address;
-  if (by == SortBy::Subdomain) return *host;
-  // Domain: the next-to-last "."-separated label of a host part that holds a ".".
-  const qsizetype last = host->lastIndexOf(QLatin1Char('.'));
-  if (last < 0) return *host;
-  const qsizetype before = last == 0 ? -1 : host->lastIndexOf(QLatin1Char('.'), last - 1);
-  return host->mid(before + 1, last - before - 1);
+  const auto* units = Units(address);
+  const qsizetype size = address.size();
+  qsizetype at = -1;
+  qsizetype end = size;
+  qsizetype last = -1;    // the last "." of the host part
+  qsizetype before = -1;  // the "." before it
+  for (qsizetype i = 0; i < size; ++i) {
+    if (units[i] == '@') {
+      if (at >= 0) {
+        end = i;
+        break;
+      }
+      at = i;
+    } else if (units[i] == '.' && at >= 0) {
+      before = last;
+      last = i;
+    }
+  }
+  if (at < 0) return address;
+  if (by == SortBy::Subdomain || last < 0) return address.sliced(at + 1, end - at - 1);
+  const qsizetype from = before < 0 ? at + 1 : before + 1;
+  return address.sliced(from, last - from);
+}
+
+// Bytes whose order, byte by byte, is the exact order of texts (platform::StrComp mode 0:
+// UTF-16 units, a surrogate above every other unit). Characters go as UTF-8, whose byte
+// order is code point order. Units that are no character rank above the characters
+// their position allows: a surrogate without its other half after the supplementary
+// characters of its block and a lone second half after all characters (bytes kept from
+// files that are not UTF-8 among them), each as bytes no UTF-8 character begins with.
+void AppendOrderedBytes(QStringView text, QByteArray& out) {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const char16_t u = text[i].unicode();
+    const bool pair =
+        QChar::isHighSurrogate(u) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode());
+    if (u < 0x80) {
+      out.append(static_cast<char>(u));
+    } else if (u < 0x800) {
+      out.append(static_cast<char>(0xC0 | u >> 6)).append(static_cast<char>(0x80 | (u & 0x3F)));
+    } else if (!QChar::isSurrogate(u)) {
+      out.append(static_cast<char>(0xE0 | u >> 12))
+          .append(static_cast<char>(0x80 | ((u >> 6) & 0x3F)))
+          .append(static_cast<char>(0x80 | (u & 0x3F)));
+    } else if (QChar::isLowSurrogate(u)) {
+      out.append('\xF8').append(static_cast<char>(u >> 8)).append(static_cast<char>(u & 0xFF));
+    } else {
+      // The supplementary character, or for a lone first half the first of its block with
+      // the third byte one less and a fourth above any continuation byte: after the block
+      // before, and before this one.
+      const char32_t c =
+          pair ? QChar::surrogateToUcs4(u, text[++i].unicode()) : 0x10000 + (u - 0xD800) * 0x400;
+      out.append(static_cast<char>(0xF0 | c >> 18))
+          .append(static_cast<char>(0x80 | ((c >> 12) & 0x3F)))
+          .append(static_cast<char>((0x80 | ((c >> 6) & 0x3F)) - (pair ? 0 : 1)))
+          .append(static_cast<char>(pair ? 0x80 | (c & 0x3F) : 0xC0));
+    }
+  }
 }
 
 // Date keys: the day counts of the dates in mailing histories, each date text parsed once
@@ -81,7 +136,7 @@ class DateKeys {
 
 QString SortKey(const QString& address, const QString& history, SortBy by) {
   if (by == SortBy::Date) return DateKeys().Key(history);
-  return AddressKey(address, by).toString();
+  return AddressKey(QStringView(address), by).toString();
 }
 
 SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool ascending,
@@ -105,41 +160,59 @@ SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool 
   QObject::connect(&list, &QAbstractItemModel::layoutChanged, &watcher, markChanged);
 
   const int count = hi - lo + 1;
-  std::vector<QStringView> keys(static_cast<size_t>(count));
-  // Date keys: a few distinct texts, shared. Address keys: views into one text that holds
-  // every address, read without a string per row.
-  std::vector<QString> dateKeys;
-  QString addresses;
-  std::vector<qsizetype> ends;
+  SortKeys keys;
+  keys.Reserve(static_cast<size_t>(count));
+  // Keys in other bytes than the list's own: the date keys' few distinct texts, and the
+  // keys of addresses that are not plain ASCII. A piece of the arena stays where it is.
+  platform::ByteArena spilled;
+  const auto spill = [&spilled](const QByteArray& bytes) {
+    platform::ByteArena::Ref ref = 0;
+    char* at = spilled.Allocate(static_cast<size_t>(bytes.size()), &ref);
+    if (!bytes.isEmpty()) std::memcpy(at, bytes.constData(), static_cast<size_t>(bytes.size()));
+    return QByteArrayView(at, bytes.size());
+  };
+  QString text;
+  QByteArray bytes;
   if (by == SortBy::Date) {
     DateKeys dates;
-    QString history;
-    dateKeys.resize(static_cast<size_t>(count));
+    QHash<QString, QByteArrayView> keyBytes;
     for (int i = 0; i < count; ++i) {
-      list.ReadCell(lo + i, 1, history);
-      dateKeys[i] = dates.Key(history);
-      keys[i] = dateKeys[i];
+      list.ReadCell(lo + i, 1, text);
+      const QString key = dates.Key(text);
+      auto it = keyBytes.constFind(key);
+      if (it == keyBytes.constEnd()) {
+        bytes.clear();
+        AppendOrderedBytes(key, bytes);
+        it = keyBytes.insert(key, spill(bytes));
+      }
+      keys.Add(*it);
     }
   } else {
-    ends.resize(static_cast<size_t>(count));
+    // An ASCII address is its own key's bytes, read where the list keeps it.
     for (int i = 0; i < count; ++i) {
-      list.AppendCellText(lo + i, 0, addresses);
-      ends[i] = addresses.size();
-    }
-    const QStringView all(addresses);
-    for (int i = 0; i < count; ++i) {
-      const qsizetype start = i == 0 ? 0 : ends[i - 1];
-      keys[i] = AddressKey(all.sliced(start, ends[i] - start), by);
+      const platform::ListModel::StoredCell cell = list.CellBytes(lo + i, 0);
+      if (cell.form == platform::ListModel::CellForm::Ascii) {
+        keys.Add(AddressKey(cell.bytes, by));
+      } else {
+        list.ReadCell(lo + i, 0, text);
+        bytes.clear();
+        AppendOrderedBytes(AddressKey(QStringView(text), by), bytes);
+        keys.Add(spill(bytes));
+      }
     }
   }
-  const std::optional<std::vector<int>> order = QuicksortOrder(keys, ascending, progress);
+  const std::optional<std::vector<int>> order = QuicksortOrder(std::move(keys), ascending, progress);
   if (!guard || !order) return SortOutcome::Stopped;
   if (changed) return SortOutcome::ListChanged;
 
-  std::vector<int> whole(static_cast<size_t>(list.ListCount()));
-  for (int i = 0; i < static_cast<int>(whole.size()); ++i) whole[i] = i;
-  for (int i = 0; i < count; ++i) whole[lo + i] = lo + (*order)[i];
-  list.ReorderRows(whole);
+  if (count == list.ListCount()) {
+    list.ReorderRows(*order);
+  } else {
+    std::vector<int> whole(static_cast<size_t>(list.ListCount()));
+    std::iota(whole.begin(), whole.end(), 0);
+    for (int i = 0; i < count; ++i) whole[lo + i] = lo + (*order)[i];
+    list.ReorderRows(whole);
+  }
   return SortOutcome::Sorted;
 }
 

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <QtEndian>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -29,6 +33,39 @@ QString SortKey(const QString& address, const QString& history, SortBy by);
 using SortProgress = std::function<bool(long long steps, int lo, int pivot, int hi)>;
 inline constexpr int kSortProgressSteps = 2000;
 
+// The keys of the rows to order, in row order, each as bytes whose order (byte by byte,
+// a key before any longer key it begins) is the keys' exact order. The bytes are read
+// where they lie: they must stay there until the order is computed.
+class SortKeys {
+ public:
+  struct Key {
+    uint64_t head;  // the first eight bytes, the first the most significant; zeros past the end
+    const char* data;
+    uint32_t size;  // a cell of 4 GiB never fits a list in memory
+    uint32_t row;
+  };
+  void Reserve(size_t count) { m_keys.reserve(count); }
+  void Add(QByteArrayView key) {
+    m_keys.push_back({Head(key.data(), key.size()), key.data(), static_cast<uint32_t>(key.size()),
+                      static_cast<uint32_t>(m_keys.size())});
+  }
+  // Eight bytes from `data` as a number in their order, zeros past `size`.
+  static uint64_t Head(const char* data, qsizetype size) {
+    uint64_t head = 0;
+    if (size >= 8) {
+      std::memcpy(&head, data, 8);
+      return qFromBigEndian(head);
+    }
+    for (qsizetype i = 0; i < 8; ++i) head = head << 8 | (i < size ? static_cast<unsigned char>(data[i]) : 0);
+    return head;
+  }
+
+ private:
+  friend std::optional<std::vector<int>> QuicksortOrder(SortKeys keys, bool ascending,
+                                                        const SortProgress& progress);
+  std::vector<Key> m_keys;
+};
+
 // The order in which the row-moving quicksort leaves rows with these keys: element i of
 // the result is the row that ends in place i. That quicksort takes the middle row
 // ((lo + hi) / 2, rounded down) of each range as the pivot and walks the range once:
@@ -38,10 +75,12 @@ inline constexpr int kSortProgressSteps = 2000;
 // pivot that stayed, the rows moved from after it (in their order), the pivot, the rows
 // moved from before it (in reverse order), the rows after it that stayed. The same
 // arrangement is built here in one linear pass per range, on integer ranks of the keys,
-// with a loop instead of recursion; runs of partitions that each put only a few rows in
-// place (few distinct keys, a list in reverse order) take time for those rows only. The
-// steps told to `progress` count the rows handled; nothing when it stops the sort.
-std::optional<std::vector<int>> QuicksortOrder(const std::vector<QStringView>& keys, bool ascending,
+// with a loop instead of recursion; long runs of partitions that each put only a few rows
+// in place (few distinct keys, a list in reverse order) take time for those rows only. A
+// range whose keys all differ ends in the keys' order, whatever its pivots, and is put so
+// at once. The steps told to `progress` count the rows handled; nothing when it stops the
+// sort.
+std::optional<std::vector<int>> QuicksortOrder(SortKeys keys, bool ascending,
                                                const SortProgress& progress = {});
 
 enum class SortOutcome {

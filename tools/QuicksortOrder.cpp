@@ -1,6 +1,5 @@
 // The order the row-moving quicksort leaves rows in (tools::QuicksortOrder), computed on
 // integer ranks of the keys in time near n log n where the quicksort itself is quadratic.
-#include <QHash>
 #include <algorithm>
 #include <deque>
 
@@ -12,88 +11,85 @@ namespace tools {
 namespace {
 
 using Entry = RankSequence::Entry;
+using Key = SortKeys::Key;
 
-// Code units ranked in exact order (platform::StrComp mode 0, code point order):
-// surrogates above U+E000..U+FFFF; 1 and up, 0 standing for "past the end".
-uint64_t UnitRank(QStringView text, qsizetype i) {
-  if (i >= text.size()) return 0;
-  const char16_t u = text[i].unicode();
-  if (u >= 0xE000) return u - 0x800 + 1;
-  if (u >= 0xD800) return u + 0x2000 + 1;
-  return u + 1;
+// Hands the vector's memory back at once (assigning {} would keep it): the sort's arrays
+// come one after another, and the largest must not stay while the next is made.
+template <typename T>
+void Free(std::vector<T>& v) {
+  std::vector<T>().swap(v);
 }
 
-// The distinct texts' order, most significant units first: seven units at a time make a
-// number, the texts are sorted by it, and each run of equal numbers is sorted again by
-// the next seven. Sorting numbers in one array instead of comparing texts scattered over
-// the heap is what makes ranking a million addresses cheap.
-std::vector<uint32_t> ExactOrder(const std::vector<QStringView>& texts) {
-  constexpr int kUnits = 7;  // of 17 bits: 119 of the 128
-  struct Item {
-    uint64_t high;
-    uint64_t low;
-    uint32_t id;
-    bool operator<(const Item& other) const {
-      return high != other.high ? high < other.high : low < other.low;
-    }
-    bool operator==(const Item& other) const { return high == other.high && low == other.low; }
-  };
-  std::vector<Item> items(texts.size());
-  for (uint32_t i = 0; i < items.size(); ++i) items[i].id = i;
+// Ranks are doubled, with this bit set on those that more than one key has.
+constexpr uint32_t kShared = 1;
+
+// Runs of keys up to this long are ordered by whole keys, not pushed as runs of their own.
+constexpr size_t kShortRun = 16;
+
+// The bytes of a key from `offset` on, compared the way whole keys are.
+int CompareFrom(const Key& a, const Key& b, uint32_t offset) {
+  const uint32_t size = std::min(a.size, b.size) - offset;
+  const int bytes = size == 0 ? 0 : std::memcmp(a.data + offset, b.data + offset, size);
+  if (bytes != 0) return bytes;
+  return a.size == b.size ? 0 : (a.size < b.size ? -1 : 1);
+}
+
+// Puts the keys in their order, equal keys together, and marks in `starts` the place of
+// the first of each distinct key. Eight bytes at a time make a number, the keys are sorted
+// by it and by how many bytes they have past it (up to nine: "more than eight"), and each
+// run of equal numbers whose keys go on is sorted again by the next eight. Sorting numbers
+// held beside each key, instead of comparing bytes scattered over the list, is what makes
+// ordering a million addresses cheap; most keys differ in their first eight bytes.
+void OrderKeys(std::vector<Key>& keys, std::vector<bool>& starts) {
   struct Run {
     size_t begin;
     size_t end;
-    qsizetype offset;
+    uint32_t offset;
   };
+  starts.assign(keys.size(), false);
+  if (!keys.empty()) starts[0] = true;
+  // A short run is ordered at once by whole keys, so that at most one run in kShortRun
+  // keys waits.
   std::vector<Run> runs;
-  if (items.size() > 1) runs.push_back({0, items.size(), 0});
+  const auto order = [&keys, &starts, &runs](const Run& run) {
+    if (run.end - run.begin > kShortRun) {
+      runs.push_back(run);
+      return;
+    }
+    const auto from = [offset = run.offset](const Key& a, const Key& b) { return CompareFrom(a, b, offset); };
+    std::sort(keys.begin() + static_cast<std::ptrdiff_t>(run.begin),
+              keys.begin() + static_cast<std::ptrdiff_t>(run.end),
+              [&from](const Key& a, const Key& b) { return from(a, b) < 0; });
+    for (size_t i = run.begin + 1; i < run.end; ++i) starts[i] = from(keys[i - 1], keys[i]) != 0;
+  };
+  order({0, keys.size(), 0});
   while (!runs.empty()) {
     const Run run = runs.back();
     runs.pop_back();
+    const uint32_t offset = run.offset;
+    const auto begin = keys.begin() + static_cast<std::ptrdiff_t>(run.begin);
+    const auto end = keys.begin() + static_cast<std::ptrdiff_t>(run.end);
+    // The keys of a run all go on past the offset.
+    const auto tail = [offset](const Key& k) { return std::min<uint32_t>(k.size - offset, 9); };
     bool same = true;
-    for (size_t i = run.begin; i < run.end; ++i) {
-      const QStringView text = texts[items[i].id];
-      unsigned __int128 chunk = 0;
-      for (int u = 0; u < kUnits; ++u) chunk = (chunk << 17) | UnitRank(text, run.offset + u);
-      items[i].high = static_cast<uint64_t>(chunk >> 64);
-      items[i].low = static_cast<uint64_t>(chunk);
-      same = same && items[i] == items[run.begin];
+    for (auto k = begin; k != end; ++k) {
+      if (offset > 0) k->head = SortKeys::Head(k->data + offset, k->size - offset);
+      same = same && k->head == begin->head && tail(*k) == tail(*begin);
     }
-    // Distinct texts never agree up to the end of one of them, so every run ends.
-    if (!same) std::sort(items.begin() + run.begin, items.begin() + run.end);
+    if (!same) {
+      std::sort(begin, end, [&tail](const Key& a, const Key& b) {
+        return a.head != b.head ? a.head < b.head : tail(a) < tail(b);
+      });
+    }
     for (size_t i = run.begin; i < run.end;) {
       size_t j = i + 1;
-      while (j < run.end && items[j] == items[i]) ++j;
-      if (j - i > 1) runs.push_back({i, j, run.offset + kUnits});
+      while (j < run.end && keys[j].head == keys[i].head && tail(keys[j]) == tail(keys[i])) ++j;
+      if (i > run.begin) starts[i] = true;
+      // Keys with equal numbers that end within them are equal.
+      if (j - i > 1 && tail(keys[i]) > 8) order({i, j, offset + 8});
       i = j;
     }
   }
-  std::vector<uint32_t> order(items.size());
-  for (size_t i = 0; i < items.size(); ++i) order[i] = items[i].id;
-  return order;
-}
-
-// Each key's rank among the distinct keys in exact order, equal keys sharing a rank;
-// `distinct` receives the number of ranks.
-std::vector<uint32_t> RankKeys(const std::vector<QStringView>& keys, uint32_t& distinct) {
-  QHash<QStringView, uint32_t> ids;
-  ids.reserve(static_cast<qsizetype>(keys.size()));
-  std::vector<QStringView> texts;
-  std::vector<uint32_t> rank(keys.size());
-  for (size_t i = 0; i < keys.size(); ++i) {
-    auto it = ids.constFind(keys[i]);
-    if (it == ids.constEnd()) {
-      it = ids.insert(keys[i], static_cast<uint32_t>(texts.size()));
-      texts.push_back(keys[i]);
-    }
-    rank[i] = *it;
-  }
-  const std::vector<uint32_t> byText = ExactOrder(texts);
-  std::vector<uint32_t> rankOfId(texts.size());
-  for (uint32_t r = 0; r < byText.size(); ++r) rankOfId[byText[r]] = r;
-  for (uint32_t& r : rank) r = rankOfId[r];
-  distinct = static_cast<uint32_t>(texts.size());
-  return rank;
 }
 
 // A double-ended run of entries that can be turned round in constant time.
@@ -112,24 +108,33 @@ class EntryRun {
   bool m_reversed = false;
 };
 
-// Ranges up to this wide are partitioned in the arrays whatever their pivot.
+// Ranges up to this wide are partitioned in the arrays whatever their pivot, and wider
+// ones too until this many partitions in a row have put few of their rows in place.
 constexpr int kChainWidth = 16;
+constexpr int kChainAfter = 8;
 
 class QuicksortRun {
  public:
-  QuicksortRun(const std::vector<uint32_t>& ranks, const SortProgress& progress) : m_progress(progress) {
+  QuicksortRun(std::vector<uint32_t> ranks, const SortProgress& progress) : m_progress(progress) {
     m_items.resize(ranks.size());
     for (size_t i = 0; i < ranks.size(); ++i) m_items[i] = {ranks[i], static_cast<int>(i)};
-    m_scratch.resize(ranks.size());
+    Free(ranks);
+    m_scratch.resize(m_items.size());
   }
 
   // False when the progress callback stopped it.
   bool Run() {
     const int n = static_cast<int>(m_items.size());
-    std::vector<std::pair<int, int>> ranges;
-    if (n > 1) ranges.emplace_back(0, n - 1);
+    // A range, and how many partitions in a row put only a few rows of it in place.
+    struct Range {
+      int lo;
+      int hi;
+      int lopsided;
+    };
+    std::vector<Range> ranges;
+    if (n > 1) ranges.push_back({0, n - 1, 0});
     while (!ranges.empty()) {
-      auto [lo, hi] = ranges.back();
+      auto [lo, hi, lopsided] = ranges.back();
       ranges.pop_back();
       while (lo < hi) {
         const int p = lo + (hi - lo) / 2;
@@ -139,6 +144,7 @@ class QuicksortRun {
         int movedBefore = 0;
         bool less = false;
         bool greater = false;
+        uint32_t anyShared = pivot & kShared;  // whether a key of the range is shared
         // Without branches on the keys: on random keys they would be mispredicted half
         // the time.
         for (int i = lo; i < p; ++i) {
@@ -146,31 +152,41 @@ class QuicksortRun {
           stayBefore += static_cast<int>(r <= pivot);
           less |= r < pivot;
           greater |= r > pivot;
+          anyShared |= r & kShared;
         }
         for (int i = p + 1; i <= hi; ++i) {
           const uint32_t r = m_items[i].rank;
           movedBefore += static_cast<int>(r < pivot);
           less |= r < pivot;
           greater |= r > pivot;
+          anyShared |= r & kShared;
         }
         // Keys that all equal the pivot's never move.
         if (!less && !greater) break;
+        if (anyShared == 0) {
+          PlaceInOrder(lo, hi);
+          break;
+        }
         // A pivot with the largest key puts its equals after it at the end, one with the
-        // smallest its equals before it at the start. When that is only a few rows, a
-        // chain of such partitions is likely to follow.
+        // smallest its equals before it at the start. When that is only a few rows, time
+        // and again, a chain of such partitions is likely to go on: building the chain's
+        // sequence costs as much as several partitions, so a short chain runs here.
         const int peeled = !greater ? (hi - p) - movedBefore : stayBefore;
-        if ((!less || !greater) && hi - lo + 1 > kChainWidth && peeled < (hi - lo + 1) / 8) {
+        const bool fewPlaced = (!less || !greater) && hi - lo + 1 > kChainWidth && peeled < (hi - lo + 1) / 8;
+        lopsided = fewPlaced ? lopsided + 1 : 0;
+        if (lopsided > kChainAfter) {
           if (!RunChain(lo, hi)) return false;
+          lopsided = 0;
           continue;
         }
         const int place = Partition(lo, p, hi, stayBefore, movedBefore);
         // Go on with the smaller side and keep the larger for later: at most log2(n)
         // ranges wait, however unevenly the pivots split.
         if (place - lo < hi - place) {
-          ranges.emplace_back(place + 1, hi);
+          ranges.push_back({place + 1, hi, lopsided});
           hi = place - 1;
         } else {
-          ranges.emplace_back(lo, place - 1);
+          ranges.push_back({lo, place - 1, lopsided});
           lo = place + 1;
         }
       }
@@ -192,6 +208,16 @@ class QuicksortRun {
     }
     m_steps += work;
     return true;
+  }
+
+  // A range where no two keys are equal ends in the keys' order, whatever the pivots: and
+  // since the range holds the rows of its final places, its ranks follow one another.
+  void PlaceInOrder(int lo, int hi) {
+    uint32_t first = m_items[lo].rank;
+    for (int i = lo; i <= hi; ++i) first = std::min(first, m_items[i].rank);
+    for (int i = lo; i <= hi; ++i)
+      m_scratch[lo + static_cast<int>((m_items[i].rank - first) / 2)] = m_items[i];
+    std::copy(m_scratch.begin() + lo, m_scratch.begin() + hi + 1, m_items.begin() + lo);
   }
 
   // One partition in the arrays, in one pass; returns the pivot's place. Rows before the
@@ -383,15 +409,22 @@ class QuicksortRun {
 
 }  // namespace
 
-std::optional<std::vector<int>> QuicksortOrder(const std::vector<QStringView>& keys, bool ascending,
-                                               const SortProgress& progress) {
-  uint32_t distinct = 0;
-  std::vector<uint32_t> rank = RankKeys(keys, distinct);
+std::optional<std::vector<int>> QuicksortOrder(SortKeys keys, bool ascending, const SortProgress& progress) {
+  std::vector<Key> ordered = std::move(keys.m_keys);
+  std::vector<bool> starts;
+  OrderKeys(ordered, starts);
+  const auto distinct = static_cast<uint32_t>(std::count(starts.begin(), starts.end(), true));
   // Descending is ascending on mirrored ranks: "after the pivot" is then "less than it".
-  if (!ascending) {
-    for (uint32_t& r : rank) r = distinct - 1 - r;
+  std::vector<uint32_t> rank(ordered.size());
+  uint32_t r = 0;
+  for (size_t i = 0; i < ordered.size(); ++i) {
+    r += i > 0 && starts[i] ? 1 : 0;
+    const bool shared = !starts[i] || (i + 1 < ordered.size() && !starts[i + 1]);
+    rank[ordered[i].row] = (ascending ? r : distinct - 1 - r) * 2 + (shared ? kShared : 0);
   }
-  QuicksortRun run(rank, progress);
+  Free(ordered);
+  Free(starts);
+  QuicksortRun run(std::move(rank), progress);
   if (!run.Run()) return std::nullopt;
   return run.Order();
 }

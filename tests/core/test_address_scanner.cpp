@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include "lists/AddressFileReader.h"
@@ -55,7 +57,7 @@ TEST(AddressScanner, HandPickedCases) {
 // upper-case oddly, bytes that are not UTF-8, and whole addresses so that many candidates pass.
 QByteArray RandomBytes(QRandomGenerator& random, int count) {
   static const QList<QByteArray> pieces =
-      u"a|Z|q|0|9|.|.|-|_|@|@|@|/| |\n|\r\n|+|%|\"|<|>|,|;|:|é|ı|ſ|ß|😀|\t|ab.cd|x@yz.com|"
+      u"a|Z|q|0|9|.|.|-|_|@|@|@|/| |\n|\r\n|\r|+|%|\"|<|>|,|;|:|é|ı|ſ|ß|😀|\t|ab.cd|x@yz.com|"
       u"John.Smith@Example.org|...|@@|a@b.cd"_s.toUtf8()
           .append("|\x80|\xff|\xc3|\xa9|\xe2\x82|\xf0\x9f\x98")
           .split('|');
@@ -84,26 +86,44 @@ TEST(AddressScanner, AgreesWithTheOracleOnRandomTexts) {
 }
 
 // A dropped file is read chunk by chunk, each scanned as it comes in; however the bytes
-// are cut, the addresses are those the literal scanner finds in the file's lines, in order.
+// are cut, the addresses are those the literal scanner finds in the file's lines, in order,
+// and every k-th line the file holds is marked once read, before its own addresses.
 TEST(AddressScanner, ChunkedFileFindsWhatItsLinesFind) {
   QRandomGenerator random(500);
+  QTemporaryDir dir;
+  const QString path = dir.filePath("dropped");
+  testing_support::WriteAll(path, {});
+  QByteArray bytes;
+  // The file's bytes come from memory: thousands of files rewritten would wait on the disk.
+  platform::TextInputStream::SetDeviceFactoryForTests([&bytes](const QString&) {
+    auto buffer = std::make_unique<QBuffer>();
+    buffer->setData(bytes);
+    return buffer;
+  });
   for (int round = 0; round < 3000; ++round) {
-    const QByteArray bytes = RandomBytes(random, random.bounded(1, 80));
+    bytes = RandomBytes(random, random.bounded(1, round % 4 == 2 ? 400 : 80));
+    if (round % 3 == 0) bytes.replace("\r", "");
+    const int every = random.bounded(1, 5);
     QStringList byLine;
-    auto stream = platform::TextInputStream::FromBytes(bytes);
-    while (!stream->EOF_()) {
+    int lines = 0;
+    for (auto stream = platform::TextInputStream::FromBytes(bytes); !stream->EOF_();) {
       const QString found = oracle::FindEmailsLiterally(stream->ReadLine());
+      if (++lines % every == 0) byLine << QString("#%1").arg(lines);
       if (!found.isEmpty()) byLine << found;
     }
-    lists::AddressChunker chunker;
     QStringList chunked;
-    for (qsizetype at = 0, n = 0; at < bytes.size(); at += n) {
-      n = random.bounded(1, round % 2 ? 8 : int(bytes.size()) + 1);
-      chunked += chunker.Feed(bytes.mid(at, n));
-    }
-    chunked += chunker.Finish();
-    ASSERT_EQ(chunked.join(u' '), byLine.join(u' ')) << bytes.toHex().toStdString();
+    const lists::LineMarks marks{every, [&](qint64 line) { chunked << QString("#%1").arg(line); }};
+    const auto scan = [&](QByteArrayView piece, const lists::FileProgress&) {
+      lists::ForEachEmail(piece,
+                          [&](qsizetype at, qsizetype n) { chunked << piece.sliced(at, n).toByteArray(); });
+      return true;
+    };
+    ASSERT_EQ(lists::ReadFileForScanning(platform::FolderItem(path), scan, marks,
+                                         random.bounded(1, round % 2 ? 8 : 5000)),
+              lists::FileScanResult::Done);
+    ASSERT_EQ(chunked.join(u' '), byLine.join(u' ')) << every << " " << bytes.toHex().toStdString();
   }
+  platform::TextInputStream::SetDeviceFactoryForTests({});
 }
 
 // A stretch with no boundary is held back from piece to piece only up to a limit; one

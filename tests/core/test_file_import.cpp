@@ -48,7 +48,7 @@ TEST_F(FileImportTest, FolderWithNestedFoldersAnUnreadableFileAndALinkLoop) {
   WriteAll(root + "/b/c/d/deep.html", "<a href=\"mailto:deep@example.org\">x</a>");
   ASSERT_TRUE(QFile::link(root, root + "/b/c/back-to-root"));
   ASSERT_TRUE(QFile::link(root + "/b", root + "/b/self"));
-  WriteAll(root + "/b/mid", "mid@example.net");
+  WriteAll(root + "/b/mid", QByteArray(1000, '\n') + "mid@example.net");
   WriteAll(root + "/z-empty", "");
   Import(root);
   EXPECT_EQ(added,
@@ -56,6 +56,8 @@ TEST_F(FileImportTest, FolderWithNestedFoldersAnUnreadableFileAndALinkLoop) {
   EXPECT_EQ(std::make_tuple(filesRead, slugs.filter("Could not read the file").size(),
                             slugs.filter("a2-dangling").size(), slugs.count("4 addresses..."), slugs.last()),
             std::make_tuple(4, 1, 1, 2, QString("4 addresses...")));
+  EXPECT_EQ(slugs.filter("Processing"),
+            (QStringList{"Processing file line 500...", "Processing file line 1000..."}));
   slugs.clear();
   Import({});
   EXPECT_EQ(slugs, QStringList{"4 addresses..."});

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <numeric>
 #include <random>
 
 #include "platform/Date.h"
@@ -16,12 +17,16 @@ using tools::SortBy;
 // Rows of (address, history, tag) from small pools, so keys repeat, in awkward forms (no or
 // two "@", odd dots, markers, broken parentheses, dates of differing lengths).
 std::vector<QStringList> RandomRows(std::mt19937& random, int count) {
-  // Code points in and beyond the first plane, and a lone surrogate (a byte that was not UTF-8).
+  // Code points in and beyond the first plane, a lone surrogate (a byte that was not UTF-8),
+  // halves of pairs alone (first halves of the block of two of the characters and of the block
+  // before it, a second half), a NUL; keys of eight bytes and longer ones that begin with them.
   // clang-format off
   static const QStringList users = {"a", "A", "b", "ann", "Bob", "zed", "", QString::fromUtf8("\xC3\xA9"),
-      QString(QChar(0xFFFD)), QString::fromUtf8("\xF0\x9F\x98\x80"), QString(QChar(0xDC80)) + "x"};
+      QString(QChar(0xFFFD)), QString::fromUtf8("\xF0\x9F\x98\x80"), QString(QChar(0xDC80)) + "x",
+      QString(QChar(0xD83D)), QString(QChar(0xD83C)) + "b", QString(QChar(0xDFFF)),
+      QString::fromUtf8("\xF0\x9F\x90\x80"), QString("a") + QChar(0)};
   static const QStringList hosts = {"example.com", "mail.example.com", "example.org", "x.example.org", "host", "",
-      ".", "a.", "h.b.c.d", "b@c.d"};
+      ".", "a.", "h.b.c.d", "b@c.d", "mail.examples.org", "examplesx.org"};
   const auto day = [](int y, int m, int d) { return platform::Date(QDateTime(QDate(y, m, d), QTime(9, 0))).ShortDate(); };
   const QStringList histories = {"", "Black Listed", "Opted Out", "News(" + day(2026, 1, 2) + ") ",
       "News(" + day(2025, 12, 30) + ") Sale(" + day(2026, 1, 2) + ") ", "Old(" + day(1972, 3, 4) + ") ", "x(y) (",
@@ -52,6 +57,30 @@ std::vector<QStringList> BlockRows(std::mt19937& random) {
   return rows;
 }
 
+// Rows that drive the quicksort into long chains of partitions that each place only their
+// pivot: the middle row of each range holds its smallest or largest key, at random. Some
+// keys are made equal, so that equal keys come into the chains.
+std::vector<QStringList> ChainRows(std::mt19937& random) {
+  std::vector<int> places(20 + random() % 180);
+  std::iota(places.begin(), places.end(), 0);
+  std::vector<int> value(places.size());
+  int low = 0;
+  int high = static_cast<int>(places.size());
+  while (!places.empty()) {
+    const auto middle = places.begin() + static_cast<std::ptrdiff_t>((places.size() - 1) / 2);
+    const bool largest = random() % 2 == 0;
+    value[*middle] = largest ? --high : low++;
+    // The smallest goes first and the rows before it after it, last first; the largest last.
+    if (!largest) std::reverse(places.begin(), middle);
+    places.erase(middle);
+  }
+  const int coarse = 1 + static_cast<int>(random() % 4);
+  std::vector<QStringList> rows;
+  for (const int v : value)
+    rows.push_back({QString::asprintf("u@h%03d.x", v / coarse), "", QString::number(rows.size())});
+  return rows;
+}
+
 // The sort leaves every row exactly where the literal row-moving quicksort does, for every
 // key and both directions, on lists full of equal keys.
 TEST(ListSort, AgreesWithTheLiteralQuicksort) {
@@ -59,8 +88,10 @@ TEST(ListSort, AgreesWithTheLiteralQuicksort) {
   for (const SortBy by : {SortBy::Id, SortBy::Domain, SortBy::Subdomain, SortBy::Date}) {
     for (const bool ascending : {true, false}) {
       for (int trial = 0; trial < 40; ++trial) {
-        const std::vector<QStringList> rows =
-            trial % 3 == 0 ? BlockRows(random) : RandomRows(random, static_cast<int>(random() % 160));
+        const std::vector<QStringList> rows = trial % 3 == 0 ? BlockRows(random)
+                                              : trial % 3 == 1
+                                                  ? ChainRows(random)
+                                                  : RandomRows(random, static_cast<int>(random() % 160));
         oracle::LiteralSort literal(rows, by, ascending);
         literal.SortTable(0, static_cast<int>(rows.size()) - 1);
         platform::ListModel model(3);
@@ -91,7 +122,8 @@ TEST(ListSort, WorstCasesSortWithoutDeepWork) {
   std::vector<QStringList> pivotsLargest;
   std::vector<QStringList> twoBlocks;
   for (int i = 0; i < kRows; ++i) {
-    pivotsLargest.push_back({QString::asprintf("%06d", value[i])});
+    // Two rows share the smallest key: keys that all differ would be placed without partitions.
+    pivotsLargest.push_back({QString::asprintf("%06d", std::max(value[i] - 1, 1))});
     twoBlocks.push_back({i < kRows / 2 ? "b" : "a"});
   }
   for (const auto& rows : {pivotsLargest, twoBlocks}) {

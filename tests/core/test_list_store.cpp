@@ -10,6 +10,7 @@
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/TextStream.h"
+#include "support/FailingFile.h"
 #include "support/ListFileOracle.h"
 #include "support/TestSupport.h"
 #include "tools/ListSort.h"
@@ -120,6 +121,29 @@ TEST_F(ListStoreTest, OpenDatabaseOfNoReadableList) {
         << name.toStdString();
   }
   EXPECT_EQ(slugs.filter("Could not read the list file").size(), 1);
+}
+
+// A read that fails part-way stops there and says why. The rows read stay, to be saved
+// elsewhere, but never over their file: the list has none, and Save As refuses that file.
+TEST_F(ListStoreTest, ReadErrorNeverSavesThePartOverTheWhole) {
+  QByteArray bytes;
+  for (int i = 0; i < 3000; ++i) bytes += QString("a%1@b.com H \n").arg(i, 4, 10, QChar('0')).toLatin1();
+  WriteAll(Path("L"), bytes);
+  platform::TextInputStream::SetDeviceFactoryForTests(
+      [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 20000, 0); });
+  store->OpenDatabase("L");
+  platform::TextInputStream::SetDeviceFactoryForTests({});
+  EXPECT_EQ(std::make_tuple(existingfile.IsNull(), changed), std::make_tuple(true, false));
+  list.AddRow("new@b.com");
+  changed = true;
+  recording.saveAnswers = {Path("L"), Path("Part")};
+  store->SaveFile();  // refused: the list's own file
+  store->SaveAsFile();
+  EXPECT_EQ(std::make_tuple(slugs.last(), recording.messages.size(), ReadAll(Path("L")),
+                            ReadAll(Path("Part")).count('\n')),
+            std::make_tuple("Could not read all of the list file " + Path("L") +
+                                ": Input/output error. Only part of it is shown.",
+                            1, bytes, 20000 / 15 + 1));
 }
 
 // Without a file the save asks for one; refused, it keeps Changed and the rows. A list is
@@ -305,23 +329,30 @@ TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
   }
 }
 
-// A folder or a pipe in the place of Trash (or LastDatabase): nothing waits on the pipe, the
-// list stays, and each command says why it did nothing.
-TEST_F(ListStoreTest, TrashThatIsNoFileIsRefused) {
+// A pipe in the place of Trash (or LastDatabase), or a Trash whose last write fails (at its
+// close, after part of it): nothing waits on the pipe, the list stays, Trash keeps its old
+// lines, and each command says why it did nothing.
+TEST_F(ListStoreTest, TrashThatCannotBeWrittenIsRefused) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(Path("LastDatabase")).constData(), 0600), 0);
-  for (const bool pipe : {false, true}) {
-    ASSERT_EQ(pipe ? QDir(Path("Trash")).removeRecursively() &&
-                         ::mkfifo(QFile::encodeName(Path("Trash")).constData(), 0600) == 0
-                   : QDir(database.AbsolutePath()).mkdir("Trash"),
-              true);
-    WriteAll(Path("L"), "a@b.com \n");
+  for (const qint64 writable : {-1, 0, 5}) {  // -1: Trash is a pipe
+    SCOPED_TRACE(writable);
+    QFile::remove(Path("Trash"));
+    writable < 0 ? (void)::mkfifo(QFile::encodeName(Path("Trash")).constData(), 0600)
+                 : WriteAll(Path("Trash"), "old@b.com\n");
+    WriteAll(Path("L"), "a@b.com \nc@d.com \n");
     slugs.clear();
     store->OpenDatabase("L");
+    platform::TextOutputStream::SetDeviceFactoryForTests(
+        [&](const QString& path) -> std::unique_ptr<QIODevice> {
+          if (path != Path("Trash")) return nullptr;  // a full disk but for Trash's first bytes
+          return std::make_unique<testing_support::FailingFile>(path, 0, writable);
+        });
     store->RemoveOpenList();
     store->EmptyTrash();
-    EXPECT_EQ(std::make_tuple(QFile::exists(Path("L")), list.ListCount(), existingfile.AbsolutePath()),
-              std::make_tuple(true, 1, Path("L")));
-    EXPECT_EQ(slugs.size(), 4);  // the count, then LastDatabase, Remove and Empty say why
+    // The count, then LastDatabase, Remove and Empty say why.
+    EXPECT_EQ(std::make_tuple(QFile::exists(Path("L")), list.ListCount(), existingfile.AbsolutePath(),
+                              QFileInfo(Path("Trash")).size(), slugs.size()),
+              std::make_tuple(true, 2, Path("L"), writable < 0 ? 0 : 10, 4));
   }
 }
 

@@ -7,8 +7,10 @@
 
 #include "MainWindowFixture.h"
 #include "platform/EventLoop.h"
+#include "platform/TextStream.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/Listbox.h"
+#include "support/FailingFile.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
 #include "tools/ui/SortWindow.h"
@@ -103,7 +105,7 @@ TEST_F(ListToolsTest, SortWindowSortsTheList) {
 // when Trash cannot be written no row leaves and the user is told.
 TEST_F(ListToolsTest, RemoveAllFromMainList) {
   const QString trash = DatabasePath() + "/Trash";
-  // open list, Trash is a folder, the window's rows, the main rows; both after, and Trash
+  // open list, Trash's last write fails, the window's rows, the main rows; both after, and Trash
   using Case = std::tuple<QString, bool, QStringList, QStringList, QStringList, QStringList, QByteArray>;
   const Case cases[] = {
       {"", false, {"a@x", "a@x", "A@x"}, {"a@x", "A@X", "a@x"}, {"a@x", "A@x"}, {"A@X"}, "a@x\na@x\n"},
@@ -111,10 +113,12 @@ TEST_F(ListToolsTest, RemoveAllFromMainList) {
       {"Friends", false, {}, {"bob@x.org"}, {}, {"bob@x.org"}, ""},
       {"", true, {"bob@x.org"}, {"bob@x.org"}, {"bob@x.org"}, {"bob@x.org"}, ""},
   };
-  for (const auto& [openList, trashIsFolder, listed, main, listedAfter, mainAfter, trashAfter] : cases) {
+  for (const auto& [openList, trashFails, listed, main, listedAfter, mainAfter, trashAfter] : cases) {
     QFile::remove(trash);
-    QDir().rmdir(trash);
-    if (trashIsFolder) QDir().mkpath(trash);
+    if (trashFails) {
+      platform::TextOutputStream::SetDeviceFactoryForTests(
+          [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 0, 0); });
+    }
     m_window->existingfile =
         platform::FolderItem(openList.isEmpty() ? QString() : DatabasePath() + "/" + openList);
     m_window->Changed = false;
@@ -123,14 +127,14 @@ TEST_F(ListToolsTest, RemoveAllFromMainList) {
     MessageWindow* window = Shown<MessageWindow>();
     for (const QString& a : listed) window->MessageList->AddRow(a);
     window->RemoveFromMain->click();
-    const QString told = trashIsFolder ? m_recorded.messages.last() : m_window->Slug->text();
-    EXPECT_EQ(
-        std::make_tuple(Column(window->MessageList), Column(m_window->elist), m_window->Changed,
-                        testing_support::ReadAll(trash), told),
-        std::make_tuple(listedAfter, mainAfter, mainAfter != main, trashAfter,
-                        trashIsFolder ? "The addresses could not be copied to Trash, so none of them was "
-                                        "removed from the list."
-                                      : QString::number(mainAfter.size()) + " addresses"));
+    platform::TextOutputStream::SetDeviceFactoryForTests({});
+    const QString told = trashFails ? m_recorded.messages.last() : m_window->Slug->text();
+    EXPECT_EQ(std::make_tuple(Column(window->MessageList), Column(m_window->elist), m_window->Changed,
+                              testing_support::ReadAll(trash), told),
+              std::make_tuple(listedAfter, mainAfter, mainAfter != main, trashAfter,
+                              trashFails ? "The addresses could not be copied to Trash, so none of them was "
+                                           "removed from the list."
+                                         : QString::number(mainAfter.size()) + " addresses"));
     delete window;
   }
 }

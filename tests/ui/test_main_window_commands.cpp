@@ -9,7 +9,9 @@
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/EventLoop.h"
+#include "platform/TextStream.h"
 #include "platform/ui/Listbox.h"
+#include "support/FailingFile.h"
 
 using testing_support::ReadAll;
 using testing_support::Rows;
@@ -71,17 +73,14 @@ TEST_F(ListCommandsTest, Commands) {
       {"AddressesRemove", 0, OpenTrash, rows, "", kept, "", "old@x.com\n", 2, {}, true},
       {"AddressesRemove", 1, File, rows, "", rows, "", "old@x.com\n", 1, {}, false},
       {"AddressesRemove", 0, Missing, kept, "", kept, "", "", 2, {"Select a list entry to delete."}, false},
-      {"AddressesRemove", 0, DiskFull, rows, "", rows, "", {}, 2, {full}, false},
+      {"AddressesRemove", 0, DiskFull, rows, "", rows, "", "old@x.com\n", 2, {full}, false},
   };
   // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.command << " " << c.before.join(" ").toStdString() << " "
                                     << c.trash);
     QFile::remove(TrashPath());
-    if (c.trash == File || c.trash == OpenTrash) WriteAll(TrashPath(), "old@x.com\n");
-    if (c.trash == DiskFull) {
-      ASSERT_TRUE(QFile::link("/dev/full", TrashPath()));
-    }
+    if (c.trash != Missing) WriteAll(TrashPath(), "old@x.com\n");
     m_window->Changed = false;
     m_window->OpenDatabase(c.trash == OpenTrash ? "Trash" : "Friends");
     SetRows(*m_window->elist->Model(), c.before);
@@ -91,7 +90,12 @@ TEST_F(ListCommandsTest, Commands) {
     m_window->xduplicates = true;
     m_recorded.clipboard = c.clipboard;
     m_recorded.messages.clear();
+    if (c.trash == DiskFull) {  // Trash's one write, at its close, fails
+      platform::TextOutputStream::SetDeviceFactoryForTests(
+          [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 0, 0); });
+    }
     ASSERT_EQ(Run(c.command), true);
+    platform::TextOutputStream::SetDeviceFactoryForTests({});
     EXPECT_EQ(Rows(*m_window->elist->Model()), c.after);
     EXPECT_EQ(m_recorded.clipboard, c.clipboardAfter);
     EXPECT_EQ(m_window->CheckList->ListCount(), c.queueLeft);

@@ -15,13 +15,12 @@
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
-#include "lists/MailingLists.h"
+#include "lists/ListCommands.h"
 #include "lists/ui/DialogSupport.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
-#include "platform/TextStream.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
@@ -171,23 +170,11 @@ void MessageWindow::RemoveFromMain_Action() {
   listed->RemoveRowsIf([&plan](int row) { return plan.repeats[row] != 0; });
 
   // The addresses reach Trash before their rows go, and no row goes unless they all did.
-  bool trashFailed = false;
-  std::unique_ptr<platform::TextOutputStream> trash =
-      lists::OpenTrashForCopy(main.database, main.existingfile, &trashFailed);
-  if (trash) {
-    for (const int row : plan.mainRows) trash->WriteLine(elist->Cell(row, 0));
-    trashFailed = !trash->Close();
-  }
-  if (trashFailed) {
+  if (!lists::MoveRowsToTrash(*elist, plan.mainRows, main.database, main.existingfile)) {
     platform::MsgBox(kTrashFailed);
     return;
   }
-  if (!plan.mainRows.empty()) {
-    std::vector<unsigned char> gone(static_cast<size_t>(elist->ListCount()), 0);
-    for (const int row : plan.mainRows) gone[row] = 1;
-    elist->RemoveRowsIf([&gone](int row) { return gone[row] != 0; });
-    main.Changed = true;
-  }
+  if (!plan.mainRows.empty()) main.Changed = true;
   main.SetSlug(platform::Str(static_cast<long long>(elist->ListCount())) + QStringLiteral(" addresses"));
 }
 
