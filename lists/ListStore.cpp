@@ -285,32 +285,32 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   return true;
 }
 
-void ListStore::OpenDatabase(const QString& name) {
+void ListStore::OpenDatabase(const QString& name, std::function<void(bool left)> done) {
   if (MustWait(true)) {
     // The rest of an import would otherwise go into the list opened.
     if (ImportRunning() && !name.isEmpty()) {
       Report(QStringLiteral("The list \"") + name + QStringLiteral("\" opens once the import ends."));
     }
-    RunWhenListIdle([this, name] { OpenDatabase(name); });
+    RunWhenListIdle([this, name, done] { OpenDatabase(name, done); });
     return;
   }
-  OpenDatabaseNow(name);
+  const bool left = OpenDatabaseNow(name);
+  if (done) done(left);
 }
 
-void ListStore::OpenDatabaseNow(const QString& name) {
+bool ListStore::OpenDatabaseNow(const QString& name) {
   // One piece of work from the save to LastDatabase: an open or a save asked for meanwhile
   // runs after it, in the order asked.
   const Busy reading(m_list, platform::ListModel::Reading);
   QPointer<ListStore> self(this);
   if (name.isEmpty()) {
     SaveFileNow();
-    return;
+    return false;
   }
   // Emptying the list when its edits could not be saved (a full disk, a read-only file,
   // the save dialog cancelled) would lose them; the list stays open unless the user chose
   // to discard them.
-  if (!SaveBeforeLeavingNow()) return;
-  if (!self) return;
+  if (!SaveBeforeLeavingNow() || !self) return false;
   if (m_list) m_list->DeleteAllRows();
   m_partlyRead = platform::FolderItem();
   // A name kept for the program's own files opens no list: saving the list would
@@ -320,10 +320,10 @@ void ListStore::OpenDatabaseNow(const QString& name) {
   m_refs.existingfile = problem ? platform::FolderItem() : m_refs.database.Child(name);
   if (m_refs.existingfile.IsNull() || !m_refs.existingfile.Exists()) {
     m_refs.existingfile = platform::FolderItem();
-    return;
+    return true;
   }
   ReadEmailsNow();
-  if (!self || m_refs.existingfile.IsNull()) return;
+  if (!self || m_refs.existingfile.IsNull()) return self != nullptr;
   const platform::FolderItem lastFile = m_refs.database.Child(QString::fromLatin1(kLastDatabaseName));
   std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile);
   if (last) last->Write(name);
@@ -333,6 +333,7 @@ void ListStore::OpenDatabaseNow(const QString& name) {
     Report(QStringLiteral("Could not write ") + lastFile.AbsolutePath() +
            QStringLiteral(": the next start will not open this list."));
   }
+  return true;
 }
 
 void ListStore::ReadEmails() {

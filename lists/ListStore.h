@@ -41,8 +41,10 @@ class ListStore : public QObject {
   void SaveFile();
   // Asks for a file and writes the list into it; true when the list was written.
   bool SaveAsFile();
-  // Saves the open list, then opens the list named `name` from the Database folder.
-  void OpenDatabase(const QString& name);
+  // Saves the open list, then opens the list named `name` from the Database folder. Once
+  // that has run (it may wait for other work), `done` learns whether the open list was left:
+  // not when its edits could not be saved and it stays open.
+  void OpenDatabase(const QString& name, std::function<void(bool left)> done = {});
   // Appends the rows of the open list's file to the address list. A read that fails
   // part-way keeps the rows read but leaves the list without a file, and Save As refuses
   // that file until another list is opened: the part must never replace the whole.
@@ -104,7 +106,7 @@ class ListStore : public QObject {
   bool EditsAtRisk() const;
   // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
   bool SaveAsFileNow(bool clearsChanged);
-  void OpenDatabaseNow(const QString& name);
+  bool OpenDatabaseNow(const QString& name);
   void ReadEmailsNow();
   bool WriteRowsTo(const platform::FolderItem& target);
   void Report(const QString& text);

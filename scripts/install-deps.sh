@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy
   python3 python3-aiosmtpd dovecot-pop3d openssl
   ripgrep coreutils grep
-  xvfb xauth openbox xdotool at-spi2-core python3-pyatspi dbus dbus-x11
+  xvfb xauth x11-utils openbox xdotool at-spi2-core python3-pyatspi dbus dbus-x11
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,13 +1,14 @@
 """Drives Velmora by keyboard over AT-SPI and prints what a screen reader hears: focus
 moves, window activations, name changes, selected and checked states, and the tree of each
-window opened."""
+window opened. Usage: screen_reader_walk.py [build/velmora]"""
 import os
 import subprocess
 import sys
 import time
 
-import pyatspi
-from gi.repository import GLib
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "desktop"))
+import desktop  # noqa: E402
+from desktop import find  # noqa: E402
 
 HEARD = []
 
@@ -28,18 +29,10 @@ def on_event(event):
     HEARD.append(f"{kind}: {describe(event.source)}")
 
 
-pyatspi.Registry.registerEventListener(
-    on_event, "object:state-changed:focused", "object:state-changed:selected",
-    "object:state-changed:checked", "object:property-change:accessible-name",
-    "object:children-changed:add", "window:activate")
-
-
 def pump(seconds):
     end = time.time() + seconds
-    context = GLib.MainContext.default()
     while time.time() < end:
-        while context.iteration(False):
-            pass
+        desktop.pump()
         time.sleep(0.02)
 
 
@@ -60,15 +53,6 @@ def type_text(text):
     HEARD.clear()
 
 
-def program():
-    desktop = pyatspi.Registry.getDesktop(0)
-    for i in range(desktop.childCount):
-        app = desktop.getChildAtIndex(i)
-        if app is not None and app.name == "velmora":
-            return app
-    return None
-
-
 def dump(acc, depth=0):
     """Prints the showing part of the tree; long lists show their first rows only."""
     role, name = acc.getRoleName(), acc.name
@@ -86,22 +70,11 @@ def dump(acc, depth=0):
 
 
 def window(title_start):
-    app = program()
+    app = VELMORA.accessible()
     for i in range(app.childCount):
         w = app.getChildAtIndex(i)
         if w.name.startswith(title_start):
             return w
-    return None
-
-
-def find(acc, role, name):
-    """The first control of that role and name under acc; a table's cells are not searched."""
-    if acc.getRoleName() == role and acc.name == name:
-        return acc
-    for i in range(acc.childCount if acc.getRoleName() != "table" else 0):
-        found = find(acc.getChildAtIndex(i), role, name)
-        if found is not None:
-            return found
     return None
 
 
@@ -121,7 +94,7 @@ def click(title_start, role, name):
 
 def pages_opened():
     try:
-        with open(os.path.join(os.environ["VELMORA_WALK_DIR"], "opened")) as f:
+        with open(os.path.join(VELMORA.folder, "opened")) as f:
             pages = f.read().split()
     except FileNotFoundError:
         pages = []
@@ -151,12 +124,18 @@ def show(title_start):
         dump(w)
 
 
-for _ in range(60):
-    if program() is not None and program().childCount >= 2:
-        break
-    time.sleep(0.5)
-else:
-    sys.exit("velmora did not appear on the accessibility bus")
+if len(sys.argv) > 1:
+    desktop.BINARY = os.path.abspath(sys.argv[1])
+desktop.start_session()
+pyatspi = desktop.atspi()
+pyatspi.Registry.registerEventListener(
+    on_event, "object:state-changed:focused", "object:state-changed:selected",
+    "object:state-changed:checked", "object:property-change:accessible-name",
+    "object:children-changed:add", "window:activate")
+# Two lists for the side bar, Friends open.
+VELMORA = desktop.Program(desktop.app_folder({
+    "LastDatabase": "Friends", "Friends": "", "Clients": "b@example.net \nc@example.net \nd@example.net \n"}))
+VELMORA.window("About Velmora")
 pump(1.5)
 print("== start-up")
 show("About")

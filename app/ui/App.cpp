@@ -42,6 +42,14 @@ void App::Quit() {
   }
 }
 
+void App::QuitRefusedStart() {
+  closeAllWindows();
+  // Start-up runs before exec(), and a quit asked for then is lost: the loop would run for
+  // ever with no window. Queued, the exit ends the loop at its first turn.
+  QMetaObject::invokeMethod(
+      qApp, [] { exit(kRefusedStartExitCode); }, Qt::QueuedConnection);
+}
+
 void App::SetQuitForTests(std::function<void()> quit) {
   QuitOverride() = std::move(quit);
 }

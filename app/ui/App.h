@@ -17,6 +17,12 @@ class App : public QApplication {
   // and leaves the event loop; but a window that stays open (its list could not be saved)
   // keeps the application running.
   static void Quit();
+  // Ends a start-up that cannot go on, once its message has been answered: closes every
+  // window and ends the process with kRefusedStartExitCode, also when the event loop has
+  // not started yet.
+  static void QuitRefusedStart();
+  static constexpr int kRefusedStartExitCode = 1;
+
   // Tests replace what Quit does; an empty function restores it.
   static void SetQuitForTests(std::function<void()> quit);
   // Tests replace only the leaving of the event loop at the end of Quit.

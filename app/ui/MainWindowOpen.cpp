@@ -39,7 +39,7 @@ void MainWindow::Event_Open() {
   // rather than run the rest of the start-up against a folder it cannot use.
   if (!database.IsWriteable()) {
     platform::MsgBox(kNotWriteable);
-    App::Quit();
+    App::QuitRefusedStart();
     return;
   }
 
@@ -61,7 +61,7 @@ void MainWindow::Event_Open() {
   if (!problem) problem = (new lists::DatabaseLock(database, this))->Take();
   if (problem) {
     platform::MsgBox(*problem);
-    App::Quit();
+    App::QuitRefusedStart();
     return;
   }
   // Under the lock no save is running: a save's temporary file is what a crash left.

@@ -72,7 +72,7 @@ void FolderButton::keyPressEvent(QKeyEvent* event) {
 
 void FolderButton::focusInEvent(QFocusEvent* event) {
   QWidget::focusInEvent(event);
-  emit FocusIn();
+  emit FocusIn(event->reason());
 }
 
 void FolderButton::mousePressEvent(QMouseEvent* event) {

@@ -22,8 +22,8 @@ class FolderButton : public QWidget {
   void MouseUp(int x, int y);
   // The button was pressed from the keyboard or through assistive technology.
   void Pressed();
-  // The keyboard came to the button (the side bar scrolls it into sight).
-  void FocusIn();
+  // The focus came to the button, for this reason (the side bar scrolls it into sight).
+  void FocusIn(Qt::FocusReason reason);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -20,8 +20,8 @@ QWidget* CreateSideBar(MainWindow& window) {
   SideBarWindow::Host host;
   host.database = [main] { return main ? main->database : platform::FolderItem(); };
   host.lastopen = [main] { return main ? main->lastopen : QString(); };
-  host.openDatabase = [main](const QString& name) {
-    if (main) main->OpenDatabase(name);
+  host.openDatabase = [main](const QString& name, std::function<void(bool)> done) {
+    if (main) main->ListFiles().OpenDatabase(name, std::move(done));
   };
   host.activationChanged = [main] {
     if (main) main->ActivationChanged();

@@ -72,7 +72,11 @@ void SideBarWindow::UpdateLists() {
       if (self) KeepKeyboardAfterClick();
     });
     connect(button, &FolderButton::Pressed, this, [this, button] { FolderButtons_MouseUp(button); });
-    connect(button, &FolderButton::FocusIn, this, [this, button] { ShowButton(button); });
+    connect(button, &FolderButton::FocusIn, this, [this, button](Qt::FocusReason reason) {
+      // A click on the side bar activates it, and the focus that the activation hands back
+      // to a button must not move the column under the pointer.
+      if (reason != Qt::ActiveWindowFocusReason) ShowButton(button);
+    });
     button->show();
     m_buttons.emplace_back(button);
     ++k;
@@ -85,9 +89,14 @@ void SideBarWindow::UpdateLists() {
 void SideBarWindow::FolderButtons_MouseUp(FolderButton* clicked) {
   QPointer<SideBarWindow> self(this);
   QPointer<FolderButton> button(clicked);
-  const QString name = button->FolderName;
-  if (m_host.openDatabase) m_host.openDatabase(name);
-  if (!self) return;
+  if (!m_host.openDatabase) return;
+  m_host.openDatabase(button->FolderName, [self, button](bool left) {
+    // A switch refused (the open list could not be saved and stays) leaves the mark on it.
+    if (self && left) self->MarkOpened(button);
+  });
+}
+
+void SideBarWindow::MarkOpened(FolderButton* button) {
   std::vector<FolderButton*> markedBefore;
   for (FolderButton* b : Buttons()) {
     if (b->Selected) markedBefore.push_back(b);
@@ -213,7 +222,8 @@ void SideBarWindow::ScrollBar1_ValueChanged() {
 
 void SideBarWindow::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  Event_Resized();
+  // The column stays where the user scrolled it unless the size really changed.
+  if (event->oldSize() != event->size()) Event_Resized();
 }
 
 void SideBarWindow::Event_Resized() {

@@ -20,7 +20,9 @@ class SideBarWindow : public QWidget {
   struct Host {
     std::function<platform::FolderItem()> database;
     std::function<QString()> lastopen;
-    std::function<void(const QString& name)> openDatabase;
+    // Opens the named list; `done` learns, once the open has run, whether the open list
+    // was left (not when it stays because its edits could not be saved).
+    std::function<void(const QString& name, std::function<void(bool left)> done)> openDatabase;
     // This window became or stopped being the active one.
     std::function<void()> activationChanged;
   };
@@ -50,6 +52,8 @@ class SideBarWindow : public QWidget {
 
  private:
   void FolderButtons_MouseUp(FolderButton* button);
+  // Marks the button of the list now open, and only it.
+  void MarkOpened(FolderButton* button);
   void KeepKeyboardAfterClick();
   void StepFocus(int step);
   // Scrolls the column until the button stands wholly in the window.

@@ -114,20 +114,6 @@ TEST_F(MenuTest, AboutLinks) {
   EXPECT_EQ(m_about->isVisible(), true);
 }
 
-// Continue, the default button, is the one way out: no close box, no Escape.
-TEST_F(MenuTest, AboutReturnPressesContinue) {
-  EXPECT_EQ(m_about->windowFlags() & Qt::WindowCloseButtonHint, Qt::WindowFlags());
-  m_window->hide();
-  m_about->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(m_about));
-  QTest::keyClick(m_about, Qt::Key_Escape);
-  EXPECT_TRUE(m_about->isVisible());
-  QTest::keyClick(m_about, Qt::Key_Return);
-  EXPECT_EQ(std::make_tuple(testing_support::WaitUntil([&] { return m_about.isNull(); }),
-                            m_window->isVisible(), MainWindow::Existing()),
-            std::make_tuple(true, true, m_window));
-}
-
 // Continue starts a main window; the about window deleted during its start-up is no fault.
 TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
   delete m_window;

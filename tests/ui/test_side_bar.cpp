@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,7 +20,10 @@ class SideBarTest : public ::testing::Test {
     SideBarWindow::Host host;
     host.database = [this] { return platform::FolderItem(m_dir.path()); };
     host.lastopen = [this] { return lastopen; };
-    host.openDatabase = [this](const QString& name) { opened.append(name); };
+    host.openDatabase = [this](const QString& name, const std::function<void(bool)>& done) {
+      opened.append(name);
+      done(leaves);
+    };
     bar = std::make_unique<SideBarWindow>(host);
     bar->resize(170, 382);
   }
@@ -35,6 +39,7 @@ class SideBarTest : public ::testing::Test {
   QTemporaryDir m_dir;
   QString lastopen;
   QStringList opened;
+  bool leaves = true;  // whether an open leaves the open list
   std::unique_ptr<SideBarWindow> bar;
 };
 
@@ -52,7 +57,7 @@ TEST_F(SideBarTest, ButtonsForListsOnly) {
 }
 
 // Many lists: a rebuild leaves no old button, scrolling shifts the column, a release outside
-// a button opens nothing, and a click clears every other mark.
+// a button opens nothing, and a click clears every other mark unless the switch is refused.
 TEST_F(SideBarTest, ManyLists) {
   for (int i = 0; i < 130; ++i) Touch(QString("L%1").arg(i, 3, 10, QChar('0')));
   lastopen = "L120";
@@ -62,9 +67,16 @@ TEST_F(SideBarTest, ManyLists) {
   EXPECT_EQ(std::make_tuple(bar->CountFolderButtons(), bar->findChildren<FolderButton*>().size()),
             std::make_tuple(130, 130));
 
+  // Scrolled, the column stays when the window is activated (which focuses its first button)
+  // or resized to the size it has.
+  bar->show();
   const int top = TopOf(0);
   bar->ScrollBar1->setValue(3);
-  EXPECT_EQ(TopOf(3), top);
+  bar->activateWindow();
+  ASSERT_TRUE(testing_support::WaitUntil([&] { return bar->isActiveWindow(); }));
+  QResizeEvent same(bar->size(), bar->size());
+  QApplication::sendEvent(bar.get(), &same);
+  EXPECT_EQ(std::make_pair(TopOf(3), bar->ScrollBar1->value()), std::make_pair(top, 3));
   bar->ScrollBar1->setValue(0);
 
   FolderButton* first = bar->Buttons().front();
@@ -73,6 +85,9 @@ TEST_F(SideBarTest, ManyLists) {
   EXPECT_EQ(opened, QStringList{});
   QTest::mouseClick(first, Qt::LeftButton, {}, QPoint(3, 3));
   EXPECT_EQ(opened + Names().filter("*"), QStringList({"L000", "L000*"}));
+  leaves = false;  // the open list could not be saved, and stays
+  QTest::mouseClick(bar->Buttons().at(1), Qt::LeftButton, {}, QPoint(3, 3));
+  EXPECT_EQ(opened + Names().filter("*"), QStringList({"L000", "L001", "L000*"}));
 }
 
 // A rebuild asked for while another yields wins, even when it finds no list at all.

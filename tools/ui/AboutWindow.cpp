@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -35,8 +36,12 @@ void AboutWindow::Layout() {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("AboutWindow"));
   setWindowTitle(QStringLiteral("About Velmora"));
-  // No close, minimise or maximise button, and a fixed size.
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  // No close, minimise or maximise, and a fixed size. Some window managers (openbox) offer
+  // close and minimise on every window with a title bar, whatever its hints ask; none does
+  // on the window a program shows as it starts, which this one is.
+  setWindowFlags(Qt::SplashScreen | Qt::CustomizeWindowHint);
+  // Left open, it keeps the program running like any other window.
+  setAttribute(Qt::WA_QuitOnClose);
   setFixedSize(480, 366);
   setModal(false);
 }
@@ -182,6 +187,16 @@ bool AboutWindow::_FileQuit_Action() {
   if (MainWindow* main = MainWindow::Existing()) main->SaveFile();
   App::Quit();
   return true;
+}
+
+void AboutWindow::closeEvent(QCloseEvent* event) {
+  // Continue is the way out, and File > Quit, which closes every window: a close that the
+  // window manager or a task bar asks for is refused.
+  if (event->spontaneous()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
 }
 
 void AboutWindow::keyPressEvent(QKeyEvent* event) {

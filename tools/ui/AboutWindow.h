@@ -45,6 +45,7 @@ class AboutWindow : public QDialog {
   bool _FileQuit_Action();
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
