@@ -370,6 +370,8 @@ void ListStore::ReadEmailsNow() {
                     static_cast<int>(std::min<qint64>(size / kShortestLine, INT_MAX / 2)));
   }
   QPointer<ListStore> self(this);
+  // As during an import, the window is redrawn at most every 50 ms while the rows come in.
+  const platform::BeforeEventLoop pacing({}, std::chrono::milliseconds(50));
   // An edit made while the rows come in (an import adding addresses, a cell edited) is in
   // no file: the read must leave it marked unsaved.
   EditWatch edits(m_list);
