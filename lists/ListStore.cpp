@@ -272,10 +272,12 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   // owns the store goes away while it yields.
   std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
   if (!out) return false;
-  for (int row = 0; row < rows.RowCount(); ++row) {
-    // The line of FormatListLine (address, blank, Mailings) and its line end, encoded
-    // straight into the stream's buffer.
-    out->WriteWith([&](QByteArray& buffer) { rows.AppendRowFileBytes(row, ' ', '\n', buffer); });
+  for (int row = 0; row < rows.RowCount();) {
+    // The lines of FormatListLine (address, blank, Mailings) with their line ends, encoded
+    // straight into the stream's buffer a buffer's worth at a time.
+    out->WriteWith([&](QByteArray& buffer) {
+      row = rows.AppendRowLines(row, ' ', '\n', buffer, platform::TextOutputStream::kBufferBytes);
+    });
     platform::YieldToEventLoop();
   }
   if (!out->Close()) return false;

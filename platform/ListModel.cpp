@@ -915,34 +915,55 @@ void ListModel::Snapshot::CopyCell(int row, int column, CellCopies& into) const 
   AppendCopy(CellAt(row, column), into);
 }
 
-void ListModel::Snapshot::AppendRowFileBytes(int row, char between, char end, QByteArray& out) const {
-  if (row < 0 || row >= RowCount()) return;
-  const Ref record = m_rows[static_cast<size_t>(row)];
+int ListModel::Snapshot::AppendRowLines(int row, char between, char end, QByteArray& out,
+                                        qsizetype until) const {
+  row = std::max(row, 0);
+  // Lines are written into room made ahead, the size set once at the end: a save of
+  // millions of rows spends its time copying bytes, not growing the buffer row by row.
+  qsizetype at = out.size();
+  out.resize(std::max(out.capacity(), until + kLineRoom));
   QVarLengthArray<StoredCell, 8> cells(m_columns);
-  qsizetype size = m_columns;  // the separators and the end
-  bool utf16 = false;
-  for (int c = 0; c < m_columns; ++c) {
-    cells[c] = record == kEmptyRow ? StoredCell{} : CellIn(ByteArena::At(m_blocks, record), c);
-    size += cells[c].bytes.size();
-    utf16 = utf16 || cells[c].form == CellForm::Utf16;
-  }
-  if (utf16) {
+  for (; row < RowCount() && at < until; ++row) {
+    const Ref record = m_rows[static_cast<size_t>(row)];
+    qsizetype size = m_columns;  // the separators and the end
+    bool utf16 = false;
+    const char* p = record == kEmptyRow ? nullptr : ByteArena::At(m_blocks, record);
     for (int c = 0; c < m_columns; ++c) {
-      AppendFileBytes(cells[c], out);
-      out.append(c + 1 < m_columns ? between : end);
+      if (p == nullptr) {
+        cells[c] = {};
+        continue;
+      }
+      quint64 header = 0;
+      p = GetHeader(p, &header);
+      const auto n = static_cast<qsizetype>(header >> 2);
+      cells[c] = {QByteArrayView(p, n), static_cast<CellForm>(header & 3)};
+      p += n;
+      size += n;
+      utf16 = utf16 || cells[c].form == CellForm::Utf16;
     }
-    return;
+    if (utf16) {
+      // Encoded on the way out: rare, and of unknown length until then.
+      out.resize(at);
+      for (int c = 0; c < m_columns; ++c) {
+        AppendFileBytes(cells[c], out);
+        out.append(c + 1 < m_columns ? between : end);
+      }
+      at = out.size();
+      out.resize(std::max(out.capacity(), until + kLineRoom));
+      continue;
+    }
+    if (at + size > out.size()) out.resize(at + size + kLineRoom);
+    char* q = out.data() + at;
+    for (int c = 0; c < m_columns; ++c) {
+      const qsizetype n = cells[c].bytes.size();
+      if (n > 0) std::memcpy(q, cells[c].bytes.data(), static_cast<size_t>(n));
+      q += n;
+      *q++ = c + 1 < m_columns ? between : end;
+    }
+    at += size;
   }
-  // Stored as the file holds them: copied into room made once.
-  const qsizetype start = out.size();
-  out.resize(start + size);
-  char* p = out.data() + start;
-  for (int c = 0; c < m_columns; ++c) {
-    const qsizetype n = cells[c].bytes.size();
-    if (n > 0) std::memcpy(p, cells[c].bytes.data(), static_cast<size_t>(n));
-    p += n;
-    *p++ = c + 1 < m_columns ? between : end;
-  }
+  out.resize(at);
+  return row;
 }
 
 void ListModel::Snapshot::AppendCellFileBytes(int row, int column, QByteArray& out) const {

@@ -142,12 +142,16 @@ class ListModel : public QAbstractTableModel {
     void CopyCell(int row, int column, CellCopies& into) const;
     // As ListModel::AppendCellFileBytes.
     void AppendCellFileBytes(int row, int column, QByteArray& out) const;
-    // The row's cells the same way, with `between` after each but the last and `end` after
-    // the last: a line of a file, built in place.
-    void AppendRowFileBytes(int row, char between, char end, QByteArray& out) const;
+    // Rows from `row` on, each with its cells the same way, `between` after each but the
+    // last and `end` after the last: the lines of a file, built in place. Stops once `out`
+    // holds `until` bytes or more, or at the last row; returns the row after the last one
+    // appended.
+    int AppendRowLines(int row, char between, char end, QByteArray& out, qsizetype until) const;
 
    private:
     friend class ListModel;
+    // Room made ahead for lines, beyond what is asked for.
+    static constexpr qsizetype kLineRoom = 4096;
     StoredCell CellAt(int row, int column) const;
     std::vector<ByteArena::Ref> m_rows;
     ByteArena::Blocks m_blocks;
