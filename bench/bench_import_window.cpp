@@ -78,6 +78,30 @@ BENCHMARK(BM_DropAddressFile)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
+// The same addresses pasted (Edit > Paste) onto an empty list.
+void BM_PasteAddresses(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const QString& file = bench_support::AddressFile(rows);
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly)) state.SkipWithError("no addresses");
+  const QString text = QString::fromLatin1(in.readAll());
+  const double ours =
+      TimeImport(state, {{}, true, text}, [](MainWindow* window) { window->_EditPaste_Action(); });
+  state.counters["ns_per_row"] = ours * 1e9 / rows;
+  bench_support::ReportGrowth(state, "paste", rows, ours);
+  bench_support::ReportAgainstPeer(
+      state, ours,
+      bench_support::BestPeerSeconds(QStringLiteral("awk"), {QStringLiteral("!seen[toupper($0)]++"), file}),
+      "awk");
+}
+BENCHMARK(BM_PasteAddresses)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(5000000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
 // The highest resident memory of the program after a file of addresses is dropped onto
 // an empty list, beside the program started on a list file of the same addresses (each in a
 // fresh process, the duplicate test on).
