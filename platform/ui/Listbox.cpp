@@ -78,7 +78,7 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   m_columns->setStretchLastSection(true);
   m_columns->setFocusProxy(this);
   m_columns->setVisible(m_model->HasHeading());
-  connect(m_columns, &QHeaderView::sectionResized, viewport(), qOverload<>(&QWidget::update));
+  connect(m_columns, &QHeaderView::sectionResized, this, &Listbox::ColumnsChanged);
   connect(m_columns, &QHeaderView::geometriesChanged, this, &Listbox::updateGeometries);
   connect(m_model, &QAbstractItemModel::headerDataChanged, this, [this] {
     m_columns->setVisible(m_model->HasHeading());
@@ -132,11 +132,17 @@ void Listbox::updateGeometries() {
   setViewportMargins(0, headingHeight, 0, 0);
   const QRect area = viewport()->geometry();
   m_columns->setGeometry(area.left(), area.top() - headingHeight, area.width(), headingHeight);
-  horizontalScrollBar()->setPageStep(area.width());
-  horizontalScrollBar()->setSingleStep(std::max(1, RowHeight()));
-  horizontalScrollBar()->setRange(0, std::max(0, m_columns->length() - area.width()));
+  ColumnsChanged();
   RowsChanged();
   QAbstractItemView::updateGeometries();
+}
+
+void Listbox::ColumnsChanged() {
+  const int width = viewport()->width();
+  horizontalScrollBar()->setPageStep(width);
+  horizontalScrollBar()->setSingleStep(std::max(1, RowHeight()));
+  horizontalScrollBar()->setRange(0, std::max(0, m_columns->length() - width));
+  viewport()->update();
 }
 
 int Listbox::horizontalOffset() const {

@@ -91,8 +91,9 @@ class Listbox : public QAbstractItemView {
   int RowHeight() const;
   // Rows wholly in sight, at least one.
   int FullRows() const;
-  // Fits the scroll bars to the rows and columns and asks for a redraw.
+  // Fit the scroll bars to the rows, or to the columns, and ask for a redraw.
   void RowsChanged();
+  void ColumnsChanged();
 
   ListModel* m_model;
   QHeaderView* m_columns;

@@ -140,6 +140,9 @@ TEST(Listbox, Drawing) {
     return f.list->itemDelegate()->sizeHint(QStyleOptionViewItem(), f.list->Model()->index(row, 0)).width();
   };
   EXPECT_EQ(width(0), width(1));
+  f.list->SetColumnWidths({f.list->viewport()->width() + 100});  // wider than the list: it scrolls sideways
+  EXPECT_EQ(f.list->horizontalScrollBar()->maximum(),
+            f.list->horizontalHeader()->length() - f.list->viewport()->width());
 }
 
 // A million rows: page keys, bulk edits and single removals leave the view in step with
