@@ -514,11 +514,18 @@ double StepPeakBytes(const QString& list, const std::string& step) {
 
 void ReportGrowth(benchmark::State& state, const std::string& name, int rows, double seconds) {
   static std::map<std::string, std::pair<int, double>> first;
+  static std::map<std::string, std::pair<int, double>> last;
   const auto [it, added] = first.emplace(name, std::make_pair(rows, seconds));
   const auto [firstRows, firstSeconds] = it->second;
   if (!added && firstRows < rows && firstSeconds > 0 && seconds > 0) {
     state.counters["growth_per_row"] = (seconds / rows) / (firstSeconds / firstRows);
   }
+  const auto [lastRows, lastSeconds] = last[name];
+  if (lastRows > firstRows && lastRows < rows && lastSeconds > 0 && seconds > 0) {
+    state.counters["growth_from_" + std::to_string(lastRows / 1000) + "k"] =
+        (seconds / rows) / (lastSeconds / lastRows);
+  }
+  last[name] = {rows, seconds};
 }
 
 bool RunPeakMemoryChild(int argc, char** argv) {

@@ -132,7 +132,8 @@ double StepPeakBytes(const QString& list, const std::string& step);
 
 // Records a run of `rows` rows taking `seconds` under `name`; when a smaller run of that
 // name was recorded before in this process, reports the cost per row against it as the
-// counter "growth_per_row" (1 is linear).
+// counter "growth_per_row" (1 is linear); from a third size on, also against the size
+// before as "growth_from_<rows>k".
 void ReportGrowth(benchmark::State& state, const std::string& name, int rows, double seconds);
 
 void ProcessEvents();
