@@ -4,15 +4,25 @@
 // Each beside a peer tool given the same rows, single-threaded as ours is.
 #include <benchmark/benchmark.h>
 
+#include <arpa/inet.h>
+#include <malloc.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
+
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "BenchSupport.h"
 #include "app/ui/App.h"
@@ -28,19 +38,26 @@ namespace {
 
 constexpr const char* kFindAllPattern = "Example\\.org$";
 
-// A started program whose list holds the million addresses, in the file's order.
+std::vector<QStringList> MillionRows() {
+  std::vector<QStringList> rows;
+  QFile file(bench_support::MillionAddressFile());
+  if (file.open(QIODevice::ReadOnly)) {
+    for (const QByteArray& line : file.readAll().split('\n')) {
+      if (!line.isEmpty()) rows.push_back({QString::fromUtf8(line), QString()});
+    }
+  }
+  return rows;
+}
+
+// A started program whose list holds the given rows (the million addresses, in the file's
+// order, unless told).
 class MillionRowProgram {
  public:
-  MillionRowProgram() : m_seams(platform::Seams{}) {
+  explicit MillionRowProgram(std::vector<QStringList> rows = MillionRows())
+      : m_seams(platform::Seams{}), m_rows(std::move(rows)) {
     platform::FolderItem::SetAppFolderForTests(m_dir.path());
     App::SetQuitForTests([] {});
     m_window = MainWindow::Instance();
-    QFile file(bench_support::MillionAddressFile());
-    if (file.open(QIODevice::ReadOnly)) {
-      for (const QByteArray& line : file.readAll().split('\n')) {
-        if (!line.isEmpty()) m_rows.push_back({QString::fromUtf8(line), QString()});
-      }
-    }
     Restore();
   }
   ~MillionRowProgram() {
@@ -60,9 +77,29 @@ class MillionRowProgram {
  private:
   QTemporaryDir m_dir;
   platform::ScopedSeams m_seams;
-  MainWindow* m_window = nullptr;
   std::vector<QStringList> m_rows;
+  MainWindow* m_window = nullptr;
 };
+
+// Presses Find all with the pattern in a new search window; returns the results window's
+// row count, the results window closed.
+int FindAll(MainWindow* window, const QString& pattern, const std::function<void(SearchWindow*)>& press) {
+  window->_EditFind_Action();
+  SearchWindow* search = nullptr;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* s = qobject_cast<SearchWindow*>(w); s && s->isVisible()) search = s;
+  }
+  search->Address->setText(pattern);
+  press(search);
+  int found = 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* results = qobject_cast<MessageWindow*>(w)) {
+      found = results->MessageList->ListCount();
+      delete results;
+    }
+  }
+  return found;
+}
 
 double BestPeerSeconds(const QString& program, const QStringList& args) {
   double best = -1;
@@ -170,19 +207,8 @@ void BM_FindAllMillionRows(benchmark::State& state) {
   double best = -1;
   int found = 0;
   for (auto _ : state) {
-    program.Window()->_EditFind_Action();
-    SearchWindow* search = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* s = qobject_cast<SearchWindow*>(w); s && s->isVisible()) search = s;
-    }
-    search->Address->setText(kFindAllPattern);
-    TimeRun(state, best, [&] { search->FindAll->click(); });
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* results = qobject_cast<MessageWindow*>(w)) {
-        found = results->MessageList->ListCount();
-        delete results;
-      }
-    }
+    found = FindAll(program.Window(), kFindAllPattern,
+                    [&](SearchWindow* search) { TimeRun(state, best, [&] { search->FindAll->click(); }); });
   }
   state.counters["found"] = found;
   bench_support::ReportAgainstPeer(
@@ -190,5 +216,173 @@ void BM_FindAllMillionRows(benchmark::State& state) {
       "rg_c");
 }
 BENCHMARK(BM_FindAllMillionRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The longest the event loop could not run while `run` ran: a zero timer times out once
+// each time the loop runs.
+qint64 LongestGapMs(const std::function<void()>& run) {
+  QTimer everyRun;
+  QElapsedTimer sinceRun;
+  qint64 longest = 0;
+  QObject::connect(&everyRun, &QTimer::timeout, [&] { longest = std::max(longest, sinceRun.restart()); });
+  everyRun.start(0);
+  sinceRun.start();
+  run();
+  return std::max(longest, sinceRun.elapsed());
+}
+
+// Find all of a pattern that backtracks: 20,000 short rows, then 600 rows of `as` times
+// "a" on which each match takes milliseconds (28) or runs into the engine's match limit
+// (60). Reports the longest the window went without its event loop running, and whether
+// the search ended with the engine's words.
+void BM_FindAllBacktracking(benchmark::State& state) {
+  const auto as = static_cast<int>(state.range(0));
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 20000; ++i) rows.push_back({QStringLiteral("a%1@example.org").arg(i), QString()});
+  for (int i = 0; i < 600; ++i) rows.push_back({QString(as, QLatin1Char('a')) + "@example.org", QString()});
+  MillionRowProgram program(std::move(rows));
+  double best = -1;
+  int found = 0;
+  qint64 longestGap = 0;
+  for (auto _ : state) {
+    found = FindAll(program.Window(), "(a|aa)+$", [&](SearchWindow* search) {
+      TimeRun(state, best, [&] { longestGap = LongestGapMs([&] { search->FindAll->click(); }); });
+    });
+  }
+  state.counters["found"] = found;
+  state.counters["longest_gap_ms"] = static_cast<double>(longestGap);
+  state.counters["gave_up"] = program.Window()->Slug->text().startsWith("Search error = ") ? 1 : 0;
+}
+BENCHMARK(BM_FindAllBacktracking)
+    ->Arg(28)
+    ->Arg(60)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// Resident memory in MiB: now, or the most since the peak was last reset.
+double ResidentMiB(const char* field) {
+  QFile status(QStringLiteral("/proc/self/status"));
+  if (!status.open(QIODevice::ReadOnly)) return -1;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith(field)) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+  }
+  return -1;
+}
+
+// An opt-out service on loopback in a thread of its own: each connection gets the reply
+// whole once its request is in, then the close.
+class ReplyService {
+ public:
+  explicit ReplyService(QByteArray reply) : m_reply(std::move(reply)) {
+    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
+    ::listen(m_listener, 4);
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    m_thread = std::thread([this] {
+      for (int client; (client = ::accept(m_listener, nullptr, nullptr)) >= 0; ::close(client)) {
+        QByteArray request;
+        char buffer[4096];
+        for (ssize_t n; !request.contains("\n\n") && !request.contains("\n\r\n") &&
+                        (n = ::read(client, buffer, sizeof buffer)) > 0;)
+          request.append(buffer, n);
+        for (qsizetype at = 0, n = 0; at < m_reply.size() && n >= 0; at += n)
+          n = ::write(client, m_reply.constData() + at, static_cast<size_t>(m_reply.size() - at));
+      }
+    });
+  }
+  ~ReplyService() {
+    ::shutdown(m_listener, SHUT_RDWR);
+    m_thread.join();
+    ::close(m_listener);
+  }
+  quint16 port = 0;
+
+ private:
+  QByteArray m_reply;
+  int m_listener = -1;
+  std::thread m_thread;
+};
+
+// The opt-out check of a reply of 3.5 million "In" lines (63 MB, one chunk) on a list of
+// a million rows that all appear in it: the whole check from the menu command to the row
+// count on the status line, the longest the event loop could not run meanwhile, the peak
+// memory it took and what it keeps once it has ended. With 1, the service's refusal takes
+// the last chunk's place, which stops the check. Beside curl decoding the same reply from
+// the same service and grep counting its "In" lines.
+void BM_OptOutCheckOfA63MBReply(benchmark::State& state) {
+  constexpr int kLines = 3500000;
+  QByteArray body;
+  body.reserve(kLines * 18);
+  for (int i = 0; i < kLines; ++i) {
+    if (i > 0) body += '\n';
+    body += QByteArray::number(i).rightJustified(7, '0').prepend('u') + "@ex.com~In";
+  }
+  const QByteArray reply =
+      "HTTP/1.1 200 OK\r\nDate: x\r\nServer: y\r\nTransfer-Encoding: chunked\r\nContent-Type: "
+      "text/plain\r\n\r\n" +
+      QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n" +
+      (state.range(0) == 1 ? "Request-URI Too Large" : "0\r\n\r\n");
+  body = QByteArray();
+  std::vector<QStringList> rows;
+  for (int i = 0; i < 1000000; ++i)
+    rows.push_back({QStringLiteral("u%1@ex.com").arg(2 * i, 7, 10, QLatin1Char('0')), QString()});
+  MillionRowProgram program(std::move(rows));
+  MainWindow* window = program.Window();
+  ReplyService service(reply);
+  qputenv("VELMORA_OPTOUT_SERVICE", "127.0.0.1:" + QByteArray::number(service.port));
+
+  qint64 longestGap = 0;
+  double best = -1;
+  double peak = 0;
+  double kept = 0;
+  int listed = 0;
+  for (auto _ : state) {
+    program.Restore();
+    window->Slug->setText(QString());
+    malloc_trim(0);
+    const double before = ResidentMiB("VmRSS:");
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly)) clear.write("5");
+    clear.close();
+    TimeRun(state, best, [&] {
+      longestGap = LongestGapMs([&] {
+        window->_AddressesCheckOptOut_Action();
+        while (!window->Slug->text().endsWith(" addresses"))
+          QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+      });
+    });
+    peak = ResidentMiB("VmHWM:") - before;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* results = qobject_cast<MessageWindow*>(w)) {
+        listed = results->MessageList->ListCount();
+        delete results;
+      }
+    }
+    QApplication::processEvents();
+    malloc_trim(0);
+    kept = ResidentMiB("VmRSS:") - before;
+  }
+  qunsetenv("VELMORA_OPTOUT_SERVICE");
+  state.counters["listed"] = listed;
+  state.counters["longest_gap_ms"] = static_cast<double>(longestGap);
+  state.counters["peak_MiB"] = peak;
+  state.counters["kept_MiB"] = kept;
+  bench_support::ReportAgainstPeer(
+      state, best,
+      bench_support::BestPipelineSeconds(
+          QStringLiteral("curl -s http://127.0.0.1:%1/ | grep -c '~In$'").arg(service.port)),
+      "curl_grep");
+}
+BENCHMARK(BM_OptOutCheckOfA63MBReply)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,8 +1,10 @@
-// Mailing: the entity rewrite of a large message body, and OK in the send window queueing
-// a million selected addresses.
+// Mailing: the entity rewrite of a large message body, OK in the send window queueing a
+// million selected addresses, and choosing a stored message with long lines or many.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -10,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <algorithm>
 #include <random>
 #include <utility>
 
@@ -198,5 +201,116 @@ void BM_SendEmailQueuesAMillionRows(benchmark::State& state) {
   bench_support::ReportAgainstPeer(state, best, baseline, "plain_append");
 }
 BENCHMARK(BM_SendEmailQueuesAMillionRows)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The longest time the event loop could not run while `step` ran: a precise timer notes
+// the gaps between its turns.
+template <typename Step>
+double LongestStallSeconds(Step step) {
+  QTimer beat;
+  beat.setTimerType(Qt::PreciseTimer);
+  beat.setInterval(1);
+  QElapsedTimer since;
+  qint64 longest = 0;
+  QObject::connect(&beat, &QTimer::timeout, [&] {
+    longest = std::max(longest, since.nsecsElapsed());
+    since.restart();
+  });
+  since.start();
+  beat.start();
+  step();
+  return static_cast<double>(std::max(longest, since.nsecsElapsed())) / 1e9;
+}
+
+enum MessageKind { kOneLineOfWords, kOneUnbrokenLine, kManyLines };
+
+// A stored message file of `bytes` in all: after the three header lines, one line of words,
+// one unbroken run (as base64 is), or lines of some 30 bytes.
+QByteArray MessageFile(qsizetype bytes, MessageKind kind) {
+  static const char* const kWords[] = {"la",     "lista", "de",       "correo", "https://example.com/a?b=c",
+                                       "amigos", "para",  "noticias", "y",      "mailing"};
+  std::mt19937 random(2106);
+  QByteArray file = "news@example.com\nLaunch\nPlain Text\n";
+  file.reserve(bytes + 64);
+  while (file.size() < bytes) {
+    if (kind == kOneUnbrokenLine) {
+      file += "aGVsbG8gd29ybGQgdGhpcyBpcyBiYXNlNjQ";
+    } else {
+      file += kWords[random() % std::size(kWords)];
+      file += kind == kManyLines && random() % 5 == 0 ? '\n' : ' ';
+    }
+  }
+  file.truncate(bytes);
+  return file;
+}
+
+// The body as the toolkit's own text field takes it at once, breaking lines anywhere (its
+// quickest way), shown and drawn at the send window's size.
+double PlainFieldSeconds(const QByteArray& file) {
+  QPlainTextEdit field;
+  field.setWordWrapMode(QTextOption::WrapAnywhere);
+  field.resize(442, 166);
+  field.show();
+  QApplication::processEvents();
+  const QString body = QString::fromUtf8(file.mid(file.indexOf("Plain Text\n") + 11));
+  QElapsedTimer t;
+  t.start();
+  field.setPlainText(body);
+  QApplication::processEvents();
+  field.viewport()->repaint();
+  return Seconds(t);
+}
+
+// Choosing a stored message in the send window (as the popup does), until the window has
+// caught up and drawn it; with the longest time the window could not answer. Beside the
+// toolkit's field given the body at once, except for the largest line, where that takes
+// over half a minute and gigabytes.
+void BM_ChooseStoredMessage(benchmark::State& state) {
+  const QByteArray file = MessageFile(state.range(0) << 10, static_cast<MessageKind>(state.range(1)));
+  Program program;
+  QDir(program.dir.path()).mkpath(QStringLiteral("eMail"));
+  QFile out(program.dir.filePath(QStringLiteral("eMail/Launch")));
+  if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
+    state.SkipWithError("no message file");
+  out.close();
+  program.window->server = QStringLiteral("smtp.example.com");  // the body field shows
+  double best = -1, stall = 0;
+  qsizetype shown = 0;
+  for (auto _ : state) {
+    mailing::ui::OpenSendWindow(*program.window);
+    auto* send = program.window->findChild<SendWindow*>();
+    QApplication::processEvents();
+    QElapsedTimer t;
+    t.start();
+    stall = std::max(stall, LongestStallSeconds([&] {
+                       send->emails->setCurrentIndex(0);
+                       QApplication::processEvents();
+                       send->Body->viewport()->repaint();
+                     }));
+    const double s = Seconds(t);
+    state.SetIterationTime(s);
+    if (best < 0 || s < best) best = s;
+    shown = send->Body->Text().size();
+    delete send;
+  }
+  state.counters["longest_stall_ms"] = stall * 1000;
+  state.counters["body_chars"] = static_cast<double>(shown);
+  const bool largestLine = state.range(1) == kOneUnbrokenLine && state.range(0) > (10 << 10);
+  bench_support::ReportAgainstPeer(state, best, largestLine ? -1 : PlainFieldSeconds(file), "plain_field");
+}
+// A line of 1 MB, of words or unbroken, and an unbroken one of 10 MB; then the largest
+// message file, as one line and as two million lines.
+BENCHMARK(BM_ChooseStoredMessage)
+    ->Args({1 << 10, kOneLineOfWords})
+    ->Args({1 << 10, kOneUnbrokenLine})
+    ->Args({10 << 10, kOneUnbrokenLine})
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChooseStoredMessage)
+    ->Args({64 << 10, kOneUnbrokenLine})
+    ->Args({64 << 10, kManyLines})
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

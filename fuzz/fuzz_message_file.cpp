@@ -1,7 +1,7 @@
 // Message files and the Preferences file read from any bytes: the two message readers agree
 // on sender and subject always, and on the body whenever the third line names a format;
 // the entity rewrite agrees with its literal passes; settings written and read back are
-// the settings, each kept on its line.
+// the settings, each kept on its line; the first lines read at start-up are a text stream's.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -49,5 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                   platform::OneLine(values[4]), platform::OneLine(values[5]),
                                   platform::OneLine(values[6])};
   if (!(back == expected)) std::abort();
+  QStringList streamLines;
+  auto stream = platform::TextInputStream::FromBytes(bytes);
+  for (int i = 0; i < 7; ++i) streamLines << stream->ReadLine();
+  // Fuzzed inputs are shorter than the longest line: all of them are read, unless the file
+  // goes on after them and the lines do not all end within them.
+  const std::optional<QStringList> whole = app::SplitFirstLines(bytes, 7, false);
+  const std::optional<QStringList> cut = app::SplitFirstLines(bytes, 7, true);
+  if (whole != streamLines || (cut && *cut != streamLines)) std::abort();
   return 0;
 }

@@ -17,32 +17,14 @@
 #include <QString>
 #include <vector>
 
+#include "platform/ByteStrings.h"
 #include "platform/ListModel.h"
 
 namespace lists {
 
 // Addresses on their way into the list, in order, as ASCII bytes (what the scanner
 // finds): they become the rows after the list's last row when appended.
-class PendingAddresses {
- public:
-  int Count() const { return static_cast<int>(m_ends.size()); }
-  QByteArrayView At(int i) const {
-    const qsizetype start = i == 0 ? 0 : m_ends[static_cast<size_t>(i) - 1];
-    return QByteArrayView(m_bytes).sliced(start, m_ends[static_cast<size_t>(i)] - start);
-  }
-  void Append(QByteArrayView address) {
-    m_bytes.append(address);
-    m_ends.push_back(m_bytes.size());
-  }
-  void Clear() {
-    m_bytes.resize(0);
-    m_ends.clear();
-  }
-
- private:
-  QByteArray m_bytes;
-  std::vector<qsizetype> m_ends;
-};
+using PendingAddresses = platform::ByteStrings;
 
 class DuplicateIndex : public QObject {
   Q_OBJECT

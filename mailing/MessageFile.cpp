@@ -1,5 +1,7 @@
 #include "mailing/MessageFile.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <array>
 
 #include "platform/EventLoop.h"
@@ -48,13 +50,27 @@ int EntityOf(QChar c) {
   return -1;
 }
 
-std::unique_ptr<platform::TextInputStream> OpenMessage(const platform::FolderItem& folder,
-                                                       const QString& name, bool& exists) {
-  exists = false;
-  if (!IsStorableMessageName(name)) return nullptr;
+struct Opened {
+  ChosenMessage::State state = ChosenMessage::State::Missing;
+  std::unique_ptr<platform::TextInputStream> stream;
+};
+
+Opened OpenMessage(const platform::FolderItem& folder, const QString& name) {
+  using State = ChosenMessage::State;
+  if (!IsStorableMessageName(name)) return {};
   const platform::FolderItem file = folder.Child(name);
-  exists = !file.IsNull() && file.Exists();
-  return exists ? platform::TextInputStream::Open(file) : nullptr;
+  if (file.IsNull() || !file.Exists()) return {};
+  const QFileInfo info(file.AbsolutePath());
+  // Only a regular file: a pipe or a device would block the window or never end.
+  if (!info.isFile()) return {State::Unreadable, nullptr};
+  if (info.size() > kMaxMessageFileBytes) return {State::TooLarge, nullptr};
+  QFile f(file.AbsolutePath());
+  if (!f.open(QIODevice::ReadOnly)) return {State::Unreadable, nullptr};
+  // Bounded also when the file grows meanwhile.
+  QByteArray bytes = f.read(kMaxMessageFileBytes + 1);
+  if (f.error() != QFileDevice::NoError) return {State::Unreadable, nullptr};
+  if (bytes.size() > kMaxMessageFileBytes) return {State::TooLarge, nullptr};
+  return {State::Read, platform::TextInputStream::FromBytes(std::move(bytes))};
 }
 
 }  // namespace
@@ -71,16 +87,26 @@ bool IsStorableMessageName(const QString& name) {
   return true;
 }
 
-bool WriteMessageFile(const platform::FolderItem& folder, const QString& name, const StoredMessage& message) {
+bool WriteMessageFile(const platform::FolderItem& folder, const QString& name, const StoredMessage& message,
+                      bool* tooLarge) {
+  if (tooLarge) *tooLarge = false;
   if (!IsStorableMessageName(name) || folder.IsNull()) return false;
-  auto stream = platform::TextOutputStream::Create(folder.Child(name));
-  if (!stream) return false;
   // The sender and the subject are one line each: a line break in either would shift the
   // format line and the body.
-  stream->WriteLine(platform::OneLine(message.from));
-  stream->WriteLine(platform::OneLine(message.subject));
-  stream->WriteLine(message.html ? kHtml : kPlainText);
-  stream->Write(message.body);
+  QByteArray bytes;
+  for (const QString& line : {platform::OneLine(message.from), platform::OneLine(message.subject),
+                              message.html ? kHtml : kPlainText}) {
+    platform::AppendEncodedText(bytes, line);
+    bytes += '\n';
+  }
+  platform::AppendEncodedText(bytes, message.body);
+  if (bytes.size() > kMaxMessageFileBytes) {
+    if (tooLarge) *tooLarge = true;
+    return false;
+  }
+  auto stream = platform::TextOutputStream::Create(folder.Child(name));
+  if (!stream) return false;
+  stream->WriteWith([&bytes](QByteArray& buffer) { buffer += bytes; });
   return stream->Close();
 }
 
@@ -88,11 +114,10 @@ bool LoadEmail(const platform::FolderItem& folder, const QString& name, QString&
                QString& body) {
   from.clear();
   subject.clear();
-  bool exists = false;
-  auto stream = OpenMessage(folder, name, exists);
-  if (!stream) return false;
-  LoadEmail(*stream, from, subject, body);
-  stream->Close();
+  const Opened opened = OpenMessage(folder, name);
+  if (!opened.stream) return false;
+  LoadEmail(*opened.stream, from, subject, body);
+  opened.stream->Close();
   return true;
 }
 
@@ -118,16 +143,14 @@ void LoadEmail(platform::TextInputStream& stream, QString& from, QString& subjec
 }
 
 ChosenMessage ReadChosenMessage(const platform::FolderItem& folder, const QString& name) {
-  bool exists = false;
-  auto stream = OpenMessage(folder, name, exists);
-  if (!exists) return {};
-  if (!stream) {
-    ChosenMessage unreadable;
-    unreadable.state = ChosenMessage::State::Unreadable;
-    return unreadable;
+  const Opened opened = OpenMessage(folder, name);
+  if (!opened.stream) {
+    ChosenMessage notRead;
+    notRead.state = opened.state;
+    return notRead;
   }
-  ChosenMessage chosen = ReadChosenMessage(*stream);
-  stream->Close();
+  ChosenMessage chosen = ReadChosenMessage(*opened.stream);
+  opened.stream->Close();
   return chosen;
 }
 

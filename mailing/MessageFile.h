@@ -25,6 +25,10 @@ platform::FolderItem MessageFolder();
 // shows it).
 bool IsStorableMessageName(const QString& name);
 
+// The largest message file that is written or read. A message is meant to be read by
+// people; a larger file would hold the window for long and take gigabytes to lay out.
+constexpr qint64 kMaxMessageFileBytes = qint64(64) << 20;
+
 struct StoredMessage {
   QString from;
   QString subject;
@@ -34,11 +38,13 @@ struct StoredMessage {
 
 // Writes the message file, replacing any file of that name atomically: a failed write
 // leaves the old file whole. A line break in the sender or the subject is stored as a
-// blank. False when the name cannot be stored or the write failed.
+// blank. False when the name cannot be stored, the write failed, or the file would be
+// larger than the readers take (then nothing is written, and `tooLarge` is set).
 [[nodiscard]] bool WriteMessageFile(const platform::FolderItem& folder, const QString& name,
-                                    const StoredMessage& message);
+                                    const StoredMessage& message, bool* tooLarge = nullptr);
 
-// Reads a message for sending. False when the file is missing or cannot be opened; the
+// Reads a message for sending. False when the file is missing, cannot be read or is larger
+// than kMaxMessageFileBytes; the
 // sender and subject are then empty and the body untouched. Otherwise the sender and
 // subject come from lines 1 and 2, the first non-empty line after them is taken as the
 // format line and dropped whatever it says, and every later line comes back followed by
@@ -48,7 +54,7 @@ struct StoredMessage {
 
 // What the send window shows when a stored message is chosen.
 struct ChosenMessage {
-  enum class State { Missing, Unreadable, Read };
+  enum class State { Missing, Unreadable, Read, TooLarge };
   State state = State::Missing;
   QString from;     // empty unless Read
   QString subject;  // empty unless Read

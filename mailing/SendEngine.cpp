@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
@@ -39,18 +40,29 @@ QString MessageBody(QString body) {
 }  // namespace
 
 SendEngine::SendEngine(platform::ListModel* queue, platform::ListModel* addresses,
-                       platform::SMTPSocket* client, SendRefs refs, std::unique_ptr<SendControls> controls,
-                       QObject* parent)
+                       platform::SMTPSocket* client, std::function<SmtpAccount()> account, QObject* parent)
     : QObject(parent),
       m_queue(queue),
       m_addresses(addresses),
       m_client(client),
-      m_refs(refs),
-      m_controls(std::move(controls)),
+      m_account(std::move(account)),
       m_queueIndex(queue),
       m_addressIndex(addresses) {}
 
 SendEngine::~SendEngine() = default;
+
+void SendEngine::StartMailing() {
+  m_starttime = platform::Date();
+  m_mailssent = 0;
+  SetProgress(m_progressValue, m_queue->ListCount());
+}
+
+void SendEngine::SetProgress(int value, int maximum) {
+  if (value == m_progressValue && maximum == m_progressMaximum) return;
+  m_progressValue = value;
+  m_progressMaximum = maximum;
+  emit progressChanged(value, maximum);
+}
 
 void SendEngine::Tick() {
   // The tick yields; a tick of the timer meanwhile must not hand over more rows.
@@ -61,7 +73,7 @@ void SendEngine::Tick() {
   if (!BackingOff()) {
     if (!HandOver()) return;
     if (m_queueIndex.WaitingCount() > 0 && !m_client->IsConnected()) {
-      m_controls->SetSlug(QStringLiteral("Connecting..."));
+      emit reported(QStringLiteral("Connecting..."));
       m_client->SendMail();
     }
   }
@@ -72,22 +84,23 @@ void SendEngine::Tick() {
 void SendEngine::ShowProgressAndSummary() {
   const int count = m_queue->ListCount();
   if (count == 0) {
-    m_controls->SetProgressMaximum(100);
-    m_controls->SetProgressValue(0);
+    SetProgress(0, 100);
   } else {
-    m_controls->SetProgressValue(m_refs.mailssent);
+    SetProgress(m_mailssent, m_progressMaximum);
   }
-  if (!m_controls->QueueTabInFront()) return;
+  if (!m_summaryShown) return;
   QString summary = QString::number(count) + QStringLiteral(" addresses");
-  if (m_refs.starttime && m_refs.mailssent > 0 && count > 0) {
-    const int elapsed = ToInteger(platform::Date::Now().TotalSeconds() - m_refs.starttime->TotalSeconds());
+  if (m_starttime && m_mailssent > 0 && count > 0) {
+    const int elapsed = ToInteger(platform::Date::Now().TotalSeconds() - m_starttime->TotalSeconds());
     // A message accepted within the first second makes the rate infinite and the
     // estimate 0 minutes.
-    const double rate = static_cast<double>(m_refs.mailssent) / static_cast<double>(elapsed);
+    const double rate = static_cast<double>(m_mailssent) / static_cast<double>(elapsed);
     const int minutes = ToInteger(count / rate / 60);
     summary += QStringLiteral(", ") + QString::number(minutes) + QStringLiteral(" minute(s).");
   }
-  m_controls->SetQueueStatus(summary);
+  if (summary == m_summary) return;
+  m_summary = summary;
+  emit summaryChanged(summary);
 }
 
 bool SendEngine::HandOver() {
@@ -107,7 +120,7 @@ bool SendEngine::HandOver() {
 
   int taken = 0;
   int row = 0;
-  while (taken < m_controls->Rate()) {
+  while (taken < m_rate) {
     if (m_queueIndex.NameNumbering() != numbering) {
       numbering = m_queueIndex.NameNumbering();
       passOver.clear();
@@ -163,42 +176,43 @@ void SendEngine::HandOverRow(int row, const Loaded& stored) {
     return true;
   });
   m_handedOver.insert(message.get(), {QPersistentModelIndex(m_queue->index(row, 0)), unanswered});
-  m_client->SetUsername(m_refs.username);
-  m_client->SetPassword(m_refs.password);
-  m_client->SetAddress(m_refs.server);
+  const SmtpAccount account = m_account();
+  m_client->SetUsername(account.username);
+  m_client->SetPassword(account.password);
+  m_client->SetAddress(account.server);
   m_queue->SetCell(row, kStatus, SendQueueIndex::Waiting());
 }
 
 void SendEngine::SetSendTimer() {
-  const int seconds = m_controls->RatePer();
+  const int seconds = m_ratePer;
   double period = seconds * 1000.0;
-  if (m_controls->RandRate()) {
+  if (m_randRate) {
     const double u1 = platform::Rnd();
     const double u2 = platform::Rnd();
     const double spread = seconds * 0.2 * u2;
     period = (u1 * 100 > 50 ? seconds + spread : seconds - spread) * 1000;
   }
   // To the nearest millisecond: 0.95 s is 950 ms, whatever the last bit of the product.
-  m_controls->SetSendPeriod(ToInteger(std::round(period)));
+  emit periodChanged(ToInteger(std::round(period)));
 }
 
 void SendEngine::ShowRate() {
-  QString text = QString::number(m_controls->Rate()) + QStringLiteral(" messages every ") +
-                 QString::number(m_controls->RatePer()) + QStringLiteral(" seconds");
-  if (m_controls->RandRate()) text += QStringLiteral(" +- 20%");
+  QString text = QString::number(m_rate) + QStringLiteral(" messages every ") + QString::number(m_ratePer) +
+                 QStringLiteral(" seconds");
+  if (m_randRate) text += QStringLiteral(" +- 20%");
   if (BackingOff()) {
     const int wait = ToInteger(std::ceil(m_retryAt - platform::Date::Now().TotalSeconds()));
     text += QStringLiteral("; the server failed ") + QString::number(m_failures) +
             QStringLiteral(" times in a row, next try in ") + QString::number(wait) +
             QStringLiteral(" seconds");
   }
-  m_controls->SetStatusLine(text);
+  emit rateShown(text);
 }
 
 void SendEngine::QueueSelectionChanged() {
   const int selected = m_queue->SelCount();
   if (selected > 0) {
-    m_controls->SetSlug(QString::number(selected) + QStringLiteral(" addresses in the send queue selected."));
+    emit reported(QString::number(selected) + QStringLiteral(" addresses in the send queue selected."));
   }
 }
 
@@ -232,17 +246,18 @@ void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
   m_failures = 0;
   const auto sent = std::dynamic_pointer_cast<platform::SpecialEmail>(message);
   if (!sent) return;
-  ++m_refs.mailssent;
+  ++m_mailssent;
   const QString to = sent->ToAddress();
-  m_controls->SetSlug(QStringLiteral("Message sent to ") + to + QStringLiteral(" = ") + sent->Subject());
+  emit reported(QStringLiteral("Message sent to ") + to + QStringLiteral(" = ") + sent->Subject());
   const QString entry = HistoryEntry(sent->Name(), platform::Date::Now());
   const std::vector<int> rows = m_addressIndex.RowsOf(to);
-  for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
+  for (auto row = rows.rbegin(); row != rows.rend(); ++row)
     m_addresses->SetCell(*row, 1, m_addresses->Cell(*row, 1) + entry);
-    m_refs.changed = true;
+  if (!rows.empty()) {
+    emit addressesEdited();
+    // The client sends its next message only once this handler has returned.
+    if (m_journal) m_journal(to, entry);
   }
-  // The client sends its next message only once this handler has returned.
-  if (!rows.empty() && m_journal) m_journal(to, entry);
   const std::vector<int> waiting = m_queueIndex.WaitingRowsOf(to);
   for (auto row = waiting.rbegin(); row != waiting.rend(); ++row) m_queue->RemoveRow(*row);
 }
@@ -250,15 +265,14 @@ void SendEngine::MessageSent(const platform::EmailMessagePtr& message) {
 void SendEngine::MessageRefused(const platform::EmailMessagePtr& message, const QString& reply) {
   if (!message) return;
   const QPersistentModelIndex row = m_handedOver.take(message.get()).row;
-  m_controls->SetSlug(QStringLiteral("Message to ") + message->ToAddress() + QStringLiteral(" refused: ") +
-                      reply);
+  emit reported(QStringLiteral("Message to ") + message->ToAddress() + QStringLiteral(" refused: ") + reply);
   // Its row leaves the queue; otherwise it would wait for an answer that never comes.
   if (row.isValid()) m_queue->RemoveRow(row.row());
 }
 
 void SendEngine::ConnectionFailed() {
   const int code = m_client->LastErrorCode();
-  m_controls->SetSlug(QStringLiteral("Error ") + QString::number(code));
+  emit reported(QStringLiteral("Error ") + QString::number(code));
   if (const platform::EmailMessagePtr unanswered = m_client->UnansweredMessage()) CountUnanswered(unanswered);
   // 102 is the server's close, also after every sign-off: what is still in the client's
   // list goes out on the next connection.
@@ -271,11 +285,11 @@ void SendEngine::ConnectionFailed() {
     return;
   }
   if (code == platform::smtp::kCannotConnect) {
-    m_controls->SetSlug(QStringLiteral("Error sending mail.  Please check your connection to the internet."));
+    emit reported(QStringLiteral("Error sending mail.  Please check your connection to the internet."));
   } else {
-    m_controls->SetSlug(QStringLiteral("SMTP Socket Error = ") + QString::number(code));
+    emit reported(QStringLiteral("SMTP Socket Error = ") + QString::number(code));
     if (code == platform::smtp::kAuthRefused) {
-      m_controls->SetSlug(QStringLiteral("Check your SMTP username and password."));
+      emit reported(QStringLiteral("Check your SMTP username and password."));
     }
   }
   // The message built again for a row still counts what went out unanswered before.
@@ -299,9 +313,9 @@ void SendEngine::CountUnanswered(const platform::EmailMessagePtr& message) {
   const QPersistentModelIndex row = handed->row;
   m_handedOver.erase(handed);
   m_client->Messages().removeOne(message);
-  m_controls->SetSlug(QStringLiteral("Message to ") + message->ToAddress() +
-                      QStringLiteral(" not sent again: the server took it twice without saying whether it "
-                                     "accepted it."));
+  emit reported(QStringLiteral("Message to ") + message->ToAddress() +
+                QStringLiteral(" not sent again: the server took it twice without saying whether it "
+                               "accepted it."));
   if (row.isValid()) m_queue->RemoveRow(row.row());
 }
 
@@ -318,7 +332,7 @@ bool SendEngine::BackingOff() const {
 }
 
 void SendEngine::ConnectionEstablished(const QString& greeting) {
-  m_controls->SetSlug(QStringLiteral("Connection established = ") + greeting);
+  emit reported(QStringLiteral("Connection established = ") + greeting);
 }
 
 }  // namespace mailing

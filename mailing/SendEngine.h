@@ -5,7 +5,6 @@
 #include <QPersistentModelIndex>
 #include <QString>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -18,37 +17,17 @@
 
 namespace mailing {
 
-// The main window's values that the engine reads and writes; the window owns them (the
-// send window sets starttime and mailssent when it queues a batch).
-struct SendRefs {
-  const QString& server;
-  const QString& username;
-  const QString& password;
-  const std::optional<platform::Date>& starttime;
-  qint32& mailssent;
-  bool& changed;
+// The SMTP account the engine hands to the client with each message.
+struct SmtpAccount {
+  QString server;
+  QString username;
+  QString password;
 };
 
-// The controls of the main window's Queue tab, its status line and its log, as the
-// engine uses them.
-class SendControls {
- public:
-  virtual ~SendControls() = default;
-  virtual int Rate() const = 0;     // most rows handed over per tick, 1 to 5
-  virtual int RatePer() const = 0;  // seconds between ticks, 1 to 180
-  virtual bool RandRate() const = 0;
-  virtual bool QueueTabInFront() const = 0;
-  virtual void SetProgressMaximum(int maximum) = 0;
-  virtual void SetProgressValue(int value) = 0;
-  virtual void SetQueueStatus(const QString& text) = 0;
-  virtual void SetSendPeriod(int milliseconds) = 0;
-  // The status line alone, without a log row.
-  virtual void SetStatusLine(const QString& text) = 0;
-  // The status line and a log row.
-  virtual void SetSlug(const QString& text) = 0;
-};
-
-// The paced send engine. The send queue is a list of rows (address, message name,
+// The send session and its paced engine: the one owner of the queue's sending, its pace, the
+// count of accepted mail since the mailing started, the progress, the summary and the send
+// timer's period. It emits a signal when one of these changes; windows only show them and
+// pass the user's pacing in. The send queue is a list of rows (address, message name,
 // "HTML" or "Plain Text", status); the send window appends them "Queued". Every tick
 // builds a message from the stored message file for each of the first `Rate` "Queued"
 // rows in list order whose file can be read, hands it to the SMTP client and marks the
@@ -70,9 +49,28 @@ class SendControls {
 class SendEngine : public QObject {
   Q_OBJECT
  public:
+  // `account` is asked at every hand-over, so a changed setting holds from the next message.
   SendEngine(platform::ListModel* queue, platform::ListModel* addresses, platform::SMTPSocket* client,
-             SendRefs refs, std::unique_ptr<SendControls> controls, QObject* parent = nullptr);
+             std::function<SmtpAccount()> account, QObject* parent = nullptr);
   ~SendEngine() override;
+
+  // The send queue, where the send window appends a batch.
+  platform::ListModel* Queue() const { return m_queue; }
+  // A batch has been queued: the mailing starts now, counted from 0, and its progress runs
+  // to the number of rows now in the queue.
+  void StartMailing();
+  // When the running mailing was queued; nothing before the first batch.
+  const std::optional<platform::Date>& StartTime() const { return m_starttime; }
+  // Messages accepted since then.
+  qint32 MailsSent() const { return m_mailssent; }
+
+  // The pace as the user sets it. Rate: most rows handed over per tick, 1 to 5; RatePer:
+  // seconds between ticks, 1 to 180; RandRate: each period spread by up to 20 %.
+  void SetRate(int rows) { m_rate = rows; }
+  void SetRatePer(int seconds) { m_ratePer = seconds; }
+  void SetRandRate(bool random) { m_randRate = random; }
+  // The summary is worked out only while it is shown; meanwhile it keeps its last text.
+  void SetSummaryShown(bool shown) { m_summaryShown = shown; }
 
   // One tick of the send timer: progress, summary, hand-over, connection, next period.
   void Tick();
@@ -103,6 +101,19 @@ class SendEngine : public QObject {
   void ConnectionFailed();
   void ConnectionEstablished(const QString& greeting);
 
+ signals:
+  void progressChanged(int value, int maximum);
+  void summaryChanged(const QString& text);
+  // Each time the period is worked out, also when it comes out the same: the timer counts
+  // the next tick afresh from there.
+  void periodChanged(int milliseconds);
+  // A report for the status line and the log.
+  void reported(const QString& text);
+  // The rate text, for the status line alone.
+  void rateShown(const QString& text);
+  // History entries went into the address list: it has edits not yet saved.
+  void addressesEdited();
+
  private:
   // A stored message as one tick reads it, once per message name.
   struct Loaded {
@@ -112,6 +123,7 @@ class SendEngine : public QObject {
     QString body;  // with CR LF line ends, as the message carries it
   };
   void ShowProgressAndSummary();
+  void SetProgress(int value, int maximum);
   // Hands over up to Rate rows; false when the engine went away while it yielded.
   bool HandOver();
   void HandOverRow(int row, const Loaded& message);
@@ -135,8 +147,17 @@ class SendEngine : public QObject {
   std::vector<std::pair<QPersistentModelIndex, int>> m_unansweredRows;
   int m_failures = 0;    // failed connections in a row
   double m_retryAt = 0;  // no connection before this, in the clock's total seconds
-  SendRefs m_refs;
-  std::unique_ptr<SendControls> m_controls;
+  std::function<SmtpAccount()> m_account;
+  std::optional<platform::Date> m_starttime;
+  qint32 m_mailssent = 0;
+  // As the controls start: both sliders at the bottom of their ranges, not random.
+  int m_rate = 1;
+  int m_ratePer = 1;
+  bool m_randRate = false;
+  bool m_summaryShown = false;
+  int m_progressValue = 0;
+  int m_progressMaximum = 100;
+  QString m_summary = QStringLiteral("0 addresses");
   SendQueueIndex m_queueIndex;
   AddressIndex m_addressIndex;
   bool m_ticking = false;

@@ -32,6 +32,13 @@ bool IsValidUtf16(QStringView text) {
   return true;
 }
 
+QString ErrorMessage(int code) {
+  PCRE2_UCHAR16 buffer[256];
+  const int length = pcre2_get_error_message_16(code, buffer, 256);
+  return length > 0 ? QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), length)
+                    : QStringLiteral("unknown error");
+}
+
 }  // namespace
 
 struct AddressPattern::Engine {
@@ -53,10 +60,7 @@ AddressPattern::AddressPattern(const QString& pattern) {
   pcre2_code_16* code = pcre2_compile_16(reinterpret_cast<PCRE2_SPTR16>(pattern.utf16()), pattern.size(),
                                          PCRE2_UTF, &error, &offset, nullptr);
   if (!code) {
-    PCRE2_UCHAR16 buffer[256];
-    const int length = pcre2_get_error_message_16(error, buffer, 256);
-    m_error = length > 0 ? QString::fromUtf16(reinterpret_cast<const char16_t*>(buffer), length)
-                         : QStringLiteral("unknown error");
+    m_error = ErrorMessage(error);
     return;
   }
   m_code = code;
@@ -99,27 +103,35 @@ AddressPattern::~AddressPattern() {
   pcre2_code_free_16(Code(m_code));
 }
 
-bool AddressPattern::Matches(QStringView subject) const {
-  if (!m_code) return false;
+AddressPattern::Outcome AddressPattern::Matches(QStringView subject) {
+  if (!m_code) return Outcome::NoMatch;
+  // Neither entry is given such a subject: the JIT one would not check it, and the other
+  // would fail it with a code that is no limit.
+  if (!IsValidUtf16(subject)) return Outcome::NoMatch;
   const auto* text = reinterpret_cast<PCRE2_SPTR16>(subject.utf16());
   const auto length = static_cast<PCRE2_SIZE>(subject.size());
-  if (m_engine->jit) {
-    // The JIT entry skips the engine's own check of the subject.
-    if (!IsValidUtf16(subject)) return false;
-    return pcre2_jit_match_16(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context) >= 0;
-  }
-  return pcre2_match_16(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context) >= 0;
+  return Result(m_engine->jit
+                    ? pcre2_jit_match_16(Code(m_code), text, length, 0, 0, m_engine->data, m_engine->context)
+                    : pcre2_match_16(Code(m_code), text, length, 0, PCRE2_NO_UTF_CHECK, m_engine->data,
+                                     m_engine->context));
 }
 
-bool AddressPattern::MatchesAscii(QByteArrayView subject, QString& scratch) const {
-  if (!m_code) return false;
+AddressPattern::Outcome AddressPattern::MatchesAscii(QByteArrayView subject, QString& scratch) {
+  if (!m_code) return Outcome::NoMatch;
   if (!m_engine->ascii) {
     scratch = QString::fromLatin1(subject);
     return Matches(scratch);
   }
-  return pcre2_jit_match_8(m_engine->ascii, reinterpret_cast<PCRE2_SPTR8>(subject.data()),
-                           static_cast<PCRE2_SIZE>(subject.size()), 0, 0, m_engine->asciiData,
-                           m_engine->asciiContext) >= 0;
+  return Result(pcre2_jit_match_8(m_engine->ascii, reinterpret_cast<PCRE2_SPTR8>(subject.data()),
+                                  static_cast<PCRE2_SIZE>(subject.size()), 0, 0, m_engine->asciiData,
+                                  m_engine->asciiContext));
+}
+
+AddressPattern::Outcome AddressPattern::Result(int code) {
+  if (code >= 0) return Outcome::Match;
+  if (code == PCRE2_ERROR_NOMATCH) return Outcome::NoMatch;
+  m_error = ErrorMessage(code);
+  return Outcome::GaveUp;
 }
 
 std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const FindAllHooks& hooks) {
@@ -149,15 +161,19 @@ std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const 
     }
     // Most addresses are ASCII, which is matched where the list keeps it.
     const platform::ListModel::StoredCell cell = rows.CellBytes(row, 0);
-    bool matches = false;
+    AddressPattern::Outcome outcome;
     if (cell.form == platform::ListModel::CellForm::Ascii) {
-      matches = pattern->MatchesAscii(cell.bytes, address);
+      outcome = pattern->MatchesAscii(cell.bytes, address);
     } else {
       address.resize(0);
       rows.AppendCellText(row, 0, address);
-      matches = pattern->Matches(address);
+      outcome = pattern->Matches(address);
     }
-    if (matches) rows.CopyCell(row, 0, found);
+    if (outcome == AddressPattern::Outcome::GaveUp) {
+      flush();
+      return pattern->ErrorText() + QStringLiteral(" at line ") + QString::number(row + 1);
+    }
+    if (outcome == AddressPattern::Outcome::Match) rows.CopyCell(row, 0, found);
     platform::YieldToEventLoop();
     if (platform::YieldRuns() == loopRuns) continue;
     loopRuns = platform::YieldRuns();

@@ -25,16 +25,23 @@ class AddressPattern {
   AddressPattern& operator=(const AddressPattern&) = delete;
 
   bool IsValid() const { return m_code != nullptr; }
-  // The engine's words for a pattern it rejects; empty when it accepted it.
+  // The engine's words for a pattern it rejects, or for the subject it last gave up on;
+  // empty when it accepted the pattern and has given up on none.
   QString ErrorText() const { return m_error; }
+
+  // GaveUp: the engine stopped before it knew (its match limit, depth limit, heap limit
+  // or JIT stack ran out on a pattern that backtracks), so the subject may well match.
+  enum class Outcome { NoMatch, Match, GaveUp };
   // Whether the pattern occurs anywhere in the subject (not only as the whole of it). A
   // subject that is not valid UTF-16 (a lone surrogate) matches nothing, as with Qt.
-  bool Matches(QStringView subject) const;
+  Outcome Matches(QStringView subject);
   // The same for a subject of ASCII bytes (each below 0x80). `scratch` is a buffer the
   // call may use.
-  bool MatchesAscii(QByteArrayView subject, QString& scratch) const;
+  Outcome MatchesAscii(QByteArrayView subject, QString& scratch);
 
  private:
+  Outcome Result(int code);
+
   struct Engine;
   void* m_code = nullptr;
   Engine* m_engine = nullptr;
@@ -53,8 +60,10 @@ struct FindAllHooks {
 
 // Find all: every address of the list (column 0) that the pattern matches somewhere,
 // handed to addRows in order. The event loop runs as rows are searched; the rows searched
-// are those of the list when the search began, whatever is edited meanwhile. Returns the engine's message
-// when it rejects the pattern, which only a search of at least one row finds out.
+// are those of the list when the search began, whatever is edited meanwhile. Returns the
+// engine's message when it rejects the pattern, which only a search of at least one row
+// finds out, or when it gives up on a row: the search ends there, with the rows before it
+// handed over, so no row that may match is left out unsaid.
 std::optional<QString> FindAll(const QPointer<platform::ListModel>& list, const FindAllHooks& hooks);
 
 }  // namespace tools

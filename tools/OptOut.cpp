@@ -1,10 +1,8 @@
 #include "tools/OptOut.h"
 
 #include <algorithm>
-#include <memory>
 
 #include "platform/Text.h"
-#include "platform/TextStream.h"
 
 namespace tools::optout {
 
@@ -79,26 +77,12 @@ qint32 ConvertHex2Dec(QStringView text) {
   return static_cast<qint32>(result);
 }
 
-QString DecodeChunkedReply(QByteArrayView reply) {
-  constexpr int kSizeLine = 7;
-  std::unique_ptr<platform::TextInputStream> in = platform::TextInputStream::FromBytes(reply.toByteArray());
-  int n = 0;
-  quint32 total = 0;  // wraps as the 32-bit sum does
-  QString body;
-  while (!in->EOF_()) {
-    const QString line = in->ReadLine();
-    ++n;
-    if (n != kSizeLine) continue;
-    total += static_cast<quint32>(ConvertHex2Dec(line));
-    const auto wanted = static_cast<qint32>(total);
-    if (body.size() == wanted) break;
-    while (body.size() < wanted && !in->EOF_()) {
-      body += in->ReadLine();
-      if (body.size() != wanted) body += QLatin1Char('\n');
-    }
-    --n;
-  }
-  return body;
+bool IsAscii(QByteArrayView bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+qsizetype Characters(QByteArrayView bytes) {
+  return IsAscii(bytes) ? bytes.size() : platform::DecodeBytes(bytes).size();
 }
 
 bool ReplyComplete(QByteArrayView reply) {
@@ -112,17 +96,105 @@ bool ReplyComplete(QByteArrayView reply) {
   return !size.isEmpty() && std::all_of(size.begin(), size.end(), [](char c) { return c == '0'; });
 }
 
-QStringList OptedOutAddresses(const QString& body) {
-  QStringList found;
-  std::unique_ptr<platform::TextInputStream> in =
-      platform::TextInputStream::FromBytes(platform::EncodeText(body));
-  while (!in->EOF_()) {
-    const QString line = in->ReadLine();
-    if (platform::StrComp(platform::NthField(line, QStringLiteral("~"), 2), QStringLiteral("In"), 0) == 0) {
-      found.append(platform::NthField(line, QStringLiteral("~"), 1));
-    }
+void ReplyReader::Add(QByteArrayView bytes) {
+  KeepTail(bytes);
+  if (m_part == Part::Done) return;
+  // What was read goes once it is the larger part, so the buffer stays the size of a few
+  // arrivals and no byte is moved more than twice on average.
+  if (m_next > 0 && m_next >= m_pending.size() - m_next) {
+    m_pending.remove(0, m_next);
+    m_scanned -= m_next;
+    m_next = 0;
   }
-  return found;
+  m_pending += bytes;
+}
+
+void ReplyReader::End() {
+  m_ended = true;
+}
+
+bool ReplyReader::Step() {
+  if (m_part == Part::Done) return false;
+  const char* const data = m_pending.constData();
+  const qsizetype size = m_pending.size();
+  qsizetype end = m_scanned;
+  while (end < size && data[end] != '\n' && data[end] != '\r') ++end;
+  m_scanned = end;
+  qsizetype next = end + 1;
+  if (end == size) {
+    // No line end yet: the rest is a line only once the reply is over.
+    if (!m_ended || m_next == size) {
+      if (m_ended) EndBodyLine();
+      return false;
+    }
+    next = size;
+  } else if (data[end] == '\r') {
+    // A CR that the reply's bytes so far end with may be the start of a CR LF.
+    if (end + 1 == size && !m_ended) return false;
+    if (end + 1 < size && data[end + 1] == '\n') next = end + 2;
+  }
+  const QByteArrayView line(data + m_next, end - m_next);
+  m_next = m_scanned = next;
+  Read(line);
+  return true;
+}
+
+void ReplyReader::Read(QByteArrayView line) {
+  constexpr int kHeadLines = 6;
+  switch (m_part) {
+    case Part::Head:
+      if (++m_headLines == kHeadLines) m_part = Part::Size;
+      return;
+    case Part::Size:
+      m_total += static_cast<quint32>(ConvertHex2Dec(platform::DecodeBytes(line)));
+      m_wanted = static_cast<qint32>(m_total);
+      if (m_length == m_wanted) {
+        m_part = Part::Done;
+        EndBodyLine();
+        m_pending = QByteArray();
+        m_next = m_scanned = 0;
+      } else if (m_length < m_wanted) {
+        m_part = Part::Data;
+      }
+      return;
+    case Part::Data: {
+      m_length += Characters(line);
+      m_bodyLine += line;
+      if (m_length != m_wanted) {
+        ++m_length;
+        EndBodyLine();
+      }
+      if (m_length >= m_wanted) m_part = Part::Size;
+      return;
+    }
+    case Part::Done:
+      return;
+  }
+}
+
+void ReplyReader::EndBodyLine() {
+  // The status is compared exactly, and "~" is one byte whatever the bytes around it:
+  // the fields of the bytes are the bytes of the text's fields.
+  const QByteArrayView line(m_bodyLine);
+  const qsizetype first = line.indexOf('~');
+  if (first >= 0) {
+    QByteArrayView status = line.sliced(first + 1);
+    if (const qsizetype second = status.indexOf('~'); second >= 0) status.truncate(second);
+    if (status == "In") m_optedOut.Append(line.first(first));
+  }
+  m_bodyLine.clear();
+}
+
+void ReplyReader::KeepTail(QByteArrayView bytes) {
+  m_tail += bytes;
+  if (!bytes.contains('\n')) return;
+  qsizetype cut = m_tail.size();
+  for (int lfs = 0; lfs < 3; ++lfs) {
+    if (cut == 0) return;
+    cut = m_tail.lastIndexOf('\n', cut - 1);
+    if (cut < 0) return;
+  }
+  m_tail.remove(0, cut);
 }
 
 }  // namespace tools::optout

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "app/FileTypes.h"
+#include "app/Settings.h"
 #include "platform/Date.h"
 #include "platform/EmailMessage.h"
 #include "platform/FolderItem.h"
@@ -45,6 +46,9 @@ class POP3Socket;
 class SMTPSocket;
 class TCPSocket;
 }  // namespace platform
+namespace tools {
+class OptOutCheck;
+}  // namespace tools
 
 // Every item of the menu bar, in the table's order; one accessor each on the main window.
 // clang-format off
@@ -63,10 +67,10 @@ class TCPSocket;
 // clang-format on
 
 // The program's one main window and the hub of its subsystems: its properties hold the
-// settings and working values every window shares, its controls are the address list,
-// the send queue, the status line and the message log. The windows it opens get it as a
-// guarded pointer when they are made; Instance() is for start-up and the about window's
-// Continue, which may have to bring it up.
+// working values every window shares and name the settings (app::Settings holds them),
+// its controls are the address list, the send queue, the status line and the message
+// log. The windows it opens get it as a guarded pointer when they are made; Instance() is
+// for start-up and the about window's Continue, which may have to bring it up.
 //
 // Sizes: Width() and Height() are those of the content area under the menu bar and the
 // toolbar, which is what the layout figures are given for.
@@ -82,24 +86,36 @@ class MainWindow : public QMainWindow {
 
   ~MainWindow() override;
 
+  // The settings, read at start-up and replaced by the preferences window.
+  app::Settings& Settings() { return m_settings; }
+
+ private:
+  // Declared before the settings below, which reach it.
+  app::Settings m_settings;
+
+ public:
   // ---- Properties (settings and working values) --------------------------------------
   platform::FolderItem database;      // the Database folder beside the application
   bool Changed = false;               // the open list has edits not yet saved
   platform::FolderItem existingfile;  // the open list's file; null when none
   QString SearchField;                // the last search text
-  QString server;                     // SMTP server, user name and password
-  QString username;
-  QString password;
-  QPointer<QWidget> SideBar;                // the list side bar docked beside the window (a SideBarWindow)
-  QString lastopen;                         // the name of the list opened last
-  QString socketdata;                       // the opt-out reply as received so far
-  bool xduplicates = false;                 // test for duplicates when adding addresses
-  QString checkaddresses;                   // the addresses of the opt-out request, each with a comma
-  std::optional<platform::Date> starttime;  // when the running mailing was queued
-  qint32 mailssent = 0;                     // messages accepted since starttime
-  QString popserver;                        // POP3 server, user name and password
-  QString popusername;
-  QString poppassword;
+  // SMTP server, user name and password
+  app::Setting<&app::Preferences::server> server{m_settings};
+  app::Setting<&app::Preferences::username> username{m_settings};
+  app::Setting<&app::Preferences::password> password{m_settings};
+  QPointer<QWidget> SideBar;  // the list side bar docked beside the window (a SideBarWindow)
+  QString lastopen;           // the name of the list opened last
+  // test for duplicates when adding addresses
+  app::Setting<&app::Preferences::xduplicates> xduplicates{m_settings};
+  QString checkaddresses;  // the addresses of the opt-out request, each with a comma
+  // POP3 server, user name and password
+  app::Setting<&app::Preferences::popserver> popserver{m_settings};
+  app::Setting<&app::Preferences::popusername> popusername{m_settings};
+  app::Setting<&app::Preferences::poppassword> poppassword{m_settings};
+  // When the running mailing was queued, and the messages accepted since: the send
+  // session's (SendSession()), read here.
+  std::optional<platform::Date> starttime() const;
+  qint32 mailssent() const;
 
   // ---- Controls, in creation order ---------------------------------------------------
   QTabWidget* TabPanel1 = nullptr;
@@ -170,9 +186,9 @@ class MainWindow : public QMainWindow {
   void UpdateLists();
 
   // ---- POP3 log-in (mailing/ui/MainWindowPop3.cpp) -------------------------------------
-  // Sets POPSocket to port 110 with the server and account and connects; the events below
-  // do the rest, and nothing waits for them.
-  void StartPopLogIn(const QString& server, const QString& user, const QString& password);
+  // When the settings name a POP3 user, sets POPSocket to port 110 with their server and
+  // account and connects; the events below do the rest, and nothing waits for them.
+  void StartPopLogIn();
   void POPSocket_Disconnected();
   void POPSocket_LoginSuccessful();
   void POPSocket_ConnectionEstablished();
@@ -245,6 +261,9 @@ class MainWindow : public QMainWindow {
   // ---- end of the list editing commands ---------------------------------------------------
 
   // ---- Send queue and engine (mailing/ui/MainWindowSend.cpp) ----------------------------
+  // The send session: the queue's sending, its pace, counters and progress. The send window
+  // queues its batch through it.
+  mailing::SendEngine* SendSession() const;
   // The work is mailing::SendEngine's; these forward to it.
   // The send timer's tick: hands up to Rate queued rows to TCPSocket1 and connects.
   void SendTimer_Action();
@@ -316,7 +335,7 @@ class MainWindow : public QMainWindow {
  public:
   // The opt-out check's socket; made by the first check.
   platform::TCPSocket* oosocket = nullptr;
-  // How long a connected check waits for the service's next byte before it ends.
+  // How long a connected check waits for the service's next byte before it reads what came.
   int optOutIdleMs = 30000;
 
   // Edit > Find and Find Next: the search window, and the search for SearchField from the
@@ -339,14 +358,7 @@ class MainWindow : public QMainWindow {
   qint32 ConvertHex2Dec(const QString& text);
 
  private:
-  // Every byte of the opt-out reply so far (socketdata holds it as text).
-  QByteArray m_optOutReply;
-  // Runs while a connected check waits for a byte (optOutIdleMs); made with oosocket.
-  QTimer* m_optOutIdle = nullptr;
-  void oosocket_Idle();
-  // The ends of a check: closed with a message and nothing marked, or with the reply so
-  // far read and its addresses listed and marked. Both close the socket and the timer.
-  void StopOptOutCheck(const QString& message);
-  void FinishOptOutCheck();
+  // The check that oosocket's events go to; made with oosocket.
+  tools::OptOutCheck* m_optOutCheck = nullptr;
   // ---- end of the list tools' members -------------------------------------------------------
 };

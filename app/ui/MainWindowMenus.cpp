@@ -5,7 +5,6 @@
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowSettings.h"
 #include "app/ui/Menu.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
@@ -72,9 +71,17 @@ bool MainWindow::_AppleAboutVelmora_Action() {
 }
 
 bool MainWindow::_FilePreferences_Action() {
-  auto* window = new PreferencesWindow(this);
+  auto* window = new PreferencesWindow(m_settings, this);
+  connect(window, &PreferencesWindow::Confirmed, this, [this](bool saved) {
+    // The settings hold for this session even when they cannot be kept for the next.
+    if (!saved) {
+      SetSlug(QStringLiteral("Could not save the preferences in ") + m_settings.File().AbsolutePath() +
+              QStringLiteral("; they hold until Velmora quits."));
+    }
+    StartPopLogIn();
+  });
   window->show();
-  window->SetSettings(SettingsOf(*this));
+  window->SetSettings(m_settings.Values());
   return true;
 }
 

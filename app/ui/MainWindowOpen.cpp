@@ -1,16 +1,11 @@
 // The main window's open handler: the program's own start-up road.
-#include <QStringList>
 #include <optional>
 
-#include "app/Preferences.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
-#include "app/ui/MainWindowSettings.h"
 #include "lists/DatabaseFolder.h"
-#include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
-#include "platform/TextStream.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace {
@@ -18,8 +13,6 @@ namespace {
 const QString kNotWriteable = QStringLiteral(
     "Permissions on this volume are not set to writeable for this user. Please move Velmora and it's "
     "'Database' and 'eMail' folders to a new location (i.e. Desktop). This application will shut down now.");
-
-constexpr int kPreferencesLines = 7;
 
 }  // namespace
 
@@ -67,29 +60,27 @@ void MainWindow::Event_Open() {
   // Under the lock no save is running: a save's temporary file is what a crash left.
   lists::RemoveStaleSaveTemporaries(database);
 
-  // 5. Settings.
-  const platform::FolderItem preferences = database.Child(QStringLiteral("Preferences"));
-  if (preferences.Exists()) {
-    if (auto stream = platform::TextInputStream::Open(preferences)) {
-      QStringList lines;
-      for (int i = 0; i < kPreferencesLines; ++i) lines.append(stream->ReadLine());
-      stream->Close();
-      ApplySettings(*this, app::ParsePreferences(lines));
-    }
+  // 5. Settings. A file that is there but cannot be read is reported: the settings are
+  // then left empty, and OK in the preferences window would replace it.
+  if (const std::optional<QString> unread = m_settings.Load(database)) {
+    SetSlug(QStringLiteral("Could not read the settings in ") + m_settings.File().AbsolutePath() +
+            QStringLiteral(" (") + *unread + QStringLiteral("); they are left empty."));
   }
 
   // 6. The list opened last.
   const platform::FolderItem last = database.Child(QStringLiteral("LastDatabase"));
-  if (last.Exists()) {
-    if (auto stream = platform::TextInputStream::Open(last)) {
-      lastopen = stream->ReadLine();
-      stream->Close();
-      if (!lastopen.isEmpty() && !database.Child(lastopen).Exists()) {
-        SetSlug(QStringLiteral("The list \"") + lastopen + QStringLiteral("\" that was open last is gone."));
-      }
-      OpenDatabase(lastopen);
-      if (!self) return;
+  const app::FirstLines lastList = app::ReadFirstLines(last, 1);
+  if (lastList.state == app::FirstLines::State::Unreadable) {
+    SetSlug(QStringLiteral("Could not read ") + last.AbsolutePath() + QStringLiteral(" (") +
+            lastList.problem + QStringLiteral("); no list was opened."));
+  }
+  if (lastList.state == app::FirstLines::State::Read) {
+    lastopen = lastList.lines.first();
+    if (!lastopen.isEmpty() && !database.Child(lastopen).Exists()) {
+      SetSlug(QStringLiteral("The list \"") + lastopen + QStringLiteral("\" that was open last is gone."));
     }
+    OpenDatabase(lastopen);
+    if (!self) return;
   }
 
   // 7. Toolbar images and the side bar's lists.
@@ -97,7 +88,7 @@ void MainWindow::Event_Open() {
   if (!self) return;
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
-  if (mailing::Pop3Login::ShouldStart(popusername)) StartPopLogIn(popserver, popusername, poppassword);
+  StartPopLogIn();
 
   // 9.
   Changed = false;

@@ -2,8 +2,10 @@
 #include "app/ui/MainWindow.h"
 #include "mailing/Pop3Login.h"
 
-void MainWindow::StartPopLogIn(const QString& server, const QString& user, const QString& password) {
-  m_popLogin->start(server, user, password);
+void MainWindow::StartPopLogIn() {
+  const app::Preferences& account = m_settings.Values();
+  if (mailing::Pop3Login::ShouldStart(account.popusername))
+    m_popLogin->start(account.popserver, account.popusername, account.poppassword);
 }
 
 void MainWindow::POPSocket_Disconnected() {

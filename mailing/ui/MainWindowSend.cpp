@@ -1,6 +1,7 @@
-// The main window's members of the send queue and the paced send engine; the work is
-// mailing::SendEngine's. The engine goes first when the window is deleted, so controls
-// that report while they are deleted find none.
+// The main window's members of the send queue and the paced send engine: the session and
+// its work are mailing::SendEngine's, the controls show its signals and pass the pace in.
+// The engine goes first when the window is deleted, so controls that report while they are
+// deleted find none.
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
@@ -16,35 +17,33 @@
 #include "platform/SMTPSocket.h"
 #include "platform/ui/Listbox.h"
 
-namespace {
-
-// The engine's view of the window's controls.
-class WindowSendControls final : public mailing::SendControls {
- public:
-  explicit WindowSendControls(MainWindow& window) : m_window(window) {}
-  int Rate() const override { return m_window.Rate->value(); }
-  int RatePer() const override { return m_window.RatePer->value(); }
-  bool RandRate() const override { return m_window.RandRate->isChecked(); }
-  bool QueueTabInFront() const override { return m_window.TabPanel1->currentIndex() == 1; }
-  void SetProgressMaximum(int maximum) override { m_window.ProgressBar1->setMaximum(maximum); }
-  void SetProgressValue(int value) override { m_window.ProgressBar1->setValue(value); }
-  void SetQueueStatus(const QString& text) override { m_window.QueueStatus->setText(text); }
-  void SetSendPeriod(int milliseconds) override { m_window.SendTimer->setInterval(milliseconds); }
-  void SetStatusLine(const QString& text) override { m_window.Slug->setText(text); }
-  void SetSlug(const QString& text) override { m_window.SetSlug(text); }
-
- private:
-  MainWindow& m_window;
-};
-
-}  // namespace
-
 void MainWindow::CreateSendEngine() {
-  m_sendEngine = new mailing::SendEngine(CheckList->Model(), elist->Model(), TCPSocket1,
-                                         {server, username, password, starttime, mailssent, Changed},
-                                         std::make_unique<WindowSendControls>(*this), this);
+  using mailing::SendEngine;
+  // The account is read through this one getter, at every hand-over.
+  m_sendEngine = new SendEngine(
+      CheckList->Model(), elist->Model(), TCPSocket1,
+      [this] {
+        const app::Preferences& settings = m_settings.Values();
+        return mailing::SmtpAccount{settings.server, settings.username, settings.password};
+      },
+      this);
+  m_sendEngine->SetRate(Rate->value());
+  m_sendEngine->SetRatePer(RatePer->value());
+  m_sendEngine->SetRandRate(RandRate->isChecked());
+  m_sendEngine->SetSummaryShown(TabPanel1->currentIndex() == 1);
   m_sendEngine->SetHistoryJournal(
       [this](const QString& address, const QString& entry) { ListFiles().JournalMailing(address, entry); });
+  connect(m_sendEngine, &SendEngine::progressChanged, ProgressBar1, [this](int value, int maximum) {
+    ProgressBar1->setMaximum(maximum);
+    ProgressBar1->setValue(value);
+  });
+  connect(m_sendEngine, &SendEngine::summaryChanged, QueueStatus, &QLabel::setText);
+  connect(m_sendEngine, &SendEngine::periodChanged, SendTimer, qOverload<int>(&QTimer::setInterval));
+  connect(m_sendEngine, &SendEngine::reported, this, &MainWindow::SetSlug);
+  connect(m_sendEngine, &SendEngine::rateShown, Slug, &QLabel::setText);
+  connect(m_sendEngine, &SendEngine::addressesEdited, this, [this] { Changed = true; });
+  connect(TabPanel1, &QTabWidget::currentChanged, m_sendEngine,
+          [this](int tab) { m_sendEngine->SetSummaryShown(tab == 1); });
   using platform::SMTPSocket;
   connect(TCPSocket1, &SMTPSocket::MessageSent, this, &MainWindow::TCPSocket1_MessageSent);
   connect(TCPSocket1, &SMTPSocket::ServerError, this, &MainWindow::TCPSocket1_ServerError);
@@ -67,18 +66,35 @@ void MainWindow::SetSendTimer() {
   if (m_sendEngine) m_sendEngine->SetSendTimer();
 }
 
+mailing::SendEngine* MainWindow::SendSession() const {
+  return m_sendEngine;
+}
+
+std::optional<platform::Date> MainWindow::starttime() const {
+  return m_sendEngine ? m_sendEngine->StartTime() : std::nullopt;
+}
+
+qint32 MainWindow::mailssent() const {
+  return m_sendEngine ? m_sendEngine->MailsSent() : 0;
+}
+
 void MainWindow::Rate_ValueChanged() {
-  if (m_sendEngine) m_sendEngine->ShowRate();
+  if (!m_sendEngine) return;
+  m_sendEngine->SetRate(Rate->value());
+  m_sendEngine->ShowRate();
 }
 
 void MainWindow::RatePer_ValueChanged() {
   if (!m_sendEngine) return;
+  m_sendEngine->SetRatePer(RatePer->value());
   m_sendEngine->ShowRate();
   m_sendEngine->SetSendTimer();
 }
 
 void MainWindow::RandRate_Action() {
-  if (m_sendEngine) m_sendEngine->ShowRate();
+  if (!m_sendEngine) return;
+  m_sendEngine->SetRandRate(RandRate->isChecked());
+  m_sendEngine->ShowRate();
 }
 
 void MainWindow::CheckList_Change() {

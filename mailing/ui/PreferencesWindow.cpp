@@ -8,12 +8,10 @@
 #include <QTabWidget>
 
 #include "app/CommandRouter.h"
-#include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowSettings.h"
+#include "app/Settings.h"
 #include "app/ui/Menu.h"
 #include "app/ui/WindowFrame.h"
 #include "lists/ui/DialogSupport.h"
-#include "mailing/Pop3Login.h"
 
 namespace {
 
@@ -36,8 +34,8 @@ const QString kPopHelp = QStringLiteral(
 
 }  // namespace
 
-PreferencesWindow::PreferencesWindow(QPointer<MainWindow> main)
-    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
+PreferencesWindow::PreferencesWindow(app::Settings& settings, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), m_settings(&settings) {
   Layout();
   CreateControls();
   AddMenuHandlers();
@@ -156,17 +154,9 @@ app::Preferences PreferencesWindow::Settings() const {
 }
 
 void PreferencesWindow::PushButton1_Action() {
-  const app::Preferences settings = Settings();
-  if (MainWindow* main = m_main) {
-    // The settings hold for this session even when they cannot be kept for the next.
-    if (!app::WritePreferences(main->database, settings)) {
-      main->SetSlug(QStringLiteral("Could not save the preferences in ") +
-                    main->database.Child(QStringLiteral("Preferences")).AbsolutePath() +
-                    QStringLiteral("; they hold until Velmora quits."));
-    }
-    ApplySettings(*main, settings);
-    if (mailing::Pop3Login::ShouldStart(settings.popusername))
-      main->StartPopLogIn(settings.popserver, settings.popusername, settings.poppassword);
+  if (m_settings) {
+    m_settings->Set(Settings());
+    emit Confirmed(m_settings->Save());
   }
   close();
 }

@@ -5,9 +5,8 @@
 #include <QWidget>
 #include <array>
 
-#include "app/Preferences.h"
+#include "app/Settings.h"
 
-class MainWindow;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -15,13 +14,14 @@ class QPushButton;
 class QTabWidget;
 
 // The SMTP account used for sending, the POP3 account logged into before sending, and
-// whether addresses already in the list are left out when adding. OK stores them in the
-// Preferences file and hands them to the main window; closing the window drops the edits.
+// whether addresses already in the list are left out when adding. OK makes them the
+// program's settings and stores them in the Preferences file; closing the window drops the
+// edits.
 class PreferencesWindow : public QWidget {
   Q_OBJECT
  public:
-  // The window stands in front of the main window and goes with it.
-  explicit PreferencesWindow(QPointer<MainWindow> main);
+  // The window stands in front of `parent` and goes with it.
+  PreferencesWindow(app::Settings& settings, QWidget* parent);
 
   // The fields, from these settings.
   void SetSettings(const app::Preferences& settings);
@@ -54,6 +54,10 @@ class PreferencesWindow : public QWidget {
   void Event_EnableMenuItems();
   bool _EditSelectAll_Action();
 
+ signals:
+  // OK took the fields as the settings; `saved` says whether the file could be written.
+  void Confirmed(bool saved);
+
  private:
   void Layout();
   void CreateControls();
@@ -64,7 +68,7 @@ class PreferencesWindow : public QWidget {
   T* OnPage(int page, T* control, const QString& name, QRect bounds);
   void ShowControlsOfPage(int page);
 
-  QPointer<MainWindow> m_main;
+  QPointer<app::Settings> m_settings;
   QWidget* m_content = nullptr;  // under the menu bar; the controls stand on it
   std::array<QList<QWidget*>, 3> m_pageControls;
 };

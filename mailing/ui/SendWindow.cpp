@@ -6,9 +6,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 
 #include "app/ui/MainWindow.h"
@@ -16,6 +15,7 @@
 #include "lists/ui/DialogSupport.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
+#include "mailing/SendEngine.h"
 #include "platform/EmailMessage.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
@@ -35,13 +35,16 @@ const QString kWarning = QStringLiteral(
     "selected email addresses.\n\n"
     "If you do not wish for this to happen, press the Cancel button now.");
 
+// The largest message file, in words.
+const QString kLargest = QString::number(mailing::kMaxMessageFileBytes >> 20) + QStringLiteral(" MB");
+
 constexpr int kUpArrow = 30;
 constexpr int kDownArrow = 31;
 
 }  // namespace
 
-SendWindow::SendWindow(QPointer<MainWindow> main)
-    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
+SendWindow::SendWindow(QPointer<MainWindow> main, QPointer<mailing::SendEngine> session)
+    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)), m_session(std::move(session)) {
   Layout();
   CreateControls();
 }
@@ -61,7 +64,7 @@ void SendWindow::_CreateControls0() {
   Name = Place(new QLineEdit(this), QStringLiteral("Name"), {47, 5, 80, 22});
   From = Place(new QLineEdit(this), QStringLiteral("From"), {43, 31, 232, 21});
   Subject = Place(new QLineEdit(this), QStringLiteral("Subject"), {58, 57, 232, 20});
-  Body = Place(new QPlainTextEdit(this), QStringLiteral("Body"), {7, 103, 442, 166});
+  Body = Place(new BodyField(this), QStringLiteral("Body"), {7, 103, 442, 166});
   PushButton1 =
       Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("PushButton1"), {82, 275, 69, 20});
   PushButton1->setDefault(true);
@@ -105,9 +108,15 @@ void SendWindow::_CreateControls0() {
   connect(PushButton1, &QPushButton::clicked, this, &SendWindow::PushButton1_Action);
   connect(PushButton2, &QPushButton::clicked, this, &SendWindow::PushButton2_Action);
   connect(PushButton3, &QPushButton::clicked, this, &SendWindow::PushButton3_Action);
-  connect(emails, &QComboBox::currentIndexChanged, this, [this](int index) {
-    if (index >= 0) emails_Change();
-  });
+  // The load yields while a long message comes in, and whatever runs meanwhile may close the
+  // window: it must not run inside the popup's own change, which would then go on in a
+  // deleted popup.
+  connect(
+      emails, &QComboBox::currentIndexChanged, this,
+      [this] {
+        if (emails->currentIndex() >= 0) emails_Change();
+      },
+      Qt::QueuedConnection);
 }
 
 void SendWindow::Open() {
@@ -186,13 +195,16 @@ void SendWindow::ShowWarning() {
 // ---- A stored message -----------------------------------------------------------------------
 
 QString SendWindow::BodyText() const {
-  return Body->toPlainText().replace(QLatin1Char('\n'), QLatin1Char('\r'));
+  return Body->Text();
 }
 
-void SendWindow::SetBodyText(const QString& body) {
-  QString shown = body;
-  shown.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  Body->setPlainText(shown);
+bool SendWindow::SetBodyText(const QString& body) {
+  return Body->Show(body);
+}
+
+void SendWindow::Loading(int change) {
+  m_loading += change;
+  for (QPushButton* button : {PushButton1, PushButton3}) button->setEnabled(m_loading == 0);
 }
 
 void SendWindow::emails_Change() {
@@ -203,11 +215,20 @@ void SendWindow::emails_Change() {
   HTMLcoded->setChecked(false);
   QPointer<SendWindow> self(this);
   const int load = ++m_loads;
+  Loading(+1);
+  const auto loaded = qScopeGuard([self] {
+    if (self) self->Loading(-1);
+  });
   const mailing::ChosenMessage chosen = mailing::ReadChosenMessage(mailing::MessageFolder(), name);
   if (!self || load != m_loads) return;
   switch (chosen.state) {
     case mailing::ChosenMessage::State::Missing:
       break;  // the body stays as it was
+    case mailing::ChosenMessage::State::TooLarge:
+      if (m_main)
+        m_main->SetSlug(QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
+                        kLargest + QStringLiteral(" and cannot be read."));
+      [[fallthrough]];
     case mailing::ChosenMessage::State::Unreadable:
       Body->clear();
       break;
@@ -215,7 +236,12 @@ void SendWindow::emails_Change() {
       From->setText(chosen.from);
       Subject->setText(chosen.subject);
       HTMLcoded->setChecked(chosen.html);
-      SetBodyText(chosen.body);
+      if (SetBodyText(chosen.body) && Body->ShownBroken() && m_main) {
+        m_main->SetSlug(
+            QStringLiteral("The message \"") + name +
+            QStringLiteral("\" has lines too long to edit here: they are shown broken into parts, "
+                           "and OK stores the message as it is."));
+      }
       break;
   }
 }
@@ -223,7 +249,7 @@ void SendWindow::emails_Change() {
 // ---- Buttons ---------------------------------------------------------------------------------
 
 void SendWindow::PushButton1_Action() {
-  lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
 }
 
 void SendWindow::PushButton2_Action() {
@@ -231,7 +257,7 @@ void SendWindow::PushButton2_Action() {
 }
 
 void SendWindow::PushButton3_Action() {
-  lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
 }
 
 void SendWindow::SendAndClose() {
@@ -256,6 +282,7 @@ void SendWindow::CopyAndClose() {
 bool SendWindow::SendEmail() {
   QPointer<MainWindow> main = m_main;
   if (!main) return true;  // nothing left to mail to
+  const QPointer<mailing::SendEngine> session = m_session;
   QPointer<SendWindow> self(this);
   // Everything the mailing needs from the window is taken now: the steps below yield, and
   // the window may be closed meanwhile.
@@ -284,20 +311,25 @@ bool SendWindow::SendEmail() {
            unsent);
     return false;
   }
-  const QString body = mailing::ConvertHTMLTags(BodyText(), report);
+  const QString typed = BodyText();
+  const QString body = mailing::ConvertHTMLTags(typed, report);
+  // Showing a long body again takes a while; an unchanged one need not be.
+  if (self && body != typed) SetBodyText(body);
   if (!self || !main) return false;
-  SetBodyText(body);
   const platform::FolderItem folder = mailing::MessageFolder();
-  if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body})) {
-    report(QStringLiteral("Could not store the message \"") + name + QStringLiteral("\" in ") +
-           folder.AbsolutePath() + QStringLiteral("; ") + unsent);
+  bool tooLarge = false;
+  if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge)) {
+    report(tooLarge ? QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
+                          kLargest + QStringLiteral(" and cannot be stored; ") + unsent
+                    : QStringLiteral("Could not store the message \"") + name + QStringLiteral("\" in ") +
+                          folder.AbsolutePath() + QStringLiteral("; ") + unsent);
     return false;
   }
 
   // 2. The addresses.
   const mailing::Mailing mailing{name, html, markAsSent, platform::Date()};
   const std::optional<QString> addresses =
-      mailing::MailSelectedRows(main->elist->Model(), main->CheckList->Model(), mailing, [main] {
+      mailing::MailSelectedRows(main->elist->Model(), session ? session->Queue() : nullptr, mailing, [main] {
         if (main) main->Changed = true;
       });
   if (!addresses || !main) return false;
@@ -306,10 +338,8 @@ bool SendWindow::SendEmail() {
     platform::MsgBox(
         QStringLiteral("The selected entries in the list have been copied to the clipboard and updated to "
                        "reflect that email has been sent to them."));
-  } else {
-    main->starttime = platform::Date();
-    main->mailssent = 0;
-    main->ProgressBar1->setMaximum(main->CheckList->ListCount());
+  } else if (session) {
+    session->StartMailing();
   }
   return true;
 }
@@ -317,7 +347,7 @@ bool SendWindow::SendEmail() {
 namespace mailing::ui {
 
 void OpenSendWindow(MainWindow& main) {
-  (new SendWindow(QPointer<MainWindow>(&main)))->Open();
+  (new SendWindow(QPointer<MainWindow>(&main), main.SendSession()))->Open();
 }
 
 void InstallSendWindowHook() {

@@ -3,13 +3,17 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "mailing/ui/BodyField.h"
+
 class MainWindow;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
 class QPushButton;
+namespace mailing {
+class SendEngine;
+}
 
 // Where a mailing starts: the user picks a stored message or composes one, and OK stores
 // it and queues it for the selected addresses of the main window's list. Without an SMTP
@@ -18,8 +22,9 @@ class QPushButton;
 class SendWindow : public QWidget {
   Q_OBJECT
  public:
-  // The window stands in front of the main window and goes with it.
-  explicit SendWindow(QPointer<MainWindow> main);
+  // The window stands in front of the main window and goes with it; it queues through the
+  // send session.
+  SendWindow(QPointer<MainWindow> main, QPointer<mailing::SendEngine> session);
 
   // Shows the window and runs its open event.
   void Open();
@@ -27,7 +32,7 @@ class SendWindow : public QWidget {
   QLineEdit* Name = nullptr;
   QLineEdit* From = nullptr;
   QLineEdit* Subject = nullptr;
-  QPlainTextEdit* Body = nullptr;
+  BodyField* Body = nullptr;
   QPushButton* PushButton1 = nullptr;  // "OK"
   QPushButton* PushButton2 = nullptr;  // "Cancel"
   QLabel* StaticText1 = nullptr;
@@ -59,9 +64,10 @@ class SendWindow : public QWidget {
   void ProcessKeyDown(const QString& key);
 
   // The body as the program keeps it, a carriage return between lines; the field shows
-  // line breaks.
+  // line breaks. Setting it yields when the body is long (see BodyField::Show): false when
+  // the window is gone or another body was set meanwhile.
   QString BodyText() const;
-  void SetBodyText(const QString& body);
+  bool SetBodyText(const QString& body);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,10 +80,15 @@ class SendWindow : public QWidget {
   // OK and Copy to Clipboard: send, then close unless the message could not be stored.
   void SendAndClose();
   void CopyAndClose();
+  // While a chosen message is read and shown, OK and Copy to Clipboard do nothing: they
+  // would store the message half read over its file.
+  void Loading(int change);
 
   QPointer<MainWindow> m_main;
+  QPointer<mailing::SendEngine> m_session;
   bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
   int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
+  int m_loading = 0;       // loads under way
 };
 
 namespace mailing::ui {

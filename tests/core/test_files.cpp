@@ -6,9 +6,11 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QThread>
 
 #include "app/Preferences.h"
+#include "app/Settings.h"
 #include "platform/TextStream.h"
 #include "support/TestSupport.h"
 
@@ -219,6 +221,44 @@ TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
        std::vector<std::pair<QString, bool>>{{"True and more", true}, {" True", false}, {"xTrue", false}})
     EXPECT_EQ(app::ParsePreferences({"s", "u", "p", line}), (app::Preferences{"s", "u", "p", on, "", "", ""}))
         << line.toStdString();
+}
+
+// The one copy of the settings says when they change and only then; its values change in
+// place, since the send engine holds references to them; it writes to the folder it read from.
+TEST_F(FilesTest, SettingsOwner) {
+  app::Settings settings;
+  QSignalSpy changed(&settings, &app::Settings::changed);
+  const QString& server = settings.Values().server;
+  EXPECT_EQ(settings.Save(), false);
+  WriteAll(Path("Preferences"), "smtp\nme\n");
+  EXPECT_EQ(settings.Load(FolderItem(m_dir.path())), std::nullopt);
+  settings.Set(&app::Preferences::username, QString("me"));
+  settings.Set(&app::Preferences::xduplicates, true);
+  ASSERT_EQ(settings.Save(), true);
+  EXPECT_EQ(
+      std::make_tuple(server.toStdString(), changed.count(), ReadAll(Path("Preferences")).toStdString()),
+      std::make_tuple("smtp", 2, "smtp\nme\n\nTrue\n\n\n\n"));
+}
+
+// Start-up reads the first lines of a regular file only, each up to the longest length; a
+// longer line, however long, is refused once that much is read. (A folder and a read error
+// are the start-up test's.)
+TEST_F(FilesTest, FirstLinesOfSettingsFiles) {
+  const qsizetype longest = app::kMaxSettingLineBytes;
+  WriteAll(Path("short"), "a\r\n" + QByteArray(longest, 'x') + "\rb");
+  WriteAll(Path("long"), "a\n" + QByteArray(longest + 1, 'x'));
+  QFile gigabyte(Path("gigabyte"));  // sparse: a gigabyte of zero bytes on one line
+  ASSERT_EQ(gigabyte.open(QIODevice::WriteOnly) && gigabyte.resize(qint64(1) << 30), true);
+  ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
+  using State = app::FirstLines::State;
+  for (const auto& [name, state, lines] : std::vector<std::tuple<QString, State, QStringList>>{
+           {"short", State::Read, {"a", QString(longest, 'x'), "b", ""}},
+           {"long", State::Unreadable, {}},
+           {"gigabyte", State::Unreadable, {}},
+           {"pipe", State::Unreadable, {}}}) {
+    const app::FirstLines read = app::ReadFirstLines(Item(name), 4);
+    EXPECT_EQ(std::make_tuple(read.state, read.lines), std::make_tuple(state, lines)) << name.toStdString();
+  }
 }
 
 // An append adds to the end (after a missing last line end), creates the file, and keeps

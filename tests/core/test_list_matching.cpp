@@ -11,6 +11,8 @@
 
 namespace {
 
+using Outcome = tools::AddressPattern::Outcome;
+
 // Find all matches and rejects exactly as QRegularExpression does, with the same words.
 TEST(ListMatching, PatternsMatchAsQRegularExpression) {
   const QStringList patterns =
@@ -26,14 +28,14 @@ TEST(ListMatching, PatternsMatchAsQRegularExpression) {
   // clang-format on
   for (const QString& text : patterns) {
     const QRegularExpression reference(text);
-    const tools::AddressPattern pattern(text);
+    tools::AddressPattern pattern(text);
     ASSERT_EQ(pattern.IsValid(), reference.isValid()) << text.toStdString();
     EXPECT_EQ(pattern.ErrorText(), reference.isValid() ? QString() : reference.errorString())
         << text.toStdString();
     if (!reference.isValid()) continue;
     QString scratch;
     for (const QString& subject : subjects) {
-      const bool expected = reference.match(subject).hasMatch();
+      const auto expected = reference.match(subject).hasMatch() ? Outcome::Match : Outcome::NoMatch;
       EXPECT_EQ(pattern.Matches(subject), expected) << text.toStdString() << " on " << subject.toStdString();
       if (std::all_of(subject.begin(), subject.end(), [](QChar c) { return c.unicode() < 0x80; })) {
         EXPECT_EQ(pattern.MatchesAscii(subject.toLatin1(), scratch), expected)
@@ -41,6 +43,16 @@ TEST(ListMatching, PatternsMatchAsQRegularExpression) {
       }
     }
   }
+}
+
+// Where the engine gives up on a backtracking pattern the subject may match: that is no
+// "no match", and the engine's words name the limit.
+TEST(ListMatching, GivingUpIsNoNoMatch) {
+  tools::AddressPattern pattern("^(?:(a|aa)+$|a)");
+  QString scratch;
+  EXPECT_EQ(pattern.Matches(QString(60, 'a') + QChar(0xE9)), Outcome::GaveUp);
+  EXPECT_EQ(pattern.MatchesAscii(QByteArray(60, 'a') + "@x", scratch), Outcome::GaveUp);
+  EXPECT_EQ(pattern.ErrorText(), QString("match limit exceeded"));
 }
 
 // "Remove all from Main List" against the literal walks, on lists of repeats and case

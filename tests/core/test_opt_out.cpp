@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/Text.h"
 #include "tools/OptOut.h"
 
 namespace {
@@ -19,30 +20,45 @@ TEST(OptOut, ConvertHex2Dec) {
   for (const auto& [text, value] : rows) EXPECT_EQ(ConvertHex2Dec(QString::fromLatin1(text)), value) << text;
 }
 
-// The body's edges and when a reply is complete (whole replies are read in the loopback test).
-TEST(OptOut, DecodeChunkedReply) {
+// The reply's edges, read whole and cut into two arrivals at every byte: the body's
+// lines, the fields of its lines, and when the reply is complete (whole replies are read
+// in the loopback test).
+TEST(OptOut, ReplyReader) {
   const struct {
     const char* name;
     QByteArray reply;
-    QString body;
+    QString optedOut;
     bool complete = false;
   } rows[] = {
-      {"LF, an extension", QByteArray(kHead).replace("\r\n", "\n") + "5\nab~In\n0;x\n\n", "ab~In", true},
-      {"a data line ending in 0", kHead + "8\r\nab~In0\r\n\r\n", "ab~In0\n\n"},
+      {"LF, an extension", QByteArray(kHead).replace("\r\n", "\n") + "5\nab~In\n0;x\n\n", "ab", true},
+      {"a data line ending in 0", kHead + "9\r\nab~In~0\r\n\r\n", "ab"},
       {"fewer than seven lines", "HTTP/1.1 200 OK\r\n\r\n", ""},
-      {"a size larger than the rest", kHead + "ffff\r\nab~In\r\ncd", "ab~In\ncd\n"},
+      {"a size larger than the rest", kHead + "ffff\r\nab~In\r\ncd~In", "ab|cd"},
       {"a negative size", kHead + "ffffffff\r\nab~In\r\n", ""},
+      {"a line runs on into the next chunk", kHead + "3\r\nab~\r\n2\r\nIn\r\n0\r\n\r\n", "ab", true},
+      {"characters, not bytes", kHead + "4\r\n\xC3\xA9~In\r\n3\r\nx~In\r\n0\r\n\r\n", "", true},
+      {"fields", kHead + "2c\r\nann~In\nbob~Out\ncid~in\nIn\n~In\ndan~In~more\reve\r\n0\r\n\r\n", "ann||dan",
+       true},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(DecodeChunkedReply(row.reply), row.body) << row.name;
-    EXPECT_EQ(ReplyComplete(row.reply), row.complete) << row.name;
+    for (qsizetype cut = 0; cut <= row.reply.size(); ++cut) {
+      ReplyReader reader;
+      for (const QByteArray& arrival : {row.reply.first(cut), row.reply.sliced(cut)}) {
+        reader.Add(arrival);
+        while (reader.Step()) {
+        }
+      }
+      reader.End();
+      while (reader.Step()) {
+      }
+      QStringList found;
+      for (int i = 0; i < reader.OptedOut().Count(); ++i)
+        found << platform::DecodeBytes(reader.OptedOut().At(i));
+      ASSERT_EQ(std::make_pair(found.join('|'), reader.Complete()),
+                std::make_pair(row.optedOut, row.complete))
+          << row.name << ", cut at " << cut;
+    }
   }
-}
-
-TEST(OptOut, OptedOutAddresses) {
-  EXPECT_EQ(OptedOutAddresses("ann@example.com~In\nbob@example.com~Out\r\ncid@example.com~in\nIn\n~In\n"
-                              "dan@example.com~In~more\reve@example.com"),
-            QStringList({"ann@example.com", "", "dan@example.com"}));
 }
 
 // The bytes that would break the request line are percent-encoded, a byte that was not

@@ -26,38 +26,28 @@ using Rows = std::vector<QStringList>;
 
 const QDateTime kNow(QDate(2026, 5, 4), QTime(13, 14, 15));
 
-// The window's controls as the engine reads and sets them.
-struct FakeControls final : mailing::SendControls {
-  int rate = 1, ratePer = 1, progressMaximum = 7, progressValue = 3, period = 1000;
-  bool randRate = false, queueTab = true;
-  QString queueStatus = "old", statusLine;
-  QStringList log;
-  int Rate() const override { return rate; }
-  int RatePer() const override { return ratePer; }
-  bool RandRate() const override { return randRate; }
-  bool QueueTabInFront() const override { return queueTab; }
-  void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
-  void SetProgressValue(int value) override { progressValue = value; }
-  void SetQueueStatus(const QString& text) override { queueStatus = text; }
-  void SetSendPeriod(int milliseconds) override { period = milliseconds; }
-  void SetStatusLine(const QString& text) override { statusLine = text; }
-  void SetSlug(const QString& text) override { log.append(text); }
-};
-
-// A queue, an address list, an SMTP client and the window's values around one engine.
+// A queue, an address list, an SMTP client and an account around one engine, and what its
+// signals last said.
 struct Rig {
   platform::ListModel queue{4}, list{2};
   platform::SMTPSocket client;
-  QString server = "mail.example.org", username = "ann", password = "pw";
-  std::optional<platform::Date> starttime;
-  qint32 mailssent = 0;
+  mailing::SmtpAccount account{"mail.example.org", "ann", "pw"};
+  mailing::SendEngine engine{&queue, &list, &client, [this] { return account; }};
+  int progressMaximum = 100, progressValue = 0, period = 1000;
+  qint32 mailssent = 0;  // the literal walk's count
   bool changed = false;
-  FakeControls* controls = new FakeControls;
-  mailing::SendEngine engine{&queue,
-                             &list,
-                             &client,
-                             {server, username, password, starttime, mailssent, changed},
-                             std::unique_ptr<mailing::SendControls>(controls)};
+  QString queueStatus = "0 addresses", statusLine;
+  QStringList log;
+  Rig() {
+    using E = mailing::SendEngine;
+    QObject::connect(&engine, &E::progressChanged,
+                     [this](int v, int m) { progressValue = v, progressMaximum = m; });
+    QObject::connect(&engine, &E::summaryChanged, [this](const QString& text) { queueStatus = text; });
+    QObject::connect(&engine, &E::periodChanged, [this](int milliseconds) { period = milliseconds; });
+    QObject::connect(&engine, &E::rateShown, [this](const QString& text) { statusLine = text; });
+    QObject::connect(&engine, &E::reported, [this](const QString& text) { log << text; });
+    QObject::connect(&engine, &E::addressesEdited, [this] { changed = true; });
+  }
 };
 
 Rows Cells(const platform::ListModel& model) {
@@ -187,22 +177,21 @@ TEST_F(SendEngineTest, TicksAndAcceptedMessagesAgreeWithTheLiteralWalks) {
           for (int r = slow.queue.ListCount() - 1; r >= 0; --r) slow.queue.SetCell(r, 3, "Queued");
           break;
         default: {
-          fast.controls->rate = 1 + static_cast<int>(seed % 5);
-          const qsizetype logged = fast.controls->log.size();
+          const int rate = 1 + static_cast<int>(seed % 5);
+          fast.engine.SetRate(rate);
+          const qsizetype logged = fast.log.size();
           fast.engine.Tick();
-          const bool connected =
-              fast.controls->log.size() > logged && fast.controls->log.last() == "Connecting...";
+          const bool connected = fast.log.size() > logged && fast.log.last() == "Connecting...";
           fast.client.Disconnect();
-          ASSERT_EQ(connected,
-                    oracle::HandOverLiterally(slow.queue, fast.controls->rate, mailing::MessageFolder(),
-                                              {slow.server, slow.username, slow.password}, slow.client));
+          ASSERT_EQ(connected, oracle::HandOverLiterally(slow.queue, rate, mailing::MessageFolder(),
+                                                         slow.account, slow.client));
         }
       }
-      const auto state = [](Rig& rig) {
+      const auto state = [](Rig& rig, qint32 sent) {
         return std::make_tuple(Cells(rig.queue), Cells(rig.list), Described(rig.client.Messages()),
-                               rig.client.Address() + rig.client.Username(), rig.mailssent, rig.changed);
+                               rig.client.Address() + rig.client.Username(), sent, rig.changed);
       };
-      ASSERT_EQ(state(fast), state(slow)) << round << " " << step;
+      ASSERT_EQ(state(fast, fast.engine.MailsSent()), state(slow, slow.mailssent)) << round << " " << step;
     }
   }
 }
@@ -233,27 +222,37 @@ TEST(AddressIndex, FindsTheRowsOfEveryAddressAfterRandomEdits) {
   }
 }
 
+// A mailing counts from its start what was accepted since, and its progress runs to the rows
+// queued then.
 TEST_F(SendEngineTest, ProgressAndSummary) {
-  // rows, queue tab in front, queued ms ago (-1: not yet), accepted, progress maximum and value, summary
-  using Case = std::tuple<int, bool, qint64, int, int, int, QString>;
+  // rows, summary shown, mailing started ms ago (-1: never), accepted since, progress maximum and value,
+  // summary
+  using Case = std::tuple<const char*, int, bool, qint64, int, int, int, QString>;
   const Case cases[] = {
-      {0, true, 100000, 5, 100, 0, "0 addresses"},
-      {1, true, -1, 4, 7, 4, "1 addresses"},
-      {10, true, 100000, 0, 7, 0, "10 addresses"},  // nothing accepted yet
-      {10, true, 100000, 5, 7, 5, "10 addresses, 3 minute(s)."},
-      {10, true, 500, 1, 7, 1, "10 addresses, 0 minute(s)."},  // accepted within the first second
-      {10, false, 100000, 5, 7, 5, "old"},
+      {"empty queue", 0, true, 100000, 5, 100, 0, "0 addresses"},
+      {"never started", 1, true, -1, 4, 100, 4, "1 addresses"},
+      {"nothing accepted yet", 10, true, 100000, 0, 10, 0, "10 addresses"},
+      {"estimate", 10, true, 100000, 5, 10, 5, "10 addresses, 3 minute(s)."},
+      {"accepted within the first second", 10, true, 500, 1, 10, 1, "10 addresses, 0 minute(s)."},
+      {"summary not shown", 10, false, 100000, 5, 10, 5, "0 addresses"},
   };
-  for (const auto& [rows, queueTab, queuedMsAgo, mailssent, maximum, value, summary] : cases) {
+  for (const auto& [name, rows, shown, startedMsAgo, accepted, maximum, value, summary] : cases) {
+    SCOPED_TRACE(name);
     Rig rig;
+    const auto letter = std::make_shared<SpecialEmail>();
     for (int i = 0; i < rows; ++i)
       rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Held"});  // never handed over
-    rig.controls->queueTab = queueTab;
-    if (queuedMsAgo >= 0) rig.starttime = platform::Date(kNow.addMSecs(-queuedMsAgo));
-    rig.mailssent = mailssent;
+    rig.engine.SetSummaryShown(shown);
+    if (startedMsAgo >= 0) {
+      for (int i = 0; i < 3; ++i) rig.engine.MessageSent(letter);  // an earlier mailing's
+      platform::SetClockForTests([when = kNow.addMSecs(-startedMsAgo)] { return when; });
+      rig.engine.StartMailing();
+      platform::SetClockForTests([] { return kNow; });
+    }
+    for (int i = 0; i < accepted; ++i) rig.engine.MessageSent(letter);
+    rig.log.clear();
     rig.engine.Tick();
-    EXPECT_EQ(std::make_tuple(rig.controls->progressMaximum, rig.controls->progressValue,
-                              rig.controls->queueStatus, rig.controls->log),
+    EXPECT_EQ(std::make_tuple(rig.progressMaximum, rig.progressValue, rig.queueStatus, rig.log),
               std::make_tuple(maximum, value, summary, QStringList()));
   }
 }
@@ -270,7 +269,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
   };
   for (auto [rate, ratePer, randRate, draws, period, text] : table) {
     Rig rig;
-    rig.controls->rate = rate, rig.controls->ratePer = ratePer, rig.controls->randRate = randRate;
+    rig.engine.SetRate(rate), rig.engine.SetRatePer(ratePer), rig.engine.SetRandRate(randRate);
     platform::SetRandomForTests([&draws] {
       const double u = draws.at(0);
       draws.erase(draws.begin());
@@ -278,8 +277,7 @@ TEST_F(SendEngineTest, PeriodAndRateText) {
     });
     rig.engine.ShowRate();
     rig.engine.SetSendTimer();
-    EXPECT_EQ(std::make_tuple(rig.controls->period, rig.controls->statusLine, draws.size()),
-              std::make_tuple(period, text, 0u));
+    EXPECT_EQ(std::make_tuple(rig.period, rig.statusLine, draws.size()), std::make_tuple(period, text, 0u));
   }
 }
 
@@ -291,7 +289,7 @@ TEST_F(SendEngineTest, RemovalTakesHandedOverMailBack) {
   platform::ScopedSeams seams(recorded.seams());
   for (const char* to : {"a@x.org", "a@x.org", "b@x.org", "c@x.org", "d@x.org"})
     rig.queue.AddRow({to, "Offer", "HTML", "Queued"});
-  rig.controls->rate = 4;
+  rig.engine.SetRate(4);
   rig.engine.Tick();
   const QList<EmailMessagePtr> handed = rig.client.Messages();
   rig.engine.DeleteFromSendQueue();
@@ -316,7 +314,7 @@ TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
            {"D:|Z:", "0 1 / 0 / 1 / failed 2 times in a row, next try in 1 seconds"},
            {"X:", "0 1 2 4 / 1 / 0 / failed 4 times in a row, next try in 4 seconds"}}) {
     Rig rig;
-    rig.username.clear();
+    rig.account.username.clear();
     QObject::connect(&rig.client, &platform::SMTPSocket::Error, [&] { rig.engine.ConnectionFailed(); });
     rig.queue.AddRow({"a@x.org", "Offer", "HTML", "Queued"});
     static int second = 0;
@@ -332,18 +330,17 @@ TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
     });
     QStringList connected;
     for (second = 0; second < 8; ++second) {
-      const qsizetype logged = rig.controls->log.size();
+      const qsizetype logged = rig.log.size();
       rig.engine.Tick();
-      if (rig.controls->log.mid(logged).contains("Connecting...")) connected << QString::number(second);
+      if (rig.log.mid(logged).contains("Connecting...")) connected << QString::number(second);
       testing_support::WaitUntil([&] { return !rig.client.IsConnected(); });
     }
-    EXPECT_EQ(
-        QStringList({connected.join(' '), QString::number(rig.queue.ListCount()),
-                     QString::number(rig.controls->log.filter("Message to a@x.org not sent again").size()),
-                     rig.controls->statusLine.section("; the server ", 1)})
-            .join(" / ")
-            .toStdString(),
-        want.toStdString());
+    EXPECT_EQ(QStringList({connected.join(' '), QString::number(rig.queue.ListCount()),
+                           QString::number(rig.log.filter("Message to a@x.org not sent again").size()),
+                           rig.statusLine.section("; the server ", 1)})
+                  .join(" / ")
+                  .toStdString(),
+              want.toStdString());
   }
 }
 
@@ -351,7 +348,7 @@ TEST_F(SendEngineTest, AServerThatEndsTheConnectionDuringTheData) {
 TEST_F(SendEngineTest, ATickDuringATickHandsNothingOver) {
   Rig rig;
   for (int i = 0; i < 6; ++i) rig.queue.AddRow({QString("p%1@x.org").arg(i), "Offer", "HTML", "Queued"});
-  rig.controls->rate = 2;
+  rig.engine.SetRate(2);
   platform::SetYieldInterval(0us);
   int inner = 0;
   QTimer::singleShot(0, [&] { rig.engine.Tick(), ++inner; });

@@ -14,6 +14,7 @@
 #include "lists/ui/MainWindowListsSetup.h"
 #include "loopback/LoopbackServers.h"
 #include "mailing/MessageFile.h"
+#include "mailing/SendEngine.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/SMTPSocket.h"
 #include "platform/ui/Listbox.h"
@@ -120,8 +121,7 @@ class SendLoopback : public MainWindowFixture {
     std::vector<QStringList> rows;
     for (const QString& address : addresses) rows.push_back({address, "Offer", "HTML", "Queued"});
     m_window->CheckList->Model()->AppendRows(std::move(rows));
-    m_window->starttime = platform::Date();
-    m_window->mailssent = 0;
+    m_window->SendSession()->StartMailing();
   }
 
   int Queued() const {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "mailing/MessageFile.h"
+#include "mailing/SendEngine.h"
 #include "platform/Date.h"
 #include "platform/EventLoop.h"
 #include "platform/ListModel.h"
@@ -16,14 +17,10 @@
 
 namespace oracle {
 
-struct Account {
-  QString server, username, password;
-};
-
 // One tick: the first `rate` "Queued" rows whose message reads go to the client, marked
 // "Waiting"; the row count read anew per row. True when a visited row is "Waiting".
 inline bool HandOverLiterally(platform::ListModel& queue, int rate, const platform::FolderItem& folder,
-                              const Account& account, platform::SMTPSocket& client) {
+                              const mailing::SmtpAccount& account, platform::SMTPSocket& client) {
   int taken = 0;
   bool waiting = false;
   for (int row = 0; row <= queue.ListCount() - 1; ++row) {

@@ -15,6 +15,7 @@
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
+#include "mailing/SendEngine.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/ui/Listbox.h"
@@ -56,10 +57,14 @@ class AccessibilityTest : public MainWindowFixture {
   }
   // Every window of the program but the main and about windows of start-up, shown.
   std::vector<QWidget*> OpenEveryWindow() {
-    std::vector<QWidget*> dialogs = {new EditWindow(m_window),   new NewAddressWin(m_window),
-                                     new MLWindow(m_window),     new HelpWindow,
-                                     new SendWindow(m_window),   new PreferencesWindow(m_window),
-                                     new SearchWindow(m_window), new SortWindow(m_window),
+    std::vector<QWidget*> dialogs = {new EditWindow(m_window),
+                                     new NewAddressWin(m_window),
+                                     new MLWindow(m_window),
+                                     new HelpWindow,
+                                     new SendWindow(m_window, m_window->SendSession()),
+                                     new PreferencesWindow(m_window->Settings(), m_window),
+                                     new SearchWindow(m_window),
+                                     new SortWindow(m_window),
                                      new MessageWindow(m_window)};
     for (QWidget* d : dialogs) d->show();
     return dialogs;

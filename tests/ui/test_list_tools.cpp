@@ -64,7 +64,8 @@ TEST_F(ListToolsTest, FindAndFindNext) {
 }
 
 // Find all lists every address the pattern matches somewhere, in list order, in a new
-// window; a rejected pattern is reported on the status line, unless the list is empty.
+// window; a rejected pattern is reported on the status line, unless the list is empty, and
+// so is a row the engine gives up on, where the search ends.
 TEST_F(ListToolsTest, FindAll) {
   const QStringList rows = {"ann@x.org", "bob@y.org", "bea@x.org", "cid@z.net", "dan@x.org", "ben@z.net"};
   using Case = std::tuple<QStringList, QString, QStringList, QString>;  // list, pattern, found, status line
@@ -73,6 +74,10 @@ TEST_F(ListToolsTest, FindAll) {
       {rows, "Y\\.ORG", {}, "Slug"},
       {rows, "x\\.o", {"ann@x.org", "bea@x.org", "dan@x.org"}, "Slug"},
       {rows, "(", {}, "Search error = missing closing parenthesis"},
+      {{"al@x.org", QString(60, 'a') + "@x.org", "ann@x.org"},
+       "^(?:(a|aa)+$|a)",
+       {"al@x.org"},
+       "Search error = match limit exceeded at line 2"},
       {{}, "(", {}, "Slug"},
   };
   for (const auto& [list, pattern, found, status] : cases) {

@@ -1,5 +1,6 @@
 // The send and preferences windows over a real main window (offscreen).
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,10 +11,11 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
-#include "app/ui/MainWindowSettings.h"
+#include "mailing/MessageFile.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/POP3Socket.h"
@@ -85,7 +87,7 @@ TEST_F(MailingWindowsTest, Opening) {
 // selected row, in one model signal; then the mailing's count starts.
 TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   m_window->CheckList->AddRow(QStringList{"old@x.org", "Old", "Plain Text", "Waiting"});
-  m_window->mailssent = 7;
+  m_window->TCPSocket1_MessageSent(std::make_shared<platform::SpecialEmail>());  // counted before
   SendWindow* w = Open("smtp.x.org");
   w->From->setText("me@x.org");
   w->Subject->setText(QString::fromUtf8("¡Hola!"));
@@ -99,10 +101,30 @@ TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   const QString queued = "ann@x.org|Launch|HTML|Queued";
   EXPECT_EQ(Rows(m_window->CheckList),
             QStringList({"old@x.org|Old|Plain Text|Waiting", queued, "cat" + queued.mid(3), queued}));
-  EXPECT_EQ(std::make_tuple(inserted.count(), m_recorded.clipboard, m_window->mailssent,
+  EXPECT_EQ(std::make_tuple(inserted.count(), m_recorded.clipboard, m_window->mailssent(),
                             m_window->ProgressBar1->maximum(), m_window->Changed, Shown<SendWindow>()),
             std::make_tuple(1, kMailed, 0, 4, false, nullptr));
-  EXPECT_EQ(m_window->starttime->Moment(), platform::Date().Moment());
+  EXPECT_EQ(m_window->starttime()->Moment(), platform::Date().Moment());
+}
+
+// The Queue tab passes the pace to the send session and shows what it reports, the summary
+// only while the tab is in front; an accepted message leaves the list unsaved.
+TEST_F(MailingWindowsTest, QueueTabFollowsTheSendSession) {
+  m_window->TabPanel1->setCurrentIndex(1);
+  m_window->CheckList->AddRow(QStringList{"a@x.org", "Missing", "HTML", "Queued"});
+  auto letter = std::make_shared<platform::SpecialEmail>();
+  letter->AddRecipient("ann@x.org");
+  m_window->TCPSocket1_MessageSent(letter);
+  m_window->Rate->setValue(3);
+  m_window->RatePer->setValue(10);
+  m_window->SendTimer_Action();
+  m_window->TabPanel1->setCurrentIndex(0);
+  m_window->CheckList->AddRow(QStringList{"b@x.org", "Missing", "HTML", "Queued"});
+  m_window->SendTimer_Action();
+  EXPECT_EQ(
+      std::make_tuple(m_window->Slug->text(), m_window->SendTimer->interval(), m_window->QueueStatus->text(),
+                      m_window->ProgressBar1->value(), m_window->Changed),
+      std::make_tuple("3 messages every 10 seconds", 10000, "1 addresses", 1, true));
 }
 
 // Without a server OK, and with one Copy to Clipboard, mark the rows at once with one
@@ -158,9 +180,9 @@ TEST_F(MailingWindowsTest, NothingHappensUnlessTheMessageIsStored) {
   }
 }
 
-// Up and down in the one-line fields step the popup within its rows; a row loads its message.
+// Up and down in the one-line fields step the popup within its rows.
 TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
-  for (const char* name : {"A", "B"}) WriteAll(EMail(name), QByteArray("from ") + name + "\nS\nHTML\nX");
+  for (const char* name : {"A", "B"}) WriteAll(EMail(name), "");
   SendWindow* w = Open("smtp.x.org");
   for (const auto& [from, key, field, to] :
        std::vector<std::tuple<int, Qt::Key, QLineEdit*, int>>{{-1, Qt::Key_Down, w->Name, 0},
@@ -173,34 +195,92 @@ TEST_F(MailingWindowsTest, ArrowKeysStepThePopup) {
     QTest::keyClick(field, key);
     EXPECT_EQ(w->emails->currentIndex(), to) << from << " " << key;
   }
-  w->emails->setCurrentIndex(0);
+}
+
+// A chosen message comes back as it was read (sender, subject, format, every character of
+// the body): OK stores it as it stood. Lines too long for word wrap break anywhere (also when
+// pasted), past a million characters they show in parts, read-only. A file larger than the
+// program reads is refused with a message.
+TEST_F(MailingWindowsTest, LongLinesShowAndStoreAsTheyWere) {
+  const QString emoji = QString::fromUtf8("\U0001F600"), wide(5000, 'w');
+  using Case = std::tuple<QString, QTextOption::WrapMode, bool>;  // body, wrap, shown in parts
+  for (const auto& [body, wrap, parts] :
+       {Case{QString::fromUtf8("a\u00A0b\u2028c\rd\r"), QTextOption::WrapAtWordBoundaryOrAnywhere, false},
+        Case{"x\r" + wide + "\r", QTextOption::WrapAnywhere, false},
+        Case{QString(65535, 'h') + emoji + QString(1 << 20, 'h') + "\r", QTextOption::WrapAnywhere, true}}) {
+    const QByteArray file = "me@x.org\nNews\nHTML\n" + body.toUtf8();
+    WriteAll(EMail("Launch"), file);
+    SendWindow* w = Open("smtp.x.org");
+    w->emails->setCurrentIndex(1);  // after "Folder"
+    QApplication::processEvents();
+    EXPECT_EQ(std::make_tuple(w->Body->toPlainText().contains(emoji), w->Body->wordWrapMode(),
+                              w->Body->isReadOnly(), m_window->Slug->text().contains("too long to edit")),
+              std::make_tuple(parts, wrap, parts, parts));
+    w->PushButton1->click();
+    EXPECT_EQ(ReadAll(EMail("Launch")) == file, true);
+  }
+  QFile tooLarge(EMail("Huge"));
+  ASSERT_EQ(tooLarge.open(QIODevice::WriteOnly) && tooLarge.resize(mailing::kMaxMessageFileBytes + 1), true);
+  SendWindow* w = Open("smtp.x.org");
+  QGuiApplication::clipboard()->setText(wide);
+  w->Body->paste();
+  EXPECT_EQ(w->Body->wordWrapMode(), QTextOption::WrapAnywhere);
+  w->emails->setCurrentIndex(1);
+  QApplication::processEvents();
   EXPECT_EQ(
-      std::make_tuple(w->Name->text(), w->From->text(), w->Body->toPlainText(), w->HTMLcoded->isChecked()),
-      std::make_tuple("A", "from A", "X\n", true));
+      std::make_pair(w->Body->Text(), m_window->Slug->text()),
+      std::make_pair(QString(), QString("The message \"Huge\" is larger than 64 MB and cannot be read.")));
+}
+
+// While a chosen message is read, OK (Return) does nothing: pressed meanwhile, it would store
+// the message half read over its file. The window may be closed meanwhile.
+TEST_F(MailingWindowsTest, ButtonsWhileTheChosenMessageIsRead) {
+  const QByteArray file = "me@x.org\nNews\nHTML\nX\nY";
+  for (const char* name : {"A", "B"}) WriteAll(EMail(name), file);
+  testing_support::YieldEveryStep yielding;  // the read yields after each line
+  QPointer<SendWindow> w = Open("smtp.x.org");
+  const std::function<void()> presses[] = {[w] { QTest::keyClick(w->Name, Qt::Key_Return); },
+                                           [w] { w->PushButton2->click(); }};
+  int i = 0;
+  // Pressed at the read's first turn: it names the message before it reads.
+  QObject::connect(w->Name, &QLineEdit::textChanged, w, [&] { QTimer::singleShot(0, w, presses[i]); });
+  w->emails->setCurrentIndex(0);
+  QApplication::processEvents();
+  ASSERT_EQ(std::make_tuple(ReadAll(EMail("A")), m_window->CheckList->ListCount(), w.isNull()),
+            std::make_tuple(file, 0, false));
+  EXPECT_EQ(std::make_pair(w->isVisible(), w->Body->Text()), std::make_pair(true, QString("X\rY\r")));
+  i = 1;
+  w->emails->setCurrentIndex(1);
+  QApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(std::make_pair(ReadAll(EMail("B")), w.isNull()), std::make_pair(file, true));
 }
 
 // OK applies the settings, starts the POP3 log-in for any user name but the empty one and
-// keeps them; a file that cannot be written is reported and changes nothing else.
+// keeps them; a file that cannot be written is reported and changes nothing else (and the
+// next start-up reports what stands in its place).
 TEST_F(MailingWindowsTest, PreferencesOk) {
   const app::Preferences first{"smtp.x.org", "me", "pass word", false, "pop.x.org", " ", "pop pass"};
   for (const auto& [settings, fileInTheWay, port] : std::vector<std::tuple<app::Preferences, bool, int>>{
            {first, false, 110}, {{"", "", "", true, "", "", ""}, false, 0}, {first, true, 110}}) {
     m_window->_FilePreferences_Action();
     QPointer<PreferencesWindow> w = m_window->findChild<PreferencesWindow*>();
-    EXPECT_EQ(w->Settings(), SettingsOf(*m_window));
+    EXPECT_EQ(w->Settings(), m_window->Settings().Values());
     w->SetSettings(settings);
     if (fileInTheWay)
       QFile::remove(DatabasePath() + "/Preferences") && QDir(DatabasePath()).mkdir("Preferences");
     m_window->POPSocket->SetPort(0);
     m_window->POPSocket->SetAddress({});
     w->PushButton1->click();
-    EXPECT_EQ(std::make_tuple(SettingsOf(*m_window), m_window->POPSocket->Port(),
+    EXPECT_EQ(std::make_tuple(m_window->Settings().Values(), m_window->POPSocket->Port(),
                               m_window->POPSocket->Address(), m_window->Slug->text().contains("Preferences")),
               std::make_tuple(settings, port, port ? settings.popserver : "", fileInTheWay));
     EXPECT_EQ(testing_support::WaitUntil([&] { return w.isNull(); }), true);
     CloseAll();
-    m_window = MainWindow::Instance();
-    EXPECT_EQ(SettingsOf(*m_window), fileInTheWay ? app::Preferences() : settings);
+    m_window = MainWindow::Instance();  // a start-up that reports the folder in the file's place
+    EXPECT_EQ(std::make_pair(m_window->Settings().Values(),
+                             m_window->Slug->text().contains("a folder stands in its place")),
+              std::make_pair(fileInTheWay ? app::Preferences() : settings, fileInTheWay));
   }
 }
 

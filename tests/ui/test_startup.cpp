@@ -80,6 +80,19 @@ TEST_F(Startup, LaterStartsOpenTheLastList) {
   }
 }
 
+// A last list's name that is there but cannot be read is reported, and no list is opened.
+// (Settings that cannot be read: the preferences window's test.)
+TEST_F(Startup, AnUnreadableLastListNameIsReported) {
+  QDir(m_dir.path()).mkpath("Database");
+  ASSERT_EQ(QFile::link("/proc/self/mem", DatabasePath() + "/LastDatabase"), true);  // a read error
+  RecordHooks();
+  m_window = MainWindow::Instance();
+  EXPECT_EQ(std::make_pair(m_window->Slug->text(), m_calls),
+            std::make_pair("Could not read " + DatabasePath() +
+                               "/LastDatabase (Input/output error); no list was opened.",
+                           QStringList({"createSideBar", "updateLists"})));
+}
+
 // A Database that cannot be written or is no folder, or cannot be made, is reported and
 // left as it is, and the program ends with nothing read or opened.
 TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
