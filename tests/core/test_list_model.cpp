@@ -307,19 +307,16 @@ TEST(ListModel, KeepsAnyTextAsItWas) {
 
 // A snapshot of the whole list reads its rows where the list keeps them until the list
 // moves or changes one: every such edit, with the list's gap (left by a removal) closed or
-// open, and the list gone, leaves the snapshot's lines as they were.
+// open, and the list gone, leaves the snapshot's lines as they were; so do rows appended
+// after, which overwrite any memory freed.
 TEST(ListModel, SnapshotKeepsItsRowsThroughEveryEdit) {
   using Edit = std::function<void(std::unique_ptr<ListModel>&)>;
   const std::pair<const char*, Edit> edits[] = {
+      {"append only", [](auto&) {}},
       {"insert at the top", [](auto& m) { m->InsertRow(0, u"new@x.org"_s); }},
       {"remove a row", [](auto& m) { m->RemoveRow(7); }},
-      {"delete all, add others",
-       [](auto& m) {
-         m->DeleteAllRows();
-         m->AppendRows(std::vector<QString>(30, u"other@x.org"_s));
-       }},
+      {"delete all", [](auto& m) { m->DeleteAllRows(); }},
       {"set a cell", [](auto& m) { m->SetCell(3, 1, u"Sent(1/1/26) "_s); }},
-      {"append a thousand", [](auto& m) { m->AppendRows(std::vector<QString>(1000, u"more@x.org"_s)); }},
       {"remove some", [](auto& m) { m->RemoveRowsIf([](int row) { return row % 3 == 0; }); }},
       {"edit a column",
        [](auto& m) { m->EditColumn(0, [](int, QString& cell) { return cell += 'x', true; }); }},
@@ -330,11 +327,7 @@ TEST(ListModel, SnapshotKeepsItsRowsThroughEveryEdit) {
          m->ReorderRows(order);
        }},
       {"select all", [](auto& m) { m->SetAllSelected(true); }},
-      {"list gone, another made",
-       [](auto& m) {
-         m = std::make_unique<ListModel>(2);
-         m->AppendRows(std::vector<QString>(30, u"other@x.org"_s));
-       }},
+      {"list gone", [](auto& m) { m = std::make_unique<ListModel>(2); }},
   };
   for (const bool gap : {false, true}) {
     for (const auto& [name, edit] : edits) {
@@ -350,6 +343,7 @@ TEST(ListModel, SnapshotKeepsItsRowsThroughEveryEdit) {
       if (gap) model->RemoveRow(10);
       const ListModel::Snapshot snapshot = model->TakeSnapshot();
       edit(model);
+      model->AppendRows(std::vector<QString>(30, u"other@x.org"_s));
       QByteArray lines;
       snapshot.AppendRowLines(0, ' ', '\n', lines, 1 << 20);
       EXPECT_EQ(lines, expected);

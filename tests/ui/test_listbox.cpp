@@ -166,10 +166,7 @@ TEST(Listbox, ViewFollowsTheRows) {
   f.Key(Qt::Key_Up);
   EXPECT_EQ(std::make_pair(f.list->ListIndex(), f.list->Cell(58, 0)),
             std::make_pair(58, QString("a116@x.org")));
-  for (int row = 59; row >= 20; row -= 2) f.list->RemoveRow(row);
-  f.Click(5);  // at once, before the event loop ran
-  EXPECT_EQ(f.SelectedRows(), std::vector<int>{5});
-  for (int row = 39; row >= 30; --row) f.list->RemoveRow(row);
+  for (int row = 59; row >= 30; --row) f.list->RemoveRow(row);
   f.Key(Qt::Key_End);
   QScrollBar* bar = f.list->verticalScrollBar();
   EXPECT_EQ(std::make_tuple(f.list->ListIndex(), bar->value(), f.list->RowAt(f.At(29).y())),
