@@ -289,11 +289,8 @@ TEST(ListModel, KeepsAnyTextAsItWas) {
     edit(600);
     QByteArray lines;
     QByteArray expected;
-    for (int row = 0; row < model.ListCount();) {
-      const int next = before.AppendRowLines(row, ' ', '\n', lines, lines.size() + 1 + row % 3 * 9);
-      EXPECT_GT(next, row);
-      row = next;
-    }
+    for (int row = 0; row < model.ListCount();)  // a few lines at a time
+      row = before.AppendRowLines(row, ' ', '\n', lines, lines.size() + 1 + row % 3 * 9);
     for (int row = 0; row < model.ListCount(); ++row) {
       const QString first = row < 24 ? texts[row / 2] : texts[row - 24];
       const QString second = row >= 24 ? u""_s : (row % 2 == 1 ? u"x"_s : first);
