@@ -282,6 +282,32 @@ void Listbox::currentChanged(const QModelIndex& current, const QModelIndex& prev
   QAccessible::updateAccessibility(&focus);
 }
 
+void Listbox::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                          const QList<int>& roles) {
+  const int top = TopRow();
+  const int first = std::max(topLeft.row(), top);
+  const int last = std::min(bottomRight.row(), top + FullRows());
+  if (!topLeft.isValid() || !bottomRight.isValid() || (first == topLeft.row() && last == bottomRight.row())) {
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    return;
+  }
+  // QAbstractItemView's asks for the rectangle of every cell of the range, two million of
+  // them for Select All on a million rows: only the rows in sight are redrawn, and
+  // assistive technology hears of the whole range as it would.
+  if (first <= last) {
+    const int height = RowHeight();
+    viewport()->update(0, (first - top) * height, viewport()->width(), (last - first + 1) * height);
+  }
+  if (QAccessible::isActive()) {
+    QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+    event.setFirstRow(topLeft.row());
+    event.setFirstColumn(topLeft.column());
+    event.setLastRow(bottomRight.row());
+    event.setLastColumn(bottomRight.column());
+    QAccessible::updateAccessibility(&event);
+  }
+}
+
 void Listbox::SetMultipleSelection(bool multiple) {
   m_multiple = multiple;
   if (!multiple && m_model->SelCount() > 1) m_model->SetListIndex(m_model->ListIndex());

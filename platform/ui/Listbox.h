@@ -70,6 +70,8 @@ class Listbox : public QAbstractItemView {
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+  void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                   const QList<int>& roles = QList<int>()) override;
   void paintEvent(QPaintEvent* event) override;
   void updateGeometries() override;
   void scrollContentsBy(int dx, int dy) override;

@@ -177,6 +177,19 @@ TEST(Listbox, ViewFollowsTheRows) {
   EXPECT_EQ(bar->maximum(), end + 2);
 }
 
+// A change of every row's flag (Select All) asks for the places of the rows in sight only.
+TEST(Listbox, BulkChangeRedrawsTheRowsInSight) {
+  struct Counting : Listbox {
+    using Listbox::Listbox;
+    mutable int asked = 0;
+    QRect visualRect(const QModelIndex& index) const override { return ++asked, Listbox::visualRect(index); }
+  } list(2);
+  list.Model()->AppendRows(std::vector<QString>(100000, "a@x.org"));
+  list.show();
+  list.Model()->SetAllSelected(true);
+  EXPECT_LT(list.asked, 1000);
+}
+
 // A handler that runs the event loop may delete the list; it must not touch itself after.
 TEST(Listbox, ListDeletedWhileAHandlerRunsTheEventLoop) {
   const std::function<void(Listbox*, QPoint)> starts[] = {
