@@ -136,7 +136,19 @@ QMenu* Menu::Child(const QString& titleName) const {
 }
 
 void Menu::FillMenuBar(QMenuBar* bar) const {
-  for (QMenu* menu : m_menus) bar->addMenu(menu);
+  for (QMenu* menu : m_menus) {
+    // A title entry of the bar's own: assistive technology keeps one description per entry
+    // object, with the bar it was first found in, and would point the users of every other
+    // window at the first window's bar (to click there, to read its place).
+    auto* title = new QAction(menu->title(), bar);
+    title->setObjectName(menu->objectName());
+    title->setMenu(menu);
+    bar->addAction(title);
+    // An item's shortcut works while a window that shows the item is there. Its menu alone
+    // does not see to that: the menu answers for the bar whose title it took last, and that
+    // bar may close before the others.
+    if (QWidget* window = bar->parentWidget()) window->addActions(menu->actions());
+  }
 }
 
 void Menu::InstallAsApplicationMenuBar() {

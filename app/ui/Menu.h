@@ -29,13 +29,14 @@ class Menu : public QObject {
   // Created on first use, then kept until the process ends.
   static Menu& Instance();
 
-  // The item of that name (a menu's title entry is its menu's action); nullptr when none.
+  // The item of that name (for a menu's title entry, the menu's own action; each bar shows
+  // a title of its own in its place); nullptr when none.
   QAction* Lookup(const QString& name) const;
   // The menu whose title entry has that name.
   QMenu* Child(const QString& titleName) const;
   QList<QMenu*> Menus() const { return m_menus; }
 
-  // Adds the five menus to a window's menu bar.
+  // Adds the five menus to a window's menu bar, under title entries of that bar.
   void FillMenuBar(QMenuBar* bar) const;
   // Where the platform has one menu bar for the whole application, installs it there.
   void InstallAsApplicationMenuBar();

@@ -1,13 +1,15 @@
-"""A start-up that cannot go on says why and, once its message is answered, ends the program
-with a failure exit code, touching nothing: a Database that cannot be written, one that is no
-folder, one that another copy of the program uses."""
+"""A start-up that cannot go on says why (a box with one button, OK) and, once its message is
+answered, ends the program with a failure exit code, touching nothing: a Database that
+cannot be written, one that is no folder, one that another copy of the program uses."""
 import os
 
 import desktop as d
 
 
 def answered_then_ended(velmora, message):
-    d.click(d.control(velmora.window(message, whole=False), "push button", "OK"))
+    box = velmora.window(message, whole=False)
+    assert [button.name for button in d.controls(box, "push button")] == ["OK"]
+    d.click(d.control(box, "push button", "OK"))
     assert velmora.exit_code(timeout=5) == 1, velmora.log()
 
 

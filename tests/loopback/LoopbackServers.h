@@ -55,7 +55,6 @@ class SmtpServer : public ServerProcess {
     m_port = m_process.readLine().mid(5).trimmed().toUShort();  // "PORT <n>"
   }
 
-  QString Address() const { return "127.0.0.1:" + QString::number(m_port); }
   QList<QSslCertificate> Authority() const { return QSslCertificate::fromPath(m_dir.filePath("cert.pem")); }
   QJsonObject Message(int n) const {
     return QJsonDocument::fromJson(ReadAll(m_dir.filePath(QString("msg-%1.json").arg(n)))).object();

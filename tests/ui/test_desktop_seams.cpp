@@ -53,17 +53,6 @@ class DesktopSeamsTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(DesktopSeamsTest, MessageBoxIsModalWithOneOkButton) {
-  QString shown;
-  WhenModalShows([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    shown = box->text() + " / buttons: " + QString::number(box->buttons().size());
-    box->button(QMessageBox::Ok)->click();
-  });
-  platform::MsgBox("Select a list entry to delete.");
-  EXPECT_EQ(shown, "Select a list entry to delete. / buttons: 1");
-}
-
 // The dialog lists the list files, which have no extension, and returns the file chosen.
 TEST_F(DesktopSeamsTest, SaveDialogReturnsTheChosenFileOrNothing) {
   QTemporaryDir folder;

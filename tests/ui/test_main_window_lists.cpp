@@ -10,7 +10,6 @@
 #include "lists/ListStore.h"
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/FolderButton.h"
-#include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "lists/ui/SideBarWindow.h"
@@ -236,27 +235,6 @@ TEST_F(MainWindowListsTest, NewAddressWinTargets) {
   EXPECT_EQ(
       std::make_tuple(m_recorded.messages.size(), Addresses(), m_window->Changed, other.ListCount()),
       std::make_tuple(1, QStringList{"ann@example.com", "bob@example.com", "zed@example.com"}, true, 2));
-}
-
-// A program file's name is refused and the dialog stays; a new list takes the first free
-// name of the series, opens and joins the side bar, once however often OK is pressed.
-TEST_F(MainWindowListsTest, NewMailingList) {
-  WriteAll(Path("News"), "");
-  WriteAll(Path("News.1"), "");
-  m_window->_MailingListsNewMailingList_Action();
-  QPointer<MLWindow> dialog = Shown<MLWindow>();
-  ASSERT_NE(dialog, nullptr);
-  dialog->EditField1->setText("Preferences");
-  dialog->OK->click();
-  ASSERT_EQ(
-      std::make_tuple(m_recorded.messages.size(), QFile::exists(Path("Preferences")), Shown<MLWindow>()),
-      std::make_tuple(1, false, dialog.data()));
-  dialog->EditField1->setText("News");
-  QTimer::singleShot(0, [&] { dialog ? dialog->OK->click() : void(); });
-  dialog->OK->click();
-  EXPECT_EQ(std::make_tuple(QFile::exists(Path("News.3")), m_window->lastopen, m_window->elist->ListCount()),
-            std::make_tuple(false, QString("News.2"), 0));
-  EXPECT_EQ(SideBarNames(), (QStringList{"Friends", "News", "News.1", "News.2*", "Trash"}));
 }
 
 // Removing the open list takes it from the side bar (its addresses go to Trash); Empty

@@ -6,12 +6,14 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 
 #include "app/CommandRouter.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Menu.h"
+#include "app/ui/WindowFrame.h"
 #include "platform/Seams.h"
 #include "platform/ui/WindowFont.h"
 #include "tools/ui/LinkLabel.h"
@@ -42,7 +44,11 @@ void AboutWindow::Layout() {
   setWindowFlags(Qt::SplashScreen | Qt::CustomizeWindowHint);
   // Left open, it keeps the program running like any other window.
   setAttribute(Qt::WA_QuitOnClose);
-  setFixedSize(480, 366);
+  // Its own menu bar above the design's area: File > Quit, chosen there, stays with this
+  // window; from the main window's bar it would bring that window forward and act there.
+  m_content = InstallMenuBarAndContent(*this, {480, 366});
+  m_content->setFixedSize(480, 366);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
   setModal(false);
 }
 
@@ -51,7 +57,7 @@ void AboutWindow::CreateControls() {
 }
 
 LinkLabel* AboutWindow::AddLink(const QString& name, const QString& text, QRect bounds, int pixelSize) {
-  auto* label = new LinkLabel(text, this);
+  auto* label = new LinkLabel(text, m_content);
   label->setObjectName(name);
   label->setGeometry(bounds);
   label->setFont(platform::WindowFont(pixelSize));
@@ -62,7 +68,7 @@ LinkLabel* AboutWindow::AddLink(const QString& name, const QString& text, QRect 
 
 QLabel* AboutWindow::AddLabel(const QString& name, const QString& text, QRect bounds, int pixelSize,
                               QColor color) {
-  auto* label = new QLabel(text, this);
+  auto* label = new QLabel(text, m_content);
   label->setObjectName(name);
   label->setGeometry(bounds);
   label->setFont(platform::WindowFont(pixelSize));
@@ -86,7 +92,7 @@ void AboutWindow::_CreateControls0() {
   StaticText4 =
       AddLabel(QStringLiteral("StaticText4"), QStringLiteral("v2.9.5"), {286, 48, 51, 20}, 10, Qt::black);
 
-  CloseAbout = new QPushButton(QStringLiteral("Continue"), this);
+  CloseAbout = new QPushButton(QStringLiteral("Continue"), m_content);
   CloseAbout->setObjectName(QStringLiteral("CloseAbout"));
   CloseAbout->setGeometry(398, 5, 74, 20);
   CloseAbout->setDefault(true);

@@ -54,4 +54,6 @@ class AboutWindow : public QDialog {
   void _CreateControls0();
   LinkLabel* AddLink(const QString& name, const QString& text, QRect bounds, int pixelSize);
   QLabel* AddLabel(const QString& name, const QString& text, QRect bounds, int pixelSize, QColor color);
+
+  QWidget* m_content = nullptr;  // under the menu bar; the controls stand on it
 };

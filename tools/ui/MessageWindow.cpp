@@ -12,6 +12,7 @@
 #include "app/CommandRouter.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Menu.h"
+#include "app/ui/WindowFrame.h"
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
@@ -42,25 +43,27 @@ MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MessageWindow"));
   setWindowTitle(QStringLiteral("Untitled"));
-  resize(466, 361);
-  setMinimumSize(64, 64);
-  setMaximumSize(32000, 32000);
+  // Its own menu bar: Addresses > New, chosen there, fills this window's list.
+  QWidget* content = InstallMenuBarAndContent(*this, {64, 64});
+  content->setMaximumSize(32000, 32000);
+  SizeContentArea(*this, {466, 361});
 
   using lists::ui::Place;
-  MessageList = Place(new platform::Listbox(1, this), QStringLiteral("MessageList"), {5, 5, 456, 292});
+  MessageList = Place(new platform::Listbox(1, content), QStringLiteral("MessageList"), {5, 5, 456, 292});
   MessageList->Model()->SetHasHeading(false);
   MessageList->SetMultipleSelection(true);
   MessageList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   MessageList->setAccessibleName(QStringLiteral("Addresses"));
-  Close = Place(new QPushButton(QStringLiteral("Close"), this), QStringLiteral("Close"), {199, 332, 69, 20});
+  Close =
+      Place(new QPushButton(QStringLiteral("Close"), content), QStringLiteral("Close"), {199, 332, 69, 20});
   Close->setDefault(true);
-  RemoveFromList = Place(new QPushButton(QStringLiteral("Remove from This List"), this),
+  RemoveFromList = Place(new QPushButton(QStringLiteral("Remove from This List"), content),
                          QStringLiteral("RemoveFromList"), {113, 304, 158, 20});
-  RemoveFromMain = Place(new QPushButton(QStringLiteral("Remove all from Main List"), this),
+  RemoveFromMain = Place(new QPushButton(QStringLiteral("Remove all from Main List"), content),
                          QStringLiteral("RemoveFromMain"), {280, 304, 181, 20});
-  PushButton1 = Place(new QPushButton(QStringLiteral("Add Address"), this), QStringLiteral("PushButton1"),
+  PushButton1 = Place(new QPushButton(QStringLiteral("Add Address"), content), QStringLiteral("PushButton1"),
                       {5, 304, 96, 20});
-  Slug = Place(new QLabel(this), QStringLiteral("Slug"), {5, 341, 180, 20});
+  Slug = Place(new QLabel(content), QStringLiteral("Slug"), {5, 341, 180, 20});
 
   connect(MessageList, &platform::Listbox::Change, this, &MessageWindow::MessageList_Change);
   connect(Close, &QPushButton::clicked, this, &MessageWindow::Close_Action);
