@@ -1,5 +1,6 @@
 #include "app/MessageLog.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Date.h"
@@ -40,6 +41,8 @@ void MessageLog::Add(quint32 time, Form form, quint64 payload, qsizetype length,
   const quint32 shape =
       static_cast<quint32>(length) << 4 | static_cast<quint32>(ending) << 2 | static_cast<quint32>(form);
   m_entries.push_back({payload, time, shape});
+  m_starts.push_back(m_rows);
+  m_rows += form == Form::Number ? static_cast<int>(length) : 1;
 }
 
 void MessageLog::AddText(quint32 time, QStringView text, Ending ending) {
@@ -78,7 +81,19 @@ void MessageLog::Report(const QString& text) {
 }
 
 void MessageLog::ReportNumber(long long number, Ending ending) {
-  Add(TimeNow(), Form::Number, static_cast<quint64>(number), 0, ending);
+  const quint32 time = TimeNow();
+  if (!m_entries.empty()) {
+    Entry& last = m_entries.back();
+    const quint32 run = last.shape >> 4;
+    const quint32 kind = static_cast<quint32>(ending) << 2 | static_cast<quint32>(Form::Number);
+    if ((last.shape & 15) == kind && last.time == time && run < kLongestInEntry &&
+        last.payload + run == static_cast<quint64>(number)) {
+      last.shape += 1 << 4;
+      ++m_rows;
+      return;
+    }
+  }
+  Add(time, Form::Number, static_cast<quint64>(number), 1, ending);
 }
 
 void MessageLog::ReportAscii(QByteArrayView text, Ending ending) {
@@ -94,17 +109,20 @@ void MessageLog::ReportAscii(QByteArrayView text, Ending ending) {
 }
 
 void MessageLog::Publish() {
-  const int waiting = static_cast<int>(m_entries.size()) - m_published;
+  const int waiting = m_rows - m_published;
   if (waiting == 0) return;
   // The newest rows come first: the waiting ones are rows 0 to waiting - 1.
   beginInsertRows({}, 0, waiting - 1);
-  m_published = static_cast<int>(m_entries.size());
+  m_published = m_rows;
   endInsertRows();
 }
 
 QString MessageLog::Row(int row) const {
   if (row < 0 || row >= m_published) return {};
-  const Entry& entry = m_entries[static_cast<size_t>(m_published - 1 - row)];
+  const int fromOldest = m_published - 1 - row;
+  const auto at = std::upper_bound(m_starts.begin(), m_starts.end(), fromOldest) - 1;
+  const Entry& entry = m_entries[static_cast<size_t>(at - m_starts.begin())];
+  const int inRun = fromOldest - *at;
   const auto form = static_cast<Form>(entry.shape & 3);
   const auto ending = static_cast<Ending>((entry.shape >> 2) & 3);
   const qsizetype length = entry.shape >> 4;
@@ -124,7 +142,7 @@ QString MessageLog::Row(int row) const {
       break;
     }
     case Form::Number:
-      text += QString::number(static_cast<long long>(entry.payload));
+      text += QString::number(static_cast<long long>(entry.payload + inRun));
       break;
     case Form::Whole:
       text += m_whole[entry.payload];

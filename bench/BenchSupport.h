@@ -32,6 +32,22 @@ double BestIteration(benchmark::State& state, Prepare prepare, Step step);
 
 // Records the peer's time and the ratio ours/peer as counters of the running benchmark.
 void ReportAgainstPeer(benchmark::State& state, double oursSeconds, double peerSeconds, const char* peerName);
+// What a whole process cost: CPU (user and system) and wall seconds, peak resident MiB.
+struct ProcessCost {
+  double cpu = -1;
+  double wall = -1;
+  double peakMiB = -1;
+};
+// Runs a command to its end, output thrown away; the best of three by CPU.
+ProcessCost BestProcessCost(const QString& program, const QStringList& args);
+// CPU seconds this process has used so far, every thread.
+double ProcessCpuSeconds();
+
+// Velmora's own executable started as a person starts it, from a copy in a scratch folder
+// with its Database; measured until its main thread goes quiet (the list read in
+// and shown), then ended. The list (a list file) is opened at start-up when given. The best
+// of three by wall time.
+ProcessCost StartUntilQuiet(const QString& list);
 
 // A file of addresses, one a line; one line in ten repeats an earlier address in other
 // letter case. Made once per size per benchmark process.
@@ -94,10 +110,14 @@ void CloseProgramWindows();
 // A scratch folder for generated inputs, kept for the life of the benchmark process.
 QString ScratchDir();
 
+// Drops the file on the window, as a person drops it from a file manager.
+void DropFile(MainWindow* window, const QString& file);
+
 // The highest resident memory of a fresh run of this program that starts on `setup` and
-// pastes one address (so the duplicate test has its index), in MiB; negative on failure.
-// Each measure runs in a process of its own (see RunPeakMemoryChild).
-double PeakMemoryMiB(const Program::Setup& setup);
+// pastes one address (so the duplicate test has its index), or drops the file `drop` when
+// given, in MiB; negative on failure. Each measure runs in a process of its own (see
+// RunPeakMemoryChild).
+double PeakMemoryMiB(const Program::Setup& setup, const QString& drop = {});
 // The child's side of PeakMemoryMiB and StepPeakBytes: when the arguments ask for it,
 // does the run, prints the figure and returns true (or ends the process).
 bool RunPeakMemoryChild(int argc, char** argv);
@@ -112,7 +132,8 @@ double StepPeakBytes(const QString& list, const std::string& step);
 
 // Records a run of `rows` rows taking `seconds` under `name`; when a smaller run of that
 // name was recorded before in this process, reports the cost per row against it as the
-// counter "growth_per_row" (1 is linear).
+// counter "growth_per_row" (1 is linear); from a third size on, also against the size
+// before as "growth_from_<rows>k".
 void ReportGrowth(benchmark::State& state, const std::string& name, int rows, double seconds);
 
 void ProcessEvents();

@@ -7,10 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QDropEvent>
 #include <QFile>
-#include <QMimeData>
-#include <QUrl>
 #include <memory>
 
 #include "BenchSupport.h"
@@ -20,15 +17,6 @@
 namespace {
 
 using bench_support::Program;
-
-void DropFile(MainWindow* window, const QString& file) {
-  QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(file)});
-  // Straight to the window: the application's event delivery drops a drop event that no
-  // real drag started.
-  QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-  static_cast<QObject*>(window)->event(&drop);
-}
 
 // Times `import` on a fresh program started on `setup` (shown); the best of the iterations.
 template <typename Import>
@@ -55,7 +43,7 @@ void BM_DropMixedText100MB(benchmark::State& state) {
   const bool onList = state.range(0) != 0;
   const QString list = onList ? bench_support::ListFile(1000000) : QString();
   const double ours =
-      TimeImport(state, {list, true, {}}, [&](MainWindow* window) { DropFile(window, file); });
+      TimeImport(state, {list, true, {}}, [&](MainWindow* window) { bench_support::DropFile(window, file); });
   state.SetBytesProcessed(state.iterations() * (100 << 20));
   bench_support::ReportAgainstPeer(
       state, ours, bench_support::BestPipelineSeconds(bench_support::ExtractUniquePipeline(file, list)),
@@ -73,8 +61,10 @@ BENCHMARK(BM_DropMixedText100MB)
 void BM_DropAddressFile(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   const QString& file = bench_support::AddressFile(rows);
-  const double ours = TimeImport(state, {{}, true, {}}, [&](MainWindow* window) { DropFile(window, file); });
+  const double ours =
+      TimeImport(state, {{}, true, {}}, [&](MainWindow* window) { bench_support::DropFile(window, file); });
   state.counters["ns_per_row"] = ours * 1e9 / rows;
+  bench_support::ReportGrowth(state, "drop", rows, ours);
   bench_support::ReportAgainstPeer(
       state, ours,
       bench_support::BestPeerSeconds(QStringLiteral("awk"), {QStringLiteral("!seen[toupper($0)]++"), file}),
@@ -87,6 +77,49 @@ BENCHMARK(BM_DropAddressFile)
     ->UseManualTime()
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
+
+// The same addresses pasted (Edit > Paste) onto an empty list.
+void BM_PasteAddresses(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const QString& file = bench_support::AddressFile(rows);
+  QFile in(file);
+  if (!in.open(QIODevice::ReadOnly)) state.SkipWithError("no addresses");
+  const QString text = QString::fromLatin1(in.readAll());
+  const double ours =
+      TimeImport(state, {{}, true, text}, [](MainWindow* window) { window->_EditPaste_Action(); });
+  state.counters["ns_per_row"] = ours * 1e9 / rows;
+  bench_support::ReportGrowth(state, "paste", rows, ours);
+  bench_support::ReportAgainstPeer(
+      state, ours,
+      bench_support::BestPeerSeconds(QStringLiteral("awk"), {QStringLiteral("!seen[toupper($0)]++"), file}),
+      "awk");
+}
+BENCHMARK(BM_PasteAddresses)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Arg(5000000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// The highest resident memory of the program after a file of addresses is dropped onto
+// an empty list, beside the program started on a list file of the same addresses (each in a
+// fresh process, the duplicate test on).
+void BM_PeakMemoryOfDrop(benchmark::State& state) {
+  const int rows = static_cast<int>(state.range(0));
+  const QString& file = bench_support::AddressFile(rows);
+  double dropped = -1;
+  double opened = -1;
+  for (auto _ : state) {
+    dropped = bench_support::PeakMemoryMiB({{}, true, {}}, file);
+    opened = bench_support::PeakMemoryMiB({file, true, QStringLiteral("pasted.address@example.com")});
+  }
+  if (dropped < 0 || opened < 0) state.SkipWithError("the measuring run failed");
+  state.counters["peak_MiB"] = dropped;
+  state.counters["opened_MiB"] = opened;
+  state.counters["ratio_vs_opened"] = dropped / opened;
+}
+BENCHMARK(BM_PeakMemoryOfDrop)->Arg(1000000)->Arg(5000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Edit > Paste of 10 MB of mixed text onto an open list of a million addresses.
 void BM_PasteMixedText10MBOnMillionList(benchmark::State& state) {

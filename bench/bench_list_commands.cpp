@@ -1,6 +1,6 @@
 // The list commands a person runs on a million selected addresses: each chosen by its menu
 // item on the shown main window, timed until the window has drawn the result. Beside each,
-// a peer program given the same job on the same rows as a text file.
+// a peer program given the same job on the same rows as a text file, where one does it.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -68,8 +68,8 @@ void Refill(MainWindow* w, bool selected) {
 }
 
 struct Peer {
-  const char* program;
-  QStringList args;  // "%list" and "%addresses" stand for the peer files
+  const char* program;  // none where no program does the same job
+  QStringList args;     // "%list" and "%addresses" stand for the peer files
 };
 
 void BM_ListCommand(benchmark::State& state, const char* item, Peer peer) {
@@ -112,6 +112,10 @@ void BM_ListCommand(benchmark::State& state, const char* item, Peer peer) {
   App::SetQuitForTests({});
   platform::FolderItem::SetAppFolderForTests({});
 
+  if (peer.program == nullptr) {
+    state.counters["ours_s"] = best;
+    return;
+  }
   QStringList args = peer.args;
   args.replaceInStrings("%list", files.list);
   args.replaceInStrings("%addresses", files.addresses);
@@ -131,9 +135,10 @@ struct Command {
 
 const bool kRegistered = [] {
   const Command commands[] = {
-      // Marking or testing every row: a peer that reads every line, or tests its second field.
-      {"SelectAll", "EditSelectAll", {"wc", {"-l", "%list"}}},
-      {"UnselectAll", "EditUnselectAll", {"wc", {"-l", "%list"}}},
+      // Marking every row: no program does that job, so the time stands alone.
+      {"SelectAll", "EditSelectAll", {nullptr, {}}},
+      {"UnselectAll", "EditUnselectAll", {nullptr, {}}},
+      // Testing the second field of every row.
       {"SelectUnsent", "EditSelectUnsent", {"awk", {"$2 == \"\" {n++} END {print n}", "%list"}}},
       // Joining the addresses with commas.
       {"Copy", "EditCopy", {"paste", {"-sd,", "%addresses"}}},

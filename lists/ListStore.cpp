@@ -272,10 +272,12 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   // owns the store goes away while it yields.
   std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
   if (!out) return false;
-  for (int row = 0; row < rows.RowCount(); ++row) {
-    // The line of FormatListLine (address, blank, Mailings) and its line end, encoded
-    // straight into the stream's buffer.
-    out->WriteWith([&](QByteArray& buffer) { rows.AppendRowFileBytes(row, ' ', '\n', buffer); });
+  for (int row = 0; row < rows.RowCount();) {
+    // The lines of FormatListLine (address, blank, Mailings) with their line ends, encoded
+    // straight into the stream's buffer a buffer's worth at a time.
+    out->WriteWith([&](QByteArray& buffer) {
+      row = rows.AppendRowLines(row, ' ', '\n', buffer, platform::TextOutputStream::kBufferBytes);
+    });
     platform::YieldToEventLoop();
   }
   if (!out->Close()) return false;
@@ -370,6 +372,8 @@ void ListStore::ReadEmailsNow() {
                     static_cast<int>(std::min<qint64>(size / kShortestLine, INT_MAX / 2)));
   }
   QPointer<ListStore> self(this);
+  // As during an import, the window is redrawn at most every 50 ms while the rows come in.
+  const platform::BeforeEventLoop pacing({}, std::chrono::milliseconds(50));
   // An edit made while the rows come in (an import adding addresses, a cell edited) is in
   // no file: the read must leave it marked unsaved.
   EditWatch edits(m_list);

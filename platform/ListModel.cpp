@@ -210,6 +210,27 @@ CellForm EncodeTo(QStringView text, QByteArray& out) {
 ListModel::ListModel(int columnCount, QObject* parent)
     : QAbstractTableModel(parent), m_columns(std::max(1, columnCount)) {}
 
+ListModel::~ListModel() {
+  KeepSnapshotRows();
+}
+
+void ListModel::CopyRowsIntoSnapshots() {
+  for (const std::weak_ptr<Snapshot::Rows>& reading : m_readingSnapshots) {
+    const std::shared_ptr<Snapshot::Rows> rows = reading.lock();
+    if (!rows) continue;
+    // The gap has not moved since the snapshot (that would have come here first); rows
+    // appended since lie past the snapshot's.
+    const auto first = m_rows.begin();
+    const int before = std::min(rows->gapRow, rows->count);
+    rows->records.reserve(static_cast<size_t>(rows->count));
+    rows->records.insert(rows->records.end(), first, first + before);
+    const auto after = first + rows->gapRow + rows->gapRows;
+    rows->records.insert(rows->records.end(), after, after + (rows->count - before));
+    rows->list = nullptr;
+  }
+  m_readingSnapshots.clear();
+}
+
 void ListModel::SetHeadings(const QStringList& headings) {
   m_headings = headings;
   emit headerDataChanged(Qt::Horizontal, 0, m_columns - 1);
@@ -332,6 +353,7 @@ void ListModel::PackIfWasteful() {
   // it a few bytes each.
   constexpr size_t kSmallest = size_t(1) << 20;
   if (m_wasted < kSmallest || m_wasted * 2 < m_arena.Used()) return;
+  KeepSnapshotRows();
   ByteArena packed;
   packed.Reserve(m_arena.Used() - m_wasted);
   for (Ref& record : m_rows) {
@@ -352,6 +374,7 @@ void ListModel::MoveGapTo(int row) {
     m_gapRow = row;
     return;
   }
+  if (row != m_gapRow) KeepSnapshotRows();
   const size_t gap = static_cast<size_t>(m_gapRows);
   const auto moveSlot = [&](size_t from, size_t to) {
     m_rows[to] = m_rows[from];
@@ -366,6 +389,7 @@ void ListModel::MoveGapTo(int row) {
 
 void ListModel::CloseGap() {
   if (m_gapRows == 0) return;
+  KeepSnapshotRows();
   const int count = ListCount();
   MoveGapTo(count);
   m_rows.resize(static_cast<size_t>(count));
@@ -378,6 +402,7 @@ void ListModel::InsertRow(int row, const QString& firstCell) {
   const int count = ListCount();
   row = std::clamp(row, 0, count);
   beginInsertRows({}, row, row);
+  KeepSnapshotRows();
   if (m_gapRows == 0) {
     // Open a gap some rows wide, so a run of inserts at the top (the message log's
     // newest-first rows) does not shift every row each time.
@@ -404,6 +429,7 @@ void ListModel::InsertRow(int row, const QString& firstCell) {
 void ListModel::RemoveRow(int row) {
   if (row < 0 || row >= ListCount()) return;
   beginRemoveRows({}, row, row);
+  KeepSnapshotRows();
   // Bring the gap to just after the row, then widen it over the row.
   MoveGapTo(row + 1);
   Discard(m_rows[row]);
@@ -427,6 +453,7 @@ void ListModel::RemoveRow(int row) {
 void ListModel::DeleteAllRows() {
   if (ListCount() == 0) return;
   beginResetModel();
+  KeepSnapshotRows();
   m_rows.clear();
   m_selected.clear();
   m_arena.Clear();
@@ -514,6 +541,7 @@ void ListModel::SetCell(int row, int column, const QString& text) {
   const StoredCell cell = Encode(text);
   const StoredCell old = CellAt(row, column);
   if (old.form == cell.form && old.bytes == cell.bytes) return;
+  KeepSnapshotRows();
   ReplaceCell(m_rows[Slot(row)], column, cell);
   PackIfWasteful();
   const QModelIndex changed = index(row, column);
@@ -719,6 +747,7 @@ void ListModel::RemoveRowsIf(const std::function<bool(int row)>& remove) {
     return;
   }
 
+  KeepSnapshotRows();
   // One layout change instead of a signal per run of removed rows; the view keeps its
   // scroll place and the persistent indexes follow their rows.
   emit layoutAboutToBeChanged();
@@ -818,6 +847,7 @@ int ListModel::EditColumn(int column, const std::function<bool(int row, QString&
       encoded.form = EncodeTo(cell, encodedBytes);
       encoded.bytes = encodedBytes;
     }
+    KeepSnapshotRows();
     ReplaceCell(record, column, encoded);
     firstChanged = std::min(firstChanged, row);
     lastChanged = row;
@@ -845,6 +875,7 @@ void ListModel::ReorderRows(const std::vector<int>& order) {
   if (!moves) return;
 
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+  KeepSnapshotRows();
   CloseGap();
   std::vector<Ref> rows(m_rows.size());
   std::vector<unsigned char> selected(m_selected.size());
@@ -883,10 +914,13 @@ ListModel::Snapshot ListModel::TakeSnapshot() const {
   Snapshot snapshot;
   snapshot.m_columns = m_columns;
   snapshot.m_blocks = m_arena.Shared();
-  const auto before = m_rows.begin() + m_gapRow;
-  snapshot.m_rows.reserve(static_cast<size_t>(ListCount()));
-  snapshot.m_rows.insert(snapshot.m_rows.end(), m_rows.begin(), before);
-  snapshot.m_rows.insert(snapshot.m_rows.end(), before + m_gapRows, m_rows.end());
+  snapshot.m_rows = std::make_shared<Snapshot::Rows>();
+  snapshot.m_rows->list = this;
+  snapshot.m_rows->count = ListCount();
+  snapshot.m_rows->gapRow = m_gapRow;
+  snapshot.m_rows->gapRows = m_gapRows;
+  std::erase_if(m_readingSnapshots, [](const std::weak_ptr<Snapshot::Rows>& rows) { return rows.expired(); });
+  m_readingSnapshots.push_back(snapshot.m_rows);
   return snapshot;
 }
 
@@ -894,16 +928,19 @@ ListModel::Snapshot ListModel::TakeSelectedSnapshot() const {
   Snapshot snapshot;
   snapshot.m_columns = m_columns;
   snapshot.m_blocks = m_arena.Shared();
-  snapshot.m_rows.reserve(static_cast<size_t>(SelCount()));
+  snapshot.m_rows = std::make_shared<Snapshot::Rows>();
+  std::vector<Ref>& records = snapshot.m_rows->records;
+  records.reserve(static_cast<size_t>(SelCount()));
   for (size_t slot = 0; slot < m_rows.size(); ++slot) {
-    if (m_selected[slot] != 0) snapshot.m_rows.push_back(m_rows[slot]);
+    if (m_selected[slot] != 0) records.push_back(m_rows[slot]);
   }
+  snapshot.m_rows->count = static_cast<int>(records.size());
   return snapshot;
 }
 
 ListModel::StoredCell ListModel::Snapshot::CellAt(int row, int column) const {
   if (row < 0 || row >= RowCount() || column < 0 || column >= m_columns) return {};
-  const Ref record = m_rows[static_cast<size_t>(row)];
+  const Ref record = m_rows->At(row);
   return record == kEmptyRow ? StoredCell{} : CellIn(ByteArena::At(m_blocks, record), column);
 }
 
@@ -915,34 +952,55 @@ void ListModel::Snapshot::CopyCell(int row, int column, CellCopies& into) const 
   AppendCopy(CellAt(row, column), into);
 }
 
-void ListModel::Snapshot::AppendRowFileBytes(int row, char between, char end, QByteArray& out) const {
-  if (row < 0 || row >= RowCount()) return;
-  const Ref record = m_rows[static_cast<size_t>(row)];
+int ListModel::Snapshot::AppendRowLines(int row, char between, char end, QByteArray& out,
+                                        qsizetype until) const {
+  row = std::max(row, 0);
+  // Lines are written into room made ahead, the size set once at the end: a save of
+  // millions of rows spends its time copying bytes, not growing the buffer row by row.
+  qsizetype at = out.size();
+  out.resize(std::max(out.capacity(), until + kLineRoom));
   QVarLengthArray<StoredCell, 8> cells(m_columns);
-  qsizetype size = m_columns;  // the separators and the end
-  bool utf16 = false;
-  for (int c = 0; c < m_columns; ++c) {
-    cells[c] = record == kEmptyRow ? StoredCell{} : CellIn(ByteArena::At(m_blocks, record), c);
-    size += cells[c].bytes.size();
-    utf16 = utf16 || cells[c].form == CellForm::Utf16;
-  }
-  if (utf16) {
+  for (; row < RowCount() && at < until; ++row) {
+    const Ref record = m_rows->At(row);
+    qsizetype size = m_columns;  // the separators and the end
+    bool utf16 = false;
+    const char* p = record == kEmptyRow ? nullptr : ByteArena::At(m_blocks, record);
     for (int c = 0; c < m_columns; ++c) {
-      AppendFileBytes(cells[c], out);
-      out.append(c + 1 < m_columns ? between : end);
+      if (p == nullptr) {
+        cells[c] = {};
+        continue;
+      }
+      quint64 header = 0;
+      p = GetHeader(p, &header);
+      const auto n = static_cast<qsizetype>(header >> 2);
+      cells[c] = {QByteArrayView(p, n), static_cast<CellForm>(header & 3)};
+      p += n;
+      size += n;
+      utf16 = utf16 || cells[c].form == CellForm::Utf16;
     }
-    return;
+    if (utf16) {
+      // Encoded on the way out: rare, and of unknown length until then.
+      out.resize(at);
+      for (int c = 0; c < m_columns; ++c) {
+        AppendFileBytes(cells[c], out);
+        out.append(c + 1 < m_columns ? between : end);
+      }
+      at = out.size();
+      out.resize(std::max(out.capacity(), until + kLineRoom));
+      continue;
+    }
+    if (at + size > out.size()) out.resize(at + size + kLineRoom);
+    char* q = out.data() + at;
+    for (int c = 0; c < m_columns; ++c) {
+      const qsizetype n = cells[c].bytes.size();
+      if (n > 0) std::memcpy(q, cells[c].bytes.data(), static_cast<size_t>(n));
+      q += n;
+      *q++ = c + 1 < m_columns ? between : end;
+    }
+    at += size;
   }
-  // Stored as the file holds them: copied into room made once.
-  const qsizetype start = out.size();
-  out.resize(start + size);
-  char* p = out.data() + start;
-  for (int c = 0; c < m_columns; ++c) {
-    const qsizetype n = cells[c].bytes.size();
-    if (n > 0) std::memcpy(p, cells[c].bytes.data(), static_cast<size_t>(n));
-    p += n;
-    *p++ = c + 1 < m_columns ? between : end;
-  }
+  out.resize(at);
+  return row;
 }
 
 void ListModel::Snapshot::AppendCellFileBytes(int row, int column, QByteArray& out) const {

@@ -9,6 +9,7 @@
 #include <array>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -43,6 +44,7 @@ class ListModel : public QAbstractTableModel {
   };
 
   explicit ListModel(int columnCount, QObject* parent = nullptr);
+  ~ListModel() override;
 
   // Headings; a list without a heading row reports none.
   void SetHeadings(const QStringList& headings);
@@ -132,24 +134,43 @@ class ListModel : public QAbstractTableModel {
   void ReorderRows(const std::vector<int>& order);
 
   // The rows as they stand, for a walk that lets the event loop run (a save): edits made
-  // meanwhile leave it as it was. It costs a few bytes a row and shares the text.
+  // meanwhile leave it as it was. It shares the text, and costs a few bytes a row once the
+  // list changes.
   class Snapshot {
    public:
-    int RowCount() const { return static_cast<int>(m_rows.size()); }
+    int RowCount() const { return m_rows ? m_rows->count : 0; }
     // As the ListModel functions of the same names.
     StoredCell CellBytes(int row, int column) const { return CellAt(row, column); }
     void AppendCellText(int row, int column, QString& out) const;
     void CopyCell(int row, int column, CellCopies& into) const;
     // As ListModel::AppendCellFileBytes.
     void AppendCellFileBytes(int row, int column, QByteArray& out) const;
-    // The row's cells the same way, with `between` after each but the last and `end` after
-    // the last: a line of a file, built in place.
-    void AppendRowFileBytes(int row, char between, char end, QByteArray& out) const;
+    // Rows from `row` on, each with its cells the same way, `between` after each but the
+    // last and `end` after the last: the lines of a file, built in place. Stops once `out`
+    // holds `until` bytes or more, or at the last row; returns the row after the last one
+    // appended.
+    int AppendRowLines(int row, char between, char end, QByteArray& out, qsizetype until) const;
 
    private:
     friend class ListModel;
+    // Room made ahead for lines, beyond what is asked for.
+    static constexpr qsizetype kLineRoom = 4096;
     StoredCell CellAt(int row, int column) const;
-    std::vector<ByteArena::Ref> m_rows;
+    // The records of the rows. Those of a whole list are read where the list keeps them
+    // until it first moves or changes a row, or goes: it copies them here before. A save
+    // that nothing edits meanwhile copies none of a list's millions of records.
+    struct Rows {
+      std::vector<ByteArena::Ref> records;
+      const ListModel* list = nullptr;  // while the records are still the list's
+      int count = 0;
+      int gapRow = 0;  // the list's gap when the snapshot was taken
+      int gapRows = 0;
+      ByteArena::Ref At(int row) const {
+        if (list == nullptr) return records[static_cast<size_t>(row)];
+        return list->m_rows[static_cast<size_t>(row < gapRow ? row : row + gapRows)];
+      }
+    };
+    std::shared_ptr<Rows> m_rows;
     ByteArena::Blocks m_blocks;
     int m_columns = 1;
   };
@@ -249,6 +270,13 @@ class ListModel : public QAbstractTableModel {
   template <typename CellText>
   void AppendTextRows(size_t count, CellText cellText);
   void CloseGap();
+  // Snapshots of the whole list that read its records where they are; before a record
+  // moves or changes, KeepSnapshotRows hands each its own copy.
+  mutable std::vector<std::weak_ptr<Snapshot::Rows>> m_readingSnapshots;
+  void KeepSnapshotRows() {
+    if (!m_readingSnapshots.empty()) CopyRowsIntoSnapshots();
+  }
+  void CopyRowsIntoSnapshots();
 
   int m_columns;
   // A record per slot and a flag per slot. Between the rows before m_gapRow and the rest

@@ -110,8 +110,6 @@ void TextInputStream::Close() {
 
 namespace {
 
-constexpr qsizetype kBufferLimit = 1 << 16;
-
 TextOutputStream::DeviceFactory& FactoryForTests() {
   static TextOutputStream::DeviceFactory factory;
   return factory;
@@ -208,7 +206,7 @@ struct TextOutputStream::Impl {
     if (closed || failed) return;
     AppendEncodedText(buffer, text);
     if (lineEnd) buffer.append('\n');
-    if (buffer.size() >= kBufferLimit) Flush();
+    if (buffer.size() >= TextOutputStream::kBufferBytes) Flush();
   }
 
   // Flushes, forces the bytes to disk and closes the device; false on any failure, after
@@ -361,7 +359,7 @@ QByteArray* TextOutputStream::BufferForWriting() {
 }
 
 void TextOutputStream::Written() {
-  if (m_impl->buffer.size() >= kBufferLimit) m_impl->Flush();
+  if (m_impl->buffer.size() >= TextOutputStream::kBufferBytes) m_impl->Flush();
 }
 
 bool TextOutputStream::Close() {

@@ -68,6 +68,8 @@ class TextOutputStream {
 
   void Write(const QString& text);
   void WriteLine(const QString& text);
+  // The stream writes its buffer out once it holds this many bytes.
+  static constexpr qsizetype kBufferBytes = 1 << 20;
   // Bytes already in the file's form (as EncodeText makes them), which fill(buffer)
   // appends straight to the stream's buffer: a save of a million rows encodes each once,
   // in place.

@@ -1,22 +1,21 @@
 #include "platform/ui/Listbox.h"
 
 #include <QAccessible>
-#include <QCoreApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
 #include "platform/ui/KeyText.h"
 #include "platform/ui/ListboxAccessible.h"
-#include "platform/ui/RowCountModel.h"
 
 namespace platform {
 namespace {
-
-const QEvent::Type kSyncRowCountEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 // A change of the flags of at most this many rows is told row by row (an arrow key moves
 // the selection from one row to the next); a larger one as one change of the whole table.
@@ -50,7 +49,9 @@ class FlagSelectionDelegate : public QStyledItemDelegate {
 }  // namespace
 
 Listbox::Listbox(int columnCount, QWidget* parent)
-    : QTableView(parent), m_model(new ListModel(columnCount, this)), m_rowCount(new RowCountModel(this)) {
+    : QAbstractItemView(parent),
+      m_model(new ListModel(columnCount, this)),
+      m_columns(new QHeaderView(Qt::Horizontal, this)) {
   InstallListboxAccessible();
   setModel(m_model);
   setItemDelegate(new FlagSelectionDelegate(this));
@@ -60,40 +61,29 @@ Listbox::Listbox(int columnCount, QWidget* parent)
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setDragDropMode(QAbstractItemView::NoDragDrop);
   setTabKeyNavigation(false);
-  setShowGrid(false);
-  setWordWrap(false);
-  setCornerButtonEnabled(false);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
 
-  // Uniform rows: a fixed section size lets the header place any of a million rows by
-  // arithmetic instead of measuring them.
-  QHeaderView* rows = verticalHeader();
-  rows->hide();
-  rows->setSectionResizeMode(QHeaderView::Fixed);
-  rows->setMinimumSectionSize(1);
-  rows->setDefaultSectionSize(RowHeight());
-  // The row header follows a count of its own: told of every single-row removal, it
-  // would walk all its sections each time, and a walk removing rows one by one from a
-  // million would take hours. Inserts and bulk changes reach it at once; removals at
-  // the next turn of the event loop, before anything is drawn.
-  m_rowCount->SetRows(m_model->ListCount());
-  rows->setModel(m_rowCount);
-  connect(m_model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
-    m_rowCount->SetRows(m_rowCount->Rows() + (last - first + 1));
+  // A change of the rows only re-ranges the scroll bar: nothing is kept per row.
+  connect(m_model, &QAbstractItemModel::rowsInserted, this, &Listbox::RowsChanged);
+  connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Listbox::RowsChanged);
+  connect(m_model, &QAbstractItemModel::modelReset, this, &Listbox::RowsChanged);
+  connect(m_model, &QAbstractItemModel::layoutChanged, this, &Listbox::RowsChanged);
+
+  m_columns->setModel(m_model);
+  m_columns->setSectionsClickable(false);
+  m_columns->setSectionsMovable(false);
+  m_columns->setHighlightSections(false);
+  m_columns->setSectionResizeMode(QHeaderView::Fixed);
+  m_columns->setStretchLastSection(true);
+  m_columns->setFocusProxy(this);
+  m_columns->setVisible(m_model->HasHeading());
+  connect(m_columns, &QHeaderView::sectionResized, this, &Listbox::ColumnsChanged);
+  connect(m_columns, &QHeaderView::geometriesChanged, this, &Listbox::updateGeometries);
+  connect(m_model, &QAbstractItemModel::headerDataChanged, this, [this] {
+    m_columns->setVisible(m_model->HasHeading());
+    updateGeometries();
   });
-  connect(m_model, &QAbstractItemModel::rowsRemoved, this, &Listbox::QueueRowCountSync);
-  connect(m_model, &QAbstractItemModel::modelReset, this, &Listbox::SyncRowCount);
-  connect(m_model, &QAbstractItemModel::layoutChanged, this, &Listbox::SyncRowCount);
-
-  QHeaderView* columns = horizontalHeader();
-  columns->setSectionsClickable(false);
-  columns->setSectionsMovable(false);
-  columns->setHighlightSections(false);
-  columns->setSectionResizeMode(QHeaderView::Fixed);
-  columns->setStretchLastSection(true);
-  columns->setVisible(m_model->HasHeading());
-  connect(m_model, &QAbstractItemModel::headerDataChanged, this,
-          [this] { horizontalHeader()->setVisible(m_model->HasHeading()); });
   connect(m_model, &ListModel::SelectionChanged, this, &Listbox::Change);
   connect(m_model, &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
@@ -105,29 +95,147 @@ int Listbox::RowHeight() const {
   return fontMetrics().height() + 4;
 }
 
+int Listbox::FullRows() const {
+  return std::max(1, viewport()->height() / RowHeight());
+}
+
+int Listbox::TopRow() const {
+  return verticalScrollBar()->value();
+}
+
+int Listbox::RowAt(int y) const {
+  // Rows above the viewport count too, as in the row rectangles.
+  const int height = RowHeight();
+  const int row = TopRow() + (y >= 0 ? y / height : -((height - 1 - y) / height));
+  return row >= 0 && row < m_model->ListCount() ? row : -1;
+}
+
 void Listbox::changeEvent(QEvent* event) {
-  QTableView::changeEvent(event);
-  if (event->type() == QEvent::FontChange) verticalHeader()->setDefaultSectionSize(RowHeight());
+  QAbstractItemView::changeEvent(event);
+  if (event->type() == QEvent::FontChange) updateGeometries();
 }
 
-void Listbox::SyncRowCount() {
-  m_rowCount->SetRows(m_model->ListCount());
+void Listbox::RowsChanged() {
+  // The scroll bar counts rows; at its end the last rows show whole.
+  const int fit = FullRows();
+  verticalScrollBar()->setRange(0, std::max(0, m_model->ListCount() - fit));
+  verticalScrollBar()->setPageStep(fit);
+  verticalScrollBar()->setSingleStep(1);
+  viewport()->update();
 }
 
-void Listbox::QueueRowCountSync() {
-  if (m_rowCountSyncQueued) return;
-  m_rowCountSyncQueued = true;
-  // Ahead of the repaint that the removal asked for.
-  QCoreApplication::postEvent(this, new QEvent(kSyncRowCountEvent), Qt::HighEventPriority);
+void Listbox::updateGeometries() {
+  const int headingHeight =
+      m_columns->isHidden() ? 0
+                            : std::min(std::max(m_columns->minimumHeight(), m_columns->sizeHint().height()),
+                                       m_columns->maximumHeight());
+  setViewportMargins(0, headingHeight, 0, 0);
+  const QRect area = viewport()->geometry();
+  m_columns->setGeometry(area.left(), area.top() - headingHeight, area.width(), headingHeight);
+  ColumnsChanged();
+  RowsChanged();
+  QAbstractItemView::updateGeometries();
 }
 
-bool Listbox::event(QEvent* event) {
-  if (event->type() == kSyncRowCountEvent) {
-    m_rowCountSyncQueued = false;
-    SyncRowCount();
-    return true;
+void Listbox::ColumnsChanged() {
+  const int width = viewport()->width();
+  horizontalScrollBar()->setPageStep(width);
+  horizontalScrollBar()->setSingleStep(std::max(1, RowHeight()));
+  horizontalScrollBar()->setRange(0, std::max(0, m_columns->length() - width));
+  viewport()->update();
+}
+
+int Listbox::horizontalOffset() const {
+  return horizontalScrollBar()->value();
+}
+
+int Listbox::verticalOffset() const {
+  return TopRow() * RowHeight();
+}
+
+void Listbox::scrollContentsBy(int dx, int dy) {
+  if (dx != 0) m_columns->setOffset(horizontalScrollBar()->value());
+  QAbstractItemView::scrollContentsBy(isRightToLeft() ? -dx : dx, dy * RowHeight());
+}
+
+QRect Listbox::visualRect(const QModelIndex& index) const {
+  if (!index.isValid() || index.model() != m_model) return {};
+  return {m_columns->sectionViewportPosition(index.column()), (index.row() - TopRow()) * RowHeight(),
+          m_columns->sectionSize(index.column()), RowHeight()};
+}
+
+QModelIndex Listbox::indexAt(const QPoint& point) const {
+  const int row = RowAt(point.y());
+  const int column = m_columns->logicalIndexAt(point.x());
+  return row >= 0 && column >= 0 ? m_model->index(row, column) : QModelIndex();
+}
+
+void Listbox::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  if (!index.isValid() || index.model() != m_model) return;
+  const int row = index.row();
+  const int fit = FullRows();
+  int top = TopRow();
+  switch (hint) {
+    case PositionAtTop:
+      top = row;
+      break;
+    case PositionAtBottom:
+      top = row - fit + 1;
+      break;
+    case PositionAtCenter:
+      top = row - fit / 2;
+      break;
+    case EnsureVisible:
+      if (row < top) top = row;
+      if (row >= top + fit) top = row - fit + 1;
+      break;
   }
-  return QTableView::event(event);
+  verticalScrollBar()->setValue(top);
+  const int left = m_columns->sectionPosition(index.column());
+  const int right = left + m_columns->sectionSize(index.column());
+  const int shown = horizontalScrollBar()->value();
+  if (left < shown) {
+    horizontalScrollBar()->setValue(left);
+  } else if (right > shown + viewport()->width()) {
+    horizontalScrollBar()->setValue(std::min(left, right - viewport()->width()));
+  }
+}
+
+QModelIndex Listbox::moveCursor(CursorAction, Qt::KeyboardModifiers) {
+  // Only a focus-in asks (keys move through keyPressEvent): the keyboard's row stays, or
+  // it starts on the first.
+  const QModelIndex current = currentIndex();
+  return current.isValid() ? current : m_model->index(0, 0);
+}
+
+void Listbox::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  QStyleOptionViewItem base;
+  initViewItemOption(&base);
+  base.showDecorationSelected = true;
+  const int height = RowHeight();
+  const int top = TopRow();
+  const int count = m_model->ListCount();
+  const QModelIndex current = currentIndex();
+  const bool focus = hasFocus() && current.isValid();
+  QAbstractItemDelegate* delegate = itemDelegate();
+  for (const QRect& area : event->region()) {
+    const int lastRow = std::min(count - 1, top + area.bottom() / height);
+    int firstColumn = m_columns->visualIndexAt(area.left());
+    int lastColumn = m_columns->visualIndexAt(area.right());
+    if (firstColumn < 0) firstColumn = 0;
+    if (lastColumn < 0) lastColumn = m_columns->count() - 1;
+    for (int row = top + std::max(0, area.top()) / height; row <= lastRow; ++row) {
+      for (int visual = firstColumn; visual <= lastColumn; ++visual) {
+        const QModelIndex index = m_model->index(row, m_columns->logicalIndex(visual));
+        QStyleOptionViewItem option = base;
+        option.rect = visualRect(index);
+        if (focus && index == current) option.state |= QStyle::State_HasFocus;
+        style()->drawPrimitive(QStyle::PE_PanelItemViewRow, &option, &painter, this);
+        delegate->paint(&painter, option, index);
+      }
+    }
+  }
 }
 
 void Listbox::SetListIndex(int row) {
@@ -166,13 +274,38 @@ void Listbox::AnnounceSelection(int first, int last) {
 }
 
 void Listbox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
-  // Not QTableView's: it counts the children of a table interface that this list does
-  // not have, and tells of the new row even when the list has not the keyboard.
+  // A screen reader reads the row the keyboard moved to, while the list has the keyboard.
   QAbstractItemView::currentChanged(current, previous);
   if (!current.isValid() || !hasFocus() || !QAccessible::isActive()) return;
   QAccessibleEvent focus(this, QAccessible::Focus);
   focus.setChild(ListboxAccessibleChild(*this, current.row(), current.column()));
   QAccessible::updateAccessibility(&focus);
+}
+
+void Listbox::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
+                          const QList<int>& roles) {
+  const int top = TopRow();
+  const int first = std::max(topLeft.row(), top);
+  const int last = std::min(bottomRight.row(), top + FullRows());
+  if (!topLeft.isValid() || !bottomRight.isValid() || (first == topLeft.row() && last == bottomRight.row())) {
+    QAbstractItemView::dataChanged(topLeft, bottomRight, roles);
+    return;
+  }
+  // QAbstractItemView's asks for the rectangle of every cell of the range, two million of
+  // them for Select All on a million rows: only the rows in sight are redrawn, and
+  // assistive technology hears of the whole range as it would.
+  if (first <= last) {
+    const int height = RowHeight();
+    viewport()->update(0, (first - top) * height, viewport()->width(), (last - first + 1) * height);
+  }
+  if (QAccessible::isActive()) {
+    QAccessibleTableModelChangeEvent event(this, QAccessibleTableModelChangeEvent::DataChanged);
+    event.setFirstRow(topLeft.row());
+    event.setFirstColumn(topLeft.column());
+    event.setLastRow(bottomRight.row());
+    event.setLastColumn(bottomRight.column());
+    QAccessible::updateAccessibility(&event);
+  }
 }
 
 void Listbox::SetMultipleSelection(bool multiple) {
@@ -182,12 +315,11 @@ void Listbox::SetMultipleSelection(bool multiple) {
 
 void Listbox::SetColumnWidths(const QList<int>& widths) {
   for (int column = 0; column < widths.size() && column < m_model->columnCount(); ++column) {
-    setColumnWidth(column, widths[column]);
+    m_columns->resizeSection(column, widths[column]);
   }
 }
 
 void Listbox::MoveCurrent(int row) {
-  SyncRowCount();
   m_current = row;
   const QModelIndex at = m_model->index(row, 0);
   if (!at.isValid()) return;
@@ -208,12 +340,10 @@ void Listbox::SelectTo(int row, bool extend) {
 }
 
 int Listbox::RowsPerPage() const {
-  const int rowHeight = std::max(1, verticalHeader()->defaultSectionSize());
-  return std::max(1, viewport()->height() / rowHeight - 1);
+  return std::max(1, FullRows() - 1);
 }
 
 void Listbox::keyPressEvent(QKeyEvent* event) {
-  SyncRowCount();
   // The handlers (KeyDown, and Change when the selection moves) may yield to the event
   // loop, which may close the window.
   const QPointer<Listbox> alive(this);
@@ -264,7 +394,6 @@ void Listbox::keyPressEvent(QKeyEvent* event) {
 }
 
 void Listbox::mousePressEvent(QMouseEvent* event) {
-  SyncRowCount();
   setFocus(Qt::MouseFocusReason);
   event->accept();
   if (event->button() != Qt::LeftButton) return;
@@ -272,7 +401,7 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
   const bool shift = modifiers.testFlag(Qt::ShiftModifier);
   // Qt reports the Command key as Control on macOS, so this is Cmd-click there.
   const bool toggle = modifiers.testFlag(Qt::ControlModifier);
-  const int row = rowAt(event->position().toPoint().y());
+  const int row = RowAt(event->position().toPoint().y());
   // Selection changes run the Change handler, which may run the event loop.
   const QPointer<Listbox> alive(this);
   if (row < 0) {
@@ -294,10 +423,9 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
 // past the top or bottom edge it takes the edge row, which scrolls the list on.
 void Listbox::mouseMoveEvent(QMouseEvent* event) {
   event->accept();
-  SyncRowCount();
   if (!m_dragSelecting || !event->buttons().testFlag(Qt::LeftButton)) return;
   const int y = std::clamp(event->position().toPoint().y(), 0, std::max(0, viewport()->height() - 1));
-  int row = rowAt(y);
+  int row = RowAt(y);
   if (row < 0) row = m_model->ListCount() - 1;  // below the last row
   if (row < 0 || row == m_current) return;
   const QPointer<Listbox> alive(this);

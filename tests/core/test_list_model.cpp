@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <functional>
 #include <map>
+#include <memory>
 #include <numeric>
 #include <random>
 
@@ -286,14 +287,63 @@ TEST(ListModel, KeepsAnyTextAsItWas) {
   {
     const ListModel::Snapshot before = model.TakeSnapshot();
     edit(600);
+    QByteArray lines;
+    QByteArray expected;
+    for (int row = 0; row < model.ListCount();)  // a few lines at a time
+      row = before.AppendRowLines(row, ' ', '\n', lines, lines.size() + 1 + row % 3 * 9);
     for (int row = 0; row < model.ListCount(); ++row) {
-      QByteArray line;
-      before.AppendRowFileBytes(row, ' ', '\n', line);
       const QString first = row < 24 ? texts[row / 2] : texts[row - 24];
       const QString second = row >= 24 ? u""_s : (row % 2 == 1 ? u"x"_s : first);
-      EXPECT_EQ(line, platform::EncodeText(first) + ' ' + platform::EncodeText(second) + '\n');
+      expected += platform::EncodeText(first) + ' ' + platform::EncodeText(second) + '\n';
     }
+    EXPECT_EQ(lines, expected);
   }
   edit(900);
   for (const auto& [at, text] : now) EXPECT_EQ(model.Cell(at.first, at.second), text);
+}
+
+// A snapshot of the whole list reads its rows where the list keeps them until the list
+// moves or changes one: every such edit, with the list's gap (left by a removal) closed or
+// open, and the list gone, leaves the snapshot's lines as they were; so do rows appended
+// after, which overwrite any memory freed.
+TEST(ListModel, SnapshotKeepsItsRowsThroughEveryEdit) {
+  using Edit = std::function<void(std::unique_ptr<ListModel>&)>;
+  const std::pair<const char*, Edit> edits[] = {
+      {"append only", [](auto&) {}},
+      {"insert at the top", [](auto& m) { m->InsertRow(0, u"new@x.org"_s); }},
+      {"remove a row", [](auto& m) { m->RemoveRow(7); }},
+      {"delete all", [](auto& m) { m->DeleteAllRows(); }},
+      {"set a cell", [](auto& m) { m->SetCell(3, 1, u"Sent(1/1/26) "_s); }},
+      {"remove some", [](auto& m) { m->RemoveRowsIf([](int row) { return row % 3 == 0; }); }},
+      {"edit a column",
+       [](auto& m) { m->EditColumn(0, [](int, QString& cell) { return cell += 'x', true; }); }},
+      {"reverse",
+       [](auto& m) {
+         std::vector<int> order(static_cast<size_t>(m->ListCount()));
+         std::iota(order.rbegin(), order.rend(), 0);
+         m->ReorderRows(order);
+       }},
+      {"select all", [](auto& m) { m->SetAllSelected(true); }},
+      {"list gone", [](auto& m) { m = std::make_unique<ListModel>(2); }},
+  };
+  for (const bool gap : {false, true}) {
+    for (const auto& [name, edit] : edits) {
+      SCOPED_TRACE(std::string(name) + (gap ? ", gap open" : ""));
+      auto model = std::make_unique<ListModel>(2);
+      std::vector<QStringList> rows;
+      QByteArray expected;
+      for (int i = 0; i < 30; ++i) {
+        rows.push_back({u"a%1@x.org"_s.arg(i), i % 2 ? u"News(1/2/26) "_s : u""_s});
+        if (!gap || i != 10) expected += rows.back().join(' ').toUtf8() + '\n';
+      }
+      model->AppendRows(std::move(rows));
+      if (gap) model->RemoveRow(10);
+      const ListModel::Snapshot snapshot = model->TakeSnapshot();
+      edit(model);
+      model->AppendRows(std::vector<QString>(30, u"other@x.org"_s));
+      QByteArray lines;
+      snapshot.AppendRowLines(0, ' ', '\n', lines, 1 << 20);
+      EXPECT_EQ(lines, expected);
+    }
+  }
 }

@@ -12,9 +12,10 @@ using namespace Qt::StringLiterals;
 // keeps its selection and scroll position on the rows already there. The
 // reports an import makes by the thousand wait without a signal until
 // published, then come in one insert, newest first, each with its time and the
-// text it stands for.
+// text it stands for, also where one entry keeps a run of counts.
 TEST(MessageLog, NewestFirstAndAnImportsReportsInOneInsert) {
-  platform::SetClockForTests([] { return QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15)); });
+  QTime now(13, 14, 15);
+  platform::SetClockForTests([&now] { return QDateTime(QDate(2026, 5, 4), now); });
   const QString time = platform::Date::Now().LongTime() + u' ';
   app::MessageLog log;
   QAbstractItemModelTester tester(&log, QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -25,15 +26,21 @@ TEST(MessageLog, NewestFirstAndAnImportsReportsInOneInsert) {
   log.ReportNumber(41, Ending::Addresses);
   log.ReportAscii("Ann@x.org", Ending::AlreadyExists);
   log.ReportNumber(42, Ending::Addresses);
+  log.ReportNumber(43, Ending::Addresses);
+  now = now.addSecs(1);
+  const QString later = platform::Date::Now().LongTime() + u' ';
+  log.ReportNumber(44, Ending::Addresses);
+  log.ReportNumber(46, Ending::Addresses);
   EXPECT_EQ(log.Count(), 2);
   log.Report(u"caf\u00e9 \u2014 done"_s);  // the waiting ones first
   QStringList rows;
   for (int row = -1; row <= log.Count(); ++row) rows << log.Row(row);
-  EXPECT_EQ(rows, QStringList({"", time + u"caf\u00e9 \u2014 done"_s, time + "42 addresses",
+  EXPECT_EQ(rows, QStringList({"", later + u"caf\u00e9 \u2014 done"_s, later + "46 addresses",
+                               later + "44 addresses", time + "43 addresses", time + "42 addresses",
                                time + "Ann@x.org already exists in the database.", time + "41 addresses",
                                time + "Processing file line 500...", "first", ""}));
   QList<std::pair<int, int>> spans;
   for (const auto& args : inserted) spans << std::pair(args.at(1).toInt(), args.at(2).toInt());
-  EXPECT_EQ(spans, (QList<std::pair<int, int>>{{0, 0}, {0, 0}, {0, 3}}));
+  EXPECT_EQ(spans, (QList<std::pair<int, int>>{{0, 0}, {0, 0}, {0, 6}}));
   platform::SetClockForTests({});
 }
