@@ -107,6 +107,7 @@ pid_t Spawn(const QString& program, const QStringList& args, const QString& fold
   std::vector<QByteArray> argv{program.toLocal8Bit()};
   for (const QString& a : args) argv.push_back(a.toLocal8Bit());
   std::vector<char*> pointers;
+  pointers.reserve(argv.size() + 1);
   for (QByteArray& a : argv) pointers.push_back(a.data());
   pointers.push_back(nullptr);
   const QByteArray where = folder.toLocal8Bit();
@@ -389,8 +390,7 @@ Program::Program(const Setup& setup) : m_data(std::make_unique<Data>()) {
   PrepareFolder(m_data->dir.path(), setup);
   platform::FolderItem::SetAppFolderForTests(m_data->dir.path());
   platform::Seams seams;
-  const QString clipboard = setup.clipboard;
-  seams.clipboardText = [clipboard] { return clipboard; };
+  seams.clipboardText = [clipboard = setup.clipboard] { return QString(clipboard); };
   m_data->seams = std::make_unique<platform::ScopedSeams>(seams);
   App::SetQuitForTests([] {});
   lists::ui::InstallMainWindowHooks();
@@ -535,8 +535,7 @@ bool RunPeakMemoryChild(int argc, char** argv) {
   if (argc < 5 || qstrcmp(argv[1], kPeakMemoryChild) != 0) return false;
   platform::FolderItem::SetAppFolderForTests(QString::fromLocal8Bit(argv[2]));
   platform::Seams seams;
-  const QString clipboard = QString::fromLocal8Bit(argv[3]);
-  seams.clipboardText = [clipboard] { return clipboard; };
+  seams.clipboardText = [clipboard = QString::fromLocal8Bit(argv[3])] { return QString(clipboard); };
   platform::ScopedSeams scoped(seams);
   App::SetQuitForTests([] {});
   lists::ui::InstallMainWindowHooks();

@@ -72,7 +72,7 @@ struct Peer {
   QStringList args;     // "%list" and "%addresses" stand for the peer files
 };
 
-void BM_ListCommand(benchmark::State& state, const char* item, Peer peer) {
+void BM_ListCommand(benchmark::State& state, const char* item, const Peer& peer) {
   const PeerFiles& files = Files();
   QTemporaryDir dir;
   platform::FolderItem::SetAppFolderForTests(dir.path());
@@ -128,8 +128,8 @@ void BM_ListCommand(benchmark::State& state, const char* item, Peer peer) {
 }
 
 struct Command {
-  const char* name;
-  const char* item;
+  const char* name = nullptr;
+  const char* item = nullptr;
   Peer peer;
 };
 

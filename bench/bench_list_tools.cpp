@@ -247,6 +247,7 @@ qint64 LongestGapMs(const std::function<void()>& run) {
 void BM_FindAllBacktracking(benchmark::State& state) {
   const auto as = static_cast<int>(state.range(0));
   std::vector<QStringList> rows;
+  rows.reserve(20600);
   for (int i = 0; i < 20000; ++i) rows.push_back({QStringLiteral("a%1@example.org").arg(i), QString()});
   for (int i = 0; i < 600; ++i) rows.push_back({QString(as, QLatin1Char('a')) + "@example.org", QString()});
   MillionRowProgram program(std::move(rows));
@@ -289,10 +290,10 @@ class ReplyService {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length);
-    ::listen(m_listener, 4);
-    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
-    port = ntohs(address.sin_port);
+    const bool listening = ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                           ::listen(m_listener, 4) == 0 &&
+                           ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+    port = listening ? ntohs(address.sin_port) : 0;
     m_thread = std::thread([this] {
       for (int client; (client = ::accept(m_listener, nullptr, nullptr)) >= 0; ::close(client)) {
         QByteArray request;
@@ -327,7 +328,7 @@ class ReplyService {
 void BM_OptOutCheckOfA63MBReply(benchmark::State& state) {
   constexpr int kLines = 3500000;
   QByteArray body;
-  body.reserve(kLines * 18);
+  body.reserve(qsizetype{kLines} * 18);
   for (int i = 0; i < kLines; ++i) {
     if (i > 0) body += '\n';
     body += QByteArray::number(i).rightJustified(7, '0').prepend('u') + "@ex.com~In";
@@ -339,6 +340,7 @@ void BM_OptOutCheckOfA63MBReply(benchmark::State& state) {
       (state.range(0) == 1 ? "Request-URI Too Large" : "0\r\n\r\n");
   body = QByteArray();
   std::vector<QStringList> rows;
+  rows.reserve(1000000);
   for (int i = 0; i < 1000000; ++i)
     rows.push_back({QStringLiteral("u%1@ex.com").arg(2 * i, 7, 10, QLatin1Char('0')), QString()});
   MillionRowProgram program(std::move(rows));

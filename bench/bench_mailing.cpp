@@ -183,6 +183,7 @@ void BM_SendEmailQueuesAMillionRows(benchmark::State& state) {
   constexpr size_t kBatchRows = 8192;
   platform::ListModel elist(2), queue(4);
   std::vector<QStringList> rows;
+  rows.reserve(kRows);
   for (int i = 0; i < kRows; ++i) rows.push_back({QStringLiteral("member.%1@example.com").arg(i), ""});
   elist.AppendRows(std::move(rows));
   QElapsedTimer t;

@@ -36,6 +36,7 @@ struct CheckedModel {
 
 std::vector<QStringList> NumberedRows(int count) {
   std::vector<QStringList> rows;
+  rows.reserve(count);
   for (int i = 0; i < count; ++i) rows.push_back({QString("a%1@x.org").arg(i), QString::number(i)});
   return rows;
 }
@@ -99,6 +100,7 @@ struct ReferenceList {
   void ReorderRows(const std::vector<int>& order) {
     if (order.size() != rows.size()) return;
     std::vector<Row> moved;
+    moved.reserve(order.size());
     for (const int from : order) moved.push_back(rows[from]);
     lastIndex = lastIndex < 0
                     ? -1
@@ -290,7 +292,7 @@ TEST(ListModel, KeepsAnyTextAsItWas) {
     QByteArray lines;
     QByteArray expected;
     for (int row = 0; row < model.ListCount();)  // a few lines at a time
-      row = before.AppendRowLines(row, ' ', '\n', lines, lines.size() + 1 + row % 3 * 9);
+      row = before.AppendRowLines(row, ' ', '\n', lines, lines.size() + 1 + qsizetype{row % 3} * 9);
     for (int row = 0; row < model.ListCount(); ++row) {
       const QString first = row < 24 ? texts[row / 2] : texts[row - 24];
       const QString second = row >= 24 ? u""_s : (row % 2 == 1 ? u"x"_s : first);

@@ -29,6 +29,7 @@ struct Fixture {
     list->SetMultipleSelection(multiple);
     window.resize(300, 400);
     std::vector<QStringList> cells;
+    cells.reserve(rows);
     for (int i = 0; i < rows; ++i) cells.push_back({QString("a%1@x.org").arg(i), {}});
     list->Model()->AppendRows(std::move(cells));
     window.show();
