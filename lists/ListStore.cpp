@@ -21,8 +21,8 @@ namespace {
 
 // Rows read from a file reach the list in batches: one model signal per batch instead of
 // one per row keeps reading a million-row list fast, and the event loop still runs between
-// batches as often as between single rows.
-constexpr int kReadBatch = 1024;
+// batches as often as between single rows. Two cells a row.
+constexpr size_t kReadBatchCells = size_t{2} * 1024;
 // Bytes read from a list file at a time, and the fewest a row's line takes, about (for
 // reserving room before the rows are counted).
 constexpr qint64 kReadPiece = 1 << 20;
@@ -287,7 +287,7 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   return true;
 }
 
-void ListStore::OpenDatabase(const QString& name, std::function<void(bool left)> done) {
+void ListStore::OpenDatabase(const QString& name, const std::function<void(bool left)>& done) {
   if (MustWait(true)) {
     // The rest of an import would otherwise go into the list opened.
     if (ImportRunning() && !name.isEmpty()) {
@@ -408,10 +408,10 @@ void ListStore::ReadEmailsNow() {
     }
     // The rows of the piece reach the list in batches, the event loop running between.
     const std::span<const QByteArrayView> all(cells);
-    for (size_t at = 0; at < all.size(); at += 2 * kReadBatch) {
+    for (size_t at = 0; at < all.size(); at += kReadBatchCells) {
       if (m_list) {
         edits.ignoring = true;
-        m_list->AppendRowsFromBytes(all.subspan(at, std::min<size_t>(2 * kReadBatch, all.size() - at)));
+        m_list->AppendRowsFromBytes(all.subspan(at, std::min(kReadBatchCells, all.size() - at)));
         edits.ignoring = false;
       }
       platform::YieldToEventLoop();

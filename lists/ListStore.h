@@ -44,7 +44,7 @@ class ListStore : public QObject {
   // Saves the open list, then opens the list named `name` from the Database folder. Once
   // that has run (it may wait for other work), `done` learns whether the open list was left:
   // not when its edits could not be saved and it stays open.
-  void OpenDatabase(const QString& name, std::function<void(bool left)> done = {});
+  void OpenDatabase(const QString& name, const std::function<void(bool left)>& done = {});
   // Appends the rows of the open list's file to the address list. A read that fails
   // part-way keeps the rows read but leaves the list without a file, and Save As refuses
   // that file until another list is opened: the part must never replace the whole.

@@ -78,6 +78,7 @@ TEST_F(ListStoreTest, OpenAndSaveMatchLiteralReadingOnRandomFiles) {
   QRandomGenerator random(20261206);
   const QByteArray alphabet("ab@. \r\n\xe9\xc3\xa9\xff(1)");
   for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
     QByteArray bytes =
         round > 0 ? QByteArray()
                   : "caf\xe9@b.com News\xff(1/2/26) \nx@y.org \x80\x81\n\xff\xfe@x.org \xe2\x82 Sent\xc3\n"
@@ -87,15 +88,14 @@ TEST_F(ListStoreTest, OpenAndSaveMatchLiteralReadingOnRandomFiles) {
     WriteAll(Path("R"), bytes);
     store->OpenDatabase("R");
     const Rows rows = GetRows();
-    ASSERT_EQ(rows, oracle::ReadListLiterally(bytes)) << "round " << round;
+    ASSERT_EQ(rows, oracle::ReadListLiterally(bytes));
     ASSERT_EQ(
         std::make_tuple(changed, lastopen, ReadAll(Path("LastDatabase")), slugs.last()),
         std::make_tuple(false, QString("R"), QByteArray("R"), QString("%1 addresses").arg(rows.size())));
     changed = true;
     store->SaveFile();
     ASSERT_EQ(std::make_pair(changed, ReadAll(Path("R"))),
-              std::make_pair(false, round == 0 ? bytes : oracle::WriteListLiterally(rows)))
-        << "round " << round;
+              std::make_pair(false, round == 0 ? bytes : oracle::WriteListLiterally(rows)));
   }
 }
 
@@ -111,14 +111,14 @@ TEST_F(ListStoreTest, OpenDatabaseOfNoReadableList) {
   QDir(database.AbsolutePath()).mkdir("Folder");
   WriteAll(Path("LastDatabase"), "Old");
   for (const QString name : {"Gone", "Folder", "../Outside"}) {
+    SCOPED_TRACE(name.toStdString());
     lastopen = "Old";
     SetUnsavedRows(1);
     changed = false;
     store->OpenDatabase(name);
     EXPECT_EQ(
         std::make_tuple(list.ListCount(), existingfile.IsNull(), lastopen, ReadAll(Path("LastDatabase"))),
-        std::make_tuple(0, true, QString("Old"), QByteArray("Old")))
-        << name.toStdString();
+        std::make_tuple(0, true, QString("Old"), QByteArray("Old")));
   }
   EXPECT_EQ(slugs.filter("Could not read the list file").size(), 1);
 }
@@ -178,7 +178,7 @@ TEST_F(ListStoreTest, EditDuringSave) {
     SetUnsavedRows(2000, hasFile ? "L" : "");
     if (!hasFile) recording.saveAnswers.append(Path("L"));
     int openAtTick = -1;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, [&, saveAgain = saveAgain] {
       list.AddRow("late@b.com");
       changed = true;
       if (saveAgain) {
@@ -201,17 +201,18 @@ TEST_F(ListStoreTest, TicksAndEditsDuringRead) {
   QByteArray bytes;
   for (int i = 0; i < 5000; ++i) bytes += QString("a%1@b.com \n").arg(i).toLatin1();
   // What the tick does, and a line the next save writes once.
-  const std::pair<std::function<void()>, QByteArray> cases[] = {
-      {[&] { store->AutoSave(); }, "a0@b.com \n"},
-      {[&] { list.AddRow("late@b.com"); }, "late@b.com \n"},
-      {[&] { list.SetCell(0, 0, "first@b.com"); }, "first@b.com \n"}};
-  for (const auto& [tick, line] : cases) {
+  const std::tuple<const char*, std::function<void()>, QByteArray> cases[] = {
+      {"autosave", [&] { store->AutoSave(); }, "a0@b.com \n"},
+      {"row added", [&] { list.AddRow("late@b.com"); }, "late@b.com \n"},
+      {"cell edited", [&] { list.SetCell(0, 0, "first@b.com"); }, "first@b.com \n"}};
+  for (const auto& [name, tick, line] : cases) {
+    SCOPED_TRACE(name);
     WriteAll(Path("L"), bytes);
     changed = false;
     existingfile = platform::FolderItem();
     created = 0;
     bool ticked = false;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, [&, &tick = tick] {
       ASSERT_GT(list.ListCount(), 0);
       changed = ticked = true;
       tick();
@@ -278,6 +279,7 @@ TEST_F(ListStoreTest, ImportAndOpenWaitForTheirTurn) {
 // file; Trash itself is deleted and copies nothing; a list with no file yet keeps Changed.
 TEST_F(ListStoreTest, RemoveOpenList) {
   for (const QString open : {"L", "Trash", ""}) {
+    SCOPED_TRACE(open.isEmpty() ? "no file" : open.toStdString());
     WriteAll(Path("Trash"), "old@b.com\n");
     WriteAll(Path("L"), "a@b.com M(1) \nc@d.com \n");
     open.isEmpty() ? SetUnsavedRows(1) : store->OpenDatabase(open);
@@ -290,8 +292,7 @@ TEST_F(ListStoreTest, RemoveOpenList) {
     EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), QFile::exists(Path("Trash")), QFile::exists(Path("L")),
                               list.ListCount(), existingfile.IsNull(), changed,
                               QFile::exists(Path("." + open + ".velmora-journal"))),
-              std::make_tuple(trash, open != "Trash", open != "L", 0, true, open.isEmpty(), false))
-        << open.toStdString();
+              std::make_tuple(trash, open != "Trash", open != "L", 0, true, open.isEmpty(), false));
   }
 }
 
@@ -299,13 +300,15 @@ TEST_F(ListStoreTest, RemoveOpenList) {
 TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
   using Edit = std::function<void(platform::ListModel&)>;
   const Edit sort = [](auto& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); };
-  const std::vector<std::pair<Edit, QStringList>> cases = {
-      {[](auto& l) { l.AddRow("new@x.com"); }, {"new@x.com|"}},
-      {[](auto& l) { l.InsertRow(0, "a6@x.com"); }, {"a6@x.com|"}},
-      {[](auto& l) { l.SetCell(5, 1, "N(1/2/26) "); }, {"a5@x.com|N(1/2/26) "}},
-      {[](auto& l) { l.RemoveRow(0); }, {}},
-      {sort, {}},
-      {[&](auto& l) { sort(l), l.AddRow(QStringList("a1@x.com") << "H "); }, {"a1@x.com|H "}},
+  const std::vector<std::tuple<const char*, Edit, QStringList>> cases = {
+      {"added", [](auto& l) { l.AddRow("new@x.com"); }, {"new@x.com|"}},
+      {"inserted", [](auto& l) { l.InsertRow(0, "a6@x.com"); }, {"a6@x.com|"}},
+      {"history edited", [](auto& l) { l.SetCell(5, 1, "N(1/2/26) "); }, {"a5@x.com|N(1/2/26) "}},
+      {"removed", [](auto& l) { l.RemoveRow(0); }, {}},
+      {"sorted", sort, {}},
+      {"sorted, a repeat added",
+       [&](auto& l) { sort(l), l.AddRow(QStringList("a1@x.com") << "H "); },
+       {"a1@x.com|H "}},
   };
   QStringList rows;
   QByteArray trash = "old@x.com\n";
@@ -313,14 +316,15 @@ TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
     rows << QString("a%1@x.com|%2").arg(i).arg(i % 2 ? "H " : "");
     trash += QString("a%1@x.com\n").arg(i).toUtf8();
   }
-  for (const auto& [edit, left] : cases) {
+  for (const auto& [name, edit, left] : cases) {
+    SCOPED_TRACE(name);
     WriteAll(Path("Trash"), "old@x.com\n");
     WriteAll(Path("L"), "");
     existingfile = platform::FolderItem(Path("L"));
     testing_support::SetRows(list, rows);
     changed = false;
     slugs.clear();
-    QTimer::singleShot(0, [&] { edit(list); });
+    QTimer::singleShot(0, [&, &edit = edit] { edit(list); });
     store->RemoveOpenList();
     const QStringList told = {"1 addresses added or changed during the removal stay in the list, unsaved."};
     EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), QFile::exists(Path("L")), testing_support::Rows(list),
@@ -335,7 +339,8 @@ TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
 TEST_F(ListStoreTest, TrashThatCannotBeWrittenIsRefused) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(Path("LastDatabase")).constData(), 0600), 0);
   for (const qint64 writable : {-1, 0, 5}) {  // -1: Trash is a pipe
-    SCOPED_TRACE(writable);
+    SCOPED_TRACE(writable < 0 ? std::string("Trash a pipe")
+                              : "Trash failing after " + std::to_string(writable));
     QFile::remove(Path("Trash"));
     writable < 0 ? (void)::mkfifo(QFile::encodeName(Path("Trash")).constData(), 0600)
                  : WriteAll(Path("Trash"), "old@b.com\n");
@@ -366,6 +371,8 @@ TEST_F(ListStoreTest, EmptyTrash) {
   };
   for (const Case& c : {Case{"Other", true, false, 1}, Case{"Trash", true, false, 0},
                         Case{"Other", false, false, 1}, Case{"Trash", true, true, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.open << " open" << (c.trashExists ? "" : ", no Trash")
+                                    << (c.diskFull ? ", disk full" : ""));
     QFile::remove(Path("Trash"));
     if (c.trashExists) WriteAll(Path("Trash"), "x@y.com\n");
     WriteAll(Path("Other"), "o@b.com \n");
@@ -380,8 +387,7 @@ TEST_F(ListStoreTest, EmptyTrash) {
     EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), list.ListCount(), changed, slugs.size(),
                               QFile::exists(Path(".Trash.velmora-journal"))),
               std::make_tuple(QByteArray(c.diskFull ? "x@y.com\n" : ""), c.rowsAfter, c.rowsAfter > 0,
-                              c.diskFull ? 1 : 0, c.diskFull))
-        << c.open << c.trashExists << c.diskFull;
+                              c.diskFull ? 1 : 0, c.diskFull));
   }
 }
 
@@ -391,8 +397,9 @@ TEST_F(ListStoreTest, NewListNames) {
   // Typed | the list made (none: refused).
   for (const QString c : {"News|News", "|Untitled", "a/b|a:b", "Trash|Trash", ".velmora-lock|",
                           ".News.velmora-save-x1.tmp|", ".News.velmora-journal|", "two\nlines|"}) {
+    SCOPED_TRACE(c.toStdString());
     const auto file = lists::FreeListFile(database, c.section('|', 0, 0));
-    EXPECT_EQ(file ? file->DisplayName() : QString(), c.section('|', 1)) << c.toStdString();
+    EXPECT_EQ(file ? file->DisplayName() : QString(), c.section('|', 1));
   }
 }
 
