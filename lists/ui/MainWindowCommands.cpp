@@ -5,7 +5,7 @@
 #include "app/ui/MainWindow.h"
 #include "lists/FileImport.h"
 #include "lists/ListCommands.h"
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/Seams.h"
@@ -132,7 +132,7 @@ void MainWindow::DeleteEmails() {
   QPointer<MainWindow> self(this);
   switch (lists::RemoveSelectedToTrash(*elist->Model(), database, existingfile)) {
     case lists::RemoveResult::TrashNotWriteable:
-      platform::MsgBox(lists::ListStore::PermissionMessage());
+      platform::MsgBox(lists::OpenList::PermissionMessage());
       return;
     case lists::RemoveResult::TrashNotWritten:
       platform::MsgBox(QStringLiteral(
