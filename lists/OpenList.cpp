@@ -528,6 +528,19 @@ void OpenList::EmptyTrash() {
   }
 }
 
+RemoveResult OpenList::RemoveSelectedToTrash() {
+  if (!m_list) return RemoveResult::NothingSelected;
+  const RemoveResult result = lists::RemoveSelectedToTrash(*m_list, m_database, m_file);
+  if (result == RemoveResult::Removed) MarkChanged();
+  return result;
+}
+
+bool OpenList::MoveRowsToTrash(const std::vector<int>& rows) {
+  if (!m_list || !lists::MoveRowsToTrash(*m_list, rows, m_database, m_file)) return false;
+  if (!rows.empty()) MarkChanged();
+  return true;
+}
+
 void OpenList::JournalMailing(const QString& address, const QString& entry) {
   if (m_file.IsNull()) return;
   const HistoryJournal journal(m_file);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <type_traits>
 
+#include "lists/ListCommands.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
 
@@ -86,6 +87,10 @@ class OpenList : public QObject {
   // Mailing Lists > Empty Tash: truncates Trash, emptying the shown list when Trash is open.
   // When Trash cannot be written nothing changes, and the status line says so.
   void EmptyTrash();
+  // The rows of the open list that leave it for Trash (lists::RemoveSelectedToTrash, and
+  // lists::MoveRowsToTrash for `rows`); the list is changed when any went.
+  [[nodiscard]] RemoveResult RemoveSelectedToTrash();
+  [[nodiscard]] bool MoveRowsToTrash(const std::vector<int>& rows);
 
   // An import (dropped text or files) is adding addresses while this lives.
   class ImportScope {

@@ -65,7 +65,7 @@ bool MainWindow::AddAddress(const QString& address) {
   AddNewAddress(address);
   const int count = elist->ListCount();
   SetSlug(platform::Str(static_cast<long long>(count)) + QStringLiteral(" addresses"));
-  Changed = true;
+  m_openList.MarkChanged();
   if (count % 100 == 0) update();
   return true;
 }
@@ -84,7 +84,7 @@ void MainWindow::ImportAddresses(const std::function<void(lists::FileImport&)>& 
   reports.added = [self](long long rows) {
     if (!self) return;
     self->ReportAdded(rows);
-    self->Changed = true;
+    self->m_openList.MarkChanged();
   };
   reports.exists = [self](QByteArrayView address) {
     if (self) self->ReportExists(address);
@@ -175,7 +175,7 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
 bool MainWindow::Event_Close() {
   // A save that fails (a full disk, a read-only file, the save dialog cancelled) takes the
   // edits with the window only when the user chooses to discard them; otherwise it stays open.
-  if (Changed && !m_openList.SaveBeforeLeaving()) return false;
+  if (m_openList.IsChanged() && !m_openList.SaveBeforeLeaving()) return false;
   if (SideBar) SideBar->close();
   return true;
 }

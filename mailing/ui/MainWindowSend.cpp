@@ -41,7 +41,7 @@ void MainWindow::CreateSendEngine() {
   connect(m_sendEngine, &SendEngine::periodChanged, SendTimer, qOverload<int>(&QTimer::setInterval));
   connect(m_sendEngine, &SendEngine::reported, this, &MainWindow::SetSlug);
   connect(m_sendEngine, &SendEngine::rateShown, Slug, &QLabel::setText);
-  connect(m_sendEngine, &SendEngine::addressesEdited, this, [this] { Changed = true; });
+  connect(m_sendEngine, &SendEngine::addressesEdited, &m_openList, &lists::OpenList::MarkChanged);
   connect(TabPanel1, &QTabWidget::currentChanged, m_sendEngine,
           [this](int tab) { m_sendEngine->SetSummaryShown(tab == 1); });
   using platform::SMTPSocket;
