@@ -62,8 +62,7 @@ TEST_F(MainWindowListsTest, DropFolderAndText) {
   QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   static_cast<QObject*>(m_window)->event(&drop);
   EXPECT_EQ(
-      std::make_tuple(Addresses(), bool(m_window->Changed),
-                      LogRows().filter("ANN@example.com already").size()),
+      std::make_tuple(Addresses(), Changed(), LogRows().filter("ANN@example.com already").size()),
       std::make_tuple(
           QStringList{"ann@example.com", "bob@example.com", "carl@example.org", "eve@example.com"}, true, 1));
 }
@@ -137,9 +136,8 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
   m_window->Changed = true;
   m_recorded.confirmAnswers = {true, true};
   m_window->OpenDatabase("Gone");
-  EXPECT_EQ(
-      std::make_tuple(bool(m_window->Changed), m_window->elist->ListCount(), ReadAll(Path("Friends 2"))),
-      std::make_tuple(false, 0, ReadAll(Path("Friends")) + "new@example.com \n"));
+  EXPECT_EQ(std::make_tuple(Changed(), m_window->elist->ListCount(), ReadAll(Path("Friends 2"))),
+            std::make_tuple(false, 0, ReadAll(Path("Friends")) + "new@example.com \n"));
   m_window->elist->AddRow(QString("new@example.com"));
   m_window->Changed = true;
   App::Quit();
@@ -217,13 +215,12 @@ TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
             QStringList({"ann@example.com", "News(1/2/26) "}));
   edit->Address->setText("ann smith@example.org");
   edit->PushButton1->click();
-  EXPECT_EQ(std::make_tuple(m_recorded.messages.size(), Shown<EditWindow>(), bool(m_window->Changed)),
+  EXPECT_EQ(std::make_tuple(m_recorded.messages.size(), Shown<EditWindow>(), Changed()),
             std::make_tuple(1, edit, false));
   edit->Address->setText("  not-an-address ");
   edit->PushButton1->click();
-  EXPECT_EQ(
-      std::make_tuple(Shown<EditWindow>(), bool(m_window->Changed), Rows(*m_window->elist->Model()).first()),
-      std::make_tuple(nullptr, true, QString("*not-an-address|News(1/2/26) ")));
+  EXPECT_EQ(std::make_tuple(Shown<EditWindow>(), Changed(), Rows(*m_window->elist->Model()).first()),
+            std::make_tuple(nullptr, true, QString("*not-an-address|News(1/2/26) ")));
 }
 
 // The dialog adds to its own list (duplicates tested there), once however often OK is
@@ -240,7 +237,7 @@ TEST_F(MainWindowListsTest, NewAddressWinTargets) {
     win->OK->click();
   }
   EXPECT_EQ(
-      std::make_tuple(m_recorded.messages.size(), Addresses(), bool(m_window->Changed), other.ListCount()),
+      std::make_tuple(m_recorded.messages.size(), Addresses(), Changed(), other.ListCount()),
       std::make_tuple(1, QStringList{"ann@example.com", "bob@example.com", "zed@example.com"}, true, 2));
 }
 
