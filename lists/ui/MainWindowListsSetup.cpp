@@ -20,8 +20,8 @@ QWidget* CreateSideBar(MainWindow& window) {
   SideBarWindow::Host host;
   host.database = [main] { return main ? main->database : platform::FolderItem(); };
   host.lastopen = [main] { return main ? main->lastopen : QString(); };
-  host.openDatabase = [main](const QString& name, std::function<void(bool)> done) {
-    if (main) main->OpenList().OpenDatabase(name, std::move(done));
+  host.openDatabase = [main](const QString& name, const std::function<void(bool)>& done) {
+    if (main) main->OpenList().OpenDatabase(name, done);
   };
   host.activationChanged = [main] {
     if (main) main->ActivationChanged();
