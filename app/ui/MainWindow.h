@@ -99,7 +99,7 @@ class MainWindow : public QMainWindow {
 
  public:
   // ---- Properties (settings and working values) --------------------------------------
-  // The Database folder beside the application; start-up sets it.
+  // The Database folder beside the application: the open list's, which start-up sets.
   const platform::FolderItem& database = m_openList.Database();
   // The open list has edits not yet saved.
   lists::OpenListValue<&lists::OpenList::IsChanged, &lists::MarkChangedAs> Changed{m_openList};
