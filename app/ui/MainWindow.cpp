@@ -57,6 +57,8 @@ MainWindow* MainWindow::Existing() {
 MainWindow::MainWindow() {
   Layout();
   CreateControls();
+  m_openList.SetList(elist->Model());
+  connect(&m_openList, &lists::OpenList::reported, this, &MainWindow::SetSlug);
   AddMenuHandlers();
 }
 

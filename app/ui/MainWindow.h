@@ -11,6 +11,7 @@
 
 #include "app/FileTypes.h"
 #include "app/Settings.h"
+#include "lists/OpenList.h"
 #include "platform/Date.h"
 #include "platform/EmailMessage.h"
 #include "platform/FolderItem.h"
@@ -33,7 +34,6 @@ class MessageLog;
 namespace lists {
 class DuplicateIndex;
 class FileImport;
-class ListStore;
 }  // namespace lists
 namespace mailing {
 class Pop3Login;
@@ -67,10 +67,10 @@ class OptOutCheck;
 // clang-format on
 
 // The program's one main window and the hub of its subsystems: its properties hold the
-// working values every window shares and name the settings (app::Settings holds them),
-// its controls are the address list, the send queue, the status line and the message
-// log. The windows it opens get it as a guarded pointer when they are made; Instance() is
-// for start-up and the about window's Continue, which may have to bring it up.
+// working values every window shares and name the settings (app::Settings holds them) and
+// the open list's values (lists::OpenList holds them), its controls are the address list, the send queue, the
+// status line and the message log. The windows it opens get it as a guarded pointer when they are made;
+// Instance() is for start-up and the about window's Continue, which may have to bring it up.
 //
 // Sizes: Width() and Height() are those of the content area under the menu bar and the
 // toolbar, which is what the layout figures are given for.
@@ -88,23 +88,31 @@ class MainWindow : public QMainWindow {
 
   // The settings, read at start-up and replaced by the preferences window.
   app::Settings& Settings() { return m_settings; }
+  // The open list: its file, its unsaved mark, saving and reading. Whatever edits the rows
+  // of elist says so here.
+  lists::OpenList& OpenList() { return m_openList; }
 
  private:
-  // Declared before the settings below, which reach it.
+  // Declared before the settings and the open list's values below, which reach them.
   app::Settings m_settings;
+  lists::OpenList m_openList;
 
  public:
   // ---- Properties (settings and working values) --------------------------------------
-  platform::FolderItem database;      // the Database folder beside the application
-  bool Changed = false;               // the open list has edits not yet saved
-  platform::FolderItem existingfile;  // the open list's file; null when none
-  QString SearchField;                // the last search text
+  // The Database folder beside the application: the open list's, which start-up sets.
+  const platform::FolderItem& database = m_openList.Database();
+  // The open list has edits not yet saved.
+  lists::OpenListValue<&lists::OpenList::IsChanged, &lists::MarkChangedAs> Changed{m_openList};
+  // The open list's file; null when none.
+  lists::OpenListValue<&lists::OpenList::File, &lists::OpenList::SetFile> existingfile{m_openList};
+  QString SearchField;  // the last search text
   // SMTP server, user name and password
   app::Setting<&app::Preferences::server> server{m_settings};
   app::Setting<&app::Preferences::username> username{m_settings};
   app::Setting<&app::Preferences::password> password{m_settings};
   QPointer<QWidget> SideBar;  // the list side bar docked beside the window (a SideBarWindow)
-  QString lastopen;           // the name of the list opened last
+  // The name of the list opened last.
+  lists::OpenListValue<&lists::OpenList::LastOpen, &lists::OpenList::SetLastOpen> lastopen{m_openList};
   // test for duplicates when adding addresses
   app::Setting<&app::Preferences::xduplicates> xduplicates{m_settings};
   QString checkaddresses;  // the addresses of the opt-out request, each with a comma
@@ -208,8 +216,6 @@ class MainWindow : public QMainWindow {
   void ToolbarItem1_Action(int index);
 
   // ---- Address lists (lists/ui/MainWindowLists.cpp) -------------------------------------
-  // The open list's file: save, save as, open and read, with one writer at a time.
-  lists::ListStore& ListFiles();
   bool SaveAsFile();
   void ReadEmails();
   QString findemailold(const QString& text);
@@ -321,7 +327,6 @@ class MainWindow : public QMainWindow {
   void CreateSendEngine();
   mailing::SendEngine* m_sendEngine = nullptr;
   // Address lists: made on first use.
-  lists::ListStore* m_listStore = nullptr;
   lists::DuplicateIndex* m_duplicates = nullptr;
   // The status line's text still to show (ReportAdded, ReportExists) and its timer.
   enum class PendingStatus { None, Added, Exists };

@@ -26,7 +26,7 @@ void MainWindow::Event_Open() {
   if (hooks.createSideBar) SideBar = hooks.createSideBar(*this);
 
   // 2. The Database folder beside the application.
-  database = platform::FolderItem::GetFolderItem(QStringLiteral("Database"));
+  m_openList.SetDatabase(platform::FolderItem::GetFolderItem(QStringLiteral("Database")));
 
   // 3. Without a writable Database folder nothing can be kept: tell the user and stop here
   // rather than run the rest of the start-up against a folder it cannot use.
@@ -39,7 +39,7 @@ void MainWindow::Event_Open() {
   // 4. First start: make the folder.
   if (!database.Exists()) {
     SetSlug(QStringLiteral("Creating the Database folder."));
-    database = platform::FolderItem::GetFolderItem(QStringLiteral("Database"));
+    m_openList.SetDatabase(platform::FolderItem::GetFolderItem(QStringLiteral("Database")));
     // The check below then says why nothing can be kept, and the program stops.
     if (!database.CreateAsFolder()) {
       SetSlug(QStringLiteral("Could not create the Database folder ") + database.AbsolutePath() +
@@ -75,11 +75,12 @@ void MainWindow::Event_Open() {
             lastList.problem + QStringLiteral("); no list was opened."));
   }
   if (lastList.state == app::FirstLines::State::Read) {
-    lastopen = lastList.lines.first();
-    if (!lastopen.isEmpty() && !database.Child(lastopen).Exists()) {
-      SetSlug(QStringLiteral("The list \"") + lastopen + QStringLiteral("\" that was open last is gone."));
+    const QString name = lastList.lines.first();
+    m_openList.SetLastOpen(name);
+    if (!name.isEmpty() && !database.Child(name).Exists()) {
+      SetSlug(QStringLiteral("The list \"") + name + QStringLiteral("\" that was open last is gone."));
     }
-    OpenDatabase(lastopen);
+    OpenDatabase(name);
     if (!self) return;
   }
 
@@ -91,7 +92,7 @@ void MainWindow::Event_Open() {
   StartPopLogIn();
 
   // 9.
-  Changed = false;
+  m_openList.MarkClean();
 
   // 10. Dropped files of every type, and dropped text.
   AcceptFileDrop(QStringLiteral("ANY"));

@@ -46,7 +46,7 @@ void EditWindow::PushButton1_Action() {
       return;
     }
     main->elist->SetCell(row, 0, lists::StorableAddress(Address->text()).value_or(QString()));
-    main->Changed = true;
+    main->OpenList().MarkChanged();
   }
   close();
 }

@@ -5,8 +5,8 @@
 #include <QPushButton>
 
 #include "app/ui/MainWindow.h"
-#include "lists/ListStore.h"
 #include "lists/MailingLists.h"
+#include "lists/OpenList.h"
 #include "lists/ui/DialogSupport.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
@@ -78,7 +78,7 @@ void MLWindow::Accept() {
   const QString name = file->DisplayName();
   // Opened and shown together: while a list file is being written or an import runs the
   // open waits, and the side bar must then mark the new list, not the one open before.
-  main->ListFiles().RunWhenListIdle([main, name] {
+  main->OpenList().RunWhenListIdle([main, name] {
     if (main) main->OpenDatabase(name);
     if (main) main->UpdateLists();
   });

@@ -5,7 +5,7 @@
 #include "app/ui/MainWindow.h"
 #include "lists/FileImport.h"
 #include "lists/ListCommands.h"
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/Seams.h"
@@ -54,7 +54,7 @@ bool MainWindow::_EditDuplicate_Action() {
     if (!self) return true;
   } else if (lists::DuplicateSelected(*elist->Model()) > 0) {
     if (!self) return true;
-    Changed = true;
+    m_openList.MarkChanged();
   }
   if (self) SetSlug(CountText(elist->ListCount()));
   return true;
@@ -107,13 +107,13 @@ bool MainWindow::_AddressesRemove_Action() {
 }
 
 bool MainWindow::_AddressesClearHistory_Action() {
-  if (lists::ClearHistory(*elist->Model())) Changed = true;
+  if (lists::ClearHistory(*elist->Model())) m_openList.MarkChanged();
   return true;
 }
 
 bool MainWindow::_AddressesBlackList_Action() {
   if (lists::ToggleBlackList(*elist->Model())) {
-    Changed = true;
+    m_openList.MarkChanged();
   } else {
     platform::MsgBox(QStringLiteral("You must select an email address from the list."));
   }
@@ -130,9 +130,9 @@ void MainWindow::DeleteItems() {
 
 void MainWindow::DeleteEmails() {
   QPointer<MainWindow> self(this);
-  switch (lists::RemoveSelectedToTrash(*elist->Model(), database, existingfile)) {
+  switch (m_openList.RemoveSelectedToTrash()) {
     case lists::RemoveResult::TrashNotWriteable:
-      platform::MsgBox(lists::ListStore::PermissionMessage());
+      platform::MsgBox(lists::OpenList::PermissionMessage());
       return;
     case lists::RemoveResult::TrashNotWritten:
       platform::MsgBox(QStringLiteral(
@@ -142,7 +142,6 @@ void MainWindow::DeleteEmails() {
       platform::MsgBox(QStringLiteral("Select a list entry to delete."));
       break;
     case lists::RemoveResult::Removed:
-      Changed = true;
       break;
   }
   if (self) SetSlug(CountText(elist->ListCount()));

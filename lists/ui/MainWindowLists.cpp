@@ -16,7 +16,6 @@
 #include "lists/AddressScanner.h"
 #include "lists/DuplicateIndex.h"
 #include "lists/FileImport.h"
-#include "lists/ListStore.h"
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
@@ -39,21 +38,12 @@ constexpr int kLastTab = 2;
 
 // ---- List files -------------------------------------------------------------------------
 
-lists::ListStore& MainWindow::ListFiles() {
-  if (!m_listStore) {
-    m_listStore = new lists::ListStore(
-        elist->Model(), {database, existingfile, lastopen, Changed},
-        [this](const QString& text) { SetSlug(text); }, this);
-  }
-  return *m_listStore;
-}
-
 bool MainWindow::SaveAsFile() {
-  return ListFiles().SaveAsFile();
+  return m_openList.SaveAsFile();
 }
 
 void MainWindow::ReadEmails() {
-  ListFiles().ReadEmails();
+  m_openList.ReadEmails();
 }
 
 // ---- Adding addresses ---------------------------------------------------------------------
@@ -75,7 +65,7 @@ bool MainWindow::AddAddress(const QString& address) {
   AddNewAddress(address);
   const int count = elist->ListCount();
   SetSlug(platform::Str(static_cast<long long>(count)) + QStringLiteral(" addresses"));
-  Changed = true;
+  m_openList.MarkChanged();
   if (count % 100 == 0) update();
   return true;
 }
@@ -87,14 +77,14 @@ bool MainWindow::AddNewAddress(const QString& address) {
 
 void MainWindow::ImportAddresses(const std::function<void(lists::FileImport&)>& import) {
   QPointer<MainWindow> self(this);
-  lists::ListStore::ImportScope importing(&ListFiles());
+  lists::OpenList::ImportScope importing(&m_openList);
   // Made now, it costs nothing until the duplicate test first asks it.
   if (!m_duplicates) m_duplicates = new lists::DuplicateIndex(elist->Model(), this);
   lists::AddressAdder::Reports reports;
   reports.added = [self](long long rows) {
     if (!self) return;
     self->ReportAdded(rows);
-    self->Changed = true;
+    self->m_openList.MarkChanged();
   };
   reports.exists = [self](QByteArrayView address) {
     if (self) self->ReportExists(address);
@@ -164,7 +154,7 @@ void MainWindow::Event_Deactivate() {
 
 void MainWindow::Event_DropObject(platform::DragItem& obj) {
   QPointer<MainWindow> self(this);
-  lists::ListStore::ImportScope importing(&ListFiles());
+  lists::OpenList::ImportScope importing(&m_openList);
   do {
     // An item with both is handled both ways, the file first.
     const platform::FolderItem file = obj.FolderItem();
@@ -185,7 +175,7 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
 bool MainWindow::Event_Close() {
   // A save that fails (a full disk, a read-only file, the save dialog cancelled) takes the
   // edits with the window only when the user chooses to discard them; otherwise it stays open.
-  if (Changed && !ListFiles().SaveBeforeLeaving()) return false;
+  if (m_openList.IsChanged() && !m_openList.SaveBeforeLeaving()) return false;
   if (SideBar) SideBar->close();
   return true;
 }
@@ -214,10 +204,10 @@ void MainWindow::changeEvent(QEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   // While a list file is being written or read, the save of the close would wait for that
   // work and go with the window: the window closes once the work ends.
-  if (m_listStore && m_listStore->FileBusy()) {
+  if (m_openList.FileBusy()) {
     event->ignore();
     QPointer<MainWindow> self(this);
-    m_listStore->RunWhenFileIdle([self] {
+    m_openList.RunWhenFileIdle([self] {
       if (self) self->close();
     });
     return;
@@ -269,7 +259,7 @@ void MainWindow::SaveTimer_Action() {
   SetSlug(QStringLiteral("Automatically saving addresses file."));
   // Waits for a save, a read or an import that is under way, so there is never a second
   // writer on the list file.
-  ListFiles().AutoSave();
+  m_openList.AutoSave();
 }
 
 void MainWindow::ToolbarItem1_Action(int index) {
@@ -299,15 +289,15 @@ bool MainWindow::_MailingListsNewMailingList_Action() {
 
 bool MainWindow::_MailingListsRemoveMailingList_Action() {
   QPointer<MainWindow> self(this);
-  ListFiles().RunWhenListIdle([self] {
+  m_openList.RunWhenListIdle([self] {
     if (!self) return;
-    self->ListFiles().RemoveOpenList();
+    self->m_openList.RemoveOpenList();
     if (self) self->UpdateLists();
   });
   return true;
 }
 
 bool MainWindow::_MailingListsEmptyTash_Action() {
-  ListFiles().EmptyTrash();
+  m_openList.EmptyTrash();
   return true;
 }

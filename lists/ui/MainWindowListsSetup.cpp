@@ -6,7 +6,7 @@
 
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 #include "lists/ui/SideBarWindow.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/Listbox.h"
@@ -20,8 +20,8 @@ QWidget* CreateSideBar(MainWindow& window) {
   SideBarWindow::Host host;
   host.database = [main] { return main ? main->database : platform::FolderItem(); };
   host.lastopen = [main] { return main ? main->lastopen : QString(); };
-  host.openDatabase = [main](const QString& name, std::function<void(bool)> done) {
-    if (main) main->ListFiles().OpenDatabase(name, std::move(done));
+  host.openDatabase = [main](const QString& name, const std::function<void(bool)>& done) {
+    if (main) main->OpenList().OpenDatabase(name, done);
   };
   host.activationChanged = [main] {
     if (main) main->ActivationChanged();
@@ -60,8 +60,8 @@ void UpdateLists(MainWindow& window) {
 void InstallMainWindowHooks() {
   MainWindowHooks& hooks = MainWindowHooks::Installed();
   hooks.createSideBar = &CreateSideBar;
-  hooks.openDatabase = [](MainWindow& window, const QString& name) { window.ListFiles().OpenDatabase(name); };
-  hooks.saveFile = [](MainWindow& window) { window.ListFiles().SaveFile(); };
+  hooks.openDatabase = [](MainWindow& window, const QString& name) { window.OpenList().OpenDatabase(name); };
+  hooks.saveFile = [](MainWindow& window) { window.OpenList().SaveFile(); };
   hooks.updateLists = [](MainWindow& window) { UpdateLists(window); };
   hooks.dropObject = [](MainWindow& window, platform::DragItem& items) { window.Event_DropObject(items); };
 }

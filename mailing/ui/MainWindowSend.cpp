@@ -11,7 +11,7 @@
 #include <QTimer>
 
 #include "app/ui/MainWindow.h"
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 #include "mailing/MessageFile.h"
 #include "mailing/SendEngine.h"
 #include "platform/SMTPSocket.h"
@@ -32,7 +32,7 @@ void MainWindow::CreateSendEngine() {
   m_sendEngine->SetRandRate(RandRate->isChecked());
   m_sendEngine->SetSummaryShown(TabPanel1->currentIndex() == 1);
   m_sendEngine->SetHistoryJournal(
-      [this](const QString& address, const QString& entry) { ListFiles().JournalMailing(address, entry); });
+      [this](const QString& address, const QString& entry) { OpenList().JournalMailing(address, entry); });
   connect(m_sendEngine, &SendEngine::progressChanged, ProgressBar1, [this](int value, int maximum) {
     ProgressBar1->setMaximum(maximum);
     ProgressBar1->setValue(value);
@@ -41,7 +41,7 @@ void MainWindow::CreateSendEngine() {
   connect(m_sendEngine, &SendEngine::periodChanged, SendTimer, qOverload<int>(&QTimer::setInterval));
   connect(m_sendEngine, &SendEngine::reported, this, &MainWindow::SetSlug);
   connect(m_sendEngine, &SendEngine::rateShown, Slug, &QLabel::setText);
-  connect(m_sendEngine, &SendEngine::addressesEdited, this, [this] { Changed = true; });
+  connect(m_sendEngine, &SendEngine::addressesEdited, &m_openList, &lists::OpenList::MarkChanged);
   connect(TabPanel1, &QTabWidget::currentChanged, m_sendEngine,
           [this](int tab) { m_sendEngine->SetSummaryShown(tab == 1); });
   using platform::SMTPSocket;

@@ -330,7 +330,7 @@ bool SendWindow::SendEmail() {
   const mailing::Mailing mailing{name, html, markAsSent, platform::Date()};
   const std::optional<QString> addresses =
       mailing::MailSelectedRows(main->elist->Model(), session ? session->Queue() : nullptr, mailing, [main] {
-        if (main) main->Changed = true;
+        if (main) main->OpenList().MarkChanged();
       });
   if (!addresses || !main) return false;
   platform::SetClipboardText(*addresses);

@@ -7,7 +7,7 @@
 #include <chrono>
 
 #include "lists/ListCommands.h"
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 #include "mailing/MailSelection.h"
 #include "platform/EventLoop.h"
 #include "platform/ListModel.h"

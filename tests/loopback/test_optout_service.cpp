@@ -148,7 +148,7 @@ TEST_F(OptOutCheck, Replies) {
     const bool annOut = QString(c.listed).startsWith("ann@");
     EXPECT_EQ(Column(m_window->elist, 1),
               annOut ? "Opted Out||Opted Out||" : "News(1/2/26) ||Black Listed||");
-    EXPECT_EQ(m_window->Changed, annOut);
+    EXPECT_EQ(Changed(), annOut);
   }
   qunsetenv("VELMORA_OPTOUT_SERVICE");
 }

@@ -76,6 +76,7 @@ class MainWindowFixture : public ::testing::Test {
   }
 
   QString DatabasePath() const { return m_dir.filePath("Database"); }
+  bool Changed() const { return m_window->Changed; }
 
   QStringList LogRows() const {
     QStringList rows;

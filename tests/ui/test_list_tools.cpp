@@ -105,7 +105,7 @@ TEST_F(ListToolsTest, SortWindowSortsTheList) {
   sort->PushButton1->click();
   EXPECT_EQ(Column(m_window->elist),
             QStringList({"zed", "c@host", "A@example.org", "b@mail.example.com", "a@b.example.com"}));
-  EXPECT_EQ(std::make_pair(sort->SortCount->text(), m_window->Changed), std::make_pair(QString(), true));
+  EXPECT_EQ(std::make_pair(sort->SortCount->text(), Changed()), std::make_pair(QString(), true));
 }
 
 // Bulk removal: repeats go, matching main rows go to Trash first (none when Trash is open);
@@ -137,7 +137,7 @@ TEST_F(ListToolsTest, RemoveAllFromMainList) {
     window->RemoveFromMain->click();
     platform::TextOutputStream::SetDeviceFactoryForTests({});
     const QString told = trashFails ? m_recorded.messages.last() : m_window->Slug->text();
-    EXPECT_EQ(std::make_tuple(Column(window->MessageList), Column(m_window->elist), m_window->Changed,
+    EXPECT_EQ(std::make_tuple(Column(window->MessageList), Column(m_window->elist), Changed(),
                               testing_support::ReadAll(trash), told),
               std::make_tuple(listedAfter, mainAfter, mainAfter != main, trashAfter,
                               trashFails ? "The addresses could not be copied to Trash, so none of them was "

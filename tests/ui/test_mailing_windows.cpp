@@ -102,7 +102,7 @@ TEST_F(MailingWindowsTest, OkStoresAndQueues) {
   EXPECT_EQ(Rows(m_window->CheckList),
             QStringList({"old@x.org|Old|Plain Text|Waiting", queued, "cat" + queued.mid(3), queued}));
   EXPECT_EQ(std::make_tuple(inserted.count(), m_recorded.clipboard, m_window->mailssent(),
-                            m_window->ProgressBar1->maximum(), m_window->Changed, Shown<SendWindow>()),
+                            m_window->ProgressBar1->maximum(), Changed(), Shown<SendWindow>()),
             std::make_tuple(1, kMailed, 0, 4, false, nullptr));
   EXPECT_EQ(m_window->starttime()->Moment(), platform::Date().Moment());
 }
@@ -121,10 +121,9 @@ TEST_F(MailingWindowsTest, QueueTabFollowsTheSendSession) {
   m_window->TabPanel1->setCurrentIndex(0);
   m_window->CheckList->AddRow(QStringList{"b@x.org", "Missing", "HTML", "Queued"});
   m_window->SendTimer_Action();
-  EXPECT_EQ(
-      std::make_tuple(m_window->Slug->text(), m_window->SendTimer->interval(), m_window->QueueStatus->text(),
-                      m_window->ProgressBar1->value(), m_window->Changed),
-      std::make_tuple("3 messages every 10 seconds", 10000, "1 addresses", 1, true));
+  EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_window->SendTimer->interval(),
+                            m_window->QueueStatus->text(), m_window->ProgressBar1->value(), Changed()),
+            std::make_tuple("3 messages every 10 seconds", 10000, "1 addresses", 1, true));
 }
 
 // Without a server OK, and with one Copy to Clipboard, mark the rows at once with one
@@ -143,7 +142,7 @@ TEST_F(MailingWindowsTest, ClipboardModeMarksTheRows) {
     for (int r : {0, 2, 4}) expected[r] += entry;
     EXPECT_EQ(Rows(m_window->elist), expected);
     EXPECT_EQ(QRegularExpression("^Launch\\([^()]+\\) $").match(entry).hasMatch(), true);
-    EXPECT_EQ(std::make_tuple(m_window->CheckList->ListCount(), m_window->Changed, m_recorded.clipboard,
+    EXPECT_EQ(std::make_tuple(m_window->CheckList->ListCount(), Changed(), m_recorded.clipboard,
                               QFileInfo::exists(EMail("Launch"))),
               std::make_tuple(0, true, kMailed, true));
     EXPECT_EQ(m_recorded.messages.takeLast().startsWith("The selected entries in the list have been copied"),

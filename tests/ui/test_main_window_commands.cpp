@@ -100,7 +100,7 @@ TEST_F(ListCommandsTest, Commands) {
     EXPECT_EQ(m_recorded.clipboard, c.clipboardAfter);
     EXPECT_EQ(m_window->CheckList->ListCount(), c.queueLeft);
     EXPECT_EQ(m_recorded.messages, c.messages);
-    EXPECT_EQ(m_window->Changed, c.changed);
+    EXPECT_EQ(Changed(), c.changed);
     if (!c.trashAfter.isNull()) {
       EXPECT_EQ(QFile::exists(TrashPath()) ? ReadAll(TrashPath()) : "missing", c.trashAfter);
     }

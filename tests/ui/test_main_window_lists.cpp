@@ -7,7 +7,7 @@
 #include <QTimer>
 
 #include "MainWindowFixture.h"
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/FolderButton.h"
 #include "lists/ui/MainWindowListsSetup.h"
@@ -62,7 +62,7 @@ TEST_F(MainWindowListsTest, DropFolderAndText) {
   QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   static_cast<QObject*>(m_window)->event(&drop);
   EXPECT_EQ(
-      std::make_tuple(Addresses(), m_window->Changed, LogRows().filter("ANN@example.com already").size()),
+      std::make_tuple(Addresses(), Changed(), LogRows().filter("ANN@example.com already").size()),
       std::make_tuple(
           QStringList{"ann@example.com", "bob@example.com", "carl@example.org", "eve@example.com"}, true, 1));
 }
@@ -126,7 +126,7 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
     leave();  // the offered Save As is cancelled, and the list kept open
     EXPECT_EQ(
         std::make_tuple(m_recorded.messages.size(), m_recorded.messages.last().startsWith("3 addresses"),
-                        m_window->isVisible(), Addresses().size(), m_window->existingfile.DisplayName()),
+                        m_window->isVisible(), Addresses().size(), m_window->OpenList().File().DisplayName()),
         std::make_tuple(2, true, true, 3, QString("Friends")));
   }
   // Saved as another file, the edit is kept; discarded, it goes with the list, saved or not.
@@ -136,7 +136,7 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
   m_window->Changed = true;
   m_recorded.confirmAnswers = {true, true};
   m_window->OpenDatabase("Gone");
-  EXPECT_EQ(std::make_tuple(m_window->Changed, m_window->elist->ListCount(), ReadAll(Path("Friends 2"))),
+  EXPECT_EQ(std::make_tuple(Changed(), m_window->elist->ListCount(), ReadAll(Path("Friends 2"))),
             std::make_tuple(false, 0, ReadAll(Path("Friends")) + "new@example.com \n"));
   m_window->elist->AddRow(QString("new@example.com"));
   m_window->Changed = true;
@@ -153,13 +153,13 @@ TEST_F(MainWindowListsTest, SwitchingListsWaitsForTheImport) {
   WriteAll(m_dir.filePath("drop.txt"), bytes);
   bool duringImport = false;
   QTimer::singleShot(0, [&] {
-    duringImport = m_window->ListFiles().ImportRunning();
+    duringImport = m_window->OpenList().ImportRunning();
     m_window->OpenDatabase("Trash");
   });
   m_window->getemailfromfile(platform::FolderItem(m_dir.filePath("drop.txt")));
-  EXPECT_EQ(
-      std::make_tuple(duringImport, Addresses(), m_window->lastopen, ReadAll(Path("Friends")).count('\n')),
-      std::make_tuple(true, QStringList{"old@example.com"}, QString("Trash"), 102));
+  EXPECT_EQ(std::make_tuple(duringImport, Addresses(), QString(m_window->lastopen),
+                            ReadAll(Path("Friends")).count('\n')),
+            std::make_tuple(true, QStringList{"old@example.com"}, QString("Trash"), 102));
 }
 
 // Closing the window while a save writes: the edit made meanwhile is saved before it goes.
@@ -215,11 +215,11 @@ TEST_F(MainWindowListsTest, EditWindowUpdatesSelectedRow) {
             QStringList({"ann@example.com", "News(1/2/26) "}));
   edit->Address->setText("ann smith@example.org");
   edit->PushButton1->click();
-  EXPECT_EQ(std::make_tuple(m_recorded.messages.size(), Shown<EditWindow>(), m_window->Changed),
+  EXPECT_EQ(std::make_tuple(m_recorded.messages.size(), Shown<EditWindow>(), Changed()),
             std::make_tuple(1, edit, false));
   edit->Address->setText("  not-an-address ");
   edit->PushButton1->click();
-  EXPECT_EQ(std::make_tuple(Shown<EditWindow>(), m_window->Changed, Rows(*m_window->elist->Model()).first()),
+  EXPECT_EQ(std::make_tuple(Shown<EditWindow>(), Changed(), Rows(*m_window->elist->Model()).first()),
             std::make_tuple(nullptr, true, QString("*not-an-address|News(1/2/26) ")));
 }
 
@@ -237,7 +237,7 @@ TEST_F(MainWindowListsTest, NewAddressWinTargets) {
     win->OK->click();
   }
   EXPECT_EQ(
-      std::make_tuple(m_recorded.messages.size(), Addresses(), m_window->Changed, other.ListCount()),
+      std::make_tuple(m_recorded.messages.size(), Addresses(), Changed(), other.ListCount()),
       std::make_tuple(1, QStringList{"ann@example.com", "bob@example.com", "zed@example.com"}, true, 2));
 }
 

@@ -51,7 +51,7 @@ TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
   RecordHooks();
   MainWindow* w = m_window = MainWindow::Instance();
   EXPECT_EQ(std::make_tuple(w->database.AbsolutePath(), QFileInfo(DatabasePath()).isDir(), LogRows(), m_calls,
-                            w->Changed, m_quits, m_recorded.messages.size()),
+                            Changed(), m_quits, m_recorded.messages.size()),
             std::make_tuple(QDir(DatabasePath()).absolutePath(), true,
                             QStringList{Logged("Creating the Database folder.")},
                             QStringList({"createSideBar", "updateLists"}), false, 0, 0));
@@ -74,7 +74,7 @@ TEST_F(Startup, LaterStartsOpenTheLastList) {
     RecordHooks();
     m_window = MainWindow::Instance();
     const QStringList opened = last.isNull() ? QStringList() : QStringList{"openDatabase:" + last};
-    EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, m_window->Changed, m_window->lastopen),
+    EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, Changed(), QString(m_window->lastopen)),
               std::make_tuple(slug, QStringList{"createSideBar"} + opened + QStringList{"updateLists"}, false,
                               QString(last)));
     CloseAndForget();

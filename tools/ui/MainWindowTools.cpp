@@ -112,7 +112,7 @@ bool MainWindow::_AddressesCheckOptOut_Action() {
       window->setWindowTitle(QStringLiteral("Opt-Out Addresses"));
       return QPointer<platform::ListModel>(window->MessageList->Model());
     };
-    hooks.markChanged = [this] { Changed = true; };
+    hooks.markChanged = [this] { m_openList.MarkChanged(); };
     m_optOutCheck = new tools::OptOutCheck(oosocket, std::move(hooks), this);
   }
   m_optOutCheck->idleWait = std::chrono::milliseconds(optOutIdleMs);
@@ -133,7 +133,7 @@ void MainWindow::oosocket_Error() {
 }
 
 void MainWindow::SetAddressStatus(const QString& address, const QString& status) {
-  if (tools::SetStatusOfRows(*elist->Model(), {address}, status) > 0) Changed = true;
+  if (tools::SetStatusOfRows(*elist->Model(), {address}, status) > 0) m_openList.MarkChanged();
 }
 
 qint32 MainWindow::ConvertHex2Dec(const QString& text) {

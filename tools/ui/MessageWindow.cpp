@@ -173,11 +173,10 @@ void MessageWindow::RemoveFromMain_Action() {
   listed->RemoveRowsIf([&plan](int row) { return plan.repeats[row] != 0; });
 
   // The addresses reach Trash before their rows go, and no row goes unless they all did.
-  if (!lists::MoveRowsToTrash(*elist, plan.mainRows, main.database, main.existingfile)) {
+  if (!main.OpenList().MoveRowsToTrash(plan.mainRows)) {
     platform::MsgBox(kTrashFailed);
     return;
   }
-  if (!plan.mainRows.empty()) main.Changed = true;
   main.SetSlug(platform::Str(static_cast<long long>(elist->ListCount())) + QStringLiteral(" addresses"));
 }
 

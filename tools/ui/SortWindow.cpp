@@ -85,7 +85,7 @@ void SortWindow::PushButton1_Action() {
   SortTable(0, thetable->ListCount() - 1);
   if (self) SortCount->setText(QString());
   // The new order reaches the list file at the next save.
-  if (main) main->Changed = true;
+  if (main) main->OpenList().MarkChanged();
 }
 
 void SortWindow::PushButton2_Action() {

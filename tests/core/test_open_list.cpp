@@ -2,10 +2,11 @@
 #include <sys/stat.h>
 
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTimer>
 
-#include "lists/ListStore.h"
 #include "lists/MailingLists.h"
+#include "lists/OpenList.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
@@ -22,16 +23,16 @@ namespace {
 
 using Rows = std::vector<QStringList>;
 
-// A Database folder, an address list and the main window's four properties. The writers
+// A Database folder, an address list and the open list over them. The writers
 // that saves open are counted through the stream's device factory.
-class ListStoreTest : public ::testing::Test {
+class OpenListTest : public ::testing::Test {
  protected:
   void SetUp() override {
     QDir(m_dir.path()).mkdir("Database");
-    database = platform::FolderItem(m_dir.path() + "/Database");
-    store = std::make_unique<lists::ListStore>(&list,
-                                               lists::OpenListRefs{database, existingfile, lastopen, changed},
-                                               [this](const QString& text) { slugs.append(text); });
+    store = std::make_unique<lists::OpenList>(&list);
+    store->SetDatabase(platform::FolderItem(m_dir.path() + "/Database"));
+    QObject::connect(store.get(), &lists::OpenList::reported,
+                     [this](const QString& text) { slugs.append(text); });
     platform::TextOutputStream::SetDeviceFactoryForTests([this](const QString& path) {
       auto file = std::make_unique<QFile>(path);
       most = std::max(most, ++open);
@@ -43,7 +44,7 @@ class ListStoreTest : public ::testing::Test {
   void TearDown() override { platform::TextOutputStream::SetDeviceFactoryForTests({}); }
   testing_support::YieldEveryStep m_yielding;
 
-  QString Path(const QString& name) const { return database.AbsolutePath() + "/" + name; }
+  QString Path(const QString& name) const { return store->Database().AbsolutePath() + "/" + name; }
   Rows GetRows() const {
     Rows rows;
     for (int r = 0; r < list.ListCount(); ++r) rows.push_back({list.Cell(r, 0), list.Cell(r, 1)});
@@ -55,29 +56,26 @@ class ListStoreTest : public ::testing::Test {
     for (int i = 0; i < n; ++i) rows.push_back({n == 1 ? address : QString("a%1@b.com").arg(i), ""});
     list.DeleteAllRows();
     list.AppendRows(std::move(rows));
-    existingfile = file.isEmpty() ? platform::FolderItem() : platform::FolderItem(Path(file));
-    changed = true;
+    store->SetFile(file.isEmpty() ? platform::FolderItem() : platform::FolderItem(Path(file)));
+    store->MarkChanged();
   }
 
   QTemporaryDir m_dir;
   platform::ListModel list{2};
-  platform::FolderItem database;
-  platform::FolderItem existingfile;
-  QString lastopen;
-  bool changed = false;
   QStringList slugs;
   platform::RecordingSeams recording;
   platform::ScopedSeams seams{recording.seams()};
-  std::unique_ptr<lists::ListStore> store;
+  std::unique_ptr<lists::OpenList> store;
   int open = 0, most = 0, created = 0;
 };
 
 // Opening and saving give what reading and writing line by line give; bytes that are not
 // UTF-8 come back byte for byte.
-TEST_F(ListStoreTest, OpenAndSaveMatchLiteralReadingOnRandomFiles) {
+TEST_F(OpenListTest, OpenAndSaveMatchLiteralReadingOnRandomFiles) {
   QRandomGenerator random(20261206);
   const QByteArray alphabet("ab@. \r\n\xe9\xc3\xa9\xff(1)");
   for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(testing::Message() << "round " << round);
     QByteArray bytes =
         round > 0 ? QByteArray()
                   : "caf\xe9@b.com News\xff(1/2/26) \nx@y.org \x80\x81\n\xff\xfe@x.org \xe2\x82 Sent\xc3\n"
@@ -87,45 +85,42 @@ TEST_F(ListStoreTest, OpenAndSaveMatchLiteralReadingOnRandomFiles) {
     WriteAll(Path("R"), bytes);
     store->OpenDatabase("R");
     const Rows rows = GetRows();
-    ASSERT_EQ(rows, oracle::ReadListLiterally(bytes)) << "round " << round;
+    ASSERT_EQ(rows, oracle::ReadListLiterally(bytes));
     ASSERT_EQ(
-        std::make_tuple(changed, lastopen, ReadAll(Path("LastDatabase")), slugs.last()),
+        std::make_tuple(store->IsChanged(), store->LastOpen(), ReadAll(Path("LastDatabase")), slugs.last()),
         std::make_tuple(false, QString("R"), QByteArray("R"), QString("%1 addresses").arg(rows.size())));
-    changed = true;
+    store->MarkChanged();
     store->SaveFile();
-    ASSERT_EQ(std::make_pair(changed, ReadAll(Path("R"))),
-              std::make_pair(false, round == 0 ? bytes : oracle::WriteListLiterally(rows)))
-        << "round " << round;
+    ASSERT_EQ(std::make_pair(store->IsChanged(), ReadAll(Path("R"))),
+              std::make_pair(false, round == 0 ? bytes : oracle::WriteListLiterally(rows)));
   }
 }
 
 // An empty name only saves the open list. A missing file, a folder and a name reaching
 // outside the Database folder open nothing and leave LastDatabase alone.
-TEST_F(ListStoreTest, OpenDatabaseOfNoReadableList) {
+TEST_F(OpenListTest, OpenDatabaseOfNoReadableList) {
   SetUnsavedRows(1, "L");
   store->OpenDatabase("");
-  EXPECT_EQ(std::make_tuple(ReadAll(Path("L")), list.ListCount(), existingfile.AbsolutePath(),
+  EXPECT_EQ(std::make_tuple(ReadAll(Path("L")), list.ListCount(), store->File().AbsolutePath(),
                             QFile::exists(Path("LastDatabase"))),
             std::make_tuple(QByteArray("a@b.com \n"), 1, Path("L"), false));
   WriteAll(m_dir.path() + "/Outside", "o@b.com \n");
-  QDir(database.AbsolutePath()).mkdir("Folder");
+  QDir(Path("")).mkdir("Folder");
   WriteAll(Path("LastDatabase"), "Old");
   for (const QString name : {"Gone", "Folder", "../Outside"}) {
-    lastopen = "Old";
-    SetUnsavedRows(1);
-    changed = false;
+    SCOPED_TRACE(name.toStdString());
+    SetUnsavedRows(1), store->MarkClean(), store->SetLastOpen("Old");
     store->OpenDatabase(name);
-    EXPECT_EQ(
-        std::make_tuple(list.ListCount(), existingfile.IsNull(), lastopen, ReadAll(Path("LastDatabase"))),
-        std::make_tuple(0, true, QString("Old"), QByteArray("Old")))
-        << name.toStdString();
+    EXPECT_EQ(std::make_tuple(list.ListCount(), store->File().IsNull(), store->LastOpen(),
+                              ReadAll(Path("LastDatabase"))),
+              std::make_tuple(0, true, QString("Old"), QByteArray("Old")));
   }
   EXPECT_EQ(slugs.filter("Could not read the list file").size(), 1);
 }
 
 // A read that fails part-way stops there and says why. The rows read stay, to be saved
 // elsewhere, but never over their file: the list has none, and Save As refuses that file.
-TEST_F(ListStoreTest, ReadErrorNeverSavesThePartOverTheWhole) {
+TEST_F(OpenListTest, ReadErrorNeverSavesThePartOverTheWhole) {
   QByteArray bytes;
   for (int i = 0; i < 3000; ++i) bytes += QString("a%1@b.com H \n").arg(i, 4, 10, QChar('0')).toLatin1();
   WriteAll(Path("L"), bytes);
@@ -133,9 +128,9 @@ TEST_F(ListStoreTest, ReadErrorNeverSavesThePartOverTheWhole) {
       [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 20000, 0); });
   store->OpenDatabase("L");
   platform::TextInputStream::SetDeviceFactoryForTests({});
-  EXPECT_EQ(std::make_tuple(existingfile.IsNull(), changed), std::make_tuple(true, false));
+  EXPECT_EQ(std::make_tuple(store->File().IsNull(), store->IsChanged()), std::make_tuple(true, false));
   list.AddRow("new@b.com");
-  changed = true;
+  store->MarkChanged();
   recording.saveAnswers = {Path("L"), Path("Part")};
   store->SaveFile();  // refused: the list's own file
   store->SaveAsFile();
@@ -148,39 +143,40 @@ TEST_F(ListStoreTest, ReadErrorNeverSavesThePartOverTheWhole) {
 
 // Without a file the save asks for one; refused, it keeps Changed and the rows. A list is
 // never saved as, nor opened from, one of the program's own files.
-TEST_F(ListStoreTest, SaveWithoutFileAsksForOne) {
+TEST_F(OpenListTest, SaveWithoutFileAsksForOne) {
   const QByteArray settings = "smtp.example.com\nuser\npass\nTrue\n\n\n\n";
   WriteAll(Path("Preferences"), settings);
   WriteAll(Path("LastDatabase"), "L");
   SetUnsavedRows(1);
   store->OpenDatabase("Preferences");
   EXPECT_EQ(
-      std::make_tuple(GetRows(), changed, existingfile.IsNull(), recording.saveDialogTitles),
-      std::make_tuple(Rows{{"a@b.com", ""}}, true, true, QStringList{lists::ListStore::SaveDialogTitle()}));
+      std::make_tuple(GetRows(), store->IsChanged(), store->File().IsNull(), recording.saveDialogTitles),
+      std::make_tuple(Rows{{"a@b.com", ""}}, true, true, QStringList{lists::OpenList::SaveDialogTitle()}));
   recording.saveAnswers = {Path("LastDatabase")};
   EXPECT_EQ(store->SaveAsFile(), false);
-  EXPECT_EQ(std::make_tuple(changed, existingfile.IsNull(), recording.messages.last()),
+  EXPECT_EQ(std::make_tuple(store->IsChanged(), store->File().IsNull(), recording.messages.last()),
             std::make_tuple(true, true, lists::ListNameProblem("LastDatabase").value_or("")));
   recording.saveAnswers = {Path("L")};
   store->OpenDatabase("Preferences");
   EXPECT_EQ(slugs.last(), lists::ListNameProblem("Preferences").value_or(""));
-  EXPECT_EQ(std::make_tuple(changed, existingfile.IsNull(), ReadAll(Path("L")), ReadAll(Path("LastDatabase")),
-                            ReadAll(Path("Preferences"))),
+  EXPECT_EQ(std::make_tuple(store->IsChanged(), store->File().IsNull(), ReadAll(Path("L")),
+                            ReadAll(Path("LastDatabase")), ReadAll(Path("Preferences"))),
             std::make_tuple(false, true, QByteArray("a@b.com \n"), QByteArray("L"), settings));
 }
 
 // An edit made while a save writes is written by a save asked for meanwhile (with no second
-// writer), or else stays marked unsaved.
-TEST_F(ListStoreTest, EditDuringSave) {
+// writer), or else stays marked unsaved; the mark's signal tells each turn.
+TEST_F(OpenListTest, EditDuringSave) {
   for (const auto& [hasFile, saveAgain] : {std::pair{true, true}, {true, false}, {false, false}}) {
     SCOPED_TRACE(testing::Message() << "file " << hasFile << ", saved again " << saveAgain);
     open = most = created = 0;
     SetUnsavedRows(2000, hasFile ? "L" : "");
     if (!hasFile) recording.saveAnswers.append(Path("L"));
     int openAtTick = -1;
-    QTimer::singleShot(0, [&] {
+    const QSignalSpy marks(store.get(), &lists::OpenList::changedChanged);
+    QTimer::singleShot(0, [&, saveAgain = saveAgain] {
       list.AddRow("late@b.com");
-      changed = true;
+      store->MarkChanged();
       if (saveAgain) {
         store->AutoSave();
         store->SaveFile();
@@ -188,8 +184,10 @@ TEST_F(ListStoreTest, EditDuringSave) {
       openAtTick = open;
     });
     store->SaveFile();
-    EXPECT_EQ(std::make_tuple(openAtTick, most, created, changed, ReadAll(Path("L")).count('\n')),
-              std::make_tuple(1, 1, saveAgain ? 2 : 1, !saveAgain, saveAgain ? 2001 : 2000));
+    EXPECT_EQ(
+        std::make_tuple(openAtTick, most, created, store->IsChanged(), ReadAll(Path("L")).count('\n'),
+                        marks.size()),
+        std::make_tuple(1, 1, saveAgain ? 2 : 1, !saveAgain, saveAgain ? 2001 : 2000, saveAgain ? 3 : 2));
     store->SaveFile();
     EXPECT_EQ(ReadAll(Path("L")).right(12), "late@b.com \n");
   }
@@ -197,23 +195,22 @@ TEST_F(ListStoreTest, EditDuringSave) {
 
 // While a list is read, an autosave writes nothing; an edit made meanwhile stays marked
 // unsaved and the next save writes it.
-TEST_F(ListStoreTest, TicksAndEditsDuringRead) {
+TEST_F(OpenListTest, TicksAndEditsDuringRead) {
   QByteArray bytes;
   for (int i = 0; i < 5000; ++i) bytes += QString("a%1@b.com \n").arg(i).toLatin1();
   // What the tick does, and a line the next save writes once.
-  const std::pair<std::function<void()>, QByteArray> cases[] = {
-      {[&] { store->AutoSave(); }, "a0@b.com \n"},
-      {[&] { list.AddRow("late@b.com"); }, "late@b.com \n"},
-      {[&] { list.SetCell(0, 0, "first@b.com"); }, "first@b.com \n"}};
-  for (const auto& [tick, line] : cases) {
+  const std::tuple<const char*, std::function<void()>, QByteArray> cases[] = {
+      {"autosave", [&] { store->AutoSave(); }, "a0@b.com \n"},
+      {"row added", [&] { list.AddRow("late@b.com"); }, "late@b.com \n"},
+      {"cell edited", [&] { list.SetCell(0, 0, "first@b.com"); }, "first@b.com \n"}};
+  for (const auto& [name, tick, line] : cases) {
+    SCOPED_TRACE(name);
     WriteAll(Path("L"), bytes);
-    changed = false;
-    existingfile = platform::FolderItem();
-    created = 0;
+    store->MarkClean(), store->SetFile({}), created = 0;
     bool ticked = false;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, [&, &tick = tick] {
       ASSERT_GT(list.ListCount(), 0);
-      changed = ticked = true;
+      ticked = true, store->MarkChanged();
       tick();
     });
     store->OpenDatabase("L");
@@ -226,7 +223,7 @@ TEST_F(ListStoreTest, TicksAndEditsDuringRead) {
 // Mailings journaled while a list is open, whatever their bytes, come back when it is opened
 // after the program ended unsaved; a line a crash cut short is left out. A save writes them
 // into the file and drops them from the journal, but for one journaled while it wrote.
-TEST_F(ListStoreTest, JournaledMailingsOutliveAnEndWithoutSave) {
+TEST_F(OpenListTest, JournaledMailingsOutliveAnEndWithoutSave) {
   const QByteArray odd = "caf\xe9@b.com", entry = "N\xff\t%41(5/4/26) ";  // neither is UTF-8
   const QString journal = Path(".L.velmora-journal");
   WriteAll(Path("L"), "a@b.com M(1) \n" + odd + " \nz@b.com \na@b.com \n");
@@ -235,9 +232,9 @@ TEST_F(ListStoreTest, JournaledMailingsOutliveAnEndWithoutSave) {
   store->JournalMailing(platform::DecodeBytes(odd), platform::DecodeBytes(entry));
   WriteAll(journal, ReadAll(journal) + "z@b.com\tCut(5/4/26) \t1");  // a line a crash cut short
   const auto reopen = [&] {
-    list.DeleteAllRows(), existingfile = {}, changed = false;
+    list.DeleteAllRows(), store->SetFile({}), store->MarkClean();
     store->OpenDatabase("L");
-    return std::make_pair(testing_support::Rows(list), changed);
+    return std::make_pair(testing_support::Rows(list), store->IsChanged());
   };
   const QStringList restored = {"a@b.com|M(1) A(5/4/26) ", platform::DecodeBytes(odd + "|" + entry),
                                 "z@b.com|", "a@b.com|A(5/4/26) "};
@@ -256,10 +253,10 @@ TEST_F(ListStoreTest, JournaledMailingsOutliveAnEndWithoutSave) {
 }
 
 // The autosave waits for an import to end; a list opened during a save opens after it.
-TEST_F(ListStoreTest, ImportAndOpenWaitForTheirTurn) {
+TEST_F(OpenListTest, ImportAndOpenWaitForTheirTurn) {
   SetUnsavedRows(1, "L", "late@b.com");
   {
-    lists::ListStore::ImportScope import(store.get());
+    lists::OpenList::ImportScope import(store.get());
     store->AutoSave();
     EXPECT_EQ(created, 0);
     list.AddRow("c@d.com");
@@ -270,42 +267,42 @@ TEST_F(ListStoreTest, ImportAndOpenWaitForTheirTurn) {
   SetUnsavedRows(1000, "A");
   QTimer::singleShot(0, [&] { store->OpenDatabase("B"); });
   store->SaveFile();
-  EXPECT_EQ(std::make_tuple(ReadAll(Path("A")).count('\n'), GetRows(), lastopen),
+  EXPECT_EQ(std::make_tuple(ReadAll(Path("A")).count('\n'), GetRows(), store->LastOpen()),
             std::make_tuple(1000, Rows{{"b@b.com", ""}}, QString("B")));
 }
 
 // Removing the open list copies its addresses (without history) to Trash and deletes its
 // file; Trash itself is deleted and copies nothing; a list with no file yet keeps Changed.
-TEST_F(ListStoreTest, RemoveOpenList) {
+TEST_F(OpenListTest, RemoveOpenList) {
   for (const QString open : {"L", "Trash", ""}) {
+    SCOPED_TRACE(open.isEmpty() ? "no file" : open.toStdString());
     WriteAll(Path("Trash"), "old@b.com\n");
     WriteAll(Path("L"), "a@b.com M(1) \nc@d.com \n");
     open.isEmpty() ? SetUnsavedRows(1) : store->OpenDatabase(open);
-    changed = true;
+    store->MarkChanged();
     store->JournalMailing("a@b.com", "M(2) ");
     store->RemoveOpenList();
     const QByteArray trash = open == "L"  ? "old@b.com\na@b.com\nc@d.com\n"
                              : open == "" ? "old@b.com\na@b.com\n"
                                           : "";
     EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), QFile::exists(Path("Trash")), QFile::exists(Path("L")),
-                              list.ListCount(), existingfile.IsNull(), changed,
+                              list.ListCount(), store->File().IsNull(), store->IsChanged(),
                               QFile::exists(Path("." + open + ".velmora-journal"))),
-              std::make_tuple(trash, open != "Trash", open != "L", 0, true, open.isEmpty(), false))
-        << open.toStdString();
+              std::make_tuple(trash, open != "Trash", open != "L", 0, true, open.isEmpty(), false));
   }
 }
 
 // Rows added or changed while Trash is written stay in the list, unsaved; the rest go.
-TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
+TEST_F(OpenListTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
   using Edit = std::function<void(platform::ListModel&)>;
   const Edit sort = [](auto& l) { tools::SortRows(l, 0, l.ListCount() - 1, tools::SortBy::Id, false); };
-  const std::vector<std::pair<Edit, QStringList>> cases = {
-      {[](auto& l) { l.AddRow("new@x.com"); }, {"new@x.com|"}},
-      {[](auto& l) { l.InsertRow(0, "a6@x.com"); }, {"a6@x.com|"}},
-      {[](auto& l) { l.SetCell(5, 1, "N(1/2/26) "); }, {"a5@x.com|N(1/2/26) "}},
-      {[](auto& l) { l.RemoveRow(0); }, {}},
-      {sort, {}},
-      {[&](auto& l) { sort(l), l.AddRow(QStringList("a1@x.com") << "H "); }, {"a1@x.com|H "}},
+  const std::vector<std::tuple<const char*, Edit, QStringList>> cases = {
+      {"added", [](auto& l) { l.AddRow("new@x.com"); }, {"new@x.com|"}},
+      {"inserted", [](auto& l) { l.InsertRow(0, "a6@x.com"); }, {"a6@x.com|"}},
+      {"history edited", [](auto& l) { l.SetCell(5, 1, "N(1/2/26) "); }, {"a5@x.com|N(1/2/26) "}},
+      {"removed", [](auto& l) { l.RemoveRow(0); }, {}},
+      {"sorted", sort, {}},
+      {"sorted, twin", [&](auto& l) { sort(l), l.AddRow(QStringList("a1@x.com") << "H "); }, {"a1@x.com|H "}},
   };
   QStringList rows;
   QByteArray trash = "old@x.com\n";
@@ -313,18 +310,18 @@ TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
     rows << QString("a%1@x.com|%2").arg(i).arg(i % 2 ? "H " : "");
     trash += QString("a%1@x.com\n").arg(i).toUtf8();
   }
-  for (const auto& [edit, left] : cases) {
+  for (const auto& [name, edit, left] : cases) {
+    SCOPED_TRACE(name);
     WriteAll(Path("Trash"), "old@x.com\n");
     WriteAll(Path("L"), "");
-    existingfile = platform::FolderItem(Path("L"));
+    store->SetFile(platform::FolderItem(Path("L")));
     testing_support::SetRows(list, rows);
-    changed = false;
-    slugs.clear();
-    QTimer::singleShot(0, [&] { edit(list); });
+    store->MarkClean(), slugs.clear();
+    QTimer::singleShot(0, [&, &edit = edit] { edit(list); });
     store->RemoveOpenList();
     const QStringList told = {"1 addresses added or changed during the removal stay in the list, unsaved."};
     EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), QFile::exists(Path("L")), testing_support::Rows(list),
-                              changed, slugs),
+                              store->IsChanged(), slugs),
               std::make_tuple(trash, false, left, !left.isEmpty(), left.isEmpty() ? QStringList() : told));
   }
 }
@@ -332,10 +329,11 @@ TEST_F(ListStoreTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
 // A pipe in the place of Trash (or LastDatabase), or a Trash whose last write fails (at its
 // close, after part of it): nothing waits on the pipe, the list stays, Trash keeps its old
 // lines, and each command says why it did nothing.
-TEST_F(ListStoreTest, TrashThatCannotBeWrittenIsRefused) {
+TEST_F(OpenListTest, TrashThatCannotBeWrittenIsRefused) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(Path("LastDatabase")).constData(), 0600), 0);
   for (const qint64 writable : {-1, 0, 5}) {  // -1: Trash is a pipe
-    SCOPED_TRACE(writable);
+    SCOPED_TRACE(writable < 0 ? std::string("Trash a pipe")
+                              : "Trash failing after " + std::to_string(writable));
     QFile::remove(Path("Trash"));
     writable < 0 ? (void)::mkfifo(QFile::encodeName(Path("Trash")).constData(), 0600)
                  : WriteAll(Path("Trash"), "old@b.com\n");
@@ -350,7 +348,7 @@ TEST_F(ListStoreTest, TrashThatCannotBeWrittenIsRefused) {
     store->RemoveOpenList();
     store->EmptyTrash();
     // The count, then LastDatabase, Remove and Empty say why.
-    EXPECT_EQ(std::make_tuple(QFile::exists(Path("L")), list.ListCount(), existingfile.AbsolutePath(),
+    EXPECT_EQ(std::make_tuple(QFile::exists(Path("L")), list.ListCount(), store->File().AbsolutePath(),
                               QFileInfo(Path("Trash")).size(), slugs.size()),
               std::make_tuple(true, 2, Path("L"), writable < 0 ? 0 : 10, 4));
   }
@@ -358,7 +356,7 @@ TEST_F(ListStoreTest, TrashThatCannotBeWrittenIsRefused) {
 
 // Emptying Trash truncates it; the open list is emptied only when it is Trash and Trash
 // could be written.
-TEST_F(ListStoreTest, EmptyTrash) {
+TEST_F(OpenListTest, EmptyTrash) {
   struct Case {
     const char* open;
     bool trashExists, diskFull;
@@ -366,33 +364,35 @@ TEST_F(ListStoreTest, EmptyTrash) {
   };
   for (const Case& c : {Case{"Other", true, false, 1}, Case{"Trash", true, false, 0},
                         Case{"Other", false, false, 1}, Case{"Trash", true, true, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.open << " open" << (c.trashExists ? "" : ", no Trash")
+                                    << (c.diskFull ? ", disk full" : ""));
     QFile::remove(Path("Trash"));
     if (c.trashExists) WriteAll(Path("Trash"), "x@y.com\n");
     WriteAll(Path("Other"), "o@b.com \n");
-    changed = false;
+    store->MarkClean();
     store->OpenDatabase(c.open);
-    changed = true;
+    store->MarkChanged();
     store->JournalMailing("x@y.com", "M(1) ");
     slugs.clear();
     if (c.diskFull)
       platform::TextOutputStream::SetDeviceFactoryForTests([](const QString&) { return nullptr; });
     store->EmptyTrash();
-    EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), list.ListCount(), changed, slugs.size(),
+    EXPECT_EQ(std::make_tuple(ReadAll(Path("Trash")), list.ListCount(), store->IsChanged(), slugs.size(),
                               QFile::exists(Path(".Trash.velmora-journal"))),
               std::make_tuple(QByteArray(c.diskFull ? "x@y.com\n" : ""), c.rowsAfter, c.rowsAfter > 0,
-                              c.diskFull ? 1 : 0, c.diskFull))
-        << c.open << c.trashExists << c.diskFull;
+                              c.diskFull ? 1 : 0, c.diskFull));
   }
 }
 
 // The program's own files, and names LastDatabase could not hold on one line, are refused
 // (the series is taken in the new-list dialog's test).
-TEST_F(ListStoreTest, NewListNames) {
+TEST_F(OpenListTest, NewListNames) {
   // Typed | the list made (none: refused).
   for (const QString c : {"News|News", "|Untitled", "a/b|a:b", "Trash|Trash", ".velmora-lock|",
                           ".News.velmora-save-x1.tmp|", ".News.velmora-journal|", "two\nlines|"}) {
-    const auto file = lists::FreeListFile(database, c.section('|', 0, 0));
-    EXPECT_EQ(file ? file->DisplayName() : QString(), c.section('|', 1)) << c.toStdString();
+    SCOPED_TRACE(c.toStdString());
+    const auto file = lists::FreeListFile(store->Database(), c.section('|', 0, 0));
+    EXPECT_EQ(file ? file->DisplayName() : QString(), c.section('|', 1));
   }
 }
 

@@ -3,39 +3,54 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
-#include <deque>
 #include <functional>
+#include <type_traits>
 
+#include "lists/ListCommands.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
 
 namespace lists {
 
-// The main window's properties that describe the open list. The window owns them (other
-// windows read and set them directly); the store works on them through these references.
-struct OpenListRefs {
-  platform::FolderItem& database;
-  platform::FolderItem& existingfile;
-  QString& lastopen;
-  bool& changed;
-};
-
-// Moves the open list between its file and the address list: save, save as, open, read,
+// The open list: the Database folder its file sits in, its file, the name of the list
+// opened last, whether it has edits no file holds yet (the main window's `Changed`), and
+// the moving of its rows between the address list and its file: save, save as, open, read,
 // and the two commands that touch the open list's file (remove the list, empty Trash).
+// Whoever edits the rows says so through MarkChanged(); only the list's own work (a save,
+// a read, a removal) and start-up clear the mark.
 //
 // Every long loop yields to the event loop, so a timer tick, a socket event or a click can
-// arrive in the middle of a save or a read. The store keeps one writer per list file at a
+// arrive in the middle of a save or a read. The list keeps one writer per list file at a
 // time through the list's Busy tokens: while a list file is being written or read, another
 // save, an open, a removal or emptying Trash waits and runs as soon as the running work
 // ends, and an autosave tick waits as well while an import is adding addresses. A save or a
 // removal writes a snapshot of the rows taken when it starts, so edits made while it writes
 // are neither lost nor marked saved. An import belongs to the list it started on: opening
 // another list or removing the open one waits until the import ends.
-class ListStore : public QObject {
+class OpenList : public QObject {
   Q_OBJECT
  public:
-  ListStore(platform::ListModel* list, OpenListRefs refs, std::function<void(const QString&)> setSlug,
-            QObject* parent = nullptr);
+  explicit OpenList(platform::ListModel* list = nullptr, QObject* parent = nullptr);
+
+  // The address list whose rows are the open list's; set once, when its control is made.
+  void SetList(platform::ListModel* list);
+
+  // The Database folder: every list file, Trash and LastDatabase is a child of it.
+  const platform::FolderItem& Database() const { return m_database; }
+  void SetDatabase(const platform::FolderItem& folder) { m_database = folder; }
+  // The open list's file; null when the open list has none.
+  const platform::FolderItem& File() const { return m_file; }
+  void SetFile(const platform::FolderItem& file);
+  // The name of the list opened last, as LastDatabase holds it.
+  const QString& LastOpen() const { return m_lastOpen; }
+  void SetLastOpen(const QString& name);
+
+  // The open list has edits that no file holds yet.
+  bool IsChanged() const { return m_changed; }
+  // The rows were edited: the next save writes them.
+  void MarkChanged() { SetChanged(true); }
+  // Nothing is left to save: the rows are in the file, or were given up.
+  void MarkClean() { SetChanged(false); }
 
   // Writes the open list when Changed is set; asks for a file when it has none.
   void SaveFile();
@@ -44,7 +59,7 @@ class ListStore : public QObject {
   // Saves the open list, then opens the list named `name` from the Database folder. Once
   // that has run (it may wait for other work), `done` learns whether the open list was left:
   // not when its edits could not be saved and it stays open.
-  void OpenDatabase(const QString& name, std::function<void(bool left)> done = {});
+  void OpenDatabase(const QString& name, const std::function<void(bool left)>& done = {});
   // Appends the rows of the open list's file to the address list. A read that fails
   // part-way keeps the rows read but leaves the list without a file, and Save As refuses
   // that file until another list is opened: the part must never replace the whole.
@@ -72,11 +87,15 @@ class ListStore : public QObject {
   // Mailing Lists > Empty Tash: truncates Trash, emptying the shown list when Trash is open.
   // When Trash cannot be written nothing changes, and the status line says so.
   void EmptyTrash();
+  // The rows of the open list that leave it for Trash (lists::RemoveSelectedToTrash, and
+  // lists::MoveRowsToTrash for `rows`); the list is changed when any went.
+  [[nodiscard]] RemoveResult RemoveSelectedToTrash();
+  [[nodiscard]] bool MoveRowsToTrash(const std::vector<int>& rows);
 
   // An import (dropped text or files) is adding addresses while this lives.
   class ImportScope {
    public:
-    explicit ImportScope(ListStore* store);
+    explicit ImportScope(OpenList* list);
 
    private:
     platform::ListModel::Busy m_busy;
@@ -95,6 +114,14 @@ class ListStore : public QObject {
   static QString PermissionMessage();
   static QString SaveDialogTitle();
 
+ signals:
+  // IsChanged() turned to `changed`.
+  void changedChanged(bool changed);
+  // File() or LastOpen() changed.
+  void fileChanged();
+  // A line for the status line and the message log.
+  void reported(const QString& text);
+
  private:
   using Busy = platform::ListModel::Busy;
   static constexpr platform::ListModel::Works kListWork =
@@ -109,18 +136,49 @@ class ListStore : public QObject {
   bool OpenDatabaseNow(const QString& name);
   void ReadEmailsNow();
   bool WriteRowsTo(const platform::FolderItem& target);
-  void Report(const QString& text);
-  // Runs `action` on this store once none of `works` is under way on the list.
+  void Report(const QString& text) { emit reported(text); }
+  // The one writer of the unsaved mark.
+  void SetChanged(bool changed);
+  // Runs `action` on this list once none of `works` is under way on the list.
   void RunWhenIdle(platform::ListModel::Works works, std::function<void()> action);
   bool MustWait(bool waitsForImport) const { return FileBusy() || (waitsForImport && ImportRunning()); }
   void AutoSaveIfIdle();
 
   QPointer<platform::ListModel> m_list;
-  OpenListRefs m_refs;
+  platform::FolderItem m_database;
+  platform::FolderItem m_file;
+  QString m_lastOpen;
+  bool m_changed = false;
   // The file that the list was read from in part, until another list is opened.
   platform::FolderItem m_partlyRead;
-  std::function<void(const QString&)> m_setSlug;
   bool m_autoSavePending = false;
+};
+
+// MarkChanged() or MarkClean(), for one who holds the mark's new value.
+inline void MarkChangedAs(OpenList& list, bool changed) {
+  changed ? list.MarkChanged() : list.MarkClean();
+}
+
+// One of the open list's values under its own name on a window that shows the list (the
+// main window's `existingfile`, `lastopen` and `Changed`): reading it reads the open list's
+// value and assigning to it goes through the open list's setter. It holds no value of its own.
+template <auto Get, auto Set>
+class OpenListValue {
+ public:
+  using Value = std::remove_cvref_t<std::invoke_result_t<decltype(Get), const OpenList&>>;
+
+  explicit OpenListValue(OpenList& owner) : m_owner(owner) {}
+  OpenListValue(const OpenListValue&) = delete;
+  OpenListValue& operator=(const OpenListValue&) = delete;
+
+  operator Value() const { return std::invoke(Get, m_owner); }
+  OpenListValue& operator=(const Value& value) {
+    std::invoke(Set, m_owner, value);
+    return *this;
+  }
+
+ private:
+  OpenList& m_owner;
 };
 
 }  // namespace lists

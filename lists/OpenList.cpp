@@ -1,4 +1,4 @@
-#include "lists/ListStore.h"
+#include "lists/OpenList.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -21,8 +21,8 @@ namespace {
 
 // Rows read from a file reach the list in batches: one model signal per batch instead of
 // one per row keeps reading a million-row list fast, and the event loop still runs between
-// batches as often as between single rows.
-constexpr int kReadBatch = 1024;
+// batches as often as between single rows. Two cells a row.
+constexpr size_t kReadBatchCells = size_t{2} * 1024;
 // Bytes read from a list file at a time, and the fewest a row's line takes, about (for
 // reserving room before the rows are counted).
 constexpr qint64 kReadPiece = 1 << 20;
@@ -76,57 +76,75 @@ struct EditWatch {
 
 }  // namespace
 
-ListStore::ListStore(platform::ListModel* list, OpenListRefs refs,
-                     std::function<void(const QString&)> setSlug, QObject* parent)
-    : QObject(parent), m_list(list), m_refs(refs), m_setSlug(std::move(setSlug)) {
-  if (m_list) connect(m_list, &platform::ListModel::WorkEnded, this, &ListStore::AutoSaveIfIdle);
+OpenList::OpenList(platform::ListModel* list, QObject* parent) : QObject(parent) {
+  SetList(list);
 }
 
-QString ListStore::PermissionMessage() {
+void OpenList::SetList(platform::ListModel* list) {
+  if (m_list) disconnect(m_list, nullptr, this, nullptr);
+  m_list = list;
+  if (m_list) connect(m_list, &platform::ListModel::WorkEnded, this, &OpenList::AutoSaveIfIdle);
+}
+
+void OpenList::SetFile(const platform::FolderItem& file) {
+  if (file == m_file) return;
+  m_file = file;
+  emit fileChanged();
+}
+
+void OpenList::SetLastOpen(const QString& name) {
+  if (name == m_lastOpen) return;
+  m_lastOpen = name;
+  emit fileChanged();
+}
+
+void OpenList::SetChanged(bool changed) {
+  if (changed == m_changed) return;
+  m_changed = changed;
+  emit changedChanged(changed);
+}
+
+QString OpenList::PermissionMessage() {
   return QStringLiteral(
       "Permissions on this volume are not set to writeable for this user. Please move Velmora and it's "
       "'Database' and 'eMail' folders to a new location (i.e. Desktop).");
 }
 
-QString ListStore::SaveDialogTitle() {
+QString OpenList::SaveDialogTitle() {
   return QStringLiteral("Select a name for your new email address file...");
 }
 
-void ListStore::Report(const QString& text) {
-  if (m_setSlug) m_setSlug(text);
-}
-
-void ListStore::RunWhenIdle(platform::ListModel::Works works, std::function<void()> action) {
+void OpenList::RunWhenIdle(platform::ListModel::Works works, std::function<void()> action) {
   if (!m_list) {
     action();
     return;
   }
-  // The list may outlive the store: an action left waiting runs only while the store lives.
-  QPointer<ListStore> self(this);
+  // The rows may outlive this: an action left waiting runs only while this lives.
+  QPointer<OpenList> self(this);
   m_list->RunWhenIdle(works, [self, action = std::move(action)] {
     if (self) action();
   });
 }
 
-void ListStore::RunWhenFileIdle(std::function<void()> action) {
+void OpenList::RunWhenFileIdle(std::function<void()> action) {
   RunWhenIdle(platform::ListModel::kFileWork, std::move(action));
 }
 
-void ListStore::RunWhenListIdle(std::function<void()> action) {
+void OpenList::RunWhenListIdle(std::function<void()> action) {
   RunWhenIdle(kListWork, std::move(action));
 }
 
-ListStore::ImportScope::ImportScope(ListStore* store)
-    : m_busy(store ? store->m_list.data() : nullptr, platform::ListModel::Importing) {}
+OpenList::ImportScope::ImportScope(OpenList* list)
+    : m_busy(list ? list->m_list.data() : nullptr, platform::ListModel::Importing) {}
 
 // The autosave that waited runs once nothing at all is adding to or moving the list.
-void ListStore::AutoSaveIfIdle() {
+void OpenList::AutoSaveIfIdle() {
   if (!m_autoSavePending || FileBusy() || ImportRunning()) return;
   m_autoSavePending = false;
   SaveFile();
 }
 
-void ListStore::AutoSave() {
+void OpenList::AutoSave() {
   if (FileBusy() || ImportRunning()) {
     m_autoSavePending = true;
     return;
@@ -134,8 +152,8 @@ void ListStore::AutoSave() {
   SaveFile();
 }
 
-void ListStore::SaveFile() {
-  if (!m_refs.changed) return;
+void OpenList::SaveFile() {
+  if (!m_changed) return;
   if (FileBusy()) {
     // A second writer on the file being written (or read) could commit older rows over
     // newer ones; this save runs when that work ends.
@@ -146,42 +164,42 @@ void ListStore::SaveFile() {
   SaveFileNow();
 }
 
-void ListStore::SaveFileNow() {
-  if (!m_refs.changed) return;
-  if (m_refs.existingfile.IsNull()) {
+void OpenList::SaveFileNow() {
+  if (!m_changed) return;
+  if (m_file.IsNull()) {
     SaveAsFileNow(true);
     return;
   }
-  if (!m_refs.existingfile.IsWriteable()) {
+  if (!m_file.IsWriteable()) {
     platform::MsgBox(PermissionMessage());
     return;
   }
   // Cleared before writing: an edit made while the rows are written sets it again, so the
   // next save picks that edit up instead of it being marked saved and lost.
-  m_refs.changed = false;
-  QPointer<ListStore> self(this);
-  const platform::FolderItem target = m_refs.existingfile;
+  MarkClean();
+  QPointer<OpenList> self(this);
+  const platform::FolderItem target = m_file;
   const bool written = WriteRowsTo(target);
   if (!self) return;
   if (!written) {
-    m_refs.changed = true;
+    MarkChanged();
     Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
   }
 }
 
-bool ListStore::SaveBeforeLeaving() {
+bool OpenList::SaveBeforeLeaving() {
   if (FileBusy()) return false;
   const Busy writing(m_list, platform::ListModel::Writing);
   return SaveBeforeLeavingNow();
 }
 
-bool ListStore::EditsAtRisk() const {
-  return m_refs.changed && ((m_list && m_list->ListCount() > 0) || !m_refs.existingfile.IsNull());
+bool OpenList::EditsAtRisk() const {
+  return m_changed && ((m_list && m_list->ListCount() > 0) || !m_file.IsNull());
 }
 
-bool ListStore::SaveBeforeLeavingNow() {
-  QPointer<ListStore> self(this);
-  const platform::FolderItem file = m_refs.existingfile;
+bool OpenList::SaveBeforeLeavingNow() {
+  QPointer<OpenList> self(this);
+  const platform::FolderItem file = m_file;
   SaveFileNow();
   if (!self) return false;
   if (!EditsAtRisk()) return true;
@@ -197,7 +215,7 @@ bool ListStore::SaveBeforeLeavingNow() {
     if (!self) return false;
     if (written) return !EditsAtRisk();
     // Cancelled or failed again: the list keeps its own file for the next try.
-    m_refs.existingfile = file;
+    SetFile(file);
   }
   // Leaving without saving loses the edits: only the user may choose that.
   const bool discard = platform::Confirm(
@@ -206,11 +224,11 @@ bool ListStore::SaveBeforeLeavingNow() {
       QStringLiteral("Discard"), QStringLiteral("Keep Open"));
   if (!self || !discard) return false;
   // The edits go with the list: nothing is left for a later save to ask about.
-  m_refs.changed = false;
+  MarkClean();
   return true;
 }
 
-bool ListStore::SaveAsFile() {
+bool OpenList::SaveAsFile() {
   if (FileBusy()) {
     RunWhenFileIdle([this] { SaveAsFile(); });
     return false;
@@ -219,18 +237,18 @@ bool ListStore::SaveAsFile() {
   return SaveAsFileNow(false);
 }
 
-bool ListStore::SaveAsFileNow(bool clearsChanged) {
+bool OpenList::SaveAsFileNow(bool clearsChanged) {
   platform::SaveDialogRequest request;
   request.title = SaveDialogTitle();
   request.filter = QStringLiteral("text/plain");
-  request.initialFolder = m_refs.database.AbsolutePath();
-  QPointer<ListStore> self(this);
+  request.initialFolder = m_database.AbsolutePath();
+  QPointer<OpenList> self(this);
   const std::optional<QString> chosen = platform::ShowSaveDialog(request);
   if (!self) return false;
   const platform::FolderItem file =
       chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
   // In the Database folder, a list must not take the name of one of the program's own files.
-  if (IsInDatabase(m_refs.database, file)) {
+  if (IsInDatabase(m_database, file)) {
     if (const std::optional<QString> problem = ListNameProblem(file.DisplayName())) {
       platform::MsgBox(*problem);
       return false;
@@ -243,24 +261,24 @@ bool ListStore::SaveAsFileNow(bool clearsChanged) {
                                     "another file to save it to."));
     return false;
   }
-  m_refs.existingfile = file;
-  if (m_refs.existingfile.IsNull()) return false;
-  if (!m_refs.existingfile.IsWriteable()) {
+  SetFile(file);
+  if (m_file.IsNull()) return false;
+  if (!m_file.IsWriteable()) {
     platform::MsgBox(PermissionMessage());
     return false;
   }
   // As in SaveFileNow: edits made while the rows are written set Changed again.
-  if (clearsChanged) m_refs.changed = false;
-  const platform::FolderItem target = m_refs.existingfile;
+  if (clearsChanged) MarkClean();
+  const platform::FolderItem target = m_file;
   const bool written = WriteRowsTo(target);
   if (self && !written) {
-    if (clearsChanged) m_refs.changed = true;
+    if (clearsChanged) MarkChanged();
     Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
   }
   return written;
 }
 
-bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
+bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
   // The rows as they stand now: the loop below yields, and whatever runs meanwhile (a
   // removal, another list being opened) must not change what goes into this file. They
   // hold every history entry journaled so far for the target.
@@ -268,8 +286,8 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   const qint64 journaled = journal.Size();
   const platform::ListModel::Snapshot rows =
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
-  // Nothing below touches the store, so the write completes even when the window that
-  // owns the store goes away while it yields.
+  // Nothing below touches this object, so the write completes even when the window that
+  // owns it goes away while it yields.
   std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
   if (!out) return false;
   for (int row = 0; row < rows.RowCount();) {
@@ -287,7 +305,7 @@ bool ListStore::WriteRowsTo(const platform::FolderItem& target) {
   return true;
 }
 
-void ListStore::OpenDatabase(const QString& name, std::function<void(bool left)> done) {
+void OpenList::OpenDatabase(const QString& name, const std::function<void(bool left)>& done) {
   if (MustWait(true)) {
     // The rest of an import would otherwise go into the list opened.
     if (ImportRunning() && !name.isEmpty()) {
@@ -300,11 +318,11 @@ void ListStore::OpenDatabase(const QString& name, std::function<void(bool left)>
   if (done) done(left);
 }
 
-bool ListStore::OpenDatabaseNow(const QString& name) {
+bool OpenList::OpenDatabaseNow(const QString& name) {
   // One piece of work from the save to LastDatabase: an open or a save asked for meanwhile
   // runs after it, in the order asked.
   const Busy reading(m_list, platform::ListModel::Reading);
-  QPointer<ListStore> self(this);
+  QPointer<OpenList> self(this);
   if (name.isEmpty()) {
     SaveFileNow();
     return false;
@@ -319,18 +337,18 @@ bool ListStore::OpenDatabaseNow(const QString& name) {
   // overwrite that file (the settings, say).
   const std::optional<QString> problem = ListNameProblem(name);
   if (problem) Report(*problem);
-  m_refs.existingfile = problem ? platform::FolderItem() : m_refs.database.Child(name);
-  if (m_refs.existingfile.IsNull() || !m_refs.existingfile.Exists()) {
-    m_refs.existingfile = platform::FolderItem();
+  SetFile(problem ? platform::FolderItem() : m_database.Child(name));
+  if (m_file.IsNull() || !m_file.Exists()) {
+    SetFile(platform::FolderItem());
     return true;
   }
   ReadEmailsNow();
-  if (!self || m_refs.existingfile.IsNull()) return self != nullptr;
-  const platform::FolderItem lastFile = m_refs.database.Child(QString::fromLatin1(kLastDatabaseName));
+  if (!self || m_file.IsNull()) return self != nullptr;
+  const platform::FolderItem lastFile = m_database.Child(QString::fromLatin1(kLastDatabaseName));
   std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile);
   if (last) last->Write(name);
   if (last && last->Close()) {
-    m_refs.lastopen = name;
+    SetLastOpen(name);
   } else {
     Report(QStringLiteral("Could not write ") + lastFile.AbsolutePath() +
            QStringLiteral(": the next start will not open this list."));
@@ -338,7 +356,7 @@ bool ListStore::OpenDatabaseNow(const QString& name) {
   return true;
 }
 
-void ListStore::ReadEmails() {
+void OpenList::ReadEmails() {
   if (FileBusy()) {
     RunWhenFileIdle([this] { ReadEmails(); });
     return;
@@ -347,15 +365,15 @@ void ListStore::ReadEmails() {
   ReadEmailsNow();
 }
 
-void ListStore::ReadEmailsNow() {
-  if (m_refs.existingfile.IsNull()) return;
-  const platform::FolderItem file = m_refs.existingfile;
+void OpenList::ReadEmailsNow() {
+  if (m_file.IsNull()) return;
+  const platform::FolderItem file = m_file;
   QString reason;
   const std::unique_ptr<QIODevice> device = platform::TextInputStream::OpenDevice(file, &reason);
   if (!device) {
     // Left as the open file, an unreadable list would be overwritten by the next save
     // with whatever the empty list then holds.
-    m_refs.existingfile = platform::FolderItem();
+    SetFile(platform::FolderItem());
     Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + Because(reason));
     return;
   }
@@ -371,7 +389,7 @@ void ListStore::ReadEmailsNow() {
     m_list->Reserve(m_list->ListCount() +
                     static_cast<int>(std::min<qint64>(size / kShortestLine, INT_MAX / 2)));
   }
-  QPointer<ListStore> self(this);
+  QPointer<OpenList> self(this);
   // As during an import, the window is redrawn at most every 50 ms while the rows come in.
   const platform::BeforeEventLoop pacing({}, std::chrono::milliseconds(50));
   // An edit made while the rows come in (an import adding addresses, a cell edited) is in
@@ -391,9 +409,9 @@ void ListStore::ReadEmailsNow() {
     if (read < 0) {
       // What was read is no whole list. The rows stay for the user to save elsewhere; the
       // file is no longer the list's, so that no save writes them over the rest of it.
-      m_refs.existingfile = platform::FolderItem();
+      SetFile(platform::FolderItem());
       m_partlyRead = file;
-      m_refs.changed = edits.edited;
+      SetChanged(edits.edited);
       Report(QStringLiteral("Could not read all of the list file ") + file.AbsolutePath() +
              Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
       return;
@@ -408,10 +426,10 @@ void ListStore::ReadEmailsNow() {
     }
     // The rows of the piece reach the list in batches, the event loop running between.
     const std::span<const QByteArrayView> all(cells);
-    for (size_t at = 0; at < all.size(); at += 2 * kReadBatch) {
+    for (size_t at = 0; at < all.size(); at += kReadBatchCells) {
       if (m_list) {
         edits.ignoring = true;
-        m_list->AppendRowsFromBytes(all.subspan(at, std::min<size_t>(2 * kReadBatch, all.size() - at)));
+        m_list->AppendRowsFromBytes(all.subspan(at, std::min(kReadBatchCells, all.size() - at)));
         edits.ignoring = false;
       }
       platform::YieldToEventLoop();
@@ -420,31 +438,30 @@ void ListStore::ReadEmailsNow() {
   }
   Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
          QStringLiteral(" addresses"));
-  m_refs.changed = edits.edited;
+  SetChanged(edits.edited);
   if (!journaled) {
     Report(QStringLiteral("Could not read ") + journal.File().AbsolutePath() +
            QStringLiteral(": mailings of the last session may be missing from the list."));
   } else if (!journaled->empty()) {
     // Unsaved, so that the next save writes the entries into the file and drops the journal.
     if (m_list) HistoryJournal::Apply(*m_list, *journaled);
-    m_refs.changed = true;
+    MarkChanged();
   }
 }
 
-void ListStore::RemoveOpenList() {
+void OpenList::RemoveOpenList() {
   if (MustWait(true)) {
     RunWhenListIdle([this] { RemoveOpenList(); });
     return;
   }
   const Busy writing(m_list, platform::ListModel::Writing);
-  QPointer<ListStore> self(this);
+  QPointer<OpenList> self(this);
   // The rows as they stand now go to Trash, and only they leave the list.
   const platform::ListModel::Snapshot rows =
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
   EditWatch edits(m_list);
   bool trashFailed = false;
-  std::unique_ptr<platform::TextOutputStream> trash =
-      OpenTrashForCopy(m_refs.database, m_refs.existingfile, &trashFailed);
+  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(m_database, m_file, &trashFailed);
   if (trash) {
     for (int row = 0; row < rows.RowCount(); ++row) {
       trash->WriteWith([&](QByteArray& buffer) {
@@ -461,18 +478,18 @@ void ListStore::RemoveOpenList() {
     Report(QStringLiteral("Could not copy the list to Trash; the list was not removed."));
     return;
   }
-  if (!m_refs.existingfile.IsNull()) {
+  if (!m_file.IsNull()) {
     // A list whose file stays would come back at the next start: it is not removed.
-    if (!m_refs.existingfile.Delete()) {
-      Report(QStringLiteral("Could not delete the list file ") + m_refs.existingfile.AbsolutePath() +
+    if (!m_file.Delete()) {
+      Report(QStringLiteral("Could not delete the list file ") + m_file.AbsolutePath() +
              QStringLiteral("; the list was not removed."));
       return;
     }
     // The history of a removed list is nobody's; left behind, it could reach a new list of
     // the same name. A journal that stays is applied only to rows of its addresses.
-    (void)HistoryJournal(m_refs.existingfile).Remove();
-    m_refs.existingfile = platform::FolderItem();
-    m_refs.changed = false;
+    (void)HistoryJournal(m_file).Remove();
+    SetFile(platform::FolderItem());
+    MarkClean();
   }
   if (!m_list) return;
   if (!edits.edited) {
@@ -484,19 +501,19 @@ void ListStore::RemoveOpenList() {
   m_list->RemoveRowsIf([&copied](int row) { return copied[static_cast<size_t>(row)] >= 0; });
   const int kept = m_list->ListCount();
   if (kept > 0) {
-    m_refs.changed = true;
+    MarkChanged();
     Report(platform::Str(static_cast<long long>(kept)) +
            QStringLiteral(" addresses added or changed during the removal stay in the list, unsaved."));
   }
 }
 
-void ListStore::EmptyTrash() {
+void OpenList::EmptyTrash() {
   if (FileBusy()) {
     RunWhenFileIdle([this] { EmptyTrash(); });
     return;
   }
   const Busy writing(m_list, platform::ListModel::Writing);
-  const platform::FolderItem file = m_refs.database.Child(QString::fromLatin1(kTrashName));
+  const platform::FolderItem file = m_database.Child(QString::fromLatin1(kTrashName));
   std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
   if (!trash || !trash->Close()) {
     // Trash shown empty while its file still holds the addresses would be a lie.
@@ -505,15 +522,28 @@ void ListStore::EmptyTrash() {
     return;
   }
   (void)HistoryJournal(file).Remove();  // its rows are gone, as in RemoveOpenList
-  if (IsTrash(m_refs.existingfile)) {
+  if (IsTrash(m_file)) {
     if (m_list) m_list->DeleteAllRows();
-    m_refs.changed = false;
+    MarkClean();
   }
 }
 
-void ListStore::JournalMailing(const QString& address, const QString& entry) {
-  if (m_refs.existingfile.IsNull()) return;
-  const HistoryJournal journal(m_refs.existingfile);
+RemoveResult OpenList::RemoveSelectedToTrash() {
+  if (!m_list) return RemoveResult::NothingSelected;
+  const RemoveResult result = lists::RemoveSelectedToTrash(*m_list, m_database, m_file);
+  if (result == RemoveResult::Removed) MarkChanged();
+  return result;
+}
+
+bool OpenList::MoveRowsToTrash(const std::vector<int>& rows) {
+  if (!m_list || !lists::MoveRowsToTrash(*m_list, rows, m_database, m_file)) return false;
+  if (!rows.empty()) MarkChanged();
+  return true;
+}
+
+void OpenList::JournalMailing(const QString& address, const QString& entry) {
+  if (m_file.IsNull()) return;
+  const HistoryJournal journal(m_file);
   if (journal.Append(address, entry)) return;
   Report(QStringLiteral("Could not record the mailing to ") + address + QStringLiteral(" in ") +
          journal.File().AbsolutePath() + QStringLiteral(": it is kept only once the list is saved."));
