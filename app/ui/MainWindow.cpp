@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,11 +14,11 @@
 
 #include "app/MessageLog.h"
 #include "app/ui/LogView.h"
-#include "app/ui/MainWindowHooks.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
 #include "app/ui/StatusLine.h"
 #include "app/ui/WindowFrame.h"
+#include "lists/ui/SideBarWindow.h"
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
 #include "platform/POP3Socket.h"
@@ -34,11 +35,6 @@ QPointer<MainWindow>& TheInstance() {
 }
 
 }  // namespace
-
-MainWindowHooks& MainWindowHooks::Installed() {
-  static MainWindowHooks hooks;
-  return hooks;
-}
 
 MainWindow* MainWindow::Instance() {
   if (!TheInstance()) {
@@ -251,13 +247,18 @@ void MainWindow::ToolbarItem1_Open(int index) {
 }
 
 void MainWindow::SaveFile() {
-  if (auto& hook = MainWindowHooks::Installed().saveFile) hook(*this);
+  m_openList.SaveFile();
 }
 
 void MainWindow::OpenDatabase(const QString& name) {
-  if (auto& hook = MainWindowHooks::Installed().openDatabase) hook(*this, name);
+  m_openList.OpenDatabase(name);
 }
 
 void MainWindow::UpdateLists() {
-  if (auto& hook = MainWindowHooks::Installed().updateLists) hook(*this);
+  // The desktop's own mail and delete pictures where its icon theme has them.
+  ToolbarItem1[0]->setIcon(
+      QIcon::fromTheme(QStringLiteral("mail-send"), QIcon(QStringLiteral(":/pictures/send.xpm"))));
+  ToolbarItem1[1]->setIcon(
+      QIcon::fromTheme(QStringLiteral("edit-delete"), QIcon(QStringLiteral(":/pictures/delete.xpm"))));
+  if (auto* bar = qobject_cast<SideBarWindow*>(SideBar.data())) bar->UpdateLists();
 }

@@ -188,7 +188,7 @@ class MainWindow : public QMainWindow {
   void ReportExists(QByteArrayView address);
   void ShowPendingStatus();
 
-  // ---- Work that other subsystems provide (MainWindowHooks) ------------------------------
+  // ---- The open list and the side bar ---------------------------------------------------
   void SaveFile();
   void OpenDatabase(const QString& name);
   void UpdateLists();

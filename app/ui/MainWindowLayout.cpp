@@ -16,7 +16,6 @@
 #include "app/MessageLog.h"
 #include "app/ui/LogView.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
 #include "app/ui/WindowFrame.h"
 #include "platform/Text.h"
 #include "platform/ui/DragItem.h"
@@ -148,9 +147,8 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
-  auto& hook = MainWindowHooks::Installed().dropObject;
-  if (!hook || !AcceptsDrop(*event->mimeData())) return;
+  if (!AcceptsDrop(*event->mimeData())) return;
   event->acceptProposedAction();
   platform::DragItem items(*event->mimeData());
-  hook(*this, items);
+  Event_DropObject(items);
 }

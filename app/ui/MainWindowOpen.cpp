@@ -1,10 +1,11 @@
 // The main window's open handler: the program's own start-up road.
+#include <QShortcut>
 #include <optional>
 
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
 #include "lists/DatabaseFolder.h"
+#include "lists/ui/SideBarWindow.h"
 #include "platform/Seams.h"
 #include "tools/ui/AboutWindow.h"
 
@@ -14,16 +15,41 @@ const QString kNotWriteable = QStringLiteral(
     "Permissions on this volume are not set to writeable for this user. Please move Velmora and it's "
     "'Database' and 'eMail' folders to a new location (i.e. Desktop). This application will shut down now.");
 
+SideBarWindow* CreateSideBar(MainWindow& window) {
+  QPointer<MainWindow> main(&window);
+  SideBarWindow::Host host;
+  host.database = [main] { return main ? main->database : platform::FolderItem(); };
+  host.lastopen = [main] { return main ? main->lastopen : QString(); };
+  host.openDatabase = [main](const QString& name, const std::function<void(bool)>& done) {
+    if (main) main->OpenList().OpenDatabase(name, done);
+  };
+  host.activationChanged = [main] {
+    if (main) main->ActivationChanged();
+  };
+  auto* bar = new SideBarWindow(host, &window);
+  bar->show();
+  // F6 moves the keyboard between the window and its side bar, as between the panes of
+  // a window (the shortcut serves the side bar too).
+  auto* otherPane = new QShortcut(QKeySequence(Qt::Key_F6), &window);
+  QObject::connect(otherPane, &QShortcut::activated, bar, [bar] {
+    if (bar->isActiveWindow()) {
+      bar->ReturnKeyboard();
+    } else {
+      bar->TakeKeyboard();
+    }
+  });
+  return bar;
+}
+
 }  // namespace
 
 void MainWindow::Event_Open() {
-  MainWindowHooks& hooks = MainWindowHooks::Installed();
   // Reading the last list and filling the side bar yield: the window may be closed and
   // gone when they return.
   QPointer<MainWindow> self(this);
 
   // 1. The side bar beside the window.
-  if (hooks.createSideBar) SideBar = hooks.createSideBar(*this);
+  SideBar = CreateSideBar(*this);
 
   // 2. The Database folder beside the application.
   m_openList.SetDatabase(platform::FolderItem::GetFolderItem(QStringLiteral("Database")));

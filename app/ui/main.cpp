@@ -1,8 +1,6 @@
 #include "app/FileTypes.h"
 #include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
-#include "lists/ui/MainWindowListsSetup.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/Date.h"
 #include "platform/ui/DesktopSeams.h"
 
@@ -13,8 +11,6 @@ int main(int argc, char** argv) {
   app::FileTypes::Initialize();
   App application(argc, argv);
   platform::InstallDesktopSeams();
-  lists::ui::InstallMainWindowHooks();
-  mailing::ui::InstallSendWindowHook();
   // The application object registers no menu handlers of its own.
   MainWindow::Instance();
   return App::exec();

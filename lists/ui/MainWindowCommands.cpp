@@ -6,7 +6,6 @@
 #include "lists/FileImport.h"
 #include "lists/ListCommands.h"
 #include "lists/OpenList.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"

@@ -11,15 +11,14 @@
 
 #include "app/MessageLog.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/DuplicateIndex.h"
 #include "lists/FileImport.h"
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/MLWindow.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/SideBarWindow.h"
+#include "mailing/ui/SendWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
@@ -263,10 +262,9 @@ void MainWindow::SaveTimer_Action() {
 }
 
 void MainWindow::ToolbarItem1_Action(int index) {
-  MainWindowHooks& hooks = MainWindowHooks::Installed();
   switch (index) {
     case 0:
-      if (hooks.openSendWindow) hooks.openSendWindow(*this);
+      mailing::ui::OpenSendWindow(*this);
       break;
     case 1:
       DeleteItems();

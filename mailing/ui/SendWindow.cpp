@@ -11,7 +11,6 @@
 #include <QSignalBlocker>
 
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
 #include "lists/ui/DialogSupport.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
@@ -348,10 +347,6 @@ namespace mailing::ui {
 
 void OpenSendWindow(MainWindow& main) {
   (new SendWindow(QPointer<MainWindow>(&main), main.SendSession()))->Open();
-}
-
-void InstallSendWindowHook() {
-  MainWindowHooks::Installed().openSendWindow = &OpenSendWindow;
 }
 
 }  // namespace mailing::ui

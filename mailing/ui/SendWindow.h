@@ -96,7 +96,4 @@ namespace mailing::ui {
 // Opens a new send window in front of the main window.
 void OpenSendWindow(MainWindow& main);
 
-// Lets the toolbar's Send open the send window.
-void InstallSendWindowHook();
-
 }  // namespace mailing::ui
