@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -12,7 +14,7 @@
 #include <QTimer>
 #include <QToolBar>
 
-#include "app/MessageLog.h"
+#include "app/AddressIntake.h"
 #include "app/ui/LogView.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
@@ -21,13 +23,23 @@
 #include "lists/ui/SideBarWindow.h"
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
+#include "platform/EventLoop.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
 #include "platform/ui/AccessibleWindows.h"
+#include "platform/ui/DragItem.h"
+#include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
 #include "platform/ui/WindowFont.h"
 
 namespace {
+
+constexpr int kBackspace = 8;
+constexpr int kLeftArrow = 28;
+constexpr int kRightArrow = 29;
+constexpr int kLastTab = 2;
 
 QPointer<MainWindow>& TheInstance() {
   static QPointer<MainWindow> instance;
@@ -55,6 +67,9 @@ MainWindow::MainWindow() {
   CreateControls();
   m_openList.SetList(elist->Model());
   connect(&m_openList, &lists::OpenList::reported, this, &MainWindow::SetSlug);
+  connect(&m_reports, &app::StatusReports::statusChanged, Slug, &QLabel::setText);
+  connect(&m_reports, &app::StatusReports::heldBackShown, this, qOverload<>(&QWidget::update));
+  connect(&m_intake, &app::AddressIntake::progressed, this, qOverload<>(&QWidget::update));
   AddMenuHandlers();
 }
 
@@ -191,9 +206,8 @@ void MainWindow::_CreateControls0() {
   connect(POPSocket, &POP3Socket::ConnectionEstablished, this, &MainWindow::POPSocket_ConnectionEstablished);
   connect(POPSocket, &POP3Socket::MessageCount, this, &MainWindow::POPSocket_MessageCount);
 
-  m_log = new app::MessageLog(this);
   UserMessages = AddControl(new LogView(m_content), QStringLiteral("UserMessages"), {5, 35, 464, 224}, 3);
-  UserMessages->SetModel(m_log);
+  UserMessages->SetModel(&m_reports.Log());
   UserMessages->setAccessibleName(QStringLiteral("Message log"));
 
   auto makeSlider = [this](const QString& name, QRect bounds, int maximum, int pageStep) {
@@ -242,18 +256,6 @@ void MainWindow::ShowControlsOfTab(int tab) {
     m_tabControls[tab].front()->setFocus(Qt::OtherFocusReason);
 }
 
-void MainWindow::ToolbarItem1_Open(int index) {
-  ToolbarItem1[index]->setIcon(SortIcon());
-}
-
-void MainWindow::SaveFile() {
-  m_openList.SaveFile();
-}
-
-void MainWindow::OpenDatabase(const QString& name) {
-  m_openList.OpenDatabase(name);
-}
-
 void MainWindow::UpdateLists() {
   // The desktop's own mail and delete pictures where its icon theme has them.
   ToolbarItem1[0]->setIcon(
@@ -261,4 +263,95 @@ void MainWindow::UpdateLists() {
   ToolbarItem1[1]->setIcon(
       QIcon::fromTheme(QStringLiteral("edit-delete"), QIcon(QStringLiteral(":/pictures/delete.xpm"))));
   if (auto* bar = qobject_cast<SideBarWindow*>(SideBar.data())) bar->UpdateLists();
+}
+
+// ---- Window events ------------------------------------------------------------------------
+
+bool MainWindow::Event_KeyDown(const QString& key) {
+  const int code = platform::Asc(key);
+  SetSlug(QStringLiteral("Key down = ") + platform::Str(static_cast<long long>(code)));
+  if (code == kBackspace) DeleteItems();
+  const bool commandShift = platform::AsyncCommandKey() && platform::AsyncShiftKey();
+  // At either end the tab stays where it is.
+  if (code == kRightArrow && commandShift && TabPanel1->currentIndex() < kLastTab) {
+    TabPanel1->setCurrentIndex(TabPanel1->currentIndex() + 1);
+  }
+  if (code == kLeftArrow && commandShift && TabPanel1->currentIndex() > 0) {
+    TabPanel1->setCurrentIndex(TabPanel1->currentIndex() - 1);
+  }
+  return false;
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // A modifier pressed alone types nothing and moves nothing: it is no key to echo, or every
+  // shortcut would leave a row "Key down = 0" behind.
+  const QString key = platform::KeyText(*event);
+  if (!key.isEmpty()) Event_KeyDown(key);
+  QMainWindow::keyPressEvent(event);
+}
+
+void MainWindow::Event_Activate() {
+  if (SideBar) SideBar->setVisible(true);
+}
+
+void MainWindow::Event_Deactivate() {
+  if (SideBar) SideBar->setVisible(false);
+}
+
+void MainWindow::ActivationChanged() {
+  if (isActiveWindow() || (SideBar && SideBar->isActiveWindow())) {
+    Event_Activate();
+  } else {
+    Event_Deactivate();
+  }
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange) ActivationChanged();
+  QMainWindow::changeEvent(event);
+}
+
+bool MainWindow::Event_Close() {
+  // A save that fails (a full disk, a read-only file, the save dialog cancelled) takes the
+  // edits with the window only when the user chooses to discard them; otherwise it stays open.
+  if (m_openList.IsChanged() && !m_openList.SaveBeforeLeaving()) return false;
+  if (SideBar) SideBar->close();
+  return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  // While a list file is being written or read, the save of the close would wait for that
+  // work and go with the window: the window closes once the work ends.
+  if (m_openList.FileBusy()) {
+    event->ignore();
+    QPointer<MainWindow> self(this);
+    m_openList.RunWhenFileIdle([self] {
+      if (self) self->close();
+    });
+    return;
+  }
+  if (!Event_Close()) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+void MainWindow::Event_DropObject(platform::DragItem& obj) {
+  QPointer<MainWindow> self(this);
+  lists::OpenList::ImportScope importing(&m_openList);
+  do {
+    // An item with both is handled both ways, the file first.
+    const platform::FolderItem file = obj.FolderItem();
+    if (!file.IsNull()) {
+      getemailfromfile(file);
+      if (!self) return;
+    }
+    if (obj.TextAvailable()) {
+      m_intake.ImportText(obj.Text());
+      if (!self) return;
+    }
+    platform::YieldToEventLoop();
+    if (!self) return;
+  } while (obj.NextItem());
 }

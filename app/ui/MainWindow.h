@@ -9,8 +9,10 @@
 #include <functional>
 #include <optional>
 
+#include "app/AddressIntake.h"
 #include "app/FileTypes.h"
 #include "app/Settings.h"
+#include "app/StatusReports.h"
 #include "lists/OpenList.h"
 #include "platform/Date.h"
 #include "platform/EmailMessage.h"
@@ -28,13 +30,6 @@ class QTabWidget;
 class QTimer;
 class QToolBar;
 
-namespace app {
-class MessageLog;
-}
-namespace lists {
-class DuplicateIndex;
-class FileImport;
-}  // namespace lists
 namespace mailing {
 class Pop3Login;
 class SendEngine;
@@ -96,6 +91,10 @@ class MainWindow : public QMainWindow {
   // Declared before the settings and the open list's values below, which reach them.
   app::Settings m_settings;
   lists::OpenList m_openList;
+  // The status line's text and the log: SetSlug's.
+  app::StatusReports m_reports;
+  // AddAddress and imports.
+  app::AddressIntake m_intake{m_openList, m_settings, m_reports};
 
  public:
   // ---- Properties (settings and working values) --------------------------------------
@@ -146,7 +145,7 @@ class MainWindow : public QMainWindow {
   QToolBar* Toolbar = nullptr;
 
   // The rows of UserMessages, newest first.
-  app::MessageLog& UserMessagesLog() const { return *m_log; }
+  app::MessageLog& UserMessagesLog() { return m_reports.Log(); }
 
   // ---- Size and layout ----------------------------------------------------------------
   int Width() const;
@@ -181,12 +180,6 @@ class MainWindow : public QMainWindow {
   // The one way to report: shows the text in the status line and puts it, after the time,
   // at the top of the message log.
   void SetSlug(const QString& text);
-  // Reports made by the thousand during an import: "<n> addresses" and "<address> already
-  // exists in the database.", put in the log at once (shown with its next signal) and on
-  // the status line by a timer, at most every 50 ms; ShowPendingStatus shows it now.
-  void ReportAdded(long long rows);
-  void ReportExists(QByteArrayView address);
-  void ShowPendingStatus();
 
   // ---- The open list and the side bar ---------------------------------------------------
   void SaveFile();
@@ -222,10 +215,6 @@ class MainWindow : public QMainWindow {
   bool AddAddress(const QString& address);
   bool AddNewAddress(const QString& address);
   void getemailfromfile(const platform::FolderItem& item);
-  // Runs an import (dropped or pasted text, dropped files) into elist: each address goes
-  // through AddAddress's steps, in batches; the list and the log catch up before the event
-  // loop runs, and all is in place when this returns.
-  void ImportAddresses(const std::function<void(lists::FileImport&)>& import);
   bool Event_KeyDown(const QString& key);
   void Event_Activate();
   void Event_Deactivate();
@@ -316,7 +305,6 @@ class MainWindow : public QMainWindow {
   T* AddControl(T* control, const QString& name, QRect bounds, int tabPage);
 
   QWidget* m_content = nullptr;
-  app::MessageLog* m_log = nullptr;
   // Controls on the tab panel by 0-based tab; they stand on the content area at their
   // design bounds and are shown while their tab is in front.
   std::array<QList<QWidget*>, 3> m_tabControls;
@@ -326,15 +314,6 @@ class MainWindow : public QMainWindow {
   // Made and wired to its controls last of all (mailing/ui/MainWindowSend.cpp).
   void CreateSendEngine();
   mailing::SendEngine* m_sendEngine = nullptr;
-  // Address lists: made on first use.
-  lists::DuplicateIndex* m_duplicates = nullptr;
-  // The status line's text still to show (ReportAdded, ReportExists) and its timer.
-  enum class PendingStatus { None, Added, Exists };
-  PendingStatus m_pendingStatus = PendingStatus::None;
-  long long m_pendingRows = 0;
-  QByteArray m_pendingAddress;
-  QTimer* m_statusTimer = nullptr;
-  void StartStatusTimer();
 
   // ---- List tools (tools/ui/MainWindowTools.cpp) -----------------------------------------
  public:

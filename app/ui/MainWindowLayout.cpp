@@ -11,9 +11,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QUrl>
-#include <utility>
 
-#include "app/MessageLog.h"
 #include "app/ui/LogView.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/WindowFrame.h"
@@ -71,50 +69,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 }
 
 void MainWindow::SetSlug(const QString& text) {
-  m_pendingStatus = PendingStatus::None;  // this text is newer than any waiting
-  Slug->setText(text);
-  m_log->Report(text);
-}
-
-void MainWindow::ReportAdded(long long rows) {
-  m_log->ReportNumber(rows, app::MessageLog::Ending::Addresses);
-  m_pendingStatus = PendingStatus::Added;
-  m_pendingRows = rows;
-  StartStatusTimer();
-}
-
-void MainWindow::ReportExists(QByteArrayView address) {
-  m_log->ReportAscii(address, app::MessageLog::Ending::AlreadyExists);
-  m_pendingStatus = PendingStatus::Exists;
-  m_pendingAddress.resize(0);
-  m_pendingAddress.append(address);
-  StartStatusTimer();
-}
-
-void MainWindow::StartStatusTimer() {
-  if (!m_statusTimer) {
-    m_statusTimer = new QTimer(this);
-    m_statusTimer->setSingleShot(true);
-    m_statusTimer->setInterval(50);
-    connect(m_statusTimer, &QTimer::timeout, this, &MainWindow::ShowPendingStatus);
-  }
-  if (!m_statusTimer->isActive()) m_statusTimer->start();
-}
-
-void MainWindow::ShowPendingStatus() {
-  switch (std::exchange(m_pendingStatus, PendingStatus::None)) {
-    case PendingStatus::None:
-      return;
-    case PendingStatus::Added:
-      Slug->setText(platform::Str(m_pendingRows) + QStringLiteral(" addresses"));
-      break;
-    case PendingStatus::Exists:
-      Slug->setText(QString::fromLatin1(m_pendingAddress) +
-                    QStringLiteral(" already exists in the database."));
-      break;
-  }
-  // The window too, so a long import shows its progress.
-  update();
+  m_reports.Report(text);
 }
 
 void MainWindow::AcceptFileDrop(const QString& fileTypeName) {

@@ -1,0 +1,268 @@
+// The main window's menu commands and the handlers of its controls' events: each hands the
+// work to the owner it belongs to (the open list, the address intake, the list commands,
+// the send session, the opt-out check) and shows the outcome.
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include "app/AddressIntake.h"
+#include "app/ui/MainWindow.h"
+#include "app/ui/SortIcon.h"
+#include "lists/AddressScanner.h"
+#include "lists/ListCommands.h"
+#include "lists/ui/EditWindow.h"
+#include "lists/ui/MLWindow.h"
+#include "lists/ui/NewAddressWin.h"
+#include "mailing/ui/SendWindow.h"
+#include "platform/Seams.h"
+#include "platform/Text.h"
+#include "platform/ui/Listbox.h"
+#include "tools/ui/HelpWindow.h"
+
+namespace {
+
+constexpr int kAddressesTab = 0;
+constexpr int kQueueTab = 1;
+
+QString CountText(int rows) {
+  return platform::Str(static_cast<long long>(rows)) + QStringLiteral(" addresses");
+}
+
+}  // namespace
+
+// ---- List files ---------------------------------------------------------------------------
+
+void MainWindow::SaveFile() {
+  m_openList.SaveFile();
+}
+
+bool MainWindow::SaveAsFile() {
+  return m_openList.SaveAsFile();
+}
+
+void MainWindow::OpenDatabase(const QString& name) {
+  m_openList.OpenDatabase(name);
+}
+
+void MainWindow::ReadEmails() {
+  m_openList.ReadEmails();
+}
+
+bool MainWindow::_FileSave_Action() {
+  SaveFile();
+  return true;
+}
+
+bool MainWindow::_FileSaveAs_Action() {
+  return SaveAsFile();
+}
+
+void MainWindow::SaveTimer_Action() {
+  SetSlug(QStringLiteral("Automatically saving addresses file."));
+  // Waits for a save, a read or an import that is under way, so there is never a second
+  // writer on the list file.
+  m_openList.AutoSave();
+}
+
+// ---- Adding addresses -----------------------------------------------------------------------
+
+QString MainWindow::findemailold(const QString& text) {
+  return lists::FindEmails(text);
+}
+
+bool MainWindow::AddAddress(const QString& address) {
+  return m_intake.AddAddress(address);
+}
+
+bool MainWindow::AddNewAddress(const QString& address) {
+  return m_intake.AddNewAddress(address);
+}
+
+void MainWindow::getemailfromfile(const platform::FolderItem& item) {
+  m_intake.ImportItem(item);
+}
+
+bool MainWindow::_EditPaste_Action() {
+  const QString text = platform::ClipboardText();
+  // Pasted text is gathered as dropped text is, with the autosave waiting for the end.
+  if (!text.isEmpty()) m_intake.ImportText(text);
+  return true;
+}
+
+bool MainWindow::_AddressesNew_Action() {
+  auto* window = new NewAddressWin(QPointer<MainWindow>(this), this);
+  window->show();
+  window->list = elist;
+  return true;
+}
+
+// ---- The address list's events and commands -------------------------------------------------
+
+void MainWindow::elist_DoubleClick() {
+  const int row = elist->ListIndex();
+  if (row < 0) return;
+  auto* edit = new EditWindow(this);
+  edit->show();
+  edit->Address->setText(elist->Cell(row, 0));
+  edit->emaillist->setText(elist->Cell(row, 1));
+}
+
+bool MainWindow::elist_KeyDown(const QString& key) {
+  QPointer<MainWindow> self(this);
+  const int row = lists::RowStartingWith(elist->Model(), key);
+  if (self && row >= 0) elist->SetListIndex(row);
+  return false;
+}
+
+void MainWindow::elist_Change() {
+  const int selected = elist->SelCount();
+  if (selected > 0)
+    SetSlug(platform::Str(static_cast<long long>(selected)) + QStringLiteral(" addresses selected."));
+}
+
+bool MainWindow::_EditDuplicate_Action() {
+  QPointer<MainWindow> self(this);
+  if (elist->SelCount() == 0) {
+    platform::MsgBox(QStringLiteral("Select a list entry to duplicate."));
+    if (!self) return true;
+  } else if (lists::DuplicateSelected(*elist->Model()) > 0) {
+    if (!self) return true;
+    m_openList.MarkChanged();
+  }
+  if (self) SetSlug(CountText(elist->ListCount()));
+  return true;
+}
+
+bool MainWindow::_EditSelectAll_Action() {
+  switch (TabPanel1->currentIndex()) {
+    case kAddressesTab:
+      elist->Model()->SetAllSelected(true);
+      break;
+    case kQueueTab:
+      CheckList->Model()->SetAllSelected(true);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+bool MainWindow::_EditUnselectAll_Action() {
+  // The address list whatever the tab in front.
+  elist->Model()->SetAllSelected(false);
+  SetSlug(QStringLiteral("0 addresses selected."));
+  return true;
+}
+
+bool MainWindow::_EditSelectUnsent_Action() {
+  lists::SelectUnsent(*elist->Model());
+  return true;
+}
+
+bool MainWindow::_EditCopy_Action() {
+  // With nothing selected the clipboard keeps what it holds.
+  if (const std::optional<QString> addresses = lists::JoinSelectedAddresses(*elist->Model())) {
+    platform::SetClipboardText(*addresses);
+  }
+  return true;
+}
+
+bool MainWindow::_AddressesClearHistory_Action() {
+  if (lists::ClearHistory(*elist->Model())) m_openList.MarkChanged();
+  return true;
+}
+
+bool MainWindow::_AddressesBlackList_Action() {
+  if (lists::ToggleBlackList(*elist->Model())) {
+    m_openList.MarkChanged();
+  } else {
+    platform::MsgBox(QStringLiteral("You must select an email address from the list."));
+  }
+  return true;
+}
+
+// ---- Removal ----------------------------------------------------------------------------------
+
+bool MainWindow::_AddressesRemove_Action() {
+  DeleteItems();
+  return true;
+}
+
+void MainWindow::DeleteItems() {
+  if (TabPanel1->currentIndex() == kAddressesTab) {
+    DeleteEmails();
+  } else {
+    DeleteFromSendQueue();
+  }
+}
+
+void MainWindow::DeleteEmails() {
+  QPointer<MainWindow> self(this);
+  switch (m_openList.RemoveSelectedToTrash()) {
+    case lists::RemoveResult::TrashNotWriteable:
+      platform::MsgBox(lists::OpenList::PermissionMessage());
+      return;
+    case lists::RemoveResult::TrashNotWritten:
+      platform::MsgBox(QStringLiteral(
+          "The addresses could not be written to Trash (is the disk full?), so none was removed."));
+      break;
+    case lists::RemoveResult::NothingSelected:
+      platform::MsgBox(QStringLiteral("Select a list entry to delete."));
+      break;
+    case lists::RemoveResult::Removed:
+      break;
+  }
+  if (self) SetSlug(CountText(elist->ListCount()));
+}
+
+// ---- Mailing Lists menu -----------------------------------------------------------------------
+
+bool MainWindow::_MailingListsNewMailingList_Action() {
+  auto* window = new MLWindow(this);
+  window->show();
+  return true;
+}
+
+bool MainWindow::_MailingListsRemoveMailingList_Action() {
+  QPointer<MainWindow> self(this);
+  m_openList.RunWhenListIdle([self] {
+    if (!self) return;
+    self->m_openList.RemoveOpenList();
+    if (self) self->UpdateLists();
+  });
+  return true;
+}
+
+bool MainWindow::_MailingListsEmptyTash_Action() {
+  m_openList.EmptyTrash();
+  return true;
+}
+
+// ---- Toolbar and help ---------------------------------------------------------------------------
+
+void MainWindow::ToolbarItem1_Open(int index) {
+  ToolbarItem1[index]->setIcon(SortIcon());
+}
+
+void MainWindow::ToolbarItem1_Action(int index) {
+  switch (index) {
+    case 0:
+      mailing::ui::OpenSendWindow(*this);
+      break;
+    case 1:
+      DeleteItems();
+      break;
+    case 2:
+      OpenSortWindow();
+      break;
+    default:
+      break;
+  }
+}
+
+bool MainWindow::_HelpVelmoraHelp_Action() {
+  // The help window needs nothing of this one, and outlives it when the user closes this.
+  (new HelpWindow())->OpenInFront();
+  return true;
+}
