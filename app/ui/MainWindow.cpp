@@ -238,7 +238,50 @@ void MainWindow::_CreateControls0() {
   ShowControlsOfTab(TabPanel1->currentIndex());
   // The keyboard starts in the address list, not on the tabs.
   elist->setFocus();
-  CreateSendEngine();
+
+  // The send session, wired to its controls last of all. The account is read through this
+  // one getter, at every hand-over.
+  using mailing::SendEngine;
+  m_sendEngine = new SendEngine(
+      CheckList->Model(), elist->Model(), TCPSocket1,
+      [this] {
+        const app::Preferences& settings = m_settings.Values();
+        return mailing::SmtpAccount{settings.server, settings.username, settings.password};
+      },
+      this);
+  m_sendEngine->SetRate(Rate->value());
+  m_sendEngine->SetRatePer(RatePer->value());
+  m_sendEngine->SetRandRate(RandRate->isChecked());
+  m_sendEngine->SetSummaryShown(TabPanel1->currentIndex() == 1);
+  m_sendEngine->SetHistoryJournal(
+      [this](const QString& address, const QString& entry) { m_openList.JournalMailing(address, entry); });
+  connect(m_sendEngine, &SendEngine::progressChanged, ProgressBar1, [this](int value, int maximum) {
+    ProgressBar1->setMaximum(maximum);
+    ProgressBar1->setValue(value);
+  });
+  connect(m_sendEngine, &SendEngine::summaryChanged, QueueStatus, &QLabel::setText);
+  connect(m_sendEngine, &SendEngine::periodChanged, SendTimer, qOverload<int>(&QTimer::setInterval));
+  connect(m_sendEngine, &SendEngine::reported, this, &MainWindow::SetSlug);
+  connect(m_sendEngine, &SendEngine::rateShown, Slug, &QLabel::setText);
+  connect(m_sendEngine, &SendEngine::addressesEdited, &m_openList, &lists::OpenList::MarkChanged);
+  connect(TabPanel1, &QTabWidget::currentChanged, m_sendEngine,
+          [this](int tab) { m_sendEngine->SetSummaryShown(tab == 1); });
+  using platform::SMTPSocket;
+  connect(TCPSocket1, &SMTPSocket::MessageSent, this, &MainWindow::TCPSocket1_MessageSent);
+  // A refused message leaves the queue with a log row.
+  connect(TCPSocket1, &SMTPSocket::ServerError, m_sendEngine,
+          [this](const platform::EmailMessagePtr& message, int, const QString& reply) {
+            m_sendEngine->MessageRefused(message, reply);
+          });
+  connect(TCPSocket1, &SMTPSocket::Error, this, &MainWindow::TCPSocket1_Error);
+  connect(TCPSocket1, &SMTPSocket::ConnectionEstablished, this,
+          &MainWindow::TCPSocket1_ConnectionEstablished);
+  connect(TCPSocket1, &SMTPSocket::SendProgress, this, &MainWindow::TCPSocket1_SendProgress);
+  connect(CheckList, &platform::Listbox::Change, this, &MainWindow::CheckList_Change);
+  connect(StopSending, &QPushButton::clicked, this, &MainWindow::StopSending_Action);
+  connect(Rate, &QSlider::valueChanged, this, &MainWindow::Rate_ValueChanged);
+  connect(RatePer, &QSlider::valueChanged, this, &MainWindow::RatePer_ValueChanged);
+  connect(RandRate, &QCheckBox::toggled, this, &MainWindow::RandRate_Action);
 }
 
 void MainWindow::ShowControlsOfTab(int tab) {

@@ -186,10 +186,9 @@ class MainWindow : public QMainWindow {
   void OpenDatabase(const QString& name);
   void UpdateLists();
 
-  // ---- POP3 log-in (mailing/ui/MainWindowPop3.cpp) -------------------------------------
-  // When the settings name a POP3 user, sets POPSocket to port 110 with their server and
-  // account and connects; the events below do the rest, and nothing waits for them.
-  void StartPopLogIn();
+  // ---- POP3 log-in ----------------------------------------------------------------------
+  // Start-up and the preferences window start it when the settings name a POP3 user; these
+  // events do the rest, and nothing waits for them.
   void POPSocket_Disconnected();
   void POPSocket_LoginSuccessful();
   void POPSocket_ConnectionEstablished();
@@ -255,7 +254,7 @@ class MainWindow : public QMainWindow {
   void DeleteEmails();
   // ---- end of the list editing commands ---------------------------------------------------
 
-  // ---- Send queue and engine (mailing/ui/MainWindowSend.cpp) ----------------------------
+  // ---- Send queue and engine ------------------------------------------------------------
   // The send session: the queue's sending, its pace, counters and progress. The send window
   // queues its batch through it.
   mailing::SendEngine* SendSession() const;
@@ -276,9 +275,8 @@ class MainWindow : public QMainWindow {
   // Reads the stored message `name` from the eMail folder for sending; false when it is
   // missing or cannot be opened. `format` is the caller's copy and comes back unchanged.
   bool LoadEmail(const QString& name, QString& from, QString& subject, QString& body, QString format);
-  // TCPSocket1's events; a refused message (ServerError) leaves the queue with a log row.
+  // TCPSocket1's events.
   void TCPSocket1_MessageSent(const platform::EmailMessagePtr& message);
-  void TCPSocket1_ServerError(const platform::EmailMessagePtr& message, int code, const QString& reply);
   void TCPSocket1_Error();
   void TCPSocket1_ConnectionEstablished(const QString& greeting);
   bool TCPSocket1_SendProgress(qint64 bytesSent, qint64 bytesTotal);
@@ -311,8 +309,7 @@ class MainWindow : public QMainWindow {
   QList<app::FileType> m_acceptedFileTypes;
   bool m_acceptsText = false;
   mailing::Pop3Login* m_popLogin = nullptr;
-  // Made and wired to its controls last of all (mailing/ui/MainWindowSend.cpp).
-  void CreateSendEngine();
+  // Made and wired to its controls last of all.
   mailing::SendEngine* m_sendEngine = nullptr;
 
   // ---- List tools (tools/ui/MainWindowTools.cpp) -----------------------------------------

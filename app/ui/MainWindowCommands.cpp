@@ -2,8 +2,10 @@
 // work to the owner it belongs to (the open list, the address intake, the list commands,
 // the send session, the opt-out check) and shows the outcome.
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSlider>
 #include <QTabWidget>
 
 #include "app/AddressIntake.h"
@@ -14,6 +16,9 @@
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/NewAddressWin.h"
+#include "mailing/MessageFile.h"
+#include "mailing/Pop3Login.h"
+#include "mailing/SendEngine.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
@@ -265,4 +270,99 @@ bool MainWindow::_HelpVelmoraHelp_Action() {
   // The help window needs nothing of this one, and outlives it when the user closes this.
   (new HelpWindow())->OpenInFront();
   return true;
+}
+
+// ---- Send queue and engine ----------------------------------------------------------------------
+// The engine goes first when the window is deleted: a control that reports while it is
+// deleted finds none.
+
+mailing::SendEngine* MainWindow::SendSession() const {
+  return m_sendEngine;
+}
+
+std::optional<platform::Date> MainWindow::starttime() const {
+  return m_sendEngine ? m_sendEngine->StartTime() : std::nullopt;
+}
+
+qint32 MainWindow::mailssent() const {
+  return m_sendEngine ? m_sendEngine->MailsSent() : 0;
+}
+
+void MainWindow::SendTimer_Action() {
+  if (m_sendEngine) m_sendEngine->Tick();
+}
+
+void MainWindow::SetSendTimer() {
+  if (m_sendEngine) m_sendEngine->SetSendTimer();
+}
+
+void MainWindow::Rate_ValueChanged() {
+  if (!m_sendEngine) return;
+  m_sendEngine->SetRate(Rate->value());
+  m_sendEngine->ShowRate();
+}
+
+void MainWindow::RatePer_ValueChanged() {
+  if (!m_sendEngine) return;
+  m_sendEngine->SetRatePer(RatePer->value());
+  m_sendEngine->ShowRate();
+  m_sendEngine->SetSendTimer();
+}
+
+void MainWindow::RandRate_Action() {
+  if (!m_sendEngine) return;
+  m_sendEngine->SetRandRate(RandRate->isChecked());
+  m_sendEngine->ShowRate();
+}
+
+void MainWindow::CheckList_Change() {
+  if (m_sendEngine) m_sendEngine->QueueSelectionChanged();
+}
+
+void MainWindow::StopSending_Action() {
+  if (m_sendEngine) m_sendEngine->StopSending();
+}
+
+void MainWindow::DeleteFromSendQueue() {
+  if (m_sendEngine) m_sendEngine->DeleteFromSendQueue();
+}
+
+bool MainWindow::LoadEmail(const QString& name, QString& from, QString& subject, QString& body,
+                           QString format) {
+  format.clear();
+  return mailing::LoadEmail(mailing::MessageFolder(), name, from, subject, body);
+}
+
+void MainWindow::TCPSocket1_MessageSent(const platform::EmailMessagePtr& message) {
+  if (m_sendEngine) m_sendEngine->MessageSent(message);
+}
+
+void MainWindow::TCPSocket1_Error() {
+  if (m_sendEngine) m_sendEngine->ConnectionFailed();
+}
+
+void MainWindow::TCPSocket1_ConnectionEstablished(const QString& greeting) {
+  if (m_sendEngine) m_sendEngine->ConnectionEstablished(greeting);
+}
+
+bool MainWindow::TCPSocket1_SendProgress(qint64, qint64) {
+  return false;
+}
+
+// ---- POP3 log-in ------------------------------------------------------------------------------
+
+void MainWindow::POPSocket_Disconnected() {
+  m_popLogin->POPSocket_Disconnected();
+}
+
+void MainWindow::POPSocket_LoginSuccessful() {
+  m_popLogin->POPSocket_LoginSuccessful();
+}
+
+void MainWindow::POPSocket_ConnectionEstablished() {
+  m_popLogin->POPSocket_ConnectionEstablished();
+}
+
+void MainWindow::POPSocket_MessageCount(int count) {
+  m_popLogin->POPSocket_MessageCount(count);
 }

@@ -6,6 +6,7 @@
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Menu.h"
+#include "mailing/Pop3Login.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/Seams.h"
@@ -78,7 +79,8 @@ bool MainWindow::_FilePreferences_Action() {
       SetSlug(QStringLiteral("Could not save the preferences in ") + m_settings.File().AbsolutePath() +
               QStringLiteral("; they hold until Velmora quits."));
     }
-    StartPopLogIn();
+    const app::Preferences& account = m_settings.Values();
+    m_popLogin->Start(account.popserver, account.popusername, account.poppassword);
   });
   window->show();
   window->SetSettings(m_settings.Values());

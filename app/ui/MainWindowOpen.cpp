@@ -6,6 +6,7 @@
 #include "app/ui/MainWindow.h"
 #include "lists/DatabaseFolder.h"
 #include "lists/ui/SideBarWindow.h"
+#include "mailing/Pop3Login.h"
 #include "platform/Seams.h"
 #include "tools/ui/AboutWindow.h"
 
@@ -115,7 +116,8 @@ void MainWindow::Event_Open() {
   if (!self) return;
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
-  StartPopLogIn();
+  const app::Preferences& account = m_settings.Values();
+  m_popLogin->Start(account.popserver, account.popusername, account.poppassword);
 
   // 9.
   m_openList.MarkClean();
