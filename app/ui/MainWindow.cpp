@@ -27,12 +27,15 @@
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
 #include "platform/Seams.h"
+#include "platform/TCPSocket.h"
 #include "platform/Text.h"
 #include "platform/ui/AccessibleWindows.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
 #include "platform/ui/WindowFont.h"
+#include "tools/OptOutCheck.h"
+#include "tools/ui/MessageWindow.h"
 
 namespace {
 
@@ -160,6 +163,24 @@ void MainWindow::_CreateControls0() {
   };
   addToolbarItem(0, QStringLiteral("Send"));
   addToolbarItem(1, QStringLiteral("Delete"));
+
+  oosocket = new platform::TCPSocket(this);
+  oosocket->setObjectName(QStringLiteral("oosocket"));
+  connect(oosocket, &platform::TCPSocket::Connected, this, &MainWindow::oosocket_Connected);
+  connect(oosocket, &platform::TCPSocket::DataAvailable, this, &MainWindow::oosocket_DataAvailable);
+  connect(oosocket, &platform::TCPSocket::Error, this, &MainWindow::oosocket_Error);
+  tools::OptOutCheck::Hooks optOut;
+  optOut.report = [this](const QString& text) { SetSlug(text); };
+  optOut.status = [this] { return Slug->text(); };
+  optOut.list = [this] { return QPointer<platform::ListModel>(elist->Model()); };
+  optOut.openResults = [this] {
+    auto* window = new MessageWindow(this);
+    window->OpenInFront();
+    window->setWindowTitle(QStringLiteral("Opt-Out Addresses"));
+    return QPointer<platform::ListModel>(window->MessageList->Model());
+  };
+  optOut.markChanged = [this] { m_openList.MarkChanged(); };
+  m_optOutCheck = new tools::OptOutCheck(oosocket, std::move(optOut), this);
 
   CheckList =
       AddControl(new platform::Listbox(4, m_content), QStringLiteral("CheckList"), {5, 35, 464, 178}, 2);

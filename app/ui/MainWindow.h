@@ -131,7 +131,7 @@ class MainWindow : public QMainWindow {
   QTimer* SaveTimer = nullptr;
   platform::SMTPSocket* TCPSocket1 = nullptr;  // the SMTP client of the send engine
   std::array<QAction*, 3> ToolbarItem1{};      // 0 "Send", 1 "Delete", 2 "Sort"
-  // oosocket, the opt-out check's socket, is among the list tools' members below.
+  platform::TCPSocket* oosocket = nullptr;     // the socket of the opt-out check
   platform::Listbox* CheckList = nullptr;
   QPushButton* StopSending = nullptr;
   QTimer* SendTimer = nullptr;
@@ -312,11 +312,10 @@ class MainWindow : public QMainWindow {
   // Made and wired to its controls last of all.
   mailing::SendEngine* m_sendEngine = nullptr;
 
-  // ---- List tools (tools/ui/MainWindowTools.cpp) -----------------------------------------
+  // ---- List tools -------------------------------------------------------------------------
  public:
-  // The opt-out check's socket; made by the first check.
-  platform::TCPSocket* oosocket = nullptr;
-  // How long a connected check waits for the service's next byte before it reads what came.
+  // How long a connected opt-out check waits for the service's next byte before it reads
+  // what came.
   int optOutIdleMs = 30000;
 
   // Edit > Find and Find Next: the search window, and the search for SearchField from the
@@ -324,8 +323,6 @@ class MainWindow : public QMainWindow {
   bool _EditFind_Action();
   bool _EditFindNext_Action();
   void FindString();
-  // The toolbar's Sort.
-  void OpenSortWindow();
   // Addresses > Bulk Remove...: an address-list window to collect the addresses in.
   bool _AddressesBulkRemove_Action();
   // Addresses > Check OptOut List: sends the selected addresses to the opt-out service and
@@ -339,7 +336,7 @@ class MainWindow : public QMainWindow {
   qint32 ConvertHex2Dec(const QString& text);
 
  private:
-  // The check that oosocket's events go to; made with oosocket.
+  // The check that oosocket's events go to.
   tools::OptOutCheck* m_optOutCheck = nullptr;
   // ---- end of the list tools' members -------------------------------------------------------
 };

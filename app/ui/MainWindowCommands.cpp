@@ -23,7 +23,14 @@
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/Listbox.h"
+#include "tools/AddressMatch.h"
+#include "tools/Find.h"
+#include "tools/OptOut.h"
+#include "tools/OptOutCheck.h"
 #include "tools/ui/HelpWindow.h"
+#include "tools/ui/MessageWindow.h"
+#include "tools/ui/SearchWindow.h"
+#include "tools/ui/SortWindow.h"
 
 namespace {
 
@@ -32,6 +39,16 @@ constexpr int kQueueTab = 1;
 
 QString CountText(int rows) {
   return platform::Str(static_cast<long long>(rows)) + QStringLiteral(" addresses");
+}
+
+// Find and Find Next: the row found selected and said, or the text not found.
+void ShowFound(MainWindow& window, const QString& text, int row) {
+  if (row < 0) {
+    window.SetSlug(tools::NotFoundText(text));
+    return;
+  }
+  window.elist->SetListIndex(row);
+  window.SetSlug(tools::FoundText(text, row));
 }
 
 }  // namespace
@@ -258,9 +275,13 @@ void MainWindow::ToolbarItem1_Action(int index) {
     case 1:
       DeleteItems();
       break;
-    case 2:
-      OpenSortWindow();
+    case 2: {
+      auto* window = new SortWindow(this);
+      window->show();
+      window->raise();
+      window->activateWindow();
       break;
+    }
     default:
       break;
   }
@@ -365,4 +386,78 @@ void MainWindow::POPSocket_ConnectionEstablished() {
 
 void MainWindow::POPSocket_MessageCount(int count) {
   m_popLogin->POPSocket_MessageCount(count);
+}
+
+// ---- Find and Find Next -----------------------------------------------------------------------
+
+bool MainWindow::_EditFind_Action() {
+  auto* window = new SearchWindow(this);
+  window->show();
+  window->Address->setText(SearchField);
+  if (!SearchField.isEmpty()) window->Address->setSelection(0, static_cast<int>(SearchField.size()));
+  return true;
+}
+
+void MainWindow::FindString() {
+  QPointer<MainWindow> self(this);
+  const QString text = SearchField;
+  QPointer<platform::ListModel> list = elist->Model();
+  const int row = tools::FindRow(list, text, 0, [list] { return list ? list->ListCount() - 1 : -1; });
+  if (self) ShowFound(*this, text, row);
+}
+
+bool MainWindow::_EditFindNext_Action() {
+  QPointer<MainWindow> self(this);
+  const QString text = SearchField;
+  const int row = tools::FindNextRow(elist->Model(), text);
+  if (self) ShowFound(*this, text, row);
+  return true;
+}
+
+// ---- Bulk removal and the opt-out check ---------------------------------------------------------
+
+bool MainWindow::_AddressesBulkRemove_Action() {
+  QPointer<MainWindow> self(this);
+  platform::MsgBox(
+      QStringLiteral("Drag and drop the email addresses to remove into this window or use the 'Add Address' "
+                     "button.  Then click 'Remove all from Main List'."));
+  // The box may have run the event loop long enough for this window to go.
+  if (!self) return false;
+  auto* window = new MessageWindow(self);
+  window->OpenInFront();
+  window->setWindowTitle(QStringLiteral("Bulk Remove..."));
+  return false;
+}
+
+bool MainWindow::_AddressesCheckOptOut_Action() {
+  SetSlug(QStringLiteral("Connecting to Opt-Out Database..."));
+  checkaddresses = tools::OptOutCheck::SelectedAddresses(*elist->Model());
+  const std::optional<platform::ServerAddress> service = tools::optout::Service();
+  if (!service) {
+    SetSlug(QStringLiteral("VELMORA_OPTOUT_SERVICE names no host (host or host:port); nothing was checked."));
+    return false;
+  }
+  m_optOutCheck->idleWait = std::chrono::milliseconds(optOutIdleMs);
+  m_optOutCheck->Start(*service, checkaddresses);
+  return false;
+}
+
+void MainWindow::oosocket_Connected() {
+  m_optOutCheck->Connected();
+}
+
+void MainWindow::oosocket_DataAvailable() {
+  m_optOutCheck->DataAvailable();
+}
+
+void MainWindow::oosocket_Error() {
+  m_optOutCheck->Error();
+}
+
+void MainWindow::SetAddressStatus(const QString& address, const QString& status) {
+  if (tools::SetStatusOfRows(*elist->Model(), {address}, status) > 0) m_openList.MarkChanged();
+}
+
+qint32 MainWindow::ConvertHex2Dec(const QString& text) {
+  return tools::optout::ConvertHex2Dec(text);
 }
