@@ -1,20 +1,30 @@
+// The main window: its controls and their layout, the start-up road, the window's own events
+// and its menu wiring. The commands and the controls' handlers: MainWindowCommands.cpp.
 #include "app/ui/MainWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QSlider>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <map>
 
 #include "app/AddressIntake.h"
+#include "app/CommandRouter.h"
+#include "app/MenuTable.h"
+#include "app/StartFiles.h"
+#include "app/ui/App.h"
 #include "app/ui/LogView.h"
 #include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
@@ -35,6 +45,7 @@
 #include "platform/ui/Listbox.h"
 #include "platform/ui/WindowFont.h"
 #include "tools/OptOutCheck.h"
+#include "tools/ui/AboutWindow.h"
 #include "tools/ui/MessageWindow.h"
 
 namespace {
@@ -47,6 +58,32 @@ constexpr int kLastTab = 2;
 QPointer<MainWindow>& TheInstance() {
   static QPointer<MainWindow> instance;
   return instance;
+}
+
+SideBarWindow* CreateSideBar(MainWindow& window) {
+  QPointer<MainWindow> main(&window);
+  SideBarWindow::Host host;
+  host.database = [main] { return main ? main->database : platform::FolderItem(); };
+  host.lastopen = [main] { return main ? main->lastopen : QString(); };
+  host.openDatabase = [main](const QString& name, const std::function<void(bool)>& done) {
+    if (main) main->OpenList().OpenDatabase(name, done);
+  };
+  host.activationChanged = [main] {
+    if (main) main->ActivationChanged();
+  };
+  auto* bar = new SideBarWindow(host, &window);
+  bar->show();
+  // F6 moves the keyboard between the window and its side bar, as between the panes of
+  // a window (the shortcut serves the side bar too).
+  auto* otherPane = new QShortcut(QKeySequence(Qt::Key_F6), &window);
+  QObject::connect(otherPane, &QShortcut::activated, bar, [bar] {
+    if (bar->isActiveWindow()) {
+      bar->ReturnKeyboard();
+    } else {
+      bar->TakeKeyboard();
+    }
+  });
+  return bar;
 }
 
 }  // namespace
@@ -320,6 +357,103 @@ void MainWindow::ShowControlsOfTab(int tab) {
     m_tabControls[tab].front()->setFocus(Qt::OtherFocusReason);
 }
 
+// ---- Size and layout ------------------------------------------------------------------------
+
+int MainWindow::Width() const {
+  return m_content->width();
+}
+int MainWindow::Height() const {
+  return m_content->height();
+}
+
+void MainWindow::SetSize(int width, int height) {
+  SizeContentArea(*this, {width, height});
+}
+
+void MainWindow::ResizeControls() {
+  const int W = Width();
+  const int H = Height();
+  TabPanel1->resize(W - 10, H - 30);
+  elist->resize(W - 10, H - 60);
+  CheckList->resize(W - 10, H - 110);
+  const int C = CheckList->y() + CheckList->height();
+  StopSending->move(StopSending->x(), C + 5);
+  ProgressBar1->move(ProgressBar1->x(), C + 9);
+  QueueStatus->move(QueueStatus->x(), C + 7);
+  Rate->move(Rate->x(), C + 30);
+  RatePer->move(RatePer->x(), C + 30);
+  RandRate->move(RandRate->x(), C + 25);
+  UserMessages->resize(W - 10, H - 60);
+  Slug->move(Slug->x(), H - 20);
+  if (SideBar) {
+    const QRect frame = geometry();
+    SideBar->setGeometry(frame.x() + W + 1, frame.y(), 170, H);
+  }
+}
+
+void MainWindow::Event_Moved() {
+  ResizeControls();
+}
+void MainWindow::Event_Resizing() {
+  ResizeControls();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_content && event->type() == QEvent::Resize && TabPanel1) Event_Resizing();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::moveEvent(QMoveEvent* event) {
+  QMainWindow::moveEvent(event);
+  if (TabPanel1) Event_Moved();
+}
+
+// ---- Start-up --------------------------------------------------------------------------------
+
+void MainWindow::Event_Open() {
+  // Reading the last list and filling the side bar yield: the window may be closed and
+  // gone when they return.
+  QPointer<MainWindow> self(this);
+
+  // 1. The side bar beside the window.
+  SideBar = CreateSideBar(*this);
+
+  // 2 to 6. The Database folder, the settings and the name of the list opened last.
+  const app::StartFiles files =
+      app::ReadStartFiles(m_openList, m_settings, [this](const QString& text) { SetSlug(text); });
+  if (files.refusal) {
+    platform::MsgBox(*files.refusal);
+    App::QuitRefusedStart();
+    return;
+  }
+  if (files.lastList) {
+    OpenDatabase(*files.lastList);
+    if (!self) return;
+  }
+
+  // 7. Toolbar images and the side bar's lists.
+  UpdateLists();
+  if (!self) return;
+
+  // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
+  const app::Preferences& account = m_settings.Values();
+  m_popLogin->Start(account.popserver, account.popusername, account.poppassword);
+
+  // 9.
+  m_openList.MarkClean();
+
+  // 10. Dropped files of every type, and dropped text.
+  AcceptFileDrop(QStringLiteral("ANY"));
+  AcceptTextDrop();
+
+  // 11.
+  SetSize(475, 370);
+  ResizeControls();
+
+  // 12. The about window in front; its Continue brings the main window forward.
+  (new AboutWindow())->OpenInFront();
+}
+
 void MainWindow::UpdateLists() {
   // The desktop's own mail and delete pictures where its icon theme has them.
   ToolbarItem1[0]->setIcon(
@@ -401,6 +535,33 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   QMainWindow::closeEvent(event);
 }
 
+// ---- Drops ------------------------------------------------------------------------------------
+
+void MainWindow::AcceptFileDrop(const QString& fileTypeName) {
+  m_drops.AcceptFileType(fileTypeName);
+  setAcceptDrops(true);
+}
+
+void MainWindow::AcceptTextDrop() {
+  m_drops.AcceptText();
+  setAcceptDrops(true);
+}
+
+bool MainWindow::AcceptsDrop(const QMimeData& data) const {
+  return m_drops.Accepts(data);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (AcceptsDrop(*event->mimeData())) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  if (!AcceptsDrop(*event->mimeData())) return;
+  event->acceptProposedAction();
+  platform::DragItem items(*event->mimeData());
+  Event_DropObject(items);
+}
+
 void MainWindow::Event_DropObject(platform::DragItem& obj) {
   QPointer<MainWindow> self(this);
   lists::OpenList::ImportScope importing(&m_openList);
@@ -418,4 +579,65 @@ void MainWindow::Event_DropObject(platform::DragItem& obj) {
     platform::YieldToEventLoop();
     if (!self) return;
   } while (obj.NextItem());
+}
+
+// ---- Status line and message log ---------------------------------------------------------------
+
+void MainWindow::SetSlug(const QString& text) {
+  m_reports.Report(text);
+}
+
+// ---- Menus -----------------------------------------------------------------------------------
+
+QAction* MainWindow::MenuItem(const QString& name) const {
+  // The window's menu bar holds the application's shared items (Layout fills it from Menu).
+  return Menu::Instance().Lookup(name);
+}
+
+void MainWindow::AddMenuHandlers() {
+  // The main window's handlers, registered in the table's order.
+  using Handler = bool (MainWindow::*)();
+  static const std::map<QString, Handler> handlers = {
+      {QStringLiteral("FileSave"), &MainWindow::_FileSave_Action},
+      {QStringLiteral("FileSaveAs"), &MainWindow::_FileSaveAs_Action},
+      {QStringLiteral("AppleAboutVelmora"), &MainWindow::_AppleAboutVelmora_Action},
+      {QStringLiteral("FilePreferences"), &MainWindow::_FilePreferences_Action},
+      {QStringLiteral("AddressesSendeMail"), &MainWindow::_AddressesSendeMail_Action},
+      {QStringLiteral("EditPaste"), &MainWindow::_EditPaste_Action},
+      {QStringLiteral("EditDuplicate"), &MainWindow::_EditDuplicate_Action},
+      {QStringLiteral("MailingListsNewMailingList"), &MainWindow::_MailingListsNewMailingList_Action},
+      {QStringLiteral("MailingListsRemoveMailingList"), &MainWindow::_MailingListsRemoveMailingList_Action},
+      {QStringLiteral("HelpVelmoraHelp"), &MainWindow::_HelpVelmoraHelp_Action},
+      {QStringLiteral("AddressesNew"), &MainWindow::_AddressesNew_Action},
+      {QStringLiteral("AddressesRemove"), &MainWindow::_AddressesRemove_Action},
+      {QStringLiteral("AddressesBlackList"), &MainWindow::_AddressesBlackList_Action},
+      {QStringLiteral("AddressesClearHistory"), &MainWindow::_AddressesClearHistory_Action},
+      {QStringLiteral("MailingListsEmptyTash"), &MainWindow::_MailingListsEmptyTash_Action},
+      {QStringLiteral("EditSelectAll"), &MainWindow::_EditSelectAll_Action},
+      {QStringLiteral("EditCopy"), &MainWindow::_EditCopy_Action},
+      {QStringLiteral("EditUnselectAll"), &MainWindow::_EditUnselectAll_Action},
+      {QStringLiteral("EditSelectUnsent"), &MainWindow::_EditSelectUnsent_Action},
+      {QStringLiteral("EditFind"), &MainWindow::_EditFind_Action},
+      {QStringLiteral("EditFindNext"), &MainWindow::_EditFindNext_Action},
+      {QStringLiteral("AddressesBulkRemove"), &MainWindow::_AddressesBulkRemove_Action},
+      {QStringLiteral("AddressesCheckOptOut"), &MainWindow::_AddressesCheckOptOut_Action},
+  };
+  auto& router = app::CommandRouter::Instance();
+  for (const QString& name : app::MainWindowMenuHandlerOrder()) {
+    auto it = handlers.find(name);
+    if (it == handlers.end()) continue;
+    const Handler handler = it->second;
+    router.AddMenuHandler(this, name, [this, handler] { return (this->*handler)(); });
+  }
+  router.SetEnableMenuItems(this, [this] { Event_EnableMenuItems(); });
+  // The main window keeps the menu bar's own enabling: every command but Undo is enabled
+  // there, Close too, though it does nothing while this window is in front.
+  router.KeepUnhandledItemsEnabled(this);
+}
+
+void MainWindow::Event_EnableMenuItems() {
+  // Without any condition: each handler itself tests the selection, tab or clipboard.
+  for (const QString& name : app::MainWindowEnabledItems()) {
+    if (QAction* item = MenuItem(name)) item->setEnabled(true);
+  }
 }

@@ -19,6 +19,7 @@
 #include "mailing/MessageFile.h"
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
+#include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
@@ -27,6 +28,7 @@
 #include "tools/Find.h"
 #include "tools/OptOut.h"
 #include "tools/OptOutCheck.h"
+#include "tools/ui/AboutWindow.h"
 #include "tools/ui/HelpWindow.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
@@ -460,4 +462,36 @@ void MainWindow::SetAddressStatus(const QString& address, const QString& status)
 
 qint32 MainWindow::ConvertHex2Dec(const QString& text) {
   return tools::optout::ConvertHex2Dec(text);
+}
+
+// ---- Windows of their own ----------------------------------------------------------------------
+
+bool MainWindow::_AppleAboutVelmora_Action() {
+  (new AboutWindow())->OpenInFront();
+  return true;
+}
+
+bool MainWindow::_FilePreferences_Action() {
+  auto* window = new PreferencesWindow(m_settings, this);
+  connect(window, &PreferencesWindow::Confirmed, this, [this](bool saved) {
+    // The settings hold for this session even when they cannot be kept for the next.
+    if (!saved) {
+      SetSlug(QStringLiteral("Could not save the preferences in ") + m_settings.File().AbsolutePath() +
+              QStringLiteral("; they hold until Velmora quits."));
+    }
+    const app::Preferences& account = m_settings.Values();
+    m_popLogin->Start(account.popserver, account.popusername, account.poppassword);
+  });
+  window->show();
+  window->SetSettings(m_settings.Values());
+  return true;
+}
+
+bool MainWindow::_AddressesSendeMail_Action() {
+  if (elist->SelCount() > 0) {
+    mailing::ui::OpenSendWindow(*this);
+  } else {
+    platform::MsgBox(QStringLiteral("Please select a destination address..."));
+  }
+  return true;
 }
