@@ -26,10 +26,10 @@
 #include <thread>
 
 #include "BenchSupport.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Listbox.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"

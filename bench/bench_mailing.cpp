@@ -17,12 +17,12 @@
 #include <utility>
 
 #include "BenchSupport.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "mailing/MessageFile.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Listbox.h"
 #include "tests/support/ConvertHTMLTagsOracle.h"
 

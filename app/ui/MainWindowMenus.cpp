@@ -5,11 +5,11 @@
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/Menu.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
 #include "tools/ui/AboutWindow.h"
 
 QAction* MainWindow::MenuItem(const QString& name) const {

@@ -1,11 +1,11 @@
 // The main window's open handler: the program's own start-up road.
 #include <optional>
 
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
 #include "lists/DatabaseFolder.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace {

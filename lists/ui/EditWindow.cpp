@@ -7,8 +7,8 @@
 
 #include "app/ui/MainWindow.h"
 #include "lists/ListFileFormat.h"
-#include "lists/ui/DialogSupport.h"
 #include "platform/Seams.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
 EditWindow::EditWindow(QPointer<MainWindow> main)
@@ -18,15 +18,15 @@ EditWindow::EditWindow(QPointer<MainWindow> main)
   setWindowTitle(QStringLiteral("Edit an eMail Address..."));
   resize(321, 139);
 
-  Address = lists::ui::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
-  emaillist = lists::ui::Place(new QLabel(this), QStringLiteral("emaillist"), {6, 31, 308, 70});
+  Address = platform::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
+  emaillist = platform::Place(new QLabel(this), QStringLiteral("emaillist"), {6, 31, 308, 70});
   emaillist->setWordWrap(true);
   emaillist->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PushButton1 = lists::ui::Place(new QPushButton(QStringLiteral("Update"), this),
-                                 QStringLiteral("PushButton1"), {166, 113, 69, 20});
+  PushButton1 = platform::Place(new QPushButton(QStringLiteral("Update"), this),
+                                QStringLiteral("PushButton1"), {166, 113, 69, 20});
   PushButton1->setDefault(true);
-  PushButton2 = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this),
-                                 QStringLiteral("PushButton2"), {85, 113, 69, 20});
+  PushButton2 = platform::Place(new QPushButton(QStringLiteral("Cancel"), this),
+                                QStringLiteral("PushButton2"), {85, 113, 69, 20});
   PushButton2->setShortcut(Qt::Key_Escape);  // the cancel button
   connect(PushButton1, &QPushButton::clicked, this, &EditWindow::PushButton1_Action);
   connect(Address, &QLineEdit::returnPressed, this, &EditWindow::PushButton1_Action);

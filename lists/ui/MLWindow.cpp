@@ -7,9 +7,9 @@
 #include "app/ui/MainWindow.h"
 #include "lists/MailingLists.h"
 #include "lists/OpenList.h"
-#include "lists/ui/DialogSupport.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
+#include "platform/ui/DialogSupport.h"
 
 MLWindow::MLWindow(QPointer<MainWindow> main) : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
   Layout();
@@ -30,15 +30,15 @@ void MLWindow::CreateControls() {
 }
 
 void MLWindow::_CreateControls0() {
-  StaticText1 = lists::ui::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
-                                 QStringLiteral("StaticText1"), {8, 7, 284, 20});
-  EditField1 = lists::ui::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
-  lists::ui::LabelField(StaticText1, EditField1);
-  OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
+  StaticText1 = platform::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
+                                QStringLiteral("StaticText1"), {8, 7, 284, 20});
+  EditField1 = platform::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
+  platform::LabelField(StaticText1, EditField1);
+  OK = platform::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
   OK->setDefault(true);
   OK->setAutoDefault(true);
-  Cancel = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
-                            {47, 61, 69, 20});
+  Cancel = platform::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
+                           {47, 61, 69, 20});
   Cancel->setAutoDefault(false);
   connect(OK, &QPushButton::clicked, this, &MLWindow::OK_Action);
   connect(EditField1, &QLineEdit::returnPressed, this, &MLWindow::OK_Action);
@@ -48,7 +48,7 @@ void MLWindow::_CreateControls0() {
 void MLWindow::OK_Action() {
   // Looking for a free name and opening the new list both yield: an OK pressed again
   // meanwhile (Return twice) would otherwise make a second list.
-  lists::ui::AcceptOnce(this, m_accepting, &MLWindow::Accept);
+  platform::AcceptOnce(this, m_accepting, &MLWindow::Accept);
 }
 
 void MLWindow::Accept() {

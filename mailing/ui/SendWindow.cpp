@@ -12,7 +12,6 @@
 
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
-#include "lists/ui/DialogSupport.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
 #include "mailing/SendEngine.h"
@@ -20,12 +19,13 @@
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
 
 namespace {
 
-using lists::ui::Place;
+using platform::Place;
 
 const QString kWarning = QStringLiteral(
     "Warning: The SMTP server in the preferences panel has not been configured.  Pressing the OK button will "
@@ -96,10 +96,10 @@ void SendWindow::_CreateControls0() {
   HTMLcoded =
       Place(new QCheckBox(QStringLiteral("HTML"), this), QStringLiteral("HTMLcoded"), {7, 275, 60, 20});
 
-  lists::ui::LabelField(StaticText1, Name);
-  lists::ui::LabelField(StaticText4, From);
-  lists::ui::LabelField(StaticText2, Subject);
-  lists::ui::LabelField(StaticText3, Body);
+  platform::LabelField(StaticText1, Name);
+  platform::LabelField(StaticText4, From);
+  platform::LabelField(StaticText2, Subject);
+  platform::LabelField(StaticText3, Body);
 
   for (QLineEdit* field : {Name, From, Subject}) {
     field->installEventFilter(this);
@@ -249,7 +249,7 @@ void SendWindow::emails_Change() {
 // ---- Buttons ---------------------------------------------------------------------------------
 
 void SendWindow::PushButton1_Action() {
-  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
 }
 
 void SendWindow::PushButton2_Action() {
@@ -257,7 +257,7 @@ void SendWindow::PushButton2_Action() {
 }
 
 void SendWindow::PushButton3_Action() {
-  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
 }
 
 void SendWindow::SendAndClose() {

@@ -7,9 +7,9 @@
 
 #include "MainWindowFixture.h"
 #include "app/MenuTable.h"
-#include "app/ui/Menu.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
 #include "tools/ui/HelpWindow.h"
 #include "tools/ui/MessageWindow.h"
 

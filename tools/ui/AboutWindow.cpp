@@ -10,12 +10,12 @@
 #include <QPushButton>
 
 #include "app/CommandRouter.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/Menu.h"
-#include "app/ui/WindowFrame.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/WindowFont.h"
+#include "platform/ui/WindowFrame.h"
 #include "tools/ui/LinkLabel.h"
 
 namespace {

@@ -11,20 +11,20 @@
 
 #include "app/CommandRouter.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/Menu.h"
-#include "app/ui/WindowFrame.h"
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
 #include "lists/ListCommands.h"
-#include "lists/ui/DialogSupport.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/WindowFrame.h"
 #include "tools/AddressMatch.h"
 
 namespace {
@@ -48,7 +48,7 @@ MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
   content->setMaximumSize(32000, 32000);
   SizeContentArea(*this, {466, 361});
 
-  using lists::ui::Place;
+  using platform::Place;
   MessageList = Place(new platform::Listbox(1, content), QStringLiteral("MessageList"), {5, 5, 456, 292});
   MessageList->Model()->SetHasHeading(false);
   MessageList->SetMultipleSelection(true);

@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "app/ui/MainWindow.h"
-#include "lists/ui/DialogSupport.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 #include "tools/AddressPattern.h"
 #include "tools/ui/MessageWindow.h"
@@ -17,7 +17,7 @@ SearchWindow::SearchWindow(QPointer<MainWindow> main, QWidget* parent)
   setWindowTitle(QStringLiteral("Search for an eMail Address..."));
   resize(321, 99);
 
-  using lists::ui::Place;
+  using platform::Place;
   Address = Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
   PushButton2 =
       Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("PushButton2"), {50, 35, 59, 20});
@@ -40,11 +40,11 @@ SearchWindow::SearchWindow(QPointer<MainWindow> main, QWidget* parent)
 }
 
 void SearchWindow::Find_Action() {
-  lists::ui::AcceptOnce(this, m_searching, &SearchWindow::RunFind);
+  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFind);
 }
 
 void SearchWindow::FindAll_Action() {
-  lists::ui::AcceptOnce(this, m_searching, &SearchWindow::RunFindAll);
+  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFindAll);
 }
 
 void SearchWindow::PushButton2_Action() {

@@ -7,17 +7,17 @@
 #include <new>
 
 #include "app/ui/MainWindow.h"
-#include "lists/ui/DialogSupport.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
 namespace {
 
 QRadioButton* AddRadio(QGroupBox* box, const QString& caption, const QString& name, QRect bounds, bool on) {
   // Bounds are given in the window; the button stands in its group box.
-  auto* button = lists::ui::Place(new QRadioButton(caption, box), name, bounds.translated(-box->pos()));
+  auto* button = platform::Place(new QRadioButton(caption, box), name, bounds.translated(-box->pos()));
   button->setChecked(on);
   return button;
 }
@@ -31,7 +31,7 @@ SortWindow::SortWindow(QPointer<MainWindow> main, QWidget* parent)
   setWindowTitle(QStringLiteral("Velmora Sort..."));
   resize(378, 183);
 
-  using lists::ui::Place;
+  using platform::Place;
   StaticText1 = Place(new QLabel(QStringLiteral("Example email address: jane@m.example.com"), this),
                       QStringLiteral("StaticText1"), {6, 5, 262, 20});
   GroupBox1 =
