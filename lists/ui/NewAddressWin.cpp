@@ -4,15 +4,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/ui/MainWindow.h"
 #include "lists/AddressScanner.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
-NewAddressWin::NewAddressWin(QPointer<MainWindow> main, QWidget* opener)
-    : QWidget(opener, Qt::Dialog), m_main(std::move(main)) {
+NewAddressWin::NewAddressWin(platform::Listbox* mainList, std::function<void(const QString&)> addToMain,
+                             QWidget* opener)
+    : QWidget(opener, Qt::Dialog), m_mainList(mainList), m_addToMain(std::move(addToMain)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("NewAddressWin"));
   setWindowTitle(QStringLiteral("Add New eMail Address..."));
@@ -58,8 +58,8 @@ void NewAddressWin::Accept() {
     for (const QString& address : addresses) {
       // The target may be gone (its window closed) after a yield.
       if (!list) break;
-      if (m_main && list == m_main->elist) {
-        m_main->AddAddress(address);
+      if (list == m_mainList && m_addToMain) {
+        m_addToMain(address);
       } else {
         list->AddRow(address);
       }

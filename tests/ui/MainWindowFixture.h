@@ -14,6 +14,7 @@
 #include "app/MessageLog.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "app/ui/Windows.h"
 #include "platform/Date.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"

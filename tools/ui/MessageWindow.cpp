@@ -183,7 +183,7 @@ void MessageWindow::RemoveFromMain_Action() {
 // ---- Adding and the menu ------------------------------------------------------------------
 
 void MessageWindow::PushButton1_Action() {
-  auto* dialog = new NewAddressWin(m_main, this);
+  auto* dialog = new NewAddressWin(nullptr, {}, this);
   dialog->show();
   dialog->list = MessageList;
 }

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class MainWindow;
+class MLWindow;
+class NewAddressWin;
+class QWidget;
+
+namespace app::ui {
+
+// The windows of the subsystems, made with what they work on (the address list, the open
+// list, the settings, the send session) and with the main window's ways to report and to
+// open other windows; none of them knows the main window.
+
+// Shows the text on the main window's status line and in its log while the window stands.
+std::function<void(const QString&)> ReportTo(MainWindow& main);
+
+// The one-address dialog in front of `opener`; its opener shows it and sets its list.
+NewAddressWin* MakeNewAddressWin(MainWindow& main, QWidget* opener);
+// The new-list dialog in front of the main window.
+MLWindow* MakeMLWindow(MainWindow& main);
+
+}  // namespace app::ui
