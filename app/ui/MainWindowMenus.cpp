@@ -5,8 +5,8 @@
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/Windows.h"
 #include "mailing/ui/PreferencesWindow.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 #include "platform/ui/Menu.h"
@@ -87,7 +87,7 @@ bool MainWindow::_FilePreferences_Action() {
 
 bool MainWindow::_AddressesSendeMail_Action() {
   if (elist->SelCount() > 0) {
-    mailing::ui::OpenSendWindow(*this);
+    app::ui::OpenSendWindow(*this);
   } else {
     platform::MsgBox(QStringLiteral("Please select a destination address..."));
   }

@@ -5,6 +5,9 @@
 #include "app/ui/MainWindow.h"
 #include "lists/ui/MLWindow.h"
 #include "lists/ui/NewAddressWin.h"
+#include "mailing/SendEngine.h"
+#include "mailing/ui/SendWindow.h"
+#include "platform/ui/Listbox.h"
 
 namespace app::ui {
 
@@ -26,6 +29,15 @@ MLWindow* MakeMLWindow(MainWindow& main) {
     if (main) main->UpdateLists();
   };
   return new MLWindow(&main.OpenList(), listsChanged, ReportTo(main), &main);
+}
+
+SendWindow* MakeSendWindow(MainWindow& main) {
+  return new SendWindow(
+      {main.elist->Model(), &main.OpenList(), &main.Settings(), main.SendSession(), ReportTo(main)}, &main);
+}
+
+void OpenSendWindow(MainWindow& main) {
+  MakeSendWindow(main)->Open();
 }
 
 }  // namespace app::ui

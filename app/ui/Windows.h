@@ -7,6 +7,7 @@ class MainWindow;
 class MLWindow;
 class NewAddressWin;
 class QWidget;
+class SendWindow;
 
 namespace app::ui {
 
@@ -21,5 +22,10 @@ std::function<void(const QString&)> ReportTo(MainWindow& main);
 NewAddressWin* MakeNewAddressWin(MainWindow& main, QWidget* opener);
 // The new-list dialog in front of the main window.
 MLWindow* MakeMLWindow(MainWindow& main);
+
+// The send window in front of the main window, for its selected addresses; OpenSendWindow
+// also shows it.
+SendWindow* MakeSendWindow(MainWindow& main);
+void OpenSendWindow(MainWindow& main);
 
 }  // namespace app::ui

@@ -1,7 +1,6 @@
 #include "app/FileTypes.h"
 #include "app/ui/MainWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/Date.h"
 #include "platform/ui/App.h"
 #include "platform/ui/DesktopSeams.h"
@@ -14,7 +13,6 @@ int main(int argc, char** argv) {
   App application(argc, argv);
   platform::InstallDesktopSeams();
   lists::ui::InstallMainWindowHooks();
-  mailing::ui::InstallSendWindowHook();
   // The application object registers no menu handlers of its own.
   MainWindow::Instance();
   return App::exec();

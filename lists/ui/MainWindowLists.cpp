@@ -11,7 +11,6 @@
 
 #include "app/MessageLog.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
 #include "app/ui/Windows.h"
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
@@ -264,10 +263,9 @@ void MainWindow::SaveTimer_Action() {
 }
 
 void MainWindow::ToolbarItem1_Action(int index) {
-  MainWindowHooks& hooks = MainWindowHooks::Installed();
   switch (index) {
     case 0:
-      if (hooks.openSendWindow) hooks.openSendWindow(*this);
+      app::ui::OpenSendWindow(*this);
       break;
     case 1:
       DeleteItems();

@@ -60,7 +60,7 @@ class AccessibilityTest : public MainWindowFixture {
                                      app::ui::MakeNewAddressWin(*m_window, nullptr),
                                      app::ui::MakeMLWindow(*m_window),
                                      new HelpWindow,
-                                     new SendWindow(m_window, m_window->SendSession()),
+                                     app::ui::MakeSendWindow(*m_window),
                                      new PreferencesWindow(m_window->Settings(), m_window),
                                      new SearchWindow(m_window),
                                      new SortWindow(m_window),
