@@ -10,7 +10,6 @@
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
 #include "platform/ui/Menu.h"
-#include "tools/ui/AboutWindow.h"
 
 QAction* MainWindow::MenuItem(const QString& name) const {
   // The window's menu bar holds the application's shared items (Layout fills it from Menu).
@@ -66,7 +65,7 @@ void MainWindow::Event_EnableMenuItems() {
 }
 
 bool MainWindow::_AppleAboutVelmora_Action() {
-  (new AboutWindow())->OpenInFront();
+  app::ui::OpenAboutWindow();
   return true;
 }
 

@@ -3,10 +3,10 @@
 
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "app/ui/Windows.h"
 #include "lists/DatabaseFolder.h"
 #include "platform/Seams.h"
 #include "platform/ui/App.h"
-#include "tools/ui/AboutWindow.h"
 
 namespace {
 
@@ -103,5 +103,5 @@ void MainWindow::Event_Open() {
   ResizeControls();
 
   // 12. The about window in front; its Continue brings the main window forward.
-  (new AboutWindow())->OpenInFront();
+  app::ui::OpenAboutWindow();
 }

@@ -4,10 +4,13 @@
 #include <functional>
 
 class MainWindow;
+class MessageWindow;
 class MLWindow;
 class NewAddressWin;
 class QWidget;
+class SearchWindow;
 class SendWindow;
+class SortWindow;
 
 namespace app::ui {
 
@@ -27,5 +30,15 @@ MLWindow* MakeMLWindow(MainWindow& main);
 // also shows it.
 SendWindow* MakeSendWindow(MainWindow& main);
 void OpenSendWindow(MainWindow& main);
+
+// The list tools' windows, each standing alone: the search window of Edit > Find, the sort
+// window, and an address-list window (bulk removal, search results, opted-out addresses).
+SearchWindow* MakeSearchWindow(MainWindow& main);
+SortWindow* MakeSortWindow(MainWindow& main);
+MessageWindow* MakeMessageWindow(MainWindow& main);
+
+// Opens a new about window in front; its Continue shows the main window, bringing one up
+// when there is none, and its Quit saves the open list and quits.
+void OpenAboutWindow();
 
 }  // namespace app::ui

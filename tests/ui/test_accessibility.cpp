@@ -62,9 +62,9 @@ class AccessibilityTest : public MainWindowFixture {
                                      new HelpWindow,
                                      app::ui::MakeSendWindow(*m_window),
                                      new PreferencesWindow(m_window->Settings(), m_window),
-                                     new SearchWindow(m_window),
-                                     new SortWindow(m_window),
-                                     new MessageWindow(m_window)};
+                                     app::ui::MakeSearchWindow(*m_window),
+                                     app::ui::MakeSortWindow(*m_window),
+                                     app::ui::MakeMessageWindow(*m_window)};
     for (QWidget* d : dialogs) d->show();
     return dialogs;
   }

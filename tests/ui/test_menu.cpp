@@ -69,7 +69,7 @@ TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
 TEST_F(MenuTest, EachWindowsOwnMenuBarServesIt) {
   QPointer<HelpWindow> help = new HelpWindow, other = new HelpWindow;
   other->show();
-  auto* addresses = new MessageWindow(m_window);
+  auto* addresses = app::ui::MakeMessageWindow(*m_window);
   const struct {
     QWidget* window;
     const char* item;
