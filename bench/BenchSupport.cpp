@@ -25,13 +25,13 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "lists/ListFileFormat.h"
 #include "lists/ui/MainWindowListsSetup.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace bench_support {

@@ -14,17 +14,17 @@
 #include "app/MessageLog.h"
 #include "app/ui/LogView.h"
 #include "app/ui/MainWindowHooks.h"
-#include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
 #include "app/ui/StatusLine.h"
-#include "app/ui/WindowFrame.h"
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
 #include "platform/ui/AccessibleWindows.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/WindowFont.h"
+#include "platform/ui/WindowFrame.h"
 
 namespace {
 

@@ -69,8 +69,9 @@ class OptOutCheck;
 // The program's one main window and the hub of its subsystems: its properties hold the
 // working values every window shares and name the settings (app::Settings holds them) and
 // the open list's values (lists::OpenList holds them), its controls are the address list, the send queue, the
-// status line and the message log. The windows it opens get it as a guarded pointer when they are made;
-// Instance() is for start-up and the about window's Continue, which may have to bring it up.
+// status line and the message log. The windows it opens get the owners they work on, never
+// this window (app/ui/Windows.h); Instance() is for start-up and the about window's Continue,
+// which may have to bring it up.
 //
 // Sizes: Width() and Height() are those of the content area under the menu bar and the
 // toolbar, which is what the layout figures are given for.

@@ -23,8 +23,6 @@ struct MainWindowHooks {
   std::function<void(MainWindow&)> saveFile;
   // Turns what was dropped on the window into addresses.
   std::function<void(MainWindow&, platform::DragItem&)> dropObject;
-  // The toolbar's Send opens a window of the mailing subsystem.
-  std::function<void(MainWindow&)> openSendWindow;
 
   // The hooks in force.
   static MainWindowHooks& Installed();

@@ -17,10 +17,10 @@
 #include "app/ui/LogView.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
-#include "app/ui/WindowFrame.h"
 #include "platform/Text.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/WindowFrame.h"
 
 int MainWindow::Width() const {
   return m_content->width();

@@ -5,12 +5,11 @@
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/Menu.h"
+#include "app/ui/Windows.h"
 #include "mailing/ui/PreferencesWindow.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/Seams.h"
 #include "platform/ui/Listbox.h"
-#include "tools/ui/AboutWindow.h"
+#include "platform/ui/Menu.h"
 
 QAction* MainWindow::MenuItem(const QString& name) const {
   // The window's menu bar holds the application's shared items (Layout fills it from Menu).
@@ -66,7 +65,7 @@ void MainWindow::Event_EnableMenuItems() {
 }
 
 bool MainWindow::_AppleAboutVelmora_Action() {
-  (new AboutWindow())->OpenInFront();
+  app::ui::OpenAboutWindow();
   return true;
 }
 
@@ -87,7 +86,7 @@ bool MainWindow::_FilePreferences_Action() {
 
 bool MainWindow::_AddressesSendeMail_Action() {
   if (elist->SelCount() > 0) {
-    mailing::ui::OpenSendWindow(*this);
+    app::ui::OpenSendWindow(*this);
   } else {
     platform::MsgBox(QStringLiteral("Please select a destination address..."));
   }

@@ -1,12 +1,12 @@
 // The main window's open handler: the program's own start-up road.
 #include <optional>
 
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/MainWindowHooks.h"
+#include "app/ui/Windows.h"
 #include "lists/DatabaseFolder.h"
 #include "platform/Seams.h"
-#include "tools/ui/AboutWindow.h"
+#include "platform/ui/App.h"
 
 namespace {
 
@@ -103,5 +103,5 @@ void MainWindow::Event_Open() {
   ResizeControls();
 
   // 12. The about window in front; its Continue brings the main window forward.
-  (new AboutWindow())->OpenInFront();
+  app::ui::OpenAboutWindow();
 }

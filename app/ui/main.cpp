@@ -1,9 +1,8 @@
 #include "app/FileTypes.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "lists/ui/MainWindowListsSetup.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/Date.h"
+#include "platform/ui/App.h"
 #include "platform/ui/DesktopSeams.h"
 
 // Start-up, in this order: the file types, the application object with its menu bar, the
@@ -14,7 +13,6 @@ int main(int argc, char** argv) {
   App application(argc, argv);
   platform::InstallDesktopSeams();
   lists::ui::InstallMainWindowHooks();
-  mailing::ui::InstallSendWindowHook();
   // The application object registers no menu handlers of its own.
   MainWindow::Instance();
   return App::exec();

@@ -3,6 +3,7 @@
 #include <QTabWidget>
 
 #include "app/ui/MainWindow.h"
+#include "app/ui/Windows.h"
 #include "lists/FileImport.h"
 #include "lists/ListCommands.h"
 #include "lists/OpenList.h"
@@ -95,7 +96,7 @@ bool MainWindow::_EditCopy_Action() {
 }
 
 bool MainWindow::_AddressesNew_Action() {
-  auto* window = new NewAddressWin(QPointer<MainWindow>(this), this);
+  auto* window = app::ui::MakeNewAddressWin(*this, this);
   window->show();
   window->list = elist;
   return true;

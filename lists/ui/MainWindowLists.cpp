@@ -11,7 +11,7 @@
 
 #include "app/MessageLog.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
+#include "app/ui/Windows.h"
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/DuplicateIndex.h"
@@ -224,7 +224,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::elist_DoubleClick() {
   const int row = elist->ListIndex();
   if (row < 0) return;
-  auto* edit = new EditWindow(this);
+  auto* edit = new EditWindow(elist, &m_openList, this);
   edit->show();
   edit->Address->setText(elist->Cell(row, 0));
   edit->emaillist->setText(elist->Cell(row, 1));
@@ -263,10 +263,9 @@ void MainWindow::SaveTimer_Action() {
 }
 
 void MainWindow::ToolbarItem1_Action(int index) {
-  MainWindowHooks& hooks = MainWindowHooks::Installed();
   switch (index) {
     case 0:
-      if (hooks.openSendWindow) hooks.openSendWindow(*this);
+      app::ui::OpenSendWindow(*this);
       break;
     case 1:
       DeleteItems();
@@ -282,7 +281,7 @@ void MainWindow::ToolbarItem1_Action(int index) {
 // ---- Mailing Lists menu -------------------------------------------------------------------
 
 bool MainWindow::_MailingListsNewMailingList_Action() {
-  auto* window = new MLWindow(this);
+  auto* window = app::ui::MakeMLWindow(*this);
   window->show();
   return true;
 }

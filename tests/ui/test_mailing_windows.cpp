@@ -37,7 +37,6 @@ class MailingWindowsTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    mailing::ui::InstallSendWindowHook();
     StartCountingSaves();
     m_window->SendTimer->stop();
     testing_support::SetRows(*m_window->elist->Model(), kRows);

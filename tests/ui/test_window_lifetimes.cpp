@@ -6,7 +6,6 @@
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
 #include "lists/ui/MainWindowListsSetup.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/ui/Listbox.h"
 
@@ -17,7 +16,6 @@ class WindowLifetimesTest : public MainWindowFixture {
   void SetUp() override {
     MainWindowFixture::SetUp();
     lists::ui::InstallMainWindowHooks();
-    mailing::ui::InstallSendWindowHook();
   }
   testing_support::YieldEveryStep m_yielding;
   static QWidget* Newest(const char* kind) {

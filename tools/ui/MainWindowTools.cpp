@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include "app/ui/MainWindow.h"
+#include "app/ui/Windows.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/TCPSocket.h"
@@ -21,7 +22,7 @@
 // ---- Find and Find Next --------------------------------------------------------------------
 
 bool MainWindow::_EditFind_Action() {
-  auto* window = new SearchWindow(this);
+  auto* window = app::ui::MakeSearchWindow(*this);
   window->show();
   window->Address->setText(SearchField);
   if (!SearchField.isEmpty()) window->Address->setSelection(0, static_cast<int>(SearchField.size()));
@@ -64,7 +65,7 @@ bool MainWindow::_EditFindNext_Action() {
 // ---- Sort and bulk removal -------------------------------------------------------------------
 
 void MainWindow::OpenSortWindow() {
-  auto* window = new SortWindow(this);
+  auto* window = app::ui::MakeSortWindow(*this);
   window->show();
   window->raise();
   window->activateWindow();
@@ -77,7 +78,7 @@ bool MainWindow::_AddressesBulkRemove_Action() {
                      "button.  Then click 'Remove all from Main List'."));
   // The box may have run the event loop long enough for this window to go.
   if (!self) return false;
-  auto* window = new MessageWindow(self);
+  auto* window = app::ui::MakeMessageWindow(*self);
   window->OpenInFront();
   window->setWindowTitle(QStringLiteral("Bulk Remove..."));
   return false;
@@ -107,7 +108,7 @@ bool MainWindow::_AddressesCheckOptOut_Action() {
     hooks.status = [this] { return Slug->text(); };
     hooks.list = [this] { return QPointer<platform::ListModel>(elist->Model()); };
     hooks.openResults = [this] {
-      auto* window = new MessageWindow(this);
+      auto* window = app::ui::MakeMessageWindow(*this);
       window->OpenInFront();
       window->setWindowTitle(QStringLiteral("Opt-Out Addresses"));
       return QPointer<platform::ListModel>(window->MessageList->Model());
