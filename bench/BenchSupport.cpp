@@ -25,12 +25,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "lists/ListFileFormat.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace bench_support {

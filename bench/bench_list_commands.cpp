@@ -13,10 +13,10 @@
 
 #include "BenchSupport.h"
 #include "app/CommandRouter.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Listbox.h"
 
 namespace {

@@ -26,10 +26,11 @@
 #include <thread>
 
 #include "BenchSupport.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/Windows.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Listbox.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
@@ -133,7 +134,7 @@ void TimeRun(benchmark::State& state, double& best, const std::function<void()>&
 
 // Sort by domain from the sort window, on the open list.
 void SortByDomain(MainWindow* window) {
-  auto* sort = new SortWindow(window);
+  auto* sort = app::ui::MakeSortWindow(*window);
   sort->DomainSort->setChecked(true);
   sort->PushButton1->click();
   QApplication::processEvents();
@@ -154,7 +155,7 @@ void BM_SortByDomain(benchmark::State& state) {
   {
     bench_support::Program program({});
     program.Window()->show();
-    auto* window = new SortWindow(program.Window());
+    auto* window = app::ui::MakeSortWindow(*program.Window());
     window->DomainSort->setChecked(true);
     best = bench_support::BestIteration(
         state, [&] { bench_support::RefillList(*program.Window()->elist->Model(), file); },
@@ -194,7 +195,7 @@ void BM_BulkRemove100kFromMillionRows(benchmark::State& state) {
   for (auto _ : state) {
     program.Restore();
     QFile::remove(program.Window()->database.Child("Trash").AbsolutePath());
-    auto window = std::make_unique<MessageWindow>(program.Window());
+    std::unique_ptr<MessageWindow> window(app::ui::MakeMessageWindow(*program.Window()));
     window->MessageList->Model()->AppendRows(listed);
     TimeRun(state, best, [&] { window->RemoveFromMain->click(); });
     left = program.Window()->elist->ListCount();

@@ -17,12 +17,13 @@
 #include <utility>
 
 #include "BenchSupport.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/Windows.h"
 #include "mailing/MessageFile.h"
 #include "mailing/ui/SendWindow.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Listbox.h"
 #include "tests/support/ConvertHTMLTagsOracle.h"
 
@@ -159,7 +160,7 @@ void BM_SendEmailQueuesAMillionRows(benchmark::State& state) {
     w->elist->Model()->AppendRows(std::move(rows));
     w->elist->Model()->SetAllSelected(true);
     w->server = QStringLiteral("smtp.example.com");
-    mailing::ui::OpenSendWindow(*w);
+    app::ui::OpenSendWindow(*w);
     auto* send = w->findChild<SendWindow*>();
     send->Name->setText(QStringLiteral("Launch"));
     send->From->setText(QStringLiteral("news@example.com"));
@@ -277,7 +278,7 @@ void BM_ChooseStoredMessage(benchmark::State& state) {
   double best = -1, stall = 0;
   qsizetype shown = 0;
   for (auto _ : state) {
-    mailing::ui::OpenSendWindow(*program.window);
+    app::ui::OpenSendWindow(*program.window);
     auto* send = program.window->findChild<SendWindow*>();
     QApplication::processEvents();
     QElapsedTimer t;

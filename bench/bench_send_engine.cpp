@@ -14,10 +14,10 @@
 #include <QTimer>
 
 #include "BenchSupport.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "mailing/MessageFile.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 #include "platform/ui/Listbox.h"
 #include "tests/support/FakeByteStream.h"
 #include "tests/support/SendEngineOracle.h"

@@ -9,11 +9,11 @@
 
 #include "BenchSupport.h"
 #include "app/MessageLog.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
+#include "platform/ui/App.h"
 
 namespace {
 

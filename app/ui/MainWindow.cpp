@@ -24,12 +24,10 @@
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
 #include "app/StartFiles.h"
-#include "app/ui/App.h"
 #include "app/ui/LogView.h"
-#include "app/ui/Menu.h"
 #include "app/ui/SortIcon.h"
 #include "app/ui/StatusLine.h"
-#include "app/ui/WindowFrame.h"
+#include "app/ui/Windows.h"
 #include "lists/ui/SideBarWindow.h"
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
@@ -40,12 +38,14 @@
 #include "platform/TCPSocket.h"
 #include "platform/Text.h"
 #include "platform/ui/AccessibleWindows.h"
+#include "platform/ui/App.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/WindowFont.h"
+#include "platform/ui/WindowFrame.h"
 #include "tools/OptOutCheck.h"
-#include "tools/ui/AboutWindow.h"
 #include "tools/ui/MessageWindow.h"
 
 namespace {
@@ -211,7 +211,7 @@ void MainWindow::_CreateControls0() {
   optOut.status = [this] { return Slug->text(); };
   optOut.list = [this] { return QPointer<platform::ListModel>(elist->Model()); };
   optOut.openResults = [this] {
-    auto* window = new MessageWindow(this);
+    auto* window = app::ui::MakeMessageWindow(*this);
     window->OpenInFront();
     window->setWindowTitle(QStringLiteral("Opt-Out Addresses"));
     return QPointer<platform::ListModel>(window->MessageList->Model());
@@ -451,7 +451,7 @@ void MainWindow::Event_Open() {
   ResizeControls();
 
   // 12. The about window in front; its Continue brings the main window forward.
-  (new AboutWindow())->OpenInFront();
+  app::ui::OpenAboutWindow();
 }
 
 void MainWindow::UpdateLists() {

@@ -65,9 +65,9 @@ class OptOutCheck;
 // (app::StatusReports), the addresses coming in (app::AddressIntake), the send session
 // (mailing::SendEngine), the POP3 log-in (mailing::Pop3Login) and the opt-out check
 // (tools::OptOutCheck). Its properties and named members keep the names the rest of the
-// program knows them by, and hand the work to those owners. The windows it opens get it as
-// a guarded pointer when they are made; Instance() is for start-up and the about window's
-// Continue, which may have to bring it up.
+// program knows them by, and hand the work to those owners. The windows it opens get the
+// owners they work on, never this window (app/ui/Windows.h); Instance() is for start-up and
+// the about window's Continue, which may have to bring it up.
 //
 // Sizes: Width() and Height() are those of the content area under the menu bar and the
 // toolbar, which is what the layout figures are given for.

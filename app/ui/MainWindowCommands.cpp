@@ -11,6 +11,7 @@
 #include "app/AddressIntake.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/SortIcon.h"
+#include "app/ui/Windows.h"
 #include "lists/AddressScanner.h"
 #include "lists/ListCommands.h"
 #include "lists/ui/EditWindow.h"
@@ -28,7 +29,6 @@
 #include "tools/Find.h"
 #include "tools/OptOut.h"
 #include "tools/OptOutCheck.h"
-#include "tools/ui/AboutWindow.h"
 #include "tools/ui/HelpWindow.h"
 #include "tools/ui/MessageWindow.h"
 #include "tools/ui/SearchWindow.h"
@@ -115,7 +115,7 @@ bool MainWindow::_EditPaste_Action() {
 }
 
 bool MainWindow::_AddressesNew_Action() {
-  auto* window = new NewAddressWin(QPointer<MainWindow>(this), this);
+  auto* window = app::ui::MakeNewAddressWin(*this, this);
   window->show();
   window->list = elist;
   return true;
@@ -126,7 +126,7 @@ bool MainWindow::_AddressesNew_Action() {
 void MainWindow::elist_DoubleClick() {
   const int row = elist->ListIndex();
   if (row < 0) return;
-  auto* edit = new EditWindow(this);
+  auto* edit = new EditWindow(elist, &m_openList, this);
   edit->show();
   edit->Address->setText(elist->Cell(row, 0));
   edit->emaillist->setText(elist->Cell(row, 1));
@@ -243,7 +243,7 @@ void MainWindow::DeleteEmails() {
 // ---- Mailing Lists menu -----------------------------------------------------------------------
 
 bool MainWindow::_MailingListsNewMailingList_Action() {
-  auto* window = new MLWindow(this);
+  auto* window = app::ui::MakeMLWindow(*this);
   window->show();
   return true;
 }
@@ -272,13 +272,13 @@ void MainWindow::ToolbarItem1_Open(int index) {
 void MainWindow::ToolbarItem1_Action(int index) {
   switch (index) {
     case 0:
-      mailing::ui::OpenSendWindow(*this);
+      app::ui::OpenSendWindow(*this);
       break;
     case 1:
       DeleteItems();
       break;
     case 2: {
-      auto* window = new SortWindow(this);
+      auto* window = app::ui::MakeSortWindow(*this);
       window->show();
       window->raise();
       window->activateWindow();
@@ -393,7 +393,7 @@ void MainWindow::POPSocket_MessageCount(int count) {
 // ---- Find and Find Next -----------------------------------------------------------------------
 
 bool MainWindow::_EditFind_Action() {
-  auto* window = new SearchWindow(this);
+  auto* window = app::ui::MakeSearchWindow(*this);
   window->show();
   window->Address->setText(SearchField);
   if (!SearchField.isEmpty()) window->Address->setSelection(0, static_cast<int>(SearchField.size()));
@@ -425,7 +425,7 @@ bool MainWindow::_AddressesBulkRemove_Action() {
                      "button.  Then click 'Remove all from Main List'."));
   // The box may have run the event loop long enough for this window to go.
   if (!self) return false;
-  auto* window = new MessageWindow(self);
+  auto* window = app::ui::MakeMessageWindow(*self);
   window->OpenInFront();
   window->setWindowTitle(QStringLiteral("Bulk Remove..."));
   return false;
@@ -467,7 +467,7 @@ qint32 MainWindow::ConvertHex2Dec(const QString& text) {
 // ---- Windows of their own ----------------------------------------------------------------------
 
 bool MainWindow::_AppleAboutVelmora_Action() {
-  (new AboutWindow())->OpenInFront();
+  app::ui::OpenAboutWindow();
   return true;
 }
 
@@ -489,7 +489,7 @@ bool MainWindow::_FilePreferences_Action() {
 
 bool MainWindow::_AddressesSendeMail_Action() {
   if (elist->SelCount() > 0) {
-    mailing::ui::OpenSendWindow(*this);
+    app::ui::OpenSendWindow(*this);
   } else {
     platform::MsgBox(QStringLiteral("Please select a destination address..."));
   }

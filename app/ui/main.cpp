@@ -1,7 +1,7 @@
 #include "app/FileTypes.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
 #include "platform/Date.h"
+#include "platform/ui/App.h"
 #include "platform/ui/DesktopSeams.h"
 
 // Start-up, in this order: the file types, the application object with its menu bar, the

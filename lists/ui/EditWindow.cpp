@@ -5,28 +5,28 @@
 #include <QPushButton>
 #include <optional>
 
-#include "app/ui/MainWindow.h"
 #include "lists/ListFileFormat.h"
-#include "lists/ui/DialogSupport.h"
+#include "lists/OpenList.h"
 #include "platform/Seams.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
-EditWindow::EditWindow(QPointer<MainWindow> main)
-    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
+EditWindow::EditWindow(platform::Listbox* list, lists::OpenList* openList, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), m_list(list), m_openList(openList) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("EditWindow"));
   setWindowTitle(QStringLiteral("Edit an eMail Address..."));
   resize(321, 139);
 
-  Address = lists::ui::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
-  emaillist = lists::ui::Place(new QLabel(this), QStringLiteral("emaillist"), {6, 31, 308, 70});
+  Address = platform::Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
+  emaillist = platform::Place(new QLabel(this), QStringLiteral("emaillist"), {6, 31, 308, 70});
   emaillist->setWordWrap(true);
   emaillist->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  PushButton1 = lists::ui::Place(new QPushButton(QStringLiteral("Update"), this),
-                                 QStringLiteral("PushButton1"), {166, 113, 69, 20});
+  PushButton1 = platform::Place(new QPushButton(QStringLiteral("Update"), this),
+                                QStringLiteral("PushButton1"), {166, 113, 69, 20});
   PushButton1->setDefault(true);
-  PushButton2 = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this),
-                                 QStringLiteral("PushButton2"), {85, 113, 69, 20});
+  PushButton2 = platform::Place(new QPushButton(QStringLiteral("Cancel"), this),
+                                QStringLiteral("PushButton2"), {85, 113, 69, 20});
   PushButton2->setShortcut(Qt::Key_Escape);  // the cancel button
   connect(PushButton1, &QPushButton::clicked, this, &EditWindow::PushButton1_Action);
   connect(Address, &QLineEdit::returnPressed, this, &EditWindow::PushButton1_Action);
@@ -34,9 +34,8 @@ EditWindow::EditWindow(QPointer<MainWindow> main)
 }
 
 void EditWindow::PushButton1_Action() {
-  MainWindow* main = m_main;
   // The row selected now, which may differ from the one the window was opened on.
-  const int row = main ? main->elist->ListIndex() : -1;
+  const int row = m_list ? m_list->ListIndex() : -1;
   // Without a selected row there is nothing to update.
   if (row >= 0) {
     // An address the list file could not give back as typed is refused, and the window
@@ -45,8 +44,8 @@ void EditWindow::PushButton1_Action() {
       platform::MsgBox(*problem);
       return;
     }
-    main->elist->SetCell(row, 0, lists::StorableAddress(Address->text()).value_or(QString()));
-    main->OpenList().MarkChanged();
+    m_list->SetCell(row, 0, lists::StorableAddress(Address->text()).value_or(QString()));
+    if (m_openList) m_openList->MarkChanged();
   }
   close();
 }

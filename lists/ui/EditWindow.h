@@ -3,17 +3,23 @@
 #include <QPointer>
 #include <QWidget>
 
-class MainWindow;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace lists {
+class OpenList;
+}
+namespace platform {
+class Listbox;
+}
 
 // Changes the address of the selected row of the main window's address list. The window
 // stands in front of the main window and goes with it.
 class EditWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit EditWindow(QPointer<MainWindow> main);
+  // `list` is the open list's address list, `parent` the main window.
+  EditWindow(platform::Listbox* list, lists::OpenList* openList, QWidget* parent);
 
   QLineEdit* Address = nullptr;
   QLabel* emaillist = nullptr;
@@ -24,5 +30,6 @@ class EditWindow : public QWidget {
   void PushButton2_Action();
 
  private:
-  QPointer<MainWindow> m_main;
+  QPointer<platform::Listbox> m_list;
+  QPointer<lists::OpenList> m_openList;
 };

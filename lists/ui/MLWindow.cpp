@@ -4,14 +4,18 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/ui/MainWindow.h"
 #include "lists/MailingLists.h"
 #include "lists/OpenList.h"
-#include "lists/ui/DialogSupport.h"
 #include "platform/Seams.h"
 #include "platform/TextStream.h"
+#include "platform/ui/DialogSupport.h"
 
-MLWindow::MLWindow(QPointer<MainWindow> main) : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)) {
+MLWindow::MLWindow(lists::OpenList* openList, std::function<void()> listsChanged,
+                   std::function<void(const QString&)> report, QWidget* parent)
+    : QWidget(parent, Qt::Dialog),
+      m_openList(openList),
+      m_listsChanged(std::move(listsChanged)),
+      m_report(std::move(report)) {
   Layout();
   CreateControls();
 }
@@ -30,15 +34,15 @@ void MLWindow::CreateControls() {
 }
 
 void MLWindow::_CreateControls0() {
-  StaticText1 = lists::ui::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
-                                 QStringLiteral("StaticText1"), {8, 7, 284, 20});
-  EditField1 = lists::ui::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
-  lists::ui::LabelField(StaticText1, EditField1);
-  OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
+  StaticText1 = platform::Place(new QLabel(QStringLiteral("Enter the name for the mailing list:"), this),
+                                QStringLiteral("StaticText1"), {8, 7, 284, 20});
+  EditField1 = platform::Place(new QLineEdit(this), QStringLiteral("EditField1"), {8, 34, 229, 22});
+  platform::LabelField(StaticText1, EditField1);
+  OK = platform::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {128, 61, 69, 20});
   OK->setDefault(true);
   OK->setAutoDefault(true);
-  Cancel = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
-                            {47, 61, 69, 20});
+  Cancel = platform::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
+                           {47, 61, 69, 20});
   Cancel->setAutoDefault(false);
   connect(OK, &QPushButton::clicked, this, &MLWindow::OK_Action);
   connect(EditField1, &QLineEdit::returnPressed, this, &MLWindow::OK_Action);
@@ -48,7 +52,7 @@ void MLWindow::_CreateControls0() {
 void MLWindow::OK_Action() {
   // Looking for a free name and opening the new list both yield: an OK pressed again
   // meanwhile (Return twice) would otherwise make a second list.
-  lists::ui::AcceptOnce(this, m_accepting, &MLWindow::Accept);
+  platform::AcceptOnce(this, m_accepting, &MLWindow::Accept);
 }
 
 void MLWindow::Accept() {
@@ -60,27 +64,27 @@ void MLWindow::Accept() {
     return;
   }
   QPointer<MLWindow> self(this);
-  QPointer<MainWindow> main = m_main;
-  if (!main) {
+  QPointer<lists::OpenList> openList = m_openList;
+  if (!openList) {
     close();
     return;
   }
-  const std::optional<platform::FolderItem> file = lists::FreeListFile(main->database, EditField1->text());
+  const platform::FolderItem database = openList->Database();
+  const std::optional<platform::FolderItem> file = lists::FreeListFile(database, EditField1->text());
   // The dialog or the main window may have been closed while the name was looked for.
-  if (!self || !main || !file) return;
+  if (!self || !openList || !file) return;
   std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file);
   if (!stream || !stream->Close()) {
-    main->SetSlug(QStringLiteral("Could not create the list file ") + file->AbsolutePath() +
-                  QStringLiteral("."));
+    m_report(QStringLiteral("Could not create the list file ") + file->AbsolutePath() + QStringLiteral("."));
     close();
     return;
   }
   const QString name = file->DisplayName();
   // Opened and shown together: while a list file is being written or an import runs the
   // open waits, and the side bar must then mark the new list, not the one open before.
-  main->OpenList().RunWhenListIdle([main, name] {
-    if (main) main->OpenDatabase(name);
-    if (main) main->UpdateLists();
+  openList->RunWhenListIdle([openList, name, listsChanged = m_listsChanged] {
+    if (openList) openList->OpenDatabase(name);
+    if (openList) listsChanged();
   });
   if (self) close();
 }

@@ -4,32 +4,32 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/ui/MainWindow.h"
 #include "lists/AddressScanner.h"
-#include "lists/ui/DialogSupport.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
-NewAddressWin::NewAddressWin(QPointer<MainWindow> main, QWidget* opener)
-    : QWidget(opener, Qt::Dialog), m_main(std::move(main)) {
+NewAddressWin::NewAddressWin(platform::Listbox* mainList, std::function<void(const QString&)> addToMain,
+                             QWidget* opener)
+    : QWidget(opener, Qt::Dialog), m_mainList(mainList), m_addToMain(std::move(addToMain)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("NewAddressWin"));
   setWindowTitle(QStringLiteral("Add New eMail Address..."));
   resize(278, 105);
 
-  StaticText1 = lists::ui::Place(
+  StaticText1 = platform::Place(
       new QLabel(
           QStringLiteral("Enter the email address that you would like to add, i.e. someone@example.com."),
           this),
       QStringLiteral("StaticText1"), {4, 5, 276, 30});
   StaticText1->setWordWrap(true);
-  emailaddress = lists::ui::Place(new QLineEdit(this), QStringLiteral("emailaddress"), {27, 42, 224, 22});
-  lists::ui::LabelField(StaticText1, emailaddress);
-  OK = lists::ui::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {145, 76, 69, 20});
+  emailaddress = platform::Place(new QLineEdit(this), QStringLiteral("emailaddress"), {27, 42, 224, 22});
+  platform::LabelField(StaticText1, emailaddress);
+  OK = platform::Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("OK"), {145, 76, 69, 20});
   OK->setDefault(true);
-  Cancel = lists::ui::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
-                            {64, 76, 69, 20});
+  Cancel = platform::Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("Cancel"),
+                           {64, 76, 69, 20});
   Cancel->setShortcut(Qt::Key_Escape);  // the cancel button
   connect(OK, &QPushButton::clicked, this, &NewAddressWin::OK_Action);
   connect(emailaddress, &QLineEdit::returnPressed, this, &NewAddressWin::OK_Action);
@@ -39,7 +39,7 @@ NewAddressWin::NewAddressWin(QPointer<MainWindow> main, QWidget* opener)
 void NewAddressWin::OK_Action() {
   // Adding yields after each address: an OK pressed again meanwhile (Return twice) would
   // otherwise add them all a second time.
-  lists::ui::AcceptOnce(this, m_accepting, &NewAddressWin::Accept);
+  platform::AcceptOnce(this, m_accepting, &NewAddressWin::Accept);
 }
 
 void NewAddressWin::Accept() {
@@ -58,8 +58,8 @@ void NewAddressWin::Accept() {
     for (const QString& address : addresses) {
       // The target may be gone (its window closed) after a yield.
       if (!list) break;
-      if (m_main && list == m_main->elist) {
-        m_main->AddAddress(address);
+      if (list == m_mainList && m_addToMain) {
+        m_addToMain(address);
       } else {
         list->AddRow(address);
       }

@@ -2,8 +2,8 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
-class MainWindow;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -17,9 +17,11 @@ class Listbox;
 class NewAddressWin : public QWidget {
   Q_OBJECT
  public:
-  // `main` is the main window when the opener has one: addresses aimed at its address list
-  // go through its duplicate test and mark it changed.
-  explicit NewAddressWin(QPointer<MainWindow> main, QWidget* opener = nullptr);
+  // Addresses aimed at the main window's address list, `mainList`, go in through
+  // `addToMain` (its duplicate test, and the open list marked changed); any other list gets
+  // a row for each.
+  NewAddressWin(platform::Listbox* mainList, std::function<void(const QString&)> addToMain,
+                QWidget* opener = nullptr);
 
   // The list that receives the addresses; set by the opener after showing the window.
   QPointer<platform::Listbox> list;
@@ -35,6 +37,7 @@ class NewAddressWin : public QWidget {
  private:
   void Accept();
 
-  QPointer<MainWindow> m_main;
+  QPointer<platform::Listbox> m_mainList;
+  std::function<void(const QString&)> m_addToMain;
   bool m_accepting = false;
 };

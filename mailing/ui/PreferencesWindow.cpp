@@ -9,14 +9,14 @@
 
 #include "app/CommandRouter.h"
 #include "app/Settings.h"
-#include "app/ui/Menu.h"
-#include "app/ui/WindowFrame.h"
-#include "lists/ui/DialogSupport.h"
+#include "platform/ui/DialogSupport.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/WindowFrame.h"
 
 namespace {
 
-using lists::ui::LabelField;
-using lists::ui::Place;
+using platform::LabelField;
+using platform::Place;
 
 constexpr int kGeneral = 0;
 constexpr int kSmtp = 1;

@@ -10,8 +10,8 @@
 #include <QScopeGuard>
 #include <QSignalBlocker>
 
-#include "app/ui/MainWindow.h"
-#include "lists/ui/DialogSupport.h"
+#include "app/Settings.h"
+#include "lists/OpenList.h"
 #include "mailing/MailSelection.h"
 #include "mailing/MessageFile.h"
 #include "mailing/SendEngine.h"
@@ -19,12 +19,12 @@
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/KeyText.h"
-#include "platform/ui/Listbox.h"
 
 namespace {
 
-using lists::ui::Place;
+using platform::Place;
 
 const QString kWarning = QStringLiteral(
     "Warning: The SMTP server in the preferences panel has not been configured.  Pressing the OK button will "
@@ -42,8 +42,8 @@ constexpr int kDownArrow = 31;
 
 }  // namespace
 
-SendWindow::SendWindow(QPointer<MainWindow> main, QPointer<mailing::SendEngine> session)
-    : QWidget(main.data(), Qt::Dialog), m_main(std::move(main)), m_session(std::move(session)) {
+SendWindow::SendWindow(Owners owners, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), m_owners(std::move(owners)) {
   Layout();
   CreateControls();
 }
@@ -95,10 +95,10 @@ void SendWindow::_CreateControls0() {
   HTMLcoded =
       Place(new QCheckBox(QStringLiteral("HTML"), this), QStringLiteral("HTMLcoded"), {7, 275, 60, 20});
 
-  lists::ui::LabelField(StaticText1, Name);
-  lists::ui::LabelField(StaticText4, From);
-  lists::ui::LabelField(StaticText2, Subject);
-  lists::ui::LabelField(StaticText3, Body);
+  platform::LabelField(StaticText1, Name);
+  platform::LabelField(StaticText4, From);
+  platform::LabelField(StaticText2, Subject);
+  platform::LabelField(StaticText3, Body);
 
   for (QLineEdit* field : {Name, From, Subject}) {
     field->installEventFilter(this);
@@ -162,10 +162,10 @@ void SendWindow::Event_Open() {
   QPointer<SendWindow> self(this);
   platform::FolderItem folder = mailing::MessageFolder();
   if (!folder.Exists()) {
-    if (m_main) m_main->SetSlug(QStringLiteral("Creating the eMails folder."));
+    m_owners.report(QStringLiteral("Creating the eMails folder."));
     folder = mailing::MessageFolder();
-    if (!folder.CreateAsFolder() && m_main) {
-      m_main->SetSlug(QStringLiteral("Could not create the folder ") + folder.AbsolutePath() +
+    if (!folder.CreateAsFolder()) {
+      m_owners.report(QStringLiteral("Could not create the folder ") + folder.AbsolutePath() +
                       QStringLiteral("; messages cannot be stored."));
     }
   }
@@ -181,7 +181,8 @@ void SendWindow::Event_Open() {
     platform::YieldToEventLoop();
     if (!self) return;
   }
-  if (!m_main || platform::TextEquals(m_main->server, QString())) ShowWarning();
+  if (!m_owners.settings || platform::TextEquals(m_owners.settings->Values().server, QString()))
+    ShowWarning();
 }
 
 void SendWindow::ShowWarning() {
@@ -224,9 +225,8 @@ void SendWindow::emails_Change() {
     case mailing::ChosenMessage::State::Missing:
       break;  // the body stays as it was
     case mailing::ChosenMessage::State::TooLarge:
-      if (m_main)
-        m_main->SetSlug(QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
-                        kLargest + QStringLiteral(" and cannot be read."));
+      m_owners.report(QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
+                      kLargest + QStringLiteral(" and cannot be read."));
       [[fallthrough]];
     case mailing::ChosenMessage::State::Unreadable:
       Body->clear();
@@ -235,8 +235,8 @@ void SendWindow::emails_Change() {
       From->setText(chosen.from);
       Subject->setText(chosen.subject);
       HTMLcoded->setChecked(chosen.html);
-      if (SetBodyText(chosen.body) && Body->ShownBroken() && m_main) {
-        m_main->SetSlug(
+      if (SetBodyText(chosen.body) && Body->ShownBroken()) {
+        m_owners.report(
             QStringLiteral("The message \"") + name +
             QStringLiteral("\" has lines too long to edit here: they are shown broken into parts, "
                            "and OK stores the message as it is."));
@@ -248,7 +248,7 @@ void SendWindow::emails_Change() {
 // ---- Buttons ---------------------------------------------------------------------------------
 
 void SendWindow::PushButton1_Action() {
-  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
 }
 
 void SendWindow::PushButton2_Action() {
@@ -256,7 +256,7 @@ void SendWindow::PushButton2_Action() {
 }
 
 void SendWindow::PushButton3_Action() {
-  if (m_loading == 0) lists::ui::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
 }
 
 void SendWindow::SendAndClose() {
@@ -279,9 +279,10 @@ void SendWindow::CopyAndClose() {
 }
 
 bool SendWindow::SendEmail() {
-  QPointer<MainWindow> main = m_main;
-  if (!main) return true;  // nothing left to mail to
-  const QPointer<mailing::SendEngine> session = m_session;
+  const QPointer<platform::ListModel> rows = m_owners.rows;
+  if (!rows) return true;  // nothing left to mail to
+  const QPointer<lists::OpenList> openList = m_owners.openList;
+  const QPointer<mailing::SendEngine> session = m_owners.session;
   QPointer<SendWindow> self(this);
   // Everything the mailing needs from the window is taken now: the steps below yield, and
   // the window may be closed meanwhile.
@@ -290,9 +291,8 @@ bool SendWindow::SendEmail() {
   const bool html = HTMLcoded->isChecked();
   const QString unsent = markAsSent ? QStringLiteral("nothing was marked or copied.")
                                     : QStringLiteral("nothing was queued or copied.");
-  auto report = [main](const QString& text) {
-    if (main) main->SetSlug(text);
-  };
+  // Reports go on when the window is gone.
+  const std::function<void(const QString&)> report = m_owners.report;
 
   // 1. The message file, before any address is queued.
   if (!mailing::IsStorableMessageName(name)) {
@@ -314,7 +314,7 @@ bool SendWindow::SendEmail() {
   const QString body = mailing::ConvertHTMLTags(typed, report);
   // Showing a long body again takes a while; an unchanged one need not be.
   if (self && body != typed) SetBodyText(body);
-  if (!self || !main) return false;
+  if (!self || !rows) return false;
   const platform::FolderItem folder = mailing::MessageFolder();
   bool tooLarge = false;
   if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge)) {
@@ -328,10 +328,10 @@ bool SendWindow::SendEmail() {
   // 2. The addresses.
   const mailing::Mailing mailing{name, html, markAsSent, platform::Date()};
   const std::optional<QString> addresses =
-      mailing::MailSelectedRows(main->elist->Model(), session ? session->Queue() : nullptr, mailing, [main] {
-        if (main) main->OpenList().MarkChanged();
+      mailing::MailSelectedRows(rows, session ? session->Queue() : nullptr, mailing, [openList] {
+        if (openList) openList->MarkChanged();
       });
-  if (!addresses || !main) return false;
+  if (!addresses || !rows) return false;
   platform::SetClipboardText(*addresses);
   if (markAsSent) {
     platform::MsgBox(
@@ -342,11 +342,3 @@ bool SendWindow::SendEmail() {
   }
   return true;
 }
-
-namespace mailing::ui {
-
-void OpenSendWindow(MainWindow& main) {
-  (new SendWindow(QPointer<MainWindow>(&main), main.SendSession()))->Open();
-}
-
-}  // namespace mailing::ui

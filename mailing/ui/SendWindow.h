@@ -2,17 +2,26 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "mailing/ui/BodyField.h"
 
-class MainWindow;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace app {
+class Settings;
+}
+namespace lists {
+class OpenList;
+}
 namespace mailing {
 class SendEngine;
+}
+namespace platform {
+class ListModel;
 }
 
 // Where a mailing starts: the user picks a stored message or composes one, and OK stores
@@ -22,9 +31,20 @@ class SendEngine;
 class SendWindow : public QWidget {
   Q_OBJECT
  public:
-  // The window stands in front of the main window and goes with it; it queues through the
-  // send session.
-  SendWindow(QPointer<MainWindow> main, QPointer<mailing::SendEngine> session);
+  // What a mailing works on: the main window's address list, whose selected rows it mails,
+  // the open list, marked changed when rows are marked as mailed, the settings (without an
+  // SMTP server the addresses go to the clipboard), the send session, which queues the
+  // rows, and the way to report.
+  struct Owners {
+    QPointer<platform::ListModel> rows;
+    QPointer<lists::OpenList> openList;
+    QPointer<app::Settings> settings;
+    QPointer<mailing::SendEngine> session;
+    std::function<void(const QString&)> report;
+  };
+
+  // The window stands in front of `parent`, the main window, and goes with it.
+  SendWindow(Owners owners, QWidget* parent);
 
   // Shows the window and runs its open event.
   void Open();
@@ -84,16 +104,8 @@ class SendWindow : public QWidget {
   // would store the message half read over its file.
   void Loading(int change);
 
-  QPointer<MainWindow> m_main;
-  QPointer<mailing::SendEngine> m_session;
+  Owners m_owners;
   bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
   int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
   int m_loading = 0;       // loads under way
 };
-
-namespace mailing::ui {
-
-// Opens a new send window in front of the main window.
-void OpenSendWindow(MainWindow& main);
-
-}  // namespace mailing::ui

@@ -12,14 +12,15 @@
 #include <memory>
 
 #include "app/MessageLog.h"
-#include "app/ui/App.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/Windows.h"
 #include "lists/ui/FolderButton.h"
 #include "lists/ui/SideBarWindow.h"
 #include "platform/Date.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
 #include "platform/SocketFactory.h"
+#include "platform/ui/App.h"
 #include "support/FakeByteStream.h"
 #include "support/TestSupport.h"
 #include "tools/ui/AboutWindow.h"

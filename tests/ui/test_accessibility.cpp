@@ -54,15 +54,15 @@ class AccessibilityTest : public MainWindowFixture {
   }
   // Every window of the program but the main and about windows of start-up, shown.
   std::vector<QWidget*> OpenEveryWindow() {
-    std::vector<QWidget*> dialogs = {new EditWindow(m_window),
-                                     new NewAddressWin(m_window),
-                                     new MLWindow(m_window),
+    std::vector<QWidget*> dialogs = {new EditWindow(m_window->elist, &m_window->OpenList(), m_window),
+                                     app::ui::MakeNewAddressWin(*m_window, nullptr),
+                                     app::ui::MakeMLWindow(*m_window),
                                      new HelpWindow,
-                                     new SendWindow(m_window, m_window->SendSession()),
+                                     app::ui::MakeSendWindow(*m_window),
                                      new PreferencesWindow(m_window->Settings(), m_window),
-                                     new SearchWindow(m_window),
-                                     new SortWindow(m_window),
-                                     new MessageWindow(m_window)};
+                                     app::ui::MakeSearchWindow(*m_window),
+                                     app::ui::MakeSortWindow(*m_window),
+                                     app::ui::MakeMessageWindow(*m_window)};
     for (QWidget* d : dialogs) d->show();
     return dialogs;
   }

@@ -221,7 +221,7 @@ TEST_F(MainWindowListsTest, NewAddressWinTargets) {
   platform::Listbox other(1);
   m_window->xduplicates = true;
   for (platform::Listbox* target : {static_cast<platform::Listbox*>(nullptr), m_window->elist, &other}) {
-    QPointer<NewAddressWin> win = new NewAddressWin(m_window);
+    QPointer<NewAddressWin> win = app::ui::MakeNewAddressWin(*m_window, nullptr);
     win->show();
     win->list = target;
     win->emailaddress->setText("Write to zed@example.com. Or ann@example.com");

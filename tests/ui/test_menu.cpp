@@ -8,9 +8,9 @@
 
 #include "MainWindowFixture.h"
 #include "app/MenuTable.h"
-#include "app/ui/Menu.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
 #include "tools/ui/HelpWindow.h"
 #include "tools/ui/MessageWindow.h"
 
@@ -79,7 +79,7 @@ TEST_F(MenuTest, AboutContinueSurvivesTheWindowGoingDuringStartUp) {
 TEST_F(MenuTest, EachWindowsOwnMenuBarServesIt) {
   QPointer<HelpWindow> help = new HelpWindow, other = new HelpWindow;
   other->show();
-  auto* addresses = new MessageWindow(m_window);
+  auto* addresses = app::ui::MakeMessageWindow(*m_window);
   const struct {
     QWidget* window;
     const char* item;

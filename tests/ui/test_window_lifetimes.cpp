@@ -5,7 +5,6 @@
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
-#include "mailing/ui/SendWindow.h"
 #include "platform/EventLoop.h"
 #include "platform/ui/Listbox.h"
 

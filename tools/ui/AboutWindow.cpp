@@ -10,12 +10,10 @@
 #include <QPushButton>
 
 #include "app/CommandRouter.h"
-#include "app/ui/App.h"
-#include "app/ui/MainWindow.h"
-#include "app/ui/Menu.h"
-#include "app/ui/WindowFrame.h"
 #include "platform/Seams.h"
+#include "platform/ui/Menu.h"
 #include "platform/ui/WindowFont.h"
+#include "platform/ui/WindowFrame.h"
 #include "tools/ui/LinkLabel.h"
 
 namespace {
@@ -160,10 +158,10 @@ void AboutWindow::StaticText2_MouseExit() {
 }
 
 void AboutWindow::CloseAbout_Action() {
-  // Without a main window this starts one, and its start-up yields: this window may be
-  // gone when it returns, and so may the new main window.
+  // Continuing may start a main window, whose start-up yields: this window may be gone
+  // when it returns.
   QPointer<AboutWindow> self(this);
-  if (MainWindow* main = MainWindow::Instance()) main->setVisible(true);
+  emit Continued();
   if (self) close();
 }
 
@@ -189,9 +187,7 @@ void AboutWindow::Event_EnableMenuItems() {
 }
 
 bool AboutWindow::_FileQuit_Action() {
-  // Quitting must not create a main window only to save it.
-  if (MainWindow* main = MainWindow::Existing()) main->SaveFile();
-  App::Quit();
+  emit QuitChosen();
   return true;
 }
 

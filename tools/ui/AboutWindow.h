@@ -7,8 +7,8 @@ class QLabel;
 class QPushButton;
 
 // The about window: the product's logo, version and description, with link labels to
-// the maker's web page. Every opening makes a new one; Continue shows the main window and
-// closes this one. File > Quit works while it is in front.
+// the maker's web page. Every opening makes a new one; Continue (Continued) shows the main
+// window and closes this one. File > Quit (QuitChosen) works while it is in front.
 class AboutWindow : public QDialog {
   Q_OBJECT
  public:
@@ -43,6 +43,13 @@ class AboutWindow : public QDialog {
   void AddMenuHandlers();
   void Event_EnableMenuItems();
   bool _FileQuit_Action();
+
+ signals:
+  // Continue was pressed: the main window is to be shown, or brought up when there is none.
+  // This window closes after, unless it is gone by then.
+  void Continued();
+  // File > Quit was chosen here: the open list is to be saved and the program to quit.
+  void QuitChosen();
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/CommandRouter.h"
-#include "app/ui/WindowFrame.h"
 #include "platform/ui/Listbox.h"
 #include "platform/ui/WindowFont.h"
+#include "platform/ui/WindowFrame.h"
 #include "tools/ui/AboutWindow.h"
 
 namespace {

@@ -10,21 +10,20 @@
 #include <memory>
 
 #include "app/CommandRouter.h"
-#include "app/ui/MainWindow.h"
-#include "app/ui/Menu.h"
-#include "app/ui/WindowFrame.h"
 #include "lists/AddressAdder.h"
 #include "lists/AddressScanner.h"
 #include "lists/FileImport.h"
 #include "lists/ListCommands.h"
-#include "lists/ui/DialogSupport.h"
-#include "lists/ui/NewAddressWin.h"
+#include "lists/OpenList.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/DragItem.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/Listbox.h"
+#include "platform/ui/Menu.h"
+#include "platform/ui/WindowFrame.h"
 #include "tools/AddressMatch.h"
 
 namespace {
@@ -38,8 +37,8 @@ const QString kTrashFailed =
 
 }  // namespace
 
-MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_main(std::move(main)) {
+MessageWindow::MessageWindow(Owners owners, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_owners(std::move(owners)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("MessageWindow"));
   setWindowTitle(QStringLiteral("Untitled"));
@@ -48,7 +47,7 @@ MessageWindow::MessageWindow(QPointer<MainWindow> main, QWidget* parent)
   content->setMaximumSize(32000, 32000);
   SizeContentArea(*this, {466, 361});
 
-  using lists::ui::Place;
+  using platform::Place;
   MessageList = Place(new platform::Listbox(1, content), QStringLiteral("MessageList"), {5, 5, 456, 292});
   MessageList->Model()->SetHasHeading(false);
   MessageList->SetMultipleSelection(true);
@@ -165,27 +164,27 @@ void MessageWindow::RemoveFromList_Action() {
 }
 
 void MessageWindow::RemoveFromMain_Action() {
-  if (!m_main) return;
-  MainWindow& main = *m_main;
+  // Taken now: the move to Trash writes a file, and this window may go meanwhile.
+  const QPointer<lists::OpenList> openList = m_owners.openList;
+  const std::function<void(const QString&)> report = m_owners.report;
+  if (!m_owners.mainList || !openList) return;
   platform::ListModel* listed = MessageList->Model();
-  platform::ListModel* elist = main.elist->Model();
+  const QPointer<platform::ListModel> elist = m_owners.mainList->Model();
   const tools::BulkRemoval plan = tools::PlanBulkRemoval(*listed, *elist);
   listed->RemoveRowsIf([&plan](int row) { return plan.repeats[row] != 0; });
 
   // The addresses reach Trash before their rows go, and no row goes unless they all did.
-  if (!main.OpenList().MoveRowsToTrash(plan.mainRows)) {
+  if (!openList->MoveRowsToTrash(plan.mainRows)) {
     platform::MsgBox(kTrashFailed);
     return;
   }
-  main.SetSlug(platform::Str(static_cast<long long>(elist->ListCount())) + QStringLiteral(" addresses"));
+  if (elist) report(platform::Str(static_cast<long long>(elist->ListCount())) + QStringLiteral(" addresses"));
 }
 
 // ---- Adding and the menu ------------------------------------------------------------------
 
 void MessageWindow::PushButton1_Action() {
-  auto* dialog = new NewAddressWin(m_main, this);
-  dialog->show();
-  dialog->list = MessageList;
+  if (m_owners.openAddressDialog) m_owners.openAddressDialog(MessageList, this);
 }
 
 bool MessageWindow::_AddressesNew_Action() {

@@ -2,10 +2,13 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
-class MainWindow;
 class QLabel;
 class QPushButton;
+namespace lists {
+class OpenList;
+}
 namespace platform {
 class DragItem;
 class FolderItem;
@@ -19,7 +22,18 @@ class Listbox;
 class MessageWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit MessageWindow(QPointer<MainWindow> main, QWidget* parent = nullptr);
+  // What it works on besides its own list: the main window's address list, from which
+  // "Remove all from Main List" removes the listed addresses to Trash through the open list,
+  // the way to report, and the opening of the one-address dialog in front of `opener` for
+  // `list` (Add Address).
+  struct Owners {
+    QPointer<platform::Listbox> mainList;
+    QPointer<lists::OpenList> openList;
+    std::function<void(const QString&)> report;
+    std::function<void(platform::Listbox* list, QWidget* opener)> openAddressDialog;
+  };
+
+  explicit MessageWindow(Owners owners, QWidget* parent = nullptr);
 
   // Shows the window in front of the others.
   void OpenInFront();
@@ -55,5 +69,5 @@ class MessageWindow : public QWidget {
   void ShowCount();
   void AddFound(const QString& found);
 
-  QPointer<MainWindow> m_main;
+  Owners m_owners;
 };

@@ -4,20 +4,19 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/ui/MainWindow.h"
-#include "lists/ui/DialogSupport.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 #include "tools/AddressPattern.h"
 #include "tools/ui/MessageWindow.h"
 
-SearchWindow::SearchWindow(QPointer<MainWindow> main, QWidget* parent)
-    : QWidget(parent, Qt::Dialog), m_main(std::move(main)) {
+SearchWindow::SearchWindow(Owners owners, QWidget* parent)
+    : QWidget(parent, Qt::Dialog), m_owners(std::move(owners)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("SearchWindow"));
   setWindowTitle(QStringLiteral("Search for an eMail Address..."));
   resize(321, 99);
 
-  using lists::ui::Place;
+  using platform::Place;
   Address = Place(new QLineEdit(this), QStringLiteral("Address"), {6, 6, 308, 22});
   PushButton2 =
       Place(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("PushButton2"), {50, 35, 59, 20});
@@ -40,37 +39,40 @@ SearchWindow::SearchWindow(QPointer<MainWindow> main, QWidget* parent)
 }
 
 void SearchWindow::Find_Action() {
-  lists::ui::AcceptOnce(this, m_searching, &SearchWindow::RunFind);
+  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFind);
 }
 
 void SearchWindow::FindAll_Action() {
-  lists::ui::AcceptOnce(this, m_searching, &SearchWindow::RunFindAll);
+  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFindAll);
 }
 
 void SearchWindow::PushButton2_Action() {
   close();
 }
 
+// Both searches work on a copy of the owners: they yield, and this window may go meanwhile.
+
 void SearchWindow::RunFind() {
   QPointer<SearchWindow> self(this);
-  if (m_main) {
-    m_main->SearchField = Address->text();
-    m_main->FindString();
+  const Owners owners = m_owners;
+  if (owners.list) {
+    owners.setSearchText(Address->text());
+    owners.findString();
   }
   if (self) close();
 }
 
 void SearchWindow::RunFindAll() {
-  if (!m_main) {
+  const Owners owners = m_owners;
+  if (!owners.list) {
     close();
     return;
   }
   QPointer<SearchWindow> self(this);
-  QPointer<MainWindow> main = m_main;
-  QPointer<MessageWindow> results = new MessageWindow(main);
+  QPointer<MessageWindow> results = owners.newResultsWindow();
   results->OpenInFront();
   results->setWindowTitle(QStringLiteral("Search results..."));
-  main->SearchField = Address->text();
+  owners.setSearchText(Address->text());
 
   tools::FindAllHooks hooks;
   // The field goes with this window; the search then keeps the pattern it last read.
@@ -82,8 +84,9 @@ void SearchWindow::RunFindAll() {
   hooks.addRows = [results](const platform::ListModel::CellCopies& addresses) {
     if (results) results->MessageList->Model()->AppendFirstCells(addresses);
   };
-  hooks.stopped = [results, main] { return !results || !main; };
-  const std::optional<QString> error = tools::FindAll(main->elist->Model(), hooks);
-  if (error && main) main->SetSlug(QStringLiteral("Search error = ") + *error);
+  const QPointer<platform::Listbox> list = owners.list;
+  hooks.stopped = [results, list] { return !results || !list; };
+  const std::optional<QString> error = tools::FindAll(list->Model(), hooks);
+  if (error && list) owners.report(QStringLiteral("Search error = ") + *error);
   if (self) close();
 }

@@ -2,11 +2,15 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
-class MainWindow;
+class MessageWindow;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+namespace platform {
+class Listbox;
+}
 
 // The search window of Edit > Find: Find selects the first address holding the typed
 // text, Find all lists every address the text matches as a regular expression. It closes
@@ -14,7 +18,18 @@ class QPushButton;
 class SearchWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit SearchWindow(QPointer<MainWindow> main, QWidget* parent = nullptr);
+  // What the searches work on: the main window's address list, its search text (the
+  // typed text becomes it), its Find from the top of the list (FindString), a new window for
+  // the results of Find all, and the way to report.
+  struct Owners {
+    QPointer<platform::Listbox> list;
+    std::function<void(const QString&)> setSearchText;
+    std::function<void()> findString;
+    std::function<MessageWindow*()> newResultsWindow;
+    std::function<void(const QString&)> report;
+  };
+
+  explicit SearchWindow(Owners owners, QWidget* parent = nullptr);
 
   QLineEdit* Address = nullptr;
   QPushButton* PushButton2 = nullptr;  // "Cancel"
@@ -30,7 +45,7 @@ class SearchWindow : public QWidget {
   void RunFind();
   void RunFindAll();
 
-  QPointer<MainWindow> m_main;
+  Owners m_owners;
   // Both searches yield: a button pressed again meanwhile must not start a second one.
   bool m_searching = false;
 };

@@ -6,32 +6,33 @@
 #include <QRadioButton>
 #include <new>
 
-#include "app/ui/MainWindow.h"
-#include "lists/ui/DialogSupport.h"
+#include "lists/OpenList.h"
 #include "platform/EventLoop.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
+#include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 
 namespace {
 
 QRadioButton* AddRadio(QGroupBox* box, const QString& caption, const QString& name, QRect bounds, bool on) {
   // Bounds are given in the window; the button stands in its group box.
-  auto* button = lists::ui::Place(new QRadioButton(caption, box), name, bounds.translated(-box->pos()));
+  auto* button = platform::Place(new QRadioButton(caption, box), name, bounds.translated(-box->pos()));
   button->setChecked(on);
   return button;
 }
 
 }  // namespace
 
-SortWindow::SortWindow(QPointer<MainWindow> main, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_main(std::move(main)) {
+SortWindow::SortWindow(platform::Listbox* list, lists::OpenList* openList,
+                       std::function<void(const QString&)> report, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_list(list), m_openList(openList), m_report(std::move(report)) {
   setAttribute(Qt::WA_DeleteOnClose);
   setObjectName(QStringLiteral("SortWindow"));
   setWindowTitle(QStringLiteral("Velmora Sort..."));
   resize(378, 183);
 
-  using lists::ui::Place;
+  using platform::Place;
   StaticText1 = Place(new QLabel(QStringLiteral("Example email address: jane@m.example.com"), this),
                       QStringLiteral("StaticText1"), {6, 5, 262, 20});
   GroupBox1 =
@@ -76,16 +77,16 @@ QString SortWindow::Process(const QString& address, const QString& history) cons
 }
 
 void SortWindow::PushButton1_Action() {
-  if (!m_main) return;
+  if (!m_list) return;
   QPointer<SortWindow> self(this);
-  QPointer<MainWindow> main = m_main;
-  thetable = main->elist;
+  QPointer<lists::OpenList> openList = m_openList;
+  thetable = m_list;
   columns = 2;
   totalticks = 0;
   SortTable(0, thetable->ListCount() - 1);
   if (self) SortCount->setText(QString());
   // The new order reaches the list file at the next save.
-  if (main) main->OpenList().MarkChanged();
+  if (openList) openList->MarkChanged();
 }
 
 void SortWindow::PushButton2_Action() {
@@ -95,15 +96,17 @@ void SortWindow::PushButton2_Action() {
 void SortWindow::SortTable(int lo, int hi) {
   if (!thetable) return;
   QPointer<SortWindow> self(this);
-  QPointer<MainWindow> main = m_main;
-  const tools::SortProgress progress = [this, self, main](long long steps, int first, int pivot, int last) {
-    if (!self || !main) return false;
+  // The sort stops when the list or this window goes; a report goes out after either.
+  const QPointer<platform::Listbox> table = thetable;
+  const std::function<void(const QString&)> report = m_report;
+  const tools::SortProgress progress = [this, self, table](long long steps, int first, int pivot, int last) {
+    if (!self || !table) return false;
     totalticks = steps;
     SortCount->setText(platform::Str(static_cast<long long>(first)) + QStringLiteral(", ") +
                        platform::Str(static_cast<long long>(pivot)) + QStringLiteral(", ") +
                        platform::Str(static_cast<long long>(last)));
     platform::YieldToEventLoop();
-    return !self.isNull() && !main.isNull();
+    return !self.isNull() && !table.isNull();
   };
   tools::SortOutcome outcome = tools::SortOutcome::Sorted;
   try {
@@ -113,8 +116,7 @@ void SortWindow::SortTable(int lo, int hi) {
     platform::MsgBox(QStringLiteral("The stack has overflowed!"));
     return;
   }
-  if (outcome == tools::SortOutcome::ListChanged && main) {
-    main->SetSlug(
-        QStringLiteral("The list changed while it was being sorted; nothing was moved. Sort it again."));
+  if (outcome == tools::SortOutcome::ListChanged) {
+    report(QStringLiteral("The list changed while it was being sorted; nothing was moved. Sort it again."));
   }
 }

@@ -2,14 +2,17 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 #include "tools/ListSort.h"
 
-class MainWindow;
 class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+namespace lists {
+class OpenList;
+}
 namespace platform {
 class Listbox;
 }
@@ -20,7 +23,10 @@ class Listbox;
 class SortWindow : public QWidget {
   Q_OBJECT
  public:
-  explicit SortWindow(QPointer<MainWindow> main, QWidget* parent = nullptr);
+  // Sort sorts `list`, the open list's address list, and marks `openList` changed; `report`
+  // says when the list changed under the sort.
+  SortWindow(platform::Listbox* list, lists::OpenList* openList, std::function<void(const QString&)> report,
+             QWidget* parent = nullptr);
 
   // The list being sorted, the cells moved with each row, and the steps of the sort so far.
   QPointer<platform::Listbox> thetable;
@@ -50,5 +56,7 @@ class SortWindow : public QWidget {
  private:
   tools::SortBy Option() const;
 
-  QPointer<MainWindow> m_main;
+  QPointer<platform::Listbox> m_list;
+  QPointer<lists::OpenList> m_openList;
+  std::function<void(const QString&)> m_report;
 };

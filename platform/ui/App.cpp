@@ -1,8 +1,8 @@
-#include "app/ui/App.h"
+#include "platform/ui/App.h"
 
 #include <QWidget>
 
-#include "app/ui/Menu.h"
+#include "platform/ui/Menu.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/ui/WindowFrame.h"
+#include "platform/ui/WindowFrame.h"
 
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-#include "app/ui/Menu.h"
+#include "platform/ui/Menu.h"
 
 namespace {
 

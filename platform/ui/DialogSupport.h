@@ -13,7 +13,7 @@
 
 #include "platform/ui/WindowFont.h"
 
-namespace lists::ui {
+namespace platform {
 
 // Every control of the dialogs: its design name, bounds and the windows' font at size 12.
 //
@@ -49,4 +49,4 @@ void AcceptOnce(Window* window, bool& accepting, void (Window::*accept)()) {
   if (self) accepting = false;
 }
 
-}  // namespace lists::ui
+}  // namespace platform

@@ -1,4 +1,4 @@
-#include "app/ui/Menu.h"
+#include "platform/ui/Menu.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,7 +11,7 @@
 
 #include "app/CommandRouter.h"
 #include "app/MenuTable.h"
-#include "app/ui/App.h"
+#include "platform/ui/App.h"
 
 namespace {
 
