@@ -184,13 +184,13 @@ void MainWindow::_CreateControls0() {
   TCPSocket1->SetAddress(QString());
 
   // The title is what the toolbar is read and listed by.
-  Toolbar = new QToolBar(QStringLiteral("Main toolbar"), this);
-  Toolbar->setObjectName(QStringLiteral("Toolbar"));
-  Toolbar->setMovable(false);
-  Toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-  addToolBar(Qt::TopToolBarArea, Toolbar);
-  auto addToolbarItem = [this](int index, const QString& caption) {
-    QAction* item = Toolbar->addAction(caption);
+  auto* toolbar = new QToolBar(QStringLiteral("Main toolbar"), this);
+  toolbar->setObjectName(QStringLiteral("Toolbar"));
+  toolbar->setMovable(false);
+  toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  addToolBar(Qt::TopToolBarArea, toolbar);
+  auto addToolbarItem = [this, toolbar](int index, const QString& caption) {
+    QAction* item = toolbar->addAction(caption);
     item->setObjectName(QStringLiteral("ToolbarItem1"));
     item->setProperty("index", index);
     item->setEnabled(true);

@@ -26,7 +26,6 @@ class QPushButton;
 class QSlider;
 class QTabWidget;
 class QTimer;
-class QToolBar;
 
 namespace mailing {
 class Pop3Login;
@@ -151,7 +150,6 @@ class MainWindow : public QMainWindow {
   QSlider* Rate = nullptr;
   QSlider* RatePer = nullptr;
   QCheckBox* RandRate = nullptr;
-  QToolBar* Toolbar = nullptr;
 
   // ---- Size and layout -------------------------------------------------------------------
   int Width() const;
