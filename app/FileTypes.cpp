@@ -1,5 +1,9 @@
 #include "app/FileTypes.h"
 
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
+
 namespace app {
 
 namespace {
@@ -70,6 +74,25 @@ const FileType* FileTypes::Find(const QString& name) {
     if (type.name.compare(name, Qt::CaseInsensitive) == 0) return &type;
   }
   return nullptr;
+}
+
+void DropFilter::AcceptFileType(const QString& name) {
+  if (const FileType* type = FileTypes::Find(name)) {
+    if (!m_types.contains(*type)) m_types.append(*type);
+  }
+}
+
+bool DropFilter::Accepts(const QMimeData& data) const {
+  if (m_text && data.hasText()) return true;
+  if (!data.hasUrls()) return false;
+  for (const QUrl& url : data.urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString fileName = QFileInfo(url.toLocalFile()).fileName();
+    for (const FileType& type : m_types) {
+      if (type.Matches(fileName)) return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace app

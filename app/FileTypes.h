@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+class QMimeData;
 
 namespace app {
 
@@ -40,6 +43,20 @@ class FileTypes {
   // The type of that name, letter case ignored ("ANY" names the "Any" type); nullptr when
   // there is none.
   static const FileType* Find(const QString& name);
+};
+
+// What a window takes when something is dropped on it: the local files of the types it
+// named, and text when it said so.
+class DropFilter {
+ public:
+  // The type of that name (letter case ignored); an unknown name adds nothing.
+  void AcceptFileType(const QString& name);
+  void AcceptText() { m_text = true; }
+  bool Accepts(const QMimeData& data) const;
+
+ private:
+  QList<FileType> m_types;
+  bool m_text = false;
 };
 
 }  // namespace app

@@ -27,7 +27,6 @@
 
 #include "app/ui/MainWindow.h"
 #include "lists/ListFileFormat.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
 #include "platform/Seams.h"
@@ -393,7 +392,6 @@ Program::Program(const Setup& setup) : m_data(std::make_unique<Data>()) {
   seams.clipboardText = [clipboard = setup.clipboard] { return QString(clipboard); };
   m_data->seams = std::make_unique<platform::ScopedSeams>(seams);
   App::SetQuitForTests([] {});
-  lists::ui::InstallMainWindowHooks();
   m_window = MainWindow::Instance();
   QApplication::processEvents();
 }
@@ -447,7 +445,6 @@ std::map<std::string, std::function<void(MainWindow*)>>& MeasuredSteps() {
   platform::FolderItem::SetAppFolderForTests(folder);
   platform::ScopedSeams scoped(platform::Seams{});
   App::SetQuitForTests([] {});
-  lists::ui::InstallMainWindowHooks();
   MainWindow* window = MainWindow::Instance();
   window->show();
   QApplication::processEvents();
@@ -538,7 +535,6 @@ bool RunPeakMemoryChild(int argc, char** argv) {
   seams.clipboardText = [clipboard = QString::fromLocal8Bit(argv[3])] { return QString(clipboard); };
   platform::ScopedSeams scoped(seams);
   App::SetQuitForTests([] {});
-  lists::ui::InstallMainWindowHooks();
   MainWindow* window = MainWindow::Instance();
   QApplication::processEvents();
   const QString drop = QString::fromLocal8Bit(argv[4]);

@@ -14,7 +14,6 @@
 #include "BenchSupport.h"
 #include "app/CommandRouter.h"
 #include "app/ui/MainWindow.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
 #include "platform/ui/App.h"
@@ -80,7 +79,6 @@ void BM_ListCommand(benchmark::State& state, const char* item, const Peer& peer)
   seams.setClipboardText = [](const QString& text) { QGuiApplication::clipboard()->setText(text); };
   platform::ScopedSeams scoped(seams);
   App::SetQuitForTests([] {});
-  lists::ui::InstallMainWindowHooks();
   MainWindow* w = MainWindow::Instance();
   platform::ListModel* model = w->elist->Model();
   int modelSignals = 0;

@@ -46,6 +46,18 @@ std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
   return joined;
 }
 
+int RowStartingWith(const QPointer<platform::ListModel>& list, const QString& key) {
+  if (key.isEmpty()) return -1;
+  const platform::ListModel::Busy seeking(list, platform::ListModel::Seeking);
+  for (int row = 0; list && row < list->ListCount(); ++row) {
+    // The first character, compared exactly, without a string made per row.
+    if (QStringView(list->Cell(row, 0)).left(1) == key) return row;
+    platform::YieldToEventLoop();
+    if (seeking.Superseded()) return -1;
+  }
+  return -1;
+}
+
 int DuplicateSelected(platform::ListModel& list) {
   QPointer<platform::ListModel> guard(&list);
   // As in JoinSelectedAddresses, the rows selected when the command was given.

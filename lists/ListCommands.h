@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -27,6 +28,12 @@ std::optional<QString> JoinSelectedAddresses(platform::ListModel& list);
 // 1), walking from the last row to the first, so the copies come in the reverse order of
 // their rows. Yields as JoinSelectedAddresses does. Returns the number of copies.
 int DuplicateSelected(platform::ListModel& list);
+
+// A key typed in the address list: the first row from the top whose address starts with the
+// key's text, compared exactly; -1 when none. Yields per row: a key typed meanwhile starts a
+// walk of its own, which takes over (the later key wins), and this one then finds nothing,
+// as it does when the list goes.
+int RowStartingWith(const QPointer<platform::ListModel>& list, const QString& key);
 
 // Edit > Select Unsent: selects exactly the rows whose column 1 is empty.
 void SelectUnsent(platform::ListModel& list);

@@ -34,6 +34,7 @@ class OpenList : public QObject {
 
   // The address list whose rows are the open list's; set once, when its control is made.
   void SetList(platform::ListModel* list);
+  platform::ListModel* List() const { return m_list; }
 
   // The Database folder: every list file, Trash and LastDatabase is a child of it.
   const platform::FolderItem& Database() const { return m_database; }

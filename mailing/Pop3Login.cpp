@@ -5,8 +5,8 @@ namespace mailing {
 Pop3Login::Pop3Login(platform::POP3Socket* socket, Report report, QObject* parent)
     : QObject(parent), m_socket(socket), m_report(std::move(report)) {}
 
-void Pop3Login::start(const QString& server, const QString& username, const QString& password) {
-  if (!m_socket) return;
+void Pop3Login::Start(const QString& server, const QString& username, const QString& password) {
+  if (!m_socket || username == QString()) return;
   m_socket->SetPort(110);
   m_socket->SetAddress(server);
   m_socket->SetUsername(username);

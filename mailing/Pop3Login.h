@@ -24,12 +24,9 @@ class Pop3Login : public QObject {
   // `report` is the main window's status line and log (SetSlug).
   Pop3Login(platform::POP3Socket* socket, Report report, QObject* parent = nullptr);
 
-  // Whether a log-in is started for this user name: any text but the empty one, blanks
-  // included.
-  static bool ShouldStart(const QString& username) { return username != QString(); }
-
-  // Sets port 110 and the account on the socket and connects; the events do the rest.
-  void start(const QString& server, const QString& username, const QString& password);
+  // For a user name of any text but the empty one (blanks included): sets port 110 and the
+  // account on the socket and connects; the events do the rest. Without one, nothing.
+  void Start(const QString& server, const QString& username, const QString& password);
 
   // The socket's events.
   void POPSocket_ConnectionEstablished();

@@ -18,6 +18,13 @@ int FindRow(const QPointer<platform::ListModel>& list, const QString& text, int 
   return -1;
 }
 
+int FindNextRow(const QPointer<platform::ListModel>& list, const QString& text) {
+  const int row = FindRow(list, text, list ? list->ListIndex() + 1 : 0,
+                          [list] { return list ? list->ListCount() - 1 : -1; });
+  if (row >= 0) return row;
+  return FindRow(list, text, 0, [list] { return list ? list->ListIndex() - 1 : -1; });
+}
+
 QString FoundText(const QString& text, int row) {
   return QLatin1Char('"') + text + QStringLiteral("\" found on line ") +
          platform::Str(static_cast<long long>(row) + 1) + QLatin1Char('.');

@@ -135,6 +135,14 @@ OptOutCheck::OptOutCheck(platform::TCPSocket* socket, Hooks hooks, QObject* pare
   connect(&m_reportLater, &QTimer::timeout, this, &OptOutCheck::ReportReceived);
 }
 
+QString OptOutCheck::SelectedAddresses(const platform::ListModel& list) {
+  QString addresses;
+  for (int row = 0; row < list.ListCount(); ++row) {
+    if (list.Selected(row)) addresses += list.Cell(row, 0) + QLatin1Char(',');
+  }
+  return addresses;
+}
+
 void OptOutCheck::Start(const platform::ServerAddress& service, const QString& addresses) {
   m_run = std::make_shared<Run>();
   m_run->service = service;

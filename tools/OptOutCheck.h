@@ -36,6 +36,9 @@ class OptOutCheck : public QObject {
 
   OptOutCheck(platform::TCPSocket* socket, Hooks hooks, QObject* parent = nullptr);
 
+  // The selected rows' addresses in row order, each followed by ",", as a check takes them.
+  static QString SelectedAddresses(const platform::ListModel& list);
+
   // Connects to the service to check `addresses` (each followed by ","); a check under way
   // is dropped.
   void Start(const platform::ServerAddress& service, const QString& addresses);

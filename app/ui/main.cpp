@@ -1,6 +1,5 @@
 #include "app/FileTypes.h"
 #include "app/ui/MainWindow.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "platform/Date.h"
 #include "platform/ui/App.h"
 #include "platform/ui/DesktopSeams.h"
@@ -12,7 +11,6 @@ int main(int argc, char** argv) {
   app::FileTypes::Initialize();
   App application(argc, argv);
   platform::InstallDesktopSeams();
-  lists::ui::InstallMainWindowHooks();
   // The application object registers no menu handlers of its own.
   MainWindow::Instance();
   return App::exec();

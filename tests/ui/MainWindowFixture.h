@@ -1,7 +1,7 @@
 #pragma once
 
-// A main window in a temporary application folder, with recording seams and quit, later
-// subsystems' hooks cleared and mail going nowhere; every window is gone after.
+// A main window in a temporary application folder, with recording seams and quit, and mail
+// going nowhere; every window is gone after.
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,9 @@
 
 #include "app/MessageLog.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/MainWindowHooks.h"
 #include "app/ui/Windows.h"
+#include "lists/ui/FolderButton.h"
+#include "lists/ui/SideBarWindow.h"
 #include "platform/Date.h"
 #include "platform/FolderItem.h"
 #include "platform/Seams.h"
@@ -31,8 +32,6 @@ class MainWindowFixture : public ::testing::Test {
     platform::FolderItem::SetAppFolderForTests(m_dir.path());
     m_seams = std::make_unique<platform::ScopedSeams>(m_recorded.seams());
     App::SetQuitForTests([this] { ++m_quits; });
-    m_savedHooks = MainWindowHooks::Installed();
-    MainWindowHooks::Installed() = {};
     platform::SetClockForTests([] { return QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15)); });
     platform::SetByteStreamFactoryForTests([](const platform::TlsPolicy&) {
       using testing_support::FakeByteStream;
@@ -42,7 +41,6 @@ class MainWindowFixture : public ::testing::Test {
 
   void TearDown() override {
     CloseAll();
-    MainWindowHooks::Installed() = m_savedHooks;
     App::SetQuitForTests({});
     platform::SetClockForTests({});
     platform::SetByteStreamFactoryForTests({});
@@ -79,6 +77,14 @@ class MainWindowFixture : public ::testing::Test {
   QString DatabasePath() const { return m_dir.filePath("Database"); }
   bool Changed() const { return m_window->Changed; }
 
+  // The side bar's lists, the open one marked "*".
+  QStringList SideBarNames() const {
+    QStringList names;
+    for (FolderButton* b : qobject_cast<SideBarWindow*>(m_window->SideBar.data())->Buttons())
+      names.append(b->FolderName + (b->Selected ? "*" : ""));
+    return names;
+  }
+
   QStringList LogRows() const {
     QStringList rows;
     for (int i = 0; i < m_window->UserMessagesLog().Count(); ++i) rows << m_window->UserMessagesLog().Row(i);
@@ -95,9 +101,8 @@ class MainWindowFixture : public ::testing::Test {
     return platform::Date(QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15))).LongTime() + " " + text;
   }
 
-  // Starts the program with saves counted; the about window of start-up is in m_about.
-  void StartCountingSaves() {
-    MainWindowHooks::Installed().saveFile = [this](MainWindow&) { ++m_saves; };
+  // Starts the program; the about window of start-up is in m_about.
+  void Start() {
     m_window = MainWindow::Instance();
     ASSERT_EQ(Windows<AboutWindow>().size(), 1);
     m_about = Windows<AboutWindow>().first();
@@ -106,9 +111,7 @@ class MainWindowFixture : public ::testing::Test {
   QTemporaryDir m_dir;
   platform::RecordingSeams m_recorded;
   std::unique_ptr<platform::ScopedSeams> m_seams;
-  MainWindowHooks m_savedHooks;
   int m_quits = 0;
-  int m_saves = 0;
   MainWindow* m_window = nullptr;
   QPointer<AboutWindow> m_about;
 };

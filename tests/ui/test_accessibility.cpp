@@ -12,7 +12,6 @@
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/FolderButton.h"
 #include "lists/ui/MLWindow.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "mailing/SendEngine.h"
 #include "mailing/ui/PreferencesWindow.h"
@@ -51,8 +50,7 @@ class AccessibilityTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    lists::ui::InstallMainWindowHooks();
-    StartCountingSaves();
+    Start();
   }
   // Every window of the program but the main and about windows of start-up, shown.
   std::vector<QWidget*> OpenEveryWindow() {

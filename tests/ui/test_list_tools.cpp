@@ -21,7 +21,7 @@ class ListToolsTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    StartCountingSaves();
+    Start();
   }
   testing_support::YieldEveryStep m_yielding;
   void Fill(const QStringList& addresses) {

@@ -37,7 +37,7 @@ class MailingWindowsTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    StartCountingSaves();
+    Start();
     m_window->SendTimer->stop();
     testing_support::SetRows(*m_window->elist->Model(), kRows);
     m_recorded.clipboard = "before";

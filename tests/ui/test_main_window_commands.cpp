@@ -6,7 +6,6 @@
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "platform/EventLoop.h"
 #include "platform/TextStream.h"
@@ -28,7 +27,6 @@ class ListCommandsTest : public MainWindowFixture {
     QDir(m_dir.path()).mkdir("Database");
     WriteAll(TrashPath(), "old@x.com\n");
     WriteAll(DatabasePath() + "/Friends", "");
-    lists::ui::InstallMainWindowHooks();
     m_window = MainWindow::Instance();
   }
   QString TrashPath() const { return DatabasePath() + "/Trash"; }

@@ -10,7 +10,6 @@
 #include "lists/OpenList.h"
 #include "lists/ui/EditWindow.h"
 #include "lists/ui/FolderButton.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "lists/ui/NewAddressWin.h"
 #include "lists/ui/SideBarWindow.h"
 #include "platform/EventLoop.h"
@@ -35,18 +34,11 @@ class MainWindowListsTest : public MainWindowFixture {
     WriteAll(DatabasePath() + "/Friends", "ann@example.com News(1/2/26) \nbob@example.com \n");
     WriteAll(DatabasePath() + "/Trash", "old@example.com\n");
     WriteAll(DatabasePath() + "/LastDatabase", "Friends");
-    lists::ui::InstallMainWindowHooks();
     m_window = MainWindow::Instance();
   }
   testing_support::YieldEveryStep m_yielding;
   QString Path(const QString& name) const { return DatabasePath() + "/" + name; }
   QStringList Addresses() const { return testing_support::Column(*m_window->elist->Model()); }
-  QStringList SideBarNames() const {
-    QStringList names;
-    for (FolderButton* b : qobject_cast<SideBarWindow*>(m_window->SideBar.data())->Buttons())
-      names.append(b->FolderName + (b->Selected ? "*" : ""));
-    return names;
-  }
 };
 
 // A dropped folder and text clip: the files first, then the clip, less addresses listed in

@@ -8,6 +8,7 @@
 
 #include "MainWindowFixture.h"
 #include "app/ui/LogView.h"
+#include "lists/HistoryJournalFormat.h"
 #include "lists/MailingLists.h"
 
 using testing_support::WriteAll;
@@ -16,19 +17,6 @@ namespace {
 
 class Startup : public MainWindowFixture {
  protected:
-  void RecordHooks() {
-    auto& hooks = MainWindowHooks::Installed();
-    hooks.createSideBar = [this](MainWindow&) -> QWidget* {
-      m_calls << "createSideBar";
-      return new QWidget;  // a window of its own: the fixture closes it with the others
-    };
-    hooks.openDatabase = [this](MainWindow& w, const QString& name) {
-      m_calls << "openDatabase:" + name;
-      w.Changed = true;  // reading a list may mark it; start-up clears the mark after
-    };
-    hooks.updateLists = [this](MainWindow&) { m_calls << "updateLists"; };
-  }
-
   // The exit code of the event loop run as main() runs it; -1 when it runs on for 5 seconds.
   static int EventLoopExitCode() {
     QTimer cutOff;
@@ -36,48 +24,43 @@ class Startup : public MainWindowFixture {
     cutOff.start(5000);
     return QApplication::exec();
   }
-
-  void CloseAndForget() {
-    CloseAll();
-    m_calls.clear();
-  }
-
-  QStringList m_calls;
 };
 
 // The first start makes the Database folder and says so; the window comes up with its
-// autosave and send timers running (the about window in front: the menu tests' start).
+// side bar and its autosave and send timers running (the about window in front: the menu
+// tests' start).
 TEST_F(Startup, FirstStartCreatesTheDatabaseFolder) {
-  RecordHooks();
   MainWindow* w = m_window = MainWindow::Instance();
-  EXPECT_EQ(std::make_tuple(w->database.AbsolutePath(), QFileInfo(DatabasePath()).isDir(), LogRows(), m_calls,
-                            Changed(), m_quits, m_recorded.messages.size()),
-            std::make_tuple(QDir(DatabasePath()).absolutePath(), true,
-                            QStringList{Logged("Creating the Database folder.")},
-                            QStringList({"createSideBar", "updateLists"}), false, 0, 0));
+  EXPECT_EQ(
+      std::make_tuple(w->database.AbsolutePath(), QFileInfo(DatabasePath()).isDir(), LogRows(),
+                      SideBarNames(), Changed(), m_quits, m_recorded.messages.size()),
+      std::make_tuple(QDir(DatabasePath()).absolutePath(), true,
+                      QStringList{Logged("Creating the Database folder.")}, QStringList(), false, 0, 0));
   EXPECT_EQ(std::make_tuple(w->isVisible(), w->SaveTimer->isActive(), w->SendTimer->isActive()),
             std::make_tuple(true, true, true));
 }
 
-// Later starts open the last list or report it gone, and clear the unsaved mark.
+// Later starts open the last list or report it gone, list it in the side bar, and clear
+// the unsaved mark that the read left (the journal of mail sent since the last save).
 TEST_F(Startup, LaterStartsOpenTheLastList) {
   using Case = std::tuple<QByteArray, bool, QString>;  // LastDatabase, the list there, status line
   const Case cases[] = {{{}, false, "Slug"},
-                        {"Customers", true, "Slug"},
+                        {"Customers", true, "1 addresses"},
                         {"Customers", false, "The list \"Customers\" that was open last is gone."}};
   QDir(m_dir.path()).mkpath("Database");
+  QByteArray journal;
+  lists::AppendJournalLine(journal, "a@x.com", "News(1/2/26) ");
   for (const auto& [last, listThere, slug] : cases) {
     SCOPED_TRACE("last list \"" + last.toStdString() + (listThere ? "\", there" : "\", not there"));
     QFile::remove(DatabasePath() + "/Customers");
-    if (listThere) WriteAll(DatabasePath() + "/Customers", "");
+    if (listThere) WriteAll(DatabasePath() + "/Customers", "a@x.com \n");
+    if (listThere) WriteAll(DatabasePath() + "/.Customers.velmora-journal", journal);
     if (!last.isNull()) WriteAll(DatabasePath() + "/LastDatabase", last);
-    RecordHooks();
     m_window = MainWindow::Instance();
-    const QStringList opened = last.isNull() ? QStringList() : QStringList{"openDatabase:" + last};
-    EXPECT_EQ(std::make_tuple(m_window->Slug->text(), m_calls, Changed(), QString(m_window->lastopen)),
-              std::make_tuple(slug, QStringList{"createSideBar"} + opened + QStringList{"updateLists"}, false,
-                              QString(last)));
-    CloseAndForget();
+    EXPECT_EQ(
+        std::make_tuple(m_window->Slug->text(), SideBarNames(), Changed(), QString(m_window->lastopen)),
+        std::make_tuple(slug, listThere ? QStringList{"Customers*"} : QStringList(), false, QString(last)));
+    CloseAll();
   }
 }
 
@@ -86,25 +69,23 @@ TEST_F(Startup, LaterStartsOpenTheLastList) {
 TEST_F(Startup, AnUnreadableLastListNameIsReported) {
   QDir(m_dir.path()).mkpath("Database");
   ASSERT_EQ(QFile::link("/proc/self/mem", DatabasePath() + "/LastDatabase"), true);  // a read error
-  RecordHooks();
   m_window = MainWindow::Instance();
-  EXPECT_EQ(std::make_pair(m_window->Slug->text(), m_calls),
+  EXPECT_EQ(std::make_pair(m_window->Slug->text(), m_window->OpenList().File().IsNull()),
             std::make_pair("Could not read " + DatabasePath() +
                                "/LastDatabase (Input/output error); no list was opened.",
-                           QStringList({"createSideBar", "updateLists"})));
+                           true));
 }
 
 // A Database that is no folder (a link to nothing) or cannot be made (a file comes first)
-// is reported and left as it is, and the program ends with nothing read or opened.
+// is reported and left as it is, and the program ends there.
 TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
   const QString path = DatabasePath();
   const auto fileAtFirstReport = [&] {
-    auto& hook = MainWindowHooks::Installed().createSideBar;
-    hook = [path, side = hook](MainWindow& w) {
-      QObject::connect(&w.UserMessagesLog(), &QAbstractItemModel::rowsInserted, &w,
-                       [path] { QFile(path).open(QIODevice::WriteOnly); });
-      return side(w);
-    };
+    // The clock is first read for the time of the first report.
+    platform::SetClockForTests([path] {
+      QFile(path).open(QIODevice::WriteOnly);
+      return QDateTime(QDate(2026, 5, 4), QTime(13, 14, 15));
+    });
     return true;
   };
   const std::pair<std::function<bool()>, QStringList> cases[] = {
@@ -114,39 +95,35 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
         Logged("Creating the Database folder.")}}};
   for (const auto& [make, log] : cases) {
     SCOPED_TRACE(log.isEmpty() ? "a link to nothing" : "a file made at the first report");
-    RecordHooks();
     ASSERT_EQ(make(), true);
     m_window = MainWindow::Instance();
     EXPECT_EQ(LogRows(), log);
     EXPECT_EQ(m_recorded.messages.size() == 1 && m_recorded.messages.takeFirst().startsWith(
                                                      "The 'Database' item beside Velmora is not a folder"),
               true);
-    EXPECT_EQ(
-        std::make_tuple(m_calls, Windows<AboutWindow>().size(), QFileInfo(path).isDir(), EventLoopExitCode()),
-        std::make_tuple(QStringList{"createSideBar"}, 0, false, App::kRefusedStartExitCode));
-    CloseAndForget();
+    EXPECT_EQ(std::make_tuple(Windows<AboutWindow>().size(), QFileInfo(path).isDir(), EventLoopExitCode()),
+              std::make_tuple(0, false, App::kRefusedStartExitCode));
+    CloseAll();
     QFile::remove(path);
   }
 }
 
 // A window deleted while start-up yields ends the start-up there.
 TEST_F(Startup, WindowGoneDuringStartUpEndsIt) {
+  testing_support::YieldEveryStep yielding;
   QDir(m_dir.path()).mkpath("Database");
-  WriteAll(DatabasePath() + "/LastDatabase", "Customers");
-  for (const bool duringOpen : {true, false}) {
-    RecordHooks();
-    if (duringOpen)
-      MainWindowHooks::Installed().openDatabase = [](MainWindow& w, const QString&) { delete &w; };
-    if (!duringOpen) MainWindowHooks::Installed().updateLists = [](MainWindow& w) { delete &w; };
+  WriteAll(DatabasePath() + "/Customers", "a@x.com \n");
+  for (const QByteArray last : {"Customers", "Gone"}) {
+    WriteAll(DatabasePath() + "/LastDatabase", last);
+    QTimer::singleShot(0, [] { delete MainWindow::Existing(); });
     EXPECT_EQ(std::make_tuple(MainWindow::Instance(), Windows<AboutWindow>().size()),
               std::make_tuple(nullptr, 0))
-        << (duringOpen ? "deleted while the list opens" : "deleted while the side bar fills");
+        << (last == "Gone" ? "deleted while the side bar fills" : "deleted while the list opens");
   }
 }
 
 // Text and any file are taken; other data is not.
 TEST_F(Startup, AcceptsDroppedTextAndEveryFile) {
-  RecordHooks();
   m_window = MainWindow::Instance();
   QMimeData text, file, image;
   text.setText("someone@example.com");

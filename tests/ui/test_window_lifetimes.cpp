@@ -5,7 +5,6 @@
 
 #include "MainWindowFixture.h"
 #include "app/CommandRouter.h"
-#include "lists/ui/MainWindowListsSetup.h"
 #include "platform/EventLoop.h"
 #include "platform/ui/Listbox.h"
 
@@ -13,10 +12,7 @@ namespace {
 
 class WindowLifetimesTest : public MainWindowFixture {
  protected:
-  void SetUp() override {
-    MainWindowFixture::SetUp();
-    lists::ui::InstallMainWindowHooks();
-  }
+  void SetUp() override { MainWindowFixture::SetUp(); }
   testing_support::YieldEveryStep m_yielding;
   static QWidget* Newest(const char* kind) {
     QWidget* found = nullptr;
@@ -57,7 +53,7 @@ TEST_F(WindowLifetimesTest, TheMainWindowGoesWhileAnyWindowIsOpen) {
       {"PreferencesWindow", [](auto& m) { m._FilePreferences_Action(); }, "PushButton1", false},
       {"SearchWindow", [](auto& m) { m._EditFind_Action(), Type("SearchWindow", "Address", "m1"); },
        "FindAll", false},
-      {"SortWindow", [](auto& m) { m.OpenSortWindow(); }, "PushButton1", true},
+      {"SortWindow", [](auto& m) { m.ToolbarItem1[2]->trigger(); }, "PushButton1", true},
       {"MessageWindow", [](auto& m) {
          m._AddressesBulkRemove_Action();
          Newest("MessageWindow")->findChild<platform::Listbox*>("MessageList")->AddRow(
@@ -70,7 +66,7 @@ TEST_F(WindowLifetimesTest, TheMainWindowGoesWhileAnyWindowIsOpen) {
   for (const auto& c : cases) {
     for (const bool during : {false, true}) {
       SCOPED_TRACE(std::string(c.kind) + (during ? ", during the press" : ""));
-      StartCountingSaves();
+      Start();
       for (int i = 0; i < 20000; ++i)
         m_window->elist->AddRow(QStringList{QString("m%1@example.com").arg(i % 977), {}});
       c.open(*m_window);
