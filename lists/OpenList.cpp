@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <span>
 #include <utility>
@@ -35,10 +36,6 @@ bool IsSameFile(const platform::FolderItem& a, const platform::FolderItem& b) {
 }
 
 // The system's words for a failure, as the end of a sentence.
-QString Because(const QString& reason) {
-  return reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason + QStringLiteral(".");
-}
-
 // Notes, while it lives, whether anyone but its owner edits the rows of a list.
 struct EditWatch {
   explicit EditWatch(platform::ListModel* list) {
@@ -161,30 +158,32 @@ void OpenList::SaveFile() {
     return;
   }
   const Busy writing(m_list, platform::ListModel::Writing);
-  SaveFileNow();
+  (void)SaveFileNow();
 }
 
-void OpenList::SaveFileNow() {
-  if (!m_changed) return;
+platform::FileResult OpenList::SaveFileNow() {
+  if (!m_changed) return platform::FileResult::Success();
   if (m_file.IsNull()) {
     SaveAsFileNow(true);
-    return;
+    return platform::FileResult::Success();
   }
   if (!m_file.IsWriteable()) {
     platform::MsgBox(PermissionMessage());
-    return;
+    return platform::FileResult::FromErrno(EACCES);
   }
   // Cleared before writing: an edit made while the rows are written sets it again, so the
   // next save picks that edit up instead of it being marked saved and lost.
   MarkClean();
   QPointer<OpenList> self(this);
   const platform::FolderItem target = m_file;
-  const bool written = WriteRowsTo(target);
-  if (!self) return;
-  if (!written) {
+  const platform::FileResult written = WriteRowsTo(target);
+  if (!self) return written;
+  if (!written.Ok()) {
     MarkChanged();
-    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
+    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() +
+           platform::Because(written.Reason()));
   }
+  return written;
 }
 
 bool OpenList::SaveBeforeLeaving() {
@@ -200,16 +199,16 @@ bool OpenList::EditsAtRisk() const {
 bool OpenList::SaveBeforeLeavingNow() {
   QPointer<OpenList> self(this);
   const platform::FolderItem file = m_file;
-  SaveFileNow();
+  const platform::FileResult saved = SaveFileNow();
   if (!self) return false;
   if (!EditsAtRisk()) return true;
   // A list without a file had its save dialog cancelled. One with a file could not be
   // written there: the user is told and offered another file.
   if (!file.IsNull()) {
-    platform::MsgBox(
-        QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
-        QStringLiteral(" (the disk may be full, or the file may not be writeable). So that no address "
-                       "is lost, it stays open: please choose another file to save it to."));
+    platform::MsgBox(QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
+                     platform::Because(saved.Reason()) +
+                     QStringLiteral(" So that no address is lost, it stays open: please choose another file "
+                                    "to save it to."));
     if (!self) return false;
     const bool written = SaveAsFileNow(true);
     if (!self) return false;
@@ -270,15 +269,16 @@ bool OpenList::SaveAsFileNow(bool clearsChanged) {
   // As in SaveFileNow: edits made while the rows are written set Changed again.
   if (clearsChanged) MarkClean();
   const platform::FolderItem target = m_file;
-  const bool written = WriteRowsTo(target);
-  if (self && !written) {
+  const platform::FileResult written = WriteRowsTo(target);
+  if (self && !written.Ok()) {
     if (clearsChanged) MarkChanged();
-    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
+    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() +
+           platform::Because(written.Reason()));
   }
-  return written;
+  return written.Ok();
 }
 
-bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
+platform::FileResult OpenList::WriteRowsTo(const platform::FolderItem& target) {
   // The rows as they stand now: the loop below yields, and whatever runs meanwhile (a
   // removal, another list being opened) must not change what goes into this file. They
   // hold every history entry journaled so far for the target.
@@ -288,8 +288,9 @@ bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
   // Nothing below touches this object, so the write completes even when the window that
   // owns it goes away while it yields.
-  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
-  if (!out) return false;
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target, &reason);
+  if (!out) return platform::FileResult::Failure(reason);
   for (int row = 0; row < rows.RowCount();) {
     // The lines of FormatListLine (address, blank, Mailings) with their line ends, encoded
     // straight into the stream's buffer a buffer's worth at a time.
@@ -298,11 +299,11 @@ bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
     });
     platform::YieldToEventLoop();
   }
-  if (!out->Close()) return false;
+  if (platform::FileResult written = out->Close(); !written.Ok()) return written;
   // A journal that keeps lines the file now holds too costs at most an entry written twice
   // after a crash, never one lost: the next save drops them.
   (void)journal.DropWritten(journaled);
-  return true;
+  return platform::FileResult::Success();
 }
 
 void OpenList::OpenDatabase(const QString& name, const std::function<void(bool left)>& done) {
@@ -324,7 +325,7 @@ bool OpenList::OpenDatabaseNow(const QString& name) {
   const Busy reading(m_list, platform::ListModel::Reading);
   QPointer<OpenList> self(this);
   if (name.isEmpty()) {
-    SaveFileNow();
+    (void)SaveFileNow();
     return false;
   }
   // Emptying the list when its edits could not be saved (a full disk, a read-only file,
@@ -345,12 +346,15 @@ bool OpenList::OpenDatabaseNow(const QString& name) {
   ReadEmailsNow();
   if (!self || m_file.IsNull()) return self != nullptr;
   const platform::FolderItem lastFile = m_database.Child(QString::fromLatin1(kLastDatabaseName));
-  std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile);
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile, &reason);
   if (last) last->Write(name);
-  if (last && last->Close()) {
+  const platform::FileResult written = last ? last->Close() : platform::FileResult::Failure(reason);
+  if (written.Ok()) {
     SetLastOpen(name);
   } else {
     Report(QStringLiteral("Could not write ") + lastFile.AbsolutePath() +
+           platform::InBrackets(written.Reason()) +
            QStringLiteral(": the next start will not open this list."));
   }
   return true;
@@ -374,7 +378,7 @@ void OpenList::ReadEmailsNow() {
     // Left as the open file, an unreadable list would be overwritten by the next save
     // with whatever the empty list then holds.
     SetFile(platform::FolderItem());
-    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + Because(reason));
+    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + platform::Because(reason));
     return;
   }
   // What the program had journaled before it last ended without saving, as the file stood:
@@ -413,7 +417,7 @@ void OpenList::ReadEmailsNow() {
       m_partlyRead = file;
       SetChanged(edits.edited);
       Report(QStringLiteral("Could not read all of the list file ") + file.AbsolutePath() +
-             Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
+             platform::Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
       return;
     }
     piece.resize(read);
@@ -460,8 +464,8 @@ void OpenList::RemoveOpenList() {
   const platform::ListModel::Snapshot rows =
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
   EditWatch edits(m_list);
-  bool trashFailed = false;
-  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(m_database, m_file, &trashFailed);
+  platform::FileResult inTrash = platform::FileResult::Success();
+  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(m_database, m_file, &inTrash);
   if (trash) {
     for (int row = 0; row < rows.RowCount(); ++row) {
       trash->WriteWith([&](QByteArray& buffer) {
@@ -471,18 +475,19 @@ void OpenList::RemoveOpenList() {
       platform::YieldToEventLoop();
       if (!self) return;
     }
-    trashFailed = !trash->Close();
+    inTrash = trash->Close();
   }
-  if (trashFailed) {
+  if (!inTrash.Ok()) {
     // Deleting the list when its addresses did not reach Trash would lose them.
-    Report(QStringLiteral("Could not copy the list to Trash; the list was not removed."));
+    Report(QStringLiteral("Could not copy the list to Trash") + platform::InBrackets(inTrash.Reason()) +
+           QStringLiteral("; the list was not removed."));
     return;
   }
   if (!m_file.IsNull()) {
     // A list whose file stays would come back at the next start: it is not removed.
-    if (!m_file.Delete()) {
+    if (const platform::FileResult deleted = m_file.Delete(); !deleted.Ok()) {
       Report(QStringLiteral("Could not delete the list file ") + m_file.AbsolutePath() +
-             QStringLiteral("; the list was not removed."));
+             platform::InBrackets(deleted.Reason()) + QStringLiteral("; the list was not removed."));
       return;
     }
     // The history of a removed list is nobody's; left behind, it could reach a new list of
@@ -514,11 +519,13 @@ void OpenList::EmptyTrash() {
   }
   const Busy writing(m_list, platform::ListModel::Writing);
   const platform::FolderItem file = m_database.Child(QString::fromLatin1(kTrashName));
-  std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
-  if (!trash || !trash->Close()) {
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file, &reason);
+  const platform::FileResult emptied = trash ? trash->Close() : platform::FileResult::Failure(reason);
+  if (!emptied.Ok()) {
     // Trash shown empty while its file still holds the addresses would be a lie.
-    Report(QStringLiteral("Could not empty Trash: ") + file.AbsolutePath() +
-           QStringLiteral(" is no file that can be written."));
+    Report(QStringLiteral("Could not empty Trash ") + file.AbsolutePath() +
+           platform::Because(emptied.Reason()));
     return;
   }
   (void)HistoryJournal(file).Remove();  // its rows are gone, as in RemoveOpenList
@@ -528,25 +535,28 @@ void OpenList::EmptyTrash() {
   }
 }
 
-RemoveResult OpenList::RemoveSelectedToTrash() {
+RemoveResult OpenList::RemoveSelectedToTrash(QString* reason) {
   if (!m_list) return RemoveResult::NothingSelected;
-  const RemoveResult result = lists::RemoveSelectedToTrash(*m_list, m_database, m_file);
+  const RemoveResult result = lists::RemoveSelectedToTrash(*m_list, m_database, m_file, reason);
   if (result == RemoveResult::Removed) MarkChanged();
   return result;
 }
 
-bool OpenList::MoveRowsToTrash(const std::vector<int>& rows) {
-  if (!m_list || !lists::MoveRowsToTrash(*m_list, rows, m_database, m_file)) return false;
-  if (!rows.empty()) MarkChanged();
-  return true;
+platform::FileResult OpenList::MoveRowsToTrash(const std::vector<int>& rows) {
+  if (!m_list) return platform::FileResult::Failure(QString());
+  platform::FileResult moved = lists::MoveRowsToTrash(*m_list, rows, m_database, m_file);
+  if (moved.Ok() && !rows.empty()) MarkChanged();
+  return moved;
 }
 
 void OpenList::JournalMailing(const QString& address, const QString& entry) {
   if (m_file.IsNull()) return;
   const HistoryJournal journal(m_file);
-  if (journal.Append(address, entry)) return;
+  const platform::FileResult appended = journal.Append(address, entry);
+  if (appended.Ok()) return;
   Report(QStringLiteral("Could not record the mailing to ") + address + QStringLiteral(" in ") +
-         journal.File().AbsolutePath() + QStringLiteral(": it is kept only once the list is saved."));
+         journal.File().AbsolutePath() + platform::InBrackets(appended.Reason()) +
+         QStringLiteral(": it is kept only once the list is saved."));
 }
 
 }  // namespace lists

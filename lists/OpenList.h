@@ -90,8 +90,8 @@ class OpenList : public QObject {
   void EmptyTrash();
   // The rows of the open list that leave it for Trash (lists::RemoveSelectedToTrash, and
   // lists::MoveRowsToTrash for `rows`); the list is changed when any went.
-  [[nodiscard]] RemoveResult RemoveSelectedToTrash();
-  [[nodiscard]] bool MoveRowsToTrash(const std::vector<int>& rows);
+  [[nodiscard]] RemoveResult RemoveSelectedToTrash(QString* reason = nullptr);
+  platform::FileResult MoveRowsToTrash(const std::vector<int>& rows);
 
   // An import (dropped text or files) is adding addresses while this lives.
   class ImportScope {
@@ -128,7 +128,8 @@ class OpenList : public QObject {
   static constexpr platform::ListModel::Works kListWork =
       platform::ListModel::kFileWork | platform::ListModel::Importing;
 
-  void SaveFileNow();
+  // Reports its failure itself; the result says why for a caller that goes on to ask.
+  platform::FileResult SaveFileNow();
   bool SaveBeforeLeavingNow();
   // Edits not in any file, which leaving the list would lose.
   bool EditsAtRisk() const;
@@ -136,7 +137,7 @@ class OpenList : public QObject {
   bool SaveAsFileNow(bool clearsChanged);
   bool OpenDatabaseNow(const QString& name);
   void ReadEmailsNow();
-  bool WriteRowsTo(const platform::FolderItem& target);
+  platform::FileResult WriteRowsTo(const platform::FolderItem& target);
   void Report(const QString& text) { emit reported(text); }
   // The one writer of the unsaved mark.
   void SetChanged(bool changed);
