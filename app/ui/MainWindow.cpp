@@ -522,10 +522,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // work and go with the window: the window closes once the work ends.
   if (m_openList.FileBusy()) {
     event->ignore();
-    QPointer<MainWindow> self(this);
-    m_openList.RunWhenFileIdle([self] {
-      if (self) self->close();
-    });
+    m_openList.RunWhenFileIdle(this, [this] { close(); });
     return;
   }
   if (!Event_Close()) {
@@ -563,21 +560,20 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::Event_DropObject(platform::DragItem& obj) {
-  QPointer<MainWindow> self(this);
-  lists::OpenList::ImportScope importing(&m_openList);
+  const platform::LongWork importing(m_openList.List(), platform::LongWork::Importing, this);
   do {
     // An item with both is handled both ways, the file first.
     const platform::FolderItem file = obj.FolderItem();
     if (!file.IsNull()) {
       getemailfromfile(file);
-      if (!self) return;
+      if (importing.Stopped()) return;
     }
     if (obj.TextAvailable()) {
       m_intake.ImportText(obj.Text());
-      if (!self) return;
+      if (importing.Stopped()) return;
     }
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (importing.Stopped()) return;
   } while (obj.NextItem());
 }
 

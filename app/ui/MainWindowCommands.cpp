@@ -249,11 +249,10 @@ bool MainWindow::_MailingListsNewMailingList_Action() {
 }
 
 bool MainWindow::_MailingListsRemoveMailingList_Action() {
-  QPointer<MainWindow> self(this);
-  m_openList.RunWhenListIdle([self] {
-    if (!self) return;
-    self->m_openList.RemoveOpenList();
-    if (self) self->UpdateLists();
+  m_openList.RunWhenListIdle(this, [this] {
+    const platform::LongWork removing(this);
+    m_openList.RemoveOpenList();
+    if (!removing.Stopped()) UpdateLists();
   });
   return true;
 }

@@ -248,7 +248,7 @@ void SendWindow::emails_Change() {
 // ---- Buttons ---------------------------------------------------------------------------------
 
 void SendWindow::PushButton1_Action() {
-  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+  if (m_loading == 0) platform::AcceptOnce(this, &SendWindow::SendAndClose);
 }
 
 void SendWindow::PushButton2_Action() {
@@ -256,7 +256,7 @@ void SendWindow::PushButton2_Action() {
 }
 
 void SendWindow::PushButton3_Action() {
-  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+  if (m_loading == 0) platform::AcceptOnce(this, &SendWindow::CopyAndClose);
 }
 
 void SendWindow::SendAndClose() {

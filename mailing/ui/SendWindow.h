@@ -105,7 +105,6 @@ class SendWindow : public QWidget {
   void Loading(int change);
 
   Owners m_owners;
-  bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
-  int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
-  int m_loading = 0;       // loads under way
+  int m_loads = 0;    // messages chosen so far; a later choice wins over a load under way
+  int m_loading = 0;  // loads under way
 };

@@ -38,12 +38,13 @@ SearchWindow::SearchWindow(Owners owners, QWidget* parent)
   connect(PushButton2, &QPushButton::clicked, this, &SearchWindow::PushButton2_Action);
 }
 
+// Both searches yield: a button pressed again meanwhile must not start a second one.
 void SearchWindow::Find_Action() {
-  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFind);
+  platform::AcceptOnce(this, &SearchWindow::RunFind);
 }
 
 void SearchWindow::FindAll_Action() {
-  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFindAll);
+  platform::AcceptOnce(this, &SearchWindow::RunFindAll);
 }
 
 void SearchWindow::PushButton2_Action() {
