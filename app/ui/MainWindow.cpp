@@ -32,6 +32,7 @@
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
 #include "platform/Seams.h"
@@ -413,7 +414,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 void MainWindow::Event_Open() {
   // Reading the last list and filling the side bar yield: the window may be closed and
   // gone when they return.
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
 
   // 1. The side bar beside the window.
   SideBar = CreateSideBar(*this);
@@ -428,12 +429,12 @@ void MainWindow::Event_Open() {
   }
   if (files.lastList) {
     OpenDatabase(*files.lastList);
-    if (!self) return;
+    if (work.Stopped()) return;
   }
 
   // 7. Toolbar images and the side bar's lists.
   UpdateLists();
-  if (!self) return;
+  if (work.Stopped()) return;
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
   const app::Preferences& account = m_settings.Values();

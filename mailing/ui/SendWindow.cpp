@@ -159,7 +159,7 @@ void SendWindow::ProcessKeyDown(const QString& key) {
 // ---- Opening ------------------------------------------------------------------------------
 
 void SendWindow::Event_Open() {
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   platform::FolderItem folder = mailing::MessageFolder();
   if (!folder.Exists()) {
     m_owners.report(QStringLiteral("Creating the eMails folder."));
@@ -179,7 +179,7 @@ void SendWindow::Event_Open() {
       emails->setCurrentIndex(chosen);
     }
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (work.Stopped()) return;
   }
   if (!m_owners.settings || platform::TextEquals(m_owners.settings->Values().server, QString()))
     ShowWarning();
@@ -261,17 +261,17 @@ void SendWindow::PushButton3_Action() {
 }
 
 void SendWindow::SendAndClose() {
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   const bool sent = SendEmail();
-  if (self && sent) close();
+  if (!work.Stopped() && sent) close();
 }
 
 void SendWindow::CopyAndClose() {
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   const bool warned = !Warning->isHidden();
   Warning->show();
   const bool sent = SendEmail();
-  if (!self) return;
+  if (work.Stopped()) return;
   if (sent) {
     close();
   } else {
@@ -284,7 +284,7 @@ bool SendWindow::SendEmail() {
   if (!rows) return true;  // nothing left to mail to
   const QPointer<lists::OpenList> openList = m_owners.openList;
   const QPointer<mailing::SendEngine> session = m_owners.session;
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   // Everything the mailing needs from the window is taken now: the steps below yield, and
   // the window may be closed meanwhile.
   const bool markAsSent = !Warning->isHidden();
@@ -314,8 +314,8 @@ bool SendWindow::SendEmail() {
   const QString typed = BodyText();
   const QString body = mailing::ConvertHTMLTags(typed, report);
   // Showing a long body again takes a while; an unchanged one need not be.
-  if (self && body != typed) SetBodyText(body);
-  if (!self || !rows) return false;
+  if (!work.Stopped() && body != typed) SetBodyText(body);
+  if (work.Stopped() || !rows) return false;
   const platform::FolderItem folder = mailing::MessageFolder();
   bool tooLarge = false;
   if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge)) {

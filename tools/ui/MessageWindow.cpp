@@ -16,6 +16,7 @@
 #include "lists/ListCommands.h"
 #include "lists/OpenList.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/DialogSupport.h"
@@ -132,16 +133,16 @@ void MessageWindow::getemailfromfile(const platform::FolderItem& item) {
 }
 
 void MessageWindow::Event_DropObject(platform::DragItem& item) {
-  QPointer<MessageWindow> self(this);
+  const platform::LongWork work(this);
   do {
     const platform::FolderItem file = item.FolderItem();
     if (!file.IsNull()) {
       getemailfromfile(file);
-      if (!self) return;
+      if (work.Stopped()) return;
     }
     if (item.TextAvailable()) AddFound(lists::FindEmails(item.Text()));
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (work.Stopped()) return;
   } while (item.NextItem());
   ShowCount();
 }

@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/LongWork.h"
 #include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 #include "tools/AddressPattern.h"
@@ -54,13 +55,13 @@ void SearchWindow::PushButton2_Action() {
 // Both searches work on a copy of the owners: they yield, and this window may go meanwhile.
 
 void SearchWindow::RunFind() {
-  QPointer<SearchWindow> self(this);
+  const platform::LongWork work(this);
   const Owners owners = m_owners;
   if (owners.list) {
     owners.setSearchText(Address->text());
     owners.findString();
   }
-  if (self) close();
+  if (!work.Stopped()) close();
 }
 
 void SearchWindow::RunFindAll() {

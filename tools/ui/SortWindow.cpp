@@ -8,6 +8,7 @@
 
 #include "lists/OpenList.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/DialogSupport.h"
@@ -78,13 +79,13 @@ QString SortWindow::Process(const QString& address, const QString& history) cons
 
 void SortWindow::PushButton1_Action() {
   if (!m_list) return;
-  QPointer<SortWindow> self(this);
+  const platform::LongWork work(this);
   QPointer<lists::OpenList> openList = m_openList;
   thetable = m_list;
   columns = 2;
   totalticks = 0;
   SortTable(0, thetable->ListCount() - 1);
-  if (self) SortCount->setText(QString());
+  if (!work.Stopped()) SortCount->setText(QString());
   // The new order reaches the list file at the next save.
   if (openList) openList->MarkChanged();
 }
