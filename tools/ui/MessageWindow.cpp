@@ -118,16 +118,16 @@ void MessageWindow::AddFound(const QString& found) {
 void MessageWindow::getemailfromfile(const platform::FolderItem& item) {
   // Every address of every file, with no duplicate test and no reports; the import ends
   // when this window goes.
-  QPointer<MessageWindow> self(this);
+  const platform::LongWork importing(this);
   // The addresses reach the list in batches, before the event loop runs and at the end.
   lists::AddressAdder adder(MessageList->Model(), nullptr, {}, {});
   const platform::BeforeEventLoop flushing([&adder] { adder.Flush(); });
   lists::ImportHooks hooks;
-  hooks.addAddress = [self, &adder](QByteArrayView address) {
-    if (self) adder.Add(address);
+  hooks.addAddress = [&importing, &adder](QByteArrayView address) {
+    if (!importing.Stopped()) adder.Add(address);
   };
   hooks.reserve = [&adder](qsizetype addresses) { adder.Reserve(addresses); };
-  hooks.stopped = [self] { return self.isNull(); };
+  hooks.stopped = [&importing] { return importing.Stopped(); };
   lists::FileImport(hooks).ImportItem(item);
   adder.Flush();
 }

@@ -70,7 +70,7 @@ void SearchWindow::RunFindAll() {
     close();
     return;
   }
-  QPointer<SearchWindow> self(this);
+  const platform::LongWork finding(this);
   QPointer<MessageWindow> results = owners.newResultsWindow();
   results->OpenInFront();
   results->setWindowTitle(QStringLiteral("Search results..."));
@@ -79,8 +79,8 @@ void SearchWindow::RunFindAll() {
   tools::FindAllHooks hooks;
   // The field goes with this window; the search then keeps the pattern it last read.
   QString pattern = Address->text();
-  hooks.pattern = [self, &pattern] {
-    if (self) pattern = self->Address->text();
+  hooks.pattern = [this, &finding, &pattern] {
+    if (!finding.Stopped()) pattern = Address->text();
     return pattern;
   };
   hooks.addRows = [results](const platform::ListModel::CellCopies& addresses) {
@@ -90,5 +90,5 @@ void SearchWindow::RunFindAll() {
   hooks.stopped = [results, list] { return !results || !list; };
   const std::optional<QString> error = tools::FindAll(list->Model(), hooks);
   if (error && list) owners.report(QStringLiteral("Search error = ") + *error);
-  if (self) close();
+  if (!finding.Stopped()) close();
 }
