@@ -20,9 +20,10 @@ namespace platform {
 //    again before it has run (an autosave tick) goes to RequestWhenIdle instead.
 // 2. A walk over rows reads a ListModel::Snapshot taken when it starts, which nothing done
 //    meanwhile changes, and finds its rows again afterwards with MatchSnapshot (or asks
-//    SameRows). Only a search whose answer is a place in the list as it is when found
-//    (Find, Find Next, the type-ahead) reads the live rows, checking the bounds at every
-//    step.
+//    SameRows). A walk that adds the rows itself (a read) tells others' edits by the list's
+//    EditCount between its own. Only a search whose answer is a place in the list as it is
+//    when found (Find, Find Next, the type-ahead) reads the live rows, checking the bounds
+//    at every step.
 // 3. After every yield it checks one thing, Stopped(): the owner of the work has gone, or a
 //    newer work of a kind where the newest takes over has begun. It then returns at once,
 //    touching nothing of the owner; what it copied before (a report function, the rows'
