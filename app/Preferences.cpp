@@ -81,10 +81,11 @@ FirstLines ReadFirstLines(const platform::FolderItem& file, int count) {
   return read;
 }
 
-bool WritePreferences(const platform::FolderItem& database, const Preferences& preferences) {
-  if (database.IsNull()) return false;
-  auto stream = platform::TextOutputStream::CreatePrivate(database.Child(QStringLiteral("Preferences")));
-  if (!stream) return false;
+platform::FileResult WritePreferences(const platform::FolderItem& database, const Preferences& preferences) {
+  QString reason;
+  auto stream =
+      platform::TextOutputStream::CreatePrivate(database.Child(QStringLiteral("Preferences")), &reason);
+  if (!stream) return platform::FileResult::Failure(reason);
   for (const QString& line : PreferencesLines(preferences)) stream->WriteLine(line);
   return stream->Close();
 }

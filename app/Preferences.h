@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "platform/FileResult.h"
 #include "platform/FolderItem.h"
 
 namespace app {
@@ -54,7 +55,7 @@ FirstLines ReadFirstLines(const platform::FolderItem& file, int count);
 std::optional<QStringList> SplitFirstLines(QByteArrayView bytes, int count, bool more);
 
 // Replaces the Preferences file in the folder atomically; it holds passwords, so it is
-// readable by its owner only. False when it could not be written (the old file stands).
-[[nodiscard]] bool WritePreferences(const platform::FolderItem& database, const Preferences& preferences);
+// readable by its owner only. When it could not be written, the old file stands.
+platform::FileResult WritePreferences(const platform::FolderItem& database, const Preferences& preferences);
 
 }  // namespace app

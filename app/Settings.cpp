@@ -22,7 +22,7 @@ std::optional<QString> Settings::Load(const platform::FolderItem& database) {
   return std::nullopt;
 }
 
-bool Settings::Save() const {
+platform::FileResult Settings::Save() const {
   return WritePreferences(m_database, m_values);
 }
 

@@ -33,9 +33,9 @@ class Settings : public QObject {
   // Without a file the values stay as they are; so they do when a file stands there that
   // cannot be read, and then the reason is returned.
   std::optional<QString> Load(const platform::FolderItem& database);
-  // Replaces the file with the values; false when it could not be written (the old file
-  // stands), also before Load named a folder.
-  [[nodiscard]] bool Save() const;
+  // Replaces the file with the values; a failure (the old file stands) also before Load
+  // named a folder.
+  platform::FileResult Save() const;
   // The Preferences file; null before Load.
   platform::FolderItem File() const;
 

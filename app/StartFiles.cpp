@@ -26,9 +26,9 @@ std::optional<QString> TakeDatabaseFolder(lists::OpenList& list,
     report(QStringLiteral("Creating the Database folder."));
     list.SetDatabase(platform::FolderItem::GetFolderItem(QStringLiteral("Database")));
     // The check below then says why nothing can be kept, and the program stops.
-    if (!list.Database().CreateAsFolder()) {
+    if (const platform::FileResult made = list.Database().CreateAsFolder(); !made.Ok()) {
       report(QStringLiteral("Could not create the Database folder ") + list.Database().AbsolutePath() +
-             QStringLiteral("."));
+             platform::Because(made.Reason()));
     }
   }
   // Anything but a folder there holds no lists; and a second copy of the program on the

@@ -41,11 +41,13 @@ class SendWindow {
       using testing_support::FakeByteStream;
       return std::make_unique<FakeByteStream>(FakeByteStream::ParseScript({QStringLiteral("Z:")}), false, 0);
     });
-    if (!mailing::MessageFolder().CreateAsFolder()) qFatal("cannot make the eMail folder");
-    const bool stored = mailing::WriteMessageFile(
-        mailing::MessageFolder(), QStringLiteral("Offer"),
-        {QStringLiteral("shop@example.com"), QStringLiteral("Spring offer"), true,
-         QStringLiteral("<p>Dear member,</p>\r<p>our spring offer is here.</p>\r<p>Regards</p>")});
+    if (!mailing::MessageFolder().CreateAsFolder().Ok()) qFatal("cannot make the eMail folder");
+    const bool stored =
+        mailing::WriteMessageFile(
+            mailing::MessageFolder(), QStringLiteral("Offer"),
+            {QStringLiteral("shop@example.com"), QStringLiteral("Spring offer"), true,
+             QStringLiteral("<p>Dear member,</p>\r<p>our spring offer is here.</p>\r<p>Regards</p>")})
+            .Ok();
     if (!stored) qFatal("cannot store the message");
   }
   ~SendWindow() {

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <cerrno>
 
 #include "platform/TextStream.h"
 
@@ -36,12 +37,12 @@ QString JournalName(const QString& listName) {
 }
 
 // A file just made is on the disk only once its folder's entry is.
-bool SyncFolder(const platform::FolderItem& folder) {
+platform::FileResult SyncFolder(const platform::FolderItem& folder) {
   const int fd = ::open(QFile::encodeName(folder.AbsolutePath()).constData(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return false;
-  const bool synced = ::fsync(fd) == 0;
+  if (fd < 0) return platform::FileResult::FromErrno(errno);
+  const int synced = ::fsync(fd) == 0 ? 0 : errno;
   ::close(fd);
-  return synced;
+  return synced == 0 ? platform::FileResult::Success() : platform::FileResult::FromErrno(synced);
 }
 
 }  // namespace
@@ -54,14 +55,16 @@ bool HistoryJournal::IsJournalName(const QString& name) {
   return name.size() > kSuffix.size() + 1 && name.startsWith(QLatin1Char('.')) && name.endsWith(kSuffix);
 }
 
-bool HistoryJournal::Append(const QString& address, const QString& entry) const {
-  if (m_file.IsNull()) return false;
+platform::FileResult HistoryJournal::Append(const QString& address, const QString& entry) const {
+  QString reason;
   const bool created = !QFileInfo::exists(m_file.AbsolutePath());
   // All or nothing: a line that cannot be written whole is taken back.
-  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Append(m_file);
-  if (!out) return false;
+  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Append(m_file, &reason);
+  if (!out) return platform::FileResult::Failure(reason);
   out->WriteWith([&](QByteArray& buffer) { AppendJournalLine(buffer, address, entry); });
-  return out->Close() && (!created || SyncFolder(m_file.Parent()));
+  platform::FileResult appended = out->Close();
+  if (!appended.Ok() || !created) return appended;
+  return SyncFolder(m_file.Parent());
 }
 
 std::optional<std::vector<HistoryJournal::Record>> HistoryJournal::Read() const {
@@ -80,25 +83,31 @@ qint64 HistoryJournal::Size() const {
   return !m_file.IsNull() && info.isFile() ? info.size() : 0;
 }
 
-bool HistoryJournal::DropWritten(qint64 written) const {
-  if (m_file.IsNull() || written <= 0) return true;
+platform::FileResult HistoryJournal::DropWritten(qint64 written) const {
+  if (m_file.IsNull() || written <= 0) return platform::FileResult::Success();
   QFile file(m_file.AbsolutePath());
-  if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly)) return !file.exists();
+  if (!QFileInfo(file.fileName()).isFile() || !file.open(QIODevice::ReadOnly)) {
+    return file.exists() ? platform::FileResult::Failure(file.errorString())
+                         : platform::FileResult::Success();
+  }
   if (file.size() <= written) return Remove();
   // Lines appended while the rows were written are not in the list file: they stay.
   QByteArray rest;
   if (file.seek(written)) rest = file.readAll();
-  if (rest.isEmpty() || file.error() != QFileDevice::NoError) return false;
+  if (rest.isEmpty() || file.error() != QFileDevice::NoError) {
+    return platform::FileResult::Failure(file.errorString());
+  }
   file.close();
-  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(m_file);
-  if (!out) return false;
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(m_file, &reason);
+  if (!out) return platform::FileResult::Failure(reason);
   out->WriteWith([&](QByteArray& buffer) { buffer += rest; });
   return out->Close();
 }
 
-bool HistoryJournal::Remove() const {
-  const QString path = m_file.AbsolutePath();
-  return m_file.IsNull() || QFile::remove(path) || !QFileInfo(path).exists();
+platform::FileResult HistoryJournal::Remove() const {
+  if (m_file.IsNull() || !QFileInfo::exists(m_file.AbsolutePath())) return platform::FileResult::Success();
+  return m_file.Delete();
 }
 
 int HistoryJournal::Apply(platform::ListModel& list, const std::vector<Record>& records) {

@@ -25,8 +25,8 @@ class HistoryJournal {
   static bool IsJournalName(const QString& name);
   const platform::FolderItem& File() const { return m_file; }
 
-  // Appends one line and forces it to disk; false when it is not safely there.
-  [[nodiscard]] bool Append(const QString& address, const QString& entry) const;
+  // Appends one line and forces it to disk; a failure when it is not safely there.
+  platform::FileResult Append(const QString& address, const QString& entry) const;
 
   using Record = JournalRecord;
   // The whole lines in order; none when there is no journal, nothing when it is there but
@@ -36,8 +36,8 @@ class HistoryJournal {
   qint64 Size() const;
   // After a save wrote rows that held every line of the first `written` bytes: those lines
   // go, and the journal with them when no line came after.
-  [[nodiscard]] bool DropWritten(qint64 written) const;
-  [[nodiscard]] bool Remove() const;
+  platform::FileResult DropWritten(qint64 written) const;
+  platform::FileResult Remove() const;
 
   // Appends each record's entry to the Mailings column of every row whose address equals
   // the record's exactly, in the journal's order; one change signal. Returns the rows changed.

@@ -96,12 +96,13 @@ bool ClearHistory(platform::ListModel& list) {
   return acted > 0;
 }
 
-bool MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
-                     const platform::FolderItem& database, const platform::FolderItem& openFile) {
-  bool trashFailed = false;
+platform::FileResult MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
+                                     const platform::FolderItem& database,
+                                     const platform::FolderItem& openFile) {
+  platform::FileResult opened = platform::FileResult::Success();
   // Opened (and so created) whether or not a row is to go.
-  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(database, openFile, &trashFailed);
-  if (trashFailed) return false;
+  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(database, openFile, &opened);
+  if (!opened.Ok()) return opened;
   // Nothing below yields, so the rows written are exactly the rows removed.
   if (trash) {
     for (const int row : rows) {
@@ -112,23 +113,26 @@ bool MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
     }
     // An address leaves the list only once it is safely in Trash: the last write (at the
     // close) may be the one that fails.
-    if (!trash->Close()) return false;
+    if (platform::FileResult written = trash->Close(); !written.Ok()) return written;
   }
-  if (rows.empty()) return true;
+  if (rows.empty()) return platform::FileResult::Success();
   std::vector<unsigned char> gone(static_cast<size_t>(list.ListCount()), 0);
   for (const int row : rows) gone[static_cast<size_t>(row)] = 1;
   list.RemoveRowsIf([&gone](int row) { return gone[static_cast<size_t>(row)] != 0; });
-  return true;
+  return platform::FileResult::Success();
 }
 
 RemoveResult RemoveSelectedToTrash(platform::ListModel& list, const platform::FolderItem& database,
-                                   const platform::FolderItem& openFile) {
+                                   const platform::FolderItem& openFile, QString* reason) {
   if (!database.Child(QString::fromLatin1(kTrashName)).IsWriteable()) return RemoveResult::TrashNotWriteable;
   std::vector<int> selected;
   for (int row = list.ListCount() - 1; row >= 0; --row) {
     if (list.Selected(row)) selected.push_back(row);
   }
-  if (!MoveRowsToTrash(list, selected, database, openFile)) return RemoveResult::TrashNotWritten;
+  if (const platform::FileResult moved = MoveRowsToTrash(list, selected, database, openFile); !moved.Ok()) {
+    if (reason) *reason = moved.Reason();
+    return RemoveResult::TrashNotWritten;
+  }
   return selected.empty() ? RemoveResult::NothingSelected : RemoveResult::Removed;
 }
 

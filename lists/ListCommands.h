@@ -49,11 +49,11 @@ bool ClearHistory(platform::ListModel& list);
 
 // Appends the addresses of `rows` to Trash in the order given (Trash is created when
 // missing, also for no rows), and only once that write has reached the disk removes those
-// rows. When the open list is Trash itself, the rows are removed without a copy. False,
+// rows. When the open list is Trash itself, the rows are removed without a copy. A failure,
 // with no row removed, when Trash could not be opened or written.
-[[nodiscard]] bool MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
-                                   const platform::FolderItem& database,
-                                   const platform::FolderItem& openFile);
+platform::FileResult MoveRowsToTrash(platform::ListModel& list, const std::vector<int>& rows,
+                                     const platform::FolderItem& database,
+                                     const platform::FolderItem& openFile);
 
 enum class RemoveResult {
   TrashNotWriteable,  // Trash cannot be written: nothing was tried
@@ -65,8 +65,10 @@ enum class RemoveResult {
 // Addresses > Remove on the address list: appends the selected rows' addresses to Trash in
 // one write, the last row first, and only once that write has reached the disk removes
 // those rows. When the open list is Trash itself, its rows are removed without a copy.
+// TrashNotWritten comes with the system's reason in `reason`.
 [[nodiscard]] RemoveResult RemoveSelectedToTrash(platform::ListModel& list,
                                                  const platform::FolderItem& database,
-                                                 const platform::FolderItem& openFile);
+                                                 const platform::FolderItem& openFile,
+                                                 QString* reason = nullptr);
 
 }  // namespace lists

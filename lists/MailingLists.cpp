@@ -64,11 +64,12 @@ bool IsTrash(const platform::FolderItem& openFile) {
 
 std::unique_ptr<platform::TextOutputStream> OpenTrashForCopy(const platform::FolderItem& database,
                                                              const platform::FolderItem& openFile,
-                                                             bool* failed) {
-  if (failed) *failed = false;
+                                                             platform::FileResult* opened) {
+  if (opened) *opened = platform::FileResult::Success();
   if (IsTrash(openFile)) return nullptr;
-  auto stream = platform::TextOutputStream::Append(database.Child(QString::fromLatin1(kTrashName)));
-  if (!stream && failed) *failed = true;
+  QString reason;
+  auto stream = platform::TextOutputStream::Append(database.Child(QString::fromLatin1(kTrashName)), &reason);
+  if (!stream && opened) *opened = platform::FileResult::Failure(reason);
   return stream;
 }
 

@@ -34,10 +34,10 @@ bool IsTrash(const platform::FolderItem& openFile);
 
 // Opens Trash to receive removed addresses, one per line, appended; created when missing.
 // Nothing when the open list is Trash itself, whose rows would otherwise come back into
-// it. `failed` is set when Trash should have been opened but could not be.
+// it. `opened` gets the failure when Trash should have been opened but could not be.
 std::unique_ptr<platform::TextOutputStream> OpenTrashForCopy(const platform::FolderItem& database,
                                                              const platform::FolderItem& openFile,
-                                                             bool* failed = nullptr);
+                                                             platform::FileResult* opened = nullptr);
 
 // Whether a Database entry stands for a list in the side bar: every entry but the
 // program's own files, names compared exactly.

@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <span>
 #include <utility>
@@ -35,9 +36,6 @@ bool IsSameFile(const platform::FolderItem& a, const platform::FolderItem& b) {
 }
 
 // The system's words for a failure, as the end of a sentence.
-QString Because(const QString& reason) {
-  return reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason + QStringLiteral(".");
-}
 
 }  // namespace
 
@@ -100,29 +98,31 @@ void OpenList::SaveFile() {
     return;
   }
   const LongWork writing(m_list, LongWork::Writing, this);
-  SaveFileNow(writing);
+  (void)SaveFileNow(writing);
 }
 
-void OpenList::SaveFileNow(const LongWork& work) {
-  if (!m_changed) return;
+platform::FileResult OpenList::SaveFileNow(const LongWork& work) {
+  if (!m_changed) return platform::FileResult::Success();
   if (m_file.IsNull()) {
     SaveAsFileNow(work, true);
-    return;
+    return platform::FileResult::Success();
   }
   if (!m_file.IsWriteable()) {
     platform::MsgBox(PermissionMessage());
-    return;
+    return platform::FileResult::FromErrno(EACCES);
   }
   // Cleared before writing: an edit made while the rows are written sets it again, so the
   // next save picks that edit up instead of it being marked saved and lost.
   MarkClean();
   const platform::FolderItem target = m_file;
-  const bool written = WriteRowsTo(target);
-  if (work.Stopped()) return;
-  if (!written) {
+  const platform::FileResult written = WriteRowsTo(target);
+  if (work.Stopped()) return written;
+  if (!written.Ok()) {
     MarkChanged();
-    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
+    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() +
+           platform::Because(written.Reason()));
   }
+  return written;
 }
 
 bool OpenList::SaveBeforeLeaving() {
@@ -137,16 +137,16 @@ bool OpenList::EditsAtRisk() const {
 
 bool OpenList::SaveBeforeLeavingNow(const LongWork& work) {
   const platform::FolderItem file = m_file;
-  SaveFileNow(work);
+  const platform::FileResult saved = SaveFileNow(work);
   if (work.Stopped()) return false;
   if (!EditsAtRisk()) return true;
   // A list without a file had its save dialog cancelled. One with a file could not be
   // written there: the user is told and offered another file.
   if (!file.IsNull()) {
-    platform::MsgBox(
-        QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
-        QStringLiteral(" (the disk may be full, or the file may not be writeable). So that no address "
-                       "is lost, it stays open: please choose another file to save it to."));
+    platform::MsgBox(QStringLiteral("The list could not be saved to ") + file.AbsolutePath() +
+                     platform::Because(saved.Reason()) +
+                     QStringLiteral(" So that no address is lost, it stays open: please choose another file "
+                                    "to save it to."));
     if (work.Stopped()) return false;
     const bool written = SaveAsFileNow(work, true);
     if (work.Stopped()) return false;
@@ -206,15 +206,16 @@ bool OpenList::SaveAsFileNow(const LongWork& work, bool clearsChanged) {
   // As in SaveFileNow: edits made while the rows are written set Changed again.
   if (clearsChanged) MarkClean();
   const platform::FolderItem target = m_file;
-  const bool written = WriteRowsTo(target);
-  if (!work.Stopped() && !written) {
+  const platform::FileResult written = WriteRowsTo(target);
+  if (!work.Stopped() && !written.Ok()) {
     if (clearsChanged) MarkChanged();
-    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() + QStringLiteral("."));
+    Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() +
+           platform::Because(written.Reason()));
   }
-  return written;
+  return written.Ok();
 }
 
-bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
+platform::FileResult OpenList::WriteRowsTo(const platform::FolderItem& target) {
   // The rows as they stand now: the loop below yields, and whatever runs meanwhile (a
   // removal, another list being opened) must not change what goes into this file. They
   // hold every history entry journaled so far for the target.
@@ -224,8 +225,9 @@ bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
   // Nothing below touches this object, so the write completes even when the window that
   // owns it goes away while it yields.
-  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target);
-  if (!out) return false;
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> out = platform::TextOutputStream::Create(target, &reason);
+  if (!out) return platform::FileResult::Failure(reason);
   for (int row = 0; row < rows.RowCount();) {
     // The lines of FormatListLine (address, blank, Mailings) with their line ends, encoded
     // straight into the stream's buffer a buffer's worth at a time.
@@ -234,11 +236,11 @@ bool OpenList::WriteRowsTo(const platform::FolderItem& target) {
     });
     platform::YieldToEventLoop();
   }
-  if (!out->Close()) return false;
+  if (platform::FileResult written = out->Close(); !written.Ok()) return written;
   // A journal that keeps lines the file now holds too costs at most an entry written twice
   // after a crash, never one lost: the next save drops them.
   (void)journal.DropWritten(journaled);
-  return true;
+  return platform::FileResult::Success();
 }
 
 void OpenList::OpenDatabase(const QString& name, const std::function<void(bool left)>& done) {
@@ -259,7 +261,7 @@ bool OpenList::OpenDatabaseNow(const QString& name) {
   // runs after it, in the order asked.
   const LongWork reading(m_list, LongWork::Reading, this);
   if (name.isEmpty()) {
-    SaveFileNow(reading);
+    (void)SaveFileNow(reading);
     return false;
   }
   // Emptying the list when its edits could not be saved (a full disk, a read-only file,
@@ -280,12 +282,15 @@ bool OpenList::OpenDatabaseNow(const QString& name) {
   ReadEmailsNow(reading);
   if (reading.Stopped() || m_file.IsNull()) return !reading.Stopped();
   const platform::FolderItem lastFile = m_database.Child(QString::fromLatin1(kLastDatabaseName));
-  std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile);
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile, &reason);
   if (last) last->Write(name);
-  if (last && last->Close()) {
+  const platform::FileResult written = last ? last->Close() : platform::FileResult::Failure(reason);
+  if (written.Ok()) {
     SetLastOpen(name);
   } else {
     Report(QStringLiteral("Could not write ") + lastFile.AbsolutePath() +
+           platform::InBrackets(written.Reason()) +
            QStringLiteral(": the next start will not open this list."));
   }
   return true;
@@ -309,7 +314,7 @@ void OpenList::ReadEmailsNow(const LongWork& work) {
     // Left as the open file, an unreadable list would be overwritten by the next save
     // with whatever the empty list then holds.
     SetFile(platform::FolderItem());
-    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + Because(reason));
+    Report(QStringLiteral("Could not read the list file ") + file.AbsolutePath() + platform::Because(reason));
     return;
   }
   // What the program had journaled before it last ended without saving, as the file stood:
@@ -352,7 +357,7 @@ void OpenList::ReadEmailsNow(const LongWork& work) {
       m_partlyRead = file;
       SetChanged(editedByOthers());
       Report(QStringLiteral("Could not read all of the list file ") + file.AbsolutePath() +
-             Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
+             platform::Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
       return;
     }
     piece.resize(read);
@@ -397,8 +402,8 @@ void OpenList::RemoveOpenList() {
   // The rows as they stand now go to Trash, and only they leave the list.
   const platform::ListModel::Snapshot rows =
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
-  bool trashFailed = false;
-  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(m_database, m_file, &trashFailed);
+  platform::FileResult inTrash = platform::FileResult::Success();
+  std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(m_database, m_file, &inTrash);
   if (trash) {
     for (int row = 0; row < rows.RowCount(); ++row) {
       trash->WriteWith([&](QByteArray& buffer) {
@@ -408,18 +413,19 @@ void OpenList::RemoveOpenList() {
       platform::YieldToEventLoop();
       if (writing.Stopped()) return;
     }
-    trashFailed = !trash->Close();
+    inTrash = trash->Close();
   }
-  if (trashFailed) {
+  if (!inTrash.Ok()) {
     // Deleting the list when its addresses did not reach Trash would lose them.
-    Report(QStringLiteral("Could not copy the list to Trash; the list was not removed."));
+    Report(QStringLiteral("Could not copy the list to Trash") + platform::InBrackets(inTrash.Reason()) +
+           QStringLiteral("; the list was not removed."));
     return;
   }
   if (!m_file.IsNull()) {
     // A list whose file stays would come back at the next start: it is not removed.
-    if (!m_file.Delete()) {
+    if (const platform::FileResult deleted = m_file.Delete(); !deleted.Ok()) {
       Report(QStringLiteral("Could not delete the list file ") + m_file.AbsolutePath() +
-             QStringLiteral("; the list was not removed."));
+             platform::InBrackets(deleted.Reason()) + QStringLiteral("; the list was not removed."));
       return;
     }
     // The history of a removed list is nobody's; left behind, it could reach a new list of
@@ -451,11 +457,13 @@ void OpenList::EmptyTrash() {
   }
   const LongWork writing(m_list, LongWork::Writing, this);
   const platform::FolderItem file = m_database.Child(QString::fromLatin1(kTrashName));
-  std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file);
-  if (!trash || !trash->Close()) {
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file, &reason);
+  const platform::FileResult emptied = trash ? trash->Close() : platform::FileResult::Failure(reason);
+  if (!emptied.Ok()) {
     // Trash shown empty while its file still holds the addresses would be a lie.
-    Report(QStringLiteral("Could not empty Trash: ") + file.AbsolutePath() +
-           QStringLiteral(" is no file that can be written."));
+    Report(QStringLiteral("Could not empty Trash ") + file.AbsolutePath() +
+           platform::Because(emptied.Reason()));
     return;
   }
   (void)HistoryJournal(file).Remove();  // its rows are gone, as in RemoveOpenList
@@ -465,25 +473,28 @@ void OpenList::EmptyTrash() {
   }
 }
 
-RemoveResult OpenList::RemoveSelectedToTrash() {
+RemoveResult OpenList::RemoveSelectedToTrash(QString* reason) {
   if (!m_list) return RemoveResult::NothingSelected;
-  const RemoveResult result = lists::RemoveSelectedToTrash(*m_list, m_database, m_file);
+  const RemoveResult result = lists::RemoveSelectedToTrash(*m_list, m_database, m_file, reason);
   if (result == RemoveResult::Removed) MarkChanged();
   return result;
 }
 
-bool OpenList::MoveRowsToTrash(const std::vector<int>& rows) {
-  if (!m_list || !lists::MoveRowsToTrash(*m_list, rows, m_database, m_file)) return false;
-  if (!rows.empty()) MarkChanged();
-  return true;
+platform::FileResult OpenList::MoveRowsToTrash(const std::vector<int>& rows) {
+  if (!m_list) return platform::FileResult::Failure(QString());
+  platform::FileResult moved = lists::MoveRowsToTrash(*m_list, rows, m_database, m_file);
+  if (moved.Ok() && !rows.empty()) MarkChanged();
+  return moved;
 }
 
 void OpenList::JournalMailing(const QString& address, const QString& entry) {
   if (m_file.IsNull()) return;
   const HistoryJournal journal(m_file);
-  if (journal.Append(address, entry)) return;
+  const platform::FileResult appended = journal.Append(address, entry);
+  if (appended.Ok()) return;
   Report(QStringLiteral("Could not record the mailing to ") + address + QStringLiteral(" in ") +
-         journal.File().AbsolutePath() + QStringLiteral(": it is kept only once the list is saved."));
+         journal.File().AbsolutePath() + platform::InBrackets(appended.Reason()) +
+         QStringLiteral(": it is kept only once the list is saved."));
 }
 
 }  // namespace lists

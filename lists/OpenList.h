@@ -92,8 +92,8 @@ class OpenList : public QObject {
   void EmptyTrash();
   // The rows of the open list that leave it for Trash (lists::RemoveSelectedToTrash, and
   // lists::MoveRowsToTrash for `rows`); the list is changed when any went.
-  [[nodiscard]] RemoveResult RemoveSelectedToTrash();
-  [[nodiscard]] bool MoveRowsToTrash(const std::vector<int>& rows);
+  [[nodiscard]] RemoveResult RemoveSelectedToTrash(QString* reason = nullptr);
+  platform::FileResult MoveRowsToTrash(const std::vector<int>& rows);
 
   // True while a list file is being written or read; while an import (dropped text or
   // files, a LongWork::Importing on the rows) is adding addresses.
@@ -123,8 +123,9 @@ class OpenList : public QObject {
   static constexpr LongWork::Kinds kListWork = kFileWork | LongWork::Importing;
 
   // The work of the public functions of the same names, under the token `work` that the
-  // caller holds.
-  void SaveFileNow(const LongWork& work);
+  // caller holds. A save reports its failure itself; the result says why for a caller that
+  // goes on to ask.
+  platform::FileResult SaveFileNow(const LongWork& work);
   bool SaveBeforeLeavingNow(const LongWork& work);
   // Edits not in any file, which leaving the list would lose.
   bool EditsAtRisk() const;
@@ -132,7 +133,7 @@ class OpenList : public QObject {
   bool SaveAsFileNow(const LongWork& work, bool clearsChanged);
   bool OpenDatabaseNow(const QString& name);
   void ReadEmailsNow(const LongWork& work);
-  bool WriteRowsTo(const platform::FolderItem& target);
+  platform::FileResult WriteRowsTo(const platform::FolderItem& target);
   void Report(const QString& text) { emit reported(text); }
   // The one writer of the unsaved mark.
   void SetChanged(bool changed);

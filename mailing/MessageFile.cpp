@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <array>
+#include <cerrno>
 
 #include "platform/EventLoop.h"
 #include "platform/Text.h"
@@ -87,10 +88,11 @@ bool IsStorableMessageName(const QString& name) {
   return true;
 }
 
-bool WriteMessageFile(const platform::FolderItem& folder, const QString& name, const StoredMessage& message,
-                      bool* tooLarge) {
+platform::FileResult WriteMessageFile(const platform::FolderItem& folder, const QString& name,
+                                      const StoredMessage& message, bool* tooLarge) {
   if (tooLarge) *tooLarge = false;
-  if (!IsStorableMessageName(name) || folder.IsNull()) return false;
+  if (!IsStorableMessageName(name)) return platform::FileResult::FromErrno(EINVAL);
+  if (folder.IsNull()) return platform::FileResult::FromErrno(ENOENT);
   // The sender and the subject are one line each: a line break in either would shift the
   // format line and the body.
   QByteArray bytes;
@@ -102,10 +104,11 @@ bool WriteMessageFile(const platform::FolderItem& folder, const QString& name, c
   platform::AppendEncodedText(bytes, message.body);
   if (bytes.size() > kMaxMessageFileBytes) {
     if (tooLarge) *tooLarge = true;
-    return false;
+    return platform::FileResult::FromErrno(EFBIG);
   }
-  auto stream = platform::TextOutputStream::Create(folder.Child(name));
-  if (!stream) return false;
+  QString reason;
+  auto stream = platform::TextOutputStream::Create(folder.Child(name), &reason);
+  if (!stream) return platform::FileResult::Failure(reason);
   stream->WriteWith([&bytes](QByteArray& buffer) { buffer += bytes; });
   return stream->Close();
 }

@@ -38,10 +38,10 @@ struct StoredMessage {
 
 // Writes the message file, replacing any file of that name atomically: a failed write
 // leaves the old file whole. A line break in the sender or the subject is stored as a
-// blank. False when the name cannot be stored, the write failed, or the file would be
+// blank. A failure when the name cannot be stored, the write failed, or the file would be
 // larger than the readers take (then nothing is written, and `tooLarge` is set).
-[[nodiscard]] bool WriteMessageFile(const platform::FolderItem& folder, const QString& name,
-                                    const StoredMessage& message, bool* tooLarge = nullptr);
+platform::FileResult WriteMessageFile(const platform::FolderItem& folder, const QString& name,
+                                      const StoredMessage& message, bool* tooLarge = nullptr);
 
 // Reads a message for sending. False when the file is missing, cannot be read or is larger
 // than kMaxMessageFileBytes; the

@@ -1,6 +1,7 @@
 #include "platform/FolderItem.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/TemporarySaveName.h"
 
@@ -178,17 +180,19 @@ FolderItem FolderItem::Item(int index) const {
   return Child(entries.at(index - 1));
 }
 
-bool FolderItem::CreateAsFolder() const {
-  if (IsNull()) return false;
-  if (Directory()) return true;
-  return QDir().mkdir(m_path);
+FileResult FolderItem::CreateAsFolder() const {
+  if (IsNull()) return FileResult::FromErrno(ENOENT);
+  if (Directory()) return FileResult::Success();
+  if (::mkdir(QFile::encodeName(m_path).constData(), 0777) != 0) return FileResult::FromErrno(errno);
+  return FileResult::Success();
 }
 
-bool FolderItem::Delete() const {
-  if (IsNull()) return false;
+FileResult FolderItem::Delete() const {
+  if (IsNull()) return FileResult::FromErrno(ENOENT);
   const QFileInfo info(m_path);
-  if (info.isDir() && !info.isSymLink()) return QDir().rmdir(m_path);
-  return QFile::remove(m_path);
+  const QByteArray path = QFile::encodeName(m_path);
+  const int done = info.isDir() && !info.isSymLink() ? ::rmdir(path.constData()) : ::unlink(path.constData());
+  return done == 0 ? FileResult::Success() : FileResult::FromErrno(errno);
 }
 
 }  // namespace platform

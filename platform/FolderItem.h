@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "platform/FileResult.h"
+
 namespace platform {
 
 // A file or folder, by absolute path. Relative paths are resolved against the
@@ -39,10 +41,11 @@ class FolderItem {
   int Count() const;
   FolderItem Item(int index) const;
 
-  // Both say whether they did it; a caller that goes on regardless tells the user.
-  [[nodiscard]] bool CreateAsFolder() const;
-  // Deletes a file or an empty folder.
-  [[nodiscard]] bool Delete() const;
+  // Both say whether they did it, and why not; a caller that goes on regardless tells the
+  // user. An existing folder counts as created.
+  FileResult CreateAsFolder() const;
+  // Deletes a file or an empty folder (a link, not what it points to).
+  FileResult Delete() const;
 
   friend bool operator==(const FolderItem& a, const FolderItem& b) { return a.m_path == b.m_path; }
 

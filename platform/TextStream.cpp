@@ -115,13 +115,23 @@ TextOutputStream::DeviceFactory& FactoryForTests() {
   return factory;
 }
 
+constexpr QIODevice::OpenModeFlag kUnbuffered = QIODevice::Unbuffered;
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
-std::unique_ptr<QIODevice> OpenNewFile(const QString& path, bool ownerOnly) {
+std::unique_ptr<QIODevice> OpenNewFile(const QString& path, bool ownerOnly, QString& reason) {
   auto file = std::make_unique<QFile>(path);
   const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::NewOnly;
-  if (!(ownerOnly ? file->open(mode, kOwnerOnly) : file->open(mode))) return nullptr;
+  if (!(ownerOnly ? file->open(mode, kOwnerOnly) : file->open(mode))) {
+    reason = file->errorString();
+    return nullptr;
+  }
   return file;
+}
+
+// Nothing, with the reason for it where the caller wants one.
+std::unique_ptr<TextOutputStream> Refused(QString* reason, const QString& why) {
+  if (reason) *reason = why.isEmpty() ? SystemReason(EIO) : why;
+  return nullptr;
 }
 
 // The real file a path names: links are followed to the end of the chain, as opening the
@@ -175,8 +185,14 @@ struct TextOutputStream::Impl {
   QString target;
   QString tempPath;
   std::unique_ptr<QIODevice> device;
+  // The file's descriptor when the stream opened the device itself (not through the tests'
+  // factory): bytes go to it straight, since a buffered QFile reports a write that stops
+  // part way (a full disk) as "Unknown error" rather than the system's reason. Devices from
+  // the factory are opened unbuffered for the same reason.
+  int fd = -1;
   QByteArray buffer;
   bool failed = false;
+  QString reason;  // the system's words for the first failure
   bool closed = false;
   bool ownerOnly = false;  // mode 0600 whatever the replaced file's mode
   // Append: the file's length before, and whether the stream created it. A failed append
@@ -184,14 +200,24 @@ struct TextOutputStream::Impl {
   off_t appendFrom = 0;
   bool createdByAppend = false;
 
+  // Only the first failure is kept: what follows it is mostly its consequence.
+  void Fail(const QString& why) {
+    if (!failed) reason = why;
+    failed = true;
+  }
+
+  FileResult Result() const { return failed ? FileResult::Failure(reason) : FileResult::Success(); }
+
   void Flush() {
     if (buffer.isEmpty() || failed) return;
     const char* data = buffer.constData();
     qsizetype left = buffer.size();
     while (left > 0) {
-      const qint64 written = device->write(data, left);
+      const qint64 written =
+          fd >= 0 ? ::write(fd, data, static_cast<size_t>(left)) : device->write(data, left);
+      if (written < 0 && fd >= 0 && errno == EINTR) continue;
       if (written <= 0) {
-        failed = true;
+        Fail(fd < 0 ? device->errorString() : SystemReason(written < 0 ? errno : EIO));
         break;
       }
       data += written;
@@ -214,10 +240,10 @@ struct TextOutputStream::Impl {
   bool FinishDevice() {
     Flush();
     if (auto* file = qobject_cast<QFileDevice*>(device.get())) {
-      if (!file->flush()) failed = true;
-      if (!failed && file->handle() >= 0 && ::fsync(file->handle()) != 0) failed = true;
+      if (!file->flush()) Fail(file->errorString());
+      if (!failed && file->handle() >= 0 && ::fsync(file->handle()) != 0) Fail(SystemReason(errno));
       file->close();
-      if (file->error() != QFileDevice::NoError) failed = true;
+      if (file->error() != QFileDevice::NoError) Fail(file->errorString());
     } else if (device) {
       device->close();
     }
@@ -243,47 +269,55 @@ struct TextOutputStream::Impl {
 
 TextOutputStream::TextOutputStream(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
-std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& file) {
-  return CreateReplacing(file, false);
+std::unique_ptr<TextOutputStream> TextOutputStream::Create(const FolderItem& file, QString* reason) {
+  return CreateReplacing(file, false, reason);
 }
 
-std::unique_ptr<TextOutputStream> TextOutputStream::CreatePrivate(const FolderItem& file) {
-  return CreateReplacing(file, true);
+std::unique_ptr<TextOutputStream> TextOutputStream::CreatePrivate(const FolderItem& file, QString* reason) {
+  return CreateReplacing(file, true, reason);
 }
 
-std::unique_ptr<TextOutputStream> TextOutputStream::CreateReplacing(const FolderItem& file, bool ownerOnly) {
-  if (file.IsNull() || file.Directory()) return nullptr;
+std::unique_ptr<TextOutputStream> TextOutputStream::CreateReplacing(const FolderItem& file, bool ownerOnly,
+                                                                    QString* reason) {
+  if (file.IsNull()) return Refused(reason, SystemReason(ENOENT));
+  if (file.Directory()) return Refused(reason, SystemReason(EISDIR));
   auto impl = std::make_unique<Impl>();
   impl->mode = Impl::Mode::Replace;
   impl->ownerOnly = ownerOnly;
   impl->target = ResolveTarget(file.AbsolutePath());
-  if (IsOtherThanRegularFile(QFile::encodeName(impl->target))) return nullptr;
+  if (IsOtherThanRegularFile(QFile::encodeName(impl->target))) return Refused(reason, NotARegularFile());
   const QFileInfo targetInfo(impl->target);
   const QString folder = targetInfo.absolutePath();
   const QString name = NameForTemporary(targetInfo.fileName());
   // A fresh name beside the target, so the final rename stays within one file system.
+  QString why;
   for (int attempt = 0; attempt < 16 && !impl->device; ++attempt) {
     const QString unique = QString::number(QRandomGenerator::global()->generate(), 36);
     const QString candidate = folder + QLatin1Char('/') + TemporarySaveName(name, unique);
-    if (QFileInfo::exists(candidate)) continue;
-    impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate, ownerOnly);
+    if (QFileInfo::exists(candidate)) {
+      why = SystemReason(EEXIST);
+      continue;
+    }
+    impl->device = FactoryForTests() ? FactoryForTests()(candidate) : OpenNewFile(candidate, ownerOnly, why);
     if (impl->device) {
       impl->tempPath = candidate;
-      if (!impl->device->isOpen() && !impl->device->open(QIODevice::WriteOnly)) {
+      if (!FactoryForTests()) impl->fd = static_cast<QFile*>(impl->device.get())->handle();
+      if (!impl->device->isOpen() && !impl->device->open(QIODevice::WriteOnly | kUnbuffered)) {
+        why = impl->device->errorString();
         impl->DiscardTemp();
-        impl->device.reset();
-        return nullptr;
+        return Refused(reason, why);
       }
     } else if (!QFileInfo(folder).isWritable()) {
       break;
     }
   }
-  if (!impl->device) return nullptr;
+  if (!impl->device) return Refused(reason, why);
   return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
 }
 
-std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& file) {
-  if (file.IsNull() || file.Directory()) return nullptr;
+std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& file, QString* reason) {
+  if (file.IsNull()) return Refused(reason, SystemReason(ENOENT));
+  if (file.Directory()) return Refused(reason, SystemReason(EISDIR));
   auto impl = std::make_unique<Impl>();
   impl->mode = Impl::Mode::Append;
   impl->target = ResolveTarget(file.AbsolutePath());
@@ -299,11 +333,12 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
     fd = ::open(path.constData(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0666);
     readable = impl->createdByAppend = fd >= 0;
   }
-  if (fd < 0) return nullptr;
+  if (fd < 0) return Refused(reason, SystemReason(errno));
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const QString why = S_ISREG(info.st_mode) ? SystemReason(errno) : NotARegularFile();
     ::close(fd);
-    return nullptr;
+    return Refused(reason, why);
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   impl->appendFrom = info.st_size;
@@ -315,21 +350,27 @@ std::unique_ptr<TextOutputStream> TextOutputStream::Append(const FolderItem& fil
     impl->buffer.append('\n');
   }
   constexpr QIODevice::OpenMode kMode = QIODevice::WriteOnly | QIODevice::Append;
+  QString why;
   if (FactoryForTests()) {
     ::close(fd);
     impl->device = FactoryForTests()(impl->target);
-    if (impl->device && !impl->device->isOpen() && !impl->device->open(kMode)) impl->device.reset();
+    if (impl->device && !impl->device->isOpen() && !impl->device->open(kMode | kUnbuffered)) {
+      why = impl->device->errorString();
+      impl->device.reset();
+    }
   } else {
     auto qfile = std::make_unique<QFile>(impl->target);
     if (qfile->open(fd, kMode, QFileDevice::AutoCloseHandle)) {
       impl->device = std::move(qfile);
+      impl->fd = fd;
     } else {
+      why = qfile->errorString();
       ::close(fd);
     }
   }
   if (!impl->device) {
     if (impl->createdByAppend) ::unlink(path.constData());
-    return nullptr;
+    return Refused(reason, why);
   }
   return std::unique_ptr<TextOutputStream>(new TextOutputStream(std::move(impl)));
 }
@@ -362,15 +403,15 @@ void TextOutputStream::Written() {
   if (m_impl->buffer.size() >= TextOutputStream::kBufferBytes) m_impl->Flush();
 }
 
-bool TextOutputStream::Close() {
+FileResult TextOutputStream::Close() {
   Impl& impl = *m_impl;
-  if (impl.closed) return !impl.failed;
+  if (impl.closed) return impl.Result();
   impl.closed = true;
   const bool written = impl.FinishDevice();
-  if (impl.mode == Impl::Mode::Append) return written;
+  if (impl.mode == Impl::Mode::Append) return impl.Result();
   if (!written) {
     impl.DiscardTemp();
-    return false;
+    return impl.Result();
   }
   // Keep the owner and the permissions of the file being replaced: saved by root, a user's
   // list would otherwise become root's, and the user could no longer save it. The owner
@@ -386,20 +427,20 @@ bool TextOutputStream::Close() {
   }
   if (impl.ownerOnly) {
     if (::chmod(tempName.constData(), S_IRUSR | S_IWUSR) != 0) {
-      impl.failed = true;
+      impl.Fail(SystemReason(errno));
       impl.DiscardTemp();
-      return false;
+      return impl.Result();
     }
   } else if (replacing) {
     ::chmod(tempName.constData(), old.st_mode & 07777);
   }
   if (std::rename(tempName.constData(), targetName.constData()) != 0) {
-    impl.failed = true;
+    impl.Fail(SystemReason(errno));
     impl.DiscardTemp();
-    return false;
+    return impl.Result();
   }
   SyncFolderOf(impl.target);
-  return true;
+  return FileResult::Success();
 }
 
 bool TextOutputStream::Failed() const {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/FileResult.h"
 #include "platform/FolderItem.h"
 
 namespace platform {
@@ -54,13 +55,17 @@ class TextInputStream {
 class TextOutputStream {
  public:
   // Nothing when the file cannot be written (its folder is missing or not writable, or
-  // it is no regular file). A link is followed: the file it points to is replaced. The
-  // replaced file's owner and permissions are kept.
-  [[nodiscard]] static std::unique_ptr<TextOutputStream> Create(const FolderItem& file);
+  // it is no regular file); `reason` then gets the system's words for it. A link is
+  // followed: the file it points to is replaced. The replaced file's owner and permissions
+  // are kept.
+  [[nodiscard]] static std::unique_ptr<TextOutputStream> Create(const FolderItem& file,
+                                                                QString* reason = nullptr);
   // As Create, for a file that holds secrets: the file is readable and writable by its
   // owner only from its first byte on, also when the file it replaces allowed more.
-  [[nodiscard]] static std::unique_ptr<TextOutputStream> CreatePrivate(const FolderItem& file);
-  [[nodiscard]] static std::unique_ptr<TextOutputStream> Append(const FolderItem& file);
+  [[nodiscard]] static std::unique_ptr<TextOutputStream> CreatePrivate(const FolderItem& file,
+                                                                       QString* reason = nullptr);
+  [[nodiscard]] static std::unique_ptr<TextOutputStream> Append(const FolderItem& file,
+                                                                QString* reason = nullptr);
   // Without a successful Close, a Create stream leaves the old file and removes its
   // temporary file; an Append stream still writes out what it was given (dropping it
   // would lose addresses bound for Trash), all or nothing as above.
@@ -80,8 +85,9 @@ class TextOutputStream {
       Written();
     }
   }
-  // Commits the file. False when any write or the commit failed; the old file then stands.
-  [[nodiscard]] bool Close();
+  // Commits the file. A failure of any write or of the commit comes with the system's
+  // reason for the first thing that failed; the old file then stands.
+  FileResult Close();
   bool Failed() const;
 
   // Tests: every device a stream writes through comes from this factory, given the path
@@ -99,7 +105,8 @@ class TextOutputStream {
   // The buffer to append to; nothing once the stream is closed or has failed.
   QByteArray* BufferForWriting();
   void Written();
-  static std::unique_ptr<TextOutputStream> CreateReplacing(const FolderItem& file, bool ownerOnly);
+  static std::unique_ptr<TextOutputStream> CreateReplacing(const FolderItem& file, bool ownerOnly,
+                                                           QString* reason);
   std::unique_ptr<Impl> m_impl;
 };
 

@@ -224,13 +224,14 @@ void MainWindow::DeleteItems() {
 
 void MainWindow::DeleteEmails() {
   const platform::LongWork work(this);
-  switch (m_openList.RemoveSelectedToTrash()) {
+  QString reason;
+  switch (m_openList.RemoveSelectedToTrash(&reason)) {
     case lists::RemoveResult::TrashNotWriteable:
       platform::MsgBox(lists::OpenList::PermissionMessage());
       return;
     case lists::RemoveResult::TrashNotWritten:
-      platform::MsgBox(QStringLiteral(
-          "The addresses could not be written to Trash (is the disk full?), so none was removed."));
+      platform::MsgBox(QStringLiteral("The addresses could not be written to Trash") +
+                       platform::InBrackets(reason) + QStringLiteral(", so none was removed."));
       break;
     case lists::RemoveResult::NothingSelected:
       platform::MsgBox(QStringLiteral("Select a list entry to delete."));
@@ -473,11 +474,11 @@ bool MainWindow::_AppleAboutVelmora_Action() {
 
 bool MainWindow::_FilePreferences_Action() {
   auto* window = new PreferencesWindow(m_settings, this);
-  connect(window, &PreferencesWindow::Confirmed, this, [this](bool saved) {
+  connect(window, &PreferencesWindow::Confirmed, this, [this](const platform::FileResult& saved) {
     // The settings hold for this session even when they cannot be kept for the next.
-    if (!saved) {
+    if (!saved.Ok()) {
       SetSlug(QStringLiteral("Could not save the preferences in ") + m_settings.File().AbsolutePath() +
-              QStringLiteral("; they hold until Velmora quits."));
+              platform::InBrackets(saved.Reason()) + QStringLiteral("; they hold until Velmora quits."));
     }
     const app::Preferences& account = m_settings.Values();
     m_popLogin->Start(account.popserver, account.popusername, account.poppassword);

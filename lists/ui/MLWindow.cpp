@@ -73,9 +73,12 @@ void MLWindow::Accept() {
   const std::optional<platform::FolderItem> file = lists::FreeListFile(database, EditField1->text());
   // The dialog or the main window may have been closed while the name was looked for.
   if (naming.Stopped() || !openList || !file) return;
-  std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file);
-  if (!stream || !stream->Close()) {
-    m_report(QStringLiteral("Could not create the list file ") + file->AbsolutePath() + QStringLiteral("."));
+  QString reason;
+  std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file, &reason);
+  const platform::FileResult made = stream ? stream->Close() : platform::FileResult::Failure(reason);
+  if (!made.Ok()) {
+    m_report(QStringLiteral("Could not create the list file ") + file->AbsolutePath() +
+             platform::Because(made.Reason()));
     close();
     return;
   }

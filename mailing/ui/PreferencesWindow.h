@@ -56,7 +56,7 @@ class PreferencesWindow : public QWidget {
 
  signals:
   // OK took the fields as the settings; `saved` says whether the file could be written.
-  void Confirmed(bool saved);
+  void Confirmed(const platform::FileResult& saved);
 
  private:
   void Layout();

@@ -164,9 +164,9 @@ void SendWindow::Event_Open() {
   if (!folder.Exists()) {
     m_owners.report(QStringLiteral("Creating the eMails folder."));
     folder = mailing::MessageFolder();
-    if (!folder.CreateAsFolder()) {
+    if (const platform::FileResult made = folder.CreateAsFolder(); !made.Ok()) {
       m_owners.report(QStringLiteral("Could not create the folder ") + folder.AbsolutePath() +
-                      QStringLiteral("; messages cannot be stored."));
+                      platform::InBrackets(made.Reason()) + QStringLiteral("; messages cannot be stored."));
     }
   }
   for (int i = 1; i <= folder.Count(); ++i) {
@@ -318,11 +318,14 @@ bool SendWindow::SendEmail() {
   if (work.Stopped() || !rows) return false;
   const platform::FolderItem folder = mailing::MessageFolder();
   bool tooLarge = false;
-  if (!mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge)) {
+  const platform::FileResult stored =
+      mailing::WriteMessageFile(folder, name, {From->text(), Subject->text(), html, body}, &tooLarge);
+  if (!stored.Ok()) {
     report(tooLarge ? QStringLiteral("The message \"") + name + QStringLiteral("\" is larger than ") +
                           kLargest + QStringLiteral(" and cannot be stored; ") + unsent
                     : QStringLiteral("Could not store the message \"") + name + QStringLiteral("\" in ") +
-                          folder.AbsolutePath() + QStringLiteral("; ") + unsent);
+                          folder.AbsolutePath() + platform::InBrackets(stored.Reason()) +
+                          QStringLiteral("; ") + unsent);
     return false;
   }
 

@@ -27,9 +27,10 @@ QStringList Listing(const FolderItem& folder) {
 }
 
 // Replaces the file with the lines through Create; the result of Close.
-bool Save(const QString& path, const QStringList& lines) {
-  auto out = TextOutputStream::Create(FolderItem(path));
-  if (!out) return false;
+FileResult Save(const QString& path, const QStringList& lines) {
+  QString reason;
+  auto out = TextOutputStream::Create(FolderItem(path), &reason);
+  if (!out) return FileResult::Failure(reason);
   for (const QString& line : lines) out->WriteLine(line);
   return out->Close();
 }
@@ -77,17 +78,18 @@ TEST_F(FilesTest, FoldersAreCreatedAndOnlyEmptyOnesDeleted) {
   const FolderItem database = Item("Database"), list = Item("Database/Friends");
   EXPECT_EQ(std::make_pair(database.IsWriteable(), Item("none/Database").IsWriteable()),
             std::make_pair(true, false));
-  EXPECT_EQ(std::make_pair(database.CreateAsFolder(), database.CreateAsFolder()), std::make_pair(true, true));
+  EXPECT_EQ(std::make_pair(database.CreateAsFolder().Ok(), database.CreateAsFolder().Ok()),
+            std::make_pair(true, true));
   WriteAll(list.AbsolutePath(), "a@b.com \n");
-  EXPECT_EQ(
-      QList<bool>({database.Delete(), list.Delete(), list.Delete(), database.Delete(), database.Exists()}),
-      QList<bool>({false, true, false, true, false}));
+  EXPECT_EQ(QList<bool>({database.Delete().Ok(), list.Delete().Ok(), list.Delete().Ok(),
+                         database.Delete().Ok(), database.Exists()}),
+            QList<bool>({false, true, false, true, false}));
 }
 
 // A file is replaced inside its folder: in a folder that takes no new files it is not
 // writeable (checked as a user whom permissions bind).
 TEST_F(FilesTest, ReadOnlyFolderIsNotWriteable) {
-  ASSERT_TRUE(Item("locked").CreateAsFolder());
+  ASSERT_TRUE(Item("locked").CreateAsFolder().Ok());
   WriteAll(Path("locked/list"), "a@b.com \n");
   using P = QFileDevice;
   QFile::setPermissions(m_dir.path(), QFile::permissions(m_dir.path()) | P::ExeOther);
@@ -106,7 +108,9 @@ TEST_F(FilesTest, ReadOnlyFolderIsNotWriteable) {
 // change shows at the next Count, right after a listing or after a while.
 TEST_F(FilesTest, ListingFollowsEveryChange) {
   const FolderItem drop = Item("drop"), folder = Item("Database");
-  ASSERT_EQ(drop.CreateAsFolder() && drop.Child("sub").CreateAsFolder() && folder.CreateAsFolder(), true);
+  ASSERT_EQ(
+      drop.CreateAsFolder().Ok() && drop.Child("sub").CreateAsFolder().Ok() && folder.CreateAsFolder().Ok(),
+      true);
   for (const char* name : {"b", ".hidden", "C", ".b.velmora-save-x1.tmp"})
     WriteAll(Path("drop/") + name, "x");
   EXPECT_EQ(std::make_tuple(Listing(drop), drop.Item(0), drop.Item(5), drop.Child("b").Count()),
@@ -120,7 +124,7 @@ TEST_F(FilesTest, ListingFollowsEveryChange) {
     EXPECT_EQ(Listing(folder), (QStringList{"a", "b", "c", "d"}));
     ASSERT_TRUE(QFile::rename(folder.Child("a").AbsolutePath(), folder.Child("e").AbsolutePath()));
     EXPECT_EQ(Listing(folder), (QStringList{"b", "c", "d", "e"}));
-    for (const char* name : {"b", "c", "d", "e"}) ASSERT_TRUE(folder.Child(name).Delete());
+    for (const char* name : {"b", "c", "d", "e"}) ASSERT_TRUE(folder.Child(name).Delete().Ok());
     EXPECT_EQ(folder.Count(), 0);
   }
 }
@@ -150,7 +154,7 @@ TEST_F(FilesTest, LinesAndTheirBytes) {
   WriteAll(Path("list"), original);
   QStringList lines;
   for (auto list = TextInputStream::Open(Item("list")); list && !list->EOF_();) lines << list->ReadLine();
-  ASSERT_TRUE(Save(Path("copy"), lines));
+  ASSERT_TRUE(Save(Path("copy"), lines).Ok());
   EXPECT_EQ(ReadAll(Path("copy")), QByteArray(original).replace("\r\n", "\n").replace('\r', '\n'));
 }
 
@@ -177,13 +181,13 @@ TEST_F(FilesTest, CreateReplacesOnlyOnClose) {
   auto out = TextOutputStream::Create(FolderItem(path));
   out->WriteLine("new@list.com Launch(1/2/26) ");
   out->Write("tail");
-  EXPECT_EQ(std::make_pair(out->Close(), out->Close()), std::make_pair(true, true));
+  EXPECT_EQ(std::make_pair(out->Close().Ok(), out->Close().Ok()), std::make_pair(true, true));
   EXPECT_EQ(std::make_pair(ReadAll(path), Entries()),
             std::make_pair(QByteArray("new@list.com Launch(1/2/26) \ntail"), QStringList{"Friends"}));
   // Empty files, and names so long (in bytes) that the temporary name must be cut.
   for (const QString& name : {QString("Untitled"), QString(240, 'n'), QString(120, QChar(0x0436))}) {
     SCOPED_TRACE(name.toStdString());
-    EXPECT_EQ(Save(Path(name), {}), true);
+    EXPECT_EQ(Save(Path(name), {}).Ok(), true);
     EXPECT_EQ(QFileInfo(Path(name)).size(), 0);
   }
   EXPECT_EQ(TextOutputStream::Create(Item("no/such/list")), nullptr);
@@ -199,7 +203,7 @@ TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
   ASSERT_EQ(QFile::link(path, Path("link")) && QFile::link(Path("link"), Path("outer")), true);
   for (const char* name : {"Friends", "link", "outer"}) {
     SCOPED_TRACE(name);
-    ASSERT_TRUE(Save(Path(name), {name}));
+    ASSERT_TRUE(Save(Path(name), {name}).Ok());
     const struct stat info = Stat(path);
     EXPECT_EQ(std::make_tuple(ReadAll(path), info.st_mode & 0777, info.st_uid, info.st_gid),
               std::make_tuple(QByteArray(name) + '\n', 0600u, root ? 4242u : ::geteuid(),
@@ -214,7 +218,8 @@ TEST_F(FilesTest, CreateKeepsPermissionsOwnerAndFollowsLinks) {
 TEST_F(FilesTest, PreferencesArePrivateAndKeepTheirLines) {
   for (int round = 0; round < 2; ++round) {
     ASSERT_EQ(app::WritePreferences(FolderItem(m_dir.path()),
-                                    {"smtp", "me", " p w ", true, "", "pop\r\nuser", "x\ny"}),
+                                    {"smtp", "me", " p w ", true, "", "pop\r\nuser", "x\ny"})
+                  .Ok(),
               true);
     EXPECT_EQ(std::make_pair(ReadAll(Path("Preferences")), Stat(Path("Preferences")).st_mode & 0777),
               std::make_pair(QByteArray("smtp\nme\n p w \nTrue\n\npop user\nx y\n"), 0600u));
@@ -232,12 +237,12 @@ TEST_F(FilesTest, SettingsOwner) {
   app::Settings settings;
   QSignalSpy changed(&settings, &app::Settings::changed);
   const QString& server = settings.Values().server;
-  EXPECT_EQ(settings.Save(), false);
+  EXPECT_EQ(settings.Save().Ok(), false);
   WriteAll(Path("Preferences"), "smtp\nme\n");
   EXPECT_EQ(settings.Load(FolderItem(m_dir.path())), std::nullopt);
   settings.Set(&app::Preferences::username, QString("me"));
   settings.Set(&app::Preferences::xduplicates, true);
-  ASSERT_EQ(settings.Save(), true);
+  ASSERT_EQ(settings.Save().Ok(), true);
   EXPECT_EQ(
       std::make_tuple(server.toStdString(), changed.count(), ReadAll(Path("Preferences")).toStdString()),
       std::make_tuple("smtp", 2, "smtp\nme\n\nTrue\n\n\n\n"));
@@ -272,7 +277,7 @@ TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
   const auto append = [&](const char* line, bool close) {
     auto out = TextOutputStream::Append(FolderItem(path));
     out->WriteLine(line);
-    EXPECT_EQ(close ? out->Close() : true, true);
+    EXPECT_EQ(close ? out->Close().Ok() : true, true);
   };
   append("a@b.com", true);
   append("c@d.org", false);
@@ -295,14 +300,16 @@ TEST_F(FilesTest, AppendAddsToTheEndAllOrNothing) {
       testing_support::FileSizeLimit full(before.value_or("").size() + 40);
       auto out = TextOutputStream::Append(FolderItem(path));
       for (int i = 0; i < lines; ++i) out->WriteLine("someone@example.com");
-      EXPECT_EQ(close && out->Close(), false);
+      if (close) {
+        EXPECT_EQ(out->Close().Reason(), QString("File too large"));
+      }
     }
     EXPECT_EQ(std::make_pair(QFile::exists(path), ReadAll(path)),
               std::make_pair(before.has_value(), before.value_or("")));
   }
 }
 
-// A save that fails at any byte (a full disk) says so, keeps the old file and leaves no
+// A save that fails at any byte (a full disk) says why, keeps the old file and leaves no
 // temporary file.
 TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const QString path = Path("Friends");
@@ -311,14 +318,14 @@ TEST_F(FilesTest, FailingWriteKeepsTheOldFile) {
   const qsizetype smallSize = small.size() * 34;
   const auto fails = [&](qsizetype limit, const QStringList& lines) {
     testing_support::FileSizeLimit full(limit);
-    EXPECT_EQ((std::tuple{Save(path, lines), ReadAll(path), Entries()}),
-              std::make_tuple(false, QByteArray("old@list.com \n"), QStringList{"Friends"}))
+    EXPECT_EQ((std::tuple{Save(path, lines).Reason(), ReadAll(path), Entries()}),
+              std::make_tuple("File too large", QByteArray("old@list.com \n"), QStringList{"Friends"}))
         << limit;
   };
   for (qsizetype limit = 0; limit < smallSize; ++limit) fails(limit, small);
   for (qsizetype limit : {65535, 65536, 65537, 500000}) fails(limit, big);
   testing_support::FileSizeLimit room(smallSize);
-  EXPECT_EQ((std::pair{Save(path, small), ReadAll(path).size()}), std::make_pair(true, smallSize));
+  EXPECT_EQ((std::pair{Save(path, small).Ok(), ReadAll(path).size()}), std::make_pair(true, smallSize));
 }
 
 // Run only as the child of the test below: saves two versions in turn until killed.
@@ -326,7 +333,7 @@ TEST(KillHelper, DISABLED_SavesUntilKilled) {
   for (int round = 0;; ++round) {
     auto out = TextOutputStream::Create(FolderItem(qEnvironmentVariable("VELMORA_KILL_TARGET")));
     for (int i = 0; i < 30000; ++i) out->WriteLine(Line(round % 2, i));
-    ASSERT_EQ(out->Close(), true);
+    ASSERT_EQ(out->Close().Ok(), true);
   }
 }
 

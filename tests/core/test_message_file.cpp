@@ -75,7 +75,7 @@ TEST_F(MessageFileTest, AWriteReadsBackAsTheSameMessage) {
     const bool html = random() % 2;
     const mailing::StoredMessage m{text(random() % 6, round % 9 ? 9 : 13), text(random() % 6, 13), html,
                                    text(random() % 30, 13)};
-    ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, m), true);
+    ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, m).Ok(), true);
     QString body = m.body;
     body.replace("\r\n", "\r").replace('\n', '\r');
     if (!body.isEmpty() && !body.endsWith('\r')) body += '\r';
@@ -85,7 +85,8 @@ TEST_F(MessageFileTest, AWriteReadsBackAsTheSameMessage) {
   }
   for (const QString name :
        {"", ".", "..", "../Launch", "a/b", "a\\b", "tab\t", "bell\x07", "c1\u0085", "Folder"})
-    EXPECT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, {}), false) << name.toStdString();
+    EXPECT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), name, {}).Ok(), false)
+        << name.toStdString();
   EXPECT_EQ(Entries(""), QStringList({"eMail"}));
   EXPECT_EQ(Entries("eMail").size(), 8);  // each name replaced in place, nothing else
 }
@@ -96,13 +97,13 @@ TEST_F(MessageFileTest, MessagesUpToTheLargestSize) {
   const qsizetype header = QByteArray("A\nB\nPlain Text\n").size();
   mailing::StoredMessage m{"A", "B", false, QString(mailing::kMaxMessageFileBytes - header, 'x')};
   bool tooLarge = true;
-  ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge) && !tooLarge, true);
+  ASSERT_EQ(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge).Ok() && !tooLarge, true);
   QString from, subject, body;
   const bool loaded = mailing::LoadEmail(mailing::MessageFolder(), "Big", from, subject, body);
   EXPECT_EQ(std::make_pair(loaded, body.size()), std::make_pair(true, m.body.size() + 1));
   m.body += "x";
   EXPECT_EQ(
-      std::make_pair(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge), tooLarge),
+      std::make_pair(mailing::WriteMessageFile(mailing::MessageFolder(), "Big", m, &tooLarge).Ok(), tooLarge),
       std::make_pair(false, true));
   QFile big(m_dir.filePath("eMail/Big"));
   ASSERT_EQ(big.size() == mailing::kMaxMessageFileBytes && big.open(QIODevice::Append) && big.write("y") == 1,

@@ -248,8 +248,10 @@ TEST_F(OpenListTest, JournaledMailingsOutliveAnEndWithoutSave) {
   EXPECT_EQ(std::make_pair(ReadAll(Path("L")), QFile::exists(journal)), std::make_pair(saved, false));
   testing_support::FileSizeLimit full(8);
   store->JournalMailing("a@b.com", "B(5/4/26) ");
-  EXPECT_EQ(std::make_pair(slugs.last().left(42), QFile::exists(journal)),
-            std::make_pair(QString("Could not record the mailing to a@b.com in"), false));
+  EXPECT_EQ(std::make_pair(slugs.last(), QFile::exists(journal)),
+            std::make_pair("Could not record the mailing to a@b.com in " + journal +
+                               " (File too large): it is kept only once the list is saved.",
+                           false));
 }
 
 // The autosave waits for an import to end; a list opened during a save opens after it.
@@ -327,8 +329,9 @@ TEST_F(OpenListTest, RemoveOpenListKeepsRowsEditedMeanwhile) {
 }
 
 // A pipe in the place of Trash (or LastDatabase), or a Trash whose last write fails (at its
-// close, after part of it): nothing waits on the pipe, the list stays, Trash keeps its old
-// lines, and each command says why it did nothing.
+// close, after part of it, on a full disk) in a folder that takes no new file: nothing waits
+// on the pipe, the list stays, Trash keeps its old lines, and each command says why it did
+// nothing in the system's words.
 TEST_F(OpenListTest, TrashThatCannotBeWrittenIsRefused) {
   ASSERT_EQ(::mkfifo(QFile::encodeName(Path("LastDatabase")).constData(), 0600), 0);
   for (const qint64 writable : {-1, 0, 5}) {  // -1: Trash is a pipe
@@ -340,17 +343,24 @@ TEST_F(OpenListTest, TrashThatCannotBeWrittenIsRefused) {
     WriteAll(Path("L"), "a@b.com \nc@d.com \n");
     slugs.clear();
     store->OpenDatabase("L");
-    platform::TextOutputStream::SetDeviceFactoryForTests(
-        [&](const QString& path) -> std::unique_ptr<QIODevice> {
-          if (path != Path("Trash")) return nullptr;  // a full disk but for Trash's first bytes
-          return std::make_unique<testing_support::FailingFile>(path, 0, writable);
-        });
+    platform::TextOutputStream::SetDeviceFactoryForTests([&](const QString& path) {
+      const bool trash = path == Path("Trash");
+      return std::make_unique<testing_support::FailingFile>(path, 0, trash ? writable : -1,
+                                                            trash ? ENOSPC : EACCES);
+    });
     store->RemoveOpenList();
     store->EmptyTrash();
-    // The count, then LastDatabase, Remove and Empty say why.
+    const QString pipe = "Not a regular file";
     EXPECT_EQ(std::make_tuple(QFile::exists(Path("L")), list.ListCount(), store->File().AbsolutePath(),
-                              QFileInfo(Path("Trash")).size(), slugs.size()),
-              std::make_tuple(true, 2, Path("L"), writable < 0 ? 0 : 10, 4));
+                              QFileInfo(Path("Trash")).size(), slugs.mid(1)),
+              std::make_tuple(true, 2, Path("L"), writable < 0 ? 0 : 10,
+                              QStringList{"Could not write " + Path("LastDatabase") + " (" + pipe +
+                                              "): the next start will not open this list.",
+                                          "Could not copy the list to Trash (" +
+                                              (writable < 0 ? pipe : "No space left on device") +
+                                              "); the list was not removed.",
+                                          "Could not empty Trash " + Path("Trash") + ": " +
+                                              (writable < 0 ? pipe : "Permission denied") + "."}));
   }
 }
 

@@ -82,8 +82,9 @@ class SendEngineTest : public ::testing::Test {
     });
     const auto folder = mailing::MessageFolder();
     ASSERT_TRUE(
-        mailing::WriteMessageFile(folder, "Offer", {"shop@x.org", "Grüße", true, "<p>Hi</p>\r<p>Bye</p>"}));
-    ASSERT_TRUE(mailing::WriteMessageFile(folder, "News", {"news@x.org", "News", false, ""}));
+        mailing::WriteMessageFile(folder, "Offer", {"shop@x.org", "Grüße", true, "<p>Hi</p>\r<p>Bye</p>"})
+            .Ok());
+    ASSERT_TRUE(mailing::WriteMessageFile(folder, "News", {"news@x.org", "News", false, ""}).Ok());
     testing_support::WriteAll(m_dir.path() + "/eMail/One line", "only@x.org");
   }
   void TearDown() override {

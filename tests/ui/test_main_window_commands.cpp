@@ -52,7 +52,7 @@ TEST_F(ListCommandsTest, Commands) {
   const QStringList rows = {"a@x.com|H ", "*b@x.com|", "c@x.com|", "*d@x.com|H(1/2/26) "};
   const QStringList kept = {"a@x.com|H ", "c@x.com|"};
   const QString full =
-      "The addresses could not be written to Trash (is the disk full?), so none was removed.";
+      "The addresses could not be written to Trash (No space left on device), so none was removed.";
   // clang-format off
   const Case cases[] = {
       {"EditDuplicate", 0, File, {"a@x.com|H ", "*b@x.com|", "*c@x.com|H "}, "", {"a@x.com|H ", "*b@x.com|", "*c@x.com|H ", "c@x.com|", "b@x.com|"}, "", {}, 2, {}, true},
@@ -89,8 +89,9 @@ TEST_F(ListCommandsTest, Commands) {
     m_recorded.clipboard = c.clipboard;
     m_recorded.messages.clear();
     if (c.trash == DiskFull) {  // Trash's one write, at its close, fails
-      platform::TextOutputStream::SetDeviceFactoryForTests(
-          [](const QString& path) { return std::make_unique<testing_support::FailingFile>(path, 0, 0); });
+      platform::TextOutputStream::SetDeviceFactoryForTests([](const QString& path) {
+        return std::make_unique<testing_support::FailingFile>(path, 0, 0, ENOSPC);
+      });
     }
     ASSERT_EQ(Run(c.command), true);
     platform::TextOutputStream::SetDeviceFactoryForTests({});

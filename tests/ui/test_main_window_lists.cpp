@@ -17,6 +17,7 @@
 #include "platform/TextStream.h"
 #include "platform/ui/Listbox.h"
 #include "support/AddressScannerOracle.h"
+#include "support/FailingFile.h"
 
 using testing_support::ReadAll;
 using testing_support::Rows;
@@ -97,11 +98,12 @@ TEST_F(MainWindowListsTest, DropAddsWhatAddingOneByOneAdds) {
 }
 
 // A failed save on close, quit or opening another list discards nothing unasked: the user is
-// told, offered Save As, then asked; kept open, the list stays until saved or discarded.
+// told why, offered Save As, then asked; kept open, the list stays until saved or discarded.
 TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
   // The disk is full but for the file "Friends 2".
-  platform::TextOutputStream::SetDeviceFactoryForTests([](const QString& temp) {
-    return temp.contains("/.Friends 2.") ? std::make_unique<QFile>(temp) : nullptr;
+  platform::TextOutputStream::SetDeviceFactoryForTests([](const QString& temp) -> std::unique_ptr<QIODevice> {
+    if (temp.contains("/.Friends 2.")) return std::make_unique<QFile>(temp);
+    return std::make_unique<testing_support::FailingFile>(temp, 0, 0, ENOSPC);
   });
   App::SetQuitForTests({});
   int exits = 0;
@@ -116,10 +118,13 @@ TEST_F(MainWindowListsTest, FailedSaveKeepsTheListOpen) {
     SCOPED_TRACE(way);
     m_recorded = {};
     leave();  // the offered Save As is cancelled, and the list kept open
-    EXPECT_EQ(
-        std::make_tuple(m_recorded.messages.size(), m_recorded.messages.last().startsWith("3 addresses"),
-                        m_window->isVisible(), Addresses().size(), m_window->OpenList().File().DisplayName()),
-        std::make_tuple(2, true, true, 3, QString("Friends")));
+    EXPECT_EQ(std::make_tuple(m_recorded.messages.first(), m_recorded.messages.size(),
+                              m_recorded.messages.last().startsWith("3 addresses"), m_window->isVisible(),
+                              Addresses().size(), m_window->OpenList().File().DisplayName()),
+              std::make_tuple("The list could not be saved to " + Path("Friends") +
+                                  ": No space left on device. So that no address is lost, it stays open: "
+                                  "please choose another file to save it to.",
+                              2, true, true, 3, QString("Friends")));
   }
   // Saved as another file, the edit is kept; discarded, it goes with the list, saved or not.
   m_recorded.saveAnswers = {Path("Friends 2")};

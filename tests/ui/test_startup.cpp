@@ -91,7 +91,7 @@ TEST_F(Startup, AnUnusableDatabaseIsReportedAndQuits) {
   const std::pair<std::function<bool()>, QStringList> cases[] = {
       {[&] { return QFile::link(m_dir.filePath("gone"), path); }, {}},
       {fileAtFirstReport,
-       {Logged("Could not create the Database folder " + path + "."),
+       {Logged("Could not create the Database folder " + path + ": File exists."),
         Logged("Creating the Database folder.")}}};
   for (const auto& [make, log] : cases) {
     SCOPED_TRACE(log.isEmpty() ? "a link to nothing" : "a file made at the first report");

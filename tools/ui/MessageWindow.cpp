@@ -33,9 +33,6 @@ constexpr int kEscape = 27;
 constexpr int kReturn = 13;
 constexpr int kEnter = 3;
 
-const QString kTrashFailed =
-    QStringLiteral("The addresses could not be copied to Trash, so none of them was removed from the list.");
-
 }  // namespace
 
 MessageWindow::MessageWindow(Owners owners, QWidget* parent)
@@ -175,8 +172,10 @@ void MessageWindow::RemoveFromMain_Action() {
   listed->RemoveRowsIf([&plan](int row) { return plan.repeats[row] != 0; });
 
   // The addresses reach Trash before their rows go, and no row goes unless they all did.
-  if (!openList->MoveRowsToTrash(plan.mainRows)) {
-    platform::MsgBox(kTrashFailed);
+  if (const platform::FileResult moved = openList->MoveRowsToTrash(plan.mainRows); !moved.Ok()) {
+    platform::MsgBox(QStringLiteral("The addresses could not be copied to Trash") +
+                     platform::InBrackets(moved.Reason()) +
+                     QStringLiteral(", so none of them was removed from the list."));
     return;
   }
   if (elist) report(platform::Str(static_cast<long long>(elist->ListCount())) + QStringLiteral(" addresses"));
