@@ -334,8 +334,10 @@ void Listbox::SelectTo(int row, bool extend) {
   if (extend && m_multiple && m_anchor >= 0) {
     m_model->SelectOnly(m_anchor, row);
   } else {
+    // The Change handler may run the event loop, which may delete this list.
+    const LongWork selecting(this);
     m_model->SetListIndex(row);
-    m_anchor = row;
+    if (!selecting.Stopped()) m_anchor = row;
   }
 }
 
