@@ -130,15 +130,24 @@ bool LongWork::Stopped() const {
          m_place->newest[static_cast<size_t>(KindIndex(m_kind))] != m_serial;
 }
 
+namespace {
+
+// The state of the place when any of `kinds` is under way there.
+std::shared_ptr<LongWork::Place> BusyWith(const QObject* place, LongWork::Kinds kinds) {
+  std::shared_ptr<LongWork::Place> state = Find(place, false);
+  return state && state->IsBusy(kinds) ? state : nullptr;
+}
+
+}  // namespace
+
 bool LongWork::IsBusy(const QObject* place, Kinds kinds) {
-  const std::shared_ptr<Place> state = Find(place, false);
-  return state && state->IsBusy(kinds);
+  return BusyWith(place, kinds) != nullptr;
 }
 
 void LongWork::RunWhenIdle(const QObject* place, Kinds kinds, const QObject* owner,
                            std::function<void()> action) {
-  const std::shared_ptr<Place> state = Find(place, false);
-  if (!state || !state->IsBusy(kinds)) {
+  const std::shared_ptr<Place> state = BusyWith(place, kinds);
+  if (!state) {
     action();
     return;
   }
@@ -147,8 +156,8 @@ void LongWork::RunWhenIdle(const QObject* place, Kinds kinds, const QObject* own
 
 void LongWork::RequestWhenIdle(const QObject* place, Kinds kinds, const QObject* owner,
                                std::function<void()> action) {
-  const std::shared_ptr<Place> state = Find(place, false);
-  if (!state || !state->IsBusy(kinds)) {
+  const std::shared_ptr<Place> state = BusyWith(place, kinds);
+  if (!state) {
     action();
     return;
   }
