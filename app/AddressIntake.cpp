@@ -1,6 +1,5 @@
 #include "app/AddressIntake.h"
 
-#include <QPointer>
 #include <chrono>
 #include <utility>
 
@@ -11,6 +10,7 @@
 #include "lists/FileImport.h"
 #include "lists/OpenList.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Text.h"
 
 namespace app {
@@ -51,52 +51,53 @@ void AddressIntake::ImportText(const QString& text) {
 }
 
 void AddressIntake::Import(const std::function<void(lists::FileImport&)>& import) {
-  QPointer<AddressIntake> self(this);
-  lists::OpenList::ImportScope importing(&m_list);
+  // The hooks below run while the import yields: each asks first whether this is still there.
+  const platform::LongWork importing(m_list.List(), platform::LongWork::Importing, this);
   // Made now, it costs nothing until the duplicate test first asks it.
   lists::DuplicateIndex& duplicates = Duplicates();
   lists::AddressAdder::Reports reports;
-  reports.added = [self](long long rows) {
-    if (!self) return;
-    self->m_reports.ReportAdded(rows);
-    self->m_list.MarkChanged();
+  reports.added = [this, &importing](long long rows) {
+    if (importing.Stopped()) return;
+    m_reports.ReportAdded(rows);
+    m_list.MarkChanged();
   };
-  reports.exists = [self](QByteArrayView address) {
-    if (self) self->m_reports.ReportExists(address);
+  reports.exists = [this, &importing](QByteArrayView address) {
+    if (!importing.Stopped()) m_reports.ReportExists(address);
   };
   lists::AddressAdder adder(
-      m_list.List(), &duplicates, [self] { return self && self->m_settings.Values().xduplicates; },
+      m_list.List(), &duplicates,
+      [this, &importing] { return !importing.Stopped() && m_settings.Values().xduplicates; },
       std::move(reports));
   // The rows and log rows held back go in before anything else can look at them.
-  const auto flush = [self, &adder] {
+  const auto flush = [this, &importing, &adder] {
     adder.Flush();
-    if (self) self->m_reports.Log().Publish();
+    if (!importing.Stopped()) m_reports.Log().Publish();
   };
   // The window is redrawn at most every 50 ms, so drawing does not take the import's time.
   const platform::BeforeEventLoop flushing(flush, std::chrono::milliseconds(50));
 
   lists::ImportHooks hooks;
-  hooks.addAddress = [self, &adder](QByteArrayView address) {
-    if (self) adder.Add(address);
+  hooks.addAddress = [&importing, &adder](QByteArrayView address) {
+    if (!importing.Stopped()) adder.Add(address);
   };
-  hooks.reserve = [self, &adder](qsizetype addresses) {
+  hooks.reserve = [this, &importing, &adder](qsizetype addresses) {
     adder.Reserve(addresses);
-    if (self) self->m_reports.Log().Reserve(addresses);  // a report per address
+    if (!importing.Stopped()) m_reports.Log().Reserve(addresses);  // a report per address
   };
-  hooks.setSlug = [self, &adder](const QString& text) {
+  hooks.setSlug = [this, &importing, &adder](const QString& text) {
     // The reports of the addresses before it come first.
     adder.CatchUp();
-    if (self) self->m_reports.Report(text);
+    if (!importing.Stopped()) m_reports.Report(text);
   };
-  hooks.refresh = [self] {
-    if (self) emit self->progressed();
+  hooks.refresh = [this, &importing] {
+    if (!importing.Stopped()) emit progressed();
   };
   hooks.rowCount = [&adder] { return adder.RowCount(); };
-  hooks.stopped = [self] { return self.isNull(); };
+  hooks.stopped = [&importing] { return importing.Stopped(); };
   lists::FileImport fileImport(hooks);
   import(fileImport);
   flush();
-  if (self) m_reports.ShowHeldBack();
+  if (!importing.Stopped()) m_reports.ShowHeldBack();
 }
 
 }  // namespace app

@@ -1,12 +1,12 @@
 #include "lists/ListCommands.h"
 
-#include <QPointer>
 #include <memory>
 #include <vector>
 
 #include "lists/MailingLists.h"
 #include "platform/EventLoop.h"
 #include "platform/ListModel.h"
+#include "platform/LongWork.h"
 #include "platform/Text.h"
 #include "platform/TextStream.h"
 
@@ -32,7 +32,7 @@ bool Holds(const QString& mailings, const QString& marker) {
 
 std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
   if (list.SelCount() == 0) return std::nullopt;
-  QPointer<platform::ListModel> guard(&list);
+  const platform::LongWork joining(&list);
   // The walk yields: it reads the selected rows as they stood when the command was given.
   const platform::ListModel::Snapshot selected = list.TakeSelectedSnapshot();
   const QString separator = QStringLiteral(", ");
@@ -41,32 +41,31 @@ std::optional<QString> JoinSelectedAddresses(platform::ListModel& list) {
     if (row > 0) joined += separator;
     selected.AppendCellText(row, 0, joined);
     platform::YieldToEventLoop();
-    if (!guard) return std::nullopt;
+    if (joining.Stopped()) return std::nullopt;
   }
   return joined;
 }
 
 int RowStartingWith(const QPointer<platform::ListModel>& list, const QString& key) {
   if (key.isEmpty()) return -1;
-  const platform::ListModel::Busy seeking(list, platform::ListModel::Seeking);
-  for (int row = 0; list && row < list->ListCount(); ++row) {
+  const platform::LongWork seeking(list, platform::LongWork::Seeking);
+  for (int row = 0; !seeking.Stopped() && row < list->ListCount(); ++row) {
     // The first character, compared exactly, without a string made per row.
     if (QStringView(list->Cell(row, 0)).left(1) == key) return row;
     platform::YieldToEventLoop();
-    if (seeking.Superseded()) return -1;
   }
   return -1;
 }
 
 int DuplicateSelected(platform::ListModel& list) {
-  QPointer<platform::ListModel> guard(&list);
+  const platform::LongWork duplicating(&list);
   // As in JoinSelectedAddresses, the rows selected when the command was given.
   const platform::ListModel::Snapshot selected = list.TakeSelectedSnapshot();
   platform::ListModel::CellCopies copies;
   for (int row = selected.RowCount() - 1; row >= 0; --row) {
     selected.CopyCell(row, 0, copies);
     platform::YieldToEventLoop();
-    if (!guard) return 0;
+    if (duplicating.Stopped()) return 0;
   }
   list.AppendFirstCells(copies);
   return copies.Count();

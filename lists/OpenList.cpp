@@ -36,40 +36,6 @@ bool IsSameFile(const platform::FolderItem& a, const platform::FolderItem& b) {
 }
 
 // The system's words for a failure, as the end of a sentence.
-// Notes, while it lives, whether anyone but its owner edits the rows of a list.
-struct EditWatch {
-  explicit EditWatch(platform::ListModel* list) {
-    if (!list) return;
-    using M = platform::ListModel;
-    auto note = [this] {
-      if (!ignoring) edited = true;
-    };
-    m_connections = {
-        QObject::connect(list, &M::rowsInserted, note),
-        QObject::connect(list, &M::rowsRemoved, note),
-        QObject::connect(list, &M::modelReset, note),
-        QObject::connect(list, &M::layoutChanged, note),
-        QObject::connect(list, &M::dataChanged,
-                         [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-                           // A selection change touches no text.
-                           const bool text = roles.isEmpty() || roles.contains(Qt::DisplayRole) ||
-                                             roles.contains(Qt::EditRole);
-                           if (text && !ignoring) edited = true;
-                         }),
-    };
-  }
-  ~EditWatch() {
-    for (const QMetaObject::Connection& connection : m_connections) QObject::disconnect(connection);
-  }
-  EditWatch(const EditWatch&) = delete;
-  EditWatch& operator=(const EditWatch&) = delete;
-
-  bool ignoring = false;  // set while the owner makes its own edits
-  bool edited = false;
-
- private:
-  std::vector<QMetaObject::Connection> m_connections;
-};
 
 }  // namespace
 
@@ -78,9 +44,7 @@ OpenList::OpenList(platform::ListModel* list, QObject* parent) : QObject(parent)
 }
 
 void OpenList::SetList(platform::ListModel* list) {
-  if (m_list) disconnect(m_list, nullptr, this, nullptr);
   m_list = list;
-  if (m_list) connect(m_list, &platform::ListModel::WorkEnded, this, &OpenList::AutoSaveIfIdle);
 }
 
 void OpenList::SetFile(const platform::FolderItem& file) {
@@ -111,42 +75,18 @@ QString OpenList::SaveDialogTitle() {
   return QStringLiteral("Select a name for your new email address file...");
 }
 
-void OpenList::RunWhenIdle(platform::ListModel::Works works, std::function<void()> action) {
-  if (!m_list) {
-    action();
-    return;
-  }
-  // The rows may outlive this: an action left waiting runs only while this lives.
-  QPointer<OpenList> self(this);
-  m_list->RunWhenIdle(works, [self, action = std::move(action)] {
-    if (self) action();
-  });
+void OpenList::RunWhenFileIdle(const QObject* owner, std::function<void()> action) {
+  LongWork::RunWhenIdle(m_list, kFileWork, owner, std::move(action));
 }
 
-void OpenList::RunWhenFileIdle(std::function<void()> action) {
-  RunWhenIdle(platform::ListModel::kFileWork, std::move(action));
+void OpenList::RunWhenListIdle(const QObject* owner, std::function<void()> action) {
+  LongWork::RunWhenIdle(m_list, kListWork, owner, std::move(action));
 }
 
-void OpenList::RunWhenListIdle(std::function<void()> action) {
-  RunWhenIdle(kListWork, std::move(action));
-}
-
-OpenList::ImportScope::ImportScope(OpenList* list)
-    : m_busy(list ? list->m_list.data() : nullptr, platform::ListModel::Importing) {}
-
-// The autosave that waited runs once nothing at all is adding to or moving the list.
-void OpenList::AutoSaveIfIdle() {
-  if (!m_autoSavePending || FileBusy() || ImportRunning()) return;
-  m_autoSavePending = false;
-  SaveFile();
-}
-
+// Ticks that come while the list is busy make one save, once nothing at all is adding to
+// or moving the list.
 void OpenList::AutoSave() {
-  if (FileBusy() || ImportRunning()) {
-    m_autoSavePending = true;
-    return;
-  }
-  SaveFile();
+  LongWork::RequestWhenIdle(m_list, kListWork, this, [this] { SaveFile(); });
 }
 
 void OpenList::SaveFile() {
@@ -154,17 +94,17 @@ void OpenList::SaveFile() {
   if (FileBusy()) {
     // A second writer on the file being written (or read) could commit older rows over
     // newer ones; this save runs when that work ends.
-    RunWhenFileIdle([this] { SaveFile(); });
+    RunWhenFileIdle(this, [this] { SaveFile(); });
     return;
   }
-  const Busy writing(m_list, platform::ListModel::Writing);
-  (void)SaveFileNow();
+  const LongWork writing(m_list, LongWork::Writing, this);
+  (void)SaveFileNow(writing);
 }
 
-platform::FileResult OpenList::SaveFileNow() {
+platform::FileResult OpenList::SaveFileNow(const LongWork& work) {
   if (!m_changed) return platform::FileResult::Success();
   if (m_file.IsNull()) {
-    SaveAsFileNow(true);
+    SaveAsFileNow(work, true);
     return platform::FileResult::Success();
   }
   if (!m_file.IsWriteable()) {
@@ -174,10 +114,9 @@ platform::FileResult OpenList::SaveFileNow() {
   // Cleared before writing: an edit made while the rows are written sets it again, so the
   // next save picks that edit up instead of it being marked saved and lost.
   MarkClean();
-  QPointer<OpenList> self(this);
   const platform::FolderItem target = m_file;
   const platform::FileResult written = WriteRowsTo(target);
-  if (!self) return written;
+  if (work.Stopped()) return written;
   if (!written.Ok()) {
     MarkChanged();
     Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() +
@@ -188,19 +127,18 @@ platform::FileResult OpenList::SaveFileNow() {
 
 bool OpenList::SaveBeforeLeaving() {
   if (FileBusy()) return false;
-  const Busy writing(m_list, platform::ListModel::Writing);
-  return SaveBeforeLeavingNow();
+  const LongWork writing(m_list, LongWork::Writing, this);
+  return SaveBeforeLeavingNow(writing);
 }
 
 bool OpenList::EditsAtRisk() const {
   return m_changed && ((m_list && m_list->ListCount() > 0) || !m_file.IsNull());
 }
 
-bool OpenList::SaveBeforeLeavingNow() {
-  QPointer<OpenList> self(this);
+bool OpenList::SaveBeforeLeavingNow(const LongWork& work) {
   const platform::FolderItem file = m_file;
-  const platform::FileResult saved = SaveFileNow();
-  if (!self) return false;
+  const platform::FileResult saved = SaveFileNow(work);
+  if (work.Stopped()) return false;
   if (!EditsAtRisk()) return true;
   // A list without a file had its save dialog cancelled. One with a file could not be
   // written there: the user is told and offered another file.
@@ -209,9 +147,9 @@ bool OpenList::SaveBeforeLeavingNow() {
                      platform::Because(saved.Reason()) +
                      QStringLiteral(" So that no address is lost, it stays open: please choose another file "
                                     "to save it to."));
-    if (!self) return false;
-    const bool written = SaveAsFileNow(true);
-    if (!self) return false;
+    if (work.Stopped()) return false;
+    const bool written = SaveAsFileNow(work, true);
+    if (work.Stopped()) return false;
     if (written) return !EditsAtRisk();
     // Cancelled or failed again: the list keeps its own file for the next try.
     SetFile(file);
@@ -221,7 +159,7 @@ bool OpenList::SaveBeforeLeavingNow() {
       platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
           QStringLiteral(" addresses in this list have not been saved. Close the list without saving them?"),
       QStringLiteral("Discard"), QStringLiteral("Keep Open"));
-  if (!self || !discard) return false;
+  if (work.Stopped() || !discard) return false;
   // The edits go with the list: nothing is left for a later save to ask about.
   MarkClean();
   return true;
@@ -229,21 +167,20 @@ bool OpenList::SaveBeforeLeavingNow() {
 
 bool OpenList::SaveAsFile() {
   if (FileBusy()) {
-    RunWhenFileIdle([this] { SaveAsFile(); });
+    RunWhenFileIdle(this, [this] { SaveAsFile(); });
     return false;
   }
-  const Busy writing(m_list, platform::ListModel::Writing);
-  return SaveAsFileNow(false);
+  const LongWork writing(m_list, LongWork::Writing, this);
+  return SaveAsFileNow(writing, false);
 }
 
-bool OpenList::SaveAsFileNow(bool clearsChanged) {
+bool OpenList::SaveAsFileNow(const LongWork& work, bool clearsChanged) {
   platform::SaveDialogRequest request;
   request.title = SaveDialogTitle();
   request.filter = QStringLiteral("text/plain");
   request.initialFolder = m_database.AbsolutePath();
-  QPointer<OpenList> self(this);
   const std::optional<QString> chosen = platform::ShowSaveDialog(request);
-  if (!self) return false;
+  if (work.Stopped()) return false;
   const platform::FolderItem file =
       chosen && !chosen->isEmpty() ? platform::FolderItem(*chosen) : platform::FolderItem();
   // In the Database folder, a list must not take the name of one of the program's own files.
@@ -270,7 +207,7 @@ bool OpenList::SaveAsFileNow(bool clearsChanged) {
   if (clearsChanged) MarkClean();
   const platform::FolderItem target = m_file;
   const platform::FileResult written = WriteRowsTo(target);
-  if (self && !written.Ok()) {
+  if (!work.Stopped() && !written.Ok()) {
     if (clearsChanged) MarkChanged();
     Report(QStringLiteral("Could not write the list file ") + target.AbsolutePath() +
            platform::Because(written.Reason()));
@@ -312,7 +249,7 @@ void OpenList::OpenDatabase(const QString& name, const std::function<void(bool l
     if (ImportRunning() && !name.isEmpty()) {
       Report(QStringLiteral("The list \"") + name + QStringLiteral("\" opens once the import ends."));
     }
-    RunWhenListIdle([this, name, done] { OpenDatabase(name, done); });
+    RunWhenListIdle(this, [this, name, done] { OpenDatabase(name, done); });
     return;
   }
   const bool left = OpenDatabaseNow(name);
@@ -322,16 +259,15 @@ void OpenList::OpenDatabase(const QString& name, const std::function<void(bool l
 bool OpenList::OpenDatabaseNow(const QString& name) {
   // One piece of work from the save to LastDatabase: an open or a save asked for meanwhile
   // runs after it, in the order asked.
-  const Busy reading(m_list, platform::ListModel::Reading);
-  QPointer<OpenList> self(this);
+  const LongWork reading(m_list, LongWork::Reading, this);
   if (name.isEmpty()) {
-    (void)SaveFileNow();
+    (void)SaveFileNow(reading);
     return false;
   }
   // Emptying the list when its edits could not be saved (a full disk, a read-only file,
   // the save dialog cancelled) would lose them; the list stays open unless the user chose
   // to discard them.
-  if (!SaveBeforeLeavingNow() || !self) return false;
+  if (!SaveBeforeLeavingNow(reading) || reading.Stopped()) return false;
   if (m_list) m_list->DeleteAllRows();
   m_partlyRead = platform::FolderItem();
   // A name kept for the program's own files opens no list: saving the list would
@@ -343,8 +279,8 @@ bool OpenList::OpenDatabaseNow(const QString& name) {
     SetFile(platform::FolderItem());
     return true;
   }
-  ReadEmailsNow();
-  if (!self || m_file.IsNull()) return self != nullptr;
+  ReadEmailsNow(reading);
+  if (reading.Stopped() || m_file.IsNull()) return !reading.Stopped();
   const platform::FolderItem lastFile = m_database.Child(QString::fromLatin1(kLastDatabaseName));
   QString reason;
   std::unique_ptr<platform::TextOutputStream> last = platform::TextOutputStream::Create(lastFile, &reason);
@@ -362,14 +298,14 @@ bool OpenList::OpenDatabaseNow(const QString& name) {
 
 void OpenList::ReadEmails() {
   if (FileBusy()) {
-    RunWhenFileIdle([this] { ReadEmails(); });
+    RunWhenFileIdle(this, [this] { ReadEmails(); });
     return;
   }
-  const Busy reading(m_list, platform::ListModel::Reading);
-  ReadEmailsNow();
+  const LongWork reading(m_list, LongWork::Reading, this);
+  ReadEmailsNow(reading);
 }
 
-void OpenList::ReadEmailsNow() {
+void OpenList::ReadEmailsNow(const LongWork& work) {
   if (m_file.IsNull()) return;
   const platform::FolderItem file = m_file;
   QString reason;
@@ -393,12 +329,16 @@ void OpenList::ReadEmailsNow() {
     m_list->Reserve(m_list->ListCount() +
                     static_cast<int>(std::min<qint64>(size / kShortestLine, INT_MAX / 2)));
   }
-  QPointer<OpenList> self(this);
   // As during an import, the window is redrawn at most every 50 ms while the rows come in.
   const platform::BeforeEventLoop pacing({}, std::chrono::milliseconds(50));
   // An edit made while the rows come in (an import adding addresses, a cell edited) is in
-  // no file: the read must leave it marked unsaved.
-  EditWatch edits(m_list);
+  // no file: the read must leave it marked unsaved. The read's own appends are no such edit.
+  bool edited = false;
+  unsigned seen = m_list ? m_list->EditCount() : 0;
+  const auto editedByOthers = [this, &edited, &seen] {
+    edited = edited || (m_list && m_list->EditCount() != seen);
+    return edited;
+  };
   // The file is read a piece at a time and cut into rows as it comes, never held whole.
   ListFileSplitter splitter;
   QByteArray piece;
@@ -415,7 +355,7 @@ void OpenList::ReadEmailsNow() {
       // file is no longer the list's, so that no save writes them over the rest of it.
       SetFile(platform::FolderItem());
       m_partlyRead = file;
-      SetChanged(edits.edited);
+      SetChanged(editedByOthers());
       Report(QStringLiteral("Could not read all of the list file ") + file.AbsolutePath() +
              platform::Because(device->errorString()) + QStringLiteral(" Only part of it is shown."));
       return;
@@ -432,17 +372,17 @@ void OpenList::ReadEmailsNow() {
     const std::span<const QByteArrayView> all(cells);
     for (size_t at = 0; at < all.size(); at += kReadBatchCells) {
       if (m_list) {
-        edits.ignoring = true;
+        editedByOthers();
         m_list->AppendRowsFromBytes(all.subspan(at, std::min(kReadBatchCells, all.size() - at)));
-        edits.ignoring = false;
+        seen = m_list->EditCount();
       }
       platform::YieldToEventLoop();
-      if (!self) return;
+      if (work.Stopped()) return;
     }
   }
   Report(platform::Str(static_cast<long long>(m_list ? m_list->ListCount() : 0)) +
          QStringLiteral(" addresses"));
-  SetChanged(edits.edited);
+  SetChanged(editedByOthers());
   if (!journaled) {
     Report(QStringLiteral("Could not read ") + journal.File().AbsolutePath() +
            QStringLiteral(": mailings of the last session may be missing from the list."));
@@ -455,15 +395,13 @@ void OpenList::ReadEmailsNow() {
 
 void OpenList::RemoveOpenList() {
   if (MustWait(true)) {
-    RunWhenListIdle([this] { RemoveOpenList(); });
+    RunWhenListIdle(this, [this] { RemoveOpenList(); });
     return;
   }
-  const Busy writing(m_list, platform::ListModel::Writing);
-  QPointer<OpenList> self(this);
+  const LongWork writing(m_list, LongWork::Writing, this);
   // The rows as they stand now go to Trash, and only they leave the list.
   const platform::ListModel::Snapshot rows =
       m_list ? m_list->TakeSnapshot() : platform::ListModel::Snapshot();
-  EditWatch edits(m_list);
   platform::FileResult inTrash = platform::FileResult::Success();
   std::unique_ptr<platform::TextOutputStream> trash = OpenTrashForCopy(m_database, m_file, &inTrash);
   if (trash) {
@@ -473,7 +411,7 @@ void OpenList::RemoveOpenList() {
         buffer.append('\n');
       });
       platform::YieldToEventLoop();
-      if (!self) return;
+      if (writing.Stopped()) return;
     }
     inTrash = trash->Close();
   }
@@ -497,12 +435,12 @@ void OpenList::RemoveOpenList() {
     MarkClean();
   }
   if (!m_list) return;
-  if (!edits.edited) {
+  // Rows added or edited while Trash was written are in no file now: they stay, unsaved.
+  const std::vector<int> copied = m_list->MatchSnapshot(rows);
+  if (std::ranges::all_of(copied, [](int row) { return row >= 0; })) {
     m_list->DeleteAllRows();
     return;
   }
-  // Rows added or edited while Trash was written are in no file now: they stay, unsaved.
-  const std::vector<int> copied = m_list->MatchSnapshot(rows);
   m_list->RemoveRowsIf([&copied](int row) { return copied[static_cast<size_t>(row)] >= 0; });
   const int kept = m_list->ListCount();
   if (kept > 0) {
@@ -514,10 +452,10 @@ void OpenList::RemoveOpenList() {
 
 void OpenList::EmptyTrash() {
   if (FileBusy()) {
-    RunWhenFileIdle([this] { EmptyTrash(); });
+    RunWhenFileIdle(this, [this] { EmptyTrash(); });
     return;
   }
-  const Busy writing(m_list, platform::ListModel::Writing);
+  const LongWork writing(m_list, LongWork::Writing, this);
   const platform::FolderItem file = m_database.Child(QString::fromLatin1(kTrashName));
   QString reason;
   std::unique_ptr<platform::TextOutputStream> trash = platform::TextOutputStream::Create(file, &reason);

@@ -9,6 +9,7 @@
 #include "lists/ListCommands.h"
 #include "platform/FolderItem.h"
 #include "platform/ListModel.h"
+#include "platform/LongWork.h"
 
 namespace lists {
 
@@ -19,14 +20,15 @@ namespace lists {
 // Whoever edits the rows says so through MarkChanged(); only the list's own work (a save,
 // a read, a removal) and start-up clear the mark.
 //
-// Every long loop yields to the event loop, so a timer tick, a socket event or a click can
-// arrive in the middle of a save or a read. The list keeps one writer per list file at a
-// time through the list's Busy tokens: while a list file is being written or read, another
-// save, an open, a removal or emptying Trash waits and runs as soon as the running work
-// ends, and an autosave tick waits as well while an import is adding addresses. A save or a
-// removal writes a snapshot of the rows taken when it starts, so edits made while it writes
-// are neither lost nor marked saved. An import belongs to the list it started on: opening
-// another list or removing the open one waits until the import ends.
+// Every long loop yields to the event loop (platform/LongWork.h), so a timer tick, a socket
+// event or a click can arrive in the middle of a save or a read. The list keeps one writer
+// per list file at a time through its busy tokens: while a list file is being written or
+// read, another save, an open, a removal or emptying Trash waits and runs as soon as the
+// running work ends, and an autosave tick waits as well while an import is adding
+// addresses. A save or a removal writes a snapshot of the rows taken when it starts, so
+// edits made while it writes are neither lost nor marked saved. An import belongs to the
+// list it started on: opening another list or removing the open one waits until the import
+// ends.
 class OpenList : public QObject {
   Q_OBJECT
  public:
@@ -93,23 +95,15 @@ class OpenList : public QObject {
   [[nodiscard]] RemoveResult RemoveSelectedToTrash(QString* reason = nullptr);
   platform::FileResult MoveRowsToTrash(const std::vector<int>& rows);
 
-  // An import (dropped text or files) is adding addresses while this lives.
-  class ImportScope {
-   public:
-    explicit ImportScope(OpenList* list);
-
-   private:
-    platform::ListModel::Busy m_busy;
-  };
-
-  // True while a list file is being written or read.
-  bool FileBusy() const { return m_list && m_list->IsBusy(platform::ListModel::kFileWork); }
-  bool ImportRunning() const { return m_list && m_list->IsBusy(platform::ListModel::Importing); }
+  // True while a list file is being written or read; while an import (dropped text or
+  // files, a LongWork::Importing on the rows) is adding addresses.
+  bool FileBusy() const { return platform::LongWork::IsBusy(m_list, kFileWork); }
+  bool ImportRunning() const { return platform::LongWork::IsBusy(m_list, platform::LongWork::Importing); }
   // Runs `action` now when no list file is being written or read, otherwise as soon as
-  // that work ends; actions queued meanwhile run in order.
-  void RunWhenFileIdle(std::function<void()> action);
+  // that work ends unless `owner` has gone by then; actions queued meanwhile run in order.
+  void RunWhenFileIdle(const QObject* owner, std::function<void()> action);
   // The same, and waits for imports as well: for work that changes which list is open.
-  void RunWhenListIdle(std::function<void()> action);
+  void RunWhenListIdle(const QObject* owner, std::function<void()> action);
 
   // The permission message shared by every save.
   static QString PermissionMessage();
@@ -124,27 +118,26 @@ class OpenList : public QObject {
   void reported(const QString& text);
 
  private:
-  using Busy = platform::ListModel::Busy;
-  static constexpr platform::ListModel::Works kListWork =
-      platform::ListModel::kFileWork | platform::ListModel::Importing;
+  using LongWork = platform::LongWork;
+  static constexpr LongWork::Kinds kFileWork = LongWork::Writing | LongWork::Reading;
+  static constexpr LongWork::Kinds kListWork = kFileWork | LongWork::Importing;
 
-  // Reports its failure itself; the result says why for a caller that goes on to ask.
-  platform::FileResult SaveFileNow();
-  bool SaveBeforeLeavingNow();
+  // The work of the public functions of the same names, under the token `work` that the
+  // caller holds. A save reports its failure itself; the result says why for a caller that
+  // goes on to ask.
+  platform::FileResult SaveFileNow(const LongWork& work);
+  bool SaveBeforeLeavingNow(const LongWork& work);
   // Edits not in any file, which leaving the list would lose.
   bool EditsAtRisk() const;
   // From SaveFile, the save clears Changed; from Save As it leaves Changed alone.
-  bool SaveAsFileNow(bool clearsChanged);
+  bool SaveAsFileNow(const LongWork& work, bool clearsChanged);
   bool OpenDatabaseNow(const QString& name);
-  void ReadEmailsNow();
+  void ReadEmailsNow(const LongWork& work);
   platform::FileResult WriteRowsTo(const platform::FolderItem& target);
   void Report(const QString& text) { emit reported(text); }
   // The one writer of the unsaved mark.
   void SetChanged(bool changed);
-  // Runs `action` on this list once none of `works` is under way on the list.
-  void RunWhenIdle(platform::ListModel::Works works, std::function<void()> action);
   bool MustWait(bool waitsForImport) const { return FileBusy() || (waitsForImport && ImportRunning()); }
-  void AutoSaveIfIdle();
 
   QPointer<platform::ListModel> m_list;
   platform::FolderItem m_database;
@@ -153,7 +146,6 @@ class OpenList : public QObject {
   bool m_changed = false;
   // The file that the list was read from in part, until another list is opened.
   platform::FolderItem m_partlyRead;
-  bool m_autoSavePending = false;
 };
 
 // MarkChanged() or MarkClean(), for one who holds the mark's new value.

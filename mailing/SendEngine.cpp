@@ -1,6 +1,5 @@
 #include "mailing/SendEngine.h"
 
-#include <QPointer>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -66,19 +65,18 @@ void SendEngine::SetProgress(int value, int maximum) {
 
 void SendEngine::Tick() {
   // The tick yields; a tick of the timer meanwhile must not hand over more rows.
-  if (m_ticking) return;
-  m_ticking = true;
+  if (platform::LongWork::IsBusy(this, platform::LongWork::Sending)) return;
+  const platform::LongWork sending(this, platform::LongWork::Sending);
   ShowProgressAndSummary();
   // Mail handed over during a rest would all go out at once when it ends, past the pace.
   if (!BackingOff()) {
-    if (!HandOver()) return;
+    if (!HandOver(sending)) return;
     if (m_queueIndex.WaitingCount() > 0 && !m_client->IsConnected()) {
       emit reported(QStringLiteral("Connecting..."));
       m_client->SendMail();
     }
   }
   SetSendTimer();
-  m_ticking = false;
 }
 
 void SendEngine::ShowProgressAndSummary() {
@@ -103,8 +101,7 @@ void SendEngine::ShowProgressAndSummary() {
   emit summaryChanged(summary);
 }
 
-bool SendEngine::HandOver() {
-  const QPointer<SendEngine> self(this);
+bool SendEngine::HandOver(const platform::LongWork& work) {
   const platform::FolderItem folder = MessageFolder();
   // Each message file is read once per tick; rows of a message that cannot be read are
   // passed over, by the message's number in the index.
@@ -135,7 +132,7 @@ bool SendEngine::HandOver() {
     if (known == messages.cend()) {
       Loaded message;
       message.readable = LoadEmail(folder, name, message.from, message.subject, message.body);
-      if (!self) return false;
+      if (work.Stopped()) return false;
       message.body = MessageBody(message.body);
       messages.insert(name, message);
       if (!message.readable) passOverName(name);
@@ -150,7 +147,7 @@ bool SendEngine::HandOver() {
     HandOverRow(found, *known);
     ++taken;
     platform::YieldToEventLoop();
-    if (!self) return false;
+    if (work.Stopped()) return false;
     row = found + 1;
   }
   return true;
@@ -225,9 +222,9 @@ void SendEngine::StopSending() {
 }
 
 void SendEngine::DeleteFromSendQueue() {
-  const QPointer<SendEngine> self(this);
+  const platform::LongWork deleting(this);
   if (m_queue->SelCount() == 0) platform::MsgBox(QStringLiteral("Select a list entry to delete."));
-  if (!self) return;
+  if (deleting.Stopped()) return;
   // A removed row's mail must not go out after the row has gone.
   platform::ListModel* queue = m_queue;
   m_client->Messages().removeIf([this, queue](const platform::EmailMessagePtr& message) {

@@ -13,6 +13,7 @@
 #include "platform/Date.h"
 #include "platform/EmailMessage.h"
 #include "platform/ListModel.h"
+#include "platform/LongWork.h"
 #include "platform/SMTPSocket.h"
 
 namespace mailing {
@@ -125,7 +126,7 @@ class SendEngine : public QObject {
   void ShowProgressAndSummary();
   void SetProgress(int value, int maximum);
   // Hands over up to Rate rows; false when the engine went away while it yielded.
-  bool HandOver();
+  bool HandOver(const platform::LongWork& work);
   void HandOverRow(int row, const Loaded& message);
   // The message may have reached the server without an answer; the second time its row
   // leaves the queue rather than mail the address a third time.
@@ -160,7 +161,6 @@ class SendEngine : public QObject {
   QString m_summary = QStringLiteral("0 addresses");
   SendQueueIndex m_queueIndex;
   AddressIndex m_addressIndex;
-  bool m_ticking = false;
   std::function<void(const QString&, const QString&)> m_journal;
 };
 

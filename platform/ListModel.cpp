@@ -543,6 +543,7 @@ void ListModel::SetCell(int row, int column, const QString& text) {
   if (old.form == cell.form && old.bytes == cell.bytes) return;
   KeepSnapshotRows();
   ReplaceCell(m_rows[Slot(row)], column, cell);
+  ++m_cellEdits;
   PackIfWasteful();
   const QModelIndex changed = index(row, column);
   emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::EditRole});
@@ -854,6 +855,7 @@ int ListModel::EditColumn(int column, const std::function<bool(int row, QString&
   }
   PackIfWasteful();
   if (lastChanged >= 0) {
+    ++m_cellEdits;
     emit dataChanged(index(firstChanged, column), index(lastChanged, column),
                      {Qt::DisplayRole, Qt::EditRole});
   }
@@ -919,6 +921,9 @@ ListModel::Snapshot ListModel::TakeSnapshot() const {
   snapshot.m_rows->count = ListCount();
   snapshot.m_rows->gapRow = m_gapRow;
   snapshot.m_rows->gapRows = m_gapRows;
+  snapshot.m_rows->of = this;
+  snapshot.m_rows->rowEdits = m_rowEdits;
+  snapshot.m_rows->cellEdits = m_cellEdits;
   std::erase_if(m_readingSnapshots, [](const std::weak_ptr<Snapshot::Rows>& rows) { return rows.expired(); });
   m_readingSnapshots.push_back(snapshot.m_rows);
   return snapshot;

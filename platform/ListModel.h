@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <array>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <span>
@@ -133,9 +131,9 @@ class ListModel : public QAbstractTableModel {
   // change, and none when nothing moves. Nothing happens unless order names every row.
   void ReorderRows(const std::vector<int>& order);
 
-  // The rows as they stand, for a walk that lets the event loop run (a save): edits made
-  // meanwhile leave it as it was. It shares the text, and costs a few bytes a row once the
-  // list changes.
+  // The rows as they stand, for a walk that lets the event loop run (a save; see
+  // platform/LongWork.h): edits made meanwhile leave it as it was. It shares the text, and
+  // costs a few bytes a row once the list changes.
   class Snapshot {
    public:
     int RowCount() const { return m_rows ? m_rows->count : 0; }
@@ -165,6 +163,10 @@ class ListModel : public QAbstractTableModel {
       int count = 0;
       int gapRow = 0;  // the list's gap when the snapshot was taken
       int gapRows = 0;
+      // The list a snapshot of every row was taken of, and its edits then.
+      QPointer<const ListModel> of;
+      unsigned rowEdits = 0;
+      unsigned cellEdits = 0;
       ByteArena::Ref At(int row) const {
         if (list == nullptr) return records[static_cast<size_t>(row)];
         return list->m_rows[static_cast<size_t>(row < gapRow ? row : row + gapRows)];
@@ -182,43 +184,12 @@ class ListModel : public QAbstractTableModel {
   // first row in list order that holds its texts and no other snapshot row took (rows with
   // equal texts are alike); rows added or edited since match none.
   std::vector<int> MatchSnapshot(const Snapshot& rows) const;
-
-  // Loops that let the event loop run while they work on the rows. Such a loop either walks
-  // a Snapshot, which nothing done meanwhile can change (and finds its rows again after with
-  // MatchSnapshot), or holds a Busy token for its work as long as it runs: others ask IsBusy
-  // and leave to RunWhenIdle what must not run in the middle of that work (a second writer
-  // of the list's file, say). Only a search whose answer is a place in the list as it is
-  // when found (Find, Find Next) reads the live rows, checking the bounds at every step.
-  enum Work : unsigned {
-    Writing = 1,    // the rows go to a file
-    Reading = 2,    // rows come in from a file
-    Importing = 4,  // addresses found in dropped text or files come in
-    Sorting = 8,    // the rows are put in a new order
-    Seeking = 16,   // a walk looks for a row; the newest such walk takes over
-  };
-  using Works = unsigned;
-  static constexpr Works kFileWork = Writing | Reading;
-  class Busy {
-   public:
-    // A token for no list (a list already gone) does nothing.
-    Busy(ListModel* list, Work work);
-    ~Busy();
-    Busy(const Busy&) = delete;
-    Busy& operator=(const Busy&) = delete;
-    // A later token for the same work on the list was taken since this one (or the list
-    // went): the walk that holds this one should stop.
-    bool Superseded() const;
-
-   private:
-    QPointer<ListModel> m_list;
-    Work m_work;
-    unsigned m_serial = 0;
-  };
-  // Whether any of `works` is under way.
-  bool IsBusy(Works works) const;
-  // Runs `action` now when none of `works` is under way, otherwise once it has ended.
-  // Queued actions run in the order queued, each once every earlier one has run.
-  void RunWhenIdle(Works works, std::function<void()> action);
+  // Whether the list holds the rows of the snapshot (of every row) where it held them: none
+  // was added, removed or moved since it was taken, whatever was done to their cells.
+  bool SameRows(const Snapshot& rows) const;
+  // Goes up with every edit of the rows or of their text: a walk that edits the list itself
+  // tells by it whether anyone else did between its own edits.
+  unsigned EditCount() const { return m_rowEdits + m_cellEdits; }
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -229,8 +200,6 @@ class ListModel : public QAbstractTableModel {
  signals:
   // The selection changed (the list control's Change event).
   void SelectionChanged();
-  // A Busy token ended, and the queued actions that could then run have run.
-  void WorkEnded();
 
  private:
   using Ref = ByteArena::Ref;
@@ -296,24 +265,13 @@ class ListModel : public QAbstractTableModel {
   // Counts the edits that add or remove rows, so RemoveRowsIf can tell that its predicate
   // changed the rows even when their number came out the same.
   unsigned m_rowEdits = 0;
+  // Counts the edits that change the text of rows that stay.
+  unsigned m_cellEdits = 0;
   // No row below this one is selected: ListIndex scans from here, so repeated calls
   // after the first cost nothing.
   mutable int m_firstSelectedBound = 0;
   bool m_hasHeading = true;
   QStringList m_headings;
-
-  // The Busy tokens held for each work (by bit), the serial of the newest, and the actions
-  // waiting for work to end.
-  static constexpr int kWorks = 5;
-  void EndWork(Work work);
-  std::array<int, kWorks> m_busyCount{};
-  std::array<unsigned, kWorks> m_busySerial{};
-  struct Waiting {
-    Works works;
-    std::function<void()> action;
-  };
-  std::deque<Waiting> m_whenIdle;
-  bool m_runningWhenIdle = false;
 };
 
 }  // namespace platform

@@ -1,8 +1,8 @@
 #include "platform/SmtpSession.h"
 
-#include <QPointer>
 
 #include "platform/Date.h"
+#include "platform/LongWork.h"
 #include "platform/SmtpData.h"
 #include "platform/SmtpErrorCodes.h"
 
@@ -149,10 +149,9 @@ void SmtpSession::OnReadyRead() {
   m_buffer += m_stream->ReadAll();
   // A handler below may run the event loop (an event receiver yielding); bytes that
   // arrive meanwhile are only buffered, and the loop here goes on with them.
-  if (m_processing) return;
-  const QPointer<SmtpSession> self(this);
-  m_processing = true;
-  while (self && m_step != Step::Done && !m_buffer.isEmpty()) {
+  if (LongWork::IsBusy(this, LongWork::Reading)) return;
+  const LongWork reading(this, LongWork::Reading);
+  while (!reading.Stopped() && m_step != Step::Done && !m_buffer.isEmpty()) {
     if (m_step == Step::Closing) {
       m_buffer.clear();  // whatever follows the sign-off is of no interest
       break;
@@ -177,11 +176,10 @@ void SmtpSession::OnReadyRead() {
     m_dataUnanswered = false;
     HandleReply(reply);
   }
-  if (self) m_processing = false;
 }
 
 void SmtpSession::HandleReply(const SmtpReply& reply) {
-  const QPointer<SmtpSession> self(this);
+  const LongWork work(this);
   if (reply.code == 421 && m_step != Step::Quit) {
     Finish(smtp::kServiceClosing, ReplyText(reply));
     return;
@@ -198,7 +196,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
         return;
       }
       emit Greeting(QString::fromUtf8(reply.lines.value(0)));
-      if (!self || m_step == Step::Done) return;
+      if (work.Stopped() || m_step == Step::Done) return;
       Send(Step::Ehlo, "EHLO " + HelloDomain());
       return;
     case Step::Ehlo:
@@ -296,7 +294,7 @@ void SmtpSession::HandleReply(const SmtpReply& reply) {
       }
       m_data.clear();
       emit MessageAccepted();
-      if (!self || m_step == Step::Done) return;
+      if (work.Stopped() || m_step == Step::Done) return;
       NextMessage();
       return;
     case Step::Rset:
@@ -369,8 +367,8 @@ void SmtpSession::StartAuth() {
 }
 
 void SmtpSession::NextMessage() {
-  const QPointer<SmtpSession> self(this);
-  while (self && m_step != Step::Done) {
+  const LongWork work(this);
+  while (!work.Stopped() && m_step != Step::Done) {
     if (!m_source.hasMessage()) {
       SendQuit();
       return;
@@ -420,10 +418,10 @@ void SmtpSession::NextMessage() {
 }
 
 void SmtpSession::RefuseCurrent(int code, const QString& text) {
-  const QPointer<SmtpSession> self(this);
+  const LongWork work(this);
   m_data.clear();
   emit MessageRefused(code, text);
-  if (!self || m_step == Step::Done) return;
+  if (work.Stopped() || m_step == Step::Done) return;
   // RFC 5321 section 4.1.1.5: start the next message from a clean transaction.
   Send(Step::Rset, "RSET");
 }

@@ -131,7 +131,6 @@ class SmtpSession : public QObject {
   qint64 m_deadline = 0;  // on the program's clock, in ms since the epoch; 0: none
   Step m_step = Step::Idle;
   QByteArray m_buffer;
-  bool m_processing = false;
 
   // Capabilities of the last EHLO; forgotten after STARTTLS.
   QSet<QByteArray> m_capabilities;

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "platform/LongWork.h"
 #include "platform/TlsPolicy.h"
 
 namespace platform {
@@ -75,12 +76,12 @@ void TCPSocket::Fail(ErrorCode code) {
   DropStream();
   m_lastError = code;
   const quint64 session = m_session;
-  QPointer<TCPSocket> self(this);
+  const LongWork work(this);
   if (!leftover.isEmpty()) {
     m_leftover = std::move(leftover);
     emit DataAvailable();
     // The handler may have deleted the socket, connected again or closed it.
-    if (!self || m_session != session) return;
+    if (work.Stopped() || m_session != session) return;
     m_leftover.clear();
   }
   emit Error();

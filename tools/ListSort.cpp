@@ -1,8 +1,6 @@
 #include "tools/ListSort.h"
 
 #include <QHash>
-#include <QObject>
-#include <QPointer>
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -12,6 +10,7 @@
 #include "platform/ByteArena.h"
 #include "platform/Date.h"
 #include "platform/ListModel.h"
+#include "platform/LongWork.h"
 #include "platform/Text.h"
 
 namespace tools {
@@ -145,19 +144,8 @@ SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool 
   hi = std::min(hi, list.ListCount() - 1);
   if (lo >= hi) return SortOutcome::Sorted;
   // A second sort of the same list would interleave with the first at its yields.
-  if (list.IsBusy(platform::ListModel::Sorting)) return SortOutcome::Busy;
-  const platform::ListModel::Busy sorting(&list, platform::ListModel::Sorting);
-  QPointer<platform::ListModel> guard(&list);
-
-  // Rows added, removed or reordered while the sort yields would not be where the order
-  // says; edits of cells are carried along with their rows.
-  bool changed = false;
-  QObject watcher;
-  const auto markChanged = [&changed] { changed = true; };
-  QObject::connect(&list, &QAbstractItemModel::rowsInserted, &watcher, markChanged);
-  QObject::connect(&list, &QAbstractItemModel::rowsRemoved, &watcher, markChanged);
-  QObject::connect(&list, &QAbstractItemModel::modelReset, &watcher, markChanged);
-  QObject::connect(&list, &QAbstractItemModel::layoutChanged, &watcher, markChanged);
+  if (platform::LongWork::IsBusy(&list, platform::LongWork::Sorting)) return SortOutcome::Busy;
+  const platform::LongWork sorting(&list, platform::LongWork::Sorting);
 
   const int count = hi - lo + 1;
   SortKeys keys;
@@ -201,9 +189,16 @@ SortOutcome SortRows(platform::ListModel& list, int lo, int hi, SortBy by, bool 
       }
     }
   }
-  const std::optional<std::vector<int>> order = QuicksortOrder(std::move(keys), ascending, progress);
-  if (!guard || !order) return SortOutcome::Stopped;
-  if (changed) return SortOutcome::ListChanged;
+  std::optional<std::vector<int>> order;
+  {
+    // Rows added, removed or reordered while the sort yields would not be where the order
+    // says; edits of cells are carried along with their rows. The snapshot goes before the
+    // rows move, which would copy it.
+    const platform::ListModel::Snapshot rows = list.TakeSnapshot();
+    order = QuicksortOrder(std::move(keys), ascending, progress);
+    if (sorting.Stopped() || !order) return SortOutcome::Stopped;
+    if (!list.SameRows(rows)) return SortOutcome::ListChanged;
+  }
 
   if (count == list.ListCount()) {
     list.ReorderRows(*order);

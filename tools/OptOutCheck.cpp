@@ -8,6 +8,7 @@
 
 #include "platform/Date.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "tools/OptOut.h"
@@ -244,9 +245,9 @@ void OptOutCheck::Stop(const QString& message) {
   m_run.reset();
   if (m_socket) m_socket->Close();
   // The message box may run the event loop long enough for the main window to go.
-  QPointer<OptOutCheck> self(this);
+  const platform::LongWork telling(this);
   platform::MsgBox(message);
-  if (!self) return;
+  if (telling.Stopped()) return;
   const QPointer<platform::ListModel> list = m_hooks.list();
   if (list) m_hooks.report(Number(list->ListCount()) + QStringLiteral(" addresses"));
 }
@@ -265,10 +266,10 @@ void OptOutCheck::ReadLater() {
 // between adds its lines to this walk.
 void OptOutCheck::ReadLines(std::shared_ptr<Run> run) {
   if (m_run != run) return;
-  QPointer<OptOutCheck> self(this);
+  const platform::LongWork reading(this);
   while (run->reader.Step()) {
     platform::YieldToEventLoop();
-    if (!self || m_run != run) return;  // the check was stopped or another started
+    if (reading.Stopped() || m_run != run) return;  // the check was stopped or another started
   }
   run->reading = false;
   if (run->endCode) Finish(std::move(run));
@@ -279,7 +280,7 @@ void OptOutCheck::Finish(std::shared_ptr<Run> run) {
   const optout::AddressBytes found = run->reader.TakeOptedOut();
   run.reset();  // the reply's buffers go before the rows are listed
   m_hooks.report(QStringLiteral("Marking addresses as opted out."));
-  QPointer<OptOutCheck> self(this);
+  const platform::LongWork marking(this);
   const QPointer<platform::ListModel> results = m_hooks.openResults();
   std::vector<QByteArrayView> batch;
   for (int first = 0; first < found.Count(); first += kRowsPerBatch) {
@@ -287,34 +288,22 @@ void OptOutCheck::Finish(std::shared_ptr<Run> run) {
     for (int i = first; i < std::min(found.Count(), first + kRowsPerBatch); ++i) batch.push_back(found.At(i));
     if (results) results->AppendRowsFromBytes(batch);
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (marking.Stopped()) return;
   }
 
   QPointer<platform::ListModel> list = m_hooks.list();
   if (!list) return;
   if (found.Count() > 0) {
-    // Any edit of the list while the walk lets the event loop run (a change of selection
-    // aside) makes the rows be found again by their texts, so an edited row keeps its edit.
-    bool edited = false;
-    QObject watch;
-    const auto edit = [&edited] { edited = true; };
-    connect(list, &QAbstractItemModel::rowsInserted, &watch, edit);
-    connect(list, &QAbstractItemModel::rowsRemoved, &watch, edit);
-    connect(list, &QAbstractItemModel::modelReset, &watch, edit);
-    connect(list, &QAbstractItemModel::layoutChanged, &watch, edit);
-    connect(list, &QAbstractItemModel::dataChanged, &watch,
-            [&edited](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
-              edited |= roles != QList<int>{platform::ListModel::SelectedRole};
-            });
     const platform::ListModel::Snapshot rows = list->TakeSnapshot();
     const std::optional<std::vector<unsigned char>> listed =
-        ListedRows(rows, found, [&self, &list] { return !self || !list; });
+        ListedRows(rows, found, [&marking, &list] { return marking.Stopped() || !list; });
     if (!listed) return;
-    std::vector<int> was;
-    if (edited) was = list->MatchSnapshot(rows);
+    // Rows edited while the walk let the event loop run are found again by their texts, so
+    // an edited row keeps its edit.
+    const std::vector<int> was = list->MatchSnapshot(rows);
     const QString marker = QStringLiteral("Opted Out");
     const int marked = list->EditColumn(1, [&](int row, QString& cell) {
-      const int from = edited ? was[static_cast<size_t>(row)] : row;
+      const int from = was[static_cast<size_t>(row)];
       if (from < 0 || (*listed)[static_cast<size_t>(from)] == 0) return false;
       cell = marker;
       return true;

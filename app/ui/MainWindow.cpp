@@ -32,6 +32,7 @@
 #include "mailing/Pop3Login.h"
 #include "mailing/SendEngine.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/POP3Socket.h"
 #include "platform/SMTPSocket.h"
 #include "platform/Seams.h"
@@ -413,7 +414,7 @@ void MainWindow::moveEvent(QMoveEvent* event) {
 void MainWindow::Event_Open() {
   // Reading the last list and filling the side bar yield: the window may be closed and
   // gone when they return.
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
 
   // 1. The side bar beside the window.
   SideBar = CreateSideBar(*this);
@@ -428,12 +429,12 @@ void MainWindow::Event_Open() {
   }
   if (files.lastList) {
     OpenDatabase(*files.lastList);
-    if (!self) return;
+    if (work.Stopped()) return;
   }
 
   // 7. Toolbar images and the side bar's lists.
   UpdateLists();
-  if (!self) return;
+  if (work.Stopped()) return;
 
   // 8. POP3 log-in; it runs on socket events and start-up does not wait for it.
   const app::Preferences& account = m_settings.Values();
@@ -522,10 +523,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   // work and go with the window: the window closes once the work ends.
   if (m_openList.FileBusy()) {
     event->ignore();
-    QPointer<MainWindow> self(this);
-    m_openList.RunWhenFileIdle([self] {
-      if (self) self->close();
-    });
+    m_openList.RunWhenFileIdle(this, [this] { close(); });
     return;
   }
   if (!Event_Close()) {
@@ -563,21 +561,20 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::Event_DropObject(platform::DragItem& obj) {
-  QPointer<MainWindow> self(this);
-  lists::OpenList::ImportScope importing(&m_openList);
+  const platform::LongWork importing(m_openList.List(), platform::LongWork::Importing, this);
   do {
     // An item with both is handled both ways, the file first.
     const platform::FolderItem file = obj.FolderItem();
     if (!file.IsNull()) {
       getemailfromfile(file);
-      if (!self) return;
+      if (importing.Stopped()) return;
     }
     if (obj.TextAvailable()) {
       m_intake.ImportText(obj.Text());
-      if (!self) return;
+      if (importing.Stopped()) return;
     }
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (importing.Stopped()) return;
   } while (obj.NextItem());
 }
 

@@ -22,6 +22,7 @@
 #include "mailing/SendEngine.h"
 #include "mailing/ui/PreferencesWindow.h"
 #include "mailing/ui/SendWindow.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/Listbox.h"
@@ -133,9 +134,9 @@ void MainWindow::elist_DoubleClick() {
 }
 
 bool MainWindow::elist_KeyDown(const QString& key) {
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
   const int row = lists::RowStartingWith(elist->Model(), key);
-  if (self && row >= 0) elist->SetListIndex(row);
+  if (!work.Stopped() && row >= 0) elist->SetListIndex(row);
   return false;
 }
 
@@ -146,15 +147,15 @@ void MainWindow::elist_Change() {
 }
 
 bool MainWindow::_EditDuplicate_Action() {
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
   if (elist->SelCount() == 0) {
     platform::MsgBox(QStringLiteral("Select a list entry to duplicate."));
-    if (!self) return true;
+    if (work.Stopped()) return true;
   } else if (lists::DuplicateSelected(*elist->Model()) > 0) {
-    if (!self) return true;
+    if (work.Stopped()) return true;
     m_openList.MarkChanged();
   }
-  if (self) SetSlug(CountText(elist->ListCount()));
+  if (!work.Stopped()) SetSlug(CountText(elist->ListCount()));
   return true;
 }
 
@@ -222,7 +223,7 @@ void MainWindow::DeleteItems() {
 }
 
 void MainWindow::DeleteEmails() {
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
   QString reason;
   switch (m_openList.RemoveSelectedToTrash(&reason)) {
     case lists::RemoveResult::TrashNotWriteable:
@@ -238,7 +239,7 @@ void MainWindow::DeleteEmails() {
     case lists::RemoveResult::Removed:
       break;
   }
-  if (self) SetSlug(CountText(elist->ListCount()));
+  if (!work.Stopped()) SetSlug(CountText(elist->ListCount()));
 }
 
 // ---- Mailing Lists menu -----------------------------------------------------------------------
@@ -250,11 +251,10 @@ bool MainWindow::_MailingListsNewMailingList_Action() {
 }
 
 bool MainWindow::_MailingListsRemoveMailingList_Action() {
-  QPointer<MainWindow> self(this);
-  m_openList.RunWhenListIdle([self] {
-    if (!self) return;
-    self->m_openList.RemoveOpenList();
-    if (self) self->UpdateLists();
+  m_openList.RunWhenListIdle(this, [this] {
+    const platform::LongWork removing(this);
+    m_openList.RemoveOpenList();
+    if (!removing.Stopped()) UpdateLists();
   });
   return true;
 }
@@ -402,31 +402,31 @@ bool MainWindow::_EditFind_Action() {
 }
 
 void MainWindow::FindString() {
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
   const QString text = SearchField;
   QPointer<platform::ListModel> list = elist->Model();
   const int row = tools::FindRow(list, text, 0, [list] { return list ? list->ListCount() - 1 : -1; });
-  if (self) ShowFound(*this, text, row);
+  if (!work.Stopped()) ShowFound(*this, text, row);
 }
 
 bool MainWindow::_EditFindNext_Action() {
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
   const QString text = SearchField;
   const int row = tools::FindNextRow(elist->Model(), text);
-  if (self) ShowFound(*this, text, row);
+  if (!work.Stopped()) ShowFound(*this, text, row);
   return true;
 }
 
 // ---- Bulk removal and the opt-out check ---------------------------------------------------------
 
 bool MainWindow::_AddressesBulkRemove_Action() {
-  QPointer<MainWindow> self(this);
+  const platform::LongWork work(this);
   platform::MsgBox(
       QStringLiteral("Drag and drop the email addresses to remove into this window or use the 'Add Address' "
                      "button.  Then click 'Remove all from Main List'."));
   // The box may have run the event loop long enough for this window to go.
-  if (!self) return false;
-  auto* window = app::ui::MakeMessageWindow(*self);
+  if (work.Stopped()) return false;
+  auto* window = app::ui::MakeMessageWindow(*this);
   window->OpenInFront();
   window->setWindowTitle(QStringLiteral("Bulk Remove..."));
   return false;

@@ -52,7 +52,7 @@ void MLWindow::_CreateControls0() {
 void MLWindow::OK_Action() {
   // Looking for a free name and opening the new list both yield: an OK pressed again
   // meanwhile (Return twice) would otherwise make a second list.
-  platform::AcceptOnce(this, m_accepting, &MLWindow::Accept);
+  platform::AcceptOnce(this, &MLWindow::Accept);
 }
 
 void MLWindow::Accept() {
@@ -63,7 +63,7 @@ void MLWindow::Accept() {
     platform::MsgBox(*problem);
     return;
   }
-  QPointer<MLWindow> self(this);
+  const platform::LongWork naming(this);
   QPointer<lists::OpenList> openList = m_openList;
   if (!openList) {
     close();
@@ -72,7 +72,7 @@ void MLWindow::Accept() {
   const platform::FolderItem database = openList->Database();
   const std::optional<platform::FolderItem> file = lists::FreeListFile(database, EditField1->text());
   // The dialog or the main window may have been closed while the name was looked for.
-  if (!self || !openList || !file) return;
+  if (naming.Stopped() || !openList || !file) return;
   QString reason;
   std::unique_ptr<platform::TextOutputStream> stream = platform::TextOutputStream::Create(*file, &reason);
   const platform::FileResult made = stream ? stream->Close() : platform::FileResult::Failure(reason);
@@ -85,11 +85,11 @@ void MLWindow::Accept() {
   const QString name = file->DisplayName();
   // Opened and shown together: while a list file is being written or an import runs the
   // open waits, and the side bar must then mark the new list, not the one open before.
-  openList->RunWhenListIdle([openList, name, listsChanged = m_listsChanged] {
-    if (openList) openList->OpenDatabase(name);
+  openList->RunWhenListIdle(openList, [openList, name, listsChanged = m_listsChanged] {
+    openList->OpenDatabase(name);
     if (openList) listsChanged();
   });
-  if (self) close();
+  if (!naming.Stopped()) close();
 }
 
 void MLWindow::Cancel_Action() {

@@ -39,5 +39,4 @@ class MLWindow : public QWidget {
   QPointer<lists::OpenList> m_openList;
   std::function<void()> m_listsChanged;
   std::function<void(const QString&)> m_report;
-  bool m_accepting = false;
 };

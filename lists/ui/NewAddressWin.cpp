@@ -39,7 +39,7 @@ NewAddressWin::NewAddressWin(platform::Listbox* mainList, std::function<void(con
 void NewAddressWin::OK_Action() {
   // Adding yields after each address: an OK pressed again meanwhile (Return twice) would
   // otherwise add them all a second time.
-  platform::AcceptOnce(this, m_accepting, &NewAddressWin::Accept);
+  platform::AcceptOnce(this, &NewAddressWin::Accept);
 }
 
 void NewAddressWin::Accept() {
@@ -49,12 +49,11 @@ void NewAddressWin::Accept() {
     return;
   }
   const QString found = lists::FindEmails(emailaddress->text());
-  QPointer<NewAddressWin> self(this);
   if (!found.isEmpty()) {
     const QStringList addresses = found.split(QLatin1Char(' '));
     // The addresses belong to the list they were typed for: opening another list in the
     // main window waits until they are in.
-    const platform::ListModel::Busy importing(list->Model(), platform::ListModel::Importing);
+    const platform::LongWork importing(list->Model(), platform::LongWork::Importing, this);
     for (const QString& address : addresses) {
       // The target may be gone (its window closed) after a yield.
       if (!list) break;
@@ -64,7 +63,7 @@ void NewAddressWin::Accept() {
         list->AddRow(address);
       }
       platform::YieldToEventLoop();
-      if (!self) return;
+      if (importing.Stopped()) return;
     }
   }
   close();

@@ -39,5 +39,4 @@ class NewAddressWin : public QWidget {
 
   QPointer<platform::Listbox> m_mainList;
   std::function<void(const QString&)> m_addToMain;
-  bool m_accepting = false;
 };

@@ -8,6 +8,7 @@
 #include "lists/SideBarModel.h"
 #include "lists/ui/FolderButton.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 
 SideBarWindow::SideBarWindow(Host host, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint), m_host(std::move(host)) {
@@ -37,7 +38,7 @@ std::vector<FolderButton*> SideBarWindow::Buttons() const {
 }
 
 void SideBarWindow::UpdateLists() {
-  QPointer<SideBarWindow> self(this);
+  const platform::LongWork work(this);
   // A rebuild asked for while this one yields reads the folder afresh and wins, even when
   // it finds no list: this one then stops.
   const int rebuild = ++m_rebuilds;
@@ -50,14 +51,14 @@ void SideBarWindow::UpdateLists() {
       button->deleteLater();
     }
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (work.Stopped()) return;
   }
   if (rebuild != m_rebuilds) return;
   const platform::FolderItem database = m_host.database ? m_host.database() : platform::FolderItem();
   if (database.IsNull()) return;
   const QString lastopen = m_host.lastopen ? m_host.lastopen() : QString();
   const std::vector<lists::SideBarEntry> entries = lists::SideBarEntries(database, lastopen);
-  if (!self || rebuild != m_rebuilds) return;
+  if (work.Stopped() || rebuild != m_rebuilds) return;
   int k = 0;
   for (const lists::SideBarEntry& entry : entries) {
     auto* button = new FolderButton(this);
@@ -67,9 +68,9 @@ void SideBarWindow::UpdateLists() {
     button->setGeometry(lists::kSideBarButtonLeft, lists::SideBarButtonTop(k, 0), lists::kSideBarButtonWidth,
                         lists::kSideBarButtonHeight);
     connect(button, &FolderButton::MouseUp, this, [this, button] {
-      QPointer<SideBarWindow> self(this);
+      const platform::LongWork clicking(this);
       FolderButtons_MouseUp(button);
-      if (self) KeepKeyboardAfterClick();
+      if (!clicking.Stopped()) KeepKeyboardAfterClick();
     });
     connect(button, &FolderButton::Pressed, this, [this, button] { FolderButtons_MouseUp(button); });
     connect(button, &FolderButton::FocusIn, this, [this, button](Qt::FocusReason reason) {

@@ -1,12 +1,12 @@
 #include "mailing/ui/BodyField.h"
 
 #include <QMimeData>
-#include <QPointer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <algorithm>
 
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ BodyField::BodyField(QWidget* parent)
     : QPlainTextEdit(parent), m_wordWrap(wordWrapMode()), m_centerOnScroll(centerOnScroll()) {
   // A text set from outside (not by Show) is the body from then on.
   connect(this, &QPlainTextEdit::textChanged, this, [this] {
-    if (m_showing || !m_kept) return;
+    if (platform::LongWork::IsBusy(this, platform::LongWork::Loading) || !m_kept) return;
     m_kept.reset();
     setReadOnly(false);
   });
@@ -76,10 +76,8 @@ QString BodyField::Text() const {
 }
 
 bool BodyField::Show(const QString& body) {
-  const QPointer<BodyField> self(this);
-  const int show = ++m_shows;
+  const platform::LongWork showing(this, platform::LongWork::Loading);
   const qsizetype longest = LongestLine(body);
-  m_showing = true;
   m_kept.reset();
   if (longest > kLongestLaidOutLine) m_kept = body;
   const QString shown = m_kept ? BrokenIntoParts(body) : body;
@@ -102,13 +100,12 @@ bool BodyField::Show(const QString& body) {
     at = cut;
     if (at == shown.size()) break;
     platform::YieldToEventLoop();
-    if (!self || show != m_shows) return false;
+    if (showing.Stopped()) return false;
   }
   document()->setUndoRedoEnabled(true);
   setCenterOnScroll(m_centerOnScroll);
   setReadOnly(m_kept.has_value());
   moveCursor(QTextCursor::Start);
-  m_showing = false;
   return true;
 }
 

@@ -37,7 +37,5 @@ class BodyField : public QPlainTextEdit {
  private:
   const QTextOption::WrapMode m_wordWrap;
   const bool m_centerOnScroll;
-  int m_shows = 0;
-  bool m_showing = false;
   std::optional<QString> m_kept;
 };

@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QSignalBlocker>
 
 #include "app/Settings.h"
@@ -17,6 +16,7 @@
 #include "mailing/SendEngine.h"
 #include "platform/EmailMessage.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/DialogSupport.h"
@@ -159,7 +159,7 @@ void SendWindow::ProcessKeyDown(const QString& key) {
 // ---- Opening ------------------------------------------------------------------------------
 
 void SendWindow::Event_Open() {
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   platform::FolderItem folder = mailing::MessageFolder();
   if (!folder.Exists()) {
     m_owners.report(QStringLiteral("Creating the eMails folder."));
@@ -179,7 +179,7 @@ void SendWindow::Event_Open() {
       emails->setCurrentIndex(chosen);
     }
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (work.Stopped()) return;
   }
   if (!m_owners.settings || platform::TextEquals(m_owners.settings->Values().server, QString()))
     ShowWarning();
@@ -202,9 +202,12 @@ bool SendWindow::SetBodyText(const QString& body) {
   return Body->Show(body);
 }
 
-void SendWindow::Loading(int change) {
-  m_loading += change;
-  for (QPushButton* button : {PushButton1, PushButton3}) button->setEnabled(m_loading == 0);
+void SendWindow::EnableSending(bool enabled) {
+  for (QPushButton* button : {PushButton1, PushButton3}) button->setEnabled(enabled);
+}
+
+bool SendWindow::Loading() const {
+  return platform::LongWork::IsBusy(this, platform::LongWork::Loading);
 }
 
 void SendWindow::emails_Change() {
@@ -213,14 +216,12 @@ void SendWindow::emails_Change() {
   From->clear();
   Subject->clear();
   HTMLcoded->setChecked(false);
-  QPointer<SendWindow> self(this);
-  const int load = ++m_loads;
-  Loading(+1);
-  const auto loaded = qScopeGuard([self] {
-    if (self) self->Loading(-1);
-  });
+  // A later choice takes over from a load under way; the buttons work again once none is.
+  const platform::LongWork loading(this, platform::LongWork::Loading);
+  EnableSending(false);
+  platform::LongWork::RunWhenIdle(this, platform::LongWork::Loading, this, [this] { EnableSending(true); });
   const mailing::ChosenMessage chosen = mailing::ReadChosenMessage(mailing::MessageFolder(), name);
-  if (!self || load != m_loads) return;
+  if (loading.Stopped()) return;
   switch (chosen.state) {
     case mailing::ChosenMessage::State::Missing:
       break;  // the body stays as it was
@@ -248,7 +249,7 @@ void SendWindow::emails_Change() {
 // ---- Buttons ---------------------------------------------------------------------------------
 
 void SendWindow::PushButton1_Action() {
-  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::SendAndClose);
+  if (!Loading()) platform::AcceptOnce(this, &SendWindow::SendAndClose);
 }
 
 void SendWindow::PushButton2_Action() {
@@ -256,21 +257,21 @@ void SendWindow::PushButton2_Action() {
 }
 
 void SendWindow::PushButton3_Action() {
-  if (m_loading == 0) platform::AcceptOnce(this, m_sending, &SendWindow::CopyAndClose);
+  if (!Loading()) platform::AcceptOnce(this, &SendWindow::CopyAndClose);
 }
 
 void SendWindow::SendAndClose() {
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   const bool sent = SendEmail();
-  if (self && sent) close();
+  if (!work.Stopped() && sent) close();
 }
 
 void SendWindow::CopyAndClose() {
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   const bool warned = !Warning->isHidden();
   Warning->show();
   const bool sent = SendEmail();
-  if (!self) return;
+  if (work.Stopped()) return;
   if (sent) {
     close();
   } else {
@@ -283,7 +284,7 @@ bool SendWindow::SendEmail() {
   if (!rows) return true;  // nothing left to mail to
   const QPointer<lists::OpenList> openList = m_owners.openList;
   const QPointer<mailing::SendEngine> session = m_owners.session;
-  QPointer<SendWindow> self(this);
+  const platform::LongWork work(this);
   // Everything the mailing needs from the window is taken now: the steps below yield, and
   // the window may be closed meanwhile.
   const bool markAsSent = !Warning->isHidden();
@@ -313,8 +314,8 @@ bool SendWindow::SendEmail() {
   const QString typed = BodyText();
   const QString body = mailing::ConvertHTMLTags(typed, report);
   // Showing a long body again takes a while; an unchanged one need not be.
-  if (self && body != typed) SetBodyText(body);
-  if (!self || !rows) return false;
+  if (!work.Stopped() && body != typed) SetBodyText(body);
+  if (work.Stopped() || !rows) return false;
   const platform::FolderItem folder = mailing::MessageFolder();
   bool tooLarge = false;
   const platform::FileResult stored =

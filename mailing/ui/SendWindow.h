@@ -102,10 +102,8 @@ class SendWindow : public QWidget {
   void CopyAndClose();
   // While a chosen message is read and shown, OK and Copy to Clipboard do nothing: they
   // would store the message half read over its file.
-  void Loading(int change);
+  bool Loading() const;
+  void EnableSending(bool enabled);
 
   Owners m_owners;
-  bool m_sending = false;  // a send is under way (it yields; a second OK waits for none)
-  int m_loads = 0;         // messages chosen so far; a later choice wins over a load under way
-  int m_loading = 0;       // loads under way
 };

@@ -5,12 +5,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 #include <type_traits>
 
+#include "platform/LongWork.h"
 #include "platform/ui/WindowFont.h"
 
 namespace platform {
@@ -38,15 +38,13 @@ inline void LabelField(QLabel* label, QWidget* field) {
   field->setAccessibleName(label->text());
 }
 
-// Runs a dialog's accept unless a run of it is still under way: accepting yields, and OK
-// may be pressed again meanwhile (Return twice). The window may be gone when it returns.
+// Runs a dialog's accept unless one is still under way: accepting yields, and OK may be
+// pressed again meanwhile (Return twice). The window may be gone when it returns.
 template <typename Window>
-void AcceptOnce(Window* window, bool& accepting, void (Window::*accept)()) {
-  if (accepting) return;
-  accepting = true;
-  QPointer<Window> self(window);
+void AcceptOnce(Window* window, void (Window::*accept)()) {
+  if (LongWork::IsBusy(window, LongWork::Accepting)) return;
+  const LongWork accepting(window, LongWork::Accepting);
   (window->*accept)();
-  if (self) accepting = false;
 }
 
 }  // namespace platform

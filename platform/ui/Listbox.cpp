@@ -6,11 +6,11 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
+#include "platform/LongWork.h"
 #include "platform/ui/KeyText.h"
 #include "platform/ui/ListboxAccessible.h"
 
@@ -239,9 +239,9 @@ void Listbox::paintEvent(QPaintEvent* event) {
 }
 
 void Listbox::SetListIndex(int row) {
-  const QPointer<Listbox> alive(this);
+  const LongWork work(this);
   m_model->SetListIndex(row);  // the Change handler may run the event loop
-  if (alive && row >= 0 && row < m_model->ListCount()) {
+  if (!work.Stopped() && row >= 0 && row < m_model->ListCount()) {
     m_anchor = row;
     MoveCurrent(row);
   }
@@ -334,8 +334,10 @@ void Listbox::SelectTo(int row, bool extend) {
   if (extend && m_multiple && m_anchor >= 0) {
     m_model->SelectOnly(m_anchor, row);
   } else {
+    // The Change handler may run the event loop, which may delete this list.
+    const LongWork selecting(this);
     m_model->SetListIndex(row);
-    m_anchor = row;
+    if (!selecting.Stopped()) m_anchor = row;
   }
 }
 
@@ -346,12 +348,12 @@ int Listbox::RowsPerPage() const {
 void Listbox::keyPressEvent(QKeyEvent* event) {
   // The handlers (KeyDown, and Change when the selection moves) may yield to the event
   // loop, which may close the window.
-  const QPointer<Listbox> alive(this);
+  const LongWork work(this);
   const QString key = KeyText(*event);
   if (!key.isEmpty()) {
     bool handled = false;
     emit KeyDown(key, &handled);
-    if (alive.isNull()) return;
+    if (work.Stopped()) return;
     if (handled) {
       event->accept();
       return;
@@ -390,7 +392,7 @@ void Listbox::keyPressEvent(QKeyEvent* event) {
   target = std::clamp(target, 0, count - 1);
   if (m_anchor < 0 || m_anchor >= count) m_anchor = from >= 0 ? from : target;
   SelectTo(target, event->modifiers().testFlag(Qt::ShiftModifier));
-  if (alive) MoveCurrent(target);
+  if (!work.Stopped()) MoveCurrent(target);
 }
 
 void Listbox::mousePressEvent(QMouseEvent* event) {
@@ -403,7 +405,7 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
   const bool toggle = modifiers.testFlag(Qt::ControlModifier);
   const int row = RowAt(event->position().toPoint().y());
   // Selection changes run the Change handler, which may run the event loop.
-  const QPointer<Listbox> alive(this);
+  const LongWork work(this);
   if (row < 0) {
     // A plain click below the last row clears the selection, as in any list.
     if (!shift && !toggle) m_model->SetListIndex(-1);
@@ -414,9 +416,9 @@ void Listbox::mousePressEvent(QMouseEvent* event) {
     m_anchor = row;
   } else {
     SelectTo(row, shift);
-    if (alive) m_dragSelecting = true;
+    if (!work.Stopped()) m_dragSelecting = true;
   }
-  if (alive) MoveCurrent(row);
+  if (!work.Stopped()) MoveCurrent(row);
 }
 
 // Dragging with the button held selects from the anchor to the row under the mouse;
@@ -428,9 +430,9 @@ void Listbox::mouseMoveEvent(QMouseEvent* event) {
   int row = RowAt(y);
   if (row < 0) row = m_model->ListCount() - 1;  // below the last row
   if (row < 0 || row == m_current) return;
-  const QPointer<Listbox> alive(this);
+  const LongWork work(this);
   SelectTo(row, true);
-  if (alive) MoveCurrent(row);
+  if (!work.Stopped()) MoveCurrent(row);
 }
 
 void Listbox::mouseReleaseEvent(QMouseEvent* event) {
@@ -441,9 +443,9 @@ void Listbox::mouseReleaseEvent(QMouseEvent* event) {
 void Listbox::mouseDoubleClickEvent(QMouseEvent* event) {
   // The second press of a double click arrives only as this event; it selects like a
   // click (a no-op when the first press already did) so the handler finds its row.
-  const QPointer<Listbox> alive(this);
+  const LongWork work(this);
   mousePressEvent(event);
-  if (!alive || event->button() != Qt::LeftButton) return;
+  if (work.Stopped() || event->button() != Qt::LeftButton) return;
   emit DoubleClick();
 }
 

@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 
 using namespace std::chrono_literals;
 
@@ -51,4 +52,33 @@ TEST(EventLoop, HeldBackWorkIsInPlaceBeforeHandlersRun) {
   for (const auto start = std::chrono::steady_clock::now(); std::chrono::steady_clock::now() - start < 50ms;)
     platform::YieldToEventLoop();
   EXPECT_EQ(platform::YieldRuns() - before, 0u);
+}
+
+// What waits for a place runs once its kinds are idle, in the order queued (also when one of
+// the actions takes work of its own), a repeated request once; what an owner gone left is
+// dropped, as is everything once the place goes. Only a newer Seeking stops the older one.
+TEST(LongWork, WaitersAndStops) {
+  using platform::LongWork;
+  auto place = std::make_unique<QObject>(), gone = std::make_unique<QObject>();
+  QStringList ran;
+  const auto note = [&ran](const char* name) { return [&ran, name] { ran << name; }; };
+  {
+    const LongWork writing(place.get(), LongWork::Writing);
+    LongWork::RunWhenIdle(place.get(), LongWork::Writing, place.get(), [&] {
+      { const LongWork again(place.get(), LongWork::Writing); }
+      const LongWork seek(place.get(), LongWork::Seeking);
+      const bool newerStops = !LongWork(place.get(), LongWork::Seeking).Stopped() && seek.Stopped();
+      ran << (newerStops ? "a" : "a not stopped");
+    });
+    LongWork::RunWhenIdle(place.get(), LongWork::Importing, place.get(), note("now"));
+    for (const char* name : {"request", "joined"})
+      LongWork::RequestWhenIdle(place.get(), LongWork::Writing, place.get(), note(name));
+    LongWork::RunWhenIdle(place.get(), LongWork::Writing, gone.get(), note("dropped")), gone.reset();
+    LongWork::RunWhenIdle(place.get(), LongWork::Writing, place.get(), note("b"));
+  }
+  const LongWork reading(place.get(), LongWork::Reading);
+  LongWork::RunWhenIdle(place.get(), LongWork::Reading, place.get(), note("never"));
+  place.reset();
+  EXPECT_EQ(std::make_pair(ran.join(", ").toStdString(), reading.Stopped()),
+            std::make_pair(std::string("now, a, b, request"), true));
 }

@@ -258,7 +258,7 @@ TEST_F(OpenListTest, JournaledMailingsOutliveAnEndWithoutSave) {
 TEST_F(OpenListTest, ImportAndOpenWaitForTheirTurn) {
   SetUnsavedRows(1, "L", "late@b.com");
   {
-    lists::OpenList::ImportScope import(store.get());
+    const platform::LongWork import(&list, platform::LongWork::Importing);
     store->AutoSave();
     EXPECT_EQ(created, 0);
     list.AddRow("c@d.com");

@@ -234,14 +234,16 @@ TEST_F(MailingWindowsTest, LongLinesShowAndStoreAsTheyWere) {
 }
 
 // While a chosen message is read, OK (Return) does nothing: pressed meanwhile, it would store
-// the message half read over its file. The window may be closed meanwhile.
+// the message half read over its file. Another message chosen meanwhile is the one shown. The
+// window may be closed meanwhile.
 TEST_F(MailingWindowsTest, ButtonsWhileTheChosenMessageIsRead) {
-  const QByteArray file = "me@x.org\nNews\nHTML\nX\nY";
-  for (const char* name : {"A", "B"}) WriteAll(EMail(name), file);
+  const QByteArray file = "me@x.org\nNews\nHTML\nX\nY", other = "me@x.org\nNews\nHTML\nZ";
+  WriteAll(EMail("A"), file), WriteAll(EMail("B"), other);
   testing_support::YieldEveryStep yielding;  // the read yields after each line
   QPointer<SendWindow> w = Open("smtp.x.org");
   const std::function<void()> presses[] = {[w] { QTest::keyClick(w->Name, Qt::Key_Return); },
-                                           [w] { w->PushButton2->click(); }};
+                                           [w] { w->PushButton2->click(); },
+                                           [w] { w->emails->setCurrentIndex(0); }};
   int i = 0;
   // Pressed at the read's first turn: it names the message before it reads.
   QObject::connect(w->Name, &QLineEdit::textChanged, w, [&] { QTimer::singleShot(0, w, presses[i]); });
@@ -250,11 +252,16 @@ TEST_F(MailingWindowsTest, ButtonsWhileTheChosenMessageIsRead) {
   ASSERT_EQ(std::make_tuple(ReadAll(EMail("A")), m_window->CheckList->ListCount(), w.isNull()),
             std::make_tuple(file, 0, false));
   EXPECT_EQ(std::make_pair(w->isVisible(), w->Body->Text()), std::make_pair(true, QString("X\rY\r")));
+  i = 2;
+  w->emails->setCurrentIndex(1);
+  QApplication::processEvents();
+  EXPECT_EQ(std::make_pair(w->Body->Text(), w->PushButton1->isEnabled()),
+            std::make_pair(QString("X\rY\r"), true));
   i = 1;
   w->emails->setCurrentIndex(1);
   QApplication::processEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  EXPECT_EQ(std::make_pair(ReadAll(EMail("B")), w.isNull()), std::make_pair(file, true));
+  EXPECT_EQ(std::make_pair(ReadAll(EMail("B")), w.isNull()), std::make_pair(other, true));
 }
 
 // OK applies the settings, starts the POP3 log-in for any user name but the empty one and

@@ -10,6 +10,7 @@
 #include <QPushButton>
 
 #include "app/CommandRouter.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/ui/Menu.h"
 #include "platform/ui/WindowFont.h"
@@ -160,9 +161,9 @@ void AboutWindow::StaticText2_MouseExit() {
 void AboutWindow::CloseAbout_Action() {
   // Continuing may start a main window, whose start-up yields: this window may be gone
   // when it returns.
-  QPointer<AboutWindow> self(this);
+  const platform::LongWork work(this);
   emit Continued();
-  if (self) close();
+  if (!work.Stopped()) close();
 }
 
 void AboutWindow::StaticText7_MouseEnter() {

@@ -16,6 +16,7 @@
 #include "lists/ListCommands.h"
 #include "lists/OpenList.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/DialogSupport.h"
@@ -114,31 +115,31 @@ void MessageWindow::AddFound(const QString& found) {
 void MessageWindow::getemailfromfile(const platform::FolderItem& item) {
   // Every address of every file, with no duplicate test and no reports; the import ends
   // when this window goes.
-  QPointer<MessageWindow> self(this);
+  const platform::LongWork importing(this);
   // The addresses reach the list in batches, before the event loop runs and at the end.
   lists::AddressAdder adder(MessageList->Model(), nullptr, {}, {});
   const platform::BeforeEventLoop flushing([&adder] { adder.Flush(); });
   lists::ImportHooks hooks;
-  hooks.addAddress = [self, &adder](QByteArrayView address) {
-    if (self) adder.Add(address);
+  hooks.addAddress = [&importing, &adder](QByteArrayView address) {
+    if (!importing.Stopped()) adder.Add(address);
   };
   hooks.reserve = [&adder](qsizetype addresses) { adder.Reserve(addresses); };
-  hooks.stopped = [self] { return self.isNull(); };
+  hooks.stopped = [&importing] { return importing.Stopped(); };
   lists::FileImport(hooks).ImportItem(item);
   adder.Flush();
 }
 
 void MessageWindow::Event_DropObject(platform::DragItem& item) {
-  QPointer<MessageWindow> self(this);
+  const platform::LongWork work(this);
   do {
     const platform::FolderItem file = item.FolderItem();
     if (!file.IsNull()) {
       getemailfromfile(file);
-      if (!self) return;
+      if (work.Stopped()) return;
     }
     if (item.TextAvailable()) AddFound(lists::FindEmails(item.Text()));
     platform::YieldToEventLoop();
-    if (!self) return;
+    if (work.Stopped()) return;
   } while (item.NextItem());
   ShowCount();
 }

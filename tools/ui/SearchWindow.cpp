@@ -4,6 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/LongWork.h"
 #include "platform/ui/DialogSupport.h"
 #include "platform/ui/Listbox.h"
 #include "tools/AddressPattern.h"
@@ -38,12 +39,13 @@ SearchWindow::SearchWindow(Owners owners, QWidget* parent)
   connect(PushButton2, &QPushButton::clicked, this, &SearchWindow::PushButton2_Action);
 }
 
+// Both searches yield: a button pressed again meanwhile must not start a second one.
 void SearchWindow::Find_Action() {
-  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFind);
+  platform::AcceptOnce(this, &SearchWindow::RunFind);
 }
 
 void SearchWindow::FindAll_Action() {
-  platform::AcceptOnce(this, m_searching, &SearchWindow::RunFindAll);
+  platform::AcceptOnce(this, &SearchWindow::RunFindAll);
 }
 
 void SearchWindow::PushButton2_Action() {
@@ -53,13 +55,13 @@ void SearchWindow::PushButton2_Action() {
 // Both searches work on a copy of the owners: they yield, and this window may go meanwhile.
 
 void SearchWindow::RunFind() {
-  QPointer<SearchWindow> self(this);
+  const platform::LongWork work(this);
   const Owners owners = m_owners;
   if (owners.list) {
     owners.setSearchText(Address->text());
     owners.findString();
   }
-  if (self) close();
+  if (!work.Stopped()) close();
 }
 
 void SearchWindow::RunFindAll() {
@@ -68,7 +70,7 @@ void SearchWindow::RunFindAll() {
     close();
     return;
   }
-  QPointer<SearchWindow> self(this);
+  const platform::LongWork finding(this);
   QPointer<MessageWindow> results = owners.newResultsWindow();
   results->OpenInFront();
   results->setWindowTitle(QStringLiteral("Search results..."));
@@ -77,8 +79,8 @@ void SearchWindow::RunFindAll() {
   tools::FindAllHooks hooks;
   // The field goes with this window; the search then keeps the pattern it last read.
   QString pattern = Address->text();
-  hooks.pattern = [self, &pattern] {
-    if (self) pattern = self->Address->text();
+  hooks.pattern = [this, &finding, &pattern] {
+    if (!finding.Stopped()) pattern = Address->text();
     return pattern;
   };
   hooks.addRows = [results](const platform::ListModel::CellCopies& addresses) {
@@ -88,5 +90,5 @@ void SearchWindow::RunFindAll() {
   hooks.stopped = [results, list] { return !results || !list; };
   const std::optional<QString> error = tools::FindAll(list->Model(), hooks);
   if (error && list) owners.report(QStringLiteral("Search error = ") + *error);
-  if (self) close();
+  if (!finding.Stopped()) close();
 }

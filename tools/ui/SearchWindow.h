@@ -46,6 +46,4 @@ class SearchWindow : public QWidget {
   void RunFindAll();
 
   Owners m_owners;
-  // Both searches yield: a button pressed again meanwhile must not start a second one.
-  bool m_searching = false;
 };

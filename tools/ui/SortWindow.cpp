@@ -8,6 +8,7 @@
 
 #include "lists/OpenList.h"
 #include "platform/EventLoop.h"
+#include "platform/LongWork.h"
 #include "platform/Seams.h"
 #include "platform/Text.h"
 #include "platform/ui/DialogSupport.h"
@@ -78,13 +79,13 @@ QString SortWindow::Process(const QString& address, const QString& history) cons
 
 void SortWindow::PushButton1_Action() {
   if (!m_list) return;
-  QPointer<SortWindow> self(this);
+  const platform::LongWork work(this);
   QPointer<lists::OpenList> openList = m_openList;
   thetable = m_list;
   columns = 2;
   totalticks = 0;
   SortTable(0, thetable->ListCount() - 1);
-  if (self) SortCount->setText(QString());
+  if (!work.Stopped()) SortCount->setText(QString());
   // The new order reaches the list file at the next save.
   if (openList) openList->MarkChanged();
 }
@@ -95,18 +96,19 @@ void SortWindow::PushButton2_Action() {
 
 void SortWindow::SortTable(int lo, int hi) {
   if (!thetable) return;
-  QPointer<SortWindow> self(this);
+  const platform::LongWork sorting(this);
   // The sort stops when the list or this window goes; a report goes out after either.
   const QPointer<platform::Listbox> table = thetable;
   const std::function<void(const QString&)> report = m_report;
-  const tools::SortProgress progress = [this, self, table](long long steps, int first, int pivot, int last) {
-    if (!self || !table) return false;
+  const tools::SortProgress progress = [this, &sorting, table](long long steps, int first, int pivot,
+                                                               int last) {
+    if (sorting.Stopped() || !table) return false;
     totalticks = steps;
     SortCount->setText(platform::Str(static_cast<long long>(first)) + QStringLiteral(", ") +
                        platform::Str(static_cast<long long>(pivot)) + QStringLiteral(", ") +
                        platform::Str(static_cast<long long>(last)));
     platform::YieldToEventLoop();
-    return !self.isNull() && !table.isNull();
+    return !sorting.Stopped() && !table.isNull();
   };
   tools::SortOutcome outcome = tools::SortOutcome::Sorted;
   try {
