@@ -115,7 +115,7 @@ platform::FileResult OpenList::SaveFileNow(const LongWork& work) {
   // next save picks that edit up instead of it being marked saved and lost.
   MarkClean();
   const platform::FolderItem target = m_file;
-  const platform::FileResult written = WriteRowsTo(target);
+  platform::FileResult written = WriteRowsTo(target);
   if (work.Stopped()) return written;
   if (!written.Ok()) {
     MarkChanged();
