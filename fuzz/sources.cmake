@@ -3,6 +3,7 @@ set(FUZZ_PARSER_SOURCES
   ${ROOT}/platform/Text.cpp
   ${ROOT}/platform/TextStream.cpp
   ${ROOT}/platform/FolderItem.cpp
+  ${ROOT}/platform/FileResult.cpp
   # The address scanner and list-file lines, with the event loop they yield to.
   ${ROOT}/platform/EventLoop.cpp
   ${ROOT}/lists/AddressScanner.cpp
