@@ -56,6 +56,18 @@ BENCHMARK(BM_DropMixedText100MB)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
+// The cost per row of addresses taken in, its growth, and awk keeping the first of each
+// address in the same file beside it.
+void ReportPerRowAgainstAwk(benchmark::State& state, const char* path, int rows, double ours,
+                            const QString& file) {
+  state.counters["ns_per_row"] = ours * 1e9 / rows;
+  bench_support::ReportGrowth(state, path, rows, ours);
+  bench_support::ReportAgainstPeer(
+      state, ours,
+      bench_support::BestPeerSeconds(QStringLiteral("awk"), {QStringLiteral("!seen[toupper($0)]++"), file}),
+      "awk");
+}
+
 // A file of addresses, one a line, dropped onto an empty list: its cost per row must not
 // grow with the rows.
 void BM_DropAddressFile(benchmark::State& state) {
@@ -63,12 +75,7 @@ void BM_DropAddressFile(benchmark::State& state) {
   const QString& file = bench_support::AddressFile(rows);
   const double ours =
       TimeImport(state, {{}, true, {}}, [&](MainWindow* window) { bench_support::DropFile(window, file); });
-  state.counters["ns_per_row"] = ours * 1e9 / rows;
-  bench_support::ReportGrowth(state, "drop", rows, ours);
-  bench_support::ReportAgainstPeer(
-      state, ours,
-      bench_support::BestPeerSeconds(QStringLiteral("awk"), {QStringLiteral("!seen[toupper($0)]++"), file}),
-      "awk");
+  ReportPerRowAgainstAwk(state, "drop", rows, ours, file);
 }
 BENCHMARK(BM_DropAddressFile)
     ->Arg(100000)
@@ -87,12 +94,7 @@ void BM_PasteAddresses(benchmark::State& state) {
   const QString text = QString::fromLatin1(in.readAll());
   const double ours =
       TimeImport(state, {{}, true, text}, [](MainWindow* window) { window->_EditPaste_Action(); });
-  state.counters["ns_per_row"] = ours * 1e9 / rows;
-  bench_support::ReportGrowth(state, "paste", rows, ours);
-  bench_support::ReportAgainstPeer(
-      state, ours,
-      bench_support::BestPeerSeconds(QStringLiteral("awk"), {QStringLiteral("!seen[toupper($0)]++"), file}),
-      "awk");
+  ReportPerRowAgainstAwk(state, "paste", rows, ours, file);
 }
 BENCHMARK(BM_PasteAddresses)
     ->Arg(100000)
